@@ -1,0 +1,23 @@
+# Every library the project links, all from Debian packages installed by scripts/setup.
+find_package(Qt6 6.4 REQUIRED COMPONENTS Core Gui Widgets PrintSupport DBus)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBXML2 REQUIRED IMPORTED_TARGET libxml-2.0)
+pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
+pkg_check_modules(EXIV2 REQUIRED IMPORTED_TARGET exiv2)
+pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
+pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)
+pkg_check_modules(POPPLER_QT6 REQUIRED IMPORTED_TARGET poppler-qt6)
+find_package(ZXing REQUIRED)
+find_path(ZINT_INCLUDE_DIR zint.h REQUIRED)
+find_library(ZINT_LIBRARY zint REQUIRED)
+add_library(Zint::Zint UNKNOWN IMPORTED)
+set_target_properties(Zint::Zint PROPERTIES
+  IMPORTED_LOCATION "${ZINT_LIBRARY}"
+  INTERFACE_INCLUDE_DIRECTORIES "${ZINT_INCLUDE_DIR}")
+find_package(Threads REQUIRED)
+if(KOVA_BUILD_TESTS)
+  find_package(GTest REQUIRED)
+endif()
+if(KOVA_BUILD_BENCH)
+  find_package(benchmark REQUIRED)
+endif()

@@ -1,0 +1,50 @@
+// Shared main of every test executable: points HOME, the XDG folders and the
+// machine-wide domain at a private temporary tree, then runs the tests inside a
+// QCoreApplication so the main queue exists.
+#include "TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+std::unique_ptr<QTemporaryDir> sandbox;
+
+void makeSandbox()
+{
+    sandbox = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kova-test-XXXXXX"));
+    const QString root = sandbox->path();
+    const auto point = [&](const char* variable, const QString& sub) {
+        const QString path = root + QLatin1Char('/') + sub;
+        QDir().mkpath(path);
+        setenv(variable, path.toLocal8Bit().constData(), 1);
+    };
+    point("HOME", QStringLiteral("home"));
+    point("XDG_CONFIG_HOME", QStringLiteral("home/.config"));
+    point("XDG_STATE_HOME", QStringLiteral("home/.local/state"));
+    point("XDG_DATA_HOME", QStringLiteral("home/.local/share"));
+    point("XDG_CACHE_HOME", QStringLiteral("home/.cache"));
+    point("XDG_RUNTIME_DIR", QStringLiteral("runtime"));
+    point("KOVA_LOCAL_DOMAIN", QStringLiteral("local"));
+    QFile::setPermissions(root + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+} // namespace
+
+namespace kova::test {
+QString sandboxRoot() { return sandbox->path(); }
+} // namespace kova::test
+
+int main(int argc, char** argv)
+{
+    makeSandbox();
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    sandbox.reset();
+    return result;
+}
