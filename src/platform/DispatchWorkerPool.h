@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/DispatchQueue.h"
+
+#include <condition_variable>
+#include <deque>
+
+namespace platform {
+
+// The threads behind the global queues. It keeps as many workers running as
+// there are processors and adds workers while some of them are blocked waiting
+// (rendering waits on groups inside global work), up to a generous cap.
+class DispatchWorkerPool {
+public:
+    static DispatchWorkerPool& instance();
+
+    void submit(DispatchQueue* queue, unsigned priority, DispatchBlock block);
+    void willBlock();
+    void didUnblock();
+    static bool isWorkerThread();
+
+private:
+    struct Job {
+        DispatchQueue* queue;
+        DispatchBlock block;
+    };
+
+    DispatchWorkerPool();
+    void spawnIfNeededLocked();
+    bool takeJobLocked(Job& job);
+    void work();
+
+    static constexpr size_t maximumThreads = 512;
+    const size_t width_;
+    std::mutex mutex_;
+    std::condition_variable available_;
+    std::map<unsigned, std::deque<Job>, std::greater<>> pending_; // highest class first
+    size_t pendingCount_ = 0;
+    size_t threads_ = 0;
+    size_t idle_ = 0;
+    size_t blocked_ = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,184 @@
+#include "platform/DispatchGroup.h"
+#include "platform/DispatchQueue.h"
+
+#include "TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QThread>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+using namespace platform;
+using namespace std::chrono_literals;
+
+TEST(DispatchQueue, SerialQueueRunsInOrderAndKnowsItself)
+{
+    auto queue = DispatchQueue::createSerial(QStringLiteral("test.serial"));
+    EXPECT_EQ(queue->label(), QStringLiteral("test.serial"));
+    std::vector<int> order;
+    std::atomic<bool> sawItself = true;
+    for (int i = 0; i < 1000; ++i)
+        queue->async([&, i, raw = queue.get()] {
+            order.push_back(i);
+            if (DispatchQueue::current() != raw)
+                sawItself = false;
+        });
+    queue->sync([] {});
+    ASSERT_EQ(order.size(), 1000u);
+    for (int i = 0; i < 1000; ++i)
+        EXPECT_EQ(order[i], i);
+    EXPECT_TRUE(sawItself);
+}
+
+TEST(DispatchQueue, SyncFromInsideItsOwnQueueRunsAtOnce)
+{
+    auto queue = DispatchQueue::createSerial(QStringLiteral("test.reentrant"));
+    bool inner = false;
+    queue->sync([&] { queue->sync([&] { inner = true; }); });
+    EXPECT_TRUE(inner);
+}
+
+TEST(DispatchQueue, SpecificValuesBelongToTheRunningQueue)
+{
+    static const char key = 0;
+    int value = 7;
+    auto queue = DispatchQueue::createSerial();
+    queue->setSpecific(&key, &value);
+    void* seen = nullptr;
+    queue->sync([&] { seen = DispatchQueue::currentSpecific(&key); });
+    EXPECT_EQ(seen, &value);
+    EXPECT_EQ(DispatchQueue::currentSpecific(&key), nullptr);
+}
+
+TEST(DispatchQueue, GlobalQueuesByClass)
+{
+    EXPECT_EQ(DispatchQueue::global(25), DispatchQueue::global(QoS::UserInitiated));
+    EXPECT_EQ(DispatchQueue::global(26), DispatchQueue::global(QoS::UserInitiated));
+    EXPECT_EQ(DispatchQueue::global(0), DispatchQueue::global(QoS::Default));
+    EXPECT_NE(DispatchQueue::global(33), DispatchQueue::global(21));
+    EXPECT_EQ(DispatchQueue::global(21)->kind(), DispatchQueue::Kind::Global);
+}
+
+TEST(DispatchQueue, GroupOfManyBlocksOnGlobalQueueDrains)
+{
+    auto group = DispatchGroup::create();
+    std::atomic<int> ran = 0;
+    auto global = DispatchQueue::global(QoS::Default);
+    for (int i = 0; i < 10000; ++i)
+        group->async(global, [&] {
+            ++ran;
+            EXPECT_EQ(DispatchQueue::current(), global.get());
+        });
+    EXPECT_TRUE(group->wait(30s));
+    EXPECT_EQ(ran, 10000);
+}
+
+// Every worker blocks in a synchronous run on one serial queue whose block in turn
+// waits for more global work: the pool must grow instead of dead-locking.
+TEST(DispatchQueue, NestedSyncsFromBusyGlobalWorkersDoNotDeadlock)
+{
+    auto serial = DispatchQueue::createSerial(QStringLiteral("test.funnel"));
+    auto global = DispatchQueue::global(QoS::UserInitiated);
+    auto outer = DispatchGroup::create();
+    std::atomic<int> finished = 0;
+    const int blocks = 4 * int(std::max(1u, std::thread::hardware_concurrency()));
+    for (int i = 0; i < blocks; ++i)
+        outer->async(global, [&] {
+            serial->sync([&] {
+                auto inner = DispatchGroup::create();
+                inner->async(global, [] {});
+                inner->wait();
+            });
+            ++finished;
+        });
+    EXPECT_TRUE(outer->wait(60s));
+    EXPECT_EQ(finished, blocks);
+}
+
+TEST(DispatchQueue, GroupNotifyAndTimeouts)
+{
+    auto group = DispatchGroup::create();
+    auto queue = DispatchQueue::createSerial();
+    std::atomic<bool> notified = false;
+    group->enter();
+    group->notify(queue, [&] { notified = true; });
+    EXPECT_FALSE(group->wait(10ms));
+    queue->sync([] {});
+    EXPECT_FALSE(notified);
+    group->leave();
+    EXPECT_TRUE(group->wait(1s));
+    EXPECT_TRUE(kova::test::waitUntil([&] { return notified.load(); }));
+    group->leave(); // unbalanced: reported, never below zero
+    EXPECT_TRUE(group->wait(0ns));
+}
+
+TEST(DispatchQueue, SemaphoreCountsAndTimesOut)
+{
+    DispatchSemaphore semaphore(1);
+    EXPECT_TRUE(semaphore.wait(0ns));
+    EXPECT_FALSE(semaphore.wait(10ms));
+    std::thread signaller([&] { semaphore.signal(); });
+    EXPECT_TRUE(semaphore.wait(10s));
+    signaller.join();
+}
+
+TEST(DispatchQueue, MainQueueIsTheEventLoop)
+{
+    auto main = DispatchQueue::main();
+    EXPECT_EQ(DispatchQueue::current(), main.get());
+    bool ran = false;
+    main->async([&] { ran = true; });
+    EXPECT_FALSE(ran);
+    EXPECT_TRUE(kova::test::waitUntil([&] { return ran; }));
+
+    std::atomic<bool> syncReturned = false;
+    std::atomic<QThread*> ranOn = nullptr;
+    auto worker = DispatchQueue::createSerial();
+    worker->async([&] {
+        main->sync([&] { ranOn = QThread::currentThread(); });
+        syncReturned = true;
+    });
+    EXPECT_TRUE(kova::test::waitUntil([&] { return syncReturned.load(); }));
+    EXPECT_EQ(ranOn.load(), QThread::currentThread());
+    main->sync([] {}); // from the main thread itself: at once
+}
+
+class DispatchAfter : public ::testing::Test {
+protected:
+    void SetUp() override { DispatchClock::setCurrent(clock); }
+    void TearDown() override { DispatchClock::setCurrent(nullptr); }
+    std::shared_ptr<ManualClock> clock = std::make_shared<ManualClock>();
+};
+
+TEST_F(DispatchAfter, RunsWhenTheClockReachesTheDeadlineInOrder)
+{
+    auto queue = DispatchQueue::createSerial();
+    std::vector<int> order;
+    queue->after(2s, [&] { order.push_back(2); });
+    queue->after(1s, [&] { order.push_back(1); });
+    queue->after(-5s, [&] { order.push_back(0); });
+    EXPECT_TRUE(kova::test::waitUntil([&] {
+        bool first = false;
+        queue->sync([&] { first = order.size() == 1; });
+        return first;
+    }));
+    clock->advance(999ms);
+    queue->sync([] {});
+    EXPECT_EQ(order, std::vector<int>({0}));
+    clock->advance(1ms);
+    queue->sync([] {});
+    EXPECT_EQ(order, std::vector<int>({0, 1}));
+    clock->advance(5s);
+    queue->sync([] {});
+    EXPECT_EQ(order, std::vector<int>({0, 1, 2}));
+}
+
+TEST(DispatchAfterSystemClock, ShortDelayRunsOnTheRealClock)
+{
+    std::atomic<bool> ran = false;
+    DispatchQueue::createSerial()->after(5ms, [&] { ran = true; });
+    EXPECT_TRUE(kova::test::waitUntil([&] { return ran.load(); }));
+}
