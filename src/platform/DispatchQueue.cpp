@@ -51,8 +51,9 @@ std::shared_ptr<DispatchQueue> DispatchQueue::createSerial(const QString& label)
 
 std::shared_ptr<DispatchQueue> DispatchQueue::main()
 {
-    static const std::shared_ptr<DispatchQueue> queue = std::make_shared<MainDispatchQueue>();
-    return queue;
+    // Never destroyed: blocks may be posted to it while the process exits.
+    static const auto* queue = new std::shared_ptr<DispatchQueue>(std::make_shared<MainDispatchQueue>());
+    return *queue;
 }
 
 std::shared_ptr<DispatchQueue> DispatchQueue::global(unsigned qos)
