@@ -1,0 +1,87 @@
+#pragma once
+
+// Small helpers the file-system tests share: a private folder inside the test
+// sandbox, plain file reading and writing, and a scoped environment variable.
+
+#include "TestEnvironment.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <optional>
+#include <ostream>
+
+// Lets test failures show text as text.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace kova::test {
+
+// A fresh folder inside the sandbox, removed with its contents afterwards.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const QString& base = sandboxRoot())
+        : m_folder(base + QStringLiteral("/scratch-XXXXXX"))
+    {
+    }
+    bool isValid() const { return m_folder.isValid(); }
+    QString path() const { return m_folder.path(); }
+    QString path(const QString& relative) const { return m_folder.path() + QLatin1Char('/') + relative; }
+
+private:
+    QTemporaryDir m_folder;
+};
+
+inline bool writeFile(const QString& path, const QByteArray& data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every name in the folder, hidden ones included, sorted.
+inline QStringList entriesOf(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Sets (or with no value, unsets) an environment variable for one scope.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const std::optional<QString>& value)
+        : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_previous = QByteArray(old);
+        if (value)
+            setenv(name, value->toLocal8Bit().constData(), 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnvironment()
+    {
+        if (m_previous)
+            setenv(m_name, m_previous->constData(), 1);
+        else
+            unsetenv(m_name);
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<QByteArray> m_previous;
+};
+
+} // namespace kova::test
