@@ -28,22 +28,27 @@ std::shared_ptr<DispatchGroup> DispatchGroup::create()
 
 void DispatchGroup::enter()
 {
-    std::lock_guard lock(mutex_);
-    ++count_;
+    count_.fetch_add(1, std::memory_order_relaxed);
 }
 
 void DispatchGroup::leave()
 {
-    std::vector<std::pair<std::shared_ptr<DispatchQueue>, DispatchBlock>> ready;
-    {
-        std::lock_guard lock(mutex_);
-        if (count_ == 0) {
+    long count = count_.load(std::memory_order_relaxed);
+    do {
+        if (count == 0) {
             std::fputs("ERROR: a dispatch group was left more often than it was entered\n", stderr);
             return;
         }
-        if (--count_ > 0)
-            return;
-        ready.swap(notifications_);
+    } while (!count_.compare_exchange_weak(count, count - 1, std::memory_order_acq_rel));
+    if (count > 1)
+        return;
+    std::vector<std::pair<std::shared_ptr<DispatchQueue>, DispatchBlock>> ready;
+    {
+        // Waiters test the count under the lock, so taking it here means none can
+        // miss the wake-up.
+        std::lock_guard lock(mutex_);
+        if (count_.load(std::memory_order_acquire) == 0)
+            ready.swap(notifications_);
         drained_.notify_all();
     }
     for (auto& [queue, block] : ready)
@@ -61,15 +66,17 @@ void DispatchGroup::async(const std::shared_ptr<DispatchQueue>& queue, DispatchB
 
 bool DispatchGroup::wait(std::chrono::nanoseconds timeout)
 {
+    if (count_.load(std::memory_order_acquire) == 0)
+        return true;
     std::unique_lock lock(mutex_);
-    return waitBlocking(lock, drained_, timeout, [this] { return count_ == 0; });
+    return waitBlocking(lock, drained_, timeout, [this] { return count_.load(std::memory_order_acquire) == 0; });
 }
 
 void DispatchGroup::notify(const std::shared_ptr<DispatchQueue>& queue, DispatchBlock block)
 {
     {
         std::lock_guard lock(mutex_);
-        if (count_ > 0) {
+        if (count_.load(std::memory_order_acquire) > 0) {
             notifications_.emplace_back(queue, std::move(block));
             return;
         }

@@ -2,6 +2,7 @@
 
 #include "platform/DispatchQueue.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <vector>
 
@@ -24,9 +25,9 @@ public:
 private:
     DispatchGroup() = default;
 
+    std::atomic<long> count_ = 0; // changed without the lock; the lock guards draining
     std::mutex mutex_;
     std::condition_variable drained_;
-    long count_ = 0;
     std::vector<std::pair<std::shared_ptr<DispatchQueue>, DispatchBlock>> notifications_;
 };
 

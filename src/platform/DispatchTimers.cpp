@@ -19,8 +19,9 @@ DispatchTimers::DispatchTimers()
 void DispatchTimers::schedule(DispatchClock::Nanos deadline, std::shared_ptr<DispatchQueue> queue, DispatchBlock block)
 {
     std::lock_guard lock(mutex_);
-    entries_.emplace(deadline, Entry{std::move(queue), std::move(block)});
-    changed_.notify_one();
+    const auto placed = entries_.emplace(deadline, Entry{std::move(queue), std::move(block)});
+    if (placed == entries_.begin()) // the timer thread only needs waking for a new earliest deadline
+        changed_.notify_one();
 }
 
 void DispatchTimers::fireDue()

@@ -7,6 +7,7 @@ namespace platform {
 namespace {
 thread_local bool inPoolWorker = false;
 constexpr auto idleThreadLifetime = std::chrono::seconds(10);
+constexpr auto spinBeforeSleeping = std::chrono::microseconds(50);
 } // namespace
 
 DispatchWorkerPool& DispatchWorkerPool::instance()
@@ -31,8 +32,10 @@ void DispatchWorkerPool::submit(DispatchQueue* queue, unsigned priority, Dispatc
     std::lock_guard lock(mutex_);
     pending_[priority].push_back(Job{queue, std::move(block)});
     ++pendingCount_;
+    hasPending_.store(true, std::memory_order_release);
+    if (idle_ > 0 && spinning_ == 0)
+        available_.notify_one();
     spawnIfNeededLocked();
-    available_.notify_one();
 }
 
 void DispatchWorkerPool::willBlock()
@@ -59,26 +62,49 @@ void DispatchWorkerPool::spawnIfNeededLocked()
     std::thread([this] { work(); }).detach();
 }
 
-bool DispatchWorkerPool::takeJobLocked(Job& job)
+// Takes a share of the waiting jobs, highest class first: one job when few wait,
+// more when the backlog is deep, so that short blocks do not pay a lock round-trip
+// each while long ones still spread over the workers.
+bool DispatchWorkerPool::takeJobsLocked(std::vector<Job>& jobs)
 {
-    for (auto& [priority, jobs] : pending_) {
-        if (jobs.empty())
-            continue;
-        job = std::move(jobs.front());
-        jobs.pop_front();
-        --pendingCount_;
-        return true;
+    const size_t share = std::clamp<size_t>(pendingCount_ / (2 * std::max<size_t>(threads_, 1)), 1, 64);
+    for (auto& [priority, waiting] : pending_) {
+        while (!waiting.empty() && jobs.size() < share) {
+            jobs.push_back(std::move(waiting.front()));
+            waiting.pop_front();
+            --pendingCount_;
+        }
+        if (jobs.size() == share)
+            break;
     }
-    return false;
+    hasPending_.store(pendingCount_ > 0, std::memory_order_relaxed);
+    return !jobs.empty();
+}
+
+// Before going to sleep a worker watches for new work for a moment: waking a
+// sleeping thread costs far more than the short blocks that often follow.
+bool DispatchWorkerPool::spinForWorkLocked(std::unique_lock<std::mutex>& lock, std::vector<Job>& jobs)
+{
+    if (spinning_ > 0) // one watcher is enough; it wakes others when work piles up
+        return false;
+    ++spinning_;
+    lock.unlock();
+    const auto until = std::chrono::steady_clock::now() + spinBeforeSleeping;
+    bool seen = false;
+    while (!(seen = hasPending_.load(std::memory_order_acquire)) && std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
+    lock.lock();
+    --spinning_;
+    return seen && takeJobsLocked(jobs);
 }
 
 void DispatchWorkerPool::work()
 {
     inPoolWorker = true;
+    std::vector<Job> jobs;
     std::unique_lock lock(mutex_);
     for (;;) {
-        Job job;
-        if (!takeJobLocked(job)) {
+        if (!takeJobsLocked(jobs) && !spinForWorkLocked(lock, jobs)) {
             ++idle_;
             const bool woke = available_.wait_for(lock, idleThreadLifetime, [this] { return pendingCount_ > 0; });
             --idle_;
@@ -88,11 +114,16 @@ void DispatchWorkerPool::work()
             }
             continue;
         }
+        if (pendingCount_ > 0 && idle_ > 0 && spinning_ == 0)
+            available_.notify_one(); // more work than this worker took: pass it on
         lock.unlock();
-        DispatchQueue* previous = DispatchQueue::exchangeCurrent(job.queue);
-        job.block();
-        job.block = nullptr; // release what the block captured before taking the lock again
-        DispatchQueue::exchangeCurrent(previous);
+        for (Job& job : jobs) {
+            DispatchQueue* previous = DispatchQueue::exchangeCurrent(job.queue);
+            job.block();
+            job.block = nullptr; // release what the block captured before taking the lock again
+            DispatchQueue::exchangeCurrent(previous);
+        }
+        jobs.clear();
         lock.lock();
     }
 }

@@ -2,8 +2,10 @@
 
 #include "platform/DispatchQueue.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <vector>
 
 namespace platform {
 
@@ -27,7 +29,8 @@ private:
 
     DispatchWorkerPool();
     void spawnIfNeededLocked();
-    bool takeJobLocked(Job& job);
+    bool takeJobsLocked(std::vector<Job>& jobs);
+    bool spinForWorkLocked(std::unique_lock<std::mutex>& lock, std::vector<Job>& jobs);
     void work();
 
     static constexpr size_t maximumThreads = 512;
@@ -36,9 +39,11 @@ private:
     std::condition_variable available_;
     std::map<unsigned, std::deque<Job>, std::greater<>> pending_; // highest class first
     size_t pendingCount_ = 0;
+    std::atomic<bool> hasPending_ = false; // read without the lock by spinning workers
     size_t threads_ = 0;
     size_t idle_ = 0;
     size_t blocked_ = 0;
+    size_t spinning_ = 0;
 };
 
 } // namespace platform
