@@ -1,5 +1,7 @@
 #include "core/Logger.h"
 
+#include "platform/StandardPaths.h"
+
 #include "core/StandardErrorCapture.h"
 #include "core/ZORVAK_Dispatch.h"
 #include "core/ZORVAK_Log.h"
@@ -39,20 +41,13 @@ LoggerState& state()
     return *loggerState;
 }
 
-// The user's "Library/Logs" folder, which on Linux lives in the XDG state
-// folder. The state folder is made when missing, as the library folder would be.
+// The user's "Library/Logs" folder. The library folder is made when missing; the
+// "Logs" folder is made with the log file.
 QString userLogsFolder()
 {
-    QString stateFolder = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!QDir::isAbsolutePath(stateFolder)) {
-        const QString home = qEnvironmentVariable("HOME");
-        if (home.isEmpty())
-            return {};
-        stateFolder = home + QStringLiteral("/.local/state");
-    }
-    if (!QDir().mkpath(stateFolder))
+    if (platform::StandardPaths::createdPath(platform::StandardPaths::Folder::Library, platform::StandardPaths::Domain::User).isEmpty())
         return {};
-    return stateFolder + QStringLiteral("/Logs");
+    return platform::StandardPaths::path(platform::StandardPaths::Folder::Logs);
 }
 
 QString describe(const QUrl& url)
