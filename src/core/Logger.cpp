@@ -4,7 +4,7 @@
 
 #include "core/StandardErrorCapture.h"
 #include "core/ZORVAK_Dispatch.h"
-#include "core/ZORVAK_Log.h"
+#include "platform/Log.h"
 #include "core/ZORVAK_NSDateAdditions.h"
 
 #include <QDir>
@@ -111,7 +111,7 @@ QUrl Logger::defaultLogFileWithinSubdirectory(const QString& subdirectory)
         return {};
     if (!subdirectory.isEmpty())
         folder += QLatin1Char('/') + subdirectory;
-    return QUrl::fromLocalFile(folder + QLatin1Char('/') + ZORVAK_Log::processName() + QStringLiteral(".log"));
+    return QUrl::fromLocalFile(folder + QLatin1Char('/') + platform::Log::processName() + QStringLiteral(".log"));
 }
 
 QUrl Logger::defaultLogFile()
@@ -127,14 +127,14 @@ QUrl Logger::logFile()
 
 void Logger::setLogFile(const QUrl& url)
 {
-    ZORVAK_Log::log(QStringLiteral("%1 %2").arg(QLatin1String(Q_FUNC_INFO), describe(url)));
+    platform::Log::log(QStringLiteral("%1 %2").arg(QLatin1String(Q_FUNC_INFO), describe(url)));
     QUrl target = url;
     if (target.isEmpty()) {
         target = defaultLogFile();
-        ZORVAK_Log::log(QStringLiteral("%1 %2").arg(QLatin1String(Q_FUNC_INFO), describe(target)));
+        platform::Log::log(QStringLiteral("%1 %2").arg(QLatin1String(Q_FUNC_INFO), describe(target)));
     }
     if (!target.isLocalFile()) {
-        ZORVAK_Log::log(QStringLiteral("Failed to pass (or make) a URL %1: (%2)").arg(QLatin1String(Q_FUNC_INFO), describe(target)));
+        platform::Log::log(QStringLiteral("Failed to pass (or make) a URL %1: (%2)").arg(QLatin1String(Q_FUNC_INFO), describe(target)));
         return;
     }
     LoggerState& logger = state();
@@ -173,5 +173,5 @@ void Logger::writeLine(const QString& message)
     const QString stamp = ZORVAK_NSDateAdditions::stringWithUTSFormat(now(), QStringLiteral("yyyy-MM-dd HH:mm:ss.SSS"));
     const QString line = stamp + QStringLiteral("[Q ") + (queue ? queue->label() : QString()) + QStringLiteral("] ") + message
         + QLatin1Char('\n');
-    state().writingQueue->async([bytes = line.toUtf8()] { ZORVAK_Log::writeAll(STDERR_FILENO, bytes); });
+    state().writingQueue->async([bytes = line.toUtf8()] { platform::Log::writeAll(STDERR_FILENO, bytes); });
 }

@@ -1,6 +1,6 @@
 #include "core/RotatingLogFile.h"
 
-#include "core/ZORVAK_Log.h"
+#include "platform/Log.h"
 #include "platform/Error.h"
 
 #include <QFileInfo>
@@ -47,13 +47,13 @@ bool RotatingLogFile::open()
 void RotatingLogFile::append(QByteArrayView bytes)
 {
     if (descriptor_ < 0 && !open()) {
-        ZORVAK_Log::writeAll(reportDescriptor_, bytes);
+        platform::Log::writeAll(reportDescriptor_, bytes);
         return;
     }
-    if (!ZORVAK_Log::writeAll(descriptor_, bytes)) {
+    if (!platform::Log::writeAll(descriptor_, bytes)) {
         const int code = errno;
         reportFailure(code, channelText("write Error (log) in %s: %s", Q_FUNC_INFO, code));
-        ZORVAK_Log::writeAll(reportDescriptor_, bytes);
+        platform::Log::writeAll(reportDescriptor_, bytes);
         return;
     }
     failing_ = false;
@@ -88,7 +88,7 @@ void RotatingLogFile::close()
 void RotatingLogFile::reportIoError(int code, const QString& text) const
 {
     const platform::Error error{platform::Error::POSIXDomain, code, text};
-    ZORVAK_Log::logToDescriptor(reportDescriptor_, QStringLiteral("an io error has occurred: ") + error.description());
+    platform::Log::logToDescriptor(reportDescriptor_, QStringLiteral("an io error has occurred: ") + error.description());
 }
 
 void RotatingLogFile::reportFailure(int code, const QString& text)
@@ -105,7 +105,7 @@ void RotatingLogFile::makeFolder() const
     if (!std::filesystem::is_directory(folder, failure))
         std::filesystem::create_directories(folder, failure);
     if (failure && !failing_) // the open that follows fails as well and marks the failure
-        ZORVAK_Log::logToDescriptor(reportDescriptor_, platform::Error::fromErrno(failure.value(), QFile::decodeName(folder.c_str())).description());
+        platform::Log::logToDescriptor(reportDescriptor_, platform::Error::fromErrno(failure.value(), QFile::decodeName(folder.c_str())).description());
 }
 
 QString RotatingLogFile::oldLogPath(const QString& path)

@@ -1,7 +1,7 @@
 #include "core/StandardErrorCapture.h"
 
 #include "core/RotatingLogFile.h"
-#include "core/ZORVAK_Log.h"
+#include "platform/Log.h"
 
 #include <array>
 #include <cerrno>
@@ -58,7 +58,7 @@ std::unique_ptr<StandardErrorCapture> StandardErrorCapture::start(const QString&
     auto reader = std::make_shared<Reader>();
     reader->console = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
     if (reader->console < 0) {
-        ZORVAK_Log::log(QStringLiteral("Error making pipes"));
+        platform::Log::log(QStringLiteral("Error making pipes"));
         return nullptr;
     }
     reader->file = std::make_unique<RotatingLogFile>(logPath, reader->console);
@@ -66,7 +66,7 @@ std::unique_ptr<StandardErrorCapture> StandardErrorCapture::start(const QString&
         return nullptr;
     std::array<int, 2> ends{};
     if (::pipe2(ends.data(), O_CLOEXEC) != 0) {
-        ZORVAK_Log::log(QStringLiteral("Error making pipes"));
+        platform::Log::log(QStringLiteral("Error making pipes"));
         return nullptr;
     }
     reader->readEnd = ends[0];

@@ -1,6 +1,6 @@
 #include "platform/DispatchGroup.h"
 
-#include <cstdio>
+#include "platform/Log.h"
 
 namespace platform {
 namespace {
@@ -36,7 +36,7 @@ void DispatchGroup::leave()
     long count = count_.load(std::memory_order_relaxed);
     do {
         if (count == 0) {
-            std::fputs("ERROR: a dispatch group was left more often than it was entered\n", stderr);
+            Log::log(QStringLiteral("ERROR: a dispatch group was left more often than it was entered"));
             return;
         }
     } while (!count_.compare_exchange_weak(count, count - 1, std::memory_order_acq_rel));

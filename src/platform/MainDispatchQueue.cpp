@@ -1,10 +1,10 @@
 #include "platform/MainDispatchQueue.h"
 
+#include "platform/Log.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QThread>
-
-#include <cstdio>
 
 namespace platform {
 namespace {
@@ -47,7 +47,7 @@ void MainDispatchQueue::async(DispatchBlock block)
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) {
-        std::fputs("ERROR: the main queue has no application object to run on yet\n", stderr);
+        Log::log(QStringLiteral("ERROR: the main queue has no application object to run on yet"));
         return;
     }
     // Made outside the lock: moving it to the main thread delivers an event to it

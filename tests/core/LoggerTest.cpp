@@ -1,7 +1,7 @@
 #include "core/Logger.h"
 
 #include "core/ZORVAK_Dispatch.h"
-#include "core/ZORVAK_Log.h"
+#include "platform/Log.h"
 
 #include "FixedTimeZone.h"
 #include "TestEnvironment.h"
@@ -39,7 +39,7 @@ QByteArray read(const QString& path)
 
 void writeToStandardError(const QByteArray& bytes)
 {
-    ASSERT_TRUE(ZORVAK_Log::writeAll(STDERR_FILENO, bytes));
+    ASSERT_TRUE(platform::Log::writeAll(STDERR_FILENO, bytes));
 }
 } // namespace
 
@@ -131,7 +131,7 @@ TEST_F(LoggerCapture, CapturesEverythingUntilStoppedThenRestoresStandardError)
     EXPECT_EQ(Logger::logFile(), QUrl::fromLocalFile(path));
     EXPECT_FALSE(standardErrorIsConsole());
 
-    ZORVAK_Log::log(QStringLiteral("through the log function"));
+    platform::Log::log(QStringLiteral("through the log function"));
     const QByteArray bulk(300 * 1024, 'z'); // more than a pipe holds: the end is still on its way when stopping
     std::thread([&bulk] { writeToStandardError(bulk); }).join();
     ASSERT_TRUE(Logger::stopCapturing());
@@ -141,7 +141,7 @@ TEST_F(LoggerCapture, CapturesEverythingUntilStoppedThenRestoresStandardError)
     EXPECT_TRUE(Logger::logFile().isEmpty());
     const QByteArray log = read(path);
     const QRegularExpression logLine(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} %1\\[%2:\\d+\\] through the log function\n")
-                                         .arg(ZORVAK_Log::processName())
+                                         .arg(platform::Log::processName())
                                          .arg(::getpid()));
     EXPECT_TRUE(logLine.match(QString::fromUtf8(log)).hasMatch()) << log.left(200).constData();
     EXPECT_TRUE(log.endsWith(bulk));
@@ -219,7 +219,7 @@ TEST_F(LoggerCapture, ChildStillHoldingStandardErrorKeepsWritingToTheLog)
 TEST(LoggerDefaultLogFile, IsNamedAfterTheProcessInTheUsersLogsFolder)
 {
     const QString logs = qEnvironmentVariable("XDG_STATE_HOME") + QStringLiteral("/Logs/");
-    const QString name = ZORVAK_Log::processName() + QStringLiteral(".log");
+    const QString name = platform::Log::processName() + QStringLiteral(".log");
     EXPECT_EQ(Logger::defaultLogFile(), QUrl::fromLocalFile(logs + name));
     EXPECT_EQ(Logger::defaultLogFileWithinSubdirectory(QStringLiteral("Kova")), QUrl::fromLocalFile(logs + QStringLiteral("Kova/") + name));
 }

@@ -3,10 +3,10 @@
 #include <QByteArrayView>
 #include <QString>
 
-// The system's standard log function: every part logs through it to standard
-// error, where the application's log file captures it. A line reads
+// The standard log function: every part of the system logs through it to
+// standard error, where the application's log file captures it. A line reads
 // "yyyy-MM-dd HH:mm:ss.SSS process[pid:tid] message" in local time.
-namespace ZORVAK_Log {
+namespace platform::Log {
 
 void log(const QString& message);
 // The same line to another descriptor (the logger's reports about its own
@@ -20,4 +20,4 @@ bool writeAll(int descriptor, QByteArrayView bytes);
 // The name of the running program, as the log lines and log file names show it.
 QString processName();
 
-} // namespace ZORVAK_Log
+} // namespace platform::Log

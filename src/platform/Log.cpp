@@ -1,4 +1,4 @@
-#include "core/ZORVAK_Log.h"
+#include "platform/Log.h"
 
 #include <QDateTime>
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
-namespace ZORVAK_Log {
+namespace platform::Log {
 namespace {
 QByteArray lineFor(const QString& message)
 {
@@ -48,4 +48,4 @@ QString processName()
     return QString::fromLocal8Bit(program_invocation_short_name);
 }
 
-} // namespace ZORVAK_Log
+} // namespace platform::Log
