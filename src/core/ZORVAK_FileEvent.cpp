@@ -1,7 +1,7 @@
 #include "core/ZORVAK_FileEvent.h"
 
 #include "platform/FileEventStream.h"
-#include "platform/StandardLog.h"
+#include "platform/Log.h"
 
 #include <QFileInfo>
 
@@ -123,7 +123,7 @@ void ZORVAK_FileEvent::State::applyRun(bool run)
     if (started)
         handle(observedPaths, std::nullopt);
     else
-        platform::standardLog(QStringLiteral("FAILED to start monitoring %1").arg(describe(observedPaths)));
+        platform::Log::log(QStringLiteral("FAILED to start monitoring %1").arg(describe(observedPaths)));
 }
 
 void ZORVAK_FileEvent::State::moveToQueue(const Queue& given)
@@ -156,7 +156,7 @@ void ZORVAK_FileEvent::State::moveToQueue(const Queue& given)
 
 void ZORVAK_FileEvent::State::handle(const QStringList& paths, const Flags& flags)
 {
-    platform::standardLog(QStringLiteral("%1:%2 %3")
+    platform::Log::log(QStringLiteral("%1:%2 %3")
                               .arg(QStringLiteral("-[ZORVAK_FileEvent handleFileEventpaths:flags:]"), describe(paths),
                                    describe(flags)));
     EventBlock handler = eventBlock();

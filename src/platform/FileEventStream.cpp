@@ -1,7 +1,7 @@
 #include "platform/FileEventStream.h"
 
 #include "platform/FileWatchTree.h"
-#include "platform/StandardLog.h"
+#include "platform/Log.h"
 
 #include <QHash>
 
@@ -178,7 +178,7 @@ void FileEventStream::readUntilStopped(FileWatchTree& tree, int wakeDescriptor, 
         if (sources[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             break;
     }
-    standardLog(QStringLiteral("File events of %1 are no longer read: %2").arg(paths_.join(QStringLiteral(", ")), qt_error_string(errno)));
+    Log::log(QStringLiteral("File events of %1 are no longer read: %2").arg(paths_.join(QStringLiteral(", ")), qt_error_string(errno)));
 }
 
 } // namespace platform

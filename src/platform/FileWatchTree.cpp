@@ -1,6 +1,6 @@
 #include "platform/FileWatchTree.h"
 
-#include "platform/StandardLog.h"
+#include "platform/Log.h"
 
 #include <QDir>
 #include <QFile>
@@ -99,7 +99,7 @@ bool FileWatchTree::open()
 {
     fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd_ < 0) {
-        standardLog(QStringLiteral("Cannot watch files: %1").arg(qt_error_string(errno)));
+        Log::log(QStringLiteral("Cannot watch files: %1").arg(qt_error_string(errno)));
         return false;
     }
     bool watchesAny = false;
@@ -394,7 +394,7 @@ bool FileWatchTree::acquire(const QString& folder, bool followLink)
                                         watchMask | (followLink ? 0 : IN_DONT_FOLLOW));
     if (watch < 0) {
         if (errno != ENOENT && errno != ENOTDIR) // it went away meanwhile: nothing to watch
-            standardLog(QStringLiteral("Cannot watch %1: %2").arg(folder, qt_error_string(errno)));
+            Log::log(QStringLiteral("Cannot watch %1: %2").arg(folder, qt_error_string(errno)));
         return false;
     }
     const auto known = watchOfPath_.find(folder);
