@@ -1,6 +1,7 @@
 #include "core/ZORVAK_Extras_NSURL.h"
 
 #include "core/ImageProperties.h"
+#include "platform/Log.h"
 #include "platform/Error.h"
 #include "platform/FileOperations.h"
 #include "platform/UTType.h"
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -26,14 +26,10 @@ constexpr qint64 maxRewrittenImageSize = qint64(1) << 30;
 const char jpegEndOfImage[] = "\xFF\xD9";
 
 // Every log line of these functions goes through here.
-void writeLogLine(const QString& line)
-{
-    std::fprintf(stderr, "%s\n", line.toUtf8().constData());
-}
 
 void logFailure(const char* operation, const Error& error)
 {
-    writeLogLine(QStringLiteral("Failed %1 with error :%2").arg(QLatin1String(operation), error.description()));
+    platform::Log::log(QStringLiteral("Failed %1 with error :%2").arg(QLatin1String(operation), error.description()));
 }
 
 QString localPath(const QUrl& url)
@@ -87,7 +83,7 @@ std::optional<VolumeStatus> volumeStatusOf(const QString& path)
 
 void logRewriteFailure(const QString& path, const QString& reason)
 {
-    writeLogLine(QStringLiteral("ERROR: cannot rewrite the metadata of \"%1\": %2").arg(path, reason));
+    platform::Log::log(QStringLiteral("ERROR: cannot rewrite the metadata of \"%1\": %2").arg(path, reason));
 }
 
 // The image with its metadata rewritten through `block`; none after a logged failure.
@@ -258,7 +254,7 @@ bool isValidJPEGFileFaster(const QUrl& url)
     // Not blocking: a pipe must not make the open wait for a writer.
     const int file = ::open(nativePath(url).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (file < 0) {
-        writeLogLine(QStringLiteral("a file was closed or an error occured (%1)").arg(errno));
+        platform::Log::log(QStringLiteral("a file was closed or an error occured (%1)").arg(errno));
         return false;
     }
     struct stat status {};
@@ -267,7 +263,7 @@ bool isValidJPEGFileFaster(const QUrl& url)
     if (::fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 2)
         received = ::pread(file, tail, sizeof tail, status.st_size - 2);
     if (received < 0)
-        writeLogLine(QStringLiteral("a file was closed or an error occured (%1)").arg(errno));
+        platform::Log::log(QStringLiteral("a file was closed or an error occured (%1)").arg(errno));
     ::close(file);
     return received == 2 && tail[0] == jpegEndOfImage[0] && tail[1] == jpegEndOfImage[1];
 }
@@ -277,7 +273,7 @@ bool changeImageProperties(const QUrl& url, const PropertiesBlock& block, const 
     if (!block)
         return false;
     if (!conformsToUTType(url, platform::kUTTypeImage)) {
-        writeLogLine(QStringLiteral("ERROR calling %1\n\t\t file with UT Type \"%2\" at \"%3\" is not recognized as an image type")
+        platform::Log::log(QStringLiteral("ERROR calling %1\n\t\t file with UT Type \"%2\" at \"%3\" is not recognized as an image type")
                          .arg(QStringLiteral("ZORVAK_Extras_NSURL::changeImageProperties"), UTI(url), url.toString()));
         return false;
     }
@@ -289,7 +285,7 @@ bool changeImageProperties(const QUrl& url, const PropertiesBlock& block, const 
     const std::optional<struct stat> original = statusOf(nativePath(url));
     Error error = Error::fromErrno(EINVAL, QStringLiteral("not a file URL"));
     if (localPath(target).isEmpty() || !platform::FileOperations::writeFileAtomically(localPath(target), *rewritten, &error)) {
-        writeLogLine(QStringLiteral("ERROR: cannot write \"%1\": %2").arg(target.toString(), error.description()));
+        platform::Log::log(QStringLiteral("ERROR: cannot write \"%1\": %2").arg(target.toString(), error.description()));
         return false;
     }
     if (original)

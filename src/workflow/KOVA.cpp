@@ -1,11 +1,11 @@
 #include "workflow/KOVA.h"
 
+#include "platform/Log.h"
 #include "platform/FileOperations.h"
 #include "platform/StandardPaths.h"
 
 #include <QFile>
 
-#include <cstdio>
 #include <mutex>
 #include <sys/stat.h>
 
@@ -14,10 +14,6 @@ namespace {
 const QString rootOperationName = QStringLiteral("kovaDirectory");
 
 // Every log line of the work-folder tree goes through here.
-void writeLogLine(const QString& line)
-{
-    std::fprintf(stderr, "%s\n", line.toUtf8().constData());
-}
 
 QUrl childOf(const QUrl& folder, const QString& name)
 {
@@ -42,7 +38,7 @@ bool KOVA::makeDirectory(const QUrl& directory, const ErrorBlock& errorBlock)
     if (errorBlock)
         errorBlock(error);
     else
-        writeLogLine(error.description());
+        platform::Log::log(error.description());
     return false;
 }
 
@@ -56,7 +52,7 @@ void KOVA::checkRootFolder(const QUrl& root)
     }
     // A link to a folder counts as the folder.
     if (::stat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode))
-        writeLogLine(QStringLiteral("ERROR: the work folder \"%1\" is taken by an item that is not a folder; it is left as it is")
+        platform::Log::log(QStringLiteral("ERROR: the work folder \"%1\" is taken by an item that is not a folder; it is left as it is")
                          .arg(root.toLocalFile()));
 }
 

@@ -1,9 +1,12 @@
 #include "workflow/KOVA.h"
+#include "workflow/KOVA_LoggerExtension.h"
 
 #include "TestEnvironment.h"
+#include "platform/StandardPaths.h"
 #include "platform/UTType.h"
 #include "workflow/KOVA_Constants.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -120,7 +123,8 @@ TEST(KOVAWorkFolders, makeDirectoryReportsFailureToTheBlockOrTheLog)
 
     testing::internal::CaptureStderr();
     EXPECT_FALSE(KOVA::makeDirectory(underFile));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), reported.description().toStdString() + "\n");
+    const std::string logged = testing::internal::GetCapturedStderr();
+    EXPECT_NE(logged.find("] " + reported.description().toStdString() + "\n"), std::string::npos) << logged;
 }
 
 TEST(KOVAConstants, preferenceKeysAndTypes)
@@ -132,4 +136,11 @@ TEST(KOVAConstants, preferenceKeysAndTypes)
     EXPECT_EQ(key_kovaProcessorIsRunning, QStringLiteral("kovaProcessorIsRunning"));
     // Stored preferences and peers name the same job type as the type table.
     EXPECT_EQ(kUTType_KOVA_Job, platform::UTType::jobBundle);
+}
+
+TEST(KOVA_LoggerExtension, ProgramLogLivesInTheKovaLogsFolder)
+{
+    const QUrl log = KOVA_LoggerExtension::defaultLogFileKOVA();
+    EXPECT_EQ(log.toLocalFile(), platform::StandardPaths::path(platform::StandardPaths::Folder::Logs)
+                  + QStringLiteral("/Kova/") + QCoreApplication::applicationName() + QStringLiteral(".log"));
 }
