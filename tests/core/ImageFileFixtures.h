@@ -3,36 +3,15 @@
 // Image files for the metadata tests: a real JPEG made by Qt's encoder, and the
 // JPEG bytes that a metadata rewrite must leave untouched.
 
-#include "TestEnvironment.h"
+#include "FileFixtures.h"
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
 #include <QFile>
 #include <QImage>
-#include <QTemporaryDir>
-
-#include <ostream>
-
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace kova::test {
-
-// A fresh folder inside the sandbox, removed with its contents afterwards.
-class ImageFolder {
-public:
-    ImageFolder()
-        : m_folder(sandboxRoot() + QStringLiteral("/images-XXXXXX"))
-    {
-    }
-    QString path(const QString& name) const { return m_folder.path() + QLatin1Char('/') + name; }
-
-private:
-    QTemporaryDir m_folder;
-};
 
 // A small colourful photo as Qt's JPEG encoder writes it (no EXIF segment).
 inline QByteArray makeJpeg()
@@ -49,17 +28,7 @@ inline QByteArray makeJpeg()
     return jpeg;
 }
 
-inline bool writeBytes(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
 
-inline QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // The JPEG without its EXIF segments: every other marker segment, the
 // compressed scan data and the end marker, byte for byte. Empty when the

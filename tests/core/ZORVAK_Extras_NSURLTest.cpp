@@ -12,11 +12,11 @@
 #include <unistd.h>
 
 namespace NSURL = ZORVAK_Extras_NSURL;
-using kova::test::ImageFolder;
+using kova::test::ScratchFolder;
 using kova::test::makeJpeg;
-using kova::test::readBytes;
+using kova::test::readFile;
 using kova::test::withoutExifSegments;
-using kova::test::writeBytes;
+using kova::test::writeFile;
 
 namespace {
 
@@ -38,7 +38,7 @@ bool operator==(const struct timespec& a, const struct timespec& b)
 
 TEST(ExtrasNSURLTypes, conformanceReadsTheItemOnDisk)
 {
-    ImageFolder folder;
+    ScratchFolder folder;
     const QUrl nothing = fileUrl(folder.path(QStringLiteral("missing.xml")));
     for (const char* type : {"public.item", "public.data", "public.folder", "public.xml"})
         EXPECT_FALSE(NSURL::conformsToUTType(nothing, QString::fromLatin1(type))) << type;
@@ -51,7 +51,7 @@ TEST(ExtrasNSURLTypes, conformanceReadsTheItemOnDisk)
     EXPECT_FALSE(NSURL::conformsToUTType(subfolder, QStringLiteral("public.data")));
 
     const QUrl ticket = fileUrl(folder.path(QStringLiteral("order.xml")));
-    ASSERT_TRUE(writeBytes(ticket.toLocalFile(), "<order/>"));
+    ASSERT_TRUE(writeFile(ticket.toLocalFile(), "<order/>"));
     EXPECT_TRUE(NSURL::conformsToUTType(ticket, QStringLiteral("public.xml")));
     EXPECT_TRUE(NSURL::conformsToUTType(ticket, QStringLiteral("public.item")));
     EXPECT_FALSE(NSURL::conformsToUTType(ticket, QStringLiteral("public.image")));
@@ -76,10 +76,10 @@ TEST(ExtrasNSURLTypes, extensionsAndTypes)
 
 TEST(ExtrasNSURLAttributes, datesSizesAndContents)
 {
-    ImageFolder folder;
+    ScratchFolder folder;
     const QUrl file = fileUrl(folder.path(QStringLiteral("ticket.xml")));
     const QUrl missing = fileUrl(folder.path(QStringLiteral("missing")));
-    ASSERT_TRUE(writeBytes(file.toLocalFile(), "12345"));
+    ASSERT_TRUE(writeFile(file.toLocalFile(), "12345"));
 
     EXPECT_EQ(NSURL::fileSize(file), 5);
     EXPECT_EQ(NSURL::fileSize(missing), 0);
@@ -107,14 +107,14 @@ TEST(ExtrasNSURLAttributes, datesSizesAndContents)
 
 TEST(ExtrasNSURLAttributes, generationChangesWhenTheFileIsReplaced)
 {
-    ImageFolder folder;
+    ScratchFolder folder;
     const QUrl file = fileUrl(folder.path(QStringLiteral("template.xml")));
-    ASSERT_TRUE(writeBytes(file.toLocalFile(), "<template/>"));
+    ASSERT_TRUE(writeFile(file.toLocalFile(), "<template/>"));
     const QByteArray first = NSURL::generationID(file);
     EXPECT_FALSE(first.isEmpty());
     EXPECT_EQ(NSURL::generationID(file), first);
 
-    ASSERT_TRUE(writeBytes(folder.path(QStringLiteral("new.xml")), "<template a=\"1\"/>"));
+    ASSERT_TRUE(writeFile(folder.path(QStringLiteral("new.xml")), "<template a=\"1\"/>"));
     ASSERT_EQ(::rename(QFile::encodeName(folder.path(QStringLiteral("new.xml"))).constData(),
                        QFile::encodeName(file.toLocalFile()).constData()),
               0);
@@ -128,9 +128,9 @@ TEST(ExtrasNSURLAttributes, volumeIsTheMountPointHoldingTheItem)
     // /proc is a file system of its own on every Linux system.
     EXPECT_EQ(NSURL::volumeURL(fileUrl(QStringLiteral("/proc/self/status"))), fileUrl(QStringLiteral("/proc")));
 
-    ImageFolder folder;
+    ScratchFolder folder;
     const QString file = folder.path(QStringLiteral("a.jpeg"));
-    ASSERT_TRUE(writeBytes(file, "x"));
+    ASSERT_TRUE(writeFile(file, "x"));
     const QUrl volume = NSURL::volumeURL(fileUrl(file));
     EXPECT_FALSE(volume.isEmpty());
     EXPECT_EQ(NSURL::volumeURL(fileUrl(QFileInfo(file).path())), volume);
@@ -140,7 +140,7 @@ TEST(ExtrasNSURLAttributes, volumeIsTheMountPointHoldingTheItem)
 
 TEST(ExtrasNSURLImages, jpegValidityLooksAtTheEndMarker)
 {
-    ImageFolder folder;
+    ScratchFolder folder;
     const struct {
         const char* name;
         QByteArray contents;
@@ -154,7 +154,7 @@ TEST(ExtrasNSURLImages, jpegValidityLooksAtTheEndMarker)
     };
     for (const auto& item : cases) {
         const QString path = folder.path(QString::fromLatin1(item.name));
-        ASSERT_TRUE(writeBytes(path, item.contents));
+        ASSERT_TRUE(writeFile(path, item.contents));
         EXPECT_EQ(NSURL::isValidJPEGFile(fileUrl(path)), item.valid) << item.name;
         EXPECT_EQ(NSURL::isValidJPEGFileFaster(fileUrl(path)), item.valid) << item.name;
     }
@@ -175,17 +175,17 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(original.isEmpty());
-        ASSERT_TRUE(writeBytes(photo, original));
+        ASSERT_TRUE(writeFile(photo, original));
         const struct timespec times[2] = {{0, UTIME_OMIT}, oldModification};
         ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(photo).constData(), times, 0), 0);
     }
 
     static int orientationOf(const QString& path)
     {
-        return ImageProperties::read(readBytes(path))->value(ImageProperties::orientationKey).toInt();
+        return ImageProperties::read(readFile(path))->value(ImageProperties::orientationKey).toInt();
     }
 
-    ImageFolder folder;
+    ScratchFolder folder;
     const QByteArray original = makeJpeg();
     const QString photo = folder.path(QStringLiteral("IMG_1.jpeg"));
     const struct timespec oldModification = {1577934245, 123456789};
@@ -195,7 +195,7 @@ TEST_F(ExtrasNSURLImageRewrite, orientationRewriteKeepsPixelsAndModificationDate
 {
     ASSERT_TRUE(NSURL::setImageOrientation(fileUrl(photo), 6));
 
-    const QByteArray rewritten = readBytes(photo);
+    const QByteArray rewritten = readFile(photo);
     EXPECT_NE(rewritten, original);
     EXPECT_EQ(withoutExifSegments(rewritten), original);
     EXPECT_EQ(orientationOf(photo), 6);
@@ -204,7 +204,7 @@ TEST_F(ExtrasNSURLImageRewrite, orientationRewriteKeepsPixelsAndModificationDate
 
     // Once there is an EXIF segment, it is rewritten in place of the old one.
     ASSERT_TRUE(NSURL::setImageOrientation(fileUrl(photo), 3));
-    EXPECT_EQ(withoutExifSegments(readBytes(photo)), original);
+    EXPECT_EQ(withoutExifSegments(readFile(photo)), original);
     EXPECT_EQ(orientationOf(photo), 3);
 }
 
@@ -212,11 +212,11 @@ TEST_F(ExtrasNSURLImageRewrite, orientationOutsideOneToEightChangesNothing)
 {
     for (const int orientation : {0, 9, -1}) {
         EXPECT_FALSE(NSURL::setImageOrientation(fileUrl(photo), orientation)) << orientation;
-        EXPECT_EQ(readBytes(photo), original) << orientation;
+        EXPECT_EQ(readFile(photo), original) << orientation;
         EXPECT_TRUE(modificationTimeOf(photo) == oldModification) << orientation;
     }
     EXPECT_FALSE(NSURL::changeImageProperties(fileUrl(photo), nullptr));
-    EXPECT_EQ(readBytes(photo), original);
+    EXPECT_EQ(readFile(photo), original);
 }
 
 TEST_F(ExtrasNSURLImageRewrite, destinationReceivesTheCopyAndTheOriginalStays)
@@ -229,9 +229,9 @@ TEST_F(ExtrasNSURLImageRewrite, destinationReceivesTheCopyAndTheOriginalStays)
             return properties;
         },
         fileUrl(copy)));
-    EXPECT_EQ(readBytes(photo), original);
+    EXPECT_EQ(readFile(photo), original);
     EXPECT_EQ(orientationOf(copy), 8);
-    EXPECT_EQ(withoutExifSegments(readBytes(copy)), original);
+    EXPECT_EQ(withoutExifSegments(readFile(copy)), original);
     EXPECT_TRUE(modificationTimeOf(copy) == oldModification);
 }
 
@@ -239,7 +239,7 @@ TEST_F(ExtrasNSURLImageRewrite, failuresReturnFalseAndLeaveTheFileAlone)
 {
     // A destination whose folder cannot be written into: a file stands where the
     // folder should be (this fails even for the superuser).
-    ASSERT_TRUE(writeBytes(folder.path(QStringLiteral("not-a-folder")), "x"));
+    ASSERT_TRUE(writeFile(folder.path(QStringLiteral("not-a-folder")), "x"));
     EXPECT_FALSE(NSURL::setImageOrientation(fileUrl(photo), 6, fileUrl(folder.path(QStringLiteral("not-a-folder/a.jpeg")))));
     EXPECT_FALSE(NSURL::setImageOrientation(fileUrl(photo), 6, QUrl(QStringLiteral("https://example.com/a.jpeg"))));
     if (::geteuid() != 0) {
@@ -249,16 +249,16 @@ TEST_F(ExtrasNSURLImageRewrite, failuresReturnFalseAndLeaveTheFileAlone)
         EXPECT_FALSE(NSURL::setImageOrientation(fileUrl(photo), 6, fileUrl(locked + QStringLiteral("/a.jpeg"))));
         ::chmod(QFile::encodeName(locked).constData(), 0755);
     }
-    EXPECT_EQ(readBytes(photo), original);
+    EXPECT_EQ(readFile(photo), original);
 
     // Not an image by its type, an image file that is no image, nothing at all.
     const QString text = folder.path(QStringLiteral("notes.txt"));
     const QString broken = folder.path(QStringLiteral("broken.jpeg"));
-    ASSERT_TRUE(writeBytes(text, original));
-    ASSERT_TRUE(writeBytes(broken, "\xFF\xD8 not really a picture"));
+    ASSERT_TRUE(writeFile(text, original));
+    ASSERT_TRUE(writeFile(broken, "\xFF\xD8 not really a picture"));
     EXPECT_FALSE(NSURL::setImageOrientation(fileUrl(text), 6));
     EXPECT_FALSE(NSURL::setImageOrientation(fileUrl(broken), 6));
     EXPECT_FALSE(NSURL::setImageOrientation(fileUrl(folder.path(QStringLiteral("missing.jpeg"))), 6));
-    EXPECT_EQ(readBytes(text), original);
-    EXPECT_EQ(readBytes(broken), QByteArray("\xFF\xD8 not really a picture"));
+    EXPECT_EQ(readFile(text), original);
+    EXPECT_EQ(readFile(broken), QByteArray("\xFF\xD8 not really a picture"));
 }

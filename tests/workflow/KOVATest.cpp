@@ -1,6 +1,7 @@
 #include "workflow/KOVA.h"
 #include "workflow/KOVA_LoggerExtension.h"
 
+#include "FileFixtures.h"
 #include "TestEnvironment.h"
 #include "platform/StandardPaths.h"
 #include "platform/UTType.h"
@@ -17,10 +18,6 @@
 #include <cerrno>
 #include <ostream>
 
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -31,17 +28,8 @@ QString expectedRoot()
 
 QString pathOf(const QUrl& url) { return url.toLocalFile(); }
 
-bool writeFile(const QString& path, const QByteArray& data)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using kova::test::readFile;
+using kova::test::writeFile;
 
 } // namespace
 
