@@ -205,8 +205,11 @@ std::string numbersText(Exiv2::TypeId type, const QVariant& value, const std::st
     if (numbers.isEmpty())
         throw RewriteFailure{QStringLiteral("%1 takes at least one number").arg(QString::fromStdString(key))};
     std::string text;
-    for (const QVariant& number : numbers)
-        text += (text.empty() ? "" : " ") + numberText(type, number, key);
+    for (const QVariant& number : numbers) {
+        if (!text.empty())
+            text += ' ';
+        text += numberText(type, number, key);
+    }
     return text;
 }
 
