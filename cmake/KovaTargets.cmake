@@ -7,12 +7,18 @@ function(kova_library name)
   target_link_libraries(${name} PUBLIC ${ARGN})
 endfunction()
 
-# kova_test(NAME DEPS...): one GoogleTest executable of every source in the calling folder.
+# kova_test(NAME [GUI] DEPS...): one GoogleTest executable of every source in the
+# calling folder. GUI runs the tests inside a QGuiApplication (fonts, text layout).
 function(kova_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 KOVA_TEST "GUI" "" "")
   file(GLOB sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE kova_test_main GTest::gtest GTest::gmock ${ARGN})
+  set(main kova_test_main)
+  if(KOVA_TEST_GUI)
+    set(main kova_test_main_gui)
+  endif()
+  target_link_libraries(${name} PRIVATE ${main} GTest::gtest GTest::gmock ${KOVA_TEST_UNPARSED_ARGUMENTS})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_PREFIX "${name}."
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()

@@ -1,9 +1,16 @@
 // Shared main of every test executable: points HOME, the XDG folders and the
 // machine-wide domain at a private temporary tree, then runs the tests inside a
-// QCoreApplication so the main queue exists.
+// QCoreApplication so the main queue exists (a QGuiApplication on the offscreen
+// platform for the tests that lay out text).
 #include "TestEnvironment.h"
 
+#ifdef KOVA_TEST_GUI
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
+#else
 #include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -42,7 +49,10 @@ QString sandboxRoot() { return sandbox->path(); }
 int main(int argc, char** argv)
 {
     makeSandbox();
-    QCoreApplication app(argc, argv);
+#ifdef KOVA_TEST_GUI
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+#endif
+    TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     sandbox.reset();

@@ -1,0 +1,158 @@
+#include "ImageSource.h"
+
+#include "BitmapContext.h"
+#include "ImageOrientation.h"
+#include "ImageProperties.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QUrl>
+
+#include <cmath>
+
+namespace {
+
+// Enough for the largest picture the canvas limits allow, at 4 bytes a pixel.
+constexpr int allocationLimitMegabytes = int(BitmapContext::maxPixels * 4 / (1024 * 1024)) + 1;
+
+platform::Error sourceError(const QString& origin, const QString& reason)
+{
+    return {platform::Error::CocoaDomain, 0, QStringLiteral("%1: %2").arg(origin, reason)};
+}
+
+std::optional<QByteArray> readFile(const QString& path, platform::Error* error)
+{
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        platform::setError(error, sourceError(path, QStringLiteral("no such image file")));
+        return std::nullopt;
+    }
+    if (info.size() > ImageSource::maxFileBytes) {
+        platform::setError(error, sourceError(path, QStringLiteral("file too large (%1 bytes)").arg(info.size())));
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        platform::setError(error, sourceError(path, file.errorString()));
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+struct Reader {
+    explicit Reader(const QByteArray& data)
+    {
+        buffer.setData(data); // shares the bytes
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+        reader.setAutoTransform(false);
+        reader.setAllocationLimit(allocationLimitMegabytes);
+    }
+    QBuffer buffer;
+    QImageReader reader;
+};
+
+void convertToSRGB(QImage& image)
+{
+    const QColorSpace sRGB(QColorSpace::SRgb);
+    if (image.colorSpace().isValid() && image.colorSpace() != sRGB)
+        image.convertToColorSpace(sRGB);
+    image.setColorSpace(sRGB);
+}
+
+} // namespace
+
+ImageSource::ImageSource(QByteArray data, QString origin) : m_data(std::move(data)), m_origin(std::move(origin)) {}
+
+std::shared_ptr<ImageSource> ImageSource::create(const QVariant& object, platform::Error* error)
+{
+    std::optional<QByteArray> data;
+    QString origin;
+    if (object.typeId() == QMetaType::QString) {
+        origin = object.toString();
+        data = readFile(origin, error);
+    } else if (object.typeId() == QMetaType::QUrl && object.toUrl().isLocalFile()) {
+        origin = object.toUrl().toLocalFile();
+        data = readFile(origin, error);
+    } else if (object.typeId() == QMetaType::QByteArray) {
+        origin = QStringLiteral("data");
+        data = object.toByteArray();
+    } else {
+        platform::setError(error, sourceError(object.toString(), QStringLiteral("not a path, file URL or data")));
+    }
+    if (!data)
+        return nullptr;
+    std::shared_ptr<ImageSource> source(new ImageSource(std::move(*data), origin));
+    Reader probe(source->m_data);
+    const QSize size = probe.reader.canRead() ? probe.reader.size() : QSize();
+    if (size.isEmpty()) {
+        platform::setError(error, sourceError(origin, QStringLiteral("not an image Qt can read")));
+        return nullptr;
+    }
+    source->m_count = std::max(1, probe.reader.imageCount());
+    source->m_firstProperties = ImageProperties::read(source->m_data).value_or(QVariantMap());
+    source->m_firstProperties.insert(pixelWidthKey, size.width());
+    source->m_firstProperties.insert(pixelHeightKey, size.height());
+    return source;
+}
+
+QVariantMap ImageSource::properties(int index) const
+{
+    if (index == 0)
+        return m_firstProperties;
+    const QSize size = storedSize(index);
+    if (!size.isValid())
+        return {};
+    return {{pixelWidthKey, size.width()}, {pixelHeightKey, size.height()}};
+}
+
+QSize ImageSource::storedSize(int index) const
+{
+    Reader source(m_data);
+    if (index > 0 && !source.reader.jumpToImage(index))
+        return {};
+    return source.reader.size();
+}
+
+QImage ImageSource::createImage(int index, QSize scaledSize, platform::Error* error) const
+{
+    Reader source(m_data);
+    if (index < 0 || index >= m_count || (index > 0 && !source.reader.jumpToImage(index))) {
+        platform::setError(error, sourceError(m_origin, QStringLiteral("no picture %1").arg(index)));
+        return {};
+    }
+    if (scaledSize.isValid())
+        source.reader.setScaledSize(scaledSize);
+    const QSize size = scaledSize.isValid() ? scaledSize : source.reader.size();
+    if (size.isValid() && !BitmapContext::isAcceptableSize(size)) {
+        platform::setError(error, sourceError(m_origin, QStringLiteral("picture too large (%1 x %2 pixels)").arg(size.width()).arg(size.height())));
+        return {};
+    }
+    QImage image;
+    if (!source.reader.read(&image)) {
+        platform::setError(error, sourceError(m_origin, source.reader.errorString()));
+        return {};
+    }
+    convertToSRGB(image);
+    return image;
+}
+
+QImage ImageSource::createThumbnail(int maxPixelSize, platform::Error* error) const
+{
+    const QSize stored = storedSize(0);
+    QSize scaled;
+    if (stored.isValid() && std::max(stored.width(), stored.height()) > maxPixelSize) {
+        const double factor = double(maxPixelSize) / std::max(stored.width(), stored.height());
+        scaled = QSize(std::max(1, int(std::lround(stored.width() * factor))), std::max(1, int(std::lround(stored.height() * factor))));
+    }
+    const QImage image = createImage(0, scaled, error);
+    if (image.isNull())
+        return image;
+    const int orientation = ImageOrientation::valid(m_firstProperties.value(ImageProperties::orientationKey).toInt());
+    if (orientation == 1)
+        return image;
+    return image.transformed(ImageOrientation::transform(image.size(), orientation));
+}
