@@ -29,28 +29,28 @@ enum CodeType { aztecType = 0, qrType = 1, code128Type = 2, pdf417Type = 3 };
 struct Symbology {
     int zintSymbology;
     const char* name;
-    char highestCharacter; // of the message's encoding
+    char16_t highestCharacter; // of the message's encoding
 };
 
 Symbology symbologyForType(int type)
 {
     switch (type) {
     case aztecType:
-        return {BARCODE_AZTEC, "Aztec", '\xFF'};
+        return {BARCODE_AZTEC, "Aztec", 0xFF};
     case qrType:
-        return {BARCODE_QRCODE, "QR", '\xFF'};
+        return {BARCODE_QRCODE, "QR", 0xFF};
     case pdf417Type:
-        return {BARCODE_PDF417, "PDF417", '\xFF'};
+        return {BARCODE_PDF417, "PDF417", 0xFF};
     default:
-        return {BARCODE_CODE128, "Code 128", '\x7F'};
+        return {BARCODE_CODE128, "Code 128", 0x7F};
     }
 }
 
 std::optional<QByteArray> encodedMessage(const QString& message, const Symbology& symbology)
 {
-    const char16_t highest = static_cast<unsigned char>(symbology.highestCharacter);
-    const bool encodable = std::all_of(message.begin(), message.end(),
-                                       [highest](QChar character) { return character.unicode() <= highest; });
+    const bool encodable = std::all_of(message.begin(), message.end(), [&symbology](QChar character) {
+        return character.unicode() <= symbology.highestCharacter;
+    });
     if (!encodable) {
         platform::Log::log(QStringLiteral("No %1 code for \"%2\": the message holds characters outside the code's encoding")
                                .arg(QLatin1String(symbology.name), message));
@@ -75,6 +75,104 @@ int qrLevelForLetter(const QString& letter)
     static const QString letters = QStringLiteral("LMQH"); // zint's levels 1 to 4
     const qsizetype index = letter.size() == 1 ? letters.indexOf(letter) : -1;
     return index < 0 ? 2 : static_cast<int>(index) + 1;
+}
+
+// The symbol of the type with the one option of the type applied when it is
+// in its accepted range; zint's defaults otherwise.
+ZintSymbol symbolFor(int type, const QVariantMap& options, const Symbology& symbology)
+{
+    ZintSymbol symbol(symbology.zintSymbology);
+    const QVariant correctionLevel = options.value(ZORVAK_2dCodeGenerator::correctionLevelOption);
+    switch (type) {
+    case aztecType:
+        if (const auto percent = ZORVAK_2dCodeGenerator::aztecCorrectionRange.accepted(correctionLevel))
+            symbol.setOption1(aztecLevelForPercent(*percent));
+        break;
+    case qrType:
+        symbol.setOption1(qrLevelForLetter(correctionLevel.toString()));
+        break;
+    case pdf417Type:
+        if (const auto level = ZORVAK_2dCodeGenerator::pdf417CorrectionRange.accepted(correctionLevel))
+            symbol.setOption1(static_cast<int>(std::lround(*level)));
+        break;
+    default: {
+        const auto quietSpace = ZORVAK_2dCodeGenerator::quietSpaceRange.accepted(
+            options.value(ZORVAK_2dCodeGenerator::quietSpaceOption));
+        symbol.setWhitespaceWidth(quietSpace ? static_cast<int>(std::lround(*quietSpace)) : defaultCode128QuietSpace);
+        symbol.setHeight(code128HeightModules);
+    }
+    }
+    return symbol;
+}
+
+std::optional<QPointF> originFrom(const QVariant& point)
+{
+    switch (point.typeId()) {
+    case QMetaType::QPointF:
+    case QMetaType::QPoint:
+        return point.toPointF();
+    case QMetaType::QString:
+        return platform::GeometryText::pointFromString(point.toString());
+    default:
+        return std::nullopt;
+    }
+}
+
+QPointF flippedOrigin(QPointF origin, const QPointF& drawnFraction, const QVariantMap& options)
+{
+    if (options.value(zorvak_2dCodeKey_isFlippedX).toBool())
+        origin.setX(1 - origin.x() - drawnFraction.x());
+    if (options.value(zorvak_2dCodeKey_isFlippedY).toBool())
+        origin.setY(1 - origin.y() - drawnFraction.y());
+    return origin;
+}
+
+// Positions 1 and 3 are at the right, 2 and 3 at the top; any other at the lower left.
+QPointF cornerAtPosition(const QVariant& position, const QSizeF& size, const QSizeF& area)
+{
+    const qint64 corner = position.toLongLong();
+    const bool right = corner == 1 || corner == 3;
+    const bool top = corner == 2 || corner == 3;
+    return {right ? area.width() - size.width() - positionMargin : positionMargin,
+            top ? area.height() - size.height() - positionMargin : positionMargin};
+}
+
+std::optional<QVariantList> codeList(const QVariant& codes)
+{
+    if (codes.typeId() == QMetaType::QVariantMap)
+        return QVariantList{codes};
+    if (codes.typeId() == QMetaType::QVariantList)
+        return codes.toList();
+    return std::nullopt;
+}
+
+// The context's y axis points up; the bitmap's rows run down, so the image is
+// flipped back locally to stand upright.
+void paintUpright(QPainter& context, const QImage& bitmap, const QRectF& target)
+{
+    context.save();
+    context.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    context.translate(target.x(), target.y() + target.height());
+    context.scale(1, -1);
+    context.drawImage(QRectF(QPointF(0, 0), target.size()), bitmap);
+    context.restore();
+}
+
+void drawCode(const QVariantMap& code, QPainter& context, const QRectF& insideRect)
+{
+    const double scale = code.value(zorvak_2dCodeKey_scale).toDouble();
+    if (!(scale > 0) || !std::isfinite(scale))
+        return;
+    const auto generatorClass = ZORVAK_2dCodeGenerator::classForNumber(code.value(zorvak_2dCodeKey_type));
+    const QString message = code.value(zorvak_2dCodeKey_message).toString();
+    ZORVAK_2dCodeGenerator::inputMessage(generatorClass, message, [&](const QImage& bitmap, double outputScale) {
+        if (bitmap.isNull())
+            return;
+        const QSizeF drawnSize(bitmap.width() * scale / outputScale, bitmap.height() * scale / outputScale);
+        const QPointF corner = ZORVAK_2dCodeGenerator::processedPoint(code.value(zorvak_2dCodeKey_origin), drawnSize,
+                                                                      insideRect, code);
+        paintUpright(context, bitmap, QRectF(corner, drawnSize));
+    });
 }
 
 } // namespace
@@ -146,38 +244,6 @@ std::optional<double> ZORVAK_2dCodeGenerator::numberOption(const QString& option
     const double number = m_options.value(option).toDouble(&isNumber);
     return isNumber ? std::optional<double>(number) : std::nullopt;
 }
-
-namespace {
-
-// The symbol of the type with the one option of the type applied when it is
-// in its accepted range; zint's defaults otherwise.
-ZintSymbol symbolFor(int type, const QVariantMap& options, const Symbology& symbology)
-{
-    ZintSymbol symbol(symbology.zintSymbology);
-    const QVariant correctionLevel = options.value(ZORVAK_2dCodeGenerator::correctionLevelOption);
-    switch (type) {
-    case aztecType:
-        if (const auto percent = ZORVAK_2dCodeGenerator::aztecCorrectionRange.accepted(correctionLevel))
-            symbol.setOption1(aztecLevelForPercent(*percent));
-        break;
-    case qrType:
-        symbol.setOption1(qrLevelForLetter(correctionLevel.toString()));
-        break;
-    case pdf417Type:
-        if (const auto level = ZORVAK_2dCodeGenerator::pdf417CorrectionRange.accepted(correctionLevel))
-            symbol.setOption1(static_cast<int>(std::lround(*level)));
-        break;
-    default: {
-        const auto quietSpace = ZORVAK_2dCodeGenerator::quietSpaceRange.accepted(
-            options.value(ZORVAK_2dCodeGenerator::quietSpaceOption));
-        symbol.setWhitespaceWidth(quietSpace ? static_cast<int>(std::lround(*quietSpace)) : defaultCode128QuietSpace);
-        symbol.setHeight(code128HeightModules);
-    }
-    }
-    return symbol;
-}
-
-} // namespace
 
 QImage ZORVAK_2dCodeGenerator::createOutputImageCore() const
 {
@@ -275,42 +341,6 @@ QPointF ZORVAK_2dCodeGenerator::denormalizedPoint(const QPointF& point, const QS
     return {point.x() * forSize.width(), point.y() * forSize.height()};
 }
 
-namespace {
-
-std::optional<QPointF> originFrom(const QVariant& point)
-{
-    switch (point.typeId()) {
-    case QMetaType::QPointF:
-    case QMetaType::QPoint:
-        return point.toPointF();
-    case QMetaType::QString:
-        return platform::GeometryText::pointFromString(point.toString());
-    default:
-        return std::nullopt;
-    }
-}
-
-QPointF flippedOrigin(QPointF origin, const QPointF& drawnFraction, const QVariantMap& options)
-{
-    if (options.value(zorvak_2dCodeKey_isFlippedX).toBool())
-        origin.setX(1 - origin.x() - drawnFraction.x());
-    if (options.value(zorvak_2dCodeKey_isFlippedY).toBool())
-        origin.setY(1 - origin.y() - drawnFraction.y());
-    return origin;
-}
-
-// Positions 1 and 3 are at the right, 2 and 3 at the top; any other at the lower left.
-QPointF cornerAtPosition(const QVariant& position, const QSizeF& size, const QSizeF& area)
-{
-    const qint64 corner = position.toLongLong();
-    const bool right = corner == 1 || corner == 3;
-    const bool top = corner == 2 || corner == 3;
-    return {right ? area.width() - size.width() - positionMargin : positionMargin,
-            top ? area.height() - size.height() - positionMargin : positionMargin};
-}
-
-} // namespace
-
 QPointF ZORVAK_2dCodeGenerator::processedPoint(const QVariant& point, const QSizeF& size, const QRectF& rect,
                                                const QVariantMap& options)
 {
@@ -321,48 +351,6 @@ QPointF ZORVAK_2dCodeGenerator::processedPoint(const QVariant& point, const QSiz
         : cornerAtPosition(options.value(zorvak_2dCodeKey_position), size, area);
     return corner + QPointF(rect.x(), rect.y());
 }
-
-namespace {
-
-std::optional<QVariantList> codeList(const QVariant& codes)
-{
-    if (codes.typeId() == QMetaType::QVariantMap)
-        return QVariantList{codes};
-    if (codes.typeId() == QMetaType::QVariantList)
-        return codes.toList();
-    return std::nullopt;
-}
-
-// The context's y axis points up; the bitmap's rows run down, so the image is
-// flipped back locally to stand upright.
-void paintUpright(QPainter& context, const QImage& bitmap, const QRectF& target)
-{
-    context.save();
-    context.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    context.translate(target.x(), target.y() + target.height());
-    context.scale(1, -1);
-    context.drawImage(QRectF(QPointF(0, 0), target.size()), bitmap);
-    context.restore();
-}
-
-void drawCode(const QVariantMap& code, QPainter& context, const QRectF& insideRect)
-{
-    const double scale = code.value(zorvak_2dCodeKey_scale).toDouble();
-    if (!(scale > 0) || !std::isfinite(scale))
-        return;
-    const auto generatorClass = ZORVAK_2dCodeGenerator::classForNumber(code.value(zorvak_2dCodeKey_type));
-    const QString message = code.value(zorvak_2dCodeKey_message).toString();
-    ZORVAK_2dCodeGenerator::inputMessage(generatorClass, message, [&](const QImage& bitmap, double outputScale) {
-        if (bitmap.isNull())
-            return;
-        const QSizeF drawnSize(bitmap.width() * scale / outputScale, bitmap.height() * scale / outputScale);
-        const QPointF corner = ZORVAK_2dCodeGenerator::processedPoint(code.value(zorvak_2dCodeKey_origin), drawnSize,
-                                                                      insideRect, code);
-        paintUpright(context, bitmap, QRectF(corner, drawnSize));
-    });
-}
-
-} // namespace
 
 void ZORVAK_2dCodeGenerator::draw(const QVariant& codes, QPainter& context, const QRectF& insideRect)
 {

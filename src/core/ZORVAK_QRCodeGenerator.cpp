@@ -5,7 +5,9 @@
 
 namespace {
 constexpr int ownType = 1;
-}
+// The level letters of correction levels 0 to 3; level 1 has none.
+const QString levelLetters[] = {QStringLiteral("L"), QString(), QStringLiteral("H"), QStringLiteral("Q")};
+} // namespace
 
 ZORVAK_QRCodeGenerator::ZORVAK_QRCodeGenerator()
     : ZORVAK_2dCodeGenerator(ownType)
@@ -21,11 +23,6 @@ void ZORVAK_QRCodeGenerator::setType(int)
 {
     ZORVAK_2dCodeGenerator::setType(ownType);
 }
-
-namespace {
-// The level letters of correction levels 0 to 3; level 1 has none.
-const QString levelLetters[] = {QStringLiteral("L"), QString(), QStringLiteral("H"), QStringLiteral("Q")};
-} // namespace
 
 void ZORVAK_QRCodeGenerator::setCorrectionLevel(int correctionLevel)
 {
