@@ -99,16 +99,3 @@ TEST_F(EXIFComment, oversizeCommentFailsAndKeepsTheFile)
     EXPECT_FALSE(error.isNull());
     EXPECT_EQ(readFile(photo), original);
 }
-
-TEST_F(EXIFComment, orientationChangesOnlyFromOneToEight)
-{
-    EXPECT_FALSE(ZORVAK_EXIF::forImageSettingOrientation(fileUrl(photo), {}, 0));
-    EXPECT_FALSE(ZORVAK_EXIF::forImageSettingOrientation(fileUrl(photo), {}, 9));
-    EXPECT_FALSE(ZORVAK_EXIF::forImageChangeProperties(fileUrl(photo), {}, nullptr));
-    EXPECT_EQ(readFile(photo), original);
-
-    const QString copy = folder.path(QStringLiteral("upright.jpeg"));
-    ASSERT_TRUE(ZORVAK_EXIF::forImageSettingOrientation(fileUrl(photo), fileUrl(copy), 1));
-    EXPECT_EQ(ImageProperties::read(readFile(copy))->value(ImageProperties::orientationKey).toInt(), 1);
-    EXPECT_EQ(readFile(photo), original);
-}
