@@ -69,11 +69,12 @@ WriteSettings settingsFrom(const QVariantMap& options)
 
 // ---- File names ----
 
-// An absolute local path: the only kind of destination a file can be written to.
+// An absolute local path below the root: the only kind of destination a file
+// can be written to. Empty for anything else.
 QString destinationPath(const QUrl& url)
 {
     const QString path = url.isLocalFile() ? QDir::cleanPath(url.toLocalFile()) : QString();
-    return QDir::isAbsolutePath(path) ? path : QString();
+    return QDir::isAbsolutePath(path) && path != QStringLiteral("/") ? path : QString();
 }
 
 struct FileName {
@@ -341,7 +342,7 @@ bool ZORVAK_ImageWriter::writeImageFile(const QByteArray& source, const QUrl& de
 bool ZORVAK_ImageWriter::makeEnclosingDirectoryForFileURL(const QUrl& url, Error* error)
 {
     const QString path = destinationPath(url);
-    if (path.isEmpty() || path == QStringLiteral("/"))
+    if (path.isEmpty())
         return false;
     Error folderError;
     if (platform::FileOperations::makeDirectory(FileName::of(path).folder, true, &folderError))

@@ -268,7 +268,10 @@ TEST_F(ImageWriter, losslessCopyFailuresWriteNothing)
     EXPECT_FALSE(ZORVAK_ImageWriter::writeImageFile(fileUrl(folder.path(QStringLiteral("missing.jpeg"))), fileUrl(target),
                                                     QString(), true, &error));
     EXPECT_EQ(error.code, 22);
-    EXPECT_FALSE(ZORVAK_ImageWriter::writeImageFile(makeJpeg(), QUrl(QStringLiteral("relative.jpeg")), QString(), true, &error));
-    EXPECT_EQ(error.code, 22);
+    for (const QUrl& unusable : {QUrl(QStringLiteral("relative.jpeg")), QUrl::fromLocalFile(QStringLiteral("/"))}) {
+        EXPECT_FALSE(ZORVAK_ImageWriter::writeImageFile(makeJpeg(), unusable, QString(), true, &error));
+        EXPECT_EQ(error.code, 22);
+    }
+    EXPECT_FALSE(ZORVAK_ImageWriter::makeEnclosingDirectoryForFileURL(QUrl::fromLocalFile(QStringLiteral("/"))));
     EXPECT_FALSE(QDir(folder.path(QStringLiteral("out"))).exists());
 }
