@@ -351,6 +351,21 @@ Error metadataError(const QString& reason) { return Error{Error::CocoaDomain, 0,
 
 } // namespace
 
+ImageProperties::ExifAccess ImageProperties::exifAccess(const QByteArray& imageData)
+{
+    try {
+        initialiseExiv2Once();
+        const int type = Exiv2::ImageFactory::getType(reinterpret_cast<const Exiv2::byte*>(imageData.constData()),
+                                                      static_cast<long>(imageData.size()));
+        if (type == Exiv2::ImageType::none)
+            return ExifAccess::none;
+        const Exiv2::AccessMode mode = Exiv2::ImageFactory::checkMode(type, Exiv2::mdExif);
+        return (mode & Exiv2::amWrite) ? ExifAccess::readWrite : (mode & Exiv2::amRead) ? ExifAccess::read : ExifAccess::none;
+    } catch (const std::exception&) {
+        return ExifAccess::none;
+    }
+}
+
 std::optional<QVariantMap> ImageProperties::read(const QByteArray& imageData, Error* error)
 {
     try {

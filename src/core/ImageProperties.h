@@ -25,6 +25,12 @@ public:
     static inline const QString tiffDictionaryKey = QStringLiteral("{TIFF}");
     static inline const QString exifDictionaryKey = QStringLiteral("{Exif}");
 
+    // What can be done with the EXIF metadata of the image in `imageData`,
+    // judged by its format alone: nothing (not an image format exiv2 knows),
+    // reading, or reading and writing.
+    enum class ExifAccess { none, read, readWrite };
+    static ExifAccess exifAccess(const QByteArray& imageData);
+
     // The properties of the image in `imageData`; none, with `error` set, when
     // its format is unknown or its metadata cannot be read.
     static std::optional<QVariantMap> read(const QByteArray& imageData, platform::Error* error = nullptr);
