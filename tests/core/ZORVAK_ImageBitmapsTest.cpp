@@ -145,7 +145,7 @@ TEST_F(PdfRasterising, pagesAreFittedCentredAndEnlargedWithoutCuttingThemOff)
     EXPECT_EQ(qAlpha(storedPixel(enlarged, 200, 179)), 0);
 }
 
-TEST_F(PdfRasterising, alphaAndBackgroundCodesAreComposedOntoTheCanvas)
+TEST_F(PdfRasterising, alphaAndBackgroundCodesAreComposedOntoACanvasOfWholePixels)
 {
     // Red on the left half, nothing on the right half.
     const QString path = writePdf("half.pdf", handMadePdf("/MediaBox [0 0 100 100]", "1 0 0 rg 0 0 50 100 re f"));
@@ -160,20 +160,16 @@ TEST_F(PdfRasterising, alphaAndBackgroundCodesAreComposedOntoTheCanvas)
     const struct {
         const char* code;
         QRgb premultiplied;
-    } codes[] = {{"#F00", qRgb(255, 0, 0)}, {"00FF0080", qRgba(0, 128, 0, 128)}, {"##0000FF", qRgb(0, 0, 255)},
-                 {"#F0F8", qRgba(136, 0, 136, 136)}, {"bogus", qRgb(0, 0, 0)}, {"#12345", qRgb(0, 0, 0)}};
+    } codes[] = {{"#F00", qRgb(255, 0, 0)}, {"00FF0080", qRgba(0, 128, 0, 128)},
+                 {"#F0F8", qRgba(136, 0, 136, 136)}, {"#12345", qRgb(0, 0, 0)}};
     for (const auto& [code, premultiplied] : codes) {
         const QImage filled = ZORVAK_ImageBitmaps::imageWithPDFObject(path, QSizeF(100, 100), std::nullopt, code);
         EXPECT_TRUE(isNear(storedPixel(filled, 75, 50), premultiplied)) << code;
     }
-}
 
-TEST_F(PdfRasterising, sizesAreRoundedToWholePixelsWithRowsAlignedTo16Bytes)
-{
-    const QString path = writePdf("half.pdf", handMadePdf("/MediaBox [0 0 100 100]", "1 0 0 rg 0 0 50 100 re f"));
-    const QImage canvas = ZORVAK_ImageBitmaps::imageWithPDFObject(path, QSizeF(1000.6, 10.4));
-    EXPECT_EQ(canvas.size(), QSize(1001, 10));
-    EXPECT_EQ(canvas.bytesPerLine(), 4016);
+    const QImage fractional = ZORVAK_ImageBitmaps::imageWithPDFObject(path, QSizeF(1000.6, 10.4));
+    EXPECT_EQ(fractional.size(), QSize(1001, 10));
+    EXPECT_EQ(fractional.bytesPerLine(), 4016);
 }
 
 TEST_F(PdfRasterising, badObjectsSizesAndFilesGiveNoImageAndAnError)
@@ -284,20 +280,7 @@ TEST(BitmapRoundTrip, everyOrientationComesOutUprightAt16BitsAndReadsBack)
     }
 }
 
-TEST(BitmapRoundTrip, filesAndUrlsAreReadAndUnreadableObjectsGiveNothing)
-{
-    ScratchFolder folder;
-    writeFile(folder.path("photo.jpg"), orientedJpeg(6));
-    QVariantMap properties;
-    EXPECT_EQ(ZORVAK_ImageBitmaps::rgbaBitmapDataWithObject(folder.path("photo.jpg"), &properties).size(), 32 * 64 * 8);
-    EXPECT_EQ(ZORVAK_ImageBitmaps::rgbaBitmapDataWithObject(QUrl::fromLocalFile(folder.path("photo.jpg"))).size(), 32 * 64 * 8);
-    writeFile(folder.path("text.jpg"), "not an image");
-    EXPECT_TRUE(ZORVAK_ImageBitmaps::rgbaBitmapDataWithObject(folder.path("text.jpg")).isEmpty());
-    EXPECT_TRUE(ZORVAK_ImageBitmaps::rgbaBitmapDataWithObject(folder.path("missing.jpg")).isEmpty());
-    EXPECT_TRUE(ZORVAK_ImageBitmaps::rgbaBitmapDataWithObject(3.5).isEmpty());
-}
-
-TEST(BitmapRoundTrip, bitmapDataIsReadWithItsRowLengthAndBadDescriptionsGiveNothing)
+TEST(BitmapRoundTrip, dataIsReadWithItsRowLengthAndBadDescriptionsOrFilesGiveNothing)
 {
     // Two 8-bit rows of two pixels, each row padded to 16 bytes.
     QByteArray data(32, '\0');
@@ -330,11 +313,18 @@ TEST(BitmapRoundTrip, bitmapDataIsReadWithItsRowLengthAndBadDescriptionsGiveNoth
     for (const QVariantMap& properties : bad)
         EXPECT_TRUE(ZORVAK_ImageBitmaps::imageFromBitmapData(data, properties).isNull()) << properties.size();
     EXPECT_TRUE(ZORVAK_ImageBitmaps::imageFromBitmapData({}, eightBits).isNull());
+
+    ScratchFolder folder;
+    writeFile(folder.path("photo.jpg"), orientedJpeg(6));
+    writeFile(folder.path("text.jpg"), "not an image");
+    EXPECT_EQ(ZORVAK_ImageBitmaps::rgbaBitmapDataWithObject(QUrl::fromLocalFile(folder.path("photo.jpg"))).size(), 32 * 64 * 8);
+    EXPECT_TRUE(ZORVAK_ImageBitmaps::rgbaBitmapDataWithObject(folder.path("text.jpg")).isEmpty());
+    EXPECT_TRUE(ZORVAK_ImageBitmaps::rgbaBitmapDataWithObject(folder.path("missing.jpg")).isEmpty());
 }
 
 // Thumbnails --------------------------------------------------------------------
 
-TEST(Thumbnails, theLongerSideIsAtMostTheLargerLengthAndSmallImagesStayAsTheyAre)
+TEST(Thumbnails, areUprightWithTheLongerSideAtMostTheLargerLengthAndNeverEnlarged)
 {
     ScratchFolder folder;
     QImage wide(400, 200, QImage::Format_RGB32);
@@ -347,11 +337,7 @@ TEST(Thumbnails, theLongerSideIsAtMostTheLargerLengthAndSmallImagesStayAsTheyAre
     EXPECT_EQ(ZORVAK_NSURL_Image::thumbnailImageWithMaxSize(url, QSizeF(1000, 1000)).size(), QSize(400, 200));
     EXPECT_EQ(ZORVAK_NSURL_Image::thumbnailImageWithMaxSize(url, QSizeF(1, 1)).size(), QSize(1, 1));
     EXPECT_TRUE(ZORVAK_NSURL_Image::thumbnailImageWithMaxSize(url, QSizeF(0.5, 0)).isNull());
-}
 
-TEST(Thumbnails, orientationIsAppliedAndUnreadableFilesGiveNothing)
-{
-    ScratchFolder folder;
     writeFile(folder.path("turned.jpg"), orientedJpeg(6));
     const QImage thumbnail = ZORVAK_NSURL_Image::thumbnailImageWithMaxSize(QUrl::fromLocalFile(folder.path("turned.jpg")), QSizeF(32, 32));
     ASSERT_EQ(thumbnail.size(), QSize(16, 32));
@@ -366,19 +352,17 @@ TEST(Thumbnails, orientationIsAppliedAndUnreadableFilesGiveNothing)
 
 // Barcodes ----------------------------------------------------------------------
 
-// A white picture of `size` with the symbol of `message` (5 pixels per module) at `position`.
-QImage codeImage(ZXing::BarcodeFormat format, const std::string& message, const QSize& size, const QPoint& position)
+// A white picture of `size` with the symbol of `message` drawn into the rectangle `symbol`.
+QImage codeImage(ZXing::BarcodeFormat format, const std::string& message, const QSize& size, const QRect& symbol)
 {
-    const ZXing::BitMatrix matrix = ZXing::MultiFormatWriter(format).setEncoding(ZXing::CharacterSet::UTF8).setMargin(0).encode(message, 0, 0);
+    const ZXing::BitMatrix matrix = ZXing::MultiFormatWriter(format).setEncoding(ZXing::CharacterSet::UTF8).setMargin(0)
+                                        .encode(message, symbol.width(), symbol.height());
     QImage picture(size, QImage::Format_Grayscale8);
     picture.fill(Qt::white);
-    QPainter painter(&picture);
-    const int module = 5, rows = format == ZXing::BarcodeFormat::QRCode ? matrix.height() : 40;
-    for (int y = 0; y < rows; ++y) {
-        for (int x = 0; x < matrix.width(); ++x) {
-            if (matrix.get(x, format == ZXing::BarcodeFormat::QRCode ? y : 0))
-                painter.fillRect(position.x() + x * module, position.y() + y * module, module, module, Qt::black);
-        }
+    for (int y = 0; y < matrix.height(); ++y) {
+        uchar* row = picture.scanLine(symbol.y() + y) + symbol.x();
+        for (int x = 0; x < matrix.width(); ++x)
+            row[x] = matrix.get(x, y) ? 0 : 255;
     }
     return picture;
 }
@@ -389,49 +373,37 @@ QString savedPicture(const ScratchFolder& folder, const QString& name, const QIm
     return folder.path(name);
 }
 
-TEST(Barcodes, theFirstQrCodeOfAnImageIsDecoded)
+TEST(Barcodes, qrCodesAreDecodedAndEveryBarcodeIsDetectedWithItsPlaceFromTheBottomLeft)
 {
     ScratchFolder folder;
     const std::string message = "KOVA order 4711 · Größe €";
-    const QString path = savedPicture(folder, "qr.png", codeImage(ZXing::BarcodeFormat::QRCode, message, {400, 300}, {100, 20}));
-    EXPECT_EQ(ZORVAK_ImageBitmaps::decodedBarcodeImage(path), QString::fromStdString(message));
-    EXPECT_EQ(ZORVAK_ImageBitmaps::decodedBarcodeImage(QUrl::fromLocalFile(path)), QString::fromStdString(message));
-
-    const QString code128 = savedPicture(folder, "code128.png", codeImage(ZXing::BarcodeFormat::Code128, "A-1234", {800, 300}, {50, 50}));
+    // The symbol covers x 100..300 of 400 and rows 20..220 of 300, i.e. 0.27..0.93 from the bottom.
+    const QString qr = savedPicture(folder, "qr.png", codeImage(ZXing::BarcodeFormat::QRCode, message, {400, 300}, {100, 20, 200, 200}));
+    const QString code128 = savedPicture(folder, "code128.png", codeImage(ZXing::BarcodeFormat::Code128, "A-1234", {800, 300}, {50, 50, 600, 150}));
+    EXPECT_EQ(ZORVAK_ImageBitmaps::decodedBarcodeImage(qr), QString::fromStdString(message));
+    EXPECT_EQ(ZORVAK_ImageBitmaps::decodedBarcodeImage(QUrl::fromLocalFile(qr)), QString::fromStdString(message));
     EXPECT_EQ(ZORVAK_ImageBitmaps::decodedBarcodeImage(code128), std::nullopt);
-    QImage blank(200, 200, QImage::Format_Grayscale8);
-    blank.fill(Qt::white);
-    EXPECT_EQ(ZORVAK_ImageBitmaps::decodedBarcodeImage(savedPicture(folder, "blank.png", blank)), std::nullopt);
     EXPECT_EQ(ZORVAK_ImageBitmaps::decodedBarcodeImage(folder.path("missing.png")), std::nullopt);
     EXPECT_EQ(ZORVAK_ImageBitmaps::decodedBarcodeImage(QByteArray("not a path")), std::nullopt);
-}
 
-TEST(Barcodes, detectionReportsEveryBarcodeWithItsPlaceFromTheBottomLeft)
-{
-    ScratchFolder folder;
-    const QString path = savedPicture(folder, "qr.png", codeImage(ZXing::BarcodeFormat::QRCode, "photo 12", {400, 300}, {100, 20}));
     QList<ZORVAK_ImageBitmaps::BarcodeObservation> found;
     int calls = 0;
-    ZORVAK_ImageBitmaps::detectBarcodesInImage(path, [&](const auto& observations) { found = observations, ++calls; });
-    EXPECT_EQ(calls, 1);
+    const auto collect = [&](const auto& observations) { found = observations, ++calls; };
+    ZORVAK_ImageBitmaps::detectBarcodesInImage(qr, collect);
     ASSERT_EQ(found.size(), 1);
     EXPECT_EQ(found[0].symbology, "QRCode");
-    EXPECT_EQ(found[0].payload, "photo 12");
-    // The symbol covers x 100..205 and rows 20..125 of 300, i.e. 0.58..0.93 from the bottom.
-    const QRectF box = found[0].boundingBox;
-    EXPECT_NEAR(box.left(), 0.25, 0.02);
-    EXPECT_NEAR(box.top(), 175.0 / 300, 0.02);
-    EXPECT_NEAR(box.bottom(), 280.0 / 300, 0.02);
-
-    const QString code128 = savedPicture(folder, "code128.png", codeImage(ZXing::BarcodeFormat::Code128, "A-1234", {800, 300}, {50, 50}));
-    ZORVAK_ImageBitmaps::detectBarcodesInImage(code128, [&](const auto& observations) { found = observations, ++calls; });
+    EXPECT_EQ(found[0].payload, QString::fromStdString(message));
+    EXPECT_NEAR(found[0].boundingBox.left(), 0.25, 0.02);
+    EXPECT_NEAR(found[0].boundingBox.right(), 0.75, 0.02);
+    EXPECT_NEAR(found[0].boundingBox.top(), 80.0 / 300, 0.02);
+    EXPECT_NEAR(found[0].boundingBox.bottom(), 280.0 / 300, 0.02);
+    ZORVAK_ImageBitmaps::detectBarcodesInImage(code128, collect);
     ASSERT_EQ(found.size(), 1);
     EXPECT_EQ(found[0].symbology, "Code128");
     EXPECT_EQ(found[0].payload, "A-1234");
-
-    ZORVAK_ImageBitmaps::detectBarcodesInImage(folder.path("missing.png"), [&](const auto& observations) { found = observations, ++calls; });
-    EXPECT_EQ(calls, 3);
+    ZORVAK_ImageBitmaps::detectBarcodesInImage(folder.path("missing.png"), collect);
     EXPECT_TRUE(found.isEmpty());
+    EXPECT_EQ(calls, 3);
 }
 
 } // namespace
