@@ -1,6 +1,7 @@
 #include "ZORVAK_ImageBitmaps.h"
 
 #include "UprightImageReader.h"
+#include "ZORVAK_color.h"
 #include "platform/Log.h"
 
 #include <ZXing/ReadBarcode.h>
@@ -64,27 +65,6 @@ QImage makeCanvas(const QSize& size)
                   QImage::Format_ARGB32_Premultiplied, [](void* buffer) { std::free(buffer); }, pixels);
     canvas.setColorSpace(QColorSpace::SRgb);
     return canvas;
-}
-
-// The colour of a code: any number of "#", then 3 (RGB), 4 (RGBA), 6 (RRGGBB)
-// or 8 (RRGGBBAA) hexadecimal digits; anything else is opaque black.
-QColor colorForCode(QString code)
-{
-    while (code.startsWith(QLatin1Char('#')))
-        code.remove(0, 1);
-    bool isNumber = false;
-    const uint value = code.toUInt(&isNumber, 16);
-    if (!isNumber)
-        return Qt::black;
-    const auto nibble = [&](int index) { return int((value >> (index * 4)) & 0xF) * 17; };
-    const auto byte = [&](int index) { return int((value >> (index * 8)) & 0xFF); };
-    switch (code.size()) {
-    case 3: return QColor(nibble(2), nibble(1), nibble(0));
-    case 4: return QColor(nibble(3), nibble(2), nibble(1), nibble(0));
-    case 6: return QColor(byte(2), byte(1), byte(0));
-    case 8: return QColor(byte(3), byte(2), byte(1), byte(0));
-    default: return Qt::black;
-    }
 }
 
 // Draws the page's crop box upright (the page's own rotation applied), scaled
@@ -197,7 +177,7 @@ QImage ZORVAK_ImageBitmaps::imageWithPDFObject(const QVariant& object, const QSi
     QPainter painter(&canvas);
     painter.setOpacity(alpha && std::isfinite(*alpha) ? std::clamp(*alpha, 0.0, 1.0) : 1.0);
     if (!backgroundColorCode.isNull())
-        painter.fillRect(canvas.rect(), colorForCode(backgroundColorCode));
+        painter.fillRect(canvas.rect(), ZORVAK_color::colorForHexcode(backgroundColorCode));
     drawPage(painter, *page, *canvasSize);
     return canvas;
 }
