@@ -2,6 +2,7 @@
 
 #include "core/ZORVAK_AztecCodeGenerator.h"
 #include "core/ZORVAK_Code128Generator.h"
+#include "core/ZORVAK_Image.h"
 #include "core/ZORVAK_PDF417CodeGenerator.h"
 #include "core/ZORVAK_QRCodeGenerator.h"
 #include "core/ZintSymbol.h"
@@ -317,28 +318,25 @@ void ZORVAK_2dCodeGenerator::inputMessage(GeneratorClass generatorClass, const Q
         reply(createImageWithMessage(generatorClass, message), codeOutputScale);
 }
 
+// The same fractions of a size as the image object uses for its crop rectangles.
 QRectF ZORVAK_2dCodeGenerator::normalizedRect(const QRectF& rect, const QSizeF& forSize)
 {
-    if (forSize.width() == 0 || forSize.height() == 0)
-        return {};
-    return {rect.x() / forSize.width(), rect.y() / forSize.height(), rect.width() / forSize.width(),
-            rect.height() / forSize.height()};
+    return ZORVAK_Image::normalizedRect(rect, forSize);
 }
 
 QRectF ZORVAK_2dCodeGenerator::denormalizedRect(const QRectF& rect, const QSizeF& forSize)
 {
-    return {rect.x() * forSize.width(), rect.y() * forSize.height(), rect.width() * forSize.width(),
-            rect.height() * forSize.height()};
+    return ZORVAK_Image::denormalizedRect(rect, forSize);
 }
 
 QPointF ZORVAK_2dCodeGenerator::normalizedPoint(const QPointF& point, const QSizeF& forSize)
 {
-    return normalizedRect(QRectF(point, QSizeF()), forSize).topLeft();
+    return ZORVAK_Image::normalizedPoint(point, forSize);
 }
 
 QPointF ZORVAK_2dCodeGenerator::denormalizedPoint(const QPointF& point, const QSizeF& forSize)
 {
-    return {point.x() * forSize.width(), point.y() * forSize.height()};
+    return ZORVAK_Image::denormalizedPoint(point, forSize);
 }
 
 QPointF ZORVAK_2dCodeGenerator::processedPoint(const QVariant& point, const QSizeF& size, const QRectF& rect,

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <cstdlib>
 #include <optional>
@@ -42,6 +43,11 @@ inline bool writeFile(const QString& path, const QByteArray& data)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+inline QUrl fileUrl(const QString& path)
+{
+    return QUrl::fromLocalFile(path);
 }
 
 inline QByteArray readFile(const QString& path)

@@ -9,14 +9,13 @@
 #include <gtest/gtest.h>
 
 using kova::test::ScratchFolder;
+using kova::test::fileUrl;
 using kova::test::makeJpeg;
 using kova::test::readFile;
 using kova::test::withoutExifSegments;
 using kova::test::writeFile;
 
 namespace {
-
-QUrl fileUrl(const QString& path) { return QUrl::fromLocalFile(path); }
 
 QByteArray makePng()
 {

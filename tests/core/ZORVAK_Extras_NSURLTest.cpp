@@ -13,14 +13,13 @@
 
 namespace NSURL = ZORVAK_Extras_NSURL;
 using kova::test::ScratchFolder;
+using kova::test::fileUrl;
 using kova::test::makeJpeg;
 using kova::test::readFile;
 using kova::test::withoutExifSegments;
 using kova::test::writeFile;
 
 namespace {
-
-QUrl fileUrl(const QString& path) { return QUrl::fromLocalFile(path); }
 
 struct timespec modificationTimeOf(const QString& path)
 {

@@ -16,6 +16,7 @@
 #include <vector>
 
 using kova::test::ScratchFolder;
+using kova::test::fileUrl;
 using kova::test::entriesOf;
 using kova::test::makeJpeg;
 using kova::test::readFile;
@@ -23,8 +24,6 @@ using kova::test::withoutExifSegments;
 using kova::test::writeFile;
 
 namespace {
-
-QUrl fileUrl(const QString& path) { return QUrl::fromLocalFile(path); }
 
 // A rendered image as the templates produce it.
 QImage renderedImage(int width, int height)
