@@ -9,7 +9,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFileInfo>
-#include <QMutex>
+#include <mutex>
 #include <QUrl>
 
 #include <numbers>
@@ -39,7 +39,7 @@ public:
 
     std::optional<QImage> find(const QString& key)
     {
-        QMutexLocker locker(&m_lock);
+        std::lock_guard locker(m_lock);
         if (const QImage* image = m_images.object(key))
             return *image;
         return std::nullopt;
@@ -47,14 +47,14 @@ public:
 
     void insert(const QString& key, const QImage& image)
     {
-        QMutexLocker locker(&m_lock);
+        std::lock_guard locker(m_lock);
         m_images.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes() / 1024));
     }
 
 private:
     static constexpr int maxKilobytes = 256 * 1024;
 
-    QMutex m_lock;
+    std::mutex m_lock;
     QCache<QString, QImage> m_images{maxKilobytes};
 };
 

@@ -1,15 +1,15 @@
 #include "ZORVAK_color.h"
 
-#include <QReadWriteLock>
-
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <mutex>
+#include <shared_mutex>
 
 namespace {
 
 struct ColorCache {
-    QReadWriteLock lock;
+    std::shared_mutex lock; // a standard lock, so thread checkers see it
     QHash<QString, QColor> colors;
 };
 
@@ -118,14 +118,14 @@ QColorSpace ZORVAK_color::colorSpace()
 
 QHash<QString, QColor> ZORVAK_color::colorsDict()
 {
-    QReadLocker locker(&cache().lock);
+    std::shared_lock locker(cache().lock);
     return cache().colors;
 }
 
 void ZORVAK_color::setColorWithHexcode(const QString& hexcode, const QString& forKey)
 {
     const QColor color = createColorWithHexcode(hexcode);
-    QWriteLocker locker(&cache().lock);
+    std::unique_lock locker(cache().lock);
     cache().colors.insert(forKey, color);
 }
 
@@ -133,7 +133,7 @@ QColor ZORVAK_color::colorForKey(const QString& key)
 {
     if (key.isNull())
         return {};
-    QReadLocker locker(&cache().lock);
+    std::shared_lock locker(cache().lock);
     return cache().colors.value(key);
 }
 
@@ -144,7 +144,7 @@ QColor ZORVAK_color::colorForHexcode(const QString& hexcode)
     if (const QColor cached = colorForKey(hexcode); cached.isValid())
         return cached;
     const QColor color = createColorWithHexcode(hexcode);
-    QWriteLocker locker(&cache().lock);
+    std::unique_lock locker(cache().lock);
     auto entry = cache().colors.constFind(hexcode); // another thread may have stored it meanwhile
     if (entry == cache().colors.constEnd())
         entry = cache().colors.insert(hexcode, color);
