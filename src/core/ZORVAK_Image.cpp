@@ -9,9 +9,9 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFileInfo>
-#include <mutex>
 #include <QUrl>
 
+#include <mutex>
 #include <numbers>
 
 namespace {
