@@ -29,8 +29,10 @@ const QColor white(255, 255, 255);
 
 // A JPEG at full quality whose left half carries `left` and right half `right`
 // (each half a whole number of 8 x 8 blocks, so the colours survive exactly).
-// `adobe` stores the inks inverted and marks them so, as Adobe applications do.
-QByteArray cmykJpeg(const Ink& left, const Ink& right, bool adobe, const QByteArray& profile = {}, int width = 32, int height = 16)
+// `adobe` stores the inks inverted and marks them so, as Adobe applications do;
+// `ycck` also stores them in YCCK, as Photoshop does.
+QByteArray cmykJpeg(const Ink& left, const Ink& right, bool adobe, const QByteArray& profile = {}, int width = 32, int height = 16,
+                    bool ycck = false)
 {
     std::vector<uchar> samples(std::size_t(width) * height * 4);
     for (int y = 0; y < height; ++y) {
@@ -54,6 +56,8 @@ QByteArray cmykJpeg(const Ink& left, const Ink& right, bool adobe, const QByteAr
     info.in_color_space = JCS_CMYK;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 100, TRUE);
+    if (ycck)
+        jpeg_set_colorspace(&info, JCS_YCCK);
     info.write_Adobe_marker = adobe;
     jpeg_start_compress(&info, TRUE);
     if (!profile.isEmpty())
@@ -177,6 +181,10 @@ TEST(JpegDecoderTest, CmykIsConvertedThroughItsEmbeddedProfile)
         EXPECT_TRUE(near(image.pixelColor(4, 8), red, 30)) << adobe << " " << image.pixelColor(4, 8).name().toStdString();
         EXPECT_TRUE(near(image.pixelColor(28, 8), white, 10)) << adobe << " " << image.pixelColor(28, 8).name().toStdString();
     }
+    const QImage ycck = decodedThroughSource(cmykJpeg(cyanInk, noInk, true, profile, 32, 16, true));
+    ASSERT_EQ(ycck.size(), QSize(32, 16));
+    EXPECT_TRUE(near(ycck.pixelColor(4, 8), red, 30)) << ycck.pixelColor(4, 8).name().toStdString();
+    EXPECT_TRUE(near(ycck.pixelColor(28, 8), white, 10)) << ycck.pixelColor(28, 8).name().toStdString();
 }
 
 TEST(JpegDecoderTest, CmykWithoutUsableProfileIsConvertedNaively)
