@@ -27,22 +27,19 @@ const Ink noInk {0, 0, 0, 0};
 const QColor cyan(0, 255, 255);
 const QColor white(255, 255, 255);
 
-// A JPEG at full quality whose left half carries `left` and right half `right`
-// (each half a whole number of 8 x 8 blocks, so the colours survive exactly).
-// `adobe` stores the inks inverted and marks them so, as Adobe applications do;
-// `ycck` also stores them in YCCK, as Photoshop does.
-QByteArray cmykJpeg(const Ink& left, const Ink& right, bool adobe, const QByteArray& profile = {}, int width = 32, int height = 16,
-                    bool ycck = false)
+struct JpegLayout {
+    int width = 32;
+    int height = 16;
+    J_COLOR_SPACE input = JCS_CMYK;
+    J_COLOR_SPACE stored = JCS_CMYK; // JCS_YCCK as Photoshop stores CMYK
+    bool adobeMarker = false;
+    QByteArray profile;
+};
+
+// Samples (1 or 4 bytes a pixel, rows packed) compressed at full quality.
+QByteArray compressed(std::vector<uchar>& samples, const JpegLayout& layout)
 {
-    std::vector<uchar> samples(std::size_t(width) * height * 4);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            for (int c = 0; c < 4; ++c) {
-                const uchar ink = (x < width / 2 ? left : right)[std::size_t(c)];
-                samples[(std::size_t(y) * width + x) * 4 + c] = adobe ? uchar(255 - ink) : ink;
-            }
-        }
-    }
+    const int components = layout.input == JCS_GRAYSCALE ? 1 : 4;
     jpeg_compress_struct info;
     jpeg_error_mgr errors;
     info.err = jpeg_std_error(&errors);
@@ -50,20 +47,19 @@ QByteArray cmykJpeg(const Ink& left, const Ink& right, bool adobe, const QByteAr
     unsigned char* bytes = nullptr;
     unsigned long length = 0;
     jpeg_mem_dest(&info, &bytes, &length);
-    info.image_width = JDIMENSION(width);
-    info.image_height = JDIMENSION(height);
-    info.input_components = 4;
-    info.in_color_space = JCS_CMYK;
+    info.image_width = JDIMENSION(layout.width);
+    info.image_height = JDIMENSION(layout.height);
+    info.input_components = components;
+    info.in_color_space = layout.input;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, 100, TRUE);
-    if (ycck)
-        jpeg_set_colorspace(&info, JCS_YCCK);
-    info.write_Adobe_marker = adobe;
+    jpeg_set_colorspace(&info, layout.stored);
+    info.write_Adobe_marker = layout.adobeMarker;
     jpeg_start_compress(&info, TRUE);
-    if (!profile.isEmpty())
-        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(profile.constData()), unsigned(profile.size()));
+    if (!layout.profile.isEmpty())
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(layout.profile.constData()), unsigned(layout.profile.size()));
     while (info.next_scanline < info.image_height) {
-        JSAMPROW row = &samples[std::size_t(info.next_scanline) * width * 4];
+        JSAMPROW row = &samples[std::size_t(info.next_scanline) * layout.width * components];
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
@@ -73,36 +69,24 @@ QByteArray cmykJpeg(const Ink& left, const Ink& right, bool adobe, const QByteAr
     return jpeg;
 }
 
+// A CMYK JPEG whose left half carries `left` and right half `right` (each half
+// a whole number of 8 x 8 blocks, so the colours survive exactly). With the
+// Adobe marker the inks are stored inverted, as Adobe applications do.
+QByteArray cmykJpeg(const Ink& left, const Ink& right, JpegLayout layout)
+{
+    std::vector<uchar> samples(std::size_t(layout.width) * layout.height * 4);
+    for (std::size_t pixel = 0; pixel < samples.size() / 4; ++pixel) {
+        const Ink& ink = int(pixel % std::size_t(layout.width)) < layout.width / 2 ? left : right;
+        for (std::size_t c = 0; c < 4; ++c)
+            samples[pixel * 4 + c] = layout.adobeMarker ? uchar(255 - ink[c]) : ink[c];
+    }
+    return compressed(samples, layout);
+}
+
 QByteArray grayJpeg(uchar level, const QByteArray& profile)
 {
-    QImage gray(16, 16, QImage::Format_Grayscale8);
-    gray.fill(QColor(level, level, level));
-    if (profile.isEmpty())
-        return encoded(gray, "JPEG");
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* bytes = nullptr;
-    unsigned long length = 0;
-    jpeg_mem_dest(&info, &bytes, &length);
-    info.image_width = 16;
-    info.image_height = 16;
-    info.input_components = 1;
-    info.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 100, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(profile.constData()), unsigned(profile.size()));
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = gray.scanLine(int(info.next_scanline));
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    const QByteArray jpeg(reinterpret_cast<const char*>(bytes), qsizetype(length));
-    std::free(bytes);
-    return jpeg;
+    std::vector<uchar> samples(16 * 16, level);
+    return compressed(samples, {16, 16, JCS_GRAYSCALE, JCS_GRAYSCALE, false, profile});
 }
 
 QByteArray saved(cmsHPROFILE profile)
@@ -173,7 +157,7 @@ TEST(JpegDecoderTest, CmykIsConvertedThroughItsEmbeddedProfile)
 {
     const QByteArray profile = cyanPrintsRedProfile();
     for (const bool adobe : {false, true}) {
-        const QByteArray jpeg = cmykJpeg(cyanInk, noInk, adobe, profile);
+        const QByteArray jpeg = cmykJpeg(cyanInk, noInk, {.adobeMarker = adobe, .profile = profile});
         EXPECT_TRUE(JpegDecoder::needsColorConversion(jpeg));
         const QImage image = decodedThroughSource(jpeg);
         ASSERT_EQ(image.size(), QSize(32, 16)) << adobe;
@@ -181,7 +165,7 @@ TEST(JpegDecoderTest, CmykIsConvertedThroughItsEmbeddedProfile)
         EXPECT_TRUE(near(image.pixelColor(4, 8), red, 30)) << adobe << " " << image.pixelColor(4, 8).name().toStdString();
         EXPECT_TRUE(near(image.pixelColor(28, 8), white, 10)) << adobe << " " << image.pixelColor(28, 8).name().toStdString();
     }
-    const QImage ycck = decodedThroughSource(cmykJpeg(cyanInk, noInk, true, profile, 32, 16, true));
+    const QImage ycck = decodedThroughSource(cmykJpeg(cyanInk, noInk, {.stored = JCS_YCCK, .adobeMarker = true, .profile = profile}));
     ASSERT_EQ(ycck.size(), QSize(32, 16));
     EXPECT_TRUE(near(ycck.pixelColor(4, 8), red, 30)) << ycck.pixelColor(4, 8).name().toStdString();
     EXPECT_TRUE(near(ycck.pixelColor(28, 8), white, 10)) << ycck.pixelColor(28, 8).name().toStdString();
@@ -192,7 +176,7 @@ TEST(JpegDecoderTest, CmykWithoutUsableProfileIsConvertedNaively)
     const QByteArray rgbProfile = QColorSpace(QColorSpace::SRgb).iccProfile();
     for (const QByteArray& profile : {QByteArray(), rgbProfile, QByteArray("not a profile")}) {
         for (const bool adobe : {false, true}) {
-            const QImage image = decodedThroughSource(cmykJpeg(cyanInk, Ink {0, 0, 0, 255}, adobe, profile));
+            const QImage image = decodedThroughSource(cmykJpeg(cyanInk, Ink {0, 0, 0, 255}, {.adobeMarker = adobe, .profile = profile}));
             ASSERT_EQ(image.size(), QSize(32, 16));
             EXPECT_TRUE(near(image.pixelColor(4, 8), cyan, 6)) << adobe << " " << image.pixelColor(4, 8).name().toStdString();
             EXPECT_TRUE(near(image.pixelColor(28, 8), Qt::black, 6)) << adobe;
@@ -217,7 +201,7 @@ TEST(JpegDecoderTest, GrayIsConvertedThroughItsProfileAndLeftToQtWithoutOne)
 
 TEST(JpegDecoderTest, ReducedDecodingAndPreviewsKeepTheConversion)
 {
-    const QByteArray jpeg = cmykJpeg(cyanInk, noInk, true, cyanPrintsRedProfile(), 256, 128);
+    const QByteArray jpeg = cmykJpeg(cyanInk, noInk, {.width = 256, .height = 128, .adobeMarker = true, .profile = cyanPrintsRedProfile()});
     const QImage reduced = decodedThroughSource(jpeg, QSize(20, 10));
     ASSERT_EQ(reduced.size(), QSize(20, 10));
     EXPECT_EQ(reduced.colorSpace(), QColorSpace(QColorSpace::SRgb));
@@ -235,7 +219,7 @@ TEST(JpegDecoderTest, ReducedDecodingAndPreviewsKeepTheConversion)
 
 TEST(JpegDecoderTest, DamagedDataGivesAnErrorNotACrash)
 {
-    const QByteArray jpeg = cmykJpeg(cyanInk, noInk, true, cyanPrintsRedProfile());
+    const QByteArray jpeg = cmykJpeg(cyanInk, noInk, {.adobeMarker = true, .profile = cyanPrintsRedProfile()});
     QString error;
     EXPECT_TRUE(JpegDecoder::decode(QByteArray("\xFF\xD8\xFF\xC0garbage", 12), {}, &error).isNull());
     EXPECT_FALSE(error.isEmpty());
