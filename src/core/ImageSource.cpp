@@ -3,6 +3,7 @@
 #include "BitmapContext.h"
 #include "ImageOrientation.h"
 #include "ImageProperties.h"
+#include "JpegDecoder.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -61,6 +62,22 @@ void convertToSRGB(QImage& image)
     if (image.colorSpace().isValid() && image.colorSpace() != sRGB)
         image.convertToColorSpace(sRGB);
     image.setColorSpace(sRGB);
+}
+
+// Decodes the picture the reader stands on (at its scaled size, when set) in
+// sRGB. JPEGs in CMYK or in grey with a profile go through the colour-managed
+// decoder; Qt's reader does not convert those.
+QImage readInSRGB(Reader& source, const QByteArray& data, int index, QString* reason)
+{
+    if (index == 0 && JpegDecoder::needsColorConversion(data))
+        return JpegDecoder::decode(data, source.reader.scaledSize(), reason);
+    QImage image;
+    if (!source.reader.read(&image)) {
+        *reason = source.reader.errorString();
+        return {};
+    }
+    convertToSRGB(image);
+    return image;
 }
 
 } // namespace
@@ -131,12 +148,10 @@ QImage ImageSource::createImage(int index, QSize scaledSize, platform::Error* er
         platform::setError(error, sourceError(m_origin, QStringLiteral("picture too large (%1 x %2 pixels)").arg(size.width()).arg(size.height())));
         return {};
     }
-    QImage image;
-    if (!source.reader.read(&image)) {
-        platform::setError(error, sourceError(m_origin, source.reader.errorString()));
-        return {};
-    }
-    convertToSRGB(image);
+    QString reason;
+    const QImage image = readInSRGB(source, m_data, index, &reason);
+    if (image.isNull())
+        platform::setError(error, sourceError(m_origin, reason));
     return image;
 }
 

@@ -14,7 +14,8 @@
 // An opened image file or image data: the pictures it holds, their pixel sizes
 // and the metadata of the first. Decoding is bounded: files above
 // `maxFileBytes` and pictures beyond the canvas limits are refused, and every
-// picture comes out in sRGB (embedded RGB profiles are converted). Immutable
+// picture comes out in sRGB (embedded profiles are converted, those of CMYK
+// and grey JPEGs included; CMYK without a profile is converted naively). Immutable
 // once made, so it may be shared between threads.
 class ImageSource {
 public:

@@ -1,6 +1,7 @@
 #include "UprightImageReader.h"
 
 #include "ImageProperties.h"
+#include "JpegDecoder.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -63,7 +64,7 @@ QImage decode(QByteArray data, int maximumLongerSide)
         return {};
     if (storedSize.isValid())
         reader.setScaledSize(reducedSize(storedSize, maximumLongerSide));
-    QImage image = reader.read();
+    QImage image = JpegDecoder::needsColorConversion(data) ? JpegDecoder::decode(data, reader.scaledSize()) : reader.read();
     // Readers that cannot tell their size in advance are scaled after reading.
     const QSize target = reducedSize(image.size(), maximumLongerSide);
     if (!image.isNull() && target != image.size())

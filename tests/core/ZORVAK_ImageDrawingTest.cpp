@@ -1,4 +1,5 @@
 #include "core/ZORVAK_Image.h"
+#include "core/FontResolver.h"
 
 #include "FileFixtures.h"
 #include "ImageTestPictures.h"
@@ -234,8 +235,7 @@ bool hasDarkPixels(const QImage& canvas, const QRect& bottomLeftArea)
 TEST(ZORVAK_ImageDrawingTest, TextIsLaidOutFromTheTopOfItsRectangle)
 {
     TextAttributes attributes;
-    attributes.font = QFont(QStringLiteral("Helvetica"));
-    attributes.font.setPixelSize(40);
+    attributes.font = FontResolver::fontWithName(QStringLiteral("Helvetica"), 40);
     const auto text = ZORVAK_Image::imageWithDrawingString(QStringLiteral("Hello"), attributes);
     EXPECT_FALSE(text->borderClipsContent());
     text->setDestinationRect(QRectF(20, 10, 260, 100));
