@@ -6,6 +6,7 @@
 #include "core/ZORVAK_Image.h"
 #include "core/ZORVAK_ImageWriter.h"
 
+#include <QElapsedTimer>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QTemporaryDir>
@@ -139,22 +140,57 @@ void ComposedPage(benchmark::State& state)
 BENCHMARK(ComposedPage)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // What Qt alone needs: decode the photo at the page size and encode it.
+bool decodeScaleEncode(const Photos& photos, const QString& destination)
+{
+    QImageReader reader(photos.large);
+    reader.setScaledSize(pageSize);
+    const QImage picture = reader.read();
+    QImageWriter writer(destination);
+    writer.setQuality(jpegQuality);
+    return !picture.isNull() && writer.write(picture);
+}
+
 void PlainDecodeScaleEncode(benchmark::State& state)
 {
     const Photos& photos = Photos::shared();
     const QString destination = photos.output(QStringLiteral("plain.jpeg"));
     for (auto _ : state) {
-        QImageReader reader(photos.large);
-        reader.setScaledSize(pageSize);
-        const QImage picture = reader.read();
-        QImageWriter writer(destination);
-        writer.setQuality(jpegQuality);
-        if (picture.isNull() || !writer.write(picture)) {
+        if (!decodeScaleEncode(photos, destination)) {
             state.SkipWithError("the photo could not be decoded or encoded");
             return;
         }
     }
 }
 BENCHMARK(PlainDecodeScaleEncode)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Both in turn in every iteration, so that the load of a shared machine weighs
+// on both alike; the iteration time is the page's, the counters give the plain
+// time and the page's cost as a multiple of it.
+void ComposedPageToPlainRatio(benchmark::State& state)
+{
+    const Photos& photos = Photos::shared();
+    const QString composed = photos.output(QStringLiteral("composed.jpeg"));
+    const QString plain = photos.output(QStringLiteral("plain.jpeg"));
+    QElapsedTimer timer;
+    double plainMilliseconds = 0;
+    double pageMilliseconds = 0;
+    for (auto _ : state) {
+        timer.start();
+        const bool plainWritten = decodeScaleEncode(photos, plain);
+        plainMilliseconds += timer.nsecsElapsed() / 1e6;
+        timer.start();
+        const bool pageWritten = composeAndWritePage(photos, composed);
+        const double page = timer.nsecsElapsed() / 1e6;
+        pageMilliseconds += page;
+        state.SetIterationTime(page / 1e3);
+        if (!plainWritten || !pageWritten) {
+            state.SkipWithError("a picture could not be written");
+            return;
+        }
+    }
+    state.counters["plain_ms"] = plainMilliseconds / double(state.iterations());
+    state.counters["ratio"] = pageMilliseconds / plainMilliseconds;
+}
+BENCHMARK(ComposedPageToPlainRatio)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 } // namespace
