@@ -139,6 +139,24 @@ void ComposedPage(benchmark::State& state)
 }
 BENCHMARK(ComposedPage)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The 12-megapixel photo drawn alone into a canvas of a percentage of its size.
+void PhotoDrawnAtScale(benchmark::State& state)
+{
+    const Photos& photos = Photos::shared();
+    const QSizeF size(4242 * state.range(0) / 100.0, 2828 * state.range(0) / 100.0);
+    ZORVAK_Image page;
+    const auto canvas = page.drawingContextWithCanvasSize(size);
+    for (auto _ : state) {
+        const auto photo = ZORVAK_Image::imageWithObject(photos.large);
+        if (!canvas || !photo) {
+            state.SkipWithError("the photo could not be opened");
+            return;
+        }
+        drawLayer(*photo, canvas, QRectF(QPointF(), size));
+    }
+}
+BENCHMARK(PhotoDrawnAtScale)->Arg(45)->Arg(60)->Arg(74)->Arg(90)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // What Qt alone needs: decode the photo at the page size and encode it.
 bool decodeScaleEncode(const Photos& photos, const QString& destination)
 {
