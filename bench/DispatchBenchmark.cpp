@@ -2,8 +2,6 @@
 #include "core/ZORVAK_Coalesce.h"
 #include "platform/DispatchGroup.h"
 
-#include <QCoreApplication>
-
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -56,12 +54,3 @@ void CoalesceOneKey(benchmark::State& state)
 BENCHMARK(CoalesceOneKey)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

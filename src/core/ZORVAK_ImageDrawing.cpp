@@ -21,8 +21,13 @@ struct ZORVAK_Image::Placement {
 
 namespace {
 
-// Below this share of the stored pixels a picture is decoded at reduced size.
-constexpr double reducedDecodingScale = 0.5;
+// Below this share of the stored pixels a picture is decoded at reduced size:
+// a JPEG decoder then works in eighths of the stored size and the rest is
+// scaled smoothly, which for a 12-megapixel photo drawn at half to three
+// quarters of its size is two to three times faster than decoding every pixel
+// and scaling while drawing. Closer to the stored size, the smooth scaling of
+// the nearly full picture costs more than it saves.
+constexpr double reducedDecodingScale = 0.75;
 
 // One pass of a box blur over a line of premultiplied pixels (4 bytes each,
 // `step` bytes apart); transparent beyond the ends.
