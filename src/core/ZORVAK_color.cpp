@@ -8,6 +8,13 @@
 
 namespace {
 
+// Whether the colour is held in the model `convert` gives: converting a colour to
+// the model it already has changes nothing (equality compares the model too).
+bool hasModel(const QColor& color, QColor (QColor::*convert)() const)
+{
+    return color.isValid() && (color.*convert)() == color;
+}
+
 struct ColorCache {
     std::shared_mutex lock; // a standard lock, so thread checkers see it
     QHash<QString, QColor> colors;
@@ -81,22 +88,19 @@ QString ZORVAK_color::hexcodeForRGBAComponents(const Components& components, boo
 
 QString ZORVAK_color::hexcodeForColor(const QColor& color, bool includingAlpha)
 {
-    switch (color.spec()) {
-    case QColor::Rgb: {
+    if (hasModel(color, &QColor::toRgb)) {
         // Bytes straight from the colour's 16-bit channels, so a colour made
         // from a code gives that code back.
         const QRgba64 rgba = color.rgba64();
         return formatCode(rgba.red() / 257, rgba.green() / 257, rgba.blue() / 257, rgba.alpha() / 257, includingAlpha);
     }
-    case QColor::Cmyk: {
+    if (hasModel(color, &QColor::toCmyk)) {
         const double black = color.blackF();
         return hexcodeForRGBAComponents({(1 - color.cyanF()) * (1 - black), (1 - color.magentaF()) * (1 - black),
                                          (1 - color.yellowF()) * (1 - black), color.alphaF()},
                                         includingAlpha);
     }
-    default:
-        return fallbackCode;
-    }
+    return fallbackCode; // grey, HSV, HSL and other models
 }
 
 QString ZORVAK_color::hexcodeForColorIgnoringAlpha(const QColor& color)
