@@ -1,20 +1,68 @@
 #include "platform/GeometryText.h"
 
+#include <QLocale>
 #include <QRegularExpression>
+
+#include <array>
 
 namespace platform::GeometryText {
 
-QPointF pointFromString(const QString& text)
+namespace {
+
+template <std::size_t Count>
+std::array<double, Count> leadingNumbers(const QString& text)
 {
     static const QRegularExpression number(QStringLiteral(R"([-+]?(?:\d+\.?\d*|\.\d+)(?:[eE][-+]?\d+)?)"));
-    double coordinates[2] = {0.0, 0.0};
+    std::array<double, Count> numbers{};
     auto matches = number.globalMatch(text);
-    for (double& coordinate : coordinates) {
+    for (double& value : numbers) {
         if (!matches.hasNext())
             break;
-        coordinate = matches.next().captured().toDouble();
+        value = matches.next().captured().toDouble();
     }
-    return {coordinates[0], coordinates[1]};
+    return numbers;
+}
+
+} // namespace
+
+QPointF pointFromString(const QString& text)
+{
+    const auto n = leadingNumbers<2>(text);
+    return {n[0], n[1]};
+}
+
+QSizeF sizeFromString(const QString& text)
+{
+    const auto n = leadingNumbers<2>(text);
+    return {n[0], n[1]};
+}
+
+QRectF rectFromString(const QString& text)
+{
+    const auto n = leadingNumbers<4>(text);
+    return {n[0], n[1], n[2], n[3]};
+}
+
+QString stringFromNumber(double value)
+{
+    if (value == 0.0)
+        return QStringLiteral("0"); // never "-0"
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QString stringFromPoint(const QPointF& point)
+{
+    return QStringLiteral("{%1, %2}").arg(stringFromNumber(point.x()), stringFromNumber(point.y()));
+}
+
+QString stringFromSize(const QSizeF& size)
+{
+    return QStringLiteral("{%1, %2}").arg(stringFromNumber(size.width()), stringFromNumber(size.height()));
+}
+
+QString stringFromRect(const QRectF& rect)
+{
+    return QStringLiteral("{%1, %2}").arg(stringFromPoint(rect.topLeft()), stringFromSize(rect.size()));
 }
 
 } // namespace platform::GeometryText

@@ -5,7 +5,7 @@
 #include "TestEnvironment.h"
 #include "platform/StandardPaths.h"
 #include "platform/UTType.h"
-#include "workflow/KOVA_Constants.h"
+#include "core/KOVA_Constants.h"
 
 #include <QCoreApplication>
 #include <QDir>

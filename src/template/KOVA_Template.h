@@ -1,0 +1,367 @@
+#pragma once
+
+#include "core/AttributedString.h"
+#include "core/ZORVAK_Audited.h"
+#include "template/KOVA_XML_object.h"
+
+#include <QList>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QVariant>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+
+namespace platform {
+class XmlNode;
+}
+
+// One class for a whole template and for each of its layers. A template is a tree:
+// the root is the template document (its frame is the canvas), it holds an ordered
+// list of layers, and a container layer may hold layers of its own. Every value of
+// a template or layer lives in its value map under the texts of the XML vocabulary;
+// this class adds the tree links, the layer list with z order and selection, change
+// counting, copying, equality, the typed properties over the value map, and the
+// template file format in both directions.
+//
+// Frames have their origin at the top left with y growing downwards. Changes are
+// announced to observers before and after, under the property's name; the layer list
+// operations announce "layers", the selection "layersSelected". Setting a property of
+// a layer counts one change in the layer's parent.
+//
+// The model takes no locks beyond those of the value map and the selection: a
+// template is edited by one thread at a time.
+class KOVA_Template : public KOVA_XML_object, public ZORVAK_Audited {
+public:
+    using Pointer = std::shared_ptr<KOVA_Template>;
+    using List = QList<Pointer>;
+    // Receives the URL written and no error, or no URL and the error.
+    using SaveReply = std::function<void(const QUrl& url, const std::optional<platform::Error>& error)>;
+
+    static inline const QString ClassName = QStringLiteral("KOVA_Template");
+
+    // Layer type codes; a layer has exactly one.
+    static constexpr unsigned layerTypeNone = 0;
+    static constexpr unsigned layerTypeCanvas = 1;
+    static constexpr unsigned layerTypeContainer = 2;
+    static constexpr unsigned layerTypeImage = 4;
+    static constexpr unsigned layerTypeGraphic = 8;
+    static constexpr unsigned layerTypeTextbox = 16;
+    static constexpr unsigned layerTypeStamp = 32;
+
+    // Text alignment codes.
+    static constexpr unsigned textAlignmentLeft = 0;
+    static constexpr unsigned textAlignmentRight = 1;
+    static constexpr unsigned textAlignmentCenter = 2;
+    static constexpr unsigned textAlignmentJustified = 3;
+
+    // A plain document: empty value map, no frame. Use init() or initForCopy().
+    KOVA_Template();
+    ~KOVA_Template() override;
+
+    // ---- Construction, copy, archiving ----
+
+    // A new root: empty value map, frame (0, 0, 1000, 1000).
+    static Pointer init();
+    // A new object with an empty value map and no frame; new layers start so.
+    static Pointer initForCopy();
+    // A deep copy made through a keyed archive. Values that cannot be archived (in-memory
+    // images) are missing from the copy; the original keeps them. Inside the copy every
+    // layer's parent is its container; the copy itself has no parent, and its package is
+    // this object's package. Scale, lastSaved, selection and change count start empty.
+    Pointer copy() const;
+
+    QStringList archiveClassHierarchy() const override;
+    // Registers the class with the unarchiver (done once, before any decoding).
+    static void registerArchiveClass();
+
+    // ---- Class-level facts ----
+
+    // Frames have their origin at the top left: always true.
+    static bool isFlipped() { return true; }
+    bool geometryFlipped() const { return true; }
+    // "layout", "node", "portrait", "landscape", "square".
+    static const QStringList& allContainerKeys();
+    // The first container key equal to the node's name without regard to case (as the
+    // vocabulary writes it), or a null text.
+    static QString containerKeyForNode(const platform::XmlNode& node);
+    // "1.0", the version written into template files.
+    static QString xmlVersionString();
+
+    // ---- Layer list ----
+
+    // The layers in z order, lowest first.
+    List layers() const;
+    // Replaces the list; counts a change in the parent.
+    void setLayers(const List& layers);
+    // Adds at the end, each with this object as parent and the next z index, re-sorts and
+    // selects exactly the added layers.
+    void addLayers(const List& layers);
+    void addLayer(const Pointer& layer);
+    // Creates, places, adds and selects a new layer of the type code; returns it.
+    Pointer addLayerOfType(unsigned layerType);
+    // Removes exactly the given layers (by identity), clears the selection, re-sorts.
+    void deleteLayers(const List& layers);
+    void deleteLayer(const Pointer& layer);
+    // Sorts by the integer value of each z index (a stable sort: equal indexes keep their
+    // order) and renumbers "100", "200", ...; a list of fewer than two is left alone.
+    void sortLayers();
+    // The z index texts of the layers in list order (an empty text for a layer without).
+    QStringList zLevelStrings() const;
+    // Appends a layer the reader made, without announcements or counting.
+    void appendLayerUnannounced(const Pointer& layer);
+
+    // ---- Selection ----
+
+    // The selected layers in index order; empty when nothing is selected (a single
+    // selected index past the end selects nothing).
+    List layersSelected() const;
+    // Ascending indexes into layers().
+    QList<qsizetype> indexSetLayersSelected() const;
+    void setIndexSetLayersSelected(const QList<qsizetype>& indexes);
+    // Selects the given layers (each found by identity; others ignored), adding to the
+    // selection or replacing it. Replacing with an empty list clears the selection.
+    void selectLayers(const List& layers, bool byExtendingSelection);
+    // The same with one layer; a null layer without extending clears the selection.
+    void selectLayer(const Pointer& layer, bool byExtendingSelection);
+    // Removes the layer (by identity) from the selection when it is selected.
+    void deselectLayer(const Pointer& layer);
+
+    // ---- Type ----
+
+    unsigned layerType() const;
+    // Stores the code's type text; codes other than the six remove the type. Counts a
+    // change in the parent.
+    void setLayerType(unsigned layerType);
+    static QString stringForLayerType(unsigned layerType);
+    static unsigned layerTypeForString(const QString& typeText);
+    bool isEqualToType(const QString& typeText) const;
+    bool isTypeContainer() const;
+    bool isImageType() const;
+    bool isGraphicType() const;
+    bool isTextboxType() const;
+    bool isTypeStamp() const;
+    bool isTypeNode() const;
+
+    // ---- Identity ----
+
+    // Equal value maps: same keys, equal values, texts as text, numbers by value,
+    // rectangles by value, lists and maps element by element with this same equality (so
+    // layer trees compare deeply). An empty layer list counts as no list. Links, URL,
+    // XML text, selection, scale and change count take no part.
+    bool isEqual(const KOVA_Template* other) const;
+    bool isEqualToTemplate(const KOVA_Template* other) const;
+    // Equal templates hash alike.
+    std::size_t hash() const;
+    // Image and graphic layers: the graphic path; text and stamp layers: their text;
+    // others: the document name.
+    QString name() const;
+    QString description() const;
+    QString typeString() const;
+    // The log listing of a value: maps and lists entry by entry.
+    static QString descriptionForObject(const QVariant& value);
+
+    // ---- Links and counting ----
+
+    Pointer parent() const;
+    void setParent(const Pointer& parent);
+    // The package link when set, else the parent's package, recursively.
+    std::shared_ptr<KOVA_XML_object> package() const;
+    void setPackage(const std::shared_ptr<KOVA_XML_object>& package);
+    qint64 changeCount() const;
+    void setChangeCount(qint64 changeCount);
+    // A copy taken when the template was last read or written.
+    Pointer lastSaved() const;
+    void setLastSaved(const Pointer& lastSaved);
+    // Drawing scale: multiplies frame, border width and font size on reading.
+    std::optional<double> scale() const;
+    void setScale(std::optional<double> scale);
+
+    // ---- Geometry properties ----
+
+    // The stored frame times the scale; the zero rectangle when absent.
+    QRectF frame() const;
+    // Divides by the scale (when above 0) and stores; a negative width or height is
+    // refused with a log line.
+    void setFrame(const QRectF& frame);
+    QRectF frameUnscaled() const;
+    double x() const;
+    double y() const;
+    double width() const;
+    double height() const;
+    void setX(double x);
+    void setY(double y);
+    // Refuse values that are not above 0 with a log line.
+    void setWidth(double width);
+    void setHeight(double height);
+    QSizeF canvasSize() const;
+    // Radians; none when unrotated.
+    std::optional<double> rotation() const;
+    void setRotation(std::optional<double> rotation);
+    bool autorotate() const;
+    void setAutorotate(bool autorotate);
+
+    // ---- Shadow ----
+
+    double shadowOffsetX() const;
+    double shadowOffsetY() const;
+    void setShadowOffsetX(double x);
+    void setShadowOffsetY(double y);
+    // (x, -y): layer geometry is flipped.
+    QSizeF shadowOffset() const;
+    double shadowBlur() const;
+    // Negative values are ignored.
+    void setShadowBlur(double blur);
+    QString shadowColorCode() const;
+    void setShadowColorCode(const QString& code);
+    double shadowOpacity() const;
+    void setShadowOpacity(double opacity);
+    bool hasShadow() const;
+    void setHasShadow(bool hasShadow);
+
+    // ---- Border ----
+
+    double borderWidth() const;
+    void setBorderWidth(double width);
+    QString borderColorCode() const;
+    void setBorderColorCode(const QString& code);
+    double borderOpacity() const;
+    void setBorderOpacity(double opacity);
+    bool hasBorder() const;
+    void setHasBorder(bool hasBorder);
+    bool borderClipsContent() const;
+    void setBorderClipsContent(bool clipsContent);
+
+    // ---- Background ----
+
+    QString backgroundColorCode() const;
+    void setBackgroundColorCode(const QString& code);
+    double backgroundOpacity() const;
+    void setBackgroundOpacity(double opacity);
+    bool hasBackground() const;
+    void setHasBackground(bool hasBackground);
+
+    // ---- Crop ----
+
+    bool hasCropRect() const;
+    bool isNormalizedCropRect() const;
+    QRectF unflippedCropRect() const;
+
+    // ---- Text ----
+
+    QString key() const;
+    QString keyPlaceholder() const;
+    void setKey(const QString& key);
+    QString textAlignmentString() const;
+    void setTextAlignmentString(const QString& alignment);
+    unsigned textAlignment() const;
+    void setTextAlignment(unsigned alignment);
+    QString textColorCode() const;
+    void setTextColorCode(const QString& code);
+    double textOpacity() const;
+    void setTextOpacity(double opacity);
+    QString stampFormat() const;
+    void setStampFormat(const QString& format);
+    // "shortDate", "abrevDate", "longDate", "custom" for a layer keyed "date"; else empty.
+    QStringList stampFormats() const;
+    QString fontName() const;
+    void setFontName(const QString& fontName);
+    QString fontSize() const;
+    void setFontSize(const QString& fontSize);
+    QString stringValue() const;
+    void setStringValue(const QString& string);
+    // The attributes text and stamp layers with text are drawn with; none for others.
+    std::optional<TextAttributes> attributes() const;
+    std::optional<TextAttributes> stringAttributes() const { return attributes(); }
+    bool hideExtension() const;
+
+    // ---- Files, keys, order, gravity ----
+
+    // "filepath", else "filename"; a null text when neither is a text.
+    QString graphicPath() const;
+    void setGraphicPath(const QString& path);
+    // The job's image path, else the parent's, recursively.
+    QString filepathCustomImage() const;
+    void setFilepathCustomImage(const QVariant& path);
+    QString zLevelString() const;
+    void setZLevelString(const QString& zLevel);
+    // The stored gravity through normalizedGravity.
+    QString gravity() const;
+    void setGravity(const QString& gravity);
+    // "resize", "resizeAspect", or "resizeAspectFill" for anything else.
+    static QString normalizedGravity(const QString& gravity);
+
+    // ---- Loading ----
+
+    // The template (or node) file found for `path` (a text path or a QUrl) by the search
+    // order: unchanged, standardized, inside the job container, in the configured folder.
+    static Pointer templateWithPath(const QVariant& path, bool isNode, const QUrl& jobContainer);
+    static Pointer templateWithPath(const QVariant& path, const QUrl& jobContainer);
+    static Pointer nodeWithPath(const QVariant& path, const QUrl& jobContainer);
+    static Pointer instanceWithXMLObject(const QVariant& path);
+    // The object built from one XML node; for a node-type layer, the node file it names.
+    static Pointer initWithNode(const platform::XmlNode& node, const QUrl& jobContainer);
+    static void setCurrentTemplatesFolder(const QUrl& folder);
+    static QUrl currentTemplatesFolder();
+
+    // ---- Saving and export ----
+
+    // True when the value map differs from that of lastSaved, or there is no lastSaved.
+    bool hasUnsavedChanges() const;
+    void saveChanges(const SaveReply& reply);
+    // Writes to `url` (even when nothing changed, if it is not the template's own file)
+    // and makes it the template's file.
+    void saveChangesToURL(const QUrl& url, const SaveReply& reply);
+    // Writes the template to `url`, else to its own file; the reply is called before
+    // returning.
+    void filePath(const QUrl& url, const SaveReply& saveChanges);
+    // The value keys written as child elements for this layer's type.
+    QStringList availableChildren() const;
+    // The value keys written as attributes of the child `childKey`.
+    static QStringList attributesForChild(const QString& childKey);
+    static QString translatedChildName(const QString& key);
+    static QString translatedAttributeName(const QString& key);
+    static QString translatedAttributeValue(const QString& value);
+    static std::pair<QString, QString> xmlAttributeTranslatedName(const QString& key, const QString& value);
+    static QString xmlElementName();
+    QList<std::pair<QString, QString>> xmlElementAttributes() const;
+    QList<platform::XmlNode> xmlElementChildren() const;
+    // A "template" element naming this template and its file.
+    platform::XmlNode asXMLElement() const;
+
+    // ---- Observation and audit ----
+
+    QVariant valueForKey(const QString& key) const override;
+    QStringList auditedProductKeys() const override;
+
+    Pointer sharedTemplate();
+    std::shared_ptr<const KOVA_Template> sharedTemplate() const;
+
+private:
+    friend class KOVA_TemplateReader;
+
+    static std::shared_ptr<platform::Archivable> initWithCoder(platform::KeyedUnarchiver& coder);
+
+    void storeLayers(const List& layers);
+    void linkLayersToParents();
+    void countChangeInParent() const;
+    void incrementChangeCount();
+    // Announces `keys` before and after `change`.
+    void announcing(std::initializer_list<QString> keys, const std::function<void()>& change);
+    static qsizetype indexOfLayer(const KOVA_Template* layer, const List& layers);
+    static qint64 lastLayerZIndex(const List& layers);
+
+    mutable std::mutex m_linkMutex; // guards the links, selection, lastSaved and scale
+    std::weak_ptr<KOVA_Template> m_parent;
+    std::weak_ptr<KOVA_XML_object> m_package;
+    Pointer m_lastSaved;
+    QList<qsizetype> m_selection;
+    std::optional<double> m_scale;
+    std::atomic<qint64> m_changeCount{0};
+};
