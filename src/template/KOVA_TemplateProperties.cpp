@@ -64,8 +64,8 @@ const QString DefaultFontSize = QStringLiteral("48");
 const QString SubstituteFontName = QStringLiteral("Helvetica");
 constexpr double DefaultShadowBlur = 9.0;
 constexpr double DefaultBorderWidth = 5.0;
-// Beyond this a text would not fit on any print; it also keeps the size an int.
-constexpr double LargestFontPixelSize = 100000.0;
+// The largest pixel size the font engine makes fonts at.
+constexpr double LargestFontPixelSize = 65535.0;
 
 // Alignment names indexed by their codes.
 const std::array<QString, 4> AlignmentNames{KOVA_XML_Key_left, KOVA_XML_Key_right, KOVA_XML_Key_center,
