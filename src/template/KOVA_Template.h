@@ -4,6 +4,7 @@
 #include "core/ZORVAK_Audited.h"
 #include "template/KOVA_XML_object.h"
 
+#include <QImage>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -335,6 +336,18 @@ public:
     QList<platform::XmlNode> xmlElementChildren() const;
     // A "template" element naming this template and its file.
     platform::XmlNode asXMLElement() const;
+
+    // ---- Stamps and filling from a job ----
+
+    // The text a stamp layer shows (file name parts, date, time, editable text, package
+    // name), or none.
+    std::optional<QString> stampValue() const;
+
+    // ---- Rendering ----
+
+    // The template rendered afresh on its own rendering queue (the caller waits), or a
+    // null image.
+    QImage imageUncached();
 
     // ---- Observation and audit ----
 
