@@ -52,6 +52,10 @@ inline const QString key_kovaWindowIsVisibleEditorTemplate = QStringLiteral("kov
 inline const QString key_kovaWindowIsVisibleProcessor = QStringLiteral("kovaWindowIsVisibleProcessor");
 inline const QString key_kovaWindowAutosaveProcessor = QStringLiteral("com.morvanta.kovaxml.window.autosave.processor");
 
+// The operator's numbered texts that templates stamp into their output (a
+// dictionary from number to text).
+inline const QString key_KOVA_EditableText = QStringLiteral("KOVA_EditableText");
+
 // Notifications: a request to the privileged helper to make the work folder,
 // and its answer that the folder was made.
 inline const QString key_kovaFolder_make = QStringLiteral("com.morvanta.KOVA.kovaFolder.make");
