@@ -6,6 +6,7 @@
 #include "platform/Log.h"
 #include "platform/StringValues.h"
 #include "platform/XmlNode.h"
+#include "template/KOVA_TemplateReader.h"
 #include "template/KOVA_XML_Keys.h"
 
 #include <QHash>
@@ -683,4 +684,41 @@ KOVA_Template::Pointer KOVA_Template::sharedTemplate()
 std::shared_ptr<const KOVA_Template> KOVA_Template::sharedTemplate() const
 {
     return std::static_pointer_cast<const KOVA_Template>(weak_from_this().lock());
+}
+
+// ---- Loading ----
+
+KOVA_Template::Pointer KOVA_Template::templateWithPath(const QVariant& path, bool isNode, const QUrl& jobContainer)
+{
+    return KOVA_TemplateReader::templateWithPath(path, isNode, jobContainer);
+}
+
+KOVA_Template::Pointer KOVA_Template::templateWithPath(const QVariant& path, const QUrl& jobContainer)
+{
+    return templateWithPath(path, false, jobContainer);
+}
+
+KOVA_Template::Pointer KOVA_Template::nodeWithPath(const QVariant& path, const QUrl& jobContainer)
+{
+    return templateWithPath(path, true, jobContainer);
+}
+
+KOVA_Template::Pointer KOVA_Template::instanceWithXMLObject(const QVariant& path)
+{
+    return templateWithPath(path, QUrl());
+}
+
+KOVA_Template::Pointer KOVA_Template::initWithNode(const platform::XmlNode& node, const QUrl& jobContainer)
+{
+    return KOVA_TemplateReader::initWithNode(node, jobContainer);
+}
+
+void KOVA_Template::setCurrentTemplatesFolder(const QUrl& folder)
+{
+    KOVA_TemplateReader::setCurrentTemplatesFolder(folder);
+}
+
+QUrl KOVA_Template::currentTemplatesFolder()
+{
+    return KOVA_TemplateReader::currentTemplatesFolder();
 }
