@@ -7,6 +7,7 @@
 #include "platform/StringValues.h"
 #include "platform/XmlNode.h"
 #include "template/KOVA_TemplateReader.h"
+#include "template/KOVA_TemplateWriter.h"
 #include "template/KOVA_XML_Keys.h"
 
 #include <QHash>
@@ -721,4 +722,71 @@ void KOVA_Template::setCurrentTemplatesFolder(const QUrl& folder)
 QUrl KOVA_Template::currentTemplatesFolder()
 {
     return KOVA_TemplateReader::currentTemplatesFolder();
+}
+
+// ---- Saving and export ----
+
+void KOVA_Template::saveChanges(const SaveReply& reply)
+{
+    filePath(documentURL(), reply);
+}
+
+void KOVA_Template::saveChangesToURL(const QUrl& url, const SaveReply& reply)
+{
+    KOVA_TemplateWriter::saveAs(*this, url, reply);
+}
+
+void KOVA_Template::filePath(const QUrl& url, const SaveReply& saveChanges)
+{
+    KOVA_TemplateWriter::save(*this, url, saveChanges);
+}
+
+QStringList KOVA_Template::availableChildren() const
+{
+    return KOVA_TemplateWriter::availableChildren(layerType());
+}
+
+QStringList KOVA_Template::attributesForChild(const QString& childKey)
+{
+    return KOVA_TemplateWriter::attributesForChild(childKey);
+}
+
+QString KOVA_Template::translatedChildName(const QString& key)
+{
+    return KOVA_TemplateWriter::translatedChildName(key);
+}
+
+QString KOVA_Template::translatedAttributeName(const QString& key)
+{
+    return KOVA_TemplateWriter::translatedAttributeName(key);
+}
+
+QString KOVA_Template::translatedAttributeValue(const QString& value)
+{
+    return KOVA_TemplateWriter::translatedAttributeValue(value);
+}
+
+std::pair<QString, QString> KOVA_Template::xmlAttributeTranslatedName(const QString& key, const QString& value)
+{
+    return {translatedAttributeName(key), translatedAttributeValue(value)};
+}
+
+QString KOVA_Template::xmlElementName()
+{
+    return KOVA_TemplateWriter::xmlElementName();
+}
+
+QList<std::pair<QString, QString>> KOVA_Template::xmlElementAttributes() const
+{
+    return KOVA_TemplateWriter::xmlElementAttributes(*this);
+}
+
+QList<platform::XmlNode> KOVA_Template::xmlElementChildren() const
+{
+    return KOVA_TemplateWriter::xmlElementChildren(*this);
+}
+
+platform::XmlNode KOVA_Template::asXMLElement() const
+{
+    return KOVA_TemplateWriter::asXMLElement(*this);
 }
