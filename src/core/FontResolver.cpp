@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -70,6 +71,15 @@ QString spacedFamily(const QString& family)
     return QString(family).replace(wordStart, QStringLiteral(" "));
 }
 
+const Equivalent* equivalentOf(const QString& plainFamily)
+{
+    const QString key = QString(plainFamily).remove(QLatin1Char(' ')).toLower();
+    const auto found = std::find_if(equivalents.cbegin(), equivalents.cend(), [&](const Equivalent& equivalent) {
+        return key == QLatin1String(equivalent.macFamily);
+    });
+    return found == equivalents.cend() ? nullptr : &*found;
+}
+
 QFont fontOfFamily(const QString& family, QFont::StyleHint hint)
 {
     QFont font(family);
@@ -77,34 +87,53 @@ QFont fontOfFamily(const QString& family, QFont::StyleHint hint)
     return font;
 }
 
-QFont installedFamilyFor(const QString& family)
+// The installed family itself, or the installed stand-in of a well-known Mac family.
+std::optional<QFont> installedFontFor(const QString& family)
 {
     const QString plainFamily = withoutVendorMarks(family);
     for (const QString& candidate : {family, spacedFamily(family), spacedFamily(plainFamily)}) {
         if (!candidate.isEmpty() && QFontDatabase::hasFamily(candidate))
             return fontOfFamily(candidate, QFont::AnyStyle);
     }
-    const QString key = QString(plainFamily).remove(QLatin1Char(' ')).toLower();
-    for (const Equivalent& equivalent : equivalents) {
-        if (key != QLatin1String(equivalent.macFamily))
-            continue;
-        for (const char* standIn : equivalent.families) {
-            if (QFontDatabase::hasFamily(QLatin1String(standIn)))
-                return fontOfFamily(QLatin1String(standIn), equivalent.hint);
-        }
-        return fontOfFamily(QLatin1String(lastResort(equivalent.hint)), equivalent.hint);
+    const Equivalent* equivalent = equivalentOf(plainFamily);
+    if (!equivalent)
+        return std::nullopt;
+    for (const char* standIn : equivalent->families) {
+        if (QFontDatabase::hasFamily(QLatin1String(standIn)))
+            return fontOfFamily(QLatin1String(standIn), equivalent->hint);
     }
-    return fontOfFamily(QLatin1String(lastResort(QFont::SansSerif)), QFont::SansSerif);
+    return std::nullopt;
+}
+
+QFont installedFamilyFor(const QString& family)
+{
+    if (auto font = installedFontFor(family))
+        return *font;
+    const Equivalent* equivalent = equivalentOf(withoutVendorMarks(family));
+    const QFont::StyleHint hint = equivalent ? equivalent->hint : QFont::SansSerif;
+    return fontOfFamily(QLatin1String(lastResort(hint)), hint);
+}
+
+// "Helvetica-BoldOblique" -> family "Helvetica", style "boldoblique".
+std::pair<QString, QString> splitName(const QString& name)
+{
+    const QString trimmed = name.trimmed();
+    const qsizetype dash = trimmed.indexOf(QLatin1Char('-'));
+    if (dash < 0)
+        return {trimmed, QString()};
+    return {trimmed.left(dash), trimmed.mid(dash + 1).toLower()};
 }
 
 } // namespace
 
+bool FontResolver::isAvailable(const QString& name)
+{
+    return installedFontFor(splitName(name).first).has_value();
+}
+
 QFont FontResolver::fontWithName(const QString& name, int pixelSize)
 {
-    const QString trimmed = name.trimmed();
-    const qsizetype dash = trimmed.indexOf(QLatin1Char('-'));
-    const QString family = dash < 0 ? trimmed : trimmed.left(dash);
-    const QString style = dash < 0 ? QString() : trimmed.mid(dash + 1).toLower();
+    const auto [family, style] = splitName(name);
     QFont font = installedFamilyFor(family);
     font.setPixelSize(std::max(1, pixelSize));
     font.setWeight(weightOf(style));

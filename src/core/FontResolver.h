@@ -15,4 +15,7 @@ class FontResolver {
 public:
     // The font for `name`, `pixelSize` pixels high (one canvas unit is one pixel).
     static QFont fontWithName(const QString& name, int pixelSize);
+    // Whether `name` gives an installed family or the installed stand-in of a
+    // well-known Mac family, rather than the last-resort fallback.
+    static bool isAvailable(const QString& name);
 };

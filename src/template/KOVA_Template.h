@@ -5,6 +5,7 @@
 #include "template/KOVA_XML_object.h"
 
 #include <QList>
+#include <QPointF>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -356,6 +357,34 @@ private:
     void announcing(std::initializer_list<QString> keys, const std::function<void()>& change);
     static qsizetype indexOfLayer(const KOVA_Template* layer, const List& layers);
     static qint64 lastLayerZIndex(const List& layers);
+
+    // Property helpers. An invalid entry removes the key. Storing counts one change in
+    // the parent.
+    void storeEntry(const QString& key, const QVariant& entry);
+    // Announces `properties` around storeEntry.
+    void storeProperty(std::initializer_list<QString> properties, const QString& key, const QVariant& entry);
+    // storeEntry only when the entry differs from the stored one (absent counts as different).
+    void storeChangedEntry(const QString& key, const QVariant& entry);
+    bool entryDiffers(const QString& key, const QVariant& entry) const;
+    void storeFrame(QRectF frame);
+    // Changes one part of the scaled frame through setFrame, counting once more.
+    void changeFrame(const QString& property, const std::function<void(QRectF&)>& change);
+    QPointF shadowOffsetPoint() const;
+    void storeShadowOffset(const QString& property, const QPointF& offset);
+    // Stores `code` under `colorKey` and remembers it in the preference.
+    void storeRememberedColor(const QString& property, const QString& colorKey, const QString& code,
+                              const QString& preferenceKey);
+    // Replaces the alpha of `currentCode` and stores it under `colorKey`; remembers the
+    // opacity in the preference when one is named.
+    void mergeOpacity(const QString& property, const QString& colorKey, const QString& currentCode, double opacity,
+                      const QString& preferenceKey);
+    // The flag when present, else whether any of the colour keys is present.
+    bool isEnabled(const QString& flagKey, std::initializer_list<QString> colorKeys) const;
+    // Stores the flag, except that disabling removes it when none of `keysKeepingFlag` is present.
+    void storeEnabled(const QString& property, const QString& flagKey, bool enabled,
+                      std::initializer_list<QString> keysKeepingFlag);
+    // The font name text is drawn in: the layer's when available, else the substitute.
+    QString availableFontName() const;
 
     mutable std::mutex m_linkMutex; // guards the links, selection, lastSaved and scale
     std::weak_ptr<KOVA_Template> m_parent;

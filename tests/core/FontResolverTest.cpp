@@ -79,4 +79,13 @@ TEST(FontResolverTest, UnknownNamesFallBackToTheDefaultSansSerifAtTheRequestedSi
     EXPECT_EQ(QFontInfo(FontResolver::fontWithName(QStringLiteral("NoSuchFamily"), 0)).pixelSize(), 1);
 }
 
+// Text layers log a substitution for exactly the names that would fall back.
+TEST(FontResolverTest, NamesAreAvailableWhenTheyResolveToAnInstalledFamilyOrStandIn)
+{
+    for (const char* name : {"Helvetica-Bold", "ArialMT", "Times-Roman", "DejaVu Sans", "LiberationSans-Bold"})
+        EXPECT_TRUE(FontResolver::isAvailable(QLatin1String(name))) << name;
+    for (const char* name : {"NoSuchFamily", "MarkerFelt-Thin", "", "-Bold"})
+        EXPECT_FALSE(FontResolver::isAvailable(QLatin1String(name))) << name;
+}
+
 } // namespace
