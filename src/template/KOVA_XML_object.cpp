@@ -62,6 +62,22 @@ QString decodeDocumentBytes(const QByteArray& bytes)
     return QString::fromLatin1(bytes);
 }
 
+// At most `limit` bytes of the file. The buffer grows with what arrives: reading with
+// QIODevice::read(limit) would reserve the whole limit for every file, however small.
+QByteArray readAtMost(QFile& file, qint64 limit)
+{
+    QByteArray bytes;
+    bytes.reserve(qsizetype(qBound<qint64>(0, file.size(), limit)));
+    char chunk[64 * 1024];
+    while (bytes.size() < limit) {
+        const qint64 count = file.read(chunk, qMin<qint64>(qint64(sizeof chunk), limit - bytes.size()));
+        if (count <= 0)
+            break;
+        bytes.append(chunk, qsizetype(count));
+    }
+    return bytes;
+}
+
 } // namespace
 
 QString stringForBOOL(bool value)
@@ -130,7 +146,7 @@ QString KOVA_XML_object::readDocumentText(const QUrl& url, platform::Error* erro
                                    QStringLiteral("The file \"%1\" is too large to read (%2 bytes).").arg(path).arg(file.size())});
         return {};
     }
-    const QByteArray bytes = file.read(MaximumFileSize + 1);
+    const QByteArray bytes = readAtMost(file, MaximumFileSize + 1);
     if (bytes.size() > MaximumFileSize || file.error() != QFileDevice::NoError) {
         platform::setError(error, {platform::Error::CocoaDomain, 256,
                                    QStringLiteral("The file \"%1\" couldn’t be read.").arg(path)});

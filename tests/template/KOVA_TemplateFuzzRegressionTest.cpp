@@ -1,0 +1,43 @@
+// Inputs on which the fuzzer once broke the template loader, replayed through the
+// fuzzer's own check, and the faults behind them pinned down one by one.
+#include "TemplateLoadingCheck.h"
+
+#include "FileFixtures.h"
+#include "template/KOVA_Template.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using kova::test::ScratchFolder;
+
+const QString RegressionFolder = QStringLiteral(KOVA_TEST_DATA_DIR "/templates/fuzz-regressions");
+
+TEST(KOVA_TemplateFuzzRegressionTest, EveryInputThatOnceBrokeTheLoaderLoadsCopiesAndSavesAsPromised)
+{
+    const QDir folder(RegressionFolder);
+    const QStringList names = folder.entryList(QDir::Files, QDir::Name);
+    ASSERT_FALSE(names.isEmpty()) << RegressionFolder.toStdString();
+    for (const QString& name : names) {
+        ScratchFolder scratch;
+        const TemplateLoadingCheck check(scratch.path());
+        ASSERT_TRUE(check.isReady());
+        EXPECT_EQ(check.faultFor(kova::test::readFile(folder.filePath(name))), QString()) << name.toStdString();
+    }
+}
+
+TEST(KOVA_TemplateFuzzRegressionTest, FileLargerThanOneReadIsReadWhole)
+{
+    ScratchFolder scratch;
+    const QByteArray text = "<data><layout><layer type=\"textbox\"><string>" + QByteArray(300 * 1024, 'x')
+        + "</string></layer></layout></data>";
+    ASSERT_TRUE(kova::test::writeFile(scratch.path("long.xml"), text));
+
+    const auto document = KOVA_XML_object::initWithObject<KOVA_Template>(QUrl::fromLocalFile(scratch.path("long.xml")));
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->xmlString().toUtf8(), text);
+}
+
+} // namespace
