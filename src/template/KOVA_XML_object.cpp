@@ -126,6 +126,11 @@ bool KOVA_XML_object::readObject(const QVariant& object)
     default:
         break;
     }
+    // XML has no NUL character: the parse ends at the first one, and so does the text
+    // kept, which could otherwise not be archived (nor the document copied).
+    const qsizetype nul = text.indexOf(QChar::Null);
+    if (nul >= 0)
+        text.truncate(nul);
     if (text.isEmpty())
         return false;
     setXmlString(text);

@@ -4,8 +4,10 @@
 
 #include "FileFixtures.h"
 #include "template/KOVA_Template.h"
+#include "template/KOVA_TemplateReader.h"
 
 #include <QDir>
+#include <QVariant>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,11 @@ namespace {
 using kova::test::ScratchFolder;
 
 const QString RegressionFolder = QStringLiteral(KOVA_TEST_DATA_DIR "/templates/fuzz-regressions");
+
+KOVA_Template::Pointer documentFromBytes(const QByteArray& bytes)
+{
+    return KOVA_XML_object::initWithObject<KOVA_Template>(QVariant(bytes));
+}
 
 TEST(KOVA_TemplateFuzzRegressionTest, EveryInputThatOnceBrokeTheLoaderLoadsCopiesAndSavesAsPromised)
 {
@@ -38,6 +45,23 @@ TEST(KOVA_TemplateFuzzRegressionTest, FileLargerThanOneReadIsReadWhole)
     const auto document = KOVA_XML_object::initWithObject<KOVA_Template>(QUrl::fromLocalFile(scratch.path("long.xml")));
     ASSERT_TRUE(document);
     EXPECT_EQ(document->xmlString().toUtf8(), text);
+}
+
+TEST(KOVA_TemplateFuzzRegressionTest, TextEndsAtItsFirstNulCharacterSoTheTemplateCopies)
+{
+    const QByteArray bytes("<data version=\"1.0\">\0<layout/></data>", 37);
+    const auto document = documentFromBytes(bytes);
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->xmlString(), QStringLiteral("<data version=\"1.0\">"));
+
+    const auto loaded = KOVA_TemplateReader::templateFromDocument(document, QUrl());
+    ASSERT_TRUE(loaded);
+    const auto copied = loaded->copy();
+    ASSERT_TRUE(copied);
+    EXPECT_TRUE(copied->isEqual(loaded.get()));
+    EXPECT_FALSE(loaded->hasUnsavedChanges());
+
+    EXPECT_EQ(documentFromBytes(QByteArray("\0<data/>", 8)), nullptr);
 }
 
 } // namespace
