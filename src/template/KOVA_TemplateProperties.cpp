@@ -12,6 +12,7 @@
 #include "template/KOVA_XML_Keys.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
 
 #include <algorithm>
 #include <array>
@@ -129,6 +130,15 @@ int fontPixelSize(double size)
     if (!(size >= 1.0))
         return 1;
     return static_cast<int>(std::lround(std::min(size, LargestFontPixelSize)));
+}
+
+// The family of the platform's general font. Processes without a GUI application
+// have no font database (asking would abort them); the substitute font stands in.
+QString systemFontName()
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return SubstituteFontName;
+    return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
 }
 
 Qt::Alignment alignmentFlag(unsigned alignment)
@@ -602,7 +612,7 @@ QStringList KOVA_Template::stampFormats() const
 QString KOVA_Template::fontName() const
 {
     const QVariant stored = value(KOVA_XML_Key_font);
-    return stored.isValid() ? stored.toString() : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    return stored.isValid() ? stored.toString() : systemFontName();
 }
 
 void KOVA_Template::setFontName(const QString& fontName)

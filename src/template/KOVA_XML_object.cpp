@@ -62,18 +62,17 @@ QString decodeDocumentBytes(const QByteArray& bytes)
     return QString::fromLatin1(bytes);
 }
 
-// At most `limit` bytes of the file. The buffer grows with what arrives: reading with
-// QIODevice::read(limit) would reserve the whole limit for every file, however small.
+// Up to `limit` bytes, read in pieces: reading the limit at once would set aside the
+// whole limit for every document, however small.
 QByteArray readAtMost(QFile& file, qint64 limit)
 {
+    constexpr qint64 pieceSize = 256 * 1024;
     QByteArray bytes;
-    bytes.reserve(qsizetype(qBound<qint64>(0, file.size(), limit)));
-    char chunk[64 * 1024];
     while (bytes.size() < limit) {
-        const qint64 count = file.read(chunk, qMin<qint64>(qint64(sizeof chunk), limit - bytes.size()));
-        if (count <= 0)
+        const QByteArray piece = file.read(std::min(pieceSize, limit - bytes.size()));
+        if (piece.isEmpty())
             break;
-        bytes.append(chunk, qsizetype(count));
+        bytes += piece;
     }
     return bytes;
 }
@@ -126,11 +125,6 @@ bool KOVA_XML_object::readObject(const QVariant& object)
     default:
         break;
     }
-    // XML has no NUL character: the parse ends at the first one, and so does the text
-    // kept, which could otherwise not be archived (nor the document copied).
-    const qsizetype nul = text.indexOf(QChar::Null);
-    if (nul >= 0)
-        text.truncate(nul);
     if (text.isEmpty())
         return false;
     setXmlString(text);
@@ -228,8 +222,13 @@ QString KOVA_XML_object::xmlString() const
 
 void KOVA_XML_object::setXmlString(const QString& text)
 {
+    // No XML can hold a NUL character, and an archive cannot either: one found in a
+    // damaged file is kept as a replacement character so the document can still be
+    // archived, and so copied.
+    QString stored = text;
+    stored.replace(QChar(0), QChar(QChar::ReplacementCharacter));
     std::lock_guard lock(m_mutex);
-    m_xmlString = text;
+    m_xmlString = stored;
 }
 
 std::shared_ptr<platform::XmlDocument> KOVA_XML_object::xmlDoc()
