@@ -3,13 +3,17 @@
 #include "TemplateLoadingCheck.h"
 
 #include "FileFixtures.h"
+#include "platform/StringValues.h"
 #include "template/KOVA_Template.h"
 #include "template/KOVA_TemplateReader.h"
 
 #include <QDir>
+#include <QRectF>
 #include <QVariant>
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 namespace {
 
@@ -61,6 +65,23 @@ TEST(KOVA_TemplateFuzzRegressionTest, NulCharacterOfADamagedFileIsKeptAsAReplace
     EXPECT_TRUE(copied->isEqual(loaded.get()));
     EXPECT_EQ(copied->xmlString(), document->xmlString());
     EXPECT_FALSE(loaded->hasUnsavedChanges());
+}
+
+TEST(KOVA_TemplateFuzzRegressionTest, FrameThatIsNotFiniteIsRefusedSoTheTemplateCopies)
+{
+    const auto layer = KOVA_Template::initForCopy();
+    layer->setFrame(QRectF(1, 2, 30, 40));
+    const double infinite = std::numeric_limits<double>::infinity();
+    layer->setFrame(QRectF(infinite, 2, 30, 40));
+    layer->setFrame(QRectF(1, -infinite, 30, 40));
+    layer->setFrame(QRectF(1, 2, std::numeric_limits<double>::quiet_NaN(), 40));
+    layer->setHeight(infinite);
+    layer->setX(platform::StringValues::doubleValue(QStringLiteral("1e999")));
+    EXPECT_EQ(layer->frame(), QRectF(1, 2, 30, 40));
+
+    const auto copied = layer->copy();
+    ASSERT_TRUE(copied);
+    EXPECT_TRUE(copied->isEqual(layer.get()));
 }
 
 } // namespace
