@@ -204,6 +204,14 @@ void KOVA_Template::storeFrame(QRectF frame)
 {
     if (const auto factor = scale(); factor && *factor > 0)
         frame = {frame.x() / *factor, frame.y() / *factor, frame.width() / *factor, frame.height() / *factor};
+    // A number beyond the largest a file can mean ("1e999") reads as infinite: such a
+    // frame cannot be drawn, archived or copied.
+    if (!std::isfinite(frame.x()) || !std::isfinite(frame.y()) || !std::isfinite(frame.width())
+        || !std::isfinite(frame.height())) {
+        platform::Log::log(QStringLiteral("ERROR: attempt to set frame that is not finite %1")
+                               .arg(platform::GeometryText::stringFromRect(frame)));
+        return;
+    }
     if (frame.width() < 0) {
         platform::Log::log(negativeLog("width", frame.width()));
         return;
