@@ -35,6 +35,8 @@ public:
         Entry(const Entry&) = delete;
         Entry& operator=(const Entry&) = delete;
         bool isAdmitted() const { return m_admitted; }
+        // The document the call was made for, as opposed to a node file it includes.
+        bool isOutermost() const { return m_loading.m_documents == 1; }
 
     private:
         Loading& m_loading;
@@ -45,6 +47,7 @@ public:
 private:
     QStringList m_chain;
     int m_filesRead = 0;
+    int m_documents = 0; // being read now, with or without a file
 };
 
 KOVA_TemplateReader::Loading::Entry::Entry(Loading& loading, const QString& file)
@@ -52,6 +55,7 @@ KOVA_TemplateReader::Loading::Entry::Entry(Loading& loading, const QString& file
 {
     if (file.isEmpty()) {
         m_admitted = true;
+        ++loading.m_documents;
         return;
     }
     if (loading.m_chain.contains(file)) {
@@ -72,6 +76,7 @@ KOVA_TemplateReader::Loading::Entry::Entry(Loading& loading, const QString& file
     }
     loading.m_chain.append(file);
     ++loading.m_filesRead;
+    ++loading.m_documents;
     m_admitted = m_tracked = true;
 }
 
@@ -79,6 +84,8 @@ KOVA_TemplateReader::Loading::Entry::~Entry()
 {
     if (m_tracked)
         m_loading.m_chain.removeLast();
+    if (m_admitted)
+        --m_loading.m_documents;
 }
 
 namespace {
@@ -588,7 +595,10 @@ KOVA_Template::Pointer KOVA_TemplateReader::readDocument(const KOVA_Template::Po
         container->setDocumentURL(result->documentURL());
         result = container;
     }
-    result->setLastSaved(result->copy());
+    // Only what the caller holds is compared for unsaved changes; the node files it
+    // includes are layers of it.
+    if (entry.isOutermost())
+        result->setLastSaved(result->copy());
     return result;
 }
 
