@@ -6,6 +6,8 @@
 #include "platform/Log.h"
 #include "platform/StringValues.h"
 #include "platform/XmlNode.h"
+#include "template/KOVA_TemplateReader.h"
+#include "template/KOVA_TemplateWriter.h"
 #include "template/KOVA_XML_Keys.h"
 
 #include <QHash>
@@ -687,4 +689,108 @@ KOVA_Template::Pointer KOVA_Template::sharedTemplate()
 std::shared_ptr<const KOVA_Template> KOVA_Template::sharedTemplate() const
 {
     return std::static_pointer_cast<const KOVA_Template>(weak_from_this().lock());
+}
+
+// ---- Loading ----
+
+KOVA_Template::Pointer KOVA_Template::templateWithPath(const QVariant& path, bool isNode, const QUrl& jobContainer)
+{
+    return KOVA_TemplateReader::templateWithPath(path, isNode, jobContainer);
+}
+
+KOVA_Template::Pointer KOVA_Template::templateWithPath(const QVariant& path, const QUrl& jobContainer)
+{
+    return templateWithPath(path, false, jobContainer);
+}
+
+KOVA_Template::Pointer KOVA_Template::nodeWithPath(const QVariant& path, const QUrl& jobContainer)
+{
+    return templateWithPath(path, true, jobContainer);
+}
+
+KOVA_Template::Pointer KOVA_Template::instanceWithXMLObject(const QVariant& path)
+{
+    return templateWithPath(path, QUrl());
+}
+
+KOVA_Template::Pointer KOVA_Template::initWithNode(const platform::XmlNode& node, const QUrl& jobContainer)
+{
+    return KOVA_TemplateReader::initWithNode(node, jobContainer);
+}
+
+void KOVA_Template::setCurrentTemplatesFolder(const QUrl& folder)
+{
+    KOVA_TemplateReader::setCurrentTemplatesFolder(folder);
+}
+
+QUrl KOVA_Template::currentTemplatesFolder()
+{
+    return KOVA_TemplateReader::currentTemplatesFolder();
+}
+
+// ---- Saving and export ----
+
+void KOVA_Template::saveChanges(const SaveReply& reply)
+{
+    filePath(documentURL(), reply);
+}
+
+void KOVA_Template::saveChangesToURL(const QUrl& url, const SaveReply& reply)
+{
+    KOVA_TemplateWriter::saveAs(*this, url, reply);
+}
+
+void KOVA_Template::filePath(const QUrl& url, const SaveReply& saveChanges)
+{
+    KOVA_TemplateWriter::save(*this, url, saveChanges);
+}
+
+QStringList KOVA_Template::availableChildren() const
+{
+    return KOVA_TemplateWriter::availableChildren(layerType());
+}
+
+QStringList KOVA_Template::attributesForChild(const QString& childKey)
+{
+    return KOVA_TemplateWriter::attributesForChild(childKey);
+}
+
+QString KOVA_Template::translatedChildName(const QString& key)
+{
+    return KOVA_TemplateWriter::translatedChildName(key);
+}
+
+QString KOVA_Template::translatedAttributeName(const QString& key)
+{
+    return KOVA_TemplateWriter::translatedAttributeName(key);
+}
+
+QString KOVA_Template::translatedAttributeValue(const QString& value)
+{
+    return KOVA_TemplateWriter::translatedAttributeValue(value);
+}
+
+std::pair<QString, QString> KOVA_Template::xmlAttributeTranslatedName(const QString& key, const QString& value)
+{
+    return {translatedAttributeName(key), translatedAttributeValue(value)};
+}
+
+QString KOVA_Template::xmlElementName()
+{
+    return KOVA_TemplateWriter::xmlElementName();
+}
+
+QList<std::pair<QString, QString>> KOVA_Template::xmlElementAttributes() const
+{
+    return KOVA_TemplateWriter::xmlElementAttributes(*this);
+}
+
+QList<platform::XmlNode> KOVA_Template::xmlElementChildren() const
+{
+    return KOVA_TemplateWriter::xmlElementChildren(*this);
+}
+
+platform::XmlNode KOVA_Template::asXMLElement() const
+{
+    return KOVA_TemplateWriter::asXMLElement(*this);
 }

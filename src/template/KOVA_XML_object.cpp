@@ -62,6 +62,21 @@ QString decodeDocumentBytes(const QByteArray& bytes)
     return QString::fromLatin1(bytes);
 }
 
+// Up to `limit` bytes, read in pieces: reading the limit at once would set aside the
+// whole limit for every document, however small.
+QByteArray readAtMost(QFile& file, qint64 limit)
+{
+    constexpr qint64 pieceSize = 256 * 1024;
+    QByteArray bytes;
+    while (bytes.size() < limit) {
+        const QByteArray piece = file.read(std::min(pieceSize, limit - bytes.size()));
+        if (piece.isEmpty())
+            break;
+        bytes += piece;
+    }
+    return bytes;
+}
+
 } // namespace
 
 QString stringForBOOL(bool value)
@@ -130,7 +145,7 @@ QString KOVA_XML_object::readDocumentText(const QUrl& url, platform::Error* erro
                                    QStringLiteral("The file \"%1\" is too large to read (%2 bytes).").arg(path).arg(file.size())});
         return {};
     }
-    const QByteArray bytes = file.read(MaximumFileSize + 1);
+    const QByteArray bytes = readAtMost(file, MaximumFileSize + 1);
     if (bytes.size() > MaximumFileSize || file.error() != QFileDevice::NoError) {
         platform::setError(error, {platform::Error::CocoaDomain, 256,
                                    QStringLiteral("The file \"%1\" couldn’t be read.").arg(path)});
@@ -207,8 +222,13 @@ QString KOVA_XML_object::xmlString() const
 
 void KOVA_XML_object::setXmlString(const QString& text)
 {
+    // No XML can hold a NUL character, and an archive cannot either: one found in a
+    // damaged file is kept as a replacement character so the document can still be
+    // archived, and so copied.
+    QString stored = text;
+    stored.replace(QChar(0), QChar(QChar::ReplacementCharacter));
     std::lock_guard lock(m_mutex);
-    m_xmlString = text;
+    m_xmlString = stored;
 }
 
 std::shared_ptr<platform::XmlDocument> KOVA_XML_object::xmlDoc()

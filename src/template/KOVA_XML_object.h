@@ -64,6 +64,7 @@ public:
     // Announces "documentURL" and "lastPathComponent".
     void setDocumentURL(const QUrl& url);
     QString xmlString() const;
+    // NUL characters, which no XML holds, are stored as replacement characters.
     void setXmlString(const QString& text);
 
     // The parsed document, parsing the text (read from documentURL when there is no
