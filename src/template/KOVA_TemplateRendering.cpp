@@ -68,10 +68,11 @@ ZORVAK_Dispatch::Queue KOVA_Template::renderingQueueOfPool()
 // made on every render and must not cost a hop to another thread.
 ZORVAK_Dispatch::Queue KOVA_Template::renderingQueue()
 {
-    const QString label = QStringLiteral("com.morvanta.kova.queue.rendering.") + name();
     std::lock_guard lock(m_renderingMutex);
-    if (!m_renderingQueue)
-        m_renderingQueue = ZORVAK_Dispatch::dispatchQueueSerialWithDebugLabel(label);
+    if (!m_renderingQueue) {
+        m_renderingQueue =
+            ZORVAK_Dispatch::dispatchQueueSerialWithDebugLabel(QStringLiteral("com.morvanta.kova.queue.rendering.") + name());
+    }
     return m_renderingQueue;
 }
 

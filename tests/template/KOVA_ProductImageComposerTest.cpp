@@ -319,13 +319,20 @@ TEST_F(KOVA_ProductImageComposerTest, LayerBackgroundShowsThroughThePicture)
     EXPECT_TRUE(near(probe(canvas, 150, 50), blue));
 }
 
+// Text layers draw their text, stamp layers (and text layers without text) the text
+// their stamp gives.
 TEST_F(KOVA_ProductImageComposerTest, TextIsDrawnInsideItsLayer)
 {
-    auto root = rootOfSize({800, 400});
+    auto root = rootOfSize({800, 800});
     auto text = addLayer(root, KOVA_Template::layerTypeTextbox, {100, 100, 600, 200});
     text->setStringValue(QStringLiteral("KOVA KOVA"));
     text->setFontSize(QStringLiteral("120"));
-    text->setTextColorCode(QStringLiteral("#000000"));
+    auto stamp = addLayer(root, KOVA_Template::layerTypeStamp, {100, 400, 600, 150});
+    stamp->setStringValue(QStringLiteral("stamp"));
+    stamp->setKey(QStringLiteral("time"));
+    stamp->setFontSize(QStringLiteral("80"));
+    auto textWithoutText = addLayer(root, KOVA_Template::layerTypeTextbox, {100, 600, 600, 100});
+    textWithoutText->setKey(QStringLiteral("time"));
 
     const QImage canvas = root->imageUncached();
     const auto darkPixels = [&](const QRect& area) {
@@ -337,9 +344,12 @@ TEST_F(KOVA_ProductImageComposerTest, TextIsDrawnInsideItsLayer)
         return count;
     };
     EXPECT_GT(darkPixels({100, 100, 600, 200}), 500);
+    EXPECT_GT(darkPixels({100, 400, 600, 150}), 500);
     EXPECT_EQ(darkPixels({0, 0, 800, 100}), 0);
     EXPECT_EQ(darkPixels({0, 300, 800, 100}), 0);
-
+    EXPECT_GT(darkPixels({100, 600, 600, 100}), 50);
+    EXPECT_EQ(darkPixels({0, 550, 800, 50}), 0);
+    EXPECT_EQ(darkPixels({0, 700, 800, 100}), 0);
 }
 
 TEST_F(KOVA_ProductImageComposerTest, CanvasLayersDrawNothing)
