@@ -125,36 +125,6 @@ TEST_F(KOVA_ProductImageComposerTest, LayersArePlacedInBottomLeftCanvasGeometry)
     EXPECT_EQ(probe(canvas, 410, 800), transparent);
 }
 
-TEST_F(KOVA_ProductImageComposerTest, ScaleAppliesToCanvasAndLayers)
-{
-    auto root = rootOfSize({800, 1000});
-    auto layer = addPicture(root, {100, 100, 300, 200}, kova::test::solid(30, 20, red));
-    root->setScale(0.5);
-
-    const QImage canvas = root->imageUncached();
-    ASSERT_EQ(canvas.size(), QSize(400, 500));
-    EXPECT_EQ(layer->scale(), std::optional<double>(0.5));
-    EXPECT_TRUE(near(probe(canvas, 55, 355), red));
-    EXPECT_TRUE(near(probe(canvas, 195, 445), red));
-    EXPECT_EQ(probe(canvas, 210, 400), transparent);
-}
-
-TEST_F(KOVA_ProductImageComposerTest, LayersAreDrawnInZOrderOverTheBackground)
-{
-    auto root = rootOfSize({400, 400});
-    root->setValue(KOVA_XML_Key_backgroundEnabled, stringForBOOL(true));
-    addPicture(root, {0, 0, 200, 200}, kova::test::solid(10, 10, red), QStringLiteral("below.png"));
-    addPicture(root, {100, 100, 200, 200}, kova::test::solid(10, 10, blue), QStringLiteral("above.png"));
-
-    const QImage canvas = root->imageUncached();
-    EXPECT_TRUE(near(probe(canvas, 50, 350), red));
-    EXPECT_TRUE(near(probe(canvas, 150, 250), blue)); // the overlap shows the later layer
-    EXPECT_TRUE(near(probe(canvas, 350, 50), white));
-
-    root->setValue(KOVA_XML_Key_backgroundEnabled, stringForBOOL(false));
-    EXPECT_EQ(probe(root->imageUncached(), 350, 50), transparent);
-}
-
 TEST_F(KOVA_ProductImageComposerTest, TemplateWithoutLayersIsDrawnAsItsOwnLayer)
 {
     auto picture = rootOfSize({300, 200});
@@ -256,18 +226,15 @@ TEST_F(KOVA_ProductImageComposerTest, AutorotationRunsThePictureAlongTheLayer)
     const QImage oriented = root->imageUncached();
     EXPECT_TRUE(near(probe(oriented, 500, 200), red));
     EXPECT_TRUE(near(probe(oriented, 100, 200), blue));
-}
 
-TEST_F(KOVA_ProductImageComposerTest, SquareLayerTurnsALandscapePicture)
-{
-    auto root = rootOfSize({300, 300});
+    // A square layer counts as not wider than high: a landscape picture is turned.
+    auto square = rootOfSize({300, 300});
     QImage landscape = kova::test::solid(600, 400, blue);
     QPainter(&landscape).fillRect(0, 0, 300, 400, red);
-    addPicture(root, {0, 0, 300, 300}, landscape);
-
-    const QImage canvas = root->imageUncached();
-    EXPECT_TRUE(near(probe(canvas, 150, 250), red)); // the left went up
-    EXPECT_TRUE(near(probe(canvas, 150, 50), blue));
+    addPicture(square, {0, 0, 300, 300}, landscape, QStringLiteral("landscape.png"));
+    const QImage squared = square->imageUncached();
+    EXPECT_TRUE(near(probe(squared, 150, 250), red)); // the left went up
+    EXPECT_TRUE(near(probe(squared, 150, 50), blue));
 }
 
 TEST_F(KOVA_ProductImageComposerTest, BorderAndShadowFollowTheLayer)
@@ -301,24 +268,6 @@ TEST_F(KOVA_ProductImageComposerTest, BorderAndShadowFollowTheLayer)
     EXPECT_EQ(probe(plain, 310, 150), transparent);
 }
 
-TEST_F(KOVA_ProductImageComposerTest, LayerBackgroundShowsThroughThePicture)
-{
-    auto root = rootOfSize({200, 100});
-    QImage picture = kova::test::solid(100, 100, red);
-    QPainter painter(&picture);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(50, 0, 50, 100, transparent);
-    painter.end();
-    auto layer = addPicture(root, {0, 0, 200, 100}, picture);
-    layer->setAutorotate(false);
-    layer->setBackgroundColorCode(QStringLiteral("#0000FF"));
-    layer->setHasBackground(true);
-
-    const QImage canvas = root->imageUncached();
-    EXPECT_TRUE(near(probe(canvas, 50, 50), red));
-    EXPECT_TRUE(near(probe(canvas, 150, 50), blue));
-}
-
 // Text layers draw their text, stamp layers (and text layers without text) the text
 // their stamp gives.
 TEST_F(KOVA_ProductImageComposerTest, TextIsDrawnInsideItsLayer)
@@ -350,15 +299,6 @@ TEST_F(KOVA_ProductImageComposerTest, TextIsDrawnInsideItsLayer)
     EXPECT_GT(darkPixels({100, 600, 600, 100}), 50);
     EXPECT_EQ(darkPixels({0, 550, 800, 50}), 0);
     EXPECT_EQ(darkPixels({0, 700, 800, 100}), 0);
-}
-
-TEST_F(KOVA_ProductImageComposerTest, CanvasLayersDrawNothing)
-{
-    auto root = rootOfSize({800, 400});
-    auto canvasLayer = addLayer(root, KOVA_Template::layerTypeCanvas, {100, 100, 600, 200});
-    canvasLayer->setBackgroundColorCode(QStringLiteral("#0000FF"));
-    canvasLayer->setHasBackground(true);
-    EXPECT_EQ(probe(root->imageUncached(), 400, 200), transparent);
 }
 
 // A graphic that does not open as given is searched for in the template's

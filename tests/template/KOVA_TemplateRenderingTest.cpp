@@ -8,8 +8,6 @@
 #include "platform/DispatchQueue.h"
 #include "template/KOVA_XML_Keys.h"
 
-#include <QSet>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -85,33 +83,13 @@ TEST_F(KOVA_TemplateRenderingTest, ImageIsCachedByName)
     EXPECT_TRUE(near(probe(renamed, 50, 50), kova::test::blue));
     root->setValue(KOVA_XML_Key_name, QStringLiteral("Card"));
     EXPECT_EQ(root->image().cacheKey(), first.cacheKey());
-}
 
-TEST_F(KOVA_TemplateRenderingTest, FailedRenderIsNotCached)
-{
-    auto root = rootOfSize({100, 100});
+    // A failed render is not kept.
+    root->setValue(KOVA_XML_Key_name, QStringLiteral("Card 3"));
     root->setFrame({0, 0, 0, 100});
     EXPECT_TRUE(root->image().isNull());
     root->setFrame({0, 0, 100, 100});
     EXPECT_FALSE(root->image().isNull());
-}
-
-TEST_F(KOVA_TemplateRenderingTest, NestedContainerIsRenderedOnceFromItsCache)
-{
-    auto root = rootOfSize({200, 200});
-    auto container = KOVA_Template::initForCopy();
-    container->setLayerType(KOVA_Template::layerTypeContainer);
-    container->setFrame({0, 0, 100, 100});
-    root->addLayer(container);
-    auto inner = rootOfSize({100, 100}, kova::test::green)->layers().first();
-    container->addLayer(inner);
-
-    const QImage first = root->imageUncached();
-    EXPECT_TRUE(near(probe(first, 50, 150), kova::test::green));
-    const qint64 cached = container->image().cacheKey();
-    inner->setGraphicPath(picture(kova::test::blue));
-    root->imageUncached();
-    EXPECT_EQ(container->image().cacheKey(), cached);
 }
 
 TEST_F(KOVA_TemplateRenderingTest, PreviewsArriveOnTheMainQueueAndComposedImagesOnTheRenderingQueue)
@@ -153,6 +131,8 @@ TEST_F(KOVA_TemplateRenderingTest, ThumbnailFitsTheThumbnailSize)
     EXPECT_EQ(thumbnailImageOf(rootOfSize({300, 600})).size(), QSize(96, 192));
     EXPECT_EQ(thumbnailImageOf(rootOfSize({47, 47})).size(), QSize(192, 192));
     EXPECT_TRUE(thumbnailImageOf(rootOfSize({0, 600})).isNull());
+    EXPECT_FALSE(rootOfSize({0, 600})->scaleForSize({192, 192}).has_value());
+    EXPECT_EQ(rootOfSize({1000, 500})->sizeScaledToSize({0, 192}), QSizeF(1000, 500));
 }
 
 TEST_F(KOVA_TemplateRenderingTest, ThumbnailLeavesTheOriginalUntouched)
@@ -211,18 +191,6 @@ TEST_F(KOVA_TemplateRenderingTest, TemplateWithoutWidthIsTriedAgainForEveryThumb
     drain(root);
 }
 
-TEST_F(KOVA_TemplateRenderingTest, ScaleForSizeFitsTheUnscaledFrame)
-{
-    auto root = rootOfSize({1000, 500});
-    root->setScale(3);
-    EXPECT_EQ(root->scaleForSize({192, 192}), std::optional<double>(0.192));
-    EXPECT_EQ(root->sizeScaledToSize({192, 192}), QSizeF(192, 96));
-    EXPECT_FALSE(root->scaleForSize({0, 192}).has_value());
-    EXPECT_EQ(root->sizeScaledToSize({-1, 192}), QSizeF(1000, 500));
-    root->setFrame({0, 0, 0, 500});
-    EXPECT_FALSE(root->scaleForSize({192, 192}).has_value());
-}
-
 TEST_F(KOVA_TemplateRenderingTest, PoolHandsOutEveryQueueInTurn)
 {
     const auto first = KOVA_Template::renderingQueueOfPool();
@@ -236,17 +204,6 @@ TEST_F(KOVA_TemplateRenderingTest, PoolHandsOutEveryQueueInTurn)
     for (qsizetype index = 0; index < turn.size(); ++index)
         EXPECT_EQ(turn[index]->label(), prefix + QString::number((start + index) % turn.size()));
     EXPECT_EQ(KOVA_Template::renderingQueueOfPool(), turn.value(1 % turn.size()));
-}
-
-TEST_F(KOVA_TemplateRenderingTest, EachTemplateHasOneRenderingQueue)
-{
-    auto root = rootOfSize({100, 100});
-    const auto queue = root->renderingQueue();
-    EXPECT_EQ(queue->label(), QStringLiteral("com.morvanta.kova.queue.rendering.Card"));
-    root->setValue(KOVA_XML_Key_name, QStringLiteral("Renamed"));
-    EXPECT_EQ(root->renderingQueue(), queue);
-    EXPECT_NE(root->layers().first()->renderingQueue(), queue);
-    EXPECT_NE(root->copy()->renderingQueue(), queue);
 }
 
 // Image and imageUncached run inline when called on the rendering queue itself.
@@ -272,18 +229,6 @@ TEST_F(KOVA_TemplateRenderingTest, OutputLockKeepsASecondOutputOut)
     held.unlock();
     second.get();
     EXPECT_TRUE(entered);
-}
-
-TEST_F(KOVA_TemplateRenderingTest, GenerationIdentifiesTheTemplateFile)
-{
-    auto root = rootOfSize({100, 100});
-    EXPECT_TRUE(root->generationID().isEmpty());
-    const QString path = scratch.path(QStringLiteral("card.xml"));
-    ASSERT_TRUE(kova::test::writeFile(path, "<template/>"));
-    root->setDocumentURL(QUrl::fromLocalFile(path));
-    const QByteArray generation = root->generationID();
-    EXPECT_FALSE(generation.isEmpty());
-    EXPECT_EQ(root->generationID(), generation);
 }
 
 } // namespace
