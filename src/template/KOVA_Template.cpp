@@ -667,6 +667,10 @@ QVariant KOVA_Template::valueForKey(const QString& key) const
         {QStringLiteral("textColorCode"), [](const KOVA_Template& t) { return QVariant(t.textColorCode()); }},
         {QStringLiteral("textOpacity"), [](const KOVA_Template& t) { return QVariant(t.textOpacity()); }},
         {QStringLiteral("zLevelString"), [](const KOVA_Template& t) { return QVariant(t.zLevelString()); }},
+        {QStringLiteral("thumbnail"), [](const KOVA_Template& t) {
+             const QImage thumbnail = t.storedThumbnail();
+             return thumbnail.isNull() ? QVariant() : QVariant(thumbnail);
+         }},
     };
     const auto getter = getters.constFind(key);
     return getter == getters.cend() ? KOVA_XML_object::valueForKey(key) : (*getter)(*this);

@@ -4,6 +4,8 @@
 #include "core/ZORVAK_Audited.h"
 #include "template/KOVA_XML_object.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QPointF>
@@ -17,10 +19,12 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 
 namespace platform {
+class DispatchQueue;
 class XmlNode;
 }
 
@@ -38,7 +42,8 @@ class XmlNode;
 // a layer counts one change in the layer's parent.
 //
 // The model takes no locks beyond those of the value map and the selection: a
-// template is edited by one thread at a time.
+// template is edited by one thread at a time. Rendering state (queue, image cache,
+// thumbnail) has a lock of its own; see "Rendering" below.
 class KOVA_Template : public KOVA_XML_object, public ZORVAK_Audited {
 public:
     using Pointer = std::shared_ptr<KOVA_Template>;
@@ -339,15 +344,91 @@ public:
 
     // ---- Stamps and filling from a job ----
 
+    // Answers the operator's numbered editable text for a key, or none.
+    using EditableTextProvider = std::function<std::optional<QString>(const QString& key)>;
+
     // The text a stamp layer shows (file name parts, date, time, editable text, package
     // name), or none.
     std::optional<QString> stampValue() const;
+    // Installs where "edittextbox" stamps read the editable texts, for the whole
+    // process; null removes it (stamps then find no editable text). The workflow, which
+    // keeps the texts, installs it at start-up. May be called from any thread.
+    static void setEditableTextProvider(EditableTextProvider provider);
+
+    // Fills every layer, recursively, from the job of the template's package: keyed image
+    // and graphic layers get the job's picture (or one pre-rendered from the sub-template
+    // the job names) and crop, keyed text layers the job's text. Changes the layers in
+    // place; the template must not be used elsewhere meanwhile.
+    void replaceKeyValues();
+    // Puts the first image and the first crop rectangle text into every image layer,
+    // recursively, then fills the template from the job.
+    void replaceImages(const QList<QUrl>& images, const QStringList& andCropRects);
 
     // ---- Rendering ----
+    //
+    // Every render of an object runs on the object's own serial rendering queue, one at
+    // a time, in one of four modes: full (image, imageUncached, getComposedImage),
+    // preview (placeholders and reduced pictures allowed), preview without the layers'
+    // rotation, and thumbnail (preview mode on a private copy). Rendering state lives in
+    // memory only and is never archived or copied.
+    //
+    // A main-queue caller may wait on a rendering queue (image, imageUncached): nothing
+    // that runs there ever waits for the main queue. The operations that render in the
+    // background keep the object alive until they are done; they need an object owned
+    // by a shared pointer (as every template is) and otherwise log and do nothing.
 
-    // The template rendered afresh on its own rendering queue (the caller waits), or a
-    // null image.
+    using ImageBlock = std::function<void(const QImage& image)>;
+
+    // The serial queue that serialises the turn counter of the rendering pool.
+    static std::shared_ptr<platform::DispatchQueue> atomicQueue();
+    // The next queue of the process-wide pool of one serial queue per logical
+    // processor (at least one), handed out in turn.
+    static std::shared_ptr<platform::DispatchQueue> renderingQueueOfPool();
+    // This object's rendering queue, made on first use and labelled with the name the
+    // object had then.
+    std::shared_ptr<platform::DispatchQueue> renderingQueue();
+
+    // The rendered picture, kept in this object's cache under its present name: later
+    // calls under the same name give the same image without rendering; nothing else
+    // empties the cache. The caller waits; a null image when nothing can be rendered.
+    QImage image();
+    // The template rendered afresh in full mode (the caller waits), or a null image.
     QImage imageUncached();
+    // Renders a preview (with or without the layers' rotation) on the rendering queue
+    // and calls `block` on the main queue with it. A null block renders nothing.
+    void getPreviewImage(const ImageBlock& block);
+    void getPreviewImageUnrotated(const ImageBlock& block);
+    void getUnrotated(bool unrotated, const ImageBlock& previewImage);
+    // Renders afresh in full mode and calls `block` on the rendering queue.
+    void getComposedImage(const ImageBlock& block);
+    // Renders a private copy in preview mode on a white background, scaled to fit
+    // sizeThumbnail(), and calls `block` on the rendering queue. This object's flags,
+    // scale, cache and values stay untouched.
+    void getThumbnailImage(const ImageBlock& block);
+    // The thumbnail once made, else a null image; the first call starts the one render
+    // under way at a time, and "thumbnail" is announced on the main queue when it is
+    // stored. A failed render is tried again by the next call. Safe on any thread.
+    QImage thumbnail();
+    static QSizeF sizeThumbnail() { return {192, 192}; }
+    // The factor that fits the unscaled frame into `size`; none when a side of either
+    // is not above 0.
+    std::optional<double> scaleForSize(const QSizeF& size) const;
+    // The unscaled frame size times scaleForSize(size), or unscaled without one.
+    QSizeF sizeScaledToSize(const QSizeF& size) const;
+    // The file-system generation of the template file; empty without a file.
+    QByteArray generationID() const;
+    bool isRenderingPreview() const { return m_isRenderingPreview; }
+    bool isRenderingUnrotated() const { return m_isRenderingUnrotated; }
+    bool isRenderingThumbnail() const;
+    // Composes the template's layers into a new picture on the calling queue (see
+    // KOVA_ProductImageComposer); callers go through the operations above.
+    QImage createProductImage();
+
+    // Held by an output from filling the template until its picture is taken, so that
+    // no other output fills or renders the same template object in between. Renders
+    // themselves do not take it (they are serial on the rendering queue anyway); every
+    // code that fills a shared template for an output must.
+    std::unique_lock<std::mutex> lockForOutput();
 
     // ---- Observation and audit ----
 
@@ -398,6 +479,29 @@ private:
                       std::initializer_list<QString> keysKeepingFlag);
     // The font name text is drawn in: the layer's when available, else the substitute.
     QString availableFontName() const;
+
+    friend class KOVA_ProductImageComposer;
+
+    // Runs `block` on the rendering queue: at once when already there, else waiting.
+    void performSyncOnRenderingQueue(const std::function<void()>& block);
+    // Runs `block` later on the rendering queue with the object kept alive; logs and
+    // does nothing for an object no shared pointer owns.
+    void performAsyncOnRenderingQueue(const std::function<void(const Pointer& self)>& block);
+    QImage storedThumbnail() const;
+    // The flags of one render; set on the rendering queue just before composing.
+    void setRenderingModes(bool preview, bool unrotated);
+    // Stores a finished thumbnail (or the end of a failed render) and announces it.
+    void finishThumbnail(const QImage& thumbnail);
+    static QString cacheKeyForName(const QString& name);
+
+    mutable std::mutex m_renderingMutex; // guards the rendering queue, cache and thumbnail state
+    std::shared_ptr<platform::DispatchQueue> m_renderingQueue;
+    QHash<QString, QImage> m_cacheDict;
+    QImage m_thumbnail;
+    bool m_isRenderingThumbnail = false;
+    std::atomic<bool> m_isRenderingPreview{false};
+    std::atomic<bool> m_isRenderingUnrotated{false};
+    std::mutex m_outputMutex;
 
     mutable std::mutex m_linkMutex; // guards the links, selection, lastSaved and scale
     std::weak_ptr<KOVA_Template> m_parent;

@@ -1,0 +1,320 @@
+#include "template/KOVA_ProductImageComposer.h"
+
+#include "core/BitmapContext.h"
+#include "core/ZORVAK_Image.h"
+#include "core/ZORVAK_ImageBitmaps.h"
+#include "platform/Log.h"
+#include "template/KOVA_TemplatePackage.h"
+#include "template/KOVA_XML_Keys.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cmath>
+
+namespace {
+
+const QString CanvasBackgroundColorCode = QStringLiteral("FFFFFF");
+const QString PlaceholderBackgroundColorCode = QStringLiteral("DDDDDD99");
+constexpr double PlaceholderAlpha = 0.75;
+const QString TemplatesFolderMarker = QStringLiteral("Templates/");
+
+// A canvas side in whole pixels: truncated toward zero, except that a value within a
+// millionth of a pixel below a whole number (as scaled frames often are: 47 x 192/47
+// is 191.99999999999997) counts as that number.
+double wholePixels(double side)
+{
+    return std::floor(side + 1e-6);
+}
+
+// The picture a layer names: its file path or URL, or an image it holds in memory;
+// an invalid QVariant when it names none.
+QVariant graphicObject(const KOVA_Template& layer)
+{
+    const QVariant path = layer.value(KOVA_XML_Key_filepath);
+    return path.isValid() ? path : layer.value(KOVA_XML_Key_filename);
+}
+
+QString localPath(const QVariant& location)
+{
+    if (location.typeId() == QMetaType::QUrl)
+        return location.toUrl().isLocalFile() ? location.toUrl().toLocalFile() : QString();
+    return location.typeId() == QMetaType::QString ? location.toString() : QString();
+}
+
+bool isPDFFile(const QString& path)
+{
+    QFile file(path);
+    return !path.isEmpty() && file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-";
+}
+
+std::shared_ptr<ZORVAK_Image> wrapped(const QImage& image)
+{
+    return image.isNull() ? nullptr : std::make_shared<ZORVAK_Image>(image, std::nullopt);
+}
+
+// The placeholder resource as a file the PDF reader can open, written once per process.
+QString placeholderPath()
+{
+    static const std::unique_ptr<QTemporaryFile> file(QTemporaryFile::createNativeFile(
+        QStringLiteral(":/%1.pdf").arg(KOVA_ProductImageComposer::placeholderResourceName)));
+    if (!file)
+        platform::Log::log(QStringLiteral("ERROR: the placeholder picture %1 is missing").arg(KOVA_ProductImageComposer::placeholderResourceName));
+    return file ? file->fileName() : QString();
+}
+
+} // namespace
+
+const QStringList& KOVA_ProductImageComposer::searchFolders()
+{
+    static const QStringList folders{QStringLiteral("Images"), QStringLiteral("Graphics"), QStringLiteral("Templates")};
+    return folders;
+}
+
+KOVA_ProductImageComposer::KOVA_ProductImageComposer(KOVA_Template& productTemplate)
+    : m_template(productTemplate)
+    , m_isPreview(productTemplate.isRenderingPreview())
+    , m_isUnrotated(productTemplate.isRenderingUnrotated())
+{
+}
+
+QImage KOVA_ProductImageComposer::createProductImage()
+{
+    m_canvas = createCanvas();
+    if (!m_canvas)
+        return {};
+    fillBackground();
+    const KOVA_Template::List layers = m_template.layers();
+    if (layers.isEmpty())
+        drawLayer(m_template, true);
+    for (const KOVA_Template::Pointer& layer : layers) {
+        if (layer)
+            drawLayer(*layer, false);
+    }
+    const QImage composed = m_canvas->createImage();
+    m_canvas.reset();
+    return composed;
+}
+
+// Sizes read from files are untrusted: a canvas beyond the limits is refused before
+// anything is allocated.
+std::shared_ptr<BitmapContext> KOVA_ProductImageComposer::createCanvas() const
+{
+    const double width = wholePixels(m_template.width());
+    const double height = wholePixels(m_template.height());
+    if (!(width >= 1 && height >= 1))
+        return nullptr;
+    if (width > BitmapContext::maxSide || height > BitmapContext::maxSide || width * height > double(BitmapContext::maxPixels)) {
+        platform::Log::log(QStringLiteral("ERROR: template %1 is too large to render (%2 x %3 pixels)")
+                               .arg(m_template.name()).arg(width).arg(height));
+        return nullptr;
+    }
+    platform::Error error;
+    auto canvas = BitmapContext::create(QSize(int(width), int(height)), &error);
+    if (!canvas)
+        platform::Log::log(QStringLiteral("ERROR: template %1 cannot be rendered: %2").arg(m_template.name(), error.message));
+    return canvas;
+}
+
+// A container's frame lies in its parent's geometry; its own canvas starts at (0, 0).
+void KOVA_ProductImageComposer::fillBackground()
+{
+    if (!m_template.hasBackground())
+        return;
+    m_canvas->painter()->fillRect(QRectF(QPointF(0, 0), m_template.frame().size()),
+                                  ZORVAK_Image::createColorWithHexcode(CanvasBackgroundColorCode));
+}
+
+void KOVA_ProductImageComposer::drawLayer(KOVA_Template& layer, bool isTemplate)
+{
+    layer.setScale(m_template.scale());
+    const QRectF frame = layer.frame();
+    const QPointF origin = isTemplate ? QPointF(0, 0) : frame.topLeft();
+    const QRectF destination(origin.x(), m_template.frame().height() - frame.height() - origin.y(), frame.width(),
+                             frame.height());
+    const auto picture = pictureForLayer(layer, isTemplate, frame.size());
+    if (!picture)
+        return;
+    const unsigned type = layer.layerType();
+    if (type == KOVA_Template::layerTypeImage && layer.autorotate())
+        autorotate(*picture, frame.size());
+    if (type == KOVA_Template::layerTypeImage || type == KOVA_Template::layerTypeGraphic)
+        applyCrop(*picture, layer);
+    applyDrawingSettings(*picture, layer, destination);
+    picture->draw();
+}
+
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::pictureForLayer(KOVA_Template& layer, bool isTemplate,
+                                                                         const QSizeF& size) const
+{
+    switch (layer.layerType()) {
+    case KOVA_Template::layerTypeContainer:
+        return containerPicture(layer, isTemplate);
+    case KOVA_Template::layerTypeImage:
+        return filePicture(layer, size);
+    case KOVA_Template::layerTypeGraphic:
+        return graphicPicture(layer, size);
+    case KOVA_Template::layerTypeTextbox:
+    case KOVA_Template::layerTypeStamp:
+        return textPicture(layer);
+    default:
+        return nullptr;
+    }
+}
+
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::containerPicture(KOVA_Template& layer, bool isTemplate) const
+{
+    layer.m_isRenderingPreview = m_isPreview;
+    return isTemplate ? nullptr : wrapped(layer.image());
+}
+
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::graphicPicture(const KOVA_Template& layer, const QSizeF& size) const
+{
+    const QVariant object = graphicObject(layer);
+    if (!object.isValid())
+        return nullptr;
+    if (m_isPreview) {
+        if (auto preview = ZORVAK_Image::previewImageWithObject(object))
+            return preview;
+    }
+    return filePicture(layer, size);
+}
+
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::textPicture(const KOVA_Template& layer)
+{
+    std::optional<QString> text;
+    if (layer.layerType() == KOVA_Template::layerTypeTextbox && !layer.stringValue().isNull())
+        text = layer.stringValue();
+    else
+        text = layer.stampValue();
+    if (!text)
+        return nullptr;
+    return ZORVAK_Image::imageWithDrawingString(AttributedString(*text, TextAttributes()), layer.attributes());
+}
+
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::filePicture(const KOVA_Template& layer, const QSizeF& size) const
+{
+    if (auto picture = loadPicture(graphicObject(layer), layer, size))
+        return picture;
+    if (auto picture = searchedPicture(layer, size))
+        return picture;
+    if (layer.layerType() != KOVA_Template::layerTypeImage)
+        return nullptr;
+    if (m_isPreview)
+        return placeholderPicture(size);
+    const QString jobImage = m_template.filepathCustomImage();
+    return jobImage.isEmpty() ? nullptr : ZORVAK_Image::imageWithObject(jobImage);
+}
+
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::searchedPicture(const KOVA_Template& layer, const QSizeF& size) const
+{
+    const QString path = layer.graphicPath();
+    if (path.isEmpty() || m_template.documentURL().isEmpty())
+        return nullptr;
+    for (const QString& location : searchLocations(path)) {
+        if (auto picture = loadPicture(location, layer, size))
+            return picture;
+    }
+    return nullptr;
+}
+
+// For each search folder F, with R = F/path: first in the job container (or the folder
+// holding the template file), then below the part of the template's path before
+// "Templates/" (the whole path when it has none).
+QStringList KOVA_ProductImageComposer::searchLocations(const QString& graphicPath) const
+{
+    const QString templatePath = m_template.documentURL().toLocalFile();
+    const qsizetype marker = templatePath.indexOf(TemplatesFolderMarker);
+    const QString prefix = marker < 0 ? templatePath : templatePath.left(marker);
+    const auto package = std::dynamic_pointer_cast<KOVA_TemplatePackage>(m_template.package());
+    const QUrl jobContainer = package ? package->urlJobContainer() : QUrl();
+    const QString base = jobContainer.isEmpty() ? QFileInfo(templatePath).path() : jobContainer.toLocalFile();
+    QStringList locations;
+    for (const QString& folder : searchFolders()) {
+        const QString relative = folder + QLatin1Char('/') + graphicPath;
+        locations.append(QDir::cleanPath(base + QLatin1Char('/') + relative));
+        if (!prefix.isEmpty())
+            locations.append(QDir::cleanPath(prefix + QLatin1Char('/') + relative));
+    }
+    return locations;
+}
+
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::loadPicture(const QVariant& location, const KOVA_Template& layer,
+                                                                     const QSizeF& size)
+{
+    if (!location.isValid())
+        return nullptr;
+    if (auto picture = ZORVAK_Image::imageWithObject(location))
+        return picture;
+    const QString path = localPath(location);
+    if (layer.layerType() != KOVA_Template::layerTypeGraphic || !isPDFFile(path))
+        return nullptr;
+    return wrapped(ZORVAK_ImageBitmaps::imageWithPDFObject(path, size));
+}
+
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::placeholderPicture(const QSizeF& size)
+{
+    const QString path = placeholderPath();
+    if (path.isEmpty())
+        return nullptr;
+    return wrapped(ZORVAK_ImageBitmaps::imageWithPDFObject(path, size, PlaceholderAlpha, PlaceholderBackgroundColorCode));
+}
+
+// Upright and upside-down pictures are turned a quarter clockwise, pictures stored
+// turned a quarter are drawn as stored; mirrored ones are left alone. A square layer
+// counts as not wider than high.
+void KOVA_ProductImageComposer::autorotate(ZORVAK_Image& picture, const QSizeF& layerSize)
+{
+    const QSizeF pictureSize = picture.orientedSize();
+    const bool pictureIsWide = pictureSize.width() > pictureSize.height();
+    const bool layerIsWide = layerSize.width() > layerSize.height();
+    if (pictureIsWide == layerIsWide)
+        return;
+    switch (picture.orientation()) {
+    case 1:
+    case 3:
+        picture.setOrientationForced(6);
+        break;
+    case 6:
+    case 8:
+        picture.setOrientationForced(1);
+        break;
+    default:
+        break;
+    }
+}
+
+// The crop rectangle is taken as stored: rows from the top, as the picture's are.
+void KOVA_ProductImageComposer::applyCrop(ZORVAK_Image& picture, const KOVA_Template& layer)
+{
+    const QRectF crop = layer.unflippedCropRect();
+    if (!layer.hasCropRect() || crop.isEmpty())
+        return;
+    picture.setCropRect(crop);
+    picture.setIsNormalizedCropRect(layer.isNormalizedCropRect());
+}
+
+void KOVA_ProductImageComposer::applyDrawingSettings(ZORVAK_Image& picture, const KOVA_Template& layer,
+                                                     const QRectF& destination) const
+{
+    picture.setDrawingContext(m_canvas);
+    picture.setDestinationRect(destination);
+    picture.setContentsGravity(layer.gravity());
+    if (layer.hasBackground())
+        picture.setBackgroundColorCode(layer.backgroundColorCode());
+    picture.setRotation(m_isUnrotated ? std::nullopt : layer.rotation());
+    picture.setHasBorder(layer.hasBorder());
+    if (layer.hasBorder()) {
+        picture.setBorderColorCode(layer.borderColorCode());
+        picture.setBorderWidth(layer.borderWidth());
+        picture.setBorderClipsContent(layer.borderClipsContent());
+    }
+    picture.setHasShadow(layer.hasShadow());
+    if (layer.hasShadow()) {
+        picture.setShadowOffset(layer.shadowOffset());
+        picture.setShadowBlur(layer.shadowBlur());
+        picture.setShadowColorCode(layer.shadowColorCode());
+    }
+}

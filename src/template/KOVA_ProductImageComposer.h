@@ -1,0 +1,76 @@
+#pragma once
+
+#include "template/KOVA_Template.h"
+
+#include <QImage>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+
+class BitmapContext;
+class ZORVAK_Image;
+
+// The compositor: turns one template (or a container layer standing for a nested
+// template) with its layers into a new picture of the rendered-image type. The canvas
+// has the template's scaled frame size and is white where the template has a
+// background; each layer is drawn over those below it, in z order, through one
+// ZORVAK_Image that takes the layer's picture and settings (crop, gravity,
+// background, rotation, border, shadow). A template without layers is drawn as its
+// own single layer.
+//
+// Layer pictures: a container's comes from the container's own image() (its cache);
+// an image or graphic layer's file is opened as given, else searched for in the
+// folders "Images", "Graphics" and "Templates" of the job container (or the folder
+// holding the template file) and of the part of the template's path before
+// "Templates/"; graphics in PDF files are rasterised at the layer's size; an image
+// layer falls back to the job's image. Text and stamp layers draw their text.
+//
+// The modes are the template's: in preview mode graphics use their reduced picture
+// and image layers whose file is missing show a placeholder; in unrotated mode no
+// layer is turned. Composing sets each layer's scale to the template's and passes the
+// preview mode on to container layers. Runs on the calling queue (the template's
+// rendering queue) and keeps no state between calls.
+class KOVA_ProductImageComposer {
+public:
+    // The folders searched for layer pictures, in order.
+    static const QStringList& searchFolders();
+    // The placeholder picture of image layers in previews, among the resources.
+    static inline const QString placeholderResourceName = QStringLiteral("Girl and Butterfly");
+
+    explicit KOVA_ProductImageComposer(KOVA_Template& productTemplate);
+
+    // The composed picture; a null image when the canvas cannot be made (a side below
+    // one pixel, or beyond the canvas limits, which is logged).
+    QImage createProductImage();
+
+private:
+    std::shared_ptr<BitmapContext> createCanvas() const;
+    void fillBackground();
+    void drawLayer(KOVA_Template& layer, bool isTemplate);
+    std::shared_ptr<ZORVAK_Image> pictureForLayer(KOVA_Template& layer, bool isTemplate, const QSizeF& size) const;
+    std::shared_ptr<ZORVAK_Image> containerPicture(KOVA_Template& layer, bool isTemplate) const;
+    std::shared_ptr<ZORVAK_Image> graphicPicture(const KOVA_Template& layer, const QSizeF& size) const;
+    static std::shared_ptr<ZORVAK_Image> textPicture(const KOVA_Template& layer);
+    // The file search of image and graphic layers, with the fallbacks of image layers.
+    std::shared_ptr<ZORVAK_Image> filePicture(const KOVA_Template& layer, const QSizeF& size) const;
+    std::shared_ptr<ZORVAK_Image> searchedPicture(const KOVA_Template& layer, const QSizeF& size) const;
+    // Where a picture named by a relative path may be, in the order of the search.
+    QStringList searchLocations(const QString& graphicPath) const;
+    // The picture at `location`; a graphic's PDF file rasterised at `size`.
+    static std::shared_ptr<ZORVAK_Image> loadPicture(const QVariant& location, const KOVA_Template& layer,
+                                                     const QSizeF& size);
+    static std::shared_ptr<ZORVAK_Image> placeholderPicture(const QSizeF& size);
+    // Turns the picture a quarter so that its long side runs along the layer's.
+    static void autorotate(ZORVAK_Image& picture, const QSizeF& layerSize);
+    static void applyCrop(ZORVAK_Image& picture, const KOVA_Template& layer);
+    void applyDrawingSettings(ZORVAK_Image& picture, const KOVA_Template& layer, const QRectF& destination) const;
+
+    KOVA_Template& m_template;
+    const bool m_isPreview;
+    const bool m_isUnrotated;
+    std::shared_ptr<BitmapContext> m_canvas;
+};

@@ -1,0 +1,271 @@
+// Rendering of templates: the queues renders run on, the image cache, previews,
+// composed images and thumbnails.
+#include "template/KOVA_Template.h"
+
+#include "core/ZORVAK_Dispatch.h"
+#include "core/ZORVAK_Extras_NSURL.h"
+#include "platform/Log.h"
+#include "template/KOVA_ProductImageComposer.h"
+#include "template/KOVA_XML_Keys.h"
+
+#include <QThread>
+
+#include <algorithm>
+
+namespace {
+
+const QString ThumbnailKey = QStringLiteral("thumbnail");
+
+// The number of logical processors of the host, at least one.
+int cpuCountLogical()
+{
+    return std::max(1, QThread::idealThreadCount());
+}
+
+// One serial queue per logical processor and the index of the next one to hand out.
+struct RenderingPool {
+    QList<ZORVAK_Dispatch::Queue> queues;
+    qsizetype next = 0;
+};
+
+RenderingPool& renderingPool()
+{
+    static RenderingPool pool = [] {
+        RenderingPool made;
+        const int count = cpuCountLogical();
+        for (int index = 0; index < count; ++index) {
+            made.queues.append(ZORVAK_Dispatch::dispatchQueueSerialWithDebugLabel(
+                QStringLiteral("com.morvanta.kova.template.rendering.%1").arg(quint32(index))));
+        }
+        return made;
+    }();
+    return pool;
+}
+
+} // namespace
+
+// ---- Queues ----
+
+ZORVAK_Dispatch::Queue KOVA_Template::atomicQueue()
+{
+    static const ZORVAK_Dispatch::Queue queue =
+        ZORVAK_Dispatch::dispatchQueueSerialWithDebugLabel(QStringLiteral("com.morvanta.kova.queue.shared.atomic.template"));
+    return queue;
+}
+
+ZORVAK_Dispatch::Queue KOVA_Template::renderingQueueOfPool()
+{
+    RenderingPool& pool = renderingPool();
+    ZORVAK_Dispatch::Queue taken;
+    ZORVAK_Dispatch::performSyncOnQueue(atomicQueue(), [&] {
+        taken = pool.queues.at(pool.next);
+        pool.next = (pool.next + 1) % pool.queues.size();
+    });
+    return taken;
+}
+
+// Made under the object's own lock rather than on the atomic queue: the check is
+// made on every render and must not cost a hop to another thread.
+ZORVAK_Dispatch::Queue KOVA_Template::renderingQueue()
+{
+    std::lock_guard lock(m_renderingMutex);
+    if (!m_renderingQueue) {
+        m_renderingQueue =
+            ZORVAK_Dispatch::dispatchQueueSerialWithDebugLabel(QStringLiteral("com.morvanta.kova.queue.rendering.") + name());
+    }
+    return m_renderingQueue;
+}
+
+void KOVA_Template::performSyncOnRenderingQueue(const std::function<void()>& block)
+{
+    ZORVAK_Dispatch::performSyncOnQueue(renderingQueue(), block);
+}
+
+void KOVA_Template::performAsyncOnRenderingQueue(const std::function<void(const Pointer& self)>& block)
+{
+    const Pointer self = sharedTemplate();
+    if (!self) {
+        platform::Log::log(QStringLiteral("ERROR: template %1 is not shared and cannot be rendered in the background").arg(name()));
+        return;
+    }
+    renderingQueue()->async([self, block] { block(self); });
+}
+
+void KOVA_Template::setRenderingModes(bool preview, bool unrotated)
+{
+    m_isRenderingPreview = preview;
+    m_isRenderingUnrotated = unrotated;
+}
+
+// ---- Rendering ----
+
+QString KOVA_Template::cacheKeyForName(const QString& name)
+{
+    return QStringLiteral("com.morvanta.kova.template.image.") + name;
+}
+
+QImage KOVA_Template::image()
+{
+    QImage rendered;
+    performSyncOnRenderingQueue([&] {
+        m_isRenderingUnrotated = false;
+        const QString key = cacheKeyForName(name());
+        {
+            std::lock_guard lock(m_renderingMutex);
+            const auto cached = m_cacheDict.constFind(key);
+            if (cached != m_cacheDict.cend()) {
+                rendered = *cached;
+                return;
+            }
+        }
+        rendered = createProductImage();
+        if (!rendered.isNull()) {
+            std::lock_guard lock(m_renderingMutex);
+            m_cacheDict.insert(key, rendered);
+        }
+    });
+    return rendered;
+}
+
+QImage KOVA_Template::imageUncached()
+{
+    QImage rendered;
+    performSyncOnRenderingQueue([&] {
+        setRenderingModes(false, false);
+        rendered = createProductImage();
+    });
+    return rendered;
+}
+
+void KOVA_Template::getPreviewImage(const ImageBlock& block)
+{
+    getUnrotated(false, block);
+}
+
+void KOVA_Template::getPreviewImageUnrotated(const ImageBlock& block)
+{
+    getUnrotated(true, block);
+}
+
+void KOVA_Template::getUnrotated(bool unrotated, const ImageBlock& previewImage)
+{
+    if (!previewImage)
+        return;
+    performAsyncOnRenderingQueue([unrotated, previewImage](const Pointer& self) {
+        self->setRenderingModes(true, unrotated);
+        const QImage rendered = self->createProductImage();
+        self->m_isRenderingPreview = false;
+        ZORVAK_Dispatch::performAsyncOnMainQueue([previewImage, rendered] { previewImage(rendered); });
+    });
+}
+
+void KOVA_Template::getComposedImage(const ImageBlock& block)
+{
+    if (!block)
+        return;
+    performAsyncOnRenderingQueue([block](const Pointer& self) {
+        self->setRenderingModes(false, false);
+        block(self->createProductImage());
+    });
+}
+
+void KOVA_Template::getThumbnailImage(const ImageBlock& block)
+{
+    if (!block)
+        return;
+    performAsyncOnRenderingQueue([block](const Pointer& self) {
+        const Pointer copied = self->copy();
+        if (!copied) {
+            block({});
+            return;
+        }
+        copied->setRenderingModes(true, false);
+        // The flag alone: the property setter would also remember a background
+        // opacity in the preferences.
+        copied->setValue(KOVA_XML_Key_backgroundEnabled, stringForBOOL(true));
+        copied->setScale(self->scaleForSize(sizeThumbnail()));
+        block(copied->createProductImage());
+    });
+}
+
+QImage KOVA_Template::createProductImage()
+{
+    return KOVA_ProductImageComposer(*this).createProductImage();
+}
+
+// ---- Thumbnail ----
+
+// The test-and-set is made under the object's lock, so the first of any number of
+// simultaneous calls, on any thread, starts the render. The result is stored and
+// announced on the main queue by a block posted there: the rendering queue never
+// waits for the main queue.
+QImage KOVA_Template::thumbnail()
+{
+    {
+        std::lock_guard lock(m_renderingMutex);
+        if (!m_thumbnail.isNull() || m_isRenderingThumbnail)
+            return m_thumbnail;
+        m_isRenderingThumbnail = true;
+    }
+    const Pointer self = sharedTemplate();
+    getThumbnailImage([self](const QImage& rendered) {
+        ZORVAK_Dispatch::performAsyncOnMainQueue([self, rendered] { self->finishThumbnail(rendered); });
+    });
+    if (!self)
+        finishThumbnail({});
+    return {};
+}
+
+void KOVA_Template::finishThumbnail(const QImage& rendered)
+{
+    if (!rendered.isNull()) {
+        willChangeValueForKey(ThumbnailKey);
+        {
+            std::lock_guard lock(m_renderingMutex);
+            m_thumbnail = rendered;
+        }
+        didChangeValueForKey(ThumbnailKey);
+    }
+    std::lock_guard lock(m_renderingMutex);
+    m_isRenderingThumbnail = false;
+}
+
+bool KOVA_Template::isRenderingThumbnail() const
+{
+    std::lock_guard lock(m_renderingMutex);
+    return m_isRenderingThumbnail;
+}
+
+QImage KOVA_Template::storedThumbnail() const
+{
+    std::lock_guard lock(m_renderingMutex);
+    return m_thumbnail;
+}
+
+// ---- Sizes ----
+
+std::optional<double> KOVA_Template::scaleForSize(const QSizeF& size) const
+{
+    const QSizeF frameSize = frameUnscaled().size();
+    if (!(frameSize.width() > 0 && frameSize.height() > 0 && size.width() > 0 && size.height() > 0))
+        return std::nullopt;
+    return std::min(size.width() / frameSize.width(), size.height() / frameSize.height());
+}
+
+QSizeF KOVA_Template::sizeScaledToSize(const QSizeF& size) const
+{
+    const QSizeF frameSize = frameUnscaled().size();
+    const auto factor = scaleForSize(size);
+    return factor ? frameSize * *factor : frameSize;
+}
+
+QByteArray KOVA_Template::generationID() const
+{
+    const QUrl url = documentURL();
+    return url.isEmpty() ? QByteArray() : ZORVAK_Extras_NSURL::generationID(url);
+}
+
+std::unique_lock<std::mutex> KOVA_Template::lockForOutput()
+{
+    return std::unique_lock(m_outputMutex);
+}

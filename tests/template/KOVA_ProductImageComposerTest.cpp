@@ -1,0 +1,402 @@
+#include "template/KOVA_ProductImageComposer.h"
+
+#include "../core/ImageTestPictures.h"
+#include "FileFixtures.h"
+#include "TestEnvironment.h"
+#include "platform/GeometryText.h"
+#include "template/KOVA_TemplatePackage.h"
+#include "template/KOVA_XML_Keys.h"
+
+#include <QDir>
+#include <QPainter>
+#include <QPdfWriter>
+
+#include <gtest/gtest.h>
+
+#include <numbers>
+
+namespace {
+
+using kova::test::blue;
+using kova::test::green;
+using kova::test::near;
+using kova::test::probe;
+using kova::test::red;
+using kova::test::yellow;
+
+const QColor transparent(0, 0, 0, 0);
+const QColor white(255, 255, 255);
+const QColor black(0, 0, 0);
+
+// A package that names a job container, as the workflow's packages do.
+class JobPackage : public KOVA_XML_object, public KOVA_TemplatePackage {
+public:
+    explicit JobPackage(QUrl container) : m_container(std::move(container)) {}
+    QString packageName() const override { return QStringLiteral("Prints"); }
+    QString pluCode() const override { return {}; }
+    std::shared_ptr<KOVA_TemplateJob> job() const override { return nullptr; }
+    QUrl urlJobContainer() const override { return m_container; }
+
+private:
+    QUrl m_container;
+};
+
+// Templates built in code, with their pictures written into a scratch folder.
+class KOVA_ProductImageComposerTest : public ::testing::Test {
+protected:
+    // A root of `size` with no background.
+    static KOVA_Template::Pointer rootOfSize(const QSizeF& size)
+    {
+        auto root = KOVA_Template::init();
+        root->setFrame(QRectF(QPointF(0, 0), size));
+        return root;
+    }
+
+    static KOVA_Template::Pointer addLayer(const KOVA_Template::Pointer& parent, unsigned type, const QRectF& frame)
+    {
+        auto layer = KOVA_Template::initForCopy();
+        layer->setLayerType(type);
+        layer->setFrame(frame);
+        layer->setGravity(QStringLiteral("resize"));
+        parent->addLayer(layer);
+        return layer;
+    }
+
+    // An image layer showing the picture saved as `name`.
+    KOVA_Template::Pointer addPicture(const KOVA_Template::Pointer& parent, const QRectF& frame, const QImage& picture,
+                                      const QString& name = QStringLiteral("picture.png"))
+    {
+        auto layer = addLayer(parent, KOVA_Template::layerTypeImage, frame);
+        layer->setGraphicPath(save(name, picture));
+        return layer;
+    }
+
+    QString save(const QString& name, const QImage& picture)
+    {
+        return write(name, kova::test::encoded(picture, name.endsWith(QStringLiteral(".png")) ? "PNG" : "JPEG"));
+    }
+
+    QString write(const QString& relative, const QByteArray& bytes)
+    {
+        const QString path = scratch.path(relative);
+        QDir().mkpath(QFileInfo(path).path());
+        EXPECT_TRUE(kova::test::writeFile(path, bytes));
+        return path;
+    }
+
+    // Renders in preview mode, with or without the layers' rotation.
+    static QImage preview(const KOVA_Template::Pointer& root, bool unrotated = false)
+    {
+        QImage rendered;
+        bool done = false;
+        root->getUnrotated(unrotated, [&](const QImage& image) {
+            rendered = image;
+            done = true;
+        });
+        EXPECT_TRUE(kova::test::waitUntil([&] { return done; }));
+        return rendered;
+    }
+
+    // Top half `top`, bottom half `bottom`, as stored.
+    static QImage halves(int width, int height, const QColor& top, const QColor& bottom)
+    {
+        QImage image = kova::test::solid(width, height, bottom);
+        QPainter(&image).fillRect(0, 0, width, height / 2, top);
+        return image;
+    }
+
+    kova::test::ScratchFolder scratch;
+};
+
+TEST_F(KOVA_ProductImageComposerTest, LayersArePlacedInBottomLeftCanvasGeometry)
+{
+    auto root = rootOfSize({800, 1000});
+    addPicture(root, {100, 100, 300, 200}, kova::test::solid(30, 20, red));
+
+    const QImage canvas = root->imageUncached();
+    ASSERT_EQ(canvas.size(), QSize(800, 1000));
+    EXPECT_EQ(canvas.format(), QImage::Format_RGBA8888_Premultiplied);
+    // Layer y 100, height 200 on a canvas 1000 high: from 700 to 900 above the bottom.
+    EXPECT_TRUE(near(probe(canvas, 105, 705), red));
+    EXPECT_TRUE(near(probe(canvas, 395, 895), red));
+    EXPECT_EQ(probe(canvas, 250, 690), transparent);
+    EXPECT_EQ(probe(canvas, 250, 910), transparent);
+    EXPECT_EQ(probe(canvas, 90, 800), transparent);
+    EXPECT_EQ(probe(canvas, 410, 800), transparent);
+}
+
+TEST_F(KOVA_ProductImageComposerTest, TemplateWithoutLayersIsDrawnAsItsOwnLayer)
+{
+    auto picture = rootOfSize({300, 200});
+    picture->setLayerType(KOVA_Template::layerTypeImage);
+    picture->setGravity(QStringLiteral("resize"));
+    picture->setGraphicPath(save(QStringLiteral("whole.png"), kova::test::solid(10, 10, green)));
+    const QImage drawn = picture->imageUncached();
+    EXPECT_TRUE(near(probe(drawn, 1, 1), green));
+    EXPECT_TRUE(near(probe(drawn, 298, 198), green));
+
+    auto container = rootOfSize({300, 200});
+    container->setLayerType(KOVA_Template::layerTypeContainer);
+    EXPECT_EQ(probe(container->imageUncached(), 150, 100), transparent);
+    container->setValue(KOVA_XML_Key_backgroundEnabled, stringForBOOL(true));
+    EXPECT_TRUE(near(probe(container->imageUncached(), 150, 100), white));
+}
+
+// The container's canvas is its own: its background starts at (0, 0) whatever its
+// place in the parent, and its layers are placed inside it.
+TEST_F(KOVA_ProductImageComposerTest, ContainerIsComposedOnItsOwnCanvas)
+{
+    auto root = rootOfSize({1000, 1000});
+    auto container = addLayer(root, KOVA_Template::layerTypeContainer, {500, 500, 400, 400});
+    container->setValue(KOVA_XML_Key_backgroundEnabled, stringForBOOL(true));
+    // The layer's own background, drawn under the container's picture, must not show.
+    container->setValue(KOVA_XML_Key_backgroundColor, QStringLiteral("#00FF00"));
+    addPicture(container, {0, 0, 100, 100}, kova::test::solid(10, 10, red));
+
+    const QImage canvas = root->imageUncached();
+    EXPECT_TRUE(near(probe(canvas, 550, 450), red)); // container at (500, 500), its layer at its top left
+    EXPECT_TRUE(near(probe(canvas, 850, 150), white));
+    EXPECT_TRUE(near(probe(canvas, 650, 250), white));
+    EXPECT_EQ(probe(canvas, 450, 450), transparent);
+}
+
+TEST_F(KOVA_ProductImageComposerTest, CropRectangleSelectsPartOfThePicture)
+{
+    auto root = rootOfSize({200, 100});
+    QImage picture = kova::test::solid(200, 100, red);
+    QPainter(&picture).fillRect(100, 0, 100, 100, blue);
+    auto layer = addPicture(root, {0, 0, 200, 100}, picture);
+
+    layer->setValue(KOVA_XML_Key_croprect, platform::GeometryText::stringFromRect({100, 0, 100, 100}));
+    EXPECT_TRUE(near(probe(root->imageUncached(), 20, 50), blue));
+
+    layer->setValue(KOVA_XML_Key_croprect, platform::GeometryText::stringFromRect({0, 0, 0.5, 1}));
+    layer->setValue(KOVA_XML_Key_normal, QStringLiteral("yes"));
+    const QImage normalized = root->imageUncached();
+    EXPECT_TRUE(near(probe(normalized, 20, 50), red));
+    EXPECT_TRUE(near(probe(normalized, 180, 50), red));
+
+    layer->setValue(KOVA_XML_Key_croprect, platform::GeometryText::stringFromRect({}));
+    const QImage whole = root->imageUncached();
+    EXPECT_TRUE(near(probe(whole, 20, 50), red));
+    EXPECT_TRUE(near(probe(whole, 180, 50), blue));
+}
+
+TEST_F(KOVA_ProductImageComposerTest, RotationTurnsClockwiseExceptInUnrotatedMode)
+{
+    auto root = rootOfSize({300, 300});
+    auto layer = addPicture(root, {50, 50, 200, 200}, halves(100, 100, red, blue));
+    layer->setRotation(std::numbers::pi / 2);
+    layer->setHasBorder(true);
+    layer->setBorderColorCode(QStringLiteral("#00FF00"));
+    layer->setBorderWidth(10);
+    layer->setBorderClipsContent(true);
+
+    const QImage rotated = root->imageUncached();
+    EXPECT_TRUE(near(probe(rotated, 220, 150), red)); // the top went right
+    EXPECT_TRUE(near(probe(rotated, 80, 150), blue));
+
+    const QImage unrotated = preview(root, true);
+    EXPECT_TRUE(near(probe(unrotated, 150, 220), red));
+    EXPECT_TRUE(near(probe(unrotated, 150, 80), blue));
+    EXPECT_TRUE(near(probe(unrotated, 150, 245), green)); // the border still applies
+
+    EXPECT_TRUE(near(probe(preview(root), 220, 150), red));
+}
+
+TEST_F(KOVA_ProductImageComposerTest, AutorotationRunsThePictureAlongTheLayer)
+{
+    auto root = rootOfSize({600, 400});
+    const QImage portrait = halves(400, 600, red, blue);
+    auto layer = addPicture(root, {0, 0, 600, 400}, portrait, QStringLiteral("upright.png"));
+
+    // An upright portrait picture in a landscape layer is turned a quarter clockwise.
+    const QImage turned = root->imageUncached();
+    EXPECT_TRUE(near(probe(turned, 500, 200), red));
+    EXPECT_TRUE(near(probe(turned, 100, 200), blue));
+
+    layer->setAutorotate(false);
+    const QImage stretched = root->imageUncached();
+    EXPECT_TRUE(near(probe(stretched, 300, 350), red));
+    EXPECT_TRUE(near(probe(stretched, 300, 50), blue));
+
+    // Stored portrait with orientation 6 is landscape already: drawn as its metadata says.
+    layer->setAutorotate(true);
+    layer->setGraphicPath(write(QStringLiteral("turned.jpg"), kova::test::jpegWithOrientation(portrait, 6)));
+    const QImage oriented = root->imageUncached();
+    EXPECT_TRUE(near(probe(oriented, 500, 200), red));
+    EXPECT_TRUE(near(probe(oriented, 100, 200), blue));
+
+    // A square layer counts as not wider than high: a landscape picture is turned.
+    auto square = rootOfSize({300, 300});
+    QImage landscape = kova::test::solid(600, 400, blue);
+    QPainter(&landscape).fillRect(0, 0, 300, 400, red);
+    addPicture(square, {0, 0, 300, 300}, landscape, QStringLiteral("landscape.png"));
+    const QImage squared = square->imageUncached();
+    EXPECT_TRUE(near(probe(squared, 150, 250), red)); // the left went up
+    EXPECT_TRUE(near(probe(squared, 150, 50), blue));
+}
+
+TEST_F(KOVA_ProductImageComposerTest, BorderAndShadowFollowTheLayer)
+{
+    auto root = rootOfSize({400, 400});
+    auto layer = addPicture(root, {100, 100, 200, 200}, kova::test::solid(10, 10, red));
+    layer->setHasBorder(true);
+    layer->setBorderColorCode(QStringLiteral("#00FF00"));
+    layer->setBorderWidth(10);
+    layer->setBorderClipsContent(true);
+    layer->setShadowColorCode(QStringLiteral("#000000FF"));
+    layer->setShadowBlur(0);
+    layer->setShadowOffsetX(20);
+    layer->setShadowOffsetY(20);
+    layer->setHasShadow(true);
+
+    const QImage canvas = root->imageUncached();
+    EXPECT_TRUE(near(probe(canvas, 105, 200), green));
+    EXPECT_TRUE(near(probe(canvas, 200, 295), green));
+    EXPECT_TRUE(near(probe(canvas, 200, 200), red));
+    // The offset is right and down in the layer's geometry.
+    EXPECT_TRUE(near(probe(canvas, 310, 150), black));
+    EXPECT_TRUE(near(probe(canvas, 200, 90), black));
+    EXPECT_EQ(probe(canvas, 90, 200), transparent);
+    EXPECT_EQ(probe(canvas, 200, 310), transparent);
+
+    layer->setHasBorder(false);
+    layer->setHasShadow(false);
+    const QImage plain = root->imageUncached();
+    EXPECT_TRUE(near(probe(plain, 105, 200), red));
+    EXPECT_EQ(probe(plain, 310, 150), transparent);
+}
+
+// Text layers draw their text, stamp layers (and text layers without text) the text
+// their stamp gives.
+TEST_F(KOVA_ProductImageComposerTest, TextIsDrawnInsideItsLayer)
+{
+    auto root = rootOfSize({800, 800});
+    auto text = addLayer(root, KOVA_Template::layerTypeTextbox, {100, 100, 600, 200});
+    text->setStringValue(QStringLiteral("KOVA KOVA"));
+    text->setFontSize(QStringLiteral("120"));
+    auto stamp = addLayer(root, KOVA_Template::layerTypeStamp, {100, 400, 600, 150});
+    stamp->setStringValue(QStringLiteral("stamp"));
+    stamp->setKey(QStringLiteral("time"));
+    stamp->setFontSize(QStringLiteral("80"));
+    auto textWithoutText = addLayer(root, KOVA_Template::layerTypeTextbox, {100, 600, 600, 100});
+    textWithoutText->setKey(QStringLiteral("time"));
+
+    const QImage canvas = root->imageUncached();
+    const auto darkPixels = [&](const QRect& area) {
+        int count = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x)
+                count += canvas.pixelColor(x, y).alpha() > 128 && canvas.pixelColor(x, y).value() < 100;
+        }
+        return count;
+    };
+    EXPECT_GT(darkPixels({100, 100, 600, 200}), 500);
+    EXPECT_GT(darkPixels({100, 400, 600, 150}), 500);
+    EXPECT_EQ(darkPixels({0, 0, 800, 100}), 0);
+    EXPECT_EQ(darkPixels({0, 300, 800, 100}), 0);
+    EXPECT_GT(darkPixels({100, 600, 600, 100}), 50);
+    EXPECT_EQ(darkPixels({0, 550, 800, 50}), 0);
+    EXPECT_EQ(darkPixels({0, 700, 800, 100}), 0);
+}
+
+// A graphic that does not open as given is searched for in the template's
+// neighbourhood: Images, Graphics and Templates, first beside the template file,
+// then below the part of its path before "Templates/".
+TEST_F(KOVA_ProductImageComposerTest, GraphicIsSearchedForInOrder)
+{
+    auto root = rootOfSize({100, 100});
+    root->setDocumentURL(QUrl::fromLocalFile(scratch.path(QStringLiteral("Shop/Templates/Cards/a.xml"))));
+    auto graphic = addLayer(root, KOVA_Template::layerTypeGraphic, {0, 0, 100, 100});
+    graphic->setGraphicPath(QStringLiteral("logo.png"));
+    const QList<std::pair<QString, QColor>> candidates{
+        {QStringLiteral("Shop/Templates/Cards/Images/logo.png"), red},
+        {QStringLiteral("Shop/Images/logo.png"), green},
+        {QStringLiteral("Shop/Templates/Cards/Graphics/logo.png"), blue},
+        {QStringLiteral("Shop/Graphics/logo.png"), yellow},
+        {QStringLiteral("Shop/Templates/Cards/Templates/logo.png"), QColor(0, 255, 255)},
+        {QStringLiteral("Shop/Templates/logo.png"), QColor(255, 0, 255)},
+    };
+    for (const auto& [relative, color] : candidates)
+        save(relative, kova::test::solid(10, 10, color));
+
+    for (const auto& [relative, color] : candidates) {
+        EXPECT_TRUE(near(probe(root->imageUncached(), 50, 50), color)) << relative.toStdString();
+        ASSERT_TRUE(QFile::remove(scratch.path(relative)));
+    }
+    EXPECT_EQ(probe(root->imageUncached(), 50, 50), transparent);
+}
+
+TEST_F(KOVA_ProductImageComposerTest, JobContainerIsSearchedInsteadOfTheTemplateFolder)
+{
+    auto root = rootOfSize({100, 100});
+    root->setDocumentURL(QUrl::fromLocalFile(scratch.path(QStringLiteral("Shop/Templates/Cards/a.xml"))));
+    const auto package = std::make_shared<JobPackage>(QUrl::fromLocalFile(scratch.path(QStringLiteral("job.kovajob"))));
+    root->setPackage(package);
+    auto graphic = addLayer(root, KOVA_Template::layerTypeGraphic, {0, 0, 100, 100});
+    graphic->setGraphicPath(QStringLiteral("logo.png"));
+    save(QStringLiteral("Shop/Templates/Cards/Images/logo.png"), kova::test::solid(10, 10, red));
+    save(QStringLiteral("Shop/Graphics/logo.png"), kova::test::solid(10, 10, green));
+    save(QStringLiteral("job.kovajob/Graphics/logo.png"), kova::test::solid(10, 10, blue));
+
+    // After the job's and the shop's Images, the job's Graphics come before the shop's.
+    EXPECT_TRUE(near(probe(root->imageUncached(), 50, 50), blue));
+}
+
+TEST_F(KOVA_ProductImageComposerTest, PdfGraphicIsRasterised)
+{
+    const QString path = scratch.path(QStringLiteral("artwork.pdf"));
+    {
+        QPdfWriter pdf(path);
+        pdf.setPageSize(QPageSize(QSizeF(100, 100), QPageSize::Point));
+        pdf.setPageMargins({});
+        QPainter painter(&pdf);
+        painter.fillRect(QRect(QPoint(0, 0), QSize(pdf.width(), pdf.height())), red);
+    }
+    auto root = rootOfSize({300, 300});
+    auto graphic = addLayer(root, KOVA_Template::layerTypeGraphic, {50, 50, 200, 200});
+    graphic->setGraphicPath(path);
+
+    const QImage full = root->imageUncached();
+    EXPECT_TRUE(near(probe(full, 150, 150), red));
+    EXPECT_TRUE(near(probe(full, 60, 240), red));
+    EXPECT_EQ(probe(full, 40, 150), transparent);
+    EXPECT_TRUE(near(probe(preview(root), 150, 150), red));
+}
+
+TEST_F(KOVA_ProductImageComposerTest, PreviewShowsThePlaceholderWhereTheJobImageWouldBe)
+{
+    auto root = rootOfSize({400, 300});
+    root->setFilepathCustomImage(save(QStringLiteral("job.png"), kova::test::solid(10, 10, red)));
+    auto photo = addLayer(root, KOVA_Template::layerTypeImage, {0, 0, 400, 300});
+    photo->setGraphicPath(scratch.path(QStringLiteral("missing.jpg")));
+    auto graphic = addLayer(root, KOVA_Template::layerTypeGraphic, {0, 0, 100, 100});
+    graphic->setGraphicPath(scratch.path(QStringLiteral("missing.png")));
+
+    EXPECT_TRUE(near(probe(root->imageUncached(), 5, 295), red));
+
+    // The placeholder: its grey background at three quarters of its alpha, with the
+    // picture in the middle.
+    const QImage placeholder = preview(root);
+    const QColor corner = probe(placeholder, 5, 295);
+    EXPECT_NEAR(corner.alpha(), 0x99 * 0.75, 4);
+    EXPECT_TRUE(near(corner, QColor(0xDD, 0xDD, 0xDD, corner.alpha()), 4));
+    EXPECT_FALSE(near(probe(placeholder, 160, 130), corner, 20)); // the girl's dress
+    EXPECT_TRUE(near(probe(placeholder, 50, 250), corner, 4)); // the graphic draws nothing
+}
+
+TEST_F(KOVA_ProductImageComposerTest, CanvasOutsideTheLimitsGivesNoImage)
+{
+    EXPECT_TRUE(rootOfSize({0, 100})->imageUncached().isNull());
+    EXPECT_TRUE(rootOfSize({100, 0.5})->imageUncached().isNull());
+    EXPECT_TRUE(rootOfSize({40000, 100})->imageUncached().isNull());
+    EXPECT_TRUE(rootOfSize({20000, 20000})->imageUncached().isNull());
+    EXPECT_TRUE(rootOfSize({1e300, 1e300})->imageUncached().isNull());
+    // A scaled side a hair below a whole pixel counts as that pixel.
+    auto scaled = rootOfSize({47, 47});
+    scaled->setScale(192.0 / 47);
+    EXPECT_EQ(scaled->imageUncached().size(), QSize(192, 192));
+}
+
+} // namespace
