@@ -15,7 +15,7 @@ QString orNull(const std::optional<QString>& text)
 QString bannerText(const ZORVAK_SystemInfo& info)
 {
     const QString separator(52, QLatin1Char('='));
-    const QStringList pieces = {
+    const QStringList rows = {
         separator,
         separator,
         QStringLiteral("| %1").arg(ZORVAK_NSBundle::longDescription()),
@@ -40,8 +40,8 @@ QString bannerText(const ZORVAK_SystemInfo& info)
         separator,
     };
     QString text;
-    for (const QString& piece : pieces)
-        text += QStringLiteral("\n    ") + piece;
+    for (const QString& row : rows)
+        text += QStringLiteral("\n    ") + row;
     return text;
 }
 } // namespace

@@ -34,11 +34,11 @@ pid_t spawnShell(const QByteArray& commandLine, int output)
 QByteArray readToEnd(int descriptor)
 {
     QByteArray bytes;
-    char piece[4096];
+    char chunk[4096];
     for (;;) {
-        const ssize_t count = read(descriptor, piece, sizeof piece);
+        const ssize_t count = read(descriptor, chunk, sizeof chunk);
         if (count > 0)
-            bytes.append(piece, count);
+            bytes.append(chunk, count);
         else if (count == 0 || errno != EINTR)
             return bytes;
     }

@@ -30,7 +30,7 @@ QString standardErrorOf(const std::function<void()>& write)
 }
 } // namespace
 
-TEST(ZORVAK_NSProcessInfo, BannerIsOneLoggerLineOfAlignedPieces)
+TEST(ZORVAK_NSProcessInfo, BannerIsOneLoggerLineOfAlignedRows)
 {
     const QString written = standardErrorOf(ZORVAK_NSProcessInfo::logCurrentSystemInfo);
     const QStringList lines = written.split(QLatin1Char('\n'));
@@ -38,22 +38,22 @@ TEST(ZORVAK_NSProcessInfo, BannerIsOneLoggerLineOfAlignedPieces)
     EXPECT_TRUE(lines.first().endsWith(QStringLiteral("] "))) << lines.first().toStdString();
 
     const QString separator = QStringLiteral("    ") + QString(52, QLatin1Char('='));
-    const QStringList pieces = lines.mid(1, lines.size() - 2).filter(QRegularExpression(QStringLiteral("^    [|=]")));
-    ASSERT_EQ(pieces.size(), 19) << written.toStdString();
-    EXPECT_EQ(pieces.mid(0, 2), QStringList({ separator, separator }));
-    EXPECT_EQ(pieces.mid(17, 2), QStringList({ separator, separator }));
-    EXPECT_EQ(pieces.at(2), QStringLiteral("    | ") + ZORVAK_NSBundle::longDescription());
-    EXPECT_TRUE(pieces.at(4).startsWith(QStringLiteral("    | up "))) << pieces.at(4).toStdString();
+    const QStringList rows = lines.mid(1, lines.size() - 2).filter(QRegularExpression(QStringLiteral("^    [|=]")));
+    ASSERT_EQ(rows.size(), 19) << written.toStdString();
+    EXPECT_EQ(rows.mid(0, 2), QStringList({ separator, separator }));
+    EXPECT_EQ(rows.mid(17, 2), QStringList({ separator, separator }));
+    EXPECT_EQ(rows.at(2), QStringLiteral("    | ") + ZORVAK_NSBundle::longDescription());
+    EXPECT_TRUE(rows.at(4).startsWith(QStringLiteral("    | up "))) << rows.at(4).toStdString();
 
     const ZORVAK_SystemInfo info;
-    EXPECT_EQ(pieces.at(7), QStringLiteral("    |  CPU core count: %1 physical %2 logical (%3 active)")
+    EXPECT_EQ(rows.at(7), QStringLiteral("    |  CPU core count: %1 physical %2 logical (%3 active)")
                                 .arg(info.cpuCountPhysical())
                                 .arg(info.cpuCountLogical())
                                 .arg(info.cpuCountActive()));
-    EXPECT_EQ(pieces.at(8), QStringLiteral("    | Physical memory: ") + *info.physical());
+    EXPECT_EQ(rows.at(8), QStringLiteral("    | Physical memory: ") + *info.physical());
     // The memory labels line up at their colons, and every value is a size.
-    for (const QString& piece : pieces.mid(7, 10))
-        EXPECT_EQ(piece.indexOf(QLatin1Char(':')), pieces.at(7).indexOf(QLatin1Char(':'))) << piece.toStdString();
-    for (const QString& piece : pieces.mid(8, 9))
-        EXPECT_TRUE(piece.endsWith(QStringLiteral(" GB"))) << piece.toStdString();
+    for (const QString& row : rows.mid(7, 10))
+        EXPECT_EQ(row.indexOf(QLatin1Char(':')), rows.at(7).indexOf(QLatin1Char(':'))) << row.toStdString();
+    for (const QString& row : rows.mid(8, 9))
+        EXPECT_TRUE(row.endsWith(QStringLiteral(" GB"))) << row.toStdString();
 }
