@@ -1,10 +1,14 @@
 // Shared main of every test executable: points HOME, the XDG folders and the
 // machine-wide domain at a private temporary tree, then runs the tests inside a
 // QCoreApplication so the main queue exists (a QGuiApplication on the offscreen
-// platform for the tests that lay out text).
+// platform for the tests that lay out text, a QApplication for those that show
+// widgets).
 #include "TestEnvironment.h"
 
-#ifdef KOVA_TEST_GUI
+#ifdef KOVA_TEST_WIDGETS
+#include <QApplication>
+using TestApplication = QApplication;
+#elif defined(KOVA_TEST_GUI)
 #include <QGuiApplication>
 using TestApplication = QGuiApplication;
 #else
@@ -39,6 +43,8 @@ void makeSandbox()
     point("XDG_RUNTIME_DIR", QStringLiteral("runtime"));
     point("KOVA_LOCAL_DOMAIN", QStringLiteral("local"));
     QFile::setPermissions(root + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // No session bus unless a test starts its own: never the user's real one.
+    setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root + QStringLiteral("/runtime/no-bus")).toLocal8Bit().constData(), 1);
 }
 } // namespace
 
