@@ -40,6 +40,7 @@ QList<TypeEntry> typeEntries()
         {"public.text", {"public.data", "public.content"}, {}, {}, {}},
         {"public.plain-text", {"public.text"}, "txt", {"txt", "text"}, {"text/plain"}},
         {"public.rtf", {"public.text"}, "rtf", {"rtf"}, {"text/rtf", "application/rtf"}},
+        {"public.html", {"public.text"}, "html", {"html", "htm"}, {"text/html"}},
         {"public.xml", {"public.text"}, "xml", {"xml"}, {"application/xml", "text/xml"}},
         {"com.apple.property-list", {"public.data"}, "plist", {"plist"}, {"application/x-plist"}},
         {"com.apple.xml-property-list", {"com.apple.property-list", "public.xml"}, {}, {}, {}},
@@ -263,6 +264,16 @@ QString UTType::typeForExtension(const QString& extension)
     if (const QString byMimeType = tableTypeForMimeType(mimeTypeForExtension(lowerExtension)); !byMimeType.isEmpty())
         return byMimeType;
     return dynamicTypeForExtension(lowerExtension);
+}
+
+QString UTType::typeForMIMEType(const QString& mimeType)
+{
+    const QString name = mimeType.section(QLatin1Char(';'), 0, 0).trimmed();
+    const QMimeType known = QMimeDatabase().mimeTypeForName(name);
+    if (const QString type = tableTypeForMimeType(known); !type.isEmpty())
+        return type;
+    const QString extension = known.isValid() ? known.preferredSuffix() : QString();
+    return extension.isEmpty() ? QString() : typeForExtension(extension);
 }
 
 QString UTType::preferredExtension(const QString& type)

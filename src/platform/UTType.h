@@ -16,6 +16,7 @@ inline const QString kUTTypeFileURL = QStringLiteral("public.file-url");
 inline const QString kUTTypeText = QStringLiteral("public.text");
 inline const QString kUTTypePlainText = QStringLiteral("public.plain-text");
 inline const QString kUTTypeRTF = QStringLiteral("public.rtf");
+inline const QString kUTTypeHTML = QStringLiteral("public.html");
 inline const QString kUTTypeXML = QStringLiteral("public.xml");
 inline const QString kUTTypePropertyList = QStringLiteral("com.apple.property-list");
 inline const QString kUTTypeImage = QStringLiteral("public.image");
@@ -48,6 +49,11 @@ public:
     // the table's, else the one its MIME type names, else a dynamic identifier.
     // public.data for the empty extension.
     static QString typeForExtension(const QString& extension);
+
+    // The type of a MIME type (parameters such as ";charset=utf-8" ignored): the
+    // table's, else the type of the MIME type's preferred extension; empty for a
+    // MIME type without either.
+    static QString typeForMIMEType(const QString& mimeType);
 
     // The preferred file-name extension of `type`, lower case; empty when it
     // has none or is unknown.

@@ -23,6 +23,8 @@
 #include <optional>
 #include <utility>
 
+class QMimeData;
+
 namespace platform {
 class DispatchQueue;
 class XmlNode;
@@ -429,6 +431,28 @@ public:
     // themselves do not take it (they are serial on the rendering queue anyway); every
     // code that fills a shared template for an output must.
     std::unique_lock<std::mutex> lockForOutput();
+
+    // ---- Pasting ----
+
+    // The reading option that hands an item's contents over as data.
+    static constexpr unsigned pasteboardReadingAsData = 0;
+
+    // "public.text" and "public.image".
+    static QStringList pasteboardReadableTypes();
+    // The types read from `pasteboard`, without duplicates: those of its formats that
+    // the text reader takes (RTF, HTML, plain text, generic text, in that order), then
+    // those the image reader takes, then any other of pasteboardReadableTypes() it
+    // offers. A MIME format stands for its type; any other format names a type itself.
+    static QStringList readableTypesForPasteboard(const QMimeData& pasteboard);
+    // How the contents of `type` are handed over: always as data.
+    static unsigned readingOptionsForType(const QString& type, const QMimeData& pasteboard);
+    // A new layer made from pasted contents of `ofType`. Image data is saved as a new
+    // file in the graphics folder and becomes a graphic layer framed to the image's
+    // upright pixel size. Text (data or a text) becomes a text layer that takes the
+    // colour, font, size and alignment of its first character, framed to the size of
+    // the text. Anything else, and image data that cannot be saved (logged), gives a
+    // layer without type.
+    static Pointer initWithPasteboardPropertyList(const QVariant& contents, const QString& ofType);
 
     // ---- Observation and audit ----
 

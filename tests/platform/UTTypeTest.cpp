@@ -82,6 +82,20 @@ TEST(UTType, ExtensionsMapToTypesAndBack)
     EXPECT_EQ(UTType::mimeType(platform::kUTTypeItem), QString());
 }
 
+TEST(UTType, MimeTypesMapToTypes)
+{
+    EXPECT_EQ(UTType::typeForMIMEType(QStringLiteral("text/plain;charset=utf-8")), platform::kUTTypePlainText);
+    EXPECT_EQ(UTType::typeForMIMEType(QStringLiteral("text/html")), platform::kUTTypeHTML);
+    // An alias of a table type, and a format only the MIME database knows.
+    EXPECT_EQ(UTType::typeForMIMEType(QStringLiteral("text/rtf")), platform::kUTTypeRTF);
+    EXPECT_EQ(UTType::typeForMIMEType(QStringLiteral("image/x-bmp")), platform::kUTTypeBMP);
+    const QString webp = UTType::typeForMIMEType(QStringLiteral("image/webp"));
+    EXPECT_EQ(UTType::preferredExtension(webp), QStringLiteral("webp"));
+    EXPECT_TRUE(UTType::conformsTo(webp, platform::kUTTypeImage));
+    for (const QString& unknown : {QStringLiteral("application/x-kova-unknown"), QStringLiteral("UTF8_STRING"), QString()})
+        EXPECT_EQ(UTType::typeForMIMEType(unknown), QString()) << qPrintable(unknown);
+}
+
 TEST(UTType, UnclaimedExtensionsGetStableDynamicTypes)
 {
     const QString type = UTType::typeForExtension(QStringLiteral("zq9x"));
