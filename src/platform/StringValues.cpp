@@ -54,7 +54,7 @@ qint64 integerValue(const QString& text)
     return negative ? -value : value;
 }
 
-bool isNumber(const QVariant& value)
+bool isInteger(const QVariant& value)
 {
     switch (value.typeId()) {
     case QMetaType::Bool:
@@ -62,12 +62,15 @@ bool isNumber(const QVariant& value)
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::ULongLong:
-    case QMetaType::Double:
-    case QMetaType::Float:
         return true;
     default:
         return false;
     }
+}
+
+bool isNumber(const QVariant& value)
+{
+    return isInteger(value) || value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float;
 }
 
 bool boolValue(const QVariant& value)

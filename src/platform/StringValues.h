@@ -24,5 +24,7 @@ qint64 integerValue(const QVariant& value);
 
 // Whether the value is a number (or a boolean), as opposed to a text or anything else.
 bool isNumber(const QVariant& value);
+// Whether the value is an integer (or a boolean).
+bool isInteger(const QVariant& value);
 
 } // namespace platform::StringValues

@@ -31,27 +31,13 @@ const QStringList& childrenWrittenForAttributes()
     return keys;
 }
 
-bool isIntegerType(const QVariant& value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // A stored value as the file writes it: texts as they are, numbers in decimal. Anything
 // else has no text form: logged, and written as the empty text.
 QString textForValue(const QVariant& value)
 {
     if (value.typeId() == QMetaType::QString)
         return value.toString();
-    if (isIntegerType(value))
+    if (platform::StringValues::isInteger(value))
         return QString::number(value.toLongLong());
     if (platform::StringValues::isNumber(value))
         return platform::GeometryText::stringFromNumber(value.toDouble());
