@@ -346,16 +346,9 @@ public:
 
     // ---- Stamps and filling from a job ----
 
-    // Answers the operator's numbered editable text for a key, or none.
-    using EditableTextProvider = std::function<std::optional<QString>(const QString& key)>;
-
     // The text a stamp layer shows (file name parts, date, time, editable text, package
     // name), or none.
     std::optional<QString> stampValue() const;
-    // Installs where "edittextbox" stamps read the editable texts, for the whole
-    // process; null removes it (stamps then find no editable text). The workflow, which
-    // keeps the texts, installs it at start-up. May be called from any thread.
-    static void setEditableTextProvider(EditableTextProvider provider);
 
     // Fills every layer, recursively, from the job of the template's package: keyed image
     // and graphic layers get the job's picture (or one pre-rendered from the sub-template

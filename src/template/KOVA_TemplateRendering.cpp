@@ -4,23 +4,17 @@
 
 #include "core/ZORVAK_Dispatch.h"
 #include "core/ZORVAK_Extras_NSURL.h"
+#include "core/ZORVAK_SystemInfo.h"
 #include "platform/Log.h"
 #include "template/KOVA_ProductImageComposer.h"
 #include "template/KOVA_XML_Keys.h"
 
-#include <QThread>
 
 #include <algorithm>
 
 namespace {
 
 const QString ThumbnailKey = QStringLiteral("thumbnail");
-
-// The number of logical processors of the host, at least one.
-int cpuCountLogical()
-{
-    return std::max(1, QThread::idealThreadCount());
-}
 
 // One serial queue per logical processor and the index of the next one to hand out.
 struct RenderingPool {
@@ -32,8 +26,8 @@ RenderingPool& renderingPool()
 {
     static RenderingPool pool = [] {
         RenderingPool made;
-        const int count = cpuCountLogical();
-        for (int index = 0; index < count; ++index) {
+        const qint64 count = ZORVAK_SystemInfo().cpuCountLogical();
+        for (qint64 index = 0; index < count; ++index) {
             made.queues.append(ZORVAK_Dispatch::dispatchQueueSerialWithDebugLabel(
                 QStringLiteral("com.morvanta.kova.template.rendering.%1").arg(quint32(index))));
         }

@@ -5,36 +5,15 @@
 #include "platform/GeometryText.h"
 #include "platform/StringValues.h"
 #include "platform/WallClock.h"
+#include "template/KOVA_EditableText.h"
 #include "template/KOVA_TemplatePackage.h"
 #include "template/KOVA_XML_Keys.h"
 
 #include <QFileInfo>
 #include <QMap>
 
-#include <mutex>
 
 namespace {
-
-// ---- Editable texts ----
-
-std::mutex providerMutex;
-
-KOVA_Template::EditableTextProvider& installedProvider()
-{
-    static KOVA_Template::EditableTextProvider provider;
-    return provider;
-}
-
-// Asks the provider outside the lock: it keeps locks of its own.
-std::optional<QString> editableText(const QString& key)
-{
-    KOVA_Template::EditableTextProvider provider;
-    {
-        std::lock_guard lock(providerMutex);
-        provider = installedProvider();
-    }
-    return provider ? provider(key) : std::nullopt;
-}
 
 // ---- Package and job ----
 
@@ -142,9 +121,9 @@ std::optional<QString> dateStamp(const QString& formatName)
 std::optional<QString> editableTextStamp(const KOVA_Template& layer)
 {
     const QString number = layer.value(KOVA_XML_Key_stamp).toString();
-    if (auto text = editableText(number))
+    if (auto text = KOVA_EditableText::editableTextForKey(number))
         return text;
-    return editableText(QStringLiteral("text ") + number);
+    return KOVA_EditableText::editableTextForKey(QStringLiteral("text ") + number);
 }
 
 QString packageNameStamp(const KOVA_Template& layer, const QString& key)
@@ -244,12 +223,6 @@ void fillPictureLayer(KOVA_Template& layer, const QString& key, const QVariant& 
 } // namespace
 
 // ---- Stamps ----
-
-void KOVA_Template::setEditableTextProvider(EditableTextProvider provider)
-{
-    std::lock_guard lock(providerMutex);
-    installedProvider() = std::move(provider);
-}
 
 std::optional<QString> KOVA_Template::stampValue() const
 {

@@ -4,6 +4,7 @@
 #include "FileFixtures.h"
 #include "FixedTimeZone.h"
 #include "platform/WallClock.h"
+#include "template/KOVA_EditableText.h"
 #include "template/KOVA_TemplatePackage.h"
 #include "template/KOVA_XML_Keys.h"
 
@@ -87,6 +88,22 @@ Pointer templateWith(const KOVA_Template::List& layers)
     return root;
 }
 
+// Sets one of the operator's editable texts for a test and puts the earlier one back.
+class ScopedEditableText {
+public:
+    ScopedEditableText(const QString& key, const std::optional<QString>& text)
+        : m_key(key)
+        , m_earlier(KOVA_EditableText::editableTextForKey(key))
+    {
+        KOVA_EditableText::setEditableText(text, key);
+    }
+    ~ScopedEditableText() { KOVA_EditableText::setEditableText(m_earlier, m_key); }
+
+private:
+    QString m_key;
+    std::optional<QString> m_earlier;
+};
+
 // ---- Stamps ----
 
 class StampTest : public ::testing::Test {
@@ -99,7 +116,6 @@ protected:
     void TearDown() override
     {
         platform::WallClock::setNow(nullptr);
-        KOVA_Template::setEditableTextProvider(nullptr);
     }
 
     // What `layer` shows inside a template whose custom image is `picture`.
@@ -175,19 +191,15 @@ TEST_F(StampTest, DateFormatNamesSelectPatternsOtherTextsShowAsTheyStand)
 
 TEST_F(StampTest, EditableTextByStampNumberThenByTheOlderKey)
 {
-    const QMap<QString, QString> texts{{QStringLiteral("3"), QStringLiteral("editable text 3")},
-                                       {QStringLiteral("text 7"), QStringLiteral("older text 7")}};
     auto numbered = [](const QVariant& number) {
         auto layer = stampLayer(QStringLiteral("EditTextBox"));
         layer->setValue(KOVA_XML_Key_stamp, number);
         return layer;
     };
-    EXPECT_FALSE(numbered(3)->stampValue().has_value()); // nothing installed yet
-
-    KOVA_Template::setEditableTextProvider([texts](const QString& key) -> std::optional<QString> {
-        const auto text = texts.constFind(key);
-        return text == texts.cend() ? std::nullopt : std::optional(*text);
-    });
+    const ScopedEditableText three(QStringLiteral("3"), QStringLiteral("editable text 3"));
+    const ScopedEditableText seven(QStringLiteral("7"), std::nullopt);
+    const ScopedEditableText olderSeven(QStringLiteral("text 7"), QStringLiteral("older text 7"));
+    const ScopedEditableText nine(QStringLiteral("9"), std::nullopt);
     EXPECT_EQ(numbered(3)->stampValue(), QStringLiteral("editable text 3"));
     EXPECT_EQ(numbered(QStringLiteral("3"))->stampValue(), QStringLiteral("editable text 3"));
     EXPECT_EQ(numbered(7)->stampValue(), QStringLiteral("older text 7"));
@@ -210,12 +222,11 @@ TEST_F(StampTest, PackageNameElseTheKeyAndOtherKeysShowTheirTextElseTheKey)
     EXPECT_FALSE(stampLayer(QString())->stampValue().has_value());
 }
 
-// Stamps render on many queues while the workflow may install its provider.
-TEST_F(StampTest, EditableTextsAreReadWhileTheProviderIsReplaced)
+// Stamps render on many queues while the operator edits the texts.
+TEST_F(StampTest, EditableTextsAreReadWhileTheyChange)
 {
-    auto provider = [](const QString& key) -> std::optional<QString> {
-        return key == QStringLiteral("1") ? std::optional(QStringLiteral("one")) : std::nullopt;
-    };
+    const QStringList texts{QStringLiteral("one"), QStringLiteral("uno")};
+    const ScopedEditableText first(QStringLiteral("1"), texts.first());
     std::atomic<bool> stop{false};
     std::atomic<int> wrong{0};
     std::vector<std::thread> readers;
@@ -224,14 +235,13 @@ TEST_F(StampTest, EditableTextsAreReadWhileTheProviderIsReplaced)
             auto layer = stampLayer(KOVA_XML_Key_layerTypeEditText);
             layer->setValue(KOVA_XML_Key_stamp, 1);
             while (!stop) {
-                const auto shown = layer->stampValue();
-                if (shown && *shown != QStringLiteral("one"))
+                if (!texts.contains(layer->stampValue().value_or(QString())))
                     ++wrong;
             }
         });
     }
-    for (int i = 0; i < 2000; ++i)
-        KOVA_Template::setEditableTextProvider(i % 2 ? KOVA_Template::EditableTextProvider(provider) : nullptr);
+    for (int i = 0; i < 200; ++i)
+        KOVA_EditableText::setEditableText(texts.at(i % 2), QStringLiteral("1"));
     stop = true;
     for (auto& reader : readers)
         reader.join();

@@ -1,4 +1,4 @@
-#include "workflow/KOVA_EditableText.h"
+#include "template/KOVA_EditableText.h"
 
 #include "core/KOVA_Constants.h"
 #include "platform/UserDefaults.h"
