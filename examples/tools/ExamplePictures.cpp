@@ -143,12 +143,13 @@ QByteArray encoded(const QImage& image, const char* format)
     return bytes;
 }
 
-// The upright picture stored turned a quarter anticlockwise, with orientation 6
-// (turn a quarter clockwise to show) in its metadata.
+// The upright picture stored turned a quarter clockwise, with orientation 8
+// (turn a quarter anticlockwise to show) in its metadata. A renderer that
+// ignored the metadata would show it upside down after autorotation.
 QByteArray jpegStoredTurned(const QImage& upright)
 {
-    const QImage stored = upright.transformed(QTransform().rotate(-90));
-    return ImageProperties::rewrite(encoded(stored, "JPEG"), {{ImageProperties::orientationKey, 6}}).value_or(QByteArray());
+    const QImage stored = upright.transformed(QTransform().rotate(90));
+    return ImageProperties::rewrite(encoded(stored, "JPEG"), {{ImageProperties::orientationKey, 8}}).value_or(QByteArray());
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)

@@ -4,7 +4,7 @@
 // Graphics folders. Every photo there carries coloured patches in the corners
 // of its upright picture (top left red, top right green, bottom left blue,
 // bottom right yellow), so the probes below can tell placement, crop and turns.
-// Nothing here writes into the example folder.
+// Nothing here writes into the example folder (each test checks that).
 
 #include "template/KOVA_Template.h"
 
@@ -18,6 +18,8 @@
 #include "template/KOVA_TemplatePackage.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -64,6 +66,19 @@ int darkPixels(const QImage& canvas, const QRect& area)
     return countPixels(canvas, area, [](const QColor& c) { return c.alpha() > 128 && c.value() < 100; });
 }
 
+// Every file below the example folder with its size and modification time.
+QStringList exampleFiles()
+{
+    QStringList files;
+    QDirIterator it(examplesFolder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo file(it.next());
+        files.append(QStringLiteral("%1 %2 %3").arg(file.filePath()).arg(file.size()).arg(file.lastModified().toMSecsSinceEpoch()));
+    }
+    files.sort();
+    return files;
+}
+
 // A package as the workflow's packages name themselves.
 class NamedPackage : public KOVA_XML_object, public KOVA_TemplatePackage {
 public:
@@ -83,6 +98,7 @@ protected:
     }
     void TearDown() override
     {
+        EXPECT_EQ(exampleFiles(), m_exampleFiles) << "the example folder was changed";
         platform::WallClock::setNow(nullptr);
         preferences()->removeObjectForKey(key_kovaFolderTemplates);
         preferences()->removeObjectForKey(key_kovaFolderNodes);
@@ -109,6 +125,8 @@ protected:
     }
 
     FixedTimeZone zone{"Europe/Berlin"};
+    // Rendering must leave the example folder as it is.
+    const QStringList m_exampleFiles = exampleFiles();
 };
 
 // The loaded examples hold every layer type, with their pictures found in the
@@ -176,9 +194,10 @@ TEST_F(KOVA_ExampleRenderingTest, RotatedPhotoTurnsClockwiseAboutItsCentre)
 }
 
 // Every image layer of a template turns its picture to run along the layer. The
-// landscape harbour in a portrait frame is turned a quarter clockwise; the
-// lighthouse, stored turned with the metadata orientation that turns it upright,
-// already runs along its portrait frame and is shown upright.
+// landscape harbour in a portrait frame is turned a quarter clockwise. The
+// lighthouse is stored turned a quarter clockwise with metadata orientation 8:
+// read upright it already runs along its portrait frame and is shown upright
+// (with the metadata ignored, autorotation would turn it upside down).
 TEST_F(KOVA_ExampleRenderingTest, PhotosAreAutorotatedAndShownUpright)
 {
     const auto frame = load(QStringLiteral("Portrait Frame"));
