@@ -129,8 +129,8 @@ protected:
     const QStringList m_exampleFiles = exampleFiles();
 };
 
-// The loaded examples hold every layer type, with their pictures found in the
-// example folders by bare names.
+// Together the examples hold every layer type; the containers are the templates
+// themselves and the badge node read from the nodes folder.
 TEST_F(KOVA_ExampleRenderingTest, ExamplesLoadWithEveryLayerType)
 {
     unsigned types = 0;
