@@ -191,7 +191,7 @@ std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::textPicture(const KOVA_
         text = layer.stampValue();
     if (!text)
         return nullptr;
-    return ZORVAK_Image::imageWithDrawingString(AttributedString(*text, TextAttributes()), layer.attributes());
+    return ZORVAK_Image::imageWithDrawingString(AttributedString(*text, TextAttributes()), layer.drawingAttributes());
 }
 
 std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::filePicture(const KOVA_Template& layer, const QSizeF& size) const

@@ -285,8 +285,12 @@ public:
     void setFontSize(const QString& fontSize);
     QString stringValue() const;
     void setStringValue(const QString& string);
-    // The attributes text and stamp layers with text are drawn with; none for others.
+    // The attributes of text and stamp layers that have a text of their own; none for others.
     std::optional<TextAttributes> attributes() const;
+    // The attributes a text or stamp layer is drawn with, whether or not it has a text of
+    // its own (a stamp showing a date or file name keeps its font and colour); none for
+    // other layers.
+    std::optional<TextAttributes> drawingAttributes() const;
     std::optional<TextAttributes> stringAttributes() const { return attributes(); }
     bool hideExtension() const;
 

@@ -671,8 +671,13 @@ QString KOVA_Template::availableFontName() const
 // default sans-serif font when even the substitute cannot be made.
 std::optional<TextAttributes> KOVA_Template::attributes() const
 {
+    return stringValue().isNull() ? std::nullopt : drawingAttributes();
+}
+
+std::optional<TextAttributes> KOVA_Template::drawingAttributes() const
+{
     const unsigned type = layerType();
-    if ((type != layerTypeTextbox && type != layerTypeStamp) || stringValue().isNull())
+    if (type != layerTypeTextbox && type != layerTypeStamp)
         return std::nullopt;
     TextAttributes attributes;
     const double size = doubleValue(fontSize()) * scale().value_or(1.0);

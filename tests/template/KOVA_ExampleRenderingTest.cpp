@@ -15,7 +15,9 @@
 #include "core/KOVA_Constants.h"
 #include "platform/UserDefaults.h"
 #include "platform/WallClock.h"
+#include "template/KOVA_EditableText.h"
 #include "template/KOVA_TemplatePackage.h"
+#include "template/KOVA_XML_Keys.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -305,6 +307,29 @@ TEST_F(KOVA_ExampleRenderingTest, StampsShowTheFileNameThePackageAndTheDate)
     showsText(postcard, QStringLiteral("filename"), QStringLiteral("Harbour.jpg"));
     showsText(postcard, QStringLiteral("packagename"), QStringLiteral("Seaside Prints"));
     showsText(frame, QStringLiteral("date"), QStringLiteral("07-14-2026"));
+
+    const std::optional<QString> earlier = KOVA_EditableText::editableTextForKey(QStringLiteral("1"));
+    KOVA_EditableText::setEditableText(QStringLiteral("Hello"), QStringLiteral("1"));
+    showsText(postcard, QStringLiteral("edittextbox"), QStringLiteral("Hello"));
+    KOVA_EditableText::setEditableText(earlier, QStringLiteral("1"));
+}
+
+// A stamp without a text of its own (its key alone says what it shows) keeps its
+// font and colour.
+TEST_F(KOVA_ExampleRenderingTest, StampWithoutItsOwnTextKeepsItsColour)
+{
+    const auto postcard = load(QStringLiteral("Postcard"));
+    ASSERT_TRUE(postcard);
+    postcard->setPackage(std::make_shared<NamedPackage>());
+    const auto stamp = layerKeyed(postcard, QStringLiteral("packagename"));
+    stamp->removeValue(KOVA_XML_Key_string);
+    ASSERT_TRUE(stamp->stringValue().isNull());
+    stamp->setTextColorCode(QStringLiteral("#FF0000"));
+    const QImage stamped = postcard->imageUncached().copy(stamp->frame().toRect());
+    const int redPixels = countPixels(stamped, stamped.rect(), [](const QColor& c) {
+        return c.red() > 200 && c.green() < 80 && c.blue() < 80;
+    });
+    EXPECT_GT(redPixels, 20);
 }
 
 // The 6x4 print renders at its print size with every layer in place; its photo
