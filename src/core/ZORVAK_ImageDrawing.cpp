@@ -293,7 +293,8 @@ void ZORVAK_Image::drawWithShadow(QPainter& painter, const Placement& placement,
     painter.restore();
 }
 
-void ZORVAK_Image::draw()
+// Where the content, the border and the stored pixels go, before any decoding.
+ZORVAK_Image::Placement ZORVAK_Image::placementInDestination() const
 {
     const QRectF destination = m_destinationRect == QRectF() ? QRectF(QPointF(), drawingContextSize()) : m_destinationRect;
     Placement placement;
@@ -310,7 +311,40 @@ void ZORVAK_Image::draw()
     if (placement.source && !m_contentsGravity.isEmpty() && !placement.content.isEmpty())
         fit(placement);
     placement.border = placement.content.adjusted(-inset, -inset, inset, inset);
+    return placement;
+}
 
+// The decoding made ahead when it was made for this placement (it is used once),
+// else a decoding now.
+QImage ZORVAK_Image::bitmapToDraw(Placement& placement)
+{
+    std::optional<DecodedForDrawing> decoded;
+    decoded.swap(m_decodedForDrawing);
+    if (decoded && decoded->orientation == placement.orientation && decoded->content == placement.content
+        && decoded->storedSource == *placement.source) {
+        placement.source = decoded->bitmapSource;
+        return decoded->bitmap;
+    }
+    return bitmapForPlacement(placement);
+}
+
+void ZORVAK_Image::decodeForDrawing()
+{
+    if (m_image || !m_source || m_decodedForDrawing)
+        return;
+    Placement placement = placementInDestination();
+    if (!placement.source || placement.content.isEmpty())
+        return;
+    const QRectF storedSource = *placement.source;
+    const QImage bitmap = bitmapForPlacement(placement);
+    // A picture drawn near its stored size is kept whole by the object itself.
+    if (!m_image)
+        m_decodedForDrawing = DecodedForDrawing{placement.orientation, placement.content, storedSource, *placement.source, bitmap};
+}
+
+void ZORVAK_Image::draw()
+{
+    Placement placement = placementInDestination();
     if (!m_drawingContext) {
         platform::Log::log(QStringLiteral("ERROR: set a drawing context before attempting to draw!"));
         return;
@@ -324,7 +358,7 @@ void ZORVAK_Image::draw()
         return;
     }
 
-    const QImage bitmap = placement.source ? bitmapForPlacement(placement) : QImage();
+    const QImage bitmap = placement.source ? bitmapToDraw(placement) : QImage();
     const auto painter = m_drawingContext->painter();
     if (m_rotation && *m_rotation != 0) {
         const QPointF centre = placement.border.center();
