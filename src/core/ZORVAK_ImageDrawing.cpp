@@ -7,8 +7,8 @@
 #include <QPainterPath>
 #include <QTextLayout>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <numbers>
 #include <vector>
 

@@ -14,6 +14,7 @@
 #include <QTemporaryFile>
 #include <QThread>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 
@@ -146,7 +147,7 @@ void KOVA_ProductImageComposer::drawLayers(const KOVA_Template::List& layers)
         }
         if (ahead.empty())
             continue;
-        const DecodingPicture current = std::move(ahead.front());
+        const DecodingPicture current = ahead.front();
         ahead.pop_front();
         if (current.decoding)
             current.decoding->wait();
