@@ -13,7 +13,6 @@
 
 #include <benchmark/benchmark.h>
 
-
 namespace {
 
 const QSize pageSize(1800, 1200);
