@@ -177,6 +177,7 @@ void PrintTemplateToPlainRatio(benchmark::State& state)
     }
     state.counters["plain_ms"] = plainMilliseconds / double(state.iterations());
     state.counters["ratio"] = printMilliseconds / plainMilliseconds;
+    state.SetLabel("target: ratio at most 1.5");
 }
 BENCHMARK(PrintTemplateToPlainRatio)->Unit(benchmark::kMillisecond)->UseManualTime();
 
