@@ -2,60 +2,20 @@
 // picture, a second photo, wrapped text and a QR code drawn into a canvas and
 // written as a JPEG with its EXIF comment; measured against Qt's own decode,
 // scale and encode of the same photo.
+#include "PhotoFixtures.h"
 #include "core/ZORVAK_2dCodeGenerator.h"
 #include "core/ZORVAK_Image.h"
 #include "core/ZORVAK_ImageWriter.h"
 
 #include <QElapsedTimer>
-#include <QImageReader>
-#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QUrl>
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstdint>
-
 namespace {
 
 const QSize pageSize(1800, 1200);
-constexpr int jpegQuality = 85;
-
-// A photo-like picture: soft colour gradients with a few waves and sensor-like
-// noise, so that it does not compress trivially.
-QImage photoLikePicture(QSize size, uint32_t seed)
-{
-    QImage picture(size, QImage::Format_RGB888);
-    uint32_t state = seed;
-    const auto noise = [&state] {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return int(state % 41) - 20;
-    };
-    for (int y = 0; y < size.height(); ++y) {
-        uchar* pixel = picture.scanLine(y);
-        const double v = double(y) / size.height();
-        for (int x = 0; x < size.width(); ++x) {
-            const double u = double(x) / size.width();
-            const double wave = 40 * std::sin(u * 9 + v * 4) * std::cos(v * 7 - u * 3);
-            const int channels[3] = {int(60 + 150 * u + wave), int(90 + 110 * v - wave / 2), int(170 - 120 * u * v + wave)};
-            for (int c = 0; c < 3; ++c)
-                *pixel++ = uchar(std::clamp(channels[c] + noise(), 0, 255));
-        }
-    }
-    return picture;
-}
-
-// A camera's high quality JPEG.
-void writePhoto(const QString& path, const QImage& picture)
-{
-    QImageWriter writer(path);
-    writer.setQuality(92);
-    writer.write(picture);
-}
 
 // The two photos, written once into a temporary folder for the whole run.
 struct Photos {
@@ -67,8 +27,8 @@ struct Photos {
     {
         large = folder.filePath(QStringLiteral("large.jpeg"));
         second = folder.filePath(QStringLiteral("second.jpeg"));
-        writePhoto(large, photoLikePicture(QSize(4242, 2828), 0x2545F491u));
-        writePhoto(second, photoLikePicture(QSize(2400, 1600), 0x9E3779B9u));
+        PhotoFixtures::writePhoto(large, PhotoFixtures::photoLikePicture(QSize(4242, 2828), 0x2545F491u));
+        PhotoFixtures::writePhoto(second, PhotoFixtures::photoLikePicture(QSize(2400, 1600), 0x9E3779B9u));
     }
 
     QString output(const QString& name) const { return folder.filePath(name); }
@@ -160,12 +120,7 @@ BENCHMARK(PhotoDrawnAtScale)->Arg(45)->Arg(60)->Arg(74)->Arg(90)->Unit(benchmark
 // What Qt alone needs: decode the photo at the page size and encode it.
 bool decodeScaleEncode(const Photos& photos, const QString& destination)
 {
-    QImageReader reader(photos.large);
-    reader.setScaledSize(pageSize);
-    const QImage picture = reader.read();
-    QImageWriter writer(destination);
-    writer.setQuality(jpegQuality);
-    return !picture.isNull() && writer.write(picture);
+    return PhotoFixtures::decodeScaleEncode(photos.large, pageSize, destination);
 }
 
 void PlainDecodeScaleEncode(benchmark::State& state)

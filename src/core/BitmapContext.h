@@ -25,7 +25,8 @@ public:
     // True when a bitmap of `size` stays within the limits.
     static bool isAcceptableSize(QSize size);
 
-    QSize size() const { return m_bitmap.size(); }
+    // Fixed when made, so it may be read on any thread while the canvas is painted.
+    QSize size() const { return m_size; }
     // The pixels as they are now. Cheap: the copy shares the pixels until the
     // canvas is painted again.
     QImage createImage() const { return m_bitmap; }
@@ -46,7 +47,8 @@ public:
     static QTransform uprightIn(const QRectF& rect);
 
 private:
-    explicit BitmapContext(QImage bitmap) : m_bitmap(std::move(bitmap)) {}
+    explicit BitmapContext(QImage bitmap) : m_bitmap(std::move(bitmap)), m_size(m_bitmap.size()) {}
 
     QImage m_bitmap;
+    const QSize m_size;
 };

@@ -12,6 +12,7 @@
 #include <QImageReader>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -55,6 +56,21 @@ struct Reader {
     QBuffer buffer;
     QImageReader reader;
 };
+
+// The size to have Qt decode a JPEG at for `scaledSize`. Its reader lets libjpeg
+// decode at the smallest eighth of the stored size that covers the scaled size;
+// libjpeg-turbo has fast code for 1/8, 2/8, 4/8 and 8/8 only, and decodes a
+// 12-megapixel photo at 3/8 about a tenth slower than at 4/8. So where 3/8
+// would be taken, the picture is decoded at half its size and scaled from there.
+QSize jpegDecodingSize(const QByteArray& data, QSize stored, QSize scaledSize)
+{
+    if (!data.startsWith("\xFF\xD8") || scaledSize.isEmpty() || stored.isEmpty())
+        return scaledSize;
+    const double factor = std::min(double(stored.width()) / scaledSize.width(), double(stored.height()) / scaledSize.height());
+    if (std::ceil(8 / factor) != 3)
+        return scaledSize;
+    return stored / 2;
+}
 
 void convertToSRGB(QImage& image)
 {
@@ -141,17 +157,20 @@ QImage ImageSource::createImage(int index, QSize scaledSize, platform::Error* er
         platform::setError(error, sourceError(m_origin, QStringLiteral("no picture %1").arg(index)));
         return {};
     }
-    if (scaledSize.isValid())
-        source.reader.setScaledSize(scaledSize);
+    const QSize decodingSize = index == 0 ? jpegDecodingSize(m_data, source.reader.size(), scaledSize) : scaledSize;
+    if (decodingSize.isValid())
+        source.reader.setScaledSize(decodingSize);
     const QSize size = scaledSize.isValid() ? scaledSize : source.reader.size();
     if (size.isValid() && !BitmapContext::isAcceptableSize(size)) {
         platform::setError(error, sourceError(m_origin, QStringLiteral("picture too large (%1 x %2 pixels)").arg(size.width()).arg(size.height())));
         return {};
     }
     QString reason;
-    const QImage image = readInSRGB(source, m_data, index, &reason);
+    QImage image = readInSRGB(source, m_data, index, &reason);
     if (image.isNull())
         platform::setError(error, sourceError(m_origin, reason));
+    else if (scaledSize.isValid() && image.size() != scaledSize)
+        image = image.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return image;
 }
 

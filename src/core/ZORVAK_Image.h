@@ -146,6 +146,12 @@ public:
     // Draws the object into its canvas inside `destinationRect` (the whole
     // canvas when that is the zero rectangle).
     void draw();
+    // Decodes the picture as draw() needs it with the present settings and
+    // canvas, so that decoding may run on another thread ahead of drawing (the
+    // object passes to that thread meanwhile); the next draw() takes the result
+    // when the settings are still the same, and decodes afresh otherwise. Does
+    // nothing for text or a picture already decoded.
+    void decodeForDrawing();
     // Strokes `frame` inside its edge with a line of `width`, corners rounded by `corner`.
     static void drawBorderforFrame(QPainter& painter, const QRectF& frame, double width, const QColor& color, double corner);
     // The part of `image` under `rect`, given in pixels of the upright picture
@@ -164,16 +170,27 @@ public:
 
 private:
     struct Placement;
+    // A reduced decoding made ahead of drawing, for the placement it was made for.
+    struct DecodedForDrawing {
+        int orientation;
+        QRectF content;
+        QRectF storedSource;
+        QRectF bitmapSource;
+        QImage bitmap;
+    };
 
     bool hasBitmap() const { return m_image || m_source; }
     QRectF bitmapSourceRect() const;
     void fit(Placement& placement) const;
+    Placement placementInDestination() const;
     QImage bitmapForPlacement(Placement& placement) const;
+    QImage bitmapToDraw(Placement& placement);
     void drawContent(QPainter& painter, const Placement& placement, const QImage& bitmap) const;
     void drawWithShadow(QPainter& painter, const Placement& placement, const QImage& bitmap) const;
 
     std::shared_ptr<ImageSource> m_source;
     mutable std::optional<QImage> m_image;
+    std::optional<DecodedForDrawing> m_decodedForDrawing;
     std::optional<QVariantMap> m_metaData;
     std::optional<AttributedString> m_string;
     std::shared_ptr<BitmapContext> m_drawingContext;

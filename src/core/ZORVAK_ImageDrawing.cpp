@@ -7,8 +7,8 @@
 #include <QPainterPath>
 #include <QTextLayout>
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 #include <vector>
 
@@ -29,44 +29,64 @@ namespace {
 // the nearly full picture costs more than it saves.
 constexpr double reducedDecodingScale = 0.75;
 
-// One pass of a box blur over a line of premultiplied pixels (4 bytes each,
-// `step` bytes apart); transparent beyond the ends.
-void boxBlurLine(uchar* first, int count, qsizetype step, int radius, std::vector<uchar>& line)
+// One box pass along every row of an alpha bitmap; transparent beyond the ends.
+void boxBlurRows(QImage& alpha, int radius, std::vector<int>& line)
 {
-    line.resize(std::size_t(count) * 4);
-    for (int i = 0; i < count; ++i)
-        std::memcpy(&line[std::size_t(i) * 4], first + i * step, 4);
-    int sum[4] = {};
-    for (int i = 0; i <= radius && i < count; ++i) {
-        for (int c = 0; c < 4; ++c)
-            sum[c] += line[std::size_t(i) * 4 + c];
-    }
+    const int width = alpha.width();
     const int window = 2 * radius + 1;
-    for (int i = 0; i < count; ++i) {
-        uchar* pixel = first + i * step;
-        for (int c = 0; c < 4; ++c)
-            pixel[c] = static_cast<uchar>(sum[c] / window);
-        const int entering = i + radius + 1;
-        const int leaving = i - radius;
-        for (int c = 0; c < 4; ++c) {
-            sum[c] += entering < count ? line[std::size_t(entering) * 4 + c] : 0;
-            sum[c] -= leaving >= 0 ? line[std::size_t(leaving) * 4 + c] : 0;
+    line.resize(std::size_t(width));
+    for (int y = 0; y < alpha.height(); ++y) {
+        uchar* row = alpha.scanLine(y);
+        std::copy(row, row + width, line.begin());
+        int sum = 0;
+        for (int x = 0; x <= radius && x < width; ++x)
+            sum += line[std::size_t(x)];
+        for (int x = 0; x < width; ++x) {
+            row[x] = static_cast<uchar>(sum / window);
+            if (x + radius + 1 < width)
+                sum += line[std::size_t(x + radius + 1)];
+            if (x - radius >= 0)
+                sum -= line[std::size_t(x - radius)];
         }
     }
 }
 
+// One box pass down every column, taken row by row with a running sum per
+// column so that memory is read in order.
+void boxBlurColumns(QImage& alpha, int radius, std::vector<int>& sums)
+{
+    const int width = alpha.width();
+    const int height = alpha.height();
+    const int window = 2 * radius + 1;
+    const QImage source = alpha.copy();
+    const auto addRow = [&](int y, int sign) {
+        const uchar* row = source.constScanLine(y);
+        for (int x = 0; x < width; ++x)
+            sums[std::size_t(x)] += sign * row[x];
+    };
+    sums.assign(std::size_t(width), 0);
+    for (int y = 0; y <= radius && y < height; ++y)
+        addRow(y, 1);
+    for (int y = 0; y < height; ++y) {
+        uchar* row = alpha.scanLine(y);
+        for (int x = 0; x < width; ++x)
+            row[x] = static_cast<uchar>(sums[std::size_t(x)] / window);
+        if (y + radius + 1 < height)
+            addRow(y + radius + 1, 1);
+        if (y - radius >= 0)
+            addRow(y - radius, -1);
+    }
+}
+
 // Three box passes each way come close to a Gaussian blur.
-void blur(QImage& image, int radius)
+void blur(QImage& alpha, int radius)
 {
     if (radius <= 0)
         return;
-    std::vector<uchar> line;
-    const qsizetype stride = image.bytesPerLine();
+    std::vector<int> buffer;
     for (int pass = 0; pass < 3; ++pass) {
-        for (int y = 0; y < image.height(); ++y)
-            boxBlurLine(image.scanLine(y), image.width(), 4, radius, line);
-        for (int x = 0; x < image.width(); ++x)
-            boxBlurLine(image.bits() + qsizetype(x) * 4, image.height(), stride, radius, line);
+        boxBlurRows(alpha, radius, buffer);
+        boxBlurColumns(alpha, radius, buffer);
     }
 }
 
@@ -278,14 +298,18 @@ void ZORVAK_Image::drawWithShadow(QPainter& painter, const Placement& placement,
         layerPainter.setTransform(painter.transform() * QTransform::fromTranslate(-area.x(), -area.y()));
         drawContent(layerPainter, placement, bitmap);
     }
-    QImage shadow = layer;
+    // The shadow is the layer's silhouette in one colour, so only its coverage
+    // needs blurring; the colour is laid on afterwards.
+    QImage coverage = layer.convertToFormat(QImage::Format_Alpha8);
+    blur(coverage, radius);
+    QImage shadow(area.size(), QImage::Format_ARGB32_Premultiplied);
+    const QString code = m_shadowColorCode.isEmpty() ? defaultShadowColorCode : m_shadowColorCode;
+    shadow.fill(createColorWithHexcode(code));
     {
         QPainter shadowPainter(&shadow);
-        shadowPainter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        const QString code = m_shadowColorCode.isEmpty() ? defaultShadowColorCode : m_shadowColorCode;
-        shadowPainter.fillRect(shadow.rect(), createColorWithHexcode(code));
+        shadowPainter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        shadowPainter.drawImage(0, 0, coverage);
     }
-    blur(shadow, radius);
     painter.save();
     painter.resetTransform();
     painter.drawImage(QPointF(area.topLeft()) + offset, shadow);
@@ -293,7 +317,8 @@ void ZORVAK_Image::drawWithShadow(QPainter& painter, const Placement& placement,
     painter.restore();
 }
 
-void ZORVAK_Image::draw()
+// Where the content, the border and the stored pixels go, before any decoding.
+ZORVAK_Image::Placement ZORVAK_Image::placementInDestination() const
 {
     const QRectF destination = m_destinationRect == QRectF() ? QRectF(QPointF(), drawingContextSize()) : m_destinationRect;
     Placement placement;
@@ -310,7 +335,40 @@ void ZORVAK_Image::draw()
     if (placement.source && !m_contentsGravity.isEmpty() && !placement.content.isEmpty())
         fit(placement);
     placement.border = placement.content.adjusted(-inset, -inset, inset, inset);
+    return placement;
+}
 
+// The decoding made ahead when it was made for this placement (it is used once),
+// else a decoding now.
+QImage ZORVAK_Image::bitmapToDraw(Placement& placement)
+{
+    std::optional<DecodedForDrawing> decoded;
+    decoded.swap(m_decodedForDrawing);
+    if (decoded && decoded->orientation == placement.orientation && decoded->content == placement.content
+        && decoded->storedSource == *placement.source) {
+        placement.source = decoded->bitmapSource;
+        return decoded->bitmap;
+    }
+    return bitmapForPlacement(placement);
+}
+
+void ZORVAK_Image::decodeForDrawing()
+{
+    if (m_image || !m_source || m_decodedForDrawing)
+        return;
+    Placement placement = placementInDestination();
+    if (!placement.source || placement.content.isEmpty())
+        return;
+    const QRectF storedSource = *placement.source;
+    const QImage bitmap = bitmapForPlacement(placement);
+    // A picture drawn near its stored size is kept whole by the object itself.
+    if (!m_image)
+        m_decodedForDrawing = DecodedForDrawing{placement.orientation, placement.content, storedSource, *placement.source, bitmap};
+}
+
+void ZORVAK_Image::draw()
+{
+    Placement placement = placementInDestination();
     if (!m_drawingContext) {
         platform::Log::log(QStringLiteral("ERROR: set a drawing context before attempting to draw!"));
         return;
@@ -324,7 +382,7 @@ void ZORVAK_Image::draw()
         return;
     }
 
-    const QImage bitmap = placement.source ? bitmapForPlacement(placement) : QImage();
+    const QImage bitmap = placement.source ? bitmapToDraw(placement) : QImage();
     const auto painter = m_drawingContext->painter();
     if (m_rotation && *m_rotation != 0) {
         const QPointF centre = placement.border.center();

@@ -3,6 +3,7 @@
 #include "core/BitmapContext.h"
 #include "core/ZORVAK_Image.h"
 #include "core/ZORVAK_ImageBitmaps.h"
+#include "platform/DispatchGroup.h"
 #include "platform/Log.h"
 #include "template/KOVA_TemplatePackage.h"
 #include "template/KOVA_XML_Keys.h"
@@ -11,8 +12,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <QThread>
 
+#include <algorithm>
 #include <cmath>
+#include <deque>
 
 namespace {
 
@@ -87,12 +91,11 @@ QImage KOVA_ProductImageComposer::createProductImage()
         return {};
     fillBackground();
     const KOVA_Template::List layers = m_template.layers();
-    if (layers.isEmpty())
-        drawLayer(m_template, true);
-    for (const KOVA_Template::Pointer& layer : layers) {
-        if (layer)
-            drawLayer(*layer, false);
+    if (layers.isEmpty()) {
+        if (const auto picture = preparedPicture(m_template, true))
+            picture->draw();
     }
+    drawLayers(layers);
     const QImage composed = m_canvas->createImage();
     m_canvas.reset();
     return composed;
@@ -127,7 +130,47 @@ void KOVA_ProductImageComposer::fillBackground()
                                   ZORVAK_Image::createColorWithHexcode(CanvasBackgroundColorCode));
 }
 
-void KOVA_ProductImageComposer::drawLayer(KOVA_Template& layer, bool isTemplate)
+// Layer pictures are decoded ahead of drawing on the global queue, so that the
+// photos of a template decode in parallel, and drawn in z order as they are
+// ready. At most one picture per processor is open at a time, which bounds the
+// memory the decoded pictures take. Decoding never waits for anything, so the
+// waits here always end.
+void KOVA_ProductImageComposer::drawLayers(const KOVA_Template::List& layers)
+{
+    const qsizetype window = std::max(1, QThread::idealThreadCount());
+    std::deque<DecodingPicture> ahead;
+    qsizetype next = 0;
+    while (next < layers.size() || !ahead.empty()) {
+        for (; next < layers.size() && qsizetype(ahead.size()) < window; ++next) {
+            if (layers.at(next))
+                ahead.push_back(decodingAhead(*layers.at(next)));
+        }
+        if (ahead.empty())
+            continue;
+        const DecodingPicture current = ahead.front();
+        ahead.pop_front();
+        if (current.decoding)
+            current.decoding->wait();
+        if (current.picture)
+            current.picture->draw();
+    }
+}
+
+KOVA_ProductImageComposer::DecodingPicture KOVA_ProductImageComposer::decodingAhead(KOVA_Template& layer)
+{
+    DecodingPicture ahead{preparedPicture(layer, false), nullptr};
+    const unsigned type = layer.layerType();
+    if (ahead.picture && (type == KOVA_Template::layerTypeImage || type == KOVA_Template::layerTypeGraphic)) {
+        ahead.decoding = platform::DispatchGroup::create();
+        ahead.decoding->async(platform::DispatchQueue::global(platform::QoS::UserInitiated),
+                              [picture = ahead.picture] { picture->decodeForDrawing(); });
+    }
+    return ahead;
+}
+
+// The layer's picture with the layer's crop, turn and drawing settings, ready to
+// draw into the canvas; none when the layer shows nothing.
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::preparedPicture(KOVA_Template& layer, bool isTemplate)
 {
     layer.setScale(m_template.scale());
     const QRectF frame = layer.frame();
@@ -136,14 +179,14 @@ void KOVA_ProductImageComposer::drawLayer(KOVA_Template& layer, bool isTemplate)
                              frame.height());
     const auto picture = pictureForLayer(layer, isTemplate, frame.size());
     if (!picture)
-        return;
+        return nullptr;
     const unsigned type = layer.layerType();
     if (type == KOVA_Template::layerTypeImage && layer.autorotate())
         autorotate(*picture, frame.size());
     if (type == KOVA_Template::layerTypeImage || type == KOVA_Template::layerTypeGraphic)
         applyCrop(*picture, layer);
     applyDrawingSettings(*picture, layer, destination);
-    picture->draw();
+    return picture;
 }
 
 std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::pictureForLayer(KOVA_Template& layer, bool isTemplate,

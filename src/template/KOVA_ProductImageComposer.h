@@ -14,6 +14,10 @@
 class BitmapContext;
 class ZORVAK_Image;
 
+namespace platform {
+class DispatchGroup;
+}
+
 // The compositor: turns one template (or a container layer standing for a nested
 // template) with its layers into a new picture of the rendered-image type. The canvas
 // has the template's scaled frame size and is white where the template has a
@@ -33,7 +37,8 @@ class ZORVAK_Image;
 // and image layers whose file is missing show a placeholder; in unrotated mode no
 // layer is turned. Composing sets each layer's scale to the template's and passes the
 // preview mode on to container layers. Runs on the calling queue (the template's
-// rendering queue) and keeps no state between calls.
+// rendering queue) and keeps no state between calls; the pictures of image and graphic
+// layers are decoded ahead on the user-initiated global queue, several at once.
 class KOVA_ProductImageComposer {
 public:
     // The folders searched for layer pictures, in order.
@@ -50,7 +55,15 @@ public:
 private:
     std::shared_ptr<BitmapContext> createCanvas() const;
     void fillBackground();
-    void drawLayer(KOVA_Template& layer, bool isTemplate);
+    // A layer's picture and, for a picture being decoded ahead, the group to wait on.
+    struct DecodingPicture {
+        std::shared_ptr<ZORVAK_Image> picture;
+        std::shared_ptr<platform::DispatchGroup> decoding;
+    };
+
+    void drawLayers(const KOVA_Template::List& layers);
+    DecodingPicture decodingAhead(KOVA_Template& layer);
+    std::shared_ptr<ZORVAK_Image> preparedPicture(KOVA_Template& layer, bool isTemplate);
     std::shared_ptr<ZORVAK_Image> pictureForLayer(KOVA_Template& layer, bool isTemplate, const QSizeF& size) const;
     std::shared_ptr<ZORVAK_Image> containerPicture(KOVA_Template& layer, bool isTemplate) const;
     std::shared_ptr<ZORVAK_Image> graphicPicture(const KOVA_Template& layer, const QSizeF& size) const;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <numbers>
+#include <thread>
 
 namespace {
 
@@ -150,6 +151,31 @@ TEST(ZORVAK_ImageDrawingTest, ShadowFallsAtItsOffsetUnderTheContent)
     EXPECT_EQ(probe(canvas, 30, 30), red);
 }
 
+// The shadow's coverage is blurred alone and coloured afterwards: the colour
+// holds everywhere, and the fall-off is the same across every edge.
+TEST(ZORVAK_ImageDrawingTest, BlurredShadowKeepsItsColourAndFallsOffEvenly)
+{
+    ZORVAK_Image image(solid(40, 40, red), std::nullopt);
+    image.setDestinationRect(QRectF(30, 30, 40, 40));
+    image.setHasShadow(true);
+    image.setShadowBlur(8);
+    image.setShadowColorCode(QStringLiteral("#0000FFFF"));
+    image.setShadowOffset(QSizeF(0, 0));
+    const QImage canvas = render(image, QSize(100, 100));
+    EXPECT_EQ(probe(canvas, 50, 50), red);
+    const QColor edges[] = {probe(canvas, 28, 50), probe(canvas, 71, 50), probe(canvas, 50, 28), probe(canvas, 50, 71)};
+    for (const QColor& edge : edges) {
+        EXPECT_TRUE(near(edge, QColor(0, 0, 255, edge.alpha()), 8)) << edge.name(QColor::HexArgb).toStdString();
+        EXPECT_NEAR(edge.alpha(), edges[0].alpha(), 3);
+        EXPECT_GT(edge.alpha(), 40);
+        EXPECT_LT(edge.alpha(), 215);
+    }
+    EXPECT_LT(probe(canvas, 24, 50).alpha(), edges[0].alpha());
+    EXPECT_LT(probe(canvas, 50, 24).alpha(), edges[2].alpha());
+    EXPECT_EQ(probe(canvas, 10, 50).alpha(), 0);
+    EXPECT_EQ(probe(canvas, 50, 90).alpha(), 0);
+}
+
 TEST(ZORVAK_ImageDrawingTest, CropsInPixelsAndFractions)
 {
     ZORVAK_Image pixels(quadrants(40, 40), std::nullopt);
@@ -203,6 +229,40 @@ TEST(ZORVAK_ImageDrawingTest, LargeFilesAreDrawnFromAReducedDecoding)
     const QImage copy = scaled->copyWithMaxDimension(100);
     EXPECT_EQ(copy.size(), QSize(100, 50));
     EXPECT_EQ(probe(copy, 5, 45), red);
+}
+
+// A picture decoded ahead on another thread draws as one decoded while drawing,
+// whether it is decoded whole or reduced; settings changed in between are
+// honoured rather than the earlier decoding drawn.
+TEST(ZORVAK_ImageDrawingTest, PicturesDecodedAheadOnAnotherThreadDrawTheSame)
+{
+    ScratchFolder folder;
+    const QString path = folder.path() + QStringLiteral("/large.jpeg");
+    writeFile(path, encoded(quadrants(1600, 1200), "JPEG"));
+    const auto decodedAhead = [&](QSize canvas, const QRectF& crop, const QRectF& cropAfterwards) {
+        const auto image = ZORVAK_Image::imageWithObject(path);
+        ZORVAK_Image owner;
+        image->setDrawingContext(owner.drawingContextWithCanvasSize(QSizeF(canvas)));
+        image->setCropRect(crop);
+        std::thread([&] { image->decodeForDrawing(); }).join();
+        image->setCropRect(cropAfterwards);
+        image->draw();
+        return image->drawingContext()->createImage();
+    };
+    const auto decodedWhileDrawing = [&](QSize canvas, const QRectF& crop) {
+        const auto image = ZORVAK_Image::imageWithObject(path);
+        image->setCropRect(crop);
+        return render(*image, canvas);
+    };
+    const QRectF whole;
+    const QRectF upperRight(800, 0, 800, 600);
+    for (const QSize canvas : {QSize(160, 120), QSize(1600, 1200)}) {
+        SCOPED_TRACE(canvas.width());
+        EXPECT_EQ(decodedAhead(canvas, whole, whole), decodedWhileDrawing(canvas, whole));
+        const QImage changed = decodedAhead(canvas, whole, upperRight);
+        EXPECT_EQ(changed, decodedWhileDrawing(canvas, upperRight));
+        EXPECT_TRUE(near(probe(changed, 5, 5), green));
+    }
 }
 
 TEST(ZORVAK_ImageDrawingTest, NothingIsDrawnWithoutCanvasOrArea)

@@ -103,6 +103,23 @@ TEST_F(ZORVAK_ImageTest, EmbeddedProfilesAreConvertedToSRGB)
     EXPECT_GT(decoded.pixelColor(1, 1).red(), 200); // the same colour needs more red in the smaller space
 }
 
+// However the decoder reduces a JPEG on the way (any eighth of its size, or
+// half of it and the rest smoothly), the picture comes at the size asked for.
+TEST_F(ZORVAK_ImageTest, ReducedDecodingGivesTheSizeAskedFor)
+{
+    const auto source = ImageSource::create(encoded(quadrants(1600, 1200), "JPEG"));
+    ASSERT_TRUE(source);
+    for (const QSize asked : {QSize(150, 110), QSize(560, 420), QSize(500, 420), QSize(800, 600), QSize(950, 700)}) {
+        SCOPED_TRACE(asked.width());
+        const QImage decoded = source->createImage(0, asked);
+        ASSERT_EQ(decoded.size(), asked);
+        EXPECT_TRUE(near(decoded.pixelColor(3, 3), red));
+        EXPECT_TRUE(near(decoded.pixelColor(asked.width() - 4, 3), green));
+        EXPECT_TRUE(near(decoded.pixelColor(3, asked.height() - 4), blue));
+        EXPECT_TRUE(near(decoded.pixelColor(asked.width() - 4, asked.height() - 4), yellow));
+    }
+}
+
 TEST_F(ZORVAK_ImageTest, DamagedAndOversizedFilesFailCleanly)
 {
     EXPECT_FALSE(ZORVAK_Image::imageWithObject(QByteArray("\x89PNG\r\n\x1a\n garbage", 17)));

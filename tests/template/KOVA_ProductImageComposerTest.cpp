@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -140,6 +141,26 @@ TEST_F(KOVA_ProductImageComposerTest, TemplateWithoutLayersIsDrawnAsItsOwnLayer)
     EXPECT_EQ(probe(container->imageUncached(), 150, 100), transparent);
     container->setValue(KOVA_XML_Key_backgroundEnabled, stringForBOOL(true));
     EXPECT_TRUE(near(probe(container->imageUncached(), 150, 100), white));
+}
+
+// Pictures decode ahead of drawing, several at once, yet are drawn in z order:
+// each layer covers the one below it, also beyond the number decoded at a time.
+TEST_F(KOVA_ProductImageComposerTest, LayersDecodedAheadAreDrawnInZOrder)
+{
+    const int count = QThread::idealThreadCount() + 4;
+    auto root = rootOfSize({20.0 * count + 40, 100});
+    QList<QColor> colors;
+    for (int index = 0; index < count; ++index) {
+        colors.append(QColor::fromHsv(index * 360 / count, 255, 255));
+        // Large pictures drawn small, so they are decoded at reduced size.
+        auto layer = addPicture(root, {20.0 * index, 0, 60, 100}, kova::test::solid(600, 1000, colors.last()),
+                                QStringLiteral("layer%1.jpeg").arg(index));
+        layer->setZLevelString(QString::number(100 * (index + 1)));
+    }
+    const QImage canvas = root->imageUncached();
+    for (int index = 0; index < count; ++index)
+        EXPECT_TRUE(near(probe(canvas, 20 * index + 10, 50), colors.at(index))) << index;
+    EXPECT_TRUE(near(probe(canvas, 20 * count + 30, 50), colors.last()));
 }
 
 // The container's canvas is its own: its background starts at (0, 0) whatever its
