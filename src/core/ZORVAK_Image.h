@@ -204,7 +204,7 @@ private:
     std::optional<double> m_rotation;
     QString m_backgroundColorCode;
     bool m_hasShadow = false;
-    QSizeF m_shadowOffset;
+    QSizeF m_shadowOffset{0, 0};
     double m_shadowBlur = 0;
     QString m_shadowColorCode = defaultShadowColorCode;
     bool m_hasBorder = false;

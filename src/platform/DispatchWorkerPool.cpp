@@ -1,5 +1,7 @@
 #include "platform/DispatchWorkerPool.h"
 
+#include "platform/DispatchThread.h"
+
 #include <algorithm>
 #include <thread>
 
@@ -59,7 +61,7 @@ void DispatchWorkerPool::spawnIfNeededLocked()
     if (pendingCount_ <= idle_ || running >= width_ || threads_ >= maximumThreads)
         return;
     ++threads_;
-    std::thread([this] { work(); }).detach();
+    DispatchThread::start([this] { work(); });
 }
 
 // Takes a share of the waiting jobs, highest class first: one job when few wait,

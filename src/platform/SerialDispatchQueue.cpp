@@ -1,6 +1,6 @@
 #include "platform/SerialDispatchQueue.h"
 
-#include <thread>
+#include "platform/DispatchThread.h"
 
 namespace platform {
 namespace {
@@ -23,7 +23,7 @@ void SerialDispatchQueue::async(DispatchBlock block)
     }
     draining_ = true;
     // The thread keeps the queue alive until it has run everything queued.
-    std::thread([self = std::static_pointer_cast<SerialDispatchQueue>(shared_from_this())] { self->drain(); }).detach();
+    DispatchThread::start([self = std::static_pointer_cast<SerialDispatchQueue>(shared_from_this())] { self->drain(); });
 }
 
 void SerialDispatchQueue::drain()
