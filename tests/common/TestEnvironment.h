@@ -18,4 +18,12 @@ bool waitUntil(const std::function<bool()>& done,
 // Pumps the Qt event loop once, running what the main queue holds now.
 void processMainQueue();
 
+// ThreadSanitizer stops a multi-threaded process that forks, so the tests that
+// start child processes are left out of sanitised runs.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool startsNoChildProcesses = true;
+#else
+constexpr bool startsNoChildProcesses = false;
+#endif
+
 } // namespace kova::test

@@ -14,21 +14,13 @@
 #include <atomic>
 
 namespace {
-// ThreadSanitizer stops a multi-threaded process that forks, so the test that
-// starts child processes is left out of sanitised runs.
-#if defined(__SANITIZE_THREAD__)
-constexpr bool startsNoChildProcesses = true;
-#else
-constexpr bool startsNoChildProcesses = false;
-#endif
-
 const char exitChildVariable[] = "KOVA_DISPATCH_EXIT_CHILD_FOLDER";
 constexpr int childRuns = 8;
 } // namespace
 
-// Runs only as the child of the test below. Queue threads that used Qt's files and images
-// end at staggered moments (a drained queue lets its thread go a little later)
-// while the process shuts down: none of them may crash it.
+// Runs only as the child of the test below. Queue threads that used Qt's files
+// and images end at staggered moments (a drained queue lets its thread go a
+// little later) while the process shuts down: none of them may crash it.
 TEST(DispatchThreadExitChild, ExitsWhileQueueThreadsEnd)
 {
     if (!qEnvironmentVariableIsSet(exitChildVariable))
@@ -52,7 +44,7 @@ TEST(DispatchThreadExitChild, ExitsWhileQueueThreadsEnd)
 
 TEST(DispatchThreadAtExit, ThreadsEndingDuringExitDoNotCrashIt)
 {
-    if (startsNoChildProcesses)
+    if (kova::test::startsNoChildProcesses)
         GTEST_SKIP() << "starts child processes";
     for (int run = 0; run < childRuns; ++run) {
         QTemporaryDir folder(kova::test::sandboxRoot() + QStringLiteral("/exit-XXXXXX"));

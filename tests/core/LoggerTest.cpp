@@ -23,13 +23,7 @@
 #include <unistd.h>
 
 namespace {
-// ThreadSanitizer stops a multi-threaded process that forks, so the tests that
-// start child processes are left out of sanitised runs.
-#if defined(__SANITIZE_THREAD__)
-constexpr bool startsNoChildProcesses = true;
-#else
-constexpr bool startsNoChildProcesses = false;
-#endif
+using kova::test::startsNoChildProcesses;
 
 QByteArray read(const QString& path)
 {
