@@ -26,11 +26,11 @@ TEST(DispatchThreadExitChild, ExitsWhileQueueThreadsEnd)
     if (!qEnvironmentVariableIsSet(exitChildVariable))
         GTEST_SKIP() << "runs as the child of DispatchThreadAtExit";
     const QString folder = qEnvironmentVariable(exitChildVariable);
-    std::atomic<int> written{0};
+    static std::atomic<int> written{0}; // outlives blocks still queued at the end
     QElapsedTimer elapsed;
     elapsed.start();
     for (int index = 0; elapsed.elapsed() < 80; ++index) {
-        platform::DispatchQueue::createSerial()->async([&written, path = folder + QStringLiteral("/%1.png").arg(index)] {
+        platform::DispatchQueue::createSerial()->async([path = folder + QStringLiteral("/%1.png").arg(index)] {
             QImage picture(64, 64, QImage::Format_RGB32);
             picture.fill(Qt::darkCyan);
             written += picture.save(path, "PNG") && !QImage(path).isNull() ? 1 : 0;
