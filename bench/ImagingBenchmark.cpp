@@ -7,7 +7,6 @@
 #include "core/ZORVAK_Image.h"
 #include "core/ZORVAK_ImageWriter.h"
 
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -136,33 +135,14 @@ void PlainDecodeScaleEncode(benchmark::State& state)
 }
 BENCHMARK(PlainDecodeScaleEncode)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Both in turn in every iteration, so that the load of a shared machine weighs
-// on both alike; the iteration time is the page's, the counters give the plain
-// time and the page's cost as a multiple of it.
+// The composed page measured against the plain baseline.
 void ComposedPageToPlainRatio(benchmark::State& state)
 {
     const Photos& photos = Photos::shared();
     const QString composed = photos.output(QStringLiteral("composed.jpeg"));
     const QString plain = photos.output(QStringLiteral("plain.jpeg"));
-    QElapsedTimer timer;
-    double plainMilliseconds = 0;
-    double pageMilliseconds = 0;
-    for (auto _ : state) {
-        timer.start();
-        const bool plainWritten = decodeScaleEncode(photos, plain);
-        plainMilliseconds += timer.nsecsElapsed() / 1e6;
-        timer.start();
-        const bool pageWritten = composeAndWritePage(photos, composed);
-        const double page = timer.nsecsElapsed() / 1e6;
-        pageMilliseconds += page;
-        state.SetIterationTime(page / 1e3);
-        if (!plainWritten || !pageWritten) {
-            state.SkipWithError("a picture could not be written");
-            return;
-        }
-    }
-    state.counters["plain_ms"] = plainMilliseconds / double(state.iterations());
-    state.counters["ratio"] = pageMilliseconds / plainMilliseconds;
+    PhotoFixtures::measureAgainstPlain(
+        state, [&] { return decodeScaleEncode(photos, plain); }, [&] { return composeAndWritePage(photos, composed); });
 }
 BENCHMARK(ComposedPageToPlainRatio)->Unit(benchmark::kMillisecond)->UseManualTime();
 

@@ -1,5 +1,6 @@
 #include "PhotoFixtures.h"
 
+#include <QElapsedTimer>
 #include <QImageReader>
 #include <QImageWriter>
 
@@ -47,6 +48,30 @@ bool decodeScaleEncode(const QString& photo, QSize size, const QString& destinat
     QImageWriter writer(destination);
     writer.setQuality(outputQuality);
     return !picture.isNull() && writer.write(picture);
+}
+
+void measureAgainstPlain(benchmark::State& state, const std::function<bool()>& plain,
+                         const std::function<bool()>& measured)
+{
+    QElapsedTimer timer;
+    double plainMilliseconds = 0;
+    double measuredMilliseconds = 0;
+    for (auto _ : state) {
+        timer.start();
+        const bool plainDone = plain();
+        plainMilliseconds += timer.nsecsElapsed() / 1e6;
+        timer.start();
+        const bool measuredDone = measured();
+        const double measuredTime = timer.nsecsElapsed() / 1e6;
+        measuredMilliseconds += measuredTime;
+        state.SetIterationTime(measuredTime / 1e3);
+        if (!plainDone || !measuredDone) {
+            state.SkipWithError("a picture could not be rendered or written");
+            return;
+        }
+    }
+    state.counters["plain_ms"] = plainMilliseconds / double(state.iterations());
+    state.counters["ratio"] = measuredMilliseconds / plainMilliseconds;
 }
 
 } // namespace PhotoFixtures

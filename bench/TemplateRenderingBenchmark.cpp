@@ -9,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -79,33 +78,15 @@ bool renderAndWritePrint(const PrintFiles& files, const QString& destination)
                                           {{zorvakImageKey_lossyCompressionQuality, PhotoFixtures::outputQuality / 100.0}});
 }
 
-// The print and the plain baseline in turn in every iteration, so that the load
-// of a shared machine weighs on both alike; the iteration time is the print's,
-// the counters give the plain time and the print's cost as a multiple of it.
+// The print measured against the plain baseline.
 void PrintTemplateToPlainRatio(benchmark::State& state)
 {
     const PrintFiles& files = PrintFiles::shared();
     const QString print = files.output(QStringLiteral("print.jpeg"));
     const QString plain = files.output(QStringLiteral("plain.jpeg"));
-    QElapsedTimer timer;
-    double plainMilliseconds = 0;
-    double printMilliseconds = 0;
-    for (auto _ : state) {
-        timer.start();
-        const bool plainWritten = PhotoFixtures::decodeScaleEncode(files.photos.at(0), printSize, plain);
-        plainMilliseconds += timer.nsecsElapsed() / 1e6;
-        timer.start();
-        const bool printWritten = renderAndWritePrint(files, print);
-        const double printTime = timer.nsecsElapsed() / 1e6;
-        printMilliseconds += printTime;
-        state.SetIterationTime(printTime / 1e3);
-        if (!plainWritten || !printWritten) {
-            state.SkipWithError("a picture could not be rendered or written");
-            return;
-        }
-    }
-    state.counters["plain_ms"] = plainMilliseconds / double(state.iterations());
-    state.counters["ratio"] = printMilliseconds / plainMilliseconds;
+    PhotoFixtures::measureAgainstPlain(
+        state, [&] { return PhotoFixtures::decodeScaleEncode(files.photos.at(0), printSize, plain); },
+        [&] { return renderAndWritePrint(files, print); });
     state.SetLabel("target: ratio at most 1.5");
 }
 BENCHMARK(PrintTemplateToPlainRatio)->Unit(benchmark::kMillisecond)->UseManualTime();
