@@ -63,6 +63,17 @@ int countPixels(const QImage& canvas, const QRect& area, const std::function<boo
     return count;
 }
 
+// The corner patches of an example photo turned a quarter clockwise, probed
+// inside the columns `left` and `right` and the rows `top` and `bottom` it
+// covers: its top left (red) is now at the top right, and so on.
+void expectTurnedQuarterClockwise(const QImage& canvas, double left, double right, double top, double bottom)
+{
+    EXPECT_TRUE(near(at(canvas, right, top), red));
+    EXPECT_TRUE(near(at(canvas, right, bottom), green));
+    EXPECT_TRUE(near(at(canvas, left, top), blue));
+    EXPECT_TRUE(near(at(canvas, left, bottom), yellow));
+}
+
 int darkPixels(const QImage& canvas, const QRect& area)
 {
     return countPixels(canvas, area, [](const QColor& c) { return c.alpha() > 128 && c.value() < 100; });
@@ -188,10 +199,7 @@ TEST_F(KOVA_ExampleRenderingTest, RotatedPhotoTurnsClockwiseAboutItsCentre)
     ASSERT_TRUE(postcard);
     const QImage canvas = postcard->imageUncached();
 
-    EXPECT_TRUE(near(at(canvas, 484, 44), red));
-    EXPECT_TRUE(near(at(canvas, 484, 236), green));
-    EXPECT_TRUE(near(at(canvas, 356, 44), blue));
-    EXPECT_TRUE(near(at(canvas, 356, 236), yellow));
+    expectTurnedQuarterClockwise(canvas, 356, 484, 44, 236);
     EXPECT_EQ(at(canvas, 310, 140), white); // the turned photo is narrower than the frame
 }
 
@@ -208,10 +216,7 @@ TEST_F(KOVA_ExampleRenderingTest, PhotosAreAutorotatedAndShownUpright)
     ASSERT_EQ(canvas.size(), QSize(400, 600));
 
     // Harbour in (20, 20, 170, 255), turned: its top left now at the top right.
-    EXPECT_TRUE(near(at(canvas, 173, 45), red));
-    EXPECT_TRUE(near(at(canvas, 173, 249), green));
-    EXPECT_TRUE(near(at(canvas, 37, 45), blue));
-    EXPECT_TRUE(near(at(canvas, 37, 249), yellow));
+    expectTurnedQuarterClockwise(canvas, 37, 173, 45, 249);
 
     // Lighthouse in (210, 20, 170, 255), upright.
     EXPECT_TRUE(near(at(canvas, 227, 45), red));
