@@ -3,6 +3,7 @@
 #include "core/BitmapContext.h"
 #include "core/ZORVAK_Image.h"
 #include "core/ZORVAK_ImageBitmaps.h"
+#include "core/ZORVAK_SystemInfo.h"
 #include "platform/DispatchGroup.h"
 #include "platform/Log.h"
 #include "template/KOVA_TemplatePackage.h"
@@ -12,9 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
-#include <QThread>
 
-#include <algorithm>
 #include <cmath>
 #include <deque>
 
@@ -137,7 +136,7 @@ void KOVA_ProductImageComposer::fillBackground()
 // waits here always end.
 void KOVA_ProductImageComposer::drawLayers(const KOVA_Template::List& layers)
 {
-    const qsizetype window = std::max(1, QThread::idealThreadCount());
+    static const qsizetype window = ZORVAK_SystemInfo().cpuCountLogical();
     std::deque<DecodingPicture> ahead;
     qsizetype next = 0;
     while (next < layers.size() || !ahead.empty()) {
