@@ -1,6 +1,6 @@
 // Throughput of the queue layer: what every job, output and watcher stands on.
-#include "core/ZORVAK_Coalesce.h"
-#include "platform/DispatchGroup.h"
+#include "core/queues/ZORVAK_Coalesce.h"
+#include "platform/dispatch/DispatchGroup.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,9 +3,9 @@
 // written as a JPEG with its EXIF comment; measured against Qt's own decode,
 // scale and encode of the same photo.
 #include "PhotoFixtures.h"
-#include "core/ZORVAK_2dCodeGenerator.h"
-#include "core/ZORVAK_Image.h"
-#include "core/ZORVAK_ImageWriter.h"
+#include "core/codes/ZORVAK_2dCodeGenerator.h"
+#include "core/image/ZORVAK_Image.h"
+#include "core/image/ZORVAK_ImageWriter.h"
 
 #include <QTemporaryDir>
 #include <QUrl>

@@ -4,7 +4,7 @@
 // JPEG, measured against Qt's own decode, scale and encode of one such photo;
 // and the thumbnails of 50 such templates.
 #include "PhotoFixtures.h"
-#include "core/ZORVAK_ImageWriter.h"
+#include "core/image/ZORVAK_ImageWriter.h"
 #include "template/KOVA_Template.h"
 
 #include <QCoreApplication>

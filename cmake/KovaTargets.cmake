@@ -1,6 +1,7 @@
-# kova_library(NAME DEPS...): a static library of every source in the calling folder.
+# kova_library(NAME DEPS...): a static library of every source in the calling folder
+# and its sub-folders.
 function(kova_library name)
-  file(GLOB sources CONFIGURE_DEPENDS
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)

@@ -7,7 +7,7 @@
 //
 // Usage: kova_example_pictures <work folder>   (e.g. examples/KOVA)
 
-#include "core/ImageProperties.h"
+#include "core/image/ImageProperties.h"
 
 #include <QBuffer>
 #include <QDir>

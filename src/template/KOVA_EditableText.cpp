@@ -1,7 +1,7 @@
 #include "template/KOVA_EditableText.h"
 
-#include "core/KOVA_Constants.h"
-#include "platform/UserDefaults.h"
+#include "core/foundation/KOVA_Constants.h"
+#include "platform/defaults/UserDefaults.h"
 
 #include <QStringView>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Observable.h"
+#include "platform/observation/Observable.h"
 
 #include <QMap>
 #include <QString>

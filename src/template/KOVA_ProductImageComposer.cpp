@@ -1,11 +1,11 @@
 #include "template/KOVA_ProductImageComposer.h"
 
-#include "core/BitmapContext.h"
-#include "core/ZORVAK_Image.h"
-#include "core/ZORVAK_ImageBitmaps.h"
-#include "core/ZORVAK_SystemInfo.h"
-#include "platform/DispatchGroup.h"
+#include "core/foundation/ZORVAK_SystemInfo.h"
+#include "core/image/BitmapContext.h"
+#include "core/image/ZORVAK_Image.h"
+#include "core/image/ZORVAK_ImageBitmaps.h"
 #include "platform/Log.h"
+#include "platform/dispatch/DispatchGroup.h"
 #include "template/KOVA_TemplatePackage.h"
 #include "template/KOVA_XML_Keys.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/AttributedString.h"
-#include "core/ZORVAK_Audited.h"
+#include "core/foundation/ZORVAK_Audited.h"
+#include "core/text/AttributedString.h"
 #include "template/KOVA_XML_object.h"
 
 #include <QByteArray>

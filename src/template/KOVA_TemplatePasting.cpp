@@ -3,16 +3,16 @@
 // in the graphics folder and becomes a graphic layer that shows that file.
 #include "template/KOVA_Template.h"
 
-#include "core/KOVA_Constants.h"
-#include "core/RtfReader.h"
-#include "core/ZORVAK_Image.h"
-#include "core/ZORVAK_NSDateAdditions.h"
-#include "core/ZORVAK_color.h"
-#include "platform/FileOperations.h"
+#include "core/foundation/KOVA_Constants.h"
+#include "core/foundation/ZORVAK_NSDateAdditions.h"
+#include "core/image/ZORVAK_Image.h"
+#include "core/image/ZORVAK_color.h"
+#include "core/text/RtfReader.h"
 #include "platform/Log.h"
-#include "platform/UTType.h"
-#include "platform/UserDefaults.h"
-#include "platform/WallClock.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/dispatch/WallClock.h"
+#include "platform/files/FileOperations.h"
+#include "platform/files/UTType.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFileInfo>

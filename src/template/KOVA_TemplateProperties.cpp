@@ -2,13 +2,13 @@
 // shadow, border, background, crop, text and files.
 #include "template/KOVA_Template.h"
 
-#include "core/FontResolver.h"
-#include "core/KOVA_Constants.h"
-#include "core/ZORVAK_color.h"
-#include "platform/GeometryText.h"
+#include "core/foundation/KOVA_Constants.h"
+#include "core/image/ZORVAK_color.h"
+#include "core/text/FontResolver.h"
 #include "platform/Log.h"
-#include "platform/StringValues.h"
-#include "platform/UserDefaults.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/text/GeometryText.h"
+#include "platform/text/StringValues.h"
 #include "template/KOVA_XML_Keys.h"
 
 #include <QFontDatabase>

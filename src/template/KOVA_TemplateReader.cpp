@@ -1,13 +1,13 @@
 #include "template/KOVA_TemplateReader.h"
 
-#include "core/KOVA_Constants.h"
-#include "core/ZORVAK_Extras_NSURL.h"
-#include "platform/GeometryText.h"
+#include "core/foundation/KOVA_Constants.h"
+#include "core/foundation/ZORVAK_Extras_NSURL.h"
 #include "platform/Log.h"
-#include "platform/StringValues.h"
-#include "platform/UTType.h"
-#include "platform/UserDefaults.h"
-#include "platform/XmlNode.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/files/UTType.h"
+#include "platform/text/GeometryText.h"
+#include "platform/text/StringValues.h"
+#include "platform/xml/XmlNode.h"
 #include "template/KOVA_XML_Keys.h"
 
 #include <QDir>

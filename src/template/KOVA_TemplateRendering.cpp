@@ -2,9 +2,9 @@
 // composed images and thumbnails.
 #include "template/KOVA_Template.h"
 
-#include "core/ZORVAK_Dispatch.h"
-#include "core/ZORVAK_Extras_NSURL.h"
-#include "core/ZORVAK_SystemInfo.h"
+#include "core/foundation/ZORVAK_Extras_NSURL.h"
+#include "core/foundation/ZORVAK_SystemInfo.h"
+#include "core/queues/ZORVAK_Dispatch.h"
 #include "platform/Log.h"
 #include "template/KOVA_ProductImageComposer.h"
 #include "template/KOVA_XML_Keys.h"

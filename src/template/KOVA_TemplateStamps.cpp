@@ -1,10 +1,10 @@
 // Stamp texts and filling a template from the job of its package.
 #include "template/KOVA_Template.h"
 
-#include "core/ZORVAK_NSDateAdditions.h"
-#include "platform/GeometryText.h"
-#include "platform/StringValues.h"
-#include "platform/WallClock.h"
+#include "core/foundation/ZORVAK_NSDateAdditions.h"
+#include "platform/dispatch/WallClock.h"
+#include "platform/text/GeometryText.h"
+#include "platform/text/StringValues.h"
 #include "template/KOVA_EditableText.h"
 #include "template/KOVA_TemplatePackage.h"
 #include "template/KOVA_XML_Keys.h"

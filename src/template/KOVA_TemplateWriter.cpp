@@ -1,11 +1,11 @@
 #include "template/KOVA_TemplateWriter.h"
 
-#include "platform/FileOperations.h"
-#include "platform/GeometryText.h"
 #include "platform/Log.h"
-#include "platform/StringValues.h"
-#include "platform/XmlDocument.h"
-#include "platform/XmlNode.h"
+#include "platform/files/FileOperations.h"
+#include "platform/text/GeometryText.h"
+#include "platform/text/StringValues.h"
+#include "platform/xml/XmlDocument.h"
+#include "platform/xml/XmlNode.h"
 #include "template/KOVA_XML_Keys.h"
 
 #include <QDir>

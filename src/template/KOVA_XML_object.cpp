@@ -1,9 +1,9 @@
 #include "template/KOVA_XML_object.h"
 
-#include "platform/KeyedArchiveFormat.h"
-#include "platform/KeyedArchiver.h"
-#include "platform/KeyedUnarchiver.h"
 #include "platform/Log.h"
+#include "platform/plist/KeyedArchiveFormat.h"
+#include "platform/plist/KeyedArchiver.h"
+#include "platform/plist/KeyedUnarchiver.h"
 
 #include <QFile>
 #include <QFileInfo>

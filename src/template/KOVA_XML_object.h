@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/Archivable.h"
 #include "platform/Error.h"
-#include "platform/Observable.h"
-#include "platform/XmlDocument.h"
+#include "platform/observation/Observable.h"
+#include "platform/plist/Archivable.h"
+#include "platform/xml/XmlDocument.h"
 
 #include <QByteArray>
 #include <QString>

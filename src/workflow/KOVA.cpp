@@ -1,8 +1,8 @@
 #include "workflow/KOVA.h"
 
 #include "platform/Log.h"
-#include "platform/FileOperations.h"
-#include "platform/StandardPaths.h"
+#include "platform/files/FileOperations.h"
+#include "platform/files/StandardPaths.h"
 
 #include <QFile>
 

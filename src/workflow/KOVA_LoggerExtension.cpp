@@ -1,6 +1,6 @@
 #include "workflow/KOVA_LoggerExtension.h"
 
-#include "core/Logger.h"
+#include "core/logging/Logger.h"
 
 namespace KOVA_LoggerExtension {
 

@@ -1,4 +1,4 @@
-#include "core/FontResolver.h"
+#include "core/text/FontResolver.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/ImageProperties.h"
+#include "core/image/ImageProperties.h"
 
 #include "ImageFileFixtures.h"
 

@@ -3,7 +3,7 @@
 // Small pictures made in the tests and the probes that read canvases in their
 // bottom-left geometry.
 
-#include "core/ImageProperties.h"
+#include "core/image/ImageProperties.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,7 +1,7 @@
-#include "core/ColorProfileConverter.h"
-#include "core/ImageSource.h"
-#include "core/JpegDecoder.h"
-#include "core/UprightImageReader.h"
+#include "core/image/ColorProfileConverter.h"
+#include "core/image/ImageSource.h"
+#include "core/image/JpegDecoder.h"
+#include "core/image/UprightImageReader.h"
 
 #include "ImageTestPictures.h"
 

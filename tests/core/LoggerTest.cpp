@@ -1,6 +1,6 @@
-#include "core/Logger.h"
+#include "core/logging/Logger.h"
 
-#include "core/ZORVAK_Dispatch.h"
+#include "core/queues/ZORVAK_Dispatch.h"
 #include "platform/Log.h"
 
 #include "FixedTimeZone.h"

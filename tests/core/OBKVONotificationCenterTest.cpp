@@ -1,4 +1,4 @@
-#include "core/OBKVONotificationCenter.h"
+#include "core/observation/OBKVONotificationCenter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/RotatingLogFile.h"
+#include "core/logging/RotatingLogFile.h"
 
 #include "TestEnvironment.h"
 

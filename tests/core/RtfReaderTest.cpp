@@ -1,4 +1,4 @@
-#include "core/RtfReader.h"
+#include "core/text/RtfReader.h"
 
 #include <gtest/gtest.h>
 

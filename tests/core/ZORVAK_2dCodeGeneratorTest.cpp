@@ -1,8 +1,8 @@
-#include "core/ZORVAK_2dCodeGenerator.h"
-#include "core/ZORVAK_AztecCodeGenerator.h"
-#include "core/ZORVAK_Code128Generator.h"
-#include "core/ZORVAK_PDF417CodeGenerator.h"
-#include "core/ZORVAK_QRCodeGenerator.h"
+#include "core/codes/ZORVAK_2dCodeGenerator.h"
+#include "core/codes/ZORVAK_AztecCodeGenerator.h"
+#include "core/codes/ZORVAK_Code128Generator.h"
+#include "core/codes/ZORVAK_PDF417CodeGenerator.h"
+#include "core/codes/ZORVAK_QRCodeGenerator.h"
 
 #include <QColorSpace>
 #include <QPainter>

@@ -1,7 +1,7 @@
-#include "core/ZORVAK_Audit.h"
+#include "core/foundation/ZORVAK_Audit.h"
 
-#include "platform/KeyedArchiver.h"
-#include "platform/KeyedUnarchiver.h"
+#include "platform/plist/KeyedArchiver.h"
+#include "platform/plist/KeyedUnarchiver.h"
 
 #include <QImage>
 #include <QUrl>

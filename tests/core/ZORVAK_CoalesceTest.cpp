@@ -1,4 +1,4 @@
-#include "core/ZORVAK_Coalesce.h"
+#include "core/queues/ZORVAK_Coalesce.h"
 
 #include "TestEnvironment.h"
 

@@ -1,4 +1,4 @@
-#include "core/ZORVAK_Dispatch.h"
+#include "core/queues/ZORVAK_Dispatch.h"
 
 #include "TestEnvironment.h"
 

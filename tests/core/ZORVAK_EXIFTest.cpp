@@ -1,7 +1,7 @@
-#include "core/ZORVAK_EXIF.h"
+#include "core/image/ZORVAK_EXIF.h"
 
 #include "ImageFileFixtures.h"
-#include "core/ImageProperties.h"
+#include "core/image/ImageProperties.h"
 
 #include <QBuffer>
 #include <QImage>

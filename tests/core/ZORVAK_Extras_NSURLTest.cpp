@@ -1,7 +1,7 @@
-#include "core/ZORVAK_Extras_NSURL.h"
+#include "core/foundation/ZORVAK_Extras_NSURL.h"
 
 #include "ImageFileFixtures.h"
-#include "core/ImageProperties.h"
+#include "core/image/ImageProperties.h"
 
 #include <QDir>
 

@@ -1,4 +1,4 @@
-#include "core/ZORVAK_FileEvent.h"
+#include "core/queues/ZORVAK_FileEvent.h"
 
 #include "TestEnvironment.h"
 

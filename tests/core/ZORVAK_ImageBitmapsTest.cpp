@@ -1,8 +1,8 @@
-#include "core/ZORVAK_ImageBitmaps.h"
+#include "core/image/ZORVAK_ImageBitmaps.h"
 
-#include "core/ImageProperties.h"
-#include "core/ZORVAK_NSURL_Image.h"
 #include "FileFixtures.h"
+#include "core/image/ImageProperties.h"
+#include "core/image/ZORVAK_NSURL_Image.h"
 
 #include <ZXing/BitMatrix.h>
 #include <ZXing/MultiFormatWriter.h>

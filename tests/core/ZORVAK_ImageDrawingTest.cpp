@@ -1,5 +1,5 @@
-#include "core/ZORVAK_Image.h"
-#include "core/FontResolver.h"
+#include "core/image/ZORVAK_Image.h"
+#include "core/text/FontResolver.h"
 
 #include "FileFixtures.h"
 #include "ImageTestPictures.h"

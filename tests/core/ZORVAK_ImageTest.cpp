@@ -1,4 +1,4 @@
-#include "core/ZORVAK_Image.h"
+#include "core/image/ZORVAK_Image.h"
 
 #include "FileFixtures.h"
 #include "ImageTestPictures.h"

@@ -1,8 +1,8 @@
-#include "core/ZORVAK_ImageWriter.h"
+#include "core/image/ZORVAK_ImageWriter.h"
 
 #include "ImageFileFixtures.h"
-#include "core/ImageProperties.h"
-#include "core/ZORVAK_EXIF.h"
+#include "core/image/ImageProperties.h"
+#include "core/image/ZORVAK_EXIF.h"
 
 #include <QColorSpace>
 #include <QDateTime>

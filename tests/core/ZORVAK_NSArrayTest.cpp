@@ -1,4 +1,4 @@
-#include "core/ZORVAK_NSArray.h"
+#include "core/foundation/ZORVAK_NSArray.h"
 
 #include <QUrl>
 

@@ -1,4 +1,4 @@
-#include "core/ZORVAK_NSBundle.h"
+#include "core/foundation/ZORVAK_NSBundle.h"
 
 #include "FileFixtures.h"
 #include "PrivateSessionBus.h"

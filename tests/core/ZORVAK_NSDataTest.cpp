@@ -1,4 +1,4 @@
-#include "core/ZORVAK_NSData.h"
+#include "core/foundation/ZORVAK_NSData.h"
 
 #include <gtest/gtest.h>
 

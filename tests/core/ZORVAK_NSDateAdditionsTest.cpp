@@ -1,5 +1,5 @@
-#include "core/ZORVAK_NSDateAdditions.h"
-#include "core/ZORVAK_NSString.h"
+#include "core/foundation/ZORVAK_NSDateAdditions.h"
+#include "core/foundation/ZORVAK_NSString.h"
 
 #include "FixedTimeZone.h"
 

@@ -1,4 +1,4 @@
-#include "core/ZORVAK_NSObjectOpenSave.h"
+#include "core/ui/ZORVAK_NSObjectOpenSave.h"
 
 #include "FileFixtures.h"
 

@@ -1,7 +1,7 @@
-#include "core/ZORVAK_NSProcessInfo.h"
+#include "core/foundation/ZORVAK_NSProcessInfo.h"
 
-#include "core/Logger.h"
-#include "core/ZORVAK_NSBundle.h"
+#include "core/foundation/ZORVAK_NSBundle.h"
+#include "core/logging/Logger.h"
 
 #include "FileFixtures.h"
 

@@ -1,4 +1,4 @@
-#include "core/ZORVAK_SystemInfo.h"
+#include "core/foundation/ZORVAK_SystemInfo.h"
 
 #include "FileFixtures.h"
 

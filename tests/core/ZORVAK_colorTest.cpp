@@ -1,4 +1,4 @@
-#include "core/ZORVAK_color.h"
+#include "core/image/ZORVAK_color.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/ZORVAK_email.h"
+#include "core/foundation/ZORVAK_email.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/ZORVAK_plist.h"
+#include "core/foundation/ZORVAK_plist.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/ZORVAK_shell.h"
+#include "core/foundation/ZORVAK_shell.h"
 
 #include "FileFixtures.h"
 

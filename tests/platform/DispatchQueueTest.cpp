@@ -1,5 +1,5 @@
-#include "platform/DispatchGroup.h"
-#include "platform/DispatchQueue.h"
+#include "platform/dispatch/DispatchGroup.h"
+#include "platform/dispatch/DispatchQueue.h"
 
 #include "TestEnvironment.h"
 

@@ -1,4 +1,4 @@
-#include "platform/FileOperations.h"
+#include "platform/files/FileOperations.h"
 
 #include "FileFixtures.h"
 

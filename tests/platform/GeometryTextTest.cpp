@@ -1,4 +1,4 @@
-#include "platform/GeometryText.h"
+#include "platform/text/GeometryText.h"
 
 #include <gtest/gtest.h>
 

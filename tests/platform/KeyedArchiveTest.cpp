@@ -1,6 +1,6 @@
-#include "platform/KeyedArchiver.h"
-#include "platform/KeyedUnarchiver.h"
-#include "platform/PropertyList.h"
+#include "platform/plist/KeyedArchiver.h"
+#include "platform/plist/KeyedUnarchiver.h"
+#include "platform/plist/PropertyList.h"
 
 #include "TestEnvironment.h"
 

@@ -1,5 +1,5 @@
-#include "platform/CallbackGate.h"
-#include "platform/Observable.h"
+#include "platform/observation/CallbackGate.h"
+#include "platform/observation/Observable.h"
 
 #include <gtest/gtest.h>
 

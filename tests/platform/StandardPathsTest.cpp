@@ -1,4 +1,4 @@
-#include "platform/StandardPaths.h"
+#include "platform/files/StandardPaths.h"
 
 #include "FileFixtures.h"
 

@@ -1,4 +1,4 @@
-#include "platform/StringValues.h"
+#include "platform/text/StringValues.h"
 
 #include <gtest/gtest.h>
 

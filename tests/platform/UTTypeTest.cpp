@@ -1,4 +1,4 @@
-#include "platform/UTType.h"
+#include "platform/files/UTType.h"
 
 #include "FileFixtures.h"
 

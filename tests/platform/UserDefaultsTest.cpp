@@ -1,7 +1,7 @@
-#include "platform/FileOperations.h"
-#include "platform/PropertyList.h"
-#include "platform/StandardPaths.h"
-#include "platform/UserDefaults.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/files/FileOperations.h"
+#include "platform/files/StandardPaths.h"
+#include "platform/plist/PropertyList.h"
 
 #include <gtest/gtest.h>
 

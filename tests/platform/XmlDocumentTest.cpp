@@ -1,4 +1,4 @@
-#include "platform/XmlDocument.h"
+#include "platform/xml/XmlDocument.h"
 
 #include "../common/TestEnvironment.h"
 

@@ -3,7 +3,7 @@
 #include "../core/ImageTestPictures.h"
 #include "FileFixtures.h"
 #include "TestEnvironment.h"
-#include "platform/GeometryText.h"
+#include "platform/text/GeometryText.h"
 #include "template/KOVA_TemplatePackage.h"
 #include "template/KOVA_XML_Keys.h"
 

@@ -1,9 +1,9 @@
 #include "template/KOVA_Template.h"
 
 #include "FileFixtures.h"
-#include "core/KOVA_Constants.h"
-#include "platform/UserDefaults.h"
-#include "platform/XmlDocument.h"
+#include "core/foundation/KOVA_Constants.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/xml/XmlDocument.h"
 #include "template/KOVA_TemplateReader.h"
 #include "template/KOVA_XML_Keys.h"
 

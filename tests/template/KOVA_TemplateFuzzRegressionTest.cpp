@@ -3,7 +3,7 @@
 #include "TemplateLoadingCheck.h"
 
 #include "FileFixtures.h"
-#include "platform/StringValues.h"
+#include "platform/text/StringValues.h"
 #include "template/KOVA_Template.h"
 #include "template/KOVA_TemplateReader.h"
 

@@ -1,10 +1,10 @@
 #include "template/KOVA_Template.h"
 
 #include "FileFixtures.h"
-#include "core/ImageProperties.h"
-#include "core/KOVA_Constants.h"
-#include "platform/UserDefaults.h"
-#include "platform/WallClock.h"
+#include "core/foundation/KOVA_Constants.h"
+#include "core/image/ImageProperties.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/dispatch/WallClock.h"
 #include "template/KOVA_XML_Keys.h"
 
 #include <QBuffer>

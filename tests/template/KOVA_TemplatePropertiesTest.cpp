@@ -1,8 +1,8 @@
 #include "template/KOVA_Template.h"
 
 #include "KeyRecorder.h"
-#include "core/KOVA_Constants.h"
-#include "platform/UserDefaults.h"
+#include "core/foundation/KOVA_Constants.h"
+#include "platform/defaults/UserDefaults.h"
 #include "template/KOVA_XML_Keys.h"
 
 #include <QFontDatabase>

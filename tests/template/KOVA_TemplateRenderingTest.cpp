@@ -4,8 +4,8 @@
 #include "FileFixtures.h"
 #include "KeyRecorder.h"
 #include "TestEnvironment.h"
-#include "core/ZORVAK_Dispatch.h"
-#include "platform/DispatchQueue.h"
+#include "core/queues/ZORVAK_Dispatch.h"
+#include "platform/dispatch/DispatchQueue.h"
 #include "template/KOVA_XML_Keys.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "../core/ImageTestPictures.h"
 #include "FileFixtures.h"
 #include "FixedTimeZone.h"
-#include "platform/WallClock.h"
+#include "platform/dispatch/WallClock.h"
 #include "template/KOVA_EditableText.h"
 #include "template/KOVA_TemplatePackage.h"
 #include "template/KOVA_XML_Keys.h"

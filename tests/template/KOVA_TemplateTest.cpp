@@ -1,7 +1,7 @@
 #include "template/KOVA_Template.h"
 
 #include "KeyRecorder.h"
-#include "platform/XmlNode.h"
+#include "platform/xml/XmlNode.h"
 #include "template/KOVA_XML_Keys.h"
 
 #include <QImage>

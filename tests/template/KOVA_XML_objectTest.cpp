@@ -1,8 +1,8 @@
 #include "template/KOVA_XML_object.h"
 
 #include "FileFixtures.h"
-#include "platform/KeyedArchiver.h"
-#include "platform/XmlNode.h"
+#include "platform/plist/KeyedArchiver.h"
+#include "platform/xml/XmlNode.h"
 
 #include <QImage>
 #include <QStringEncoder>

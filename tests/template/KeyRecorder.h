@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/KeyValueObserver.h"
-#include "platform/Observable.h"
+#include "platform/observation/KeyValueObserver.h"
+#include "platform/observation/Observable.h"
 
 #include <QStringList>
 

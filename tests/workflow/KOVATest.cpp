@@ -3,9 +3,9 @@
 
 #include "FileFixtures.h"
 #include "TestEnvironment.h"
-#include "platform/StandardPaths.h"
-#include "platform/UTType.h"
-#include "core/KOVA_Constants.h"
+#include "core/foundation/KOVA_Constants.h"
+#include "platform/files/StandardPaths.h"
+#include "platform/files/UTType.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,0 +1,41 @@
+#include "core/image/ImageOrientation.h"
+
+namespace ImageOrientation {
+
+int valid(int orientation)
+{
+    return orientation >= 1 && orientation <= 8 ? orientation : 1;
+}
+
+bool swapsSides(int orientation)
+{
+    return orientation >= 5 && orientation <= 8;
+}
+
+QSizeF oriented(const QSizeF& storedSize, int orientation)
+{
+    return swapsSides(orientation) ? storedSize.transposed() : storedSize;
+}
+
+QTransform transform(const QSizeF& storedSize, int orientation)
+{
+    // The turn and mirror on the unit square: (m11, m12, m21, m22, dx, dy)
+    // maps stored (s, t) to upright (m11 s + m21 t + dx, m12 s + m22 t + dy).
+    static const QTransform unit[8] = {
+        QTransform(1, 0, 0, 1, 0, 0),   // 1: as stored
+        QTransform(-1, 0, 0, 1, 1, 0),  // 2: mirrored left to right
+        QTransform(-1, 0, 0, -1, 1, 1), // 3: half turn
+        QTransform(1, 0, 0, -1, 0, 1),  // 4: mirrored top to bottom
+        QTransform(0, 1, 1, 0, 0, 0),   // 5: transposed
+        QTransform(0, 1, -1, 0, 1, 0),  // 6: quarter turn clockwise
+        QTransform(0, -1, -1, 0, 1, 1), // 7: transverse
+        QTransform(0, -1, 1, 0, 0, 1),  // 8: quarter turn counter-clockwise
+    };
+    const QSizeF upright = oriented(storedSize, orientation);
+    if (storedSize.isEmpty())
+        return {};
+    return QTransform::fromScale(1 / storedSize.width(), 1 / storedSize.height()) * unit[valid(orientation) - 1]
+        * QTransform::fromScale(upright.width(), upright.height());
+}
+
+} // namespace ImageOrientation

@@ -1,0 +1,192 @@
+#include "core/image/ImageSource.h"
+
+#include "core/image/BitmapContext.h"
+#include "core/image/ImageOrientation.h"
+#include "core/image/ImageProperties.h"
+#include "core/image/JpegDecoder.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Enough for the largest picture the canvas limits allow, at 4 bytes a pixel.
+constexpr int allocationLimitMegabytes = int(BitmapContext::maxPixels * 4 / (1024 * 1024)) + 1;
+
+platform::Error sourceError(const QString& origin, const QString& reason)
+{
+    return {platform::Error::CocoaDomain, 0, QStringLiteral("%1: %2").arg(origin, reason)};
+}
+
+std::optional<QByteArray> readFile(const QString& path, platform::Error* error)
+{
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        platform::setError(error, sourceError(path, QStringLiteral("no such image file")));
+        return std::nullopt;
+    }
+    if (info.size() > ImageSource::maxFileBytes) {
+        platform::setError(error, sourceError(path, QStringLiteral("file too large (%1 bytes)").arg(info.size())));
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        platform::setError(error, sourceError(path, file.errorString()));
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+struct Reader {
+    explicit Reader(const QByteArray& data)
+    {
+        buffer.setData(data); // shares the bytes
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+        reader.setAutoTransform(false);
+        reader.setAllocationLimit(allocationLimitMegabytes);
+    }
+    QBuffer buffer;
+    QImageReader reader;
+};
+
+// The size to have Qt decode a JPEG at for `scaledSize`. Its reader lets libjpeg
+// decode at the smallest eighth of the stored size that covers the scaled size;
+// libjpeg-turbo has fast code for 1/8, 2/8, 4/8 and 8/8 only, and decodes a
+// 12-megapixel photo at 3/8 about a tenth slower than at 4/8. So where 3/8
+// would be taken, the picture is decoded at half its size and scaled from there.
+QSize jpegDecodingSize(const QByteArray& data, QSize stored, QSize scaledSize)
+{
+    if (!data.startsWith("\xFF\xD8") || scaledSize.isEmpty() || stored.isEmpty())
+        return scaledSize;
+    const double factor = std::min(double(stored.width()) / scaledSize.width(), double(stored.height()) / scaledSize.height());
+    if (std::ceil(8 / factor) != 3)
+        return scaledSize;
+    return stored / 2;
+}
+
+void convertToSRGB(QImage& image)
+{
+    const QColorSpace sRGB(QColorSpace::SRgb);
+    if (image.colorSpace().isValid() && image.colorSpace() != sRGB)
+        image.convertToColorSpace(sRGB);
+    image.setColorSpace(sRGB);
+}
+
+// Decodes the picture the reader stands on (at its scaled size, when set) in
+// sRGB. JPEGs in CMYK or in grey with a profile go through the colour-managed
+// decoder; Qt's reader does not convert those.
+QImage readInSRGB(Reader& source, const QByteArray& data, int index, QString* reason)
+{
+    if (index == 0 && JpegDecoder::needsColorConversion(data))
+        return JpegDecoder::decode(data, source.reader.scaledSize(), reason);
+    QImage image;
+    if (!source.reader.read(&image)) {
+        *reason = source.reader.errorString();
+        return {};
+    }
+    convertToSRGB(image);
+    return image;
+}
+
+} // namespace
+
+ImageSource::ImageSource(QByteArray data, QString origin) : m_data(std::move(data)), m_origin(std::move(origin)) {}
+
+std::shared_ptr<ImageSource> ImageSource::create(const QVariant& object, platform::Error* error)
+{
+    std::optional<QByteArray> data;
+    QString origin;
+    if (object.typeId() == QMetaType::QString) {
+        origin = object.toString();
+        data = readFile(origin, error);
+    } else if (object.typeId() == QMetaType::QUrl && object.toUrl().isLocalFile()) {
+        origin = object.toUrl().toLocalFile();
+        data = readFile(origin, error);
+    } else if (object.typeId() == QMetaType::QByteArray) {
+        origin = QStringLiteral("data");
+        data = object.toByteArray();
+    } else {
+        platform::setError(error, sourceError(object.toString(), QStringLiteral("not a path, file URL or data")));
+    }
+    if (!data)
+        return nullptr;
+    std::shared_ptr<ImageSource> source(new ImageSource(std::move(*data), origin));
+    Reader probe(source->m_data);
+    const QSize size = probe.reader.canRead() ? probe.reader.size() : QSize();
+    if (size.isEmpty()) {
+        platform::setError(error, sourceError(origin, QStringLiteral("not an image Qt can read")));
+        return nullptr;
+    }
+    source->m_count = std::max(1, probe.reader.imageCount());
+    source->m_firstProperties = ImageProperties::read(source->m_data).value_or(QVariantMap());
+    source->m_firstProperties.insert(pixelWidthKey, size.width());
+    source->m_firstProperties.insert(pixelHeightKey, size.height());
+    return source;
+}
+
+QVariantMap ImageSource::properties(int index) const
+{
+    if (index == 0)
+        return m_firstProperties;
+    const QSize size = storedSize(index);
+    if (!size.isValid())
+        return {};
+    return {{pixelWidthKey, size.width()}, {pixelHeightKey, size.height()}};
+}
+
+QSize ImageSource::storedSize(int index) const
+{
+    Reader source(m_data);
+    if (index > 0 && !source.reader.jumpToImage(index))
+        return {};
+    return source.reader.size();
+}
+
+QImage ImageSource::createImage(int index, QSize scaledSize, platform::Error* error) const
+{
+    Reader source(m_data);
+    if (index < 0 || index >= m_count || (index > 0 && !source.reader.jumpToImage(index))) {
+        platform::setError(error, sourceError(m_origin, QStringLiteral("no picture %1").arg(index)));
+        return {};
+    }
+    const QSize decodingSize = index == 0 ? jpegDecodingSize(m_data, source.reader.size(), scaledSize) : scaledSize;
+    if (decodingSize.isValid())
+        source.reader.setScaledSize(decodingSize);
+    const QSize size = scaledSize.isValid() ? scaledSize : source.reader.size();
+    if (size.isValid() && !BitmapContext::isAcceptableSize(size)) {
+        platform::setError(error, sourceError(m_origin, QStringLiteral("picture too large (%1 x %2 pixels)").arg(size.width()).arg(size.height())));
+        return {};
+    }
+    QString reason;
+    QImage image = readInSRGB(source, m_data, index, &reason);
+    if (image.isNull())
+        platform::setError(error, sourceError(m_origin, reason));
+    else if (scaledSize.isValid() && image.size() != scaledSize)
+        image = image.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+QImage ImageSource::createThumbnail(int maxPixelSize, platform::Error* error) const
+{
+    const QSize stored = storedSize(0);
+    QSize scaled;
+    if (stored.isValid() && std::max(stored.width(), stored.height()) > maxPixelSize) {
+        const double factor = double(maxPixelSize) / std::max(stored.width(), stored.height());
+        scaled = QSize(std::max(1, int(std::lround(stored.width() * factor))), std::max(1, int(std::lround(stored.height() * factor))));
+    }
+    const QImage image = createImage(0, scaled, error);
+    if (image.isNull())
+        return image;
+    const int orientation = ImageOrientation::valid(m_firstProperties.value(ImageProperties::orientationKey).toInt());
+    if (orientation == 1)
+        return image;
+    return image.transformed(ImageOrientation::transform(image.size(), orientation));
+}

@@ -1,0 +1,279 @@
+#include "core/queues/ZORVAK_FileEvent.h"
+
+#include "platform/Log.h"
+#include "platform/files/FileEventStream.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+namespace {
+
+QString describe(const QStringList& paths)
+{
+    QStringList quoted;
+    for (const QString& path : paths)
+        quoted.append(QLatin1Char('"') + path + QLatin1Char('"'));
+    return QLatin1Char('(') + quoted.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+QString describe(const ZORVAK_FileEvent::Flags& flags)
+{
+    if (!flags)
+        return QStringLiteral("(null)");
+    QStringList numbers;
+    for (const quint32 flag : *flags)
+        numbers.append(QString::number(flag));
+    return QLatin1Char('(') + numbers.join(QStringLiteral(", ")) + QLatin1Char(')');
+}
+
+// Item-level events are reported when one of the paths is an existing item that
+// is not a folder; paths that do not exist yet count for nothing.
+platform::FileEventGranularity granularityFor(const QStringList& paths)
+{
+    const bool includesFile = std::any_of(paths.begin(), paths.end(), [](const QString& path) {
+        const QFileInfo info(path);
+        return info.exists() && !info.isDir();
+    });
+    return includesFile ? platform::FileEventGranularity::Items : platform::FileEventGranularity::Folders;
+}
+
+} // namespace
+
+// Everything the stream's callbacks and the queued blocks reach. They hold it
+// weakly and check `alive`, so nothing reaches a watcher after its destruction.
+class ZORVAK_FileEvent::State : public std::enable_shared_from_this<State> {
+public:
+    explicit State(QStringList paths)
+        : observedPaths(std::move(paths))
+    {
+    }
+
+    void createStream(double latency);
+    Queue queue();
+    void requestRun(bool run);
+    void moveToQueue(const Queue& given);
+    void handle(const QStringList& paths, const Flags& flags);
+    void shutdown();
+    void setEventBlock(EventBlock block);
+    EventBlock eventBlock() const;
+
+    const QStringList observedPaths;
+    std::atomic<bool> running = false;
+
+private:
+    void applyRun(bool run);
+    void install(const Queue& queue);
+    void installLocked(const Queue& queue);
+    QString defaultQueueLabel() const;
+    Queue makeDefaultQueue() const;
+    bool isAlive() const;
+
+    mutable std::mutex mutex;
+    bool alive = true;
+    EventBlock block;
+    Queue eventQueue;
+    std::unique_ptr<platform::FileEventStream> stream;
+};
+
+void ZORVAK_FileEvent::State::createStream(double latency)
+{
+    auto callback = [weak = weak_from_this()](const QStringList& paths, const QList<quint32>& flags) {
+        if (const auto self = weak.lock())
+            self->handle(paths, flags);
+    };
+    stream = std::make_unique<platform::FileEventStream>(observedPaths, latency, granularityFor(observedPaths),
+                                                         std::move(callback));
+}
+
+ZORVAK_FileEvent::Queue ZORVAK_FileEvent::State::queue()
+{
+    std::lock_guard lock(mutex);
+    if (!eventQueue)
+        installLocked(makeDefaultQueue());
+    return eventQueue;
+}
+
+void ZORVAK_FileEvent::State::requestRun(bool run)
+{
+    queue()->async([weak = weak_from_this(), run] {
+        if (const auto self = weak.lock())
+            self->applyRun(run);
+    });
+}
+
+// Runs on the event queue. A start that fails leaves the watcher stopped.
+void ZORVAK_FileEvent::State::applyRun(bool run)
+{
+    bool started = false;
+    {
+        std::lock_guard lock(mutex);
+        if (!alive || run == running)
+            return;
+        if (run)
+            started = stream->start();
+        else
+            stream->stop();
+        running = started;
+    }
+    if (!run)
+        return;
+    if (started)
+        handle(observedPaths, std::nullopt);
+    else
+        platform::Log::log(QStringLiteral("FAILED to start monitoring %1").arg(describe(observedPaths)));
+}
+
+void ZORVAK_FileEvent::State::moveToQueue(const Queue& given)
+{
+    Queue old;
+    {
+        std::lock_guard lock(mutex);
+        if (!alive)
+            return;
+        if (!eventQueue) {
+            installLocked(given ? given : makeDefaultQueue());
+            return;
+        }
+        if (!given && eventQueue->label() == defaultQueueLabel())
+            return;
+        old = eventQueue;
+    }
+    const bool wasRunning = running;
+    if (wasRunning)
+        requestRun(false);
+    old->async([weak = weak_from_this(), given, wasRunning] {
+        const auto self = weak.lock();
+        if (!self)
+            return;
+        self->install(given ? given : self->makeDefaultQueue());
+        if (wasRunning)
+            self->requestRun(true);
+    });
+}
+
+void ZORVAK_FileEvent::State::handle(const QStringList& paths, const Flags& flags)
+{
+    platform::Log::log(QStringLiteral("%1:%2 %3")
+                              .arg(QStringLiteral("-[ZORVAK_FileEvent handleFileEventpaths:flags:]"), describe(paths),
+                                   describe(flags)));
+    EventBlock handler = eventBlock();
+    if (!handler)
+        return;
+    queue()->async([weak = weak_from_this(), handler = std::move(handler), paths, flags] {
+        const auto self = weak.lock();
+        if (self && self->isAlive())
+            handler(paths, flags);
+    });
+}
+
+void ZORVAK_FileEvent::State::shutdown()
+{
+    std::unique_ptr<platform::FileEventStream> ending;
+    {
+        std::lock_guard lock(mutex);
+        alive = false;
+        ending = std::move(stream);
+    }
+    ending.reset(); // joins the reader: no batch begins after this
+}
+
+void ZORVAK_FileEvent::State::setEventBlock(EventBlock handler)
+{
+    std::lock_guard lock(mutex);
+    block = std::move(handler);
+}
+
+ZORVAK_FileEvent::EventBlock ZORVAK_FileEvent::State::eventBlock() const
+{
+    std::lock_guard lock(mutex);
+    return block;
+}
+
+void ZORVAK_FileEvent::State::install(const Queue& queue)
+{
+    std::lock_guard lock(mutex);
+    if (alive)
+        installLocked(queue);
+}
+
+void ZORVAK_FileEvent::State::installLocked(const Queue& queue)
+{
+    eventQueue = queue;
+    if (stream)
+        stream->setDispatchQueue(queue);
+}
+
+QString ZORVAK_FileEvent::State::defaultQueueLabel() const
+{
+    return QStringLiteral("ZORVAK_FileEvent.") + observedPaths.value(0);
+}
+
+ZORVAK_FileEvent::Queue ZORVAK_FileEvent::State::makeDefaultQueue() const
+{
+    return ZORVAK_Dispatch::dispatchQueueSerialWithDebugLabel(defaultQueueLabel());
+}
+
+bool ZORVAK_FileEvent::State::isAlive() const
+{
+    std::lock_guard lock(mutex);
+    return alive;
+}
+
+ZORVAK_FileEvent::ZORVAK_FileEvent(const QString& observedPath)
+    : ZORVAK_FileEvent(QStringList{observedPath})
+{
+}
+
+ZORVAK_FileEvent::ZORVAK_FileEvent(const QStringList& observedPaths, double latency)
+    : state_(std::make_shared<State>(observedPaths))
+{
+    state_->createStream(latency);
+}
+
+ZORVAK_FileEvent::~ZORVAK_FileEvent()
+{
+    state_->shutdown();
+}
+
+void ZORVAK_FileEvent::setEventBlock(EventBlock block)
+{
+    state_->setEventBlock(std::move(block));
+}
+
+ZORVAK_FileEvent::EventBlock ZORVAK_FileEvent::eventBlock() const
+{
+    return state_->eventBlock();
+}
+
+void ZORVAK_FileEvent::setRun(bool run)
+{
+    state_->requestRun(run);
+}
+
+bool ZORVAK_FileEvent::isRunning() const
+{
+    return state_->running;
+}
+
+ZORVAK_FileEvent::Queue ZORVAK_FileEvent::eventQueue()
+{
+    return state_->queue();
+}
+
+void ZORVAK_FileEvent::setEventQueue(const Queue& queue)
+{
+    state_->moveToQueue(queue);
+}
+
+QStringList ZORVAK_FileEvent::observedPaths() const
+{
+    return state_->observedPaths;
+}
+
+void ZORVAK_FileEvent::handleFileEventpaths(const QStringList& paths, const Flags& flags)
+{
+    state_->handle(paths, flags);
+}

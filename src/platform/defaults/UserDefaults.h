@@ -1,0 +1,84 @@
+#pragma once
+
+#include "platform/observation/Observable.h"
+
+#include <QUrl>
+#include <QVariantMap>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace platform {
+
+// Preferences of one domain, kept as a property list at
+// $XDG_CONFIG_HOME/<domain>.plist. Every change is written at once, atomically;
+// a file changed by another process is read again on the next read. Thread-safe;
+// each key can be observed (observers hear of changes made through this object,
+// on the thread that made them).
+//
+// The suite "com.apple.java.util.prefs" is the Java user-preferences store of
+// the outside ordering application, presented read-only as nested dictionaries.
+class UserDefaults : public Observable {
+public:
+    static inline const QString javaPreferencesSuite = QStringLiteral("com.apple.java.util.prefs");
+
+    // The process's own domain (set at start-up with setStandardDomain).
+    static std::shared_ptr<UserDefaults> standardUserDefaults();
+    static void setStandardDomain(const QString& domain);
+    static QString standardDomain();
+    // The preferences of another domain; one shared object per domain.
+    static std::shared_ptr<UserDefaults> initWithSuiteName(const QString& suiteName);
+
+    const QString& domain() const { return domain_; }
+    QString filePath() const;
+
+    QVariant objectForKey(const QString& key) const;
+    QString stringForKey(const QString& key) const;
+    bool boolForKey(const QString& key) const;
+    qint64 integerForKey(const QString& key) const;
+    double doubleForKey(const QString& key) const;
+    QByteArray dataForKey(const QString& key) const;
+    QVariantList arrayForKey(const QString& key) const;
+    QVariantMap dictionaryForKey(const QString& key) const;
+    // A path text ("~" expanded) or a "file:" URL text as a file URL.
+    QUrl URLForKey(const QString& key) const;
+    QVariantMap dictionaryRepresentation() const;
+
+    // An invalid value removes the key. A value a property list cannot hold is
+    // refused with a log line. Returns whether the value was stored and written.
+    bool setObject(const QVariant& value, const QString& key);
+    bool setBool(bool value, const QString& key) { return setObject(value, key); }
+    bool setInteger(qint64 value, const QString& key) { return setObject(value, key); }
+    bool setDouble(double value, const QString& key) { return setObject(value, key); }
+    // File URLs are stored as their path with the home folder written as "~".
+    bool setURL(const QUrl& url, const QString& key);
+    bool removeObjectForKey(const QString& key) { return setObject(QVariant(), key); }
+
+    QVariant valueForKey(const QString& key) const override { return objectForKey(key); }
+
+    explicit UserDefaults(QString domain);
+
+private:
+    bool isJavaPreferences() const { return domain_ == javaPreferencesSuite; }
+    void reloadIfChangedLocked() const;
+    QVariantMap readStore() const;
+    bool writeLocked(const QVariantMap& values, const QString& key);
+
+    // What identifies one version of the store's file: an atomic write replaces
+    // the file, so its inode changes even within one tick of the clock.
+    struct FileStamp {
+        quint64 inode = 0;
+        qint64 modifiedNanoseconds = 0;
+        qint64 size = -1;
+        bool operator==(const FileStamp&) const = default;
+    };
+    FileStamp currentStamp() const;
+
+    const QString domain_;
+    mutable std::mutex mutex_;
+    mutable QVariantMap values_;
+    mutable std::optional<FileStamp> loaded_;
+};
+
+} // namespace platform

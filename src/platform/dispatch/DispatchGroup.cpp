@@ -1,0 +1,108 @@
+#include "platform/dispatch/DispatchGroup.h"
+
+#include "platform/Log.h"
+
+namespace platform {
+namespace {
+
+// Waits on `condition` until `ready` holds or `timeout` passes; the thread counts
+// as blocked meanwhile, so the worker pool can grow.
+template <class Ready>
+bool waitBlocking(std::unique_lock<std::mutex>& lock, std::condition_variable& condition,
+                  std::chrono::nanoseconds timeout, Ready ready)
+{
+    BlockingScope blocking;
+    if (timeout == std::chrono::nanoseconds::max()) {
+        condition.wait(lock, ready);
+        return true;
+    }
+    return condition.wait_for(lock, timeout, ready);
+}
+
+} // namespace
+
+std::shared_ptr<DispatchGroup> DispatchGroup::create()
+{
+    return std::shared_ptr<DispatchGroup>(new DispatchGroup);
+}
+
+void DispatchGroup::enter()
+{
+    count_.fetch_add(1, std::memory_order_relaxed);
+}
+
+void DispatchGroup::leave()
+{
+    long count = count_.load(std::memory_order_relaxed);
+    do {
+        if (count == 0) {
+            Log::log(QStringLiteral("ERROR: a dispatch group was left more often than it was entered"));
+            return;
+        }
+    } while (!count_.compare_exchange_weak(count, count - 1, std::memory_order_acq_rel));
+    if (count > 1)
+        return;
+    std::vector<std::pair<std::shared_ptr<DispatchQueue>, DispatchBlock>> ready;
+    {
+        // Waiters test the count under the lock, so taking it here means none can
+        // miss the wake-up.
+        std::lock_guard lock(mutex_);
+        if (count_.load(std::memory_order_acquire) == 0)
+            ready.swap(notifications_);
+        drained_.notify_all();
+    }
+    for (auto& [queue, block] : ready)
+        queue->async(std::move(block));
+}
+
+void DispatchGroup::async(const std::shared_ptr<DispatchQueue>& queue, DispatchBlock block)
+{
+    enter();
+    queue->async([self = shared_from_this(), block = std::move(block)] {
+        block();
+        self->leave();
+    });
+}
+
+bool DispatchGroup::wait(std::chrono::nanoseconds timeout)
+{
+    if (count_.load(std::memory_order_acquire) == 0)
+        return true;
+    std::unique_lock lock(mutex_);
+    return waitBlocking(lock, drained_, timeout, [this] { return count_.load(std::memory_order_acquire) == 0; });
+}
+
+void DispatchGroup::notify(const std::shared_ptr<DispatchQueue>& queue, DispatchBlock block)
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (count_.load(std::memory_order_acquire) > 0) {
+            notifications_.emplace_back(queue, std::move(block));
+            return;
+        }
+    }
+    queue->async(std::move(block));
+}
+
+DispatchSemaphore::DispatchSemaphore(long value)
+    : value_(value)
+{
+}
+
+void DispatchSemaphore::signal()
+{
+    std::lock_guard lock(mutex_);
+    ++value_;
+    available_.notify_one();
+}
+
+bool DispatchSemaphore::wait(std::chrono::nanoseconds timeout)
+{
+    std::unique_lock lock(mutex_);
+    if (!waitBlocking(lock, available_, timeout, [this] { return value_ > 0; }))
+        return false;
+    --value_;
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,145 @@
+#include "platform/dispatch/DispatchWorkerPool.h"
+
+#include "platform/dispatch/DispatchThread.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace platform {
+namespace {
+thread_local bool inPoolWorker = false;
+constexpr auto idleThreadLifetime = std::chrono::seconds(10);
+constexpr auto spinBeforeSleeping = std::chrono::microseconds(50);
+} // namespace
+
+DispatchWorkerPool& DispatchWorkerPool::instance()
+{
+    // Never destroyed: workers may still run while the process exits.
+    static DispatchWorkerPool* pool = new DispatchWorkerPool;
+    return *pool;
+}
+
+DispatchWorkerPool::DispatchWorkerPool()
+    : width_(std::max(1u, std::thread::hardware_concurrency()))
+{
+}
+
+bool DispatchWorkerPool::isWorkerThread()
+{
+    return inPoolWorker;
+}
+
+void DispatchWorkerPool::submit(DispatchQueue* queue, unsigned priority, DispatchBlock block)
+{
+    std::lock_guard lock(mutex_);
+    pending_[priority].push_back(Job{queue, std::move(block)});
+    ++pendingCount_;
+    hasPending_.store(true, std::memory_order_release);
+    if (idle_ > 0 && spinning_ == 0)
+        available_.notify_one();
+    spawnIfNeededLocked();
+}
+
+void DispatchWorkerPool::willBlock()
+{
+    std::lock_guard lock(mutex_);
+    ++blocked_;
+    spawnIfNeededLocked();
+}
+
+void DispatchWorkerPool::didUnblock()
+{
+    std::lock_guard lock(mutex_);
+    --blocked_;
+}
+
+// A new worker starts when more jobs wait than idle workers can take and fewer
+// workers than processors are actually running (not blocked).
+void DispatchWorkerPool::spawnIfNeededLocked()
+{
+    const size_t running = threads_ - idle_ - blocked_;
+    if (pendingCount_ <= idle_ || running >= width_ || threads_ >= maximumThreads)
+        return;
+    ++threads_;
+    DispatchThread::start([this] { work(); });
+}
+
+// Takes a share of the waiting jobs, highest class first: one job when few wait,
+// more when the backlog is deep, so that short blocks do not pay a lock round-trip
+// each while long ones still spread over the workers.
+bool DispatchWorkerPool::takeJobsLocked(std::vector<Job>& jobs)
+{
+    const size_t share = std::clamp<size_t>(pendingCount_ / (2 * std::max<size_t>(threads_, 1)), 1, 64);
+    for (auto& [priority, waiting] : pending_) {
+        while (!waiting.empty() && jobs.size() < share) {
+            jobs.push_back(std::move(waiting.front()));
+            waiting.pop_front();
+            --pendingCount_;
+        }
+        if (jobs.size() == share)
+            break;
+    }
+    hasPending_.store(pendingCount_ > 0, std::memory_order_relaxed);
+    return !jobs.empty();
+}
+
+// Before going to sleep a worker watches for new work for a moment: waking a
+// sleeping thread costs far more than the short blocks that often follow.
+bool DispatchWorkerPool::spinForWorkLocked(std::unique_lock<std::mutex>& lock, std::vector<Job>& jobs)
+{
+    if (spinning_ > 0) // one watcher is enough; it wakes others when work piles up
+        return false;
+    ++spinning_;
+    lock.unlock();
+    const auto until = std::chrono::steady_clock::now() + spinBeforeSleeping;
+    bool seen = false;
+    while (!(seen = hasPending_.load(std::memory_order_acquire)) && std::chrono::steady_clock::now() < until)
+        std::this_thread::yield();
+    lock.lock();
+    --spinning_;
+    return seen && takeJobsLocked(jobs);
+}
+
+void DispatchWorkerPool::work()
+{
+    inPoolWorker = true;
+    std::vector<Job> jobs;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        if (!takeJobsLocked(jobs) && !spinForWorkLocked(lock, jobs)) {
+            ++idle_;
+            const bool woke = available_.wait_for(lock, idleThreadLifetime, [this] { return pendingCount_ > 0; });
+            --idle_;
+            if (!woke) {
+                --threads_;
+                return;
+            }
+            continue;
+        }
+        if (pendingCount_ > 0 && idle_ > 0 && spinning_ == 0)
+            available_.notify_one(); // more work than this worker took: pass it on
+        lock.unlock();
+        for (Job& job : jobs) {
+            DispatchQueue* previous = DispatchQueue::exchangeCurrent(job.queue);
+            job.block();
+            job.block = nullptr; // release what the block captured before taking the lock again
+            DispatchQueue::exchangeCurrent(previous);
+        }
+        jobs.clear();
+        lock.lock();
+    }
+}
+
+BlockingScope::BlockingScope()
+{
+    if (DispatchWorkerPool::isWorkerThread())
+        DispatchWorkerPool::instance().willBlock();
+}
+
+BlockingScope::~BlockingScope()
+{
+    if (DispatchWorkerPool::isWorkerThread())
+        DispatchWorkerPool::instance().didUnblock();
+}
+
+} // namespace platform

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/dispatch/DispatchQueue.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <vector>
+
+namespace platform {
+
+// The threads behind the global queues. It keeps as many workers running as
+// there are processors and adds workers while some of them are blocked waiting
+// (rendering waits on groups inside global work), up to a generous cap.
+class DispatchWorkerPool {
+public:
+    static DispatchWorkerPool& instance();
+
+    void submit(DispatchQueue* queue, unsigned priority, DispatchBlock block);
+    void willBlock();
+    void didUnblock();
+    static bool isWorkerThread();
+
+private:
+    struct Job {
+        DispatchQueue* queue;
+        DispatchBlock block;
+    };
+
+    DispatchWorkerPool();
+    void spawnIfNeededLocked();
+    bool takeJobsLocked(std::vector<Job>& jobs);
+    bool spinForWorkLocked(std::unique_lock<std::mutex>& lock, std::vector<Job>& jobs);
+    void work();
+
+    static constexpr size_t maximumThreads = 512;
+    const size_t width_;
+    std::mutex mutex_;
+    std::condition_variable available_;
+    std::map<unsigned, std::deque<Job>, std::greater<>> pending_; // highest class first
+    size_t pendingCount_ = 0;
+    std::atomic<bool> hasPending_ = false; // read without the lock by spinning workers
+    size_t threads_ = 0;
+    size_t idle_ = 0;
+    size_t blocked_ = 0;
+    size_t spinning_ = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/dispatch/DispatchQueue.h"
+
+namespace platform {
+
+// A concurrent queue of one quality-of-service class, served by the worker pool.
+class GlobalDispatchQueue : public DispatchQueue {
+public:
+    GlobalDispatchQueue(unsigned qos, const QString& label);
+    void async(DispatchBlock block) override;
+    unsigned qos() const { return qos_; }
+
+private:
+    const unsigned qos_;
+};
+
+} // namespace platform

@@ -1,0 +1,88 @@
+#include "platform/dispatch/MainDispatchQueue.h"
+
+#include "platform/Log.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QThread>
+
+namespace platform {
+namespace {
+
+// Lives on the main thread and hands every event it receives to the main queue.
+// It holds no state: it was made on another thread, and Qt's hand-over to the
+// main thread is invisible to thread checkers.
+class MainQueueReceiver : public QObject {
+public:
+    bool event(QEvent* event) override
+    {
+        auto* queue = static_cast<MainDispatchQueue*>(DispatchQueue::main().get());
+        return queue->handleEvent(event) || QObject::event(event);
+    }
+};
+
+const QEvent::Type wakeEvent = QEvent::Type(QEvent::registerEventType());
+
+QObject* makeReceiver(QCoreApplication* app)
+{
+    auto* receiver = new MainQueueReceiver;
+    receiver->moveToThread(app->thread());
+    return receiver;
+}
+
+} // namespace
+
+MainDispatchQueue::MainDispatchQueue()
+    : DispatchQueue(Kind::Main, QStringLiteral("main-thread"))
+{
+}
+
+bool MainDispatchQueue::isMainThread()
+{
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app && QThread::currentThread() == app->thread();
+}
+
+void MainDispatchQueue::async(DispatchBlock block)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) {
+        Log::log(QStringLiteral("ERROR: the main queue has no application object to run on yet"));
+        return;
+    }
+    // Made outside the lock: moving it to the main thread delivers an event to it
+    // at once. The queue lives as long as the process, and so does its receiver.
+    std::call_once(receiverMade_, [&] { receiver_ = makeReceiver(app); });
+    std::lock_guard lock(mutex_);
+    blocks_.push_back(std::move(block));
+    if (!wakePosted_) {
+        // Posted under the lock, so the main thread sees the event only after it
+        // took the same lock (Qt's own locks are invisible to thread checkers).
+        QCoreApplication::postEvent(receiver_, new QEvent(wakeEvent));
+        wakePosted_ = true;
+    }
+}
+
+bool MainDispatchQueue::handleEvent(QEvent* event)
+{
+    std::unique_lock lock(mutex_);
+    if (event->type() != wakeEvent)
+        return false;
+    drainLocked(lock);
+    return true;
+}
+
+void MainDispatchQueue::drainLocked(std::unique_lock<std::mutex>& lock)
+{
+    wakePosted_ = false;
+    while (!blocks_.empty()) {
+        DispatchBlock block = std::move(blocks_.front());
+        blocks_.pop_front();
+        lock.unlock();
+        block();
+        block = nullptr;
+        lock.lock();
+    }
+}
+
+} // namespace platform
