@@ -21,10 +21,10 @@ public:
     }
     ~FixedTimeZone()
     {
-        hadTz_ ? qputenv("TZ", previousTz_) : qunsetenv("TZ");
+        m_hadTz ? qputenv("TZ", m_previousTz) : qunsetenv("TZ");
         tzset();
-        icu::TimeZone::adoptDefault(previousZone_.release());
-        setLocale(previousLocale_);
+        icu::TimeZone::adoptDefault(m_previousZone.release());
+        setLocale(m_previousLocale);
     }
     FixedTimeZone(const FixedTimeZone&) = delete;
     FixedTimeZone& operator=(const FixedTimeZone&) = delete;
@@ -36,8 +36,8 @@ public:
     }
 
 private:
-    const QByteArray previousTz_ = qgetenv("TZ");
-    const bool hadTz_ = qEnvironmentVariableIsSet("TZ");
-    std::unique_ptr<icu::TimeZone> previousZone_{icu::TimeZone::createDefault()};
-    const icu::Locale previousLocale_ = icu::Locale::getDefault();
+    const QByteArray m_previousTz = qgetenv("TZ");
+    const bool m_hadTz = qEnvironmentVariableIsSet("TZ");
+    std::unique_ptr<icu::TimeZone> m_previousZone{icu::TimeZone::createDefault()};
+    const icu::Locale m_previousLocale = icu::Locale::getDefault();
 };

@@ -47,14 +47,14 @@ public:
     void record(const QStringList& paths, const ZORVAK_FileEvent::Flags& flags)
     {
         const auto* queue = platform::DispatchQueue::current();
-        std::lock_guard lock(mutex_);
-        calls_.push_back({paths, flags, std::chrono::steady_clock::now(), queue ? queue->label() : QString()});
+        std::lock_guard lock(m_mutex);
+        m_calls.push_back({paths, flags, std::chrono::steady_clock::now(), queue ? queue->label() : QString()});
     }
 
     std::vector<Call> calls() const
     {
-        std::lock_guard lock(mutex_);
-        return calls_;
+        std::lock_guard lock(m_mutex);
+        return m_calls;
     }
     size_t count() const { return calls().size(); }
 
@@ -73,8 +73,8 @@ public:
     }
 
 private:
-    mutable std::mutex mutex_;
-    std::vector<Call> calls_;
+    mutable std::mutex m_mutex;
+    std::vector<Call> m_calls;
 };
 
 // Lets `seconds` of dispatch time pass, for checks that something did not happen.
@@ -92,33 +92,33 @@ class StandardErrorCapture {
 public:
     StandardErrorCapture()
     {
-        file_.open();
+        m_file.open();
         std::fflush(stderr);
-        saved_ = ::dup(STDERR_FILENO);
-        ::dup2(file_.handle(), STDERR_FILENO);
+        m_saved = ::dup(STDERR_FILENO);
+        ::dup2(m_file.handle(), STDERR_FILENO);
     }
     ~StandardErrorCapture() { restore(); }
 
     QString text()
     {
         restore();
-        file_.seek(0);
-        return QString::fromUtf8(file_.readAll());
+        m_file.seek(0);
+        return QString::fromUtf8(m_file.readAll());
     }
 
 private:
     void restore()
     {
-        if (saved_ < 0)
+        if (m_saved < 0)
             return;
         std::fflush(stderr);
-        ::dup2(saved_, STDERR_FILENO);
-        ::close(saved_);
-        saved_ = -1;
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+        m_saved = -1;
     }
 
-    QTemporaryFile file_;
-    int saved_ = -1;
+    QTemporaryFile m_file;
+    int m_saved = -1;
 };
 
 } // namespace

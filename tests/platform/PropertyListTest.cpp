@@ -61,8 +61,8 @@ class BinaryPlistBuilder {
 public:
     quint32 add(const QByteArray& object)
     {
-        objects_.append(object);
-        return quint32(objects_.size() - 1);
+        m_objects.append(object);
+        return quint32(m_objects.size() - 1);
     }
 
     // An array, or a dictionary of keys followed by as many values.
@@ -85,14 +85,14 @@ public:
     {
         QByteArray data("bplist00");
         QByteArray offsets;
-        for (const QByteArray& object : objects_) {
+        for (const QByteArray& object : m_objects) {
             offsets += bigEndian(quint64(data.size()), 4);
             data += object;
         }
         const quint64 tableOffset = quint64(data.size());
         data += offsets;
         data += QByteArray(6, '\0') + char(4) + char(4);
-        data += bigEndian(quint64(objects_.size()), 8) + bigEndian(top, 8) + bigEndian(tableOffset, 8);
+        data += bigEndian(quint64(m_objects.size()), 8) + bigEndian(top, 8) + bigEndian(tableOffset, 8);
         return data;
     }
 
@@ -105,7 +105,7 @@ public:
     }
 
 private:
-    QList<QByteArray> objects_;
+    QList<QByteArray> m_objects;
 };
 
 const QByteArray TrueObject(1, char(0x09));

@@ -152,17 +152,17 @@ QVariantList errorVariants(const QList<Error>& errors)
 std::shared_ptr<ZORVAK_Audit> ZORVAK_Audit::initForObject(const ZORVAK_Audited& object)
 {
     std::shared_ptr<ZORVAK_Audit> record(new ZORVAK_Audit);
-    record->providerKeys_ = object.auditedProductKeys();
-    record->start_ = QDateTime::currentDateTimeUtc();
+    record->m_providerKeys = object.auditedProductKeys();
+    record->m_start = QDateTime::currentDateTimeUtc();
     const QString className = classNameOf(object);
-    record->displayName_ = object.auditedDisplayName().value_or(className.isEmpty() ? QStringLiteral("unknown object type") : className);
+    record->m_displayName = object.auditedDisplayName().value_or(className.isEmpty() ? QStringLiteral("unknown object type") : className);
     const std::shared_ptr<ZORVAK_Audit> parent = current();
     const QString parentUuid = parent ? parent->uuid() : QString();
     if (parentUuid.isEmpty()) {
-        record->uuid_ = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        record->m_uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     } else {
-        record->parent_ = parent;
-        record->uuid_ = parentUuid;
+        record->m_parent = parent;
+        record->m_uuid = parentUuid;
         parent->addChild(record);
     }
     return record;
@@ -266,86 +266,86 @@ QList<std::shared_ptr<ZORVAK_Audit>> ZORVAK_Audit::stack()
 
 std::shared_ptr<ZORVAK_Audit> ZORVAK_Audit::parent() const
 {
-    const std::lock_guard lock(mutex_);
-    return parent_.lock();
+    const std::lock_guard lock(m_mutex);
+    return m_parent.lock();
 }
 
 QString ZORVAK_Audit::uuid() const
 {
-    const std::lock_guard lock(mutex_);
-    return uuid_;
+    const std::lock_guard lock(m_mutex);
+    return m_uuid;
 }
 
 QString ZORVAK_Audit::displayName() const
 {
-    const std::lock_guard lock(mutex_);
-    return displayName_;
+    const std::lock_guard lock(m_mutex);
+    return m_displayName;
 }
 
 QDateTime ZORVAK_Audit::start() const
 {
-    const std::lock_guard lock(mutex_);
-    return start_;
+    const std::lock_guard lock(m_mutex);
+    return m_start;
 }
 
 QDateTime ZORVAK_Audit::end() const
 {
-    const std::lock_guard lock(mutex_);
-    return end_;
+    const std::lock_guard lock(m_mutex);
+    return m_end;
 }
 
 QStringList ZORVAK_Audit::providerKeys() const
 {
-    const std::lock_guard lock(mutex_);
-    return providerKeys_;
+    const std::lock_guard lock(m_mutex);
+    return m_providerKeys;
 }
 
 ZORVAK_Audit::Products ZORVAK_Audit::products() const
 {
-    const std::lock_guard lock(mutex_);
-    return products_;
+    const std::lock_guard lock(m_mutex);
+    return m_products;
 }
 
 QList<Error> ZORVAK_Audit::errors() const
 {
-    const std::lock_guard lock(mutex_);
-    return errors_;
+    const std::lock_guard lock(m_mutex);
+    return m_errors;
 }
 
 QList<std::shared_ptr<ZORVAK_Audit>> ZORVAK_Audit::children() const
 {
-    const std::lock_guard lock(mutex_);
-    return children_;
+    const std::lock_guard lock(m_mutex);
+    return m_children;
 }
 
 void ZORVAK_Audit::addChild(const std::shared_ptr<ZORVAK_Audit>& child)
 {
-    const std::lock_guard lock(mutex_);
-    children_.append(child);
+    const std::lock_guard lock(m_mutex);
+    m_children.append(child);
 }
 
 void ZORVAK_Audit::addError(const Error& error)
 {
-    const std::lock_guard lock(mutex_);
-    errors_.append(error);
+    const std::lock_guard lock(m_mutex);
+    m_errors.append(error);
 }
 
 QVariant ZORVAK_Audit::product(const QString& key) const
 {
-    const std::lock_guard lock(mutex_);
-    return products_.value(key);
+    const std::lock_guard lock(m_mutex);
+    return m_products.value(key);
 }
 
 void ZORVAK_Audit::setProduct(const QVariant& product, const QString& key)
 {
-    const std::lock_guard lock(mutex_);
-    products_.insert(key, product);
+    const std::lock_guard lock(m_mutex);
+    m_products.insert(key, product);
 }
 
 void ZORVAK_Audit::setEnd(const QDateTime& end)
 {
-    const std::lock_guard lock(mutex_);
-    end_ = end;
+    const std::lock_guard lock(m_mutex);
+    m_end = end;
 }
 
 std::shared_ptr<ZORVAK_Audit> ZORVAK_Audit::copy(Error* error) const
@@ -356,7 +356,7 @@ std::shared_ptr<ZORVAK_Audit> ZORVAK_Audit::copy(Error* error) const
     std::shared_ptr<ZORVAK_Audit> copy =
         Archivable::fromVariant<ZORVAK_Audit>(KeyedUnarchiver::unarchivedObjectOfClasses(data, {ClassName}, error));
     if (copy)
-        copy->parent_ = parent();
+        copy->m_parent = parent();
     return copy;
 }
 
@@ -368,34 +368,34 @@ QStringList ZORVAK_Audit::archiveClassHierarchy() const
 void ZORVAK_Audit::encodeWithCoder(KeyedArchiver& coder) const
 {
     const std::shared_ptr<ZORVAK_Audit> parentRecord = parent();
-    const std::lock_guard lock(mutex_);
-    coder.encodeObject(uuid_, UuidKey);
+    const std::lock_guard lock(m_mutex);
+    coder.encodeObject(m_uuid, UuidKey);
     coder.encodeConditionalArchivable(parentRecord.get(), ParentKey);
-    coder.encodeObject(displayName_, DisplayNameKey);
-    coder.encodeObject(start_, StartKey);
-    coder.encodeObject(end_, EndKey);
-    coder.encodeObject(providerKeys_, ProviderKeysKey);
+    coder.encodeObject(m_displayName, DisplayNameKey);
+    coder.encodeObject(m_start, StartKey);
+    coder.encodeObject(m_end, EndKey);
+    coder.encodeObject(m_providerKeys, ProviderKeysKey);
     // Products, errors and children exist once something was added.
-    coder.encodeObject(products_.isEmpty() ? QVariant() : QVariant(products_), ProductsKey, KeyedArchiver::Mutability::Mutable);
-    coder.encodeObject(errors_.isEmpty() ? QVariant() : QVariant(errorVariants(errors_)), ErrorsKey, KeyedArchiver::Mutability::Mutable);
-    if (children_.isEmpty())
+    coder.encodeObject(m_products.isEmpty() ? QVariant() : QVariant(m_products), ProductsKey, KeyedArchiver::Mutability::Mutable);
+    coder.encodeObject(m_errors.isEmpty() ? QVariant() : QVariant(errorVariants(m_errors)), ErrorsKey, KeyedArchiver::Mutability::Mutable);
+    if (m_children.isEmpty())
         coder.encodeObject(QVariant(), ChildrenKey);
     else
-        coder.encodeArchivables(children_, ChildrenKey, KeyedArchiver::Mutability::Mutable);
+        coder.encodeArchivables(m_children, ChildrenKey, KeyedArchiver::Mutability::Mutable);
 }
 
 std::shared_ptr<ZORVAK_Audit> ZORVAK_Audit::initWithCoder(KeyedUnarchiver& coder)
 {
     std::shared_ptr<ZORVAK_Audit> record(new ZORVAK_Audit);
-    record->uuid_ = coder.decodeObjectOfClasses(UuidKey, {QStringLiteral("NSString")}).toString();
-    record->displayName_ = coder.decodeObjectOfClasses(DisplayNameKey, {QStringLiteral("NSString")}).toString();
-    record->start_ = coder.decodeObjectOfClasses(StartKey, {QStringLiteral("NSDate")}).toDateTime();
-    record->end_ = coder.decodeObjectOfClasses(EndKey, {QStringLiteral("NSDate")}).toDateTime();
-    record->providerKeys_ = decodeStrings(coder, ProviderKeysKey);
-    record->products_ = decodeProducts(coder, ProductsKey);
-    record->errors_ = decodeErrors(coder, ErrorsKey);
-    record->children_ = coder.decodeArchivables<ZORVAK_Audit>(ChildrenKey, {ClassName});
-    for (const std::shared_ptr<ZORVAK_Audit>& child : std::as_const(record->children_))
-        child->parent_ = record;
+    record->m_uuid = coder.decodeObjectOfClasses(UuidKey, {QStringLiteral("NSString")}).toString();
+    record->m_displayName = coder.decodeObjectOfClasses(DisplayNameKey, {QStringLiteral("NSString")}).toString();
+    record->m_start = coder.decodeObjectOfClasses(StartKey, {QStringLiteral("NSDate")}).toDateTime();
+    record->m_end = coder.decodeObjectOfClasses(EndKey, {QStringLiteral("NSDate")}).toDateTime();
+    record->m_providerKeys = decodeStrings(coder, ProviderKeysKey);
+    record->m_products = decodeProducts(coder, ProductsKey);
+    record->m_errors = decodeErrors(coder, ErrorsKey);
+    record->m_children = coder.decodeArchivables<ZORVAK_Audit>(ChildrenKey, {ClassName});
+    for (const std::shared_ptr<ZORVAK_Audit>& child : std::as_const(record->m_children))
+        child->m_parent = record;
     return coder.hasError() ? nullptr : record;
 }

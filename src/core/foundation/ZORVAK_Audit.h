@@ -90,14 +90,14 @@ private:
     ZORVAK_Audit() = default;
     void setEnd(const QDateTime& end);
 
-    mutable std::mutex mutex_;
-    std::weak_ptr<ZORVAK_Audit> parent_;
-    QString uuid_;
-    QString displayName_;
-    QDateTime start_;
-    QDateTime end_;
-    QStringList providerKeys_;
-    Products products_;
-    QList<platform::Error> errors_;
-    QList<std::shared_ptr<ZORVAK_Audit>> children_;
+    mutable std::mutex m_mutex;
+    std::weak_ptr<ZORVAK_Audit> m_parent;
+    QString m_uuid;
+    QString m_displayName;
+    QDateTime m_start;
+    QDateTime m_end;
+    QStringList m_providerKeys;
+    Products m_products;
+    QList<platform::Error> m_errors;
+    QList<std::shared_ptr<ZORVAK_Audit>> m_children;
 };

@@ -22,8 +22,8 @@ QString channelText(const char* pattern, const char* routine, int code)
 } // namespace
 
 RotatingLogFile::RotatingLogFile(const QString& path, int reportDescriptor)
-    : path_(path)
-    , reportDescriptor_(reportDescriptor)
+    : m_path(path)
+    , m_reportDescriptor(reportDescriptor)
 {
 }
 
@@ -35,8 +35,8 @@ RotatingLogFile::~RotatingLogFile()
 bool RotatingLogFile::open()
 {
     makeFolder();
-    descriptor_ = ::open(QFile::encodeName(path_).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (descriptor_ < 0) {
+    m_descriptor = ::open(QFile::encodeName(m_path).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (m_descriptor < 0) {
         const int code = errno;
         reportFailure(code, channelText("make error (log path) in %s: %s", Q_FUNC_INFO, code));
         return false;
@@ -46,66 +46,66 @@ bool RotatingLogFile::open()
 
 void RotatingLogFile::append(QByteArrayView bytes)
 {
-    if (descriptor_ < 0 && !open()) {
-        platform::Log::writeAll(reportDescriptor_, bytes);
+    if (m_descriptor < 0 && !open()) {
+        platform::Log::writeAll(m_reportDescriptor, bytes);
         return;
     }
-    if (!platform::Log::writeAll(descriptor_, bytes)) {
+    if (!platform::Log::writeAll(m_descriptor, bytes)) {
         const int code = errno;
         reportFailure(code, channelText("write Error (log) in %s: %s", Q_FUNC_INFO, code));
-        platform::Log::writeAll(reportDescriptor_, bytes);
+        platform::Log::writeAll(m_reportDescriptor, bytes);
         return;
     }
-    failing_ = false;
+    m_failing = false;
     struct stat status {};
-    if (::fstat(descriptor_, &status) == 0 && status.st_size >= nextRotation_)
+    if (::fstat(m_descriptor, &status) == 0 && status.st_size >= m_nextRotation)
         rotate(status.st_size);
 }
 
 void RotatingLogFile::rotate(qint64 size)
 {
     close();
-    const QString oldLog = oldLogPath(path_);
-    if (::rename(QFile::encodeName(path_).constData(), QFile::encodeName(oldLog).constData()) != 0) {
+    const QString oldLog = oldLogPath(m_path);
+    if (::rename(QFile::encodeName(m_path).constData(), QFile::encodeName(oldLog).constData()) != 0) {
         const int code = errno;
-        const QByteArray file = QUrl::fromLocalFile(path_).toEncoded();
+        const QByteArray file = QUrl::fromLocalFile(m_path).toEncoded();
         reportIoError(code, QString::asprintf("%s Failed to move file %s (%s)", Q_FUNC_INFO, file.constData(), std::strerror(code)));
         // Keep the full log and go on appending to it; try again one rotation size later.
-        nextRotation_ = size + rotationSize;
+        m_nextRotation = size + rotationSize;
     } else {
-        nextRotation_ = rotationSize;
+        m_nextRotation = rotationSize;
     }
     open();
 }
 
 void RotatingLogFile::close()
 {
-    if (descriptor_ >= 0)
-        ::close(descriptor_);
-    descriptor_ = -1;
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+    m_descriptor = -1;
 }
 
 void RotatingLogFile::reportIoError(int code, const QString& text) const
 {
     const platform::Error error{platform::Error::POSIXDomain, code, text};
-    platform::Log::logToDescriptor(reportDescriptor_, QStringLiteral("an io error has occurred: ") + error.description());
+    platform::Log::logToDescriptor(m_reportDescriptor, QStringLiteral("an io error has occurred: ") + error.description());
 }
 
 void RotatingLogFile::reportFailure(int code, const QString& text)
 {
-    if (!failing_)
+    if (!m_failing)
         reportIoError(code, text);
-    failing_ = true;
+    m_failing = true;
 }
 
 void RotatingLogFile::makeFolder() const
 {
-    const std::filesystem::path folder = QFile::encodeName(QFileInfo(path_).absolutePath()).toStdString();
+    const std::filesystem::path folder = QFile::encodeName(QFileInfo(m_path).absolutePath()).toStdString();
     std::error_code failure;
     if (!std::filesystem::is_directory(folder, failure))
         std::filesystem::create_directories(folder, failure);
-    if (failure && !failing_) // the open that follows fails as well and marks the failure
-        platform::Log::logToDescriptor(reportDescriptor_, platform::Error::fromErrno(failure.value(), QFile::decodeName(folder.c_str())).description());
+    if (failure && !m_failing) // the open that follows fails as well and marks the failure
+        platform::Log::logToDescriptor(m_reportDescriptor, platform::Error::fromErrno(failure.value(), QFile::decodeName(folder.c_str())).description());
 }
 
 QString RotatingLogFile::oldLogPath(const QString& path)

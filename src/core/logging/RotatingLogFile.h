@@ -36,12 +36,12 @@ private:
     void reportFailure(int code, const QString& text);
     void makeFolder() const;
 
-    const QString path_;
-    const int reportDescriptor_;
-    int descriptor_ = -1;
+    const QString m_path;
+    const int m_reportDescriptor;
+    int m_descriptor = -1;
     // The size at which the next rotation is due: moved on past a failed rename
     // so that one failure is reported once, not after every write.
-    qint64 nextRotation_ = rotationSize;
+    qint64 m_nextRotation = rotationSize;
     // Set while opening or writing fails, so that a lasting fault is reported once.
-    bool failing_ = false;
+    bool m_failing = false;
 };

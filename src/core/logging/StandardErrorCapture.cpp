@@ -79,9 +79,9 @@ std::unique_ptr<StandardErrorCapture> StandardErrorCapture::start(const QString&
 }
 
 StandardErrorCapture::StandardErrorCapture(std::shared_ptr<Reader> reader)
-    : reader_(std::move(reader))
-    , finished_(reader_->finished.get_future())
-    , thread_([reader = reader_] { reader->run(); })
+    : m_reader(std::move(reader))
+    , m_finished(m_reader->finished.get_future())
+    , m_thread([reader = m_reader] { reader->run(); })
 {
 }
 
@@ -92,15 +92,15 @@ StandardErrorCapture::~StandardErrorCapture()
 
 bool StandardErrorCapture::stop(std::chrono::milliseconds timeout)
 {
-    if (!thread_.joinable())
+    if (!m_thread.joinable())
         return true;
     std::fflush(stderr);
     // Writes already under way complete into the pipe; then the reader sees its end.
-    ::dup2(reader_->console, STDERR_FILENO);
-    const bool finished = finished_.wait_for(timeout) == std::future_status::ready;
+    ::dup2(m_reader->console, STDERR_FILENO);
+    const bool finished = m_finished.wait_for(timeout) == std::future_status::ready;
     if (finished)
-        thread_.join();
+        m_thread.join();
     else
-        thread_.detach();
+        m_thread.detach();
     return finished;
 }

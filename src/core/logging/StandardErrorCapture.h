@@ -33,7 +33,7 @@ private:
     class Reader;
     explicit StandardErrorCapture(std::shared_ptr<Reader> reader);
 
-    std::shared_ptr<Reader> reader_;
-    std::future<void> finished_;
-    std::thread thread_;
+    std::shared_ptr<Reader> m_reader;
+    std::future<void> m_finished;
+    std::thread m_thread;
 };

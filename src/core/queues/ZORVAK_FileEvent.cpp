@@ -228,52 +228,52 @@ ZORVAK_FileEvent::ZORVAK_FileEvent(const QString& observedPath)
 }
 
 ZORVAK_FileEvent::ZORVAK_FileEvent(const QStringList& observedPaths, double latency)
-    : state_(std::make_shared<State>(observedPaths))
+    : m_state(std::make_shared<State>(observedPaths))
 {
-    state_->createStream(latency);
+    m_state->createStream(latency);
 }
 
 ZORVAK_FileEvent::~ZORVAK_FileEvent()
 {
-    state_->shutdown();
+    m_state->shutdown();
 }
 
 void ZORVAK_FileEvent::setEventBlock(EventBlock block)
 {
-    state_->setEventBlock(std::move(block));
+    m_state->setEventBlock(std::move(block));
 }
 
 ZORVAK_FileEvent::EventBlock ZORVAK_FileEvent::eventBlock() const
 {
-    return state_->eventBlock();
+    return m_state->eventBlock();
 }
 
 void ZORVAK_FileEvent::setRun(bool run)
 {
-    state_->requestRun(run);
+    m_state->requestRun(run);
 }
 
 bool ZORVAK_FileEvent::isRunning() const
 {
-    return state_->running;
+    return m_state->running;
 }
 
 ZORVAK_FileEvent::Queue ZORVAK_FileEvent::eventQueue()
 {
-    return state_->queue();
+    return m_state->queue();
 }
 
 void ZORVAK_FileEvent::setEventQueue(const Queue& queue)
 {
-    state_->moveToQueue(queue);
+    m_state->moveToQueue(queue);
 }
 
 QStringList ZORVAK_FileEvent::observedPaths() const
 {
-    return state_->observedPaths;
+    return m_state->observedPaths;
 }
 
 void ZORVAK_FileEvent::handleFileEventpaths(const QStringList& paths, const Flags& flags)
 {
-    state_->handle(paths, flags);
+    m_state->handle(paths, flags);
 }

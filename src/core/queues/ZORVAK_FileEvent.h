@@ -59,5 +59,5 @@ public:
 
 private:
     class State;
-    std::shared_ptr<State> state_;
+    std::shared_ptr<State> m_state;
 };

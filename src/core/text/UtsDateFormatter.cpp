@@ -40,12 +40,12 @@ UtsDateFormatter::UtsDateFormatter(const QString& pattern)
     auto format = std::make_unique<icu::SimpleDateFormat>(toUnicode(pattern), status);
     if (U_SUCCESS(status)) {
         format->setLenient(false);
-        format_ = std::move(format);
+        m_format = std::move(format);
     }
 }
 
 UtsDateFormatter::UtsDateFormatter(Style dateAndTimeStyle)
-    : format_(icu::DateFormat::createDateTimeInstance(icuStyle(dateAndTimeStyle), icuStyle(dateAndTimeStyle)))
+    : m_format(icu::DateFormat::createDateTimeInstance(icuStyle(dateAndTimeStyle), icuStyle(dateAndTimeStyle)))
 {
 }
 
@@ -53,20 +53,20 @@ UtsDateFormatter::~UtsDateFormatter() = default;
 
 QString UtsDateFormatter::format(const QDateTime& date) const
 {
-    if (!format_ || !date.isValid())
+    if (!m_format || !date.isValid())
         return {};
     icu::UnicodeString text;
-    format_->format(UDate(date.toMSecsSinceEpoch()), text);
+    m_format->format(UDate(date.toMSecsSinceEpoch()), text);
     return fromUnicode(text);
 }
 
 QDateTime UtsDateFormatter::parse(const QString& text) const
 {
-    if (!format_)
+    if (!m_format)
         return {};
     const icu::UnicodeString source = toUnicode(text);
     icu::ParsePosition position(0);
-    const UDate date = format_->parse(source, position);
+    const UDate date = m_format->parse(source, position);
     if (source.isEmpty() || position.getErrorIndex() >= 0 || position.getIndex() != source.length())
         return {};
     return QDateTime::fromMSecsSinceEpoch(qint64(std::floor(date)));

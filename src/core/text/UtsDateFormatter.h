@@ -31,5 +31,5 @@ public:
     QDateTime parse(const QString& text) const;
 
 private:
-    std::unique_ptr<icu::DateFormat> format_;
+    std::unique_ptr<icu::DateFormat> m_format;
 };

@@ -72,7 +72,7 @@ std::shared_ptr<UserDefaults> UserDefaults::initWithSuiteName(const QString& sui
 }
 
 UserDefaults::UserDefaults(QString domain)
-    : domain_(std::move(domain))
+    : m_domain(std::move(domain))
 {
 }
 
@@ -80,21 +80,21 @@ QString UserDefaults::filePath() const
 {
     if (isJavaPreferences())
         return JavaPreferences::defaultUserRoot();
-    return StandardPaths::path(StandardPaths::Folder::Preferences) + QLatin1Char('/') + domain_ + QStringLiteral(".plist");
+    return StandardPaths::path(StandardPaths::Folder::Preferences) + QLatin1Char('/') + m_domain + QStringLiteral(".plist");
 }
 
 QVariant UserDefaults::objectForKey(const QString& key) const
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     reloadIfChangedLocked();
-    return values_.value(key);
+    return m_values.value(key);
 }
 
 QVariantMap UserDefaults::dictionaryRepresentation() const
 {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     reloadIfChangedLocked();
-    return values_;
+    return m_values;
 }
 
 QString UserDefaults::stringForKey(const QString& key) const
@@ -164,22 +164,22 @@ bool UserDefaults::setURL(const QUrl& url, const QString& key)
 bool UserDefaults::setObject(const QVariant& value, const QString& key)
 {
     if (isJavaPreferences()) {
-        Log::log(QStringLiteral("ERROR: the preferences %1 are read only; %2 was not stored").arg(domain_, key));
+        Log::log(QStringLiteral("ERROR: the preferences %1 are read only; %2 was not stored").arg(m_domain, key));
         return false;
     }
     if (value.isValid()) {
         Error error;
         if (PropertyList::toData(QVariantMap{{key, value}}, PropertyList::Format::Binary, &error).isEmpty()) {
-            Log::log(QStringLiteral("ERROR: cannot store %1 in the preferences %2: %3").arg(key, domain_, error.message));
+            Log::log(QStringLiteral("ERROR: cannot store %1 in the preferences %2: %3").arg(key, m_domain, error.message));
             return false;
         }
     }
     willChangeValueForKey(key);
     bool written;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(m_mutex);
         reloadIfChangedLocked();
-        QVariantMap changed = values_;
+        QVariantMap changed = m_values;
         if (value.isValid())
             changed.insert(key, value);
         else
@@ -200,8 +200,8 @@ bool UserDefaults::writeLocked(const QVariantMap& values, const QString& key)
         Log::log(QStringLiteral("ERROR: cannot write the preferences %1 (key %2): %3").arg(path, key, error.message));
         return false;
     }
-    values_ = values;
-    loaded_ = currentStamp();
+    m_values = values;
+    m_loaded = currentStamp();
     return true;
 }
 
@@ -210,10 +210,10 @@ bool UserDefaults::writeLocked(const QVariantMap& values, const QString& key)
 void UserDefaults::reloadIfChangedLocked() const
 {
     const FileStamp stamp = currentStamp();
-    if (loaded_ == stamp && !isJavaPreferences())
+    if (m_loaded == stamp && !isJavaPreferences())
         return;
-    values_ = readStore();
-    loaded_ = stamp;
+    m_values = readStore();
+    m_loaded = stamp;
 }
 
 UserDefaults::FileStamp UserDefaults::currentStamp() const

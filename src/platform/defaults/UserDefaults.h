@@ -30,7 +30,7 @@ public:
     // The preferences of another domain; one shared object per domain.
     static std::shared_ptr<UserDefaults> initWithSuiteName(const QString& suiteName);
 
-    const QString& domain() const { return domain_; }
+    const QString& domain() const { return m_domain; }
     QString filePath() const;
 
     QVariant objectForKey(const QString& key) const;
@@ -60,7 +60,7 @@ public:
     explicit UserDefaults(QString domain);
 
 private:
-    bool isJavaPreferences() const { return domain_ == javaPreferencesSuite; }
+    bool isJavaPreferences() const { return m_domain == javaPreferencesSuite; }
     void reloadIfChangedLocked() const;
     QVariantMap readStore() const;
     bool writeLocked(const QVariantMap& values, const QString& key);
@@ -75,10 +75,10 @@ private:
     };
     FileStamp currentStamp() const;
 
-    const QString domain_;
-    mutable std::mutex mutex_;
-    mutable QVariantMap values_;
-    mutable std::optional<FileStamp> loaded_;
+    const QString m_domain;
+    mutable std::mutex m_mutex;
+    mutable QVariantMap m_values;
+    mutable std::optional<FileStamp> m_loaded;
 };
 
 } // namespace platform

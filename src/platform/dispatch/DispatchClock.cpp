@@ -39,21 +39,21 @@ void DispatchClock::setCurrent(std::shared_ptr<DispatchClock> clock)
 }
 
 ManualClock::ManualClock(Nanos start)
-    : now_(start)
+    : m_now(start)
 {
 }
 
 DispatchClock::Nanos ManualClock::now() const
 {
-    std::lock_guard lock(mutex_);
-    return now_;
+    std::lock_guard lock(m_mutex);
+    return m_now;
 }
 
 void ManualClock::advance(Nanos by)
 {
     {
-        std::lock_guard lock(mutex_);
-        now_ += by;
+        std::lock_guard lock(m_mutex);
+        m_now += by;
     }
     DispatchTimers::instance().fireDue();
 }

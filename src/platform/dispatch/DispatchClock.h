@@ -40,8 +40,8 @@ public:
     }
 
 private:
-    mutable std::mutex mutex_;
-    Nanos now_;
+    mutable std::mutex m_mutex;
+    Nanos m_now;
 };
 
 } // namespace platform

@@ -28,28 +28,28 @@ std::shared_ptr<DispatchGroup> DispatchGroup::create()
 
 void DispatchGroup::enter()
 {
-    count_.fetch_add(1, std::memory_order_relaxed);
+    m_count.fetch_add(1, std::memory_order_relaxed);
 }
 
 void DispatchGroup::leave()
 {
-    long count = count_.load(std::memory_order_relaxed);
+    long count = m_count.load(std::memory_order_relaxed);
     do {
         if (count == 0) {
             Log::log(QStringLiteral("ERROR: a dispatch group was left more often than it was entered"));
             return;
         }
-    } while (!count_.compare_exchange_weak(count, count - 1, std::memory_order_acq_rel));
+    } while (!m_count.compare_exchange_weak(count, count - 1, std::memory_order_acq_rel));
     if (count > 1)
         return;
     std::vector<std::pair<std::shared_ptr<DispatchQueue>, DispatchBlock>> ready;
     {
         // Waiters test the count under the lock, so taking it here means none can
         // miss the wake-up.
-        std::lock_guard lock(mutex_);
-        if (count_.load(std::memory_order_acquire) == 0)
-            ready.swap(notifications_);
-        drained_.notify_all();
+        std::lock_guard lock(m_mutex);
+        if (m_count.load(std::memory_order_acquire) == 0)
+            ready.swap(m_notifications);
+        m_drained.notify_all();
     }
     for (auto& [queue, block] : ready)
         queue->async(std::move(block));
@@ -66,18 +66,18 @@ void DispatchGroup::async(const std::shared_ptr<DispatchQueue>& queue, DispatchB
 
 bool DispatchGroup::wait(std::chrono::nanoseconds timeout)
 {
-    if (count_.load(std::memory_order_acquire) == 0)
+    if (m_count.load(std::memory_order_acquire) == 0)
         return true;
-    std::unique_lock lock(mutex_);
-    return waitBlocking(lock, drained_, timeout, [this] { return count_.load(std::memory_order_acquire) == 0; });
+    std::unique_lock lock(m_mutex);
+    return waitBlocking(lock, m_drained, timeout, [this] { return m_count.load(std::memory_order_acquire) == 0; });
 }
 
 void DispatchGroup::notify(const std::shared_ptr<DispatchQueue>& queue, DispatchBlock block)
 {
     {
-        std::lock_guard lock(mutex_);
-        if (count_.load(std::memory_order_acquire) > 0) {
-            notifications_.emplace_back(queue, std::move(block));
+        std::lock_guard lock(m_mutex);
+        if (m_count.load(std::memory_order_acquire) > 0) {
+            m_notifications.emplace_back(queue, std::move(block));
             return;
         }
     }
@@ -85,23 +85,23 @@ void DispatchGroup::notify(const std::shared_ptr<DispatchQueue>& queue, Dispatch
 }
 
 DispatchSemaphore::DispatchSemaphore(long value)
-    : value_(value)
+    : m_value(value)
 {
 }
 
 void DispatchSemaphore::signal()
 {
-    std::lock_guard lock(mutex_);
-    ++value_;
-    available_.notify_one();
+    std::lock_guard lock(m_mutex);
+    ++m_value;
+    m_available.notify_one();
 }
 
 bool DispatchSemaphore::wait(std::chrono::nanoseconds timeout)
 {
-    std::unique_lock lock(mutex_);
-    if (!waitBlocking(lock, available_, timeout, [this] { return value_ > 0; }))
+    std::unique_lock lock(m_mutex);
+    if (!waitBlocking(lock, m_available, timeout, [this] { return m_value > 0; }))
         return false;
-    --value_;
+    --m_value;
     return true;
 }
 

@@ -25,10 +25,10 @@ public:
 private:
     DispatchGroup() = default;
 
-    std::atomic<long> count_ = 0; // changed without the lock; the lock guards draining
-    std::mutex mutex_;
-    std::condition_variable drained_;
-    std::vector<std::pair<std::shared_ptr<DispatchQueue>, DispatchBlock>> notifications_;
+    std::atomic<long> m_count = 0; // changed without the lock; the lock guards draining
+    std::mutex m_mutex;
+    std::condition_variable m_drained;
+    std::vector<std::pair<std::shared_ptr<DispatchQueue>, DispatchBlock>> m_notifications;
 };
 
 // A counting semaphore.
@@ -41,9 +41,9 @@ public:
     bool wait(std::chrono::nanoseconds timeout = std::chrono::nanoseconds::max());
 
 private:
-    std::mutex mutex_;
-    std::condition_variable available_;
-    long value_;
+    std::mutex m_mutex;
+    std::condition_variable m_available;
+    long m_value;
 };
 
 } // namespace platform

@@ -39,8 +39,8 @@ size_t globalClassIndex(unsigned qos)
 } // namespace
 
 DispatchQueue::DispatchQueue(Kind kind, QString label)
-    : kind_(kind)
-    , label_(std::move(label))
+    : m_kind(kind)
+    , m_label(std::move(label))
 {
 }
 
@@ -91,7 +91,7 @@ void* DispatchQueue::currentSpecific(const void* key)
 
 void DispatchQueue::sync(DispatchBlock block)
 {
-    if (kind_ != Kind::Global && current() == this) {
+    if (m_kind != Kind::Global && current() == this) {
         block();
         return;
     }
@@ -121,18 +121,18 @@ void DispatchQueue::at(DispatchClock::Nanos deadline, DispatchBlock block)
 
 void DispatchQueue::setSpecific(const void* key, void* value)
 {
-    std::lock_guard lock(specificsMutex_);
+    std::lock_guard lock(m_specificsMutex);
     if (value)
-        specifics_[key] = value;
+        m_specifics[key] = value;
     else
-        specifics_.erase(key);
+        m_specifics.erase(key);
 }
 
 void* DispatchQueue::specific(const void* key) const
 {
-    std::lock_guard lock(specificsMutex_);
-    const auto found = specifics_.find(key);
-    return found == specifics_.end() ? nullptr : found->second;
+    std::lock_guard lock(m_specificsMutex);
+    const auto found = m_specifics.find(key);
+    return found == m_specifics.end() ? nullptr : found->second;
 }
 
 } // namespace platform

@@ -48,8 +48,8 @@ public:
     // The value stored under `key` on the current queue (null when none).
     static void* currentSpecific(const void* key);
 
-    const QString& label() const { return label_; }
-    Kind kind() const { return kind_; }
+    const QString& label() const { return m_label; }
+    Kind kind() const { return m_kind; }
 
     virtual void async(DispatchBlock block) = 0;
     // Runs the block on this queue and waits for it. A serial or main queue asked
@@ -73,10 +73,10 @@ protected:
     DispatchQueue(Kind kind, QString label);
 
 private:
-    const Kind kind_;
-    const QString label_;
-    mutable std::mutex specificsMutex_;
-    std::map<const void*, void*> specifics_;
+    const Kind m_kind;
+    const QString m_label;
+    mutable std::mutex m_specificsMutex;
+    std::map<const void*, void*> m_specifics;
 };
 
 // Marks the calling thread as waiting, so that the global pool can grow when its

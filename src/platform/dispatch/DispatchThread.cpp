@@ -20,7 +20,7 @@ public:
     void start(std::function<void()> body)
     {
         registerShutdown();
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(m_mutex);
         joinFinishedLocked();
         auto* task = new Task{this, std::move(body)};
         pthread_t thread;
@@ -34,9 +34,9 @@ public:
     {
         std::vector<pthread_t> ended;
         {
-            std::lock_guard lock(mutex_);
-            closed_ = true;
-            ended.swap(ended_);
+            std::lock_guard lock(m_mutex);
+            m_closed = true;
+            ended.swap(m_ended);
         }
         for (pthread_t thread : ended)
             pthread_join(thread, nullptr);
@@ -44,8 +44,8 @@ public:
 
     bool isClosed()
     {
-        std::lock_guard lock(mutex_);
-        return closed_;
+        std::lock_guard lock(m_mutex);
+        return m_closed;
     }
 
 private:
@@ -68,19 +68,19 @@ private:
     // shutting down.
     void end()
     {
-        std::unique_lock lock(mutex_);
-        if (closed_) {
-            parked_.wait(lock, [] { return false; });
+        std::unique_lock lock(m_mutex);
+        if (m_closed) {
+            m_parked.wait(lock, [] { return false; });
             return;
         }
-        ended_.push_back(pthread_self());
+        m_ended.push_back(pthread_self());
     }
 
     // Joins the ended threads that are gone entirely, without waiting for the
     // others (still in their per-thread clean-up).
     void joinFinishedLocked()
     {
-        std::erase_if(ended_, [](pthread_t thread) { return pthread_tryjoin_np(thread, nullptr) == 0; });
+        std::erase_if(m_ended, [](pthread_t thread) { return pthread_tryjoin_np(thread, nullptr) == 0; });
     }
 
     // Closing at the start of the application object's destruction (its post
@@ -89,15 +89,15 @@ private:
     {
         static std::once_flag atExit;
         std::call_once(atExit, [] { std::atexit(DispatchThread::closeForExit); });
-        if (!routineAdded_.load() && QCoreApplication::instance() && !routineAdded_.exchange(true))
+        if (!m_routineAdded.load() && QCoreApplication::instance() && !m_routineAdded.exchange(true))
             qAddPostRoutine(DispatchThread::closeForExit);
     }
 
-    std::mutex mutex_;
-    std::condition_variable parked_;
-    std::vector<pthread_t> ended_;
-    bool closed_ = false;
-    std::atomic<bool> routineAdded_ = false;
+    std::mutex m_mutex;
+    std::condition_variable m_parked;
+    std::vector<pthread_t> m_ended;
+    bool m_closed = false;
+    std::atomic<bool> m_routineAdded = false;
 };
 
 ThreadRegistry& registry()

@@ -18,46 +18,46 @@ DispatchTimers::DispatchTimers()
 
 void DispatchTimers::schedule(DispatchClock::Nanos deadline, std::shared_ptr<DispatchQueue> queue, DispatchBlock block)
 {
-    std::lock_guard lock(mutex_);
-    const auto placed = entries_.emplace(deadline, Entry{std::move(queue), std::move(block)});
-    if (placed == entries_.begin()) // the timer thread only needs waking for a new earliest deadline
-        changed_.notify_one();
+    std::lock_guard lock(m_mutex);
+    const auto placed = m_entries.emplace(deadline, Entry{std::move(queue), std::move(block)});
+    if (placed == m_entries.begin()) // the timer thread only needs waking for a new earliest deadline
+        m_changed.notify_one();
 }
 
 void DispatchTimers::fireDue()
 {
     const auto now = DispatchClock::current()->now();
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     fireDueLocked(now);
 }
 
 void DispatchTimers::clockChanged()
 {
-    std::lock_guard lock(mutex_);
-    changed_.notify_one();
+    std::lock_guard lock(m_mutex);
+    m_changed.notify_one();
 }
 
 // Handing over happens under the lock so that blocks due together reach their
 // queues in deadline order even when a clock advance and the timer thread race.
 void DispatchTimers::fireDueLocked(DispatchClock::Nanos now)
 {
-    while (!entries_.empty() && entries_.begin()->first <= now) {
-        auto node = entries_.extract(entries_.begin());
+    while (!m_entries.empty() && m_entries.begin()->first <= now) {
+        auto node = m_entries.extract(m_entries.begin());
         node.mapped().queue->async(std::move(node.mapped().block));
     }
 }
 
 void DispatchTimers::run()
 {
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(m_mutex);
     for (;;) {
         const auto clock = DispatchClock::current();
         const auto now = clock->now();
         fireDueLocked(now);
-        if (entries_.empty() || clock->isManual())
-            changed_.wait(lock);
+        if (m_entries.empty() || clock->isManual())
+            m_changed.wait(lock);
         else
-            changed_.wait_for(lock, entries_.begin()->first - now);
+            m_changed.wait_for(lock, m_entries.begin()->first - now);
     }
 }
 

@@ -28,9 +28,9 @@ private:
     void run();
     void fireDueLocked(DispatchClock::Nanos now);
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::multimap<DispatchClock::Nanos, Entry> entries_;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::multimap<DispatchClock::Nanos, Entry> m_entries;
 };
 
 } // namespace platform

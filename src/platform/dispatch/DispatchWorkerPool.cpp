@@ -20,7 +20,7 @@ DispatchWorkerPool& DispatchWorkerPool::instance()
 }
 
 DispatchWorkerPool::DispatchWorkerPool()
-    : width_(std::max(1u, std::thread::hardware_concurrency()))
+    : m_width(std::max(1u, std::thread::hardware_concurrency()))
 {
 }
 
@@ -31,36 +31,36 @@ bool DispatchWorkerPool::isWorkerThread()
 
 void DispatchWorkerPool::submit(DispatchQueue* queue, unsigned priority, DispatchBlock block)
 {
-    std::lock_guard lock(mutex_);
-    pending_[priority].push_back(Job{queue, std::move(block)});
-    ++pendingCount_;
-    hasPending_.store(true, std::memory_order_release);
-    if (idle_ > 0 && spinning_ == 0)
-        available_.notify_one();
+    std::lock_guard lock(m_mutex);
+    m_pending[priority].push_back(Job{queue, std::move(block)});
+    ++m_pendingCount;
+    m_hasPending.store(true, std::memory_order_release);
+    if (m_idle > 0 && m_spinning == 0)
+        m_available.notify_one();
     spawnIfNeededLocked();
 }
 
 void DispatchWorkerPool::willBlock()
 {
-    std::lock_guard lock(mutex_);
-    ++blocked_;
+    std::lock_guard lock(m_mutex);
+    ++m_blocked;
     spawnIfNeededLocked();
 }
 
 void DispatchWorkerPool::didUnblock()
 {
-    std::lock_guard lock(mutex_);
-    --blocked_;
+    std::lock_guard lock(m_mutex);
+    --m_blocked;
 }
 
 // A new worker starts when more jobs wait than idle workers can take and fewer
 // workers than processors are actually running (not blocked).
 void DispatchWorkerPool::spawnIfNeededLocked()
 {
-    const size_t running = threads_ - idle_ - blocked_;
-    if (pendingCount_ <= idle_ || running >= width_ || threads_ >= maximumThreads)
+    const size_t running = m_threads - m_idle - m_blocked;
+    if (m_pendingCount <= m_idle || running >= m_width || m_threads >= maximumThreads)
         return;
-    ++threads_;
+    ++m_threads;
     DispatchThread::start([this] { work(); });
 }
 
@@ -69,17 +69,17 @@ void DispatchWorkerPool::spawnIfNeededLocked()
 // each while long ones still spread over the workers.
 bool DispatchWorkerPool::takeJobsLocked(std::vector<Job>& jobs)
 {
-    const size_t share = std::clamp<size_t>(pendingCount_ / (2 * std::max<size_t>(threads_, 1)), 1, 64);
-    for (auto& [priority, waiting] : pending_) {
+    const size_t share = std::clamp<size_t>(m_pendingCount / (2 * std::max<size_t>(m_threads, 1)), 1, 64);
+    for (auto& [priority, waiting] : m_pending) {
         while (!waiting.empty() && jobs.size() < share) {
             jobs.push_back(std::move(waiting.front()));
             waiting.pop_front();
-            --pendingCount_;
+            --m_pendingCount;
         }
         if (jobs.size() == share)
             break;
     }
-    hasPending_.store(pendingCount_ > 0, std::memory_order_relaxed);
+    m_hasPending.store(m_pendingCount > 0, std::memory_order_relaxed);
     return !jobs.empty();
 }
 
@@ -87,16 +87,16 @@ bool DispatchWorkerPool::takeJobsLocked(std::vector<Job>& jobs)
 // sleeping thread costs far more than the short blocks that often follow.
 bool DispatchWorkerPool::spinForWorkLocked(std::unique_lock<std::mutex>& lock, std::vector<Job>& jobs)
 {
-    if (spinning_ > 0) // one watcher is enough; it wakes others when work piles up
+    if (m_spinning > 0) // one watcher is enough; it wakes others when work piles up
         return false;
-    ++spinning_;
+    ++m_spinning;
     lock.unlock();
     const auto until = std::chrono::steady_clock::now() + spinBeforeSleeping;
     bool seen = false;
-    while (!(seen = hasPending_.load(std::memory_order_acquire)) && std::chrono::steady_clock::now() < until)
+    while (!(seen = m_hasPending.load(std::memory_order_acquire)) && std::chrono::steady_clock::now() < until)
         std::this_thread::yield();
     lock.lock();
-    --spinning_;
+    --m_spinning;
     return seen && takeJobsLocked(jobs);
 }
 
@@ -104,20 +104,20 @@ void DispatchWorkerPool::work()
 {
     inPoolWorker = true;
     std::vector<Job> jobs;
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(m_mutex);
     for (;;) {
         if (!takeJobsLocked(jobs) && !spinForWorkLocked(lock, jobs)) {
-            ++idle_;
-            const bool woke = available_.wait_for(lock, idleThreadLifetime, [this] { return pendingCount_ > 0; });
-            --idle_;
+            ++m_idle;
+            const bool woke = m_available.wait_for(lock, idleThreadLifetime, [this] { return m_pendingCount > 0; });
+            --m_idle;
             if (!woke) {
-                --threads_;
+                --m_threads;
                 return;
             }
             continue;
         }
-        if (pendingCount_ > 0 && idle_ > 0 && spinning_ == 0)
-            available_.notify_one(); // more work than this worker took: pass it on
+        if (m_pendingCount > 0 && m_idle > 0 && m_spinning == 0)
+            m_available.notify_one(); // more work than this worker took: pass it on
         lock.unlock();
         for (Job& job : jobs) {
             DispatchQueue* previous = DispatchQueue::exchangeCurrent(job.queue);

@@ -34,16 +34,16 @@ private:
     void work();
 
     static constexpr size_t maximumThreads = 512;
-    const size_t width_;
-    std::mutex mutex_;
-    std::condition_variable available_;
-    std::map<unsigned, std::deque<Job>, std::greater<>> pending_; // highest class first
-    size_t pendingCount_ = 0;
-    std::atomic<bool> hasPending_ = false; // read without the lock by spinning workers
-    size_t threads_ = 0;
-    size_t idle_ = 0;
-    size_t blocked_ = 0;
-    size_t spinning_ = 0;
+    const size_t m_width;
+    std::mutex m_mutex;
+    std::condition_variable m_available;
+    std::map<unsigned, std::deque<Job>, std::greater<>> m_pending; // highest class first
+    size_t m_pendingCount = 0;
+    std::atomic<bool> m_hasPending = false; // read without the lock by spinning workers
+    size_t m_threads = 0;
+    size_t m_idle = 0;
+    size_t m_blocked = 0;
+    size_t m_spinning = 0;
 };
 
 } // namespace platform

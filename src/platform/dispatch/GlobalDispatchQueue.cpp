@@ -6,13 +6,13 @@ namespace platform {
 
 GlobalDispatchQueue::GlobalDispatchQueue(unsigned qos, const QString& label)
     : DispatchQueue(Kind::Global, label)
-    , qos_(qos)
+    , m_qos(qos)
 {
 }
 
 void GlobalDispatchQueue::async(DispatchBlock block)
 {
-    DispatchWorkerPool::instance().submit(this, qos_, std::move(block));
+    DispatchWorkerPool::instance().submit(this, m_qos, std::move(block));
 }
 
 } // namespace platform

@@ -9,10 +9,10 @@ class GlobalDispatchQueue : public DispatchQueue {
 public:
     GlobalDispatchQueue(unsigned qos, const QString& label);
     void async(DispatchBlock block) override;
-    unsigned qos() const { return qos_; }
+    unsigned qos() const { return m_qos; }
 
 private:
-    const unsigned qos_;
+    const unsigned m_qos;
 };
 
 } // namespace platform

@@ -52,20 +52,20 @@ void MainDispatchQueue::async(DispatchBlock block)
     }
     // Made outside the lock: moving it to the main thread delivers an event to it
     // at once. The queue lives as long as the process, and so does its receiver.
-    std::call_once(receiverMade_, [&] { receiver_ = makeReceiver(app); });
-    std::lock_guard lock(mutex_);
-    blocks_.push_back(std::move(block));
-    if (!wakePosted_) {
+    std::call_once(m_receiverMade, [&] { m_receiver = makeReceiver(app); });
+    std::lock_guard lock(m_mutex);
+    m_blocks.push_back(std::move(block));
+    if (!m_wakePosted) {
         // Posted under the lock, so the main thread sees the event only after it
         // took the same lock (Qt's own locks are invisible to thread checkers).
-        QCoreApplication::postEvent(receiver_, new QEvent(wakeEvent));
-        wakePosted_ = true;
+        QCoreApplication::postEvent(m_receiver, new QEvent(wakeEvent));
+        m_wakePosted = true;
     }
 }
 
 bool MainDispatchQueue::handleEvent(QEvent* event)
 {
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(m_mutex);
     if (event->type() != wakeEvent)
         return false;
     drainLocked(lock);
@@ -74,10 +74,10 @@ bool MainDispatchQueue::handleEvent(QEvent* event)
 
 void MainDispatchQueue::drainLocked(std::unique_lock<std::mutex>& lock)
 {
-    wakePosted_ = false;
-    while (!blocks_.empty()) {
-        DispatchBlock block = std::move(blocks_.front());
-        blocks_.pop_front();
+    m_wakePosted = false;
+    while (!m_blocks.empty()) {
+        DispatchBlock block = std::move(m_blocks.front());
+        m_blocks.pop_front();
         lock.unlock();
         block();
         block = nullptr;

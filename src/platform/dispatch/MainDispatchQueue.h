@@ -26,11 +26,11 @@ private:
     // loop continues the drain without reordering).
     void drainLocked(std::unique_lock<std::mutex>& lock);
 
-    std::once_flag receiverMade_;
-    std::mutex mutex_;
-    std::deque<DispatchBlock> blocks_;
-    bool wakePosted_ = false;
-    QObject* receiver_ = nullptr;
+    std::once_flag m_receiverMade;
+    std::mutex m_mutex;
+    std::deque<DispatchBlock> m_blocks;
+    bool m_wakePosted = false;
+    QObject* m_receiver = nullptr;
 };
 
 } // namespace platform

@@ -15,13 +15,13 @@ SerialDispatchQueue::SerialDispatchQueue(const QString& label)
 
 void SerialDispatchQueue::async(DispatchBlock block)
 {
-    std::lock_guard lock(mutex_);
-    blocks_.push_back(std::move(block));
-    if (draining_) {
-        arrived_.notify_one();
+    std::lock_guard lock(m_mutex);
+    m_blocks.push_back(std::move(block));
+    if (m_draining) {
+        m_arrived.notify_one();
         return;
     }
-    draining_ = true;
+    m_draining = true;
     // The thread keeps the queue alive until it has run everything queued.
     DispatchThread::start([self = std::static_pointer_cast<SerialDispatchQueue>(shared_from_this())] { self->drain(); });
 }
@@ -29,14 +29,14 @@ void SerialDispatchQueue::async(DispatchBlock block)
 void SerialDispatchQueue::drain()
 {
     DispatchQueue* previous = exchangeCurrent(this);
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(m_mutex);
     for (;;) {
-        if (!arrived_.wait_for(lock, threadLinger, [this] { return !blocks_.empty(); })) {
-            draining_ = false;
+        if (!m_arrived.wait_for(lock, threadLinger, [this] { return !m_blocks.empty(); })) {
+            m_draining = false;
             break;
         }
         std::deque<DispatchBlock> batch;
-        batch.swap(blocks_);
+        batch.swap(m_blocks);
         lock.unlock();
         for (auto& block : batch) {
             block();

@@ -17,10 +17,10 @@ public:
 private:
     void drain();
 
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::deque<DispatchBlock> blocks_;
-    bool draining_ = false;
+    std::mutex m_mutex;
+    std::condition_variable m_arrived;
+    std::deque<DispatchBlock> m_blocks;
+    bool m_draining = false;
 };
 
 } // namespace platform

@@ -98,9 +98,9 @@ void FileEventStream::Delivery::flush(quint64 run)
 }
 
 FileEventStream::FileEventStream(QStringList paths, double latency, FileEventGranularity granularity, Callback callback)
-    : paths_(std::move(paths))
-    , granularity_(granularity)
-    , delivery_(std::make_shared<Delivery>(std::move(callback), latencyDuration(latency)))
+    : m_paths(std::move(paths))
+    , m_granularity(granularity)
+    , m_delivery(std::make_shared<Delivery>(std::move(callback), latencyDuration(latency)))
 {
 }
 
@@ -111,21 +111,21 @@ FileEventStream::~FileEventStream()
 
 void FileEventStream::setDispatchQueue(std::shared_ptr<DispatchQueue> queue)
 {
-    std::lock_guard lock(delivery_->mutex);
-    delivery_->queue = std::move(queue);
+    std::lock_guard lock(m_delivery->mutex);
+    m_delivery->queue = std::move(queue);
 }
 
 bool FileEventStream::start()
 {
-    std::lock_guard control(controlMutex_);
-    if (reader_.joinable())
+    std::lock_guard control(m_controlMutex);
+    if (m_reader.joinable())
         return true;
     {
-        std::lock_guard lock(delivery_->mutex);
-        if (!delivery_->queue)
+        std::lock_guard lock(m_delivery->mutex);
+        if (!m_delivery->queue)
             return false;
     }
-    auto tree = std::make_unique<FileWatchTree>(paths_, granularity_);
+    auto tree = std::make_unique<FileWatchTree>(m_paths, m_granularity);
     if (!tree->open())
         return false;
     const int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -133,33 +133,33 @@ bool FileEventStream::start()
         return false;
     quint64 run;
     {
-        std::lock_guard lock(delivery_->mutex);
-        run = ++delivery_->generation;
-        delivery_->clearLocked();
+        std::lock_guard lock(m_delivery->mutex);
+        run = ++m_delivery->generation;
+        m_delivery->clearLocked();
     }
-    tree_ = std::move(tree);
-    wakeDescriptor_ = wake;
-    reader_ = std::thread([this, watched = tree_.get(), wake, run] { readUntilStopped(*watched, wake, run); });
+    m_tree = std::move(tree);
+    m_wakeDescriptor = wake;
+    m_reader = std::thread([this, watched = m_tree.get(), wake, run] { readUntilStopped(*watched, wake, run); });
     return true;
 }
 
 void FileEventStream::stop()
 {
-    std::lock_guard control(controlMutex_);
-    if (!reader_.joinable())
+    std::lock_guard control(m_controlMutex);
+    if (!m_reader.joinable())
         return;
     {
-        std::lock_guard lock(delivery_->mutex);
-        ++delivery_->generation;
-        delivery_->clearLocked();
+        std::lock_guard lock(m_delivery->mutex);
+        ++m_delivery->generation;
+        m_delivery->clearLocked();
     }
     const quint64 one = 1;
-    while (::write(wakeDescriptor_, &one, sizeof one) < 0 && errno == EINTR) {
+    while (::write(m_wakeDescriptor, &one, sizeof one) < 0 && errno == EINTR) {
     }
-    reader_.join();
-    ::close(wakeDescriptor_);
-    wakeDescriptor_ = -1;
-    tree_.reset();
+    m_reader.join();
+    ::close(m_wakeDescriptor);
+    m_wakeDescriptor = -1;
+    m_tree.reset();
 }
 
 void FileEventStream::readUntilStopped(FileWatchTree& tree, int wakeDescriptor, quint64 generation)
@@ -174,11 +174,11 @@ void FileEventStream::readUntilStopped(FileWatchTree& tree, int wakeDescriptor, 
         if (sources[1].revents)
             return;
         if (sources[0].revents & POLLIN)
-            delivery_->add(tree.readChanges(), generation);
+            m_delivery->add(tree.readChanges(), generation);
         if (sources[0].revents & (POLLERR | POLLHUP | POLLNVAL))
             break;
     }
-    Log::log(QStringLiteral("File events of %1 are no longer read: %2").arg(paths_.join(QStringLiteral(", ")), qt_error_string(errno)));
+    Log::log(QStringLiteral("File events of %1 are no longer read: %2").arg(m_paths.join(QStringLiteral(", ")), qt_error_string(errno)));
 }
 
 } // namespace platform

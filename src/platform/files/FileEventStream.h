@@ -43,13 +43,13 @@ private:
 
     void readUntilStopped(FileWatchTree& tree, int wakeDescriptor, quint64 generation);
 
-    const QStringList paths_;
-    const FileEventGranularity granularity_;
-    const std::shared_ptr<Delivery> delivery_;
-    std::mutex controlMutex_;
-    std::unique_ptr<FileWatchTree> tree_;
-    int wakeDescriptor_ = -1;
-    std::thread reader_;
+    const QStringList m_paths;
+    const FileEventGranularity m_granularity;
+    const std::shared_ptr<Delivery> m_delivery;
+    std::mutex m_controlMutex;
+    std::unique_ptr<FileWatchTree> m_tree;
+    int m_wakeDescriptor = -1;
+    std::thread m_reader;
 };
 
 } // namespace platform

@@ -78,32 +78,32 @@ quint32 itemType(quint32 mask)
 } // namespace
 
 FileWatchTree::FileWatchTree(const QStringList& paths, FileEventGranularity granularity)
-    : granularity_(granularity)
+    : m_granularity(granularity)
 {
     for (const QString& path : paths) {
         if (path.isEmpty())
             continue;
         Root root;
         root.path = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-        roots_.push_back(std::move(root));
+        m_roots.push_back(std::move(root));
     }
 }
 
 FileWatchTree::~FileWatchTree()
 {
-    if (fd_ >= 0)
-        ::close(fd_); // drops every watch
+    if (m_fd >= 0)
+        ::close(m_fd); // drops every watch
 }
 
 bool FileWatchTree::open()
 {
-    fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd_ < 0) {
+    m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_fd < 0) {
         Log::log(QStringLiteral("Cannot watch files: %1").arg(qt_error_string(errno)));
         return false;
     }
     bool watchesAny = false;
-    for (Root& root : roots_)
+    for (Root& root : m_roots)
         watchesAny |= establish(root, nullptr);
     return watchesAny;
 }
@@ -112,19 +112,19 @@ std::vector<FileWatchTree::Change> FileWatchTree::readChanges()
 {
     std::vector<Change> changes;
     for (;;) {
-        const ssize_t length = ::read(fd_, buffer_.data(), buffer_.size());
+        const ssize_t length = ::read(m_fd, m_buffer.data(), m_buffer.size());
         if (length < 0 && errno == EINTR)
             continue;
         if (length <= 0)
             break;
         for (ssize_t offset = 0; offset < length;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer_.data() + offset);
+            const auto* event = reinterpret_cast<const inotify_event*>(m_buffer.data() + offset);
             translate(*event, changes);
             offset += ssize_t(sizeof(inotify_event) + event->len);
         }
     }
-    if (rootsNeedReview_) {
-        rootsNeedReview_ = false;
+    if (m_rootsNeedReview) {
+        m_rootsNeedReview = false;
         reviveRoots(changes);
     }
     return changes;
@@ -136,8 +136,8 @@ void FileWatchTree::translate(const inotify_event& event, std::vector<Change>& c
         translateOverflow(changes);
         return;
     }
-    const auto folders = pathsOfWatch_.find(event.wd);
-    if (folders == pathsOfWatch_.end())
+    const auto folders = m_pathsOfWatch.find(event.wd);
+    if (folders == m_pathsOfWatch.end())
         return; // a watch let go of; its late events mean nothing
     if (event.len == 0) {
         translateSelfEvent(event.wd, event.mask, changes);
@@ -154,7 +154,7 @@ void FileWatchTree::translateItemEvent(const QString& folder, const QString& nam
 {
     const QString item = joined(folder, name);
     const quint32 flags = changeKinds(mask) | itemType(mask);
-    for (Root& root : roots_) {
+    for (Root& root : m_roots) {
         switch (root.state) {
         case RootState::Folder:
             if (!root.tree.count(folder))
@@ -173,7 +173,7 @@ void FileWatchTree::translateItemEvent(const QString& folder, const QString& nam
             break;
         case RootState::Waiting:
             if (root.anchor == folder && (mask & appearing))
-                rootsNeedReview_ = true;
+                m_rootsNeedReview = true;
             break;
         }
     }
@@ -183,9 +183,9 @@ void FileWatchTree::translateItemEvent(const QString& folder, const QString& nam
 // because it was removed, moved away or unmounted.
 void FileWatchTree::translateSelfEvent(int watch, quint32 mask, std::vector<Change>& changes)
 {
-    const std::set<QString> folders = pathsOfWatch_.at(watch);
+    const std::set<QString> folders = m_pathsOfWatch.at(watch);
     if (!(mask & watchGone)) {
-        for (const Root& root : roots_)
+        for (const Root& root : m_roots)
             if (root.state == RootState::Folder && folders.count(root.path) && (mask & IN_ATTRIB))
                 report(root.path, root.path, FileEventFlag::ItemInodeMetaMod | FileEventFlag::ItemIsDir, changes);
         return;
@@ -193,7 +193,7 @@ void FileWatchTree::translateSelfEvent(int watch, quint32 mask, std::vector<Chan
     forgetWatch(watch);
     const quint32 gone = (mask & IN_MOVE_SELF) ? FileEventFlag::ItemRenamed : FileEventFlag::ItemRemoved;
     for (const QString& folder : folders) {
-        for (Root& root : roots_) {
+        for (Root& root : m_roots) {
             if (root.state == RootState::Folder && root.path == folder) {
                 report(root.path, root.path, gone | FileEventFlag::ItemIsDir | FileEventFlag::RootChanged, changes);
                 loseRoot(root);
@@ -205,7 +205,7 @@ void FileWatchTree::translateSelfEvent(int watch, quint32 mask, std::vector<Chan
                 report(root.path, root.path, gone | FileEventFlag::ItemIsFile | FileEventFlag::RootChanged, changes);
                 loseRoot(root);
             } else if (root.state == RootState::Waiting && root.anchor == folder) {
-                rootsNeedReview_ = true;
+                m_rootsNeedReview = true;
             }
         }
     }
@@ -215,7 +215,7 @@ void FileWatchTree::translateSelfEvent(int watch, quint32 mask, std::vector<Chan
 // and the watches themselves are brought up to date with what is there now.
 void FileWatchTree::translateOverflow(std::vector<Change>& changes)
 {
-    for (Root& root : roots_) {
+    for (Root& root : m_roots) {
         const std::vector<QString> held = takeWatches(root);
         establish(root, nullptr);
         releaseAll(held);
@@ -226,7 +226,7 @@ void FileWatchTree::translateOverflow(std::vector<Change>& changes)
 void FileWatchTree::report(const QString& item, const QString& folder, quint32 flags,
                            std::vector<Change>& changes) const
 {
-    if (granularity_ == FileEventGranularity::Items)
+    if (m_granularity == FileEventGranularity::Items)
         changes.push_back({item, flags});
     else
         changes.push_back({folder, flags & ~FileEventFlag::itemTypes});
@@ -290,7 +290,7 @@ bool FileWatchTree::anchorAtNearestAncestor(Root& root)
 // those that are there again are reported with what they already hold.
 void FileWatchTree::reviveRoots(std::vector<Change>& changes)
 {
-    for (Root& root : roots_) {
+    for (Root& root : m_roots) {
         if (isAlive(root))
             continue;
         // The new watches are taken before the old ones are let go of, so a
@@ -311,7 +311,7 @@ void FileWatchTree::reviveRoots(std::vector<Change>& changes)
 void FileWatchTree::loseRoot(Root& root)
 {
     releaseAll(takeWatches(root));
-    rootsNeedReview_ = true;
+    m_rootsNeedReview = true;
 }
 
 bool FileWatchTree::isAlive(const Root& root) const
@@ -390,22 +390,22 @@ void FileWatchTree::removeFolder(Root& root, const QString& folder)
 
 bool FileWatchTree::acquire(const QString& folder, bool followLink)
 {
-    const int watch = inotify_add_watch(fd_, QFile::encodeName(folder).constData(),
+    const int watch = inotify_add_watch(m_fd, QFile::encodeName(folder).constData(),
                                         watchMask | (followLink ? 0 : IN_DONT_FOLLOW));
     if (watch < 0) {
         if (errno != ENOENT && errno != ENOTDIR) // it went away meanwhile: nothing to watch
             Log::log(QStringLiteral("Cannot watch %1: %2").arg(folder, qt_error_string(errno)));
         return false;
     }
-    const auto known = watchOfPath_.find(folder);
-    if (known != watchOfPath_.end() && known->second != watch) {
+    const auto known = m_watchOfPath.find(folder);
+    if (known != m_watchOfPath.end() && known->second != watch) {
         // The path names another folder than before: the old watch no longer speaks for it.
         const int previous = known->second;
-        watchOfPath_.erase(known);
+        m_watchOfPath.erase(known);
         dropPath(previous, folder);
     }
-    watchOfPath_[folder] = watch;
-    pathsOfWatch_[watch].insert(folder);
+    m_watchOfPath[folder] = watch;
+    m_pathsOfWatch[watch].insert(folder);
     return true;
 }
 
@@ -413,11 +413,11 @@ void FileWatchTree::release(const QString& folder)
 {
     if (isNeeded(folder))
         return;
-    const auto known = watchOfPath_.find(folder);
-    if (known == watchOfPath_.end())
+    const auto known = m_watchOfPath.find(folder);
+    if (known == m_watchOfPath.end())
         return;
     const int watch = known->second;
-    watchOfPath_.erase(known);
+    m_watchOfPath.erase(known);
     dropPath(watch, folder);
 }
 
@@ -429,13 +429,13 @@ void FileWatchTree::releaseAll(const std::vector<QString>& folders)
 
 void FileWatchTree::dropPath(int watch, const QString& folder)
 {
-    const auto paths = pathsOfWatch_.find(watch);
-    if (paths == pathsOfWatch_.end())
+    const auto paths = m_pathsOfWatch.find(watch);
+    if (paths == m_pathsOfWatch.end())
         return;
     paths->second.erase(folder);
     if (paths->second.empty()) {
-        pathsOfWatch_.erase(paths);
-        inotify_rm_watch(fd_, watch);
+        m_pathsOfWatch.erase(paths);
+        inotify_rm_watch(m_fd, watch);
     }
 }
 
@@ -443,21 +443,21 @@ void FileWatchTree::dropPath(int watch, const QString& folder)
 // watch moved with it): it is let go of and its paths count as unwatched.
 void FileWatchTree::forgetWatch(int watch)
 {
-    const auto paths = pathsOfWatch_.find(watch);
-    if (paths == pathsOfWatch_.end())
+    const auto paths = m_pathsOfWatch.find(watch);
+    if (paths == m_pathsOfWatch.end())
         return;
     for (const QString& folder : paths->second) {
-        const auto known = watchOfPath_.find(folder);
-        if (known != watchOfPath_.end() && known->second == watch)
-            watchOfPath_.erase(known);
+        const auto known = m_watchOfPath.find(folder);
+        if (known != m_watchOfPath.end() && known->second == watch)
+            m_watchOfPath.erase(known);
     }
-    pathsOfWatch_.erase(paths);
-    inotify_rm_watch(fd_, watch);
+    m_pathsOfWatch.erase(paths);
+    inotify_rm_watch(m_fd, watch);
 }
 
 bool FileWatchTree::isNeeded(const QString& folder) const
 {
-    for (const Root& root : roots_)
+    for (const Root& root : m_roots)
         if (root.tree.count(folder) || root.anchor == folder)
             return true;
     return false;

@@ -36,7 +36,7 @@ public:
     // exists or could be watched.
     bool open();
     // The descriptor to wait on for readChanges (non-blocking).
-    int descriptor() const { return fd_; }
+    int descriptor() const { return m_fd; }
     // Reads every event the kernel has queued, follows the changes of the folder
     // trees and returns what happened, in order (paths may repeat).
     std::vector<Change> readChanges();
@@ -75,15 +75,15 @@ private:
     void dropPath(int watch, const QString& folder);
     void forgetWatch(int watch);
     bool isNeeded(const QString& folder) const;
-    bool isWatched(const QString& folder) const { return watchOfPath_.count(folder) != 0; }
+    bool isWatched(const QString& folder) const { return m_watchOfPath.count(folder) != 0; }
 
-    const FileEventGranularity granularity_;
-    std::vector<Root> roots_;
-    int fd_ = -1;
-    bool rootsNeedReview_ = false;
-    std::map<QString, int> watchOfPath_;
-    std::map<int, std::set<QString>> pathsOfWatch_;
-    alignas(8) std::array<char, 64 * 1024> buffer_;
+    const FileEventGranularity m_granularity;
+    std::vector<Root> m_roots;
+    int m_fd = -1;
+    bool m_rootsNeedReview = false;
+    std::map<QString, int> m_watchOfPath;
+    std::map<int, std::set<QString>> m_pathsOfWatch;
+    alignas(8) std::array<char, 64 * 1024> m_buffer;
 };
 
 } // namespace platform

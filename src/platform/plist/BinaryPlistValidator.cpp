@@ -37,7 +37,7 @@ struct Visit {
 
 class Scanner {
 public:
-    explicit Scanner(const QByteArray& data) : data_(data) {}
+    explicit Scanner(const QByteArray& data) : m_data(data) {}
 
     bool run()
     {
@@ -65,36 +65,36 @@ private:
     {
         quint64 value = 0;
         for (int i = 0; i < size; ++i)
-            value = (value << 8) | quint8(data_[at + i]);
+            value = (value << 8) | quint8(m_data[at + i]);
         return value;
     }
 
     // Whether `length` bytes at `at` lie inside the object area between header and offset table.
     bool fits(qint64 at, quint64 length) const
     {
-        return at >= HeaderSize && at <= tableOffset_ && length <= quint64(tableOffset_ - at);
+        return at >= HeaderSize && at <= m_tableOffset && length <= quint64(m_tableOffset - at);
     }
 
     bool readTrailer()
     {
-        const qint64 size = data_.size();
+        const qint64 size = m_data.size();
         if (size < HeaderSize + 1 + TrailerSize)
             return fail(QStringLiteral("binary property list too short"));
         const qint64 trailer = size - TrailerSize;
-        offsetSize_ = quint8(data_[trailer + 6]);
-        referenceSize_ = quint8(data_[trailer + 7]);
-        objectCount_ = readUnsigned(trailer + 8, 8);
-        topObject_ = readUnsigned(trailer + 16, 8);
+        m_offsetSize = quint8(m_data[trailer + 6]);
+        m_referenceSize = quint8(m_data[trailer + 7]);
+        m_objectCount = readUnsigned(trailer + 8, 8);
+        m_topObject = readUnsigned(trailer + 16, 8);
         const quint64 tableOffset = readUnsigned(trailer + 24, 8);
-        if (!isPowerOfTwoSize(offsetSize_) || !isPowerOfTwoSize(referenceSize_))
+        if (!isPowerOfTwoSize(m_offsetSize) || !isPowerOfTwoSize(m_referenceSize))
             return fail(QStringLiteral("binary property list has invalid offset or reference sizes"));
-        if (objectCount_ == 0 || objectCount_ > MaximumObjectCount || topObject_ >= objectCount_)
+        if (m_objectCount == 0 || m_objectCount > MaximumObjectCount || m_topObject >= m_objectCount)
             return fail(QStringLiteral("binary property list has an invalid object count or top object"));
         if (tableOffset < quint64(HeaderSize) || tableOffset > quint64(trailer)
-            || objectCount_ * offsetSize_ > quint64(trailer) - tableOffset)
+            || m_objectCount * m_offsetSize > quint64(trailer) - tableOffset)
             return fail(QStringLiteral("binary property list offset table out of range"));
-        tableOffset_ = qint64(tableOffset);
-        visits_.assign(objectCount_, Visit{});
+        m_tableOffset = qint64(tableOffset);
+        m_visits.assign(m_objectCount, Visit{});
         return true;
     }
 
@@ -113,7 +113,7 @@ private:
         }
         if (!fits(at + 1, 1))
             return fail(QStringLiteral("binary property list count out of range"));
-        const quint8 marker = quint8(data_[at + 1]);
+        const quint8 marker = quint8(m_data[at + 1]);
         const int size = 1 << (marker & 0xF);
         if ((marker >> 4) != Integer || (marker & 0xF) > 3 || !fits(at + 2, size))
             return fail(QStringLiteral("binary property list has an invalid count"));
@@ -124,10 +124,10 @@ private:
 
     bool readObject(quint64 index, Object* object)
     {
-        const qint64 at = qint64(readUnsigned(tableOffset_ + qint64(index) * offsetSize_, offsetSize_));
+        const qint64 at = qint64(readUnsigned(m_tableOffset + qint64(index) * m_offsetSize, m_offsetSize));
         if (!fits(at, 1))
             return fail(QStringLiteral("binary property list object offset out of range"));
-        const quint8 marker = quint8(data_[at]);
+        const quint8 marker = quint8(m_data[at]);
         const quint8 nibble = marker & 0xF;
         object->type = marker >> 4;
         switch (object->type) {
@@ -161,7 +161,7 @@ private:
         if (!readCount(at, nibble, &count, &next))
             return false;
         const quint64 unit = object->type == Utf16String ? 2 : 1;
-        if (count > quint64(tableOffset_) || !fits(next, count * unit))
+        if (count > quint64(m_tableOffset) || !fits(next, count * unit))
             return fail(QStringLiteral("binary property list text or data out of range"));
         object->payloadAt = next;
         object->payloadBytes = qint64(count * unit);
@@ -175,7 +175,7 @@ private:
         if (!readCount(at, nibble, &count, &next))
             return false;
         const quint64 perEntry = object->type == Dictionary ? 2 : 1;
-        if (count > quint64(tableOffset_) || !fits(next, count * perEntry * referenceSize_))
+        if (count > quint64(m_tableOffset) || !fits(next, count * perEntry * m_referenceSize))
             return fail(QStringLiteral("binary property list collection out of range"));
         object->referenceCount = count * perEntry;
         object->referencesAt = next;
@@ -188,7 +188,7 @@ private:
         Object key;
         if (!readObject(index, &key) || (key.type != AsciiString && key.type != Utf16String))
             return false;
-        const QByteArray text = data_.mid(key.payloadAt, key.payloadBytes);
+        const QByteArray text = m_data.mid(key.payloadAt, key.payloadBytes);
         if (key.type == AsciiString)
             return !text.contains('\0');
         for (qsizetype i = 0; i + 1 < text.size(); i += 2) {
@@ -200,24 +200,24 @@ private:
 
     bool open(quint64 index)
     {
-        if (stack_.size() > size_t(PropertyList::MaximumDepth))
+        if (m_stack.size() > size_t(PropertyList::MaximumDepth))
             return fail(QStringLiteral("binary property list nested too deeply"));
         Frame frame{index, {}};
         if (!readObject(index, &frame.object))
             return false;
         frame.cost = SizeBudget::NodeCost + frame.object.payloadBytes;
-        visits_[index].open = true;
-        stack_.push_back(frame);
+        m_visits[index].open = true;
+        m_stack.push_back(frame);
         return true;
     }
 
     void close()
     {
-        const Frame frame = stack_.back();
-        stack_.pop_back();
-        visits_[frame.index] = Visit{frame.height, false, frame.cost};
-        if (!stack_.empty())
-            addChild(stack_.back(), visits_[frame.index]);
+        const Frame frame = m_stack.back();
+        m_stack.pop_back();
+        m_visits[frame.index] = Visit{frame.height, false, frame.cost};
+        if (!m_stack.empty())
+            addChild(m_stack.back(), m_visits[frame.index]);
     }
 
     void addChild(Frame& parent, const Visit& child)
@@ -229,16 +229,16 @@ private:
     // Visits the next reference of the innermost open collection.
     bool step()
     {
-        Frame& frame = stack_.back();
+        Frame& frame = m_stack.back();
         const quint64 position = frame.next++;
         const bool isKeyPosition = frame.object.type == Dictionary && position < frame.object.referenceCount / 2;
-        const quint64 child = readUnsigned(frame.object.referencesAt + qint64(position) * referenceSize_, referenceSize_);
-        if (child >= objectCount_)
+        const quint64 child = readUnsigned(frame.object.referencesAt + qint64(position) * m_referenceSize, m_referenceSize);
+        if (child >= m_objectCount)
             return fail(QStringLiteral("binary property list reference out of range"));
-        if (visits_[child].open)
+        if (m_visits[child].open)
             return fail(QStringLiteral("binary property list refers to itself"));
-        if (visits_[child].height != 0)
-            addChild(frame, visits_[child]);
+        if (m_visits[child].height != 0)
+            addChild(frame, m_visits[child]);
         else if (!open(child)) // invalidates `frame`
             return false;
         if (isKeyPosition && !isKey(child))
@@ -249,10 +249,10 @@ private:
     // Walks every object reachable from the top one without recursion.
     bool walk()
     {
-        if (!open(topObject_))
+        if (!open(m_topObject))
             return false;
-        while (!stack_.empty()) {
-            const Frame& frame = stack_.back();
+        while (!m_stack.empty()) {
+            const Frame& frame = m_stack.back();
             if (frame.cost > PropertyList::MaximumSize)
                 return fail(QStringLiteral("binary property list expands beyond the size limit"));
             if (frame.next < frame.object.referenceCount) {
@@ -265,14 +265,14 @@ private:
         return true;
     }
 
-    const QByteArray& data_;
-    int offsetSize_ = 0;
-    int referenceSize_ = 0;
-    quint64 objectCount_ = 0;
-    quint64 topObject_ = 0;
-    qint64 tableOffset_ = 0;
-    std::vector<Visit> visits_;
-    std::vector<Frame> stack_;
+    const QByteArray& m_data;
+    int m_offsetSize = 0;
+    int m_referenceSize = 0;
+    quint64 m_objectCount = 0;
+    quint64 m_topObject = 0;
+    qint64 m_tableOffset = 0;
+    std::vector<Visit> m_visits;
+    std::vector<Frame> m_stack;
 };
 
 } // namespace

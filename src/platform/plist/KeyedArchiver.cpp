@@ -132,7 +132,7 @@ qint64 payloadSize(const QVariant& value)
 } // namespace
 
 KeyedArchiver::KeyedArchiver()
-    : objects_{Format::NullObject}, openObjects_(1), openIndexes_{-1}
+    : m_objects{Format::NullObject}, m_openObjects(1), m_openIndexes{-1}
 {
 }
 
@@ -162,7 +162,7 @@ void KeyedArchiver::encodeConditionalArchivable(const Archivable* object, const 
         return;
     store(key, reference(0));
     if (object)
-        conditionals_.push_back({openIndexes_.back(), Format::storedKey(key), object});
+        m_conditionals.push_back({m_openIndexes.back(), Format::storedKey(key), object});
 }
 
 void KeyedArchiver::encodeInteger(qint64 value, const QString& key)
@@ -186,30 +186,30 @@ void KeyedArchiver::encodeDouble(double value, const QString& key)
 void KeyedArchiver::failWithError(const Error& error)
 {
     if (!hasError())
-        error_ = error;
+        m_error = error;
 }
 
 QByteArray KeyedArchiver::encodedData(Error* error)
 {
     if (hasError()) {
-        setError(error, error_);
+        setError(error, m_error);
         return {};
     }
-    for (const ConditionalReference& conditional : conditionals_) {
-        const QVariant target = reference(archivables_.value(conditional.object, 0));
+    for (const ConditionalReference& conditional : m_conditionals) {
+        const QVariant target = reference(m_archivables.value(conditional.object, 0));
         if (conditional.holder < 0) {
-            openObjects_.front().insert(conditional.key, target);
+            m_openObjects.front().insert(conditional.key, target);
         } else {
-            QVariantMap holder = objects_[conditional.holder].toMap();
+            QVariantMap holder = m_objects[conditional.holder].toMap();
             holder.insert(conditional.key, target);
-            objects_[conditional.holder] = holder;
+            m_objects[conditional.holder] = holder;
         }
     }
     const QVariantMap archive{
         {Format::ArchiverKey, Format::ArchiverName},
         {Format::VersionKey, Format::Version},
-        {Format::TopKey, openObjects_.front()},
-        {Format::ObjectsKey, objects_},
+        {Format::TopKey, m_openObjects.front()},
+        {Format::ObjectsKey, m_objects},
     };
     return PropertyList::toData(archive, PropertyList::Format::Binary, error);
 }
@@ -240,10 +240,10 @@ quint64 KeyedArchiver::encodeValue(const QVariant& value, Mutability mutability)
         const auto object = value.value<std::shared_ptr<Archivable>>();
         return object ? encodeArchivableObject(*object) : fail(QStringLiteral("a collection cannot hold a missing object"));
     }
-    const NestingLevel level(depth_);
+    const NestingLevel level(m_depth);
     if (level.tooDeep())
         return fail(QStringLiteral("value nested too deeply to archive"));
-    if (!budget_.charge(payloadSize(value)))
+    if (!m_budget.charge(payloadSize(value)))
         return fail(QStringLiteral("value too large to archive"));
     switch (kind) {
     case Kind::Plain:
@@ -270,26 +270,26 @@ quint64 KeyedArchiver::encodeValue(const QVariant& value, Mutability mutability)
 
 quint64 KeyedArchiver::encodeArchivableObject(const Archivable& object)
 {
-    if (const auto known = archivables_.constFind(&object); known != archivables_.cend())
+    if (const auto known = m_archivables.constFind(&object); known != m_archivables.cend())
         return *known;
     const QStringList hierarchy = object.archiveClassHierarchy();
     if (hierarchy.value(0).isEmpty())
         return fail(QStringLiteral("an archived object must name its class"));
-    const NestingLevel level(depth_);
-    if (level.tooDeep() || !budget_.charge())
+    const NestingLevel level(m_depth);
+    if (level.tooDeep() || !m_budget.charge())
         return fail(QStringLiteral("object graph too deep or too large to archive"));
     const quint64 uid = reserveObject();
-    archivables_.insert(&object, uid);
-    openObjects_.emplace_back();
-    openIndexes_.push_back(qsizetype(uid));
+    m_archivables.insert(&object, uid);
+    m_openObjects.emplace_back();
+    m_openIndexes.push_back(qsizetype(uid));
     object.encodeWithCoder(*this);
-    QVariantMap contents = std::move(openObjects_.back());
-    openObjects_.pop_back();
-    openIndexes_.pop_back();
+    QVariantMap contents = std::move(m_openObjects.back());
+    m_openObjects.pop_back();
+    m_openIndexes.pop_back();
     if (hasError())
         return 0;
     contents.insert(Format::ClassKey, reference(classReference(hierarchy)));
-    objects_[qsizetype(uid)] = contents;
+    m_objects[qsizetype(uid)] = contents;
     return uid;
 }
 
@@ -302,7 +302,7 @@ quint64 KeyedArchiver::encodeClassObject(const QString& className, Fill fill)
     if (hasError())
         return 0;
     contents.insert(Format::ClassKey, reference(classReference(Format::builtInClassHierarchy(className))));
-    objects_[qsizetype(uid)] = contents;
+    m_objects[qsizetype(uid)] = contents;
     return uid;
 }
 
@@ -334,10 +334,10 @@ quint64 KeyedArchiver::encodeArray(const QVariantList& list, Mutability mutabili
 
 quint64 KeyedArchiver::encodeString(const QString& text)
 {
-    if (const auto known = strings_.constFind(text); known != strings_.cend())
+    if (const auto known = m_strings.constFind(text); known != m_strings.cend())
         return *known;
     const quint64 uid = appendObject(text);
-    strings_.insert(text, uid);
+    m_strings.insert(text, uid);
     return uid;
 }
 
@@ -386,23 +386,23 @@ quint64 KeyedArchiver::reserveObject()
 
 quint64 KeyedArchiver::appendObject(const QVariant& object)
 {
-    objects_.append(object);
-    return quint64(objects_.size() - 1);
+    m_objects.append(object);
+    return quint64(m_objects.size() - 1);
 }
 
 quint64 KeyedArchiver::classReference(const QStringList& hierarchy)
 {
     const QString& className = hierarchy.first();
-    if (const auto known = classes_.constFind(className); known != classes_.cend())
+    if (const auto known = m_classes.constFind(className); known != m_classes.cend())
         return *known;
     const quint64 uid = appendObject(QVariantMap{{Format::ClassNameKey, className}, {Format::ClassesKey, hierarchy}});
-    classes_.insert(className, uid);
+    m_classes.insert(className, uid);
     return uid;
 }
 
 void KeyedArchiver::store(const QString& key, const QVariant& value)
 {
-    openObjects_.back().insert(Format::storedKey(key), value);
+    m_openObjects.back().insert(Format::storedKey(key), value);
 }
 
 quint64 KeyedArchiver::fail(const QString& message)

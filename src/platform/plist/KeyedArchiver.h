@@ -64,8 +64,8 @@ public:
 
     // Stops the archive with `error` (for an object that cannot write itself).
     void failWithError(const Error& error);
-    bool hasError() const { return !error_.isNull(); }
-    const Error& error() const { return error_; }
+    bool hasError() const { return !m_error.isNull(); }
+    const Error& error() const { return m_error; }
 
     // The archive written so far; empty data and the error when something could not be written.
     QByteArray encodedData(Error* error = nullptr);
@@ -82,7 +82,7 @@ public:
 
 private:
     struct ConditionalReference {
-        qsizetype holder; // index of the referring object in objects_, or -1 for the top
+        qsizetype holder; // index of the referring object in m_objects, or -1 for the top
         QString key;
         const Archivable* object;
     };
@@ -108,16 +108,16 @@ private:
     void store(const QString& key, const QVariant& value);
     quint64 fail(const QString& message);
 
-    QVariantList objects_;
-    std::vector<QVariantMap> openObjects_; // the top, then each object whose contents are being written
-    std::vector<qsizetype> openIndexes_;   // their indexes in objects_ (-1 for the top)
-    QHash<QString, quint64> strings_;
-    QHash<QString, quint64> classes_;
-    QHash<const Archivable*, quint64> archivables_;
-    std::vector<ConditionalReference> conditionals_;
-    int depth_ = 0;
-    SizeBudget budget_;
-    Error error_;
+    QVariantList m_objects;
+    std::vector<QVariantMap> m_openObjects; // the top, then each object whose contents are being written
+    std::vector<qsizetype> m_openIndexes;   // their indexes in m_objects (-1 for the top)
+    QHash<QString, quint64> m_strings;
+    QHash<QString, quint64> m_classes;
+    QHash<const Archivable*, quint64> m_archivables;
+    std::vector<ConditionalReference> m_conditionals;
+    int m_depth = 0;
+    SizeBudget m_budget;
+    Error m_error;
 };
 
 template <class T>

@@ -26,20 +26,20 @@ class Registry {
 public:
     void insert(const QStringList& hierarchy, KeyedUnarchiver::Factory factory)
     {
-        const std::lock_guard lock(mutex_);
-        registrations_.insert(hierarchy.first(), Registration{hierarchy, std::move(factory)});
+        const std::lock_guard lock(m_mutex);
+        m_registrations.insert(hierarchy.first(), Registration{hierarchy, std::move(factory)});
     }
 
     std::optional<Registration> find(const QString& className) const
     {
-        const std::lock_guard lock(mutex_);
-        const auto found = registrations_.constFind(className);
-        return found == registrations_.cend() ? std::nullopt : std::optional(*found);
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_registrations.constFind(className);
+        return found == m_registrations.cend() ? std::nullopt : std::optional(*found);
     }
 
 private:
-    mutable std::mutex mutex_;
-    QHash<QString, Registration> registrations_;
+    mutable std::mutex m_mutex;
+    QHash<QString, Registration> m_registrations;
 };
 
 Registry& registry()
@@ -88,7 +88,7 @@ bool isNumber(const QVariant& value)
 } // namespace
 
 KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data, const QStringList& allowedClasses)
-    : allowedClasses_(allowedClasses.cbegin(), allowedClasses.cend())
+    : m_allowedClasses(allowedClasses.cbegin(), allowedClasses.cend())
 {
     readArchive(data);
 }
@@ -118,14 +118,14 @@ void KeyedUnarchiver::readArchive(const QByteArray& data)
     } else if (top.typeId() != QMetaType::QVariantMap) {
         fail(QStringLiteral("keyed archive has no top object"));
     } else {
-        objects_ = objects.toList();
-        openObjects_.push_back(top.toMap());
+        m_objects = objects.toList();
+        m_openObjects.push_back(top.toMap());
     }
 }
 
 bool KeyedUnarchiver::containsValueForKey(const QString& key) const
 {
-    return !openObjects_.empty() && openObjects_.back().contains(Format::storedKey(key));
+    return !m_openObjects.empty() && m_openObjects.back().contains(Format::storedKey(key));
 }
 
 QVariant KeyedUnarchiver::decodeObject(const QString& key)
@@ -184,7 +184,7 @@ double KeyedUnarchiver::decodeDouble(const QString& key)
 void KeyedUnarchiver::failWithError(const Error& error)
 {
     if (!hasError())
-        error_ = error;
+        m_error = error;
 }
 
 void KeyedUnarchiver::registerClass(const QStringList& classHierarchy, Factory factory)
@@ -208,9 +208,9 @@ QVariant KeyedUnarchiver::unarchivedObjectOfClasses(const QByteArray& data, cons
 
 QVariant KeyedUnarchiver::storedValue(const QString& key) const
 {
-    if (hasError() || openObjects_.empty())
+    if (hasError() || m_openObjects.empty())
         return {};
-    return openObjects_.back().value(Format::storedKey(key));
+    return m_openObjects.back().value(Format::storedKey(key));
 }
 
 QVariant KeyedUnarchiver::decodeReference(const QVariant& reference, const ClassSet& allowed, bool insideCollection)
@@ -218,23 +218,23 @@ QVariant KeyedUnarchiver::decodeReference(const QVariant& reference, const Class
     if (!isReference(reference))
         return fail(QStringLiteral("keyed archive holds a value where an object reference belongs"));
     const quint64 uid = reference.value<PlistUID>().value;
-    if (uid >= quint64(objects_.size()))
-        return fail(QStringLiteral("keyed archive refers to object %1 of %2").arg(uid).arg(objects_.size()));
+    if (uid >= quint64(m_objects.size()))
+        return fail(QStringLiteral("keyed archive refers to object %1 of %2").arg(uid).arg(m_objects.size()));
     if (uid == 0)
         return insideCollection ? fail(QStringLiteral("keyed archive has $null inside a collection")) : QVariant();
-    if (decoding_.contains(uid))
+    if (m_decoding.contains(uid))
         return fail(QStringLiteral("keyed archive objects refer to each other in a cycle"));
-    const NestingLevel level(depth_);
-    const QVariant& entry = objects_.at(qsizetype(uid));
+    const NestingLevel level(m_depth);
+    const QVariant& entry = m_objects.at(qsizetype(uid));
     if (level.tooDeep())
         return fail(QStringLiteral("keyed archive nested too deeply"));
-    if (!budget_.charge(payloadSize(entry)))
+    if (!m_budget.charge(payloadSize(entry)))
         return fail(QStringLiteral("keyed archive expands beyond the size limit"));
     if (entry.typeId() != QMetaType::QVariantMap)
         return decodePlainValue(entry, allowed, insideCollection);
-    decoding_.insert(uid);
+    m_decoding.insert(uid);
     const QVariant result = decodeClassObject(uid, entry.toMap(), allowed, insideCollection);
-    decoding_.remove(uid);
+    m_decoding.remove(uid);
     return result;
 }
 
@@ -266,16 +266,16 @@ QVariant KeyedUnarchiver::decodeClassObject(quint64 uid, const QVariantMap& obje
 
 QVariant KeyedUnarchiver::decodeArchivableObject(quint64 uid, const QVariantMap& object, const Factory& factory)
 {
-    if (const auto known = archivables_.constFind(uid); known != archivables_.cend())
+    if (const auto known = m_archivables.constFind(uid); known != m_archivables.cend())
         return Archivable::toVariant(*known);
-    openObjects_.push_back(object);
+    m_openObjects.push_back(object);
     const std::shared_ptr<Archivable> decoded = factory(*this);
-    openObjects_.pop_back();
+    m_openObjects.pop_back();
     if (hasError())
         return {};
     if (!decoded)
         return fail(QStringLiteral("keyed archive holds an object its class could not decode"));
-    archivables_.insert(uid, decoded);
+    m_archivables.insert(uid, decoded);
     return Archivable::toVariant(decoded);
 }
 
@@ -297,13 +297,13 @@ const KeyedUnarchiver::ArchivedClass* KeyedUnarchiver::archivedClassOf(const QVa
     };
     const QVariant reference = object.value(Format::ClassKey);
     const quint64 uid = isReference(reference) ? reference.value<PlistUID>().value : 0;
-    if (uid == 0 || uid >= quint64(objects_.size())) {
+    if (uid == 0 || uid >= quint64(m_objects.size())) {
         fail(QStringLiteral("keyed archive holds an object without a valid class reference"));
         return nullptr;
     }
-    if (const auto known = classes_.find(uid); known != classes_.end())
+    if (const auto known = m_classes.find(uid); known != m_classes.end())
         return &known->second;
-    const QVariant entry = objects_.at(qsizetype(uid));
+    const QVariant entry = m_objects.at(qsizetype(uid));
     const QString name = entry.toMap().value(Format::ClassNameKey).toString();
     if (entry.typeId() != QMetaType::QVariantMap || entry.toMap().value(Format::ClassNameKey).typeId() != QMetaType::QString || name.isEmpty()) {
         fail(QStringLiteral("keyed archive holds a malformed class entry"));
@@ -321,7 +321,7 @@ const KeyedUnarchiver::ArchivedClass* KeyedUnarchiver::archivedClassOf(const QVa
         archivedClass.factory = registration->factory;
     }
     archivedClass.hierarchy = ClassSet(hierarchy.cbegin(), hierarchy.cend());
-    return &classes_.emplace(uid, std::move(archivedClass)).first->second;
+    return &m_classes.emplace(uid, std::move(archivedClass)).first->second;
 }
 
 QVariant KeyedUnarchiver::decodeDictionary(const QVariantMap& object, const ClassSet& allowed)
@@ -428,7 +428,7 @@ QVariant KeyedUnarchiver::decodeText(const QVariant& reference)
 
 KeyedUnarchiver::ClassSet KeyedUnarchiver::allowedWith(const QStringList& classes) const
 {
-    ClassSet allowed = allowedClasses_;
+    ClassSet allowed = m_allowedClasses;
     for (const QString& className : classes)
         allowed.insert(className);
     return allowed;

@@ -64,8 +64,8 @@ public:
     double decodeDouble(const QString& key);
 
     void failWithError(const Error& error);
-    bool hasError() const { return !error_.isNull(); }
-    const Error& error() const { return error_; }
+    bool hasError() const { return !m_error.isNull(); }
+    const Error& error() const { return m_error; }
 
     // Registers the class named first in `classHierarchy` (the rest are its superclasses up to
     // the root, as Archivable::archiveClassHierarchy gives them). Thread-safe.
@@ -106,15 +106,15 @@ private:
     void refuseUnexpectedValue(const QString& key);
     QVariant fail(const QString& message);
 
-    QVariantList objects_;
-    std::vector<QVariantMap> openObjects_; // the top, then each object whose factory is running
-    ClassSet allowedClasses_;
-    QSet<quint64> decoding_;
-    QHash<quint64, std::shared_ptr<Archivable>> archivables_;
-    std::unordered_map<quint64, ArchivedClass> classes_; // by class entry; node-based, so entries stay put
-    int depth_ = 0;
-    SizeBudget budget_;
-    Error error_;
+    QVariantList m_objects;
+    std::vector<QVariantMap> m_openObjects; // the top, then each object whose factory is running
+    ClassSet m_allowedClasses;
+    QSet<quint64> m_decoding;
+    QHash<quint64, std::shared_ptr<Archivable>> m_archivables;
+    std::unordered_map<quint64, ArchivedClass> m_classes; // by class entry; node-based, so entries stay put
+    int m_depth = 0;
+    SizeBudget m_budget;
+    Error m_error;
 };
 
 template <class T>

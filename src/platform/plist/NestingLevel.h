@@ -8,15 +8,15 @@ namespace platform {
 // `depth` for as long as it lives, so that hostile input cannot recurse without bound.
 class NestingLevel {
 public:
-    explicit NestingLevel(int& depth) : depth_(depth) { ++depth_; }
-    ~NestingLevel() { --depth_; }
+    explicit NestingLevel(int& depth) : m_depth(depth) { ++m_depth; }
+    ~NestingLevel() { --m_depth; }
     NestingLevel(const NestingLevel&) = delete;
     NestingLevel& operator=(const NestingLevel&) = delete;
 
-    bool tooDeep() const { return depth_ > PropertyList::MaximumDepth; }
+    bool tooDeep() const { return m_depth > PropertyList::MaximumDepth; }
 
 private:
-    int& depth_;
+    int& m_depth;
 };
 
 } // namespace platform

@@ -168,21 +168,21 @@ public:
         }
     }
 
-    bool failed() const { return failed_; }
-    const Error& error() const { return error_; }
+    bool failed() const { return m_failed; }
+    const Error& error() const { return m_error; }
 
 private:
     QVariant fail(const QString& message)
     {
-        if (!failed_)
-            error_ = readError(message);
-        failed_ = true;
+        if (!m_failed)
+            m_error = readError(message);
+        m_failed = true;
         return {};
     }
 
     bool charge(qint64 payloadBytes)
     {
-        if (budget_.charge(payloadBytes))
+        if (m_budget.charge(payloadBytes))
             return true;
         fail(QStringLiteral("property list expands beyond the size limit"));
         return false;
@@ -214,10 +214,10 @@ private:
         QVariantList list;
         plist_array_iter iter = nullptr;
         plist_array_new_iter(node, &iter);
-        for (plist_t item = nullptr; plist_array_next_item(node, iter, &item), item && !failed_;)
+        for (plist_t item = nullptr; plist_array_next_item(node, iter, &item), item && !m_failed;)
             list.append(read(item, depth + 1));
         std::free(iter);
-        return failed_ ? QVariant() : QVariant(list);
+        return m_failed ? QVariant() : QVariant(list);
     }
 
     QVariant readDictionary(plist_t node, int depth)
@@ -225,7 +225,7 @@ private:
         QVariantMap map;
         plist_dict_iter iter = nullptr;
         plist_dict_new_iter(node, &iter);
-        while (!failed_) {
+        while (!m_failed) {
             char* key = nullptr;
             plist_t value = nullptr;
             plist_dict_next_item(node, iter, &key, &value);
@@ -237,7 +237,7 @@ private:
             std::free(key);
         }
         std::free(iter);
-        if (failed_)
+        if (m_failed)
             return {};
         return isUIDDictionary(map) ? QVariant::fromValue(PlistUID{map.value(UIDKey).value<quint64>()}) : QVariant(map);
     }
@@ -251,21 +251,21 @@ private:
         return value.typeId() == QMetaType::LongLong && value.toLongLong() >= 0;
     }
 
-    SizeBudget budget_;
-    Error error_;
-    bool failed_ = false;
+    SizeBudget m_budget;
+    Error m_error;
+    bool m_failed = false;
 };
 
 class PlistWriter {
 public:
-    explicit PlistWriter(PropertyList::Format format) : format_(format) {}
+    explicit PlistWriter(PropertyList::Format format) : m_format(format) {}
 
     // The tree of `value`, owned by the caller; null on failure.
     plist_t write(const QVariant& value, int depth)
     {
         if (depth > PropertyList::MaximumDepth)
             return fail(QStringLiteral("value nested too deeply for a property list"));
-        if (!budget_.charge(payloadSize(value)))
+        if (!m_budget.charge(payloadSize(value)))
             return fail(QStringLiteral("value too large for a property list"));
         const int type = value.typeId();
         switch (type) {
@@ -308,13 +308,13 @@ public:
         }
     }
 
-    const Error& error() const { return error_; }
+    const Error& error() const { return m_error; }
 
 private:
     plist_t fail(const QString& message)
     {
-        if (error_.isNull())
-            error_ = writeError(message);
+        if (m_error.isNull())
+            m_error = writeError(message);
         return nullptr;
     }
 
@@ -345,7 +345,7 @@ private:
         double seconds = PropertyList::referenceSecondsFromDate(date);
         if (!std::isfinite(seconds))
             return fail(QStringLiteral("property list dates must be valid and in the years 1 to 9999"));
-        if (format_ == PropertyList::Format::XML)
+        if (m_format == PropertyList::Format::XML)
             seconds = std::floor(seconds);
         return nodeFromBinaryObject(DateMarker + bigEndian(std::bit_cast<quint64>(seconds)));
     }
@@ -379,9 +379,9 @@ private:
         return dictionary;
     }
 
-    PropertyList::Format format_;
-    SizeBudget budget_;
-    Error error_;
+    PropertyList::Format m_format;
+    SizeBudget m_budget;
+    Error m_error;
 };
 
 plist_t parse(const QByteArray& data, Error* error)

@@ -15,12 +15,12 @@ public:
     // Charges one value holding `payloadBytes` of text or data; false once the budget is spent.
     bool charge(qint64 payloadBytes = 0)
     {
-        spent_ += NodeCost + payloadBytes;
-        return spent_ <= PropertyList::MaximumSize;
+        m_spent += NodeCost + payloadBytes;
+        return m_spent <= PropertyList::MaximumSize;
     }
 
 private:
-    qint64 spent_ = 0;
+    qint64 m_spent = 0;
 };
 
 } // namespace platform
