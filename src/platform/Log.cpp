@@ -22,6 +22,11 @@ void log(const QString& message)
     logToDescriptor(STDERR_FILENO, message);
 }
 
+void error(const QString& message)
+{
+    log(QStringLiteral("ERROR: ") + message);
+}
+
 void logToDescriptor(int descriptor, const QString& message)
 {
     writeAll(descriptor, lineFor(message));

@@ -9,6 +9,8 @@
 namespace platform::Log {
 
 void log(const QString& message);
+// A failure: the same line with "ERROR: " before the message.
+void error(const QString& message);
 // The same line to another descriptor (the logger's reports about its own
 // capture, which must not be fed back into the captured standard error).
 void logToDescriptor(int descriptor, const QString& message);

@@ -64,7 +64,7 @@ QString placeholderPath()
     static const std::unique_ptr<QTemporaryFile> file(QTemporaryFile::createNativeFile(
         QStringLiteral(":/%1.pdf").arg(KOVA_ProductImageComposer::placeholderResourceName)));
     if (!file)
-        platform::Log::log(QStringLiteral("ERROR: the placeholder picture %1 is missing").arg(KOVA_ProductImageComposer::placeholderResourceName));
+        platform::Log::error(QStringLiteral("the placeholder picture %1 is missing").arg(KOVA_ProductImageComposer::placeholderResourceName));
     return file ? file->fileName() : QString();
 }
 
@@ -109,14 +109,14 @@ std::shared_ptr<BitmapContext> KOVA_ProductImageComposer::createCanvas() const
     if (!(width >= 1 && height >= 1))
         return nullptr;
     if (width > BitmapContext::maxSide || height > BitmapContext::maxSide || width * height > double(BitmapContext::maxPixels)) {
-        platform::Log::log(QStringLiteral("ERROR: template %1 is too large to render (%2 x %3 pixels)")
+        platform::Log::error(QStringLiteral("template %1 is too large to render (%2 x %3 pixels)")
                                .arg(m_template.name()).arg(width).arg(height));
         return nullptr;
     }
     platform::Error error;
     auto canvas = BitmapContext::create(QSize(int(width), int(height)), &error);
     if (!canvas)
-        platform::Log::log(QStringLiteral("ERROR: template %1 cannot be rendered: %2").arg(m_template.name(), error.message));
+        platform::Log::error(QStringLiteral("template %1 cannot be rendered: %2").arg(m_template.name(), error.message));
     return canvas;
 }
 

@@ -136,7 +136,7 @@ KOVA_Template::Pointer KOVA_Template::copy() const
             platform::KeyedUnarchiver::unarchivedObjectOfClasses(archive, {ClassName}, &error));
     }
     if (!copied) {
-        platform::Log::log(QStringLiteral("ERROR: failed to copy template %1: %2").arg(name(), error.description()));
+        platform::Log::error(QStringLiteral("failed to copy template %1: %2").arg(name(), error.description()));
         return nullptr;
     }
     copied->linkLayersToParents();

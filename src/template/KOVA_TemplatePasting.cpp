@@ -133,11 +133,11 @@ QString savePastedGraphic(const QString& folder, const QByteArray& data, const Q
         if (platform::FileOperations::writeFileAtomicallyNoReplace(path, data, &error))
             return path;
         if (error.code != EEXIST) {
-            platform::Log::log(QStringLiteral("ERROR: could not save the pasted graphic as %1: %2").arg(path, error.message));
+            platform::Log::error(QStringLiteral("could not save the pasted graphic as %1: %2").arg(path, error.message));
             return {};
         }
     }
-    platform::Log::log(QStringLiteral("ERROR: could not save the pasted graphic in %1: all %2 names are taken")
+    platform::Log::error(QStringLiteral("could not save the pasted graphic in %1: all %2 names are taken")
                            .arg(folder)
                            .arg(PastedGraphicNameTries));
     return {};
@@ -149,7 +149,7 @@ void pasteImage(KOVA_Template& layer, const QVariant& contents, const QString& t
         return;
     const QString folder = platform::UserDefaults::standardUserDefaults()->stringForKey(key_kovaFolderGraphics);
     if (folder.isEmpty()) {
-        platform::Log::log(QStringLiteral("ERROR: could not save the pasted graphic: no graphics folder is set"));
+        platform::Log::error(QStringLiteral("could not save the pasted graphic: no graphics folder is set"));
         return;
     }
     const QString path = savePastedGraphic(folder, contents.toByteArray(), platform::UTType::preferredExtension(type));

@@ -116,12 +116,12 @@ QString rememberedColor(const QString& preferenceKey)
 
 QString nonPositiveLog(const char* dimension, double value)
 {
-    return QStringLiteral("ERROR: attempt to set non-positive %1 %2").arg(QLatin1String(dimension)).arg(value, 0, 'f', 6);
+    return QStringLiteral("attempt to set non-positive %1 %2").arg(QLatin1String(dimension)).arg(value, 0, 'f', 6);
 }
 
 QString negativeLog(const char* dimension, double value)
 {
-    return QStringLiteral("ERROR: attempt to set negative %1 %2").arg(QLatin1String(dimension)).arg(value, 0, 'f', 6);
+    return QStringLiteral("attempt to set negative %1 %2").arg(QLatin1String(dimension)).arg(value, 0, 'f', 6);
 }
 
 // A usable pixel size for a font of `size` canvas units.
@@ -208,16 +208,16 @@ void KOVA_Template::storeFrame(QRectF frame)
     // frame cannot be drawn, archived or copied.
     if (!std::isfinite(frame.x()) || !std::isfinite(frame.y()) || !std::isfinite(frame.width())
         || !std::isfinite(frame.height())) {
-        platform::Log::log(QStringLiteral("ERROR: attempt to set frame that is not finite %1")
+        platform::Log::error(QStringLiteral("attempt to set frame that is not finite %1")
                                .arg(platform::GeometryText::stringFromRect(frame)));
         return;
     }
     if (frame.width() < 0) {
-        platform::Log::log(negativeLog("width", frame.width()));
+        platform::Log::error(negativeLog("width", frame.width()));
         return;
     }
     if (frame.height() < 0) {
-        platform::Log::log(negativeLog("height", frame.height()));
+        platform::Log::error(negativeLog("height", frame.height()));
         return;
     }
     storeEntry(KOVA_XML_Key_frame, frame);
@@ -251,7 +251,7 @@ void KOVA_Template::setY(double y)
 void KOVA_Template::setWidth(double width)
 {
     if (!(width > 0)) {
-        platform::Log::log(nonPositiveLog("width", width));
+        platform::Log::error(nonPositiveLog("width", width));
         return;
     }
     changeFrame(WidthProperty, [width](QRectF& frame) { frame.setWidth(width); });
@@ -260,7 +260,7 @@ void KOVA_Template::setWidth(double width)
 void KOVA_Template::setHeight(double height)
 {
     if (!(height > 0)) {
-        platform::Log::log(nonPositiveLog("height", height));
+        platform::Log::error(nonPositiveLog("height", height));
         return;
     }
     changeFrame(HeightProperty, [height](QRectF& frame) { frame.setHeight(height); });

@@ -79,7 +79,7 @@ void KOVA_Template::performAsyncOnRenderingQueue(const std::function<void(const 
 {
     const Pointer self = sharedTemplate();
     if (!self) {
-        platform::Log::log(QStringLiteral("ERROR: template %1 is not shared and cannot be rendered in the background").arg(name()));
+        platform::Log::error(QStringLiteral("template %1 is not shared and cannot be rendered in the background").arg(name()));
         return;
     }
     renderingQueue()->async([self, block] { block(self); });

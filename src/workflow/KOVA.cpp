@@ -52,7 +52,7 @@ void KOVA::checkRootFolder(const QUrl& root)
     }
     // A link to a folder counts as the folder.
     if (::stat(path.constData(), &status) != 0 || !S_ISDIR(status.st_mode))
-        platform::Log::log(QStringLiteral("ERROR: the work folder \"%1\" is taken by an item that is not a folder; it is left as it is")
+        platform::Log::error(QStringLiteral("the work folder \"%1\" is taken by an item that is not a folder; it is left as it is")
                          .arg(root.toLocalFile()));
 }
 

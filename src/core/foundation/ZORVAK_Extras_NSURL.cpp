@@ -83,7 +83,7 @@ std::optional<VolumeStatus> volumeStatusOf(const QString& path)
 
 void logRewriteFailure(const QString& path, const QString& reason)
 {
-    platform::Log::log(QStringLiteral("ERROR: cannot rewrite the metadata of \"%1\": %2").arg(path, reason));
+    platform::Log::error(QStringLiteral("cannot rewrite the metadata of \"%1\": %2").arg(path, reason));
 }
 
 // The image with its metadata rewritten through `block`; none after a logged failure.
@@ -285,7 +285,7 @@ bool changeImageProperties(const QUrl& url, const PropertiesBlock& block, const 
     const std::optional<struct stat> original = statusOf(nativePath(url));
     Error error = Error::fromErrno(EINVAL, QStringLiteral("not a file URL"));
     if (localPath(target).isEmpty() || !platform::FileOperations::writeFileAtomically(localPath(target), *rewritten, &error)) {
-        platform::Log::log(QStringLiteral("ERROR: cannot write \"%1\": %2").arg(target.toString(), error.description()));
+        platform::Log::error(QStringLiteral("cannot write \"%1\": %2").arg(target.toString(), error.description()));
         return false;
     }
     if (original)

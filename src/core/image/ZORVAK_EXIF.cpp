@@ -27,7 +27,7 @@ std::optional<QString> userCommentOf(const QByteArray& imageData)
 // Reports a failed comment rewrite of `image` in the log and to the caller.
 bool commentFailure(const QUrl& image, const Error& failure, Error* error)
 {
-    platform::Log::log(QStringLiteral("ERROR: cannot set the EXIF user comment of \"%1\": %2")
+    platform::Log::error(QStringLiteral("cannot set the EXIF user comment of \"%1\": %2")
                            .arg(image.toString(), failure.description()));
     platform::setError(error, failure);
     return false;
@@ -90,7 +90,7 @@ bool ZORVAK_EXIF::forImageChangeProperties(const QUrl& image, const QUrl& destin
                                            const ZORVAK_Extras_NSURL::PropertiesBlock& changeProperties)
 {
     if (!changeProperties) {
-        platform::Log::log(QStringLiteral("ERROR: no property change given for \"%1\"").arg(image.toString()));
+        platform::Log::error(QStringLiteral("no property change given for \"%1\"").arg(image.toString()));
         return false;
     }
     return ZORVAK_Extras_NSURL::changeImageProperties(image, changeProperties, destination);
@@ -99,7 +99,7 @@ bool ZORVAK_EXIF::forImageChangeProperties(const QUrl& image, const QUrl& destin
 bool ZORVAK_EXIF::forImageSettingOrientation(const QUrl& image, const QUrl& destination, int settingOrientation)
 {
     if (settingOrientation < 1 || settingOrientation > 8) {
-        platform::Log::log(QStringLiteral("ERROR: orientation %1 for \"%2\" is not from 1 to 8").arg(settingOrientation).arg(image.toString()));
+        platform::Log::error(QStringLiteral("orientation %1 for \"%2\" is not from 1 to 8").arg(settingOrientation).arg(image.toString()));
         return false;
     }
     return ZORVAK_Extras_NSURL::setImageOrientation(image, settingOrientation, destination);

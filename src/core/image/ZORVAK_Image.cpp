@@ -95,7 +95,7 @@ std::shared_ptr<ZORVAK_Image> ZORVAK_Image::previewImageWithObject(const QVarian
     platform::Error error;
     const QImage preview = source->createThumbnail(previewPixelSize, &error);
     if (preview.isNull()) {
-        platform::Log::log(QStringLiteral("ERROR: no preview of %1").arg(error.message));
+        platform::Log::error(QStringLiteral("no preview of %1").arg(error.message));
         return nullptr;
     }
     if (!key.isEmpty())
@@ -132,7 +132,7 @@ QImage ZORVAK_Image::createCGImageFromObject(const QVariant& object, QVariantMap
     platform::Error error;
     QImage image = source->createImage(0, {}, &error);
     if (image.isNull())
-        platform::Log::log(QStringLiteral("ERROR: %1").arg(error.message));
+        platform::Log::error(error.message);
     return image;
 }
 
@@ -198,7 +198,7 @@ QImage ZORVAK_Image::cgImage() const
         platform::Error error;
         m_image = m_source->createImage(0, {}, &error);
         if (m_image->isNull())
-            platform::Log::log(QStringLiteral("ERROR: %1").arg(error.message));
+            platform::Log::error(error.message);
     }
     return m_image.value_or(QImage());
 }
@@ -278,20 +278,20 @@ std::shared_ptr<BitmapContext> ZORVAK_Image::drawingContextWithCanvasSize(const 
     m_drawingContext.reset();
     const QSize pixels(static_cast<int>(std::clamp(size.width(), -1.0, 1e9)), static_cast<int>(std::clamp(size.height(), -1.0, 1e9)));
     if (pixels.width() <= 0 || pixels.height() <= 0) {
-        platform::Log::log(QStringLiteral("ERROR: Both width and height must be > 0 (%1 x %2)").arg(size.width()).arg(size.height()));
+        platform::Log::error(QStringLiteral("Both width and height must be > 0 (%1 x %2)").arg(size.width()).arg(size.height()));
         return nullptr;
     }
     platform::Error error;
     m_drawingContext = BitmapContext::create(pixels, &error);
     if (!m_drawingContext)
-        platform::Log::log(QStringLiteral("ERROR: %1").arg(error.message));
+        platform::Log::error(error.message);
     return m_drawingContext;
 }
 
 std::shared_ptr<BitmapContext> ZORVAK_Image::drawingContext() const
 {
     if (!m_drawingContext)
-        platform::Log::log(QStringLiteral("ERROR: call drawingContextWithCanvasSize: to create a context before accessing this property!"));
+        platform::Log::error(QStringLiteral("call drawingContextWithCanvasSize: to create a context before accessing this property!"));
     return m_drawingContext;
 }
 

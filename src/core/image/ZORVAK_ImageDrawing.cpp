@@ -256,7 +256,7 @@ QImage ZORVAK_Image::bitmapForPlacement(Placement& placement) const
     platform::Error error;
     const QImage bitmap = m_source->createImage(0, reduced, &error);
     if (bitmap.isNull()) {
-        platform::Log::log(QStringLiteral("ERROR: %1").arg(error.message));
+        platform::Log::error(error.message);
         return bitmap;
     }
     const QTransform toReduced = QTransform::fromScale(bitmap.width() / stored.width(), bitmap.height() / stored.height());
@@ -370,15 +370,15 @@ void ZORVAK_Image::draw()
 {
     Placement placement = placementInDestination();
     if (!m_drawingContext) {
-        platform::Log::log(QStringLiteral("ERROR: set a drawing context before attempting to draw!"));
+        platform::Log::error(QStringLiteral("set a drawing context before attempting to draw!"));
         return;
     }
     if (placement.border.width() <= 0) {
-        platform::Log::log(QStringLiteral("ERROR: attempting to draw an image with zero width"));
+        platform::Log::error(QStringLiteral("attempting to draw an image with zero width"));
         return;
     }
     if (placement.border.height() <= 0) {
-        platform::Log::log(QStringLiteral("ERROR: attempting to draw an image with zero height"));
+        platform::Log::error(QStringLiteral("attempting to draw an image with zero height"));
         return;
     }
 

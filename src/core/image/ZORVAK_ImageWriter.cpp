@@ -359,7 +359,7 @@ bool ZORVAK_ImageWriter::makeEnclosingDirectoryForFileURL(const QUrl& url, Error
     Error folderError;
     if (platform::FileOperations::makeDirectory(FileName::of(path).folder, true, &folderError))
         return true;
-    platform::Log::log(QStringLiteral("ERROR: %1").arg(folderError.message));
+    platform::Log::error(folderError.message);
     platform::setError(error, folderError);
     return false;
 }

@@ -164,13 +164,13 @@ bool UserDefaults::setURL(const QUrl& url, const QString& key)
 bool UserDefaults::setObject(const QVariant& value, const QString& key)
 {
     if (isJavaPreferences()) {
-        Log::log(QStringLiteral("ERROR: the preferences %1 are read only; %2 was not stored").arg(m_domain, key));
+        Log::error(QStringLiteral("the preferences %1 are read only; %2 was not stored").arg(m_domain, key));
         return false;
     }
     if (value.isValid()) {
         Error error;
         if (PropertyList::toData(QVariantMap{{key, value}}, PropertyList::Format::Binary, &error).isEmpty()) {
-            Log::log(QStringLiteral("ERROR: cannot store %1 in the preferences %2: %3").arg(key, m_domain, error.message));
+            Log::error(QStringLiteral("cannot store %1 in the preferences %2: %3").arg(key, m_domain, error.message));
             return false;
         }
     }
@@ -197,7 +197,7 @@ bool UserDefaults::writeLocked(const QVariantMap& values, const QString& key)
     const QByteArray data = PropertyList::toData(values, PropertyList::Format::Binary, &error);
     if (data.isEmpty() || !FileOperations::makeDirectory(QFileInfo(path).path(), true, &error)
         || !FileOperations::writeFileAtomically(path, data, &error)) {
-        Log::log(QStringLiteral("ERROR: cannot write the preferences %1 (key %2): %3").arg(path, key, error.message));
+        Log::error(QStringLiteral("cannot write the preferences %1 (key %2): %3").arg(path, key, error.message));
         return false;
     }
     m_values = values;
@@ -232,13 +232,13 @@ QVariantMap UserDefaults::readStore() const
     if (!file.exists())
         return {};
     if (file.size() > maximumStoreSize || !file.open(QIODevice::ReadOnly)) {
-        Log::log(QStringLiteral("ERROR: cannot read the preferences %1").arg(filePath()));
+        Log::error(QStringLiteral("cannot read the preferences %1").arg(filePath()));
         return {};
     }
     Error error;
     const QVariant store = PropertyList::fromData(file.readAll(), &error);
     if (store.typeId() != QMetaType::QVariantMap) {
-        Log::log(QStringLiteral("ERROR: the preferences %1 are not a dictionary: %2").arg(filePath(), error.message));
+        Log::error(QStringLiteral("the preferences %1 are not a dictionary: %2").arg(filePath(), error.message));
         return {};
     }
     return store.toMap();

@@ -36,7 +36,7 @@ void DispatchGroup::leave()
     long count = m_count.load(std::memory_order_relaxed);
     do {
         if (count == 0) {
-            Log::log(QStringLiteral("ERROR: a dispatch group was left more often than it was entered"));
+            Log::error(QStringLiteral("a dispatch group was left more often than it was entered"));
             return;
         }
     } while (!m_count.compare_exchange_weak(count, count - 1, std::memory_order_acq_rel));

@@ -47,7 +47,7 @@ void MainDispatchQueue::async(DispatchBlock block)
 {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) {
-        Log::log(QStringLiteral("ERROR: the main queue has no application object to run on yet"));
+        Log::error(QStringLiteral("the main queue has no application object to run on yet"));
         return;
     }
     // Made outside the lock: moving it to the main thread delivers an event to it
