@@ -1,8 +1,15 @@
 # kova_library(NAME DEPS...): a static library of every source in the calling folder
-# and its sub-folders.
+# and its sub-folders, less the sub-folders that make a library of their own (those
+# with a CMakeLists.txt).
 function(kova_library name)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
     ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  file(GLOB_RECURSE own_libraries RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} CONFIGURE_DEPENDS
+    ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+  foreach(file IN LISTS own_libraries)
+    get_filename_component(folder ${file} DIRECTORY)
+    list(FILTER sources EXCLUDE REGEX "^${CMAKE_CURRENT_SOURCE_DIR}/${folder}/")
+  endforeach()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARGN})
@@ -25,4 +32,34 @@ function(kova_test name)
   target_link_libraries(${name} PRIVATE ${main} GTest::gtest GTest::gmock ${KOVA_TEST_UNPARSED_ARGUMENTS})
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_PREFIX "${name}."
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+# kova_without_widgets(TARGET...): stops the configuration when one of the targets
+# links Qt Widgets, directly or through the libraries it links: the services and the
+# privileged helper stand on them and must run without a display.
+function(kova_without_widgets)
+  foreach(target IN LISTS ARGN)
+    set(pending ${target})
+    set(seen "")
+    while(pending)
+      list(POP_FRONT pending current)
+      if(current IN_LIST seen OR NOT TARGET ${current})
+        continue()
+      endif()
+      list(APPEND seen ${current})
+      get_target_property(aliased ${current} ALIASED_TARGET)
+      if(aliased)
+        set(current ${aliased})
+      endif()
+      if(current MATCHES "^Qt6?::Widgets$")
+        message(FATAL_ERROR "${target} links Qt Widgets; only kova_core_ui and the applications may")
+      endif()
+      foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+        get_target_property(links ${current} ${property})
+        if(links)
+          list(APPEND pending ${links})
+        endif()
+      endforeach()
+    endwhile()
+  endforeach()
 endfunction()

@@ -1,4 +1,5 @@
 #include "core/foundation/ZORVAK_NSBundle.h"
+#include "core/ui/ZORVAK_NSBundleInstances.h"
 
 #include "FileFixtures.h"
 #include "PrivateSessionBus.h"

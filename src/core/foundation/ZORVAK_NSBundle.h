@@ -2,31 +2,11 @@
 
 #include <QString>
 
-#include <functional>
-
 namespace ZORVAK_NSBundle {
 
 // "<name> <label> - v<short version> (xc-<build tool> sdk-<SDK>)"; without a
 // label (a null text) "<name> - v<short version> (xc-<build tool> sdk-<SDK>)".
 QString longDescriptionWithLabel(const QString& label);
 QString longDescription();
-
-// Run first at start-up, once the application object exists. When another copy
-// of the application runs in this session, beeps, asks that copy to come to the
-// front and ends this process with status 0. Otherwise this process becomes the
-// running copy for the rest of its life and start-up goes on.
-void checkForDuplicateRunningInstances();
-
-// What the check does to the world; tests replace them to watch.
-struct DuplicateInstanceActions {
-    std::function<void()> beep;
-    std::function<void(int status)> exit;
-    // Run on the main thread of the running copy when another copy asks it to
-    // come to the front.
-    std::function<void()> activate;
-};
-// Replaces the actions; a missing one goes back to its default (the system
-// beep, std::exit, raising the application's windows).
-void setDuplicateInstanceActions(DuplicateInstanceActions actions);
 
 } // namespace ZORVAK_NSBundle
