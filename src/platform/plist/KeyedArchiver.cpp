@@ -90,6 +90,8 @@ bool canArchive(const QVariant& value, int depth)
 {
     if (depth > PropertyList::MaximumDepth)
         return false;
+    // A collection cannot hold a missing value: it would read back as something else.
+    const auto canArchiveInside = [depth](const QVariant& item) { return !isNone(item) && canArchive(item, depth + 1); };
     switch (kindOf(value)) {
     case Kind::Plain:
     case Kind::String:
@@ -97,11 +99,11 @@ bool canArchive(const QVariant& value, int depth)
         return true;
     case Kind::Dictionary: {
         const QVariantMap map = value.toMap();
-        return std::all_of(map.cbegin(), map.cend(), [&](const QVariant& item) { return canArchive(item, depth + 1); });
+        return std::all_of(map.cbegin(), map.cend(), canArchiveInside);
     }
     case Kind::Array: {
         const QVariantList list = value.toList();
-        return std::all_of(list.cbegin(), list.cend(), [&](const QVariant& item) { return canArchive(item, depth + 1); });
+        return std::all_of(list.cbegin(), list.cend(), canArchiveInside);
     }
     case Kind::Date:
         return std::isfinite(PropertyList::referenceSecondsFromDate(value.toDateTime()));
@@ -235,11 +237,12 @@ bool KeyedArchiver::supportsSecureCoding(const QVariant& value)
 
 quint64 KeyedArchiver::encodeValue(const QVariant& value, Mutability mutability)
 {
+    // Missing values are written as $null references by encodeObject; here they are inside a collection.
+    if (isNone(value))
+        return fail(QStringLiteral("a collection cannot hold a missing value"));
     const Kind kind = kindOf(value);
-    if (kind == Kind::Object) {
-        const auto object = value.value<std::shared_ptr<Archivable>>();
-        return object ? encodeArchivableObject(*object) : fail(QStringLiteral("a collection cannot hold a missing object"));
-    }
+    if (kind == Kind::Object)
+        return encodeArchivableObject(*value.value<std::shared_ptr<Archivable>>());
     const NestingLevel level(m_depth);
     if (level.tooDeep())
         return fail(QStringLiteral("value nested too deeply to archive"));
@@ -264,7 +267,7 @@ quint64 KeyedArchiver::encodeValue(const QVariant& value, Mutability mutability)
         return encodeError(value.value<Error>());
     default:
         return fail(QStringLiteral("cannot archive a value of type %1")
-                        .arg(QString::fromLatin1(value.isValid() ? value.metaType().name() : "none")));
+                        .arg(QString::fromLatin1(value.metaType().name())));
     }
 }
 
@@ -374,7 +377,9 @@ quint64 KeyedArchiver::encodeError(const Error& error)
     return encodeClassObject(Format::ErrorClass, [&](QVariantMap& contents) {
         contents.insert(Format::ErrorCodeKey, error.code);
         contents.insert(Format::ErrorDomainKey, reference(encodeString(error.domain)));
-        const QVariantMap userInfo{{Format::ErrorDescriptionKey, error.message}};
+        QVariantMap userInfo;
+        if (!error.message.isNull())
+            userInfo.insert(Format::ErrorDescriptionKey, error.message);
         contents.insert(Format::ErrorUserInfoKey, reference(encodeDictionary(userInfo, Mutability::Immutable)));
     });
 }
