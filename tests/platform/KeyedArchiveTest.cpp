@@ -2,6 +2,7 @@
 #include "platform/plist/KeyedUnarchiver.h"
 #include "platform/plist/PropertyList.h"
 
+#include "FoundationArchive.h"
 #include "TestEnvironment.h"
 
 #include <QFile>
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+using kova::test::FoundationArchive;
 using platform::Archivable;
 using platform::Error;
 using platform::KeyedArchiver;
@@ -259,6 +261,7 @@ TEST_F(KeyedArchive, RoundTripsEveryValueKind)
         {QStringLiteral("frame"), QRectF(0.1, -20, 1200.5, 1800)},
         {QStringLiteral("error"), QVariant::fromValue(Error{Error::POSIXDomain, 2, QStringLiteral("No such file")})},
         {QStringLiteral("error without message"), QVariant::fromValue(Error{Error::CocoaDomain, 3, QString()})},
+        {QStringLiteral("placeholders"), QVariantList{QVariant::fromValue(nullptr), QVariantMap{{QStringLiteral("none"), QVariant::fromValue(nullptr)}}}},
         {QStringLiteral("list"), QVariantList{QStringLiteral("a"), qint64(1), QVariantList{}, QVariantMap{}}},
         {QStringLiteral("$dollar key"), QStringLiteral("kept apart from the archive's own keys")},
     };
@@ -353,6 +356,20 @@ TEST_F(KeyedArchive, ReadsAnArchiveInThePlatformFormWrittenElsewhere)
     EXPECT_EQ(read.value(QStringLiteral("where")), QUrl(QStringLiteral("file:///Volumes/Lab/Orders/1.jpg")));
     EXPECT_EQ(read.value(QStringLiteral("tags")), (QVariantList{QStringLiteral("tags"), QStringLiteral("note")}));
     EXPECT_EQ(read.value(QStringLiteral("note")), QStringLiteral("mutable text"));
+}
+
+TEST_F(KeyedArchive, ReadsNullPlaceholdersInsideCollections)
+{
+    FoundationArchive archive;
+    const QVariant null = archive.object(QStringLiteral("NSNull"), {});
+    const QVariant sizes = archive.array({archive.plain(qint64(4)), null});
+    const QByteArray data = archive.data(archive.dictionary({{QStringLiteral("sizes"), sizes}, {QStringLiteral("note"), null}}));
+    Error error;
+    EXPECT_EQ(KeyedUnarchiver::unarchivedObjectOfClasses(data, {QStringLiteral("NSDictionary"), QStringLiteral("NSArray")}, &error),
+              (QVariantMap{{QStringLiteral("sizes"), QVariantList{qint64(4), QVariant::fromValue(nullptr)}},
+                           {QStringLiteral("note"), QVariant::fromValue(nullptr)}}))
+        << error.message.toStdString();
+    expectRefused(archive.data(null), {QStringLiteral("NSDictionary")}, "a placeholder where an object is asked for", "not allowed");
 }
 
 TEST_F(KeyedArchive, SecureDecodingAllowsOnlyTheClassesAskedFor)

@@ -26,13 +26,14 @@ QStringList builtInClassHierarchy(const QString& className)
         {URL, {URL, Object}},
         {Value, {Value, Object}},
         {ErrorClass, {ErrorClass, Object}},
+        {Null, {Null, Object}},
     };
     return hierarchies.value(className);
 }
 
 bool isValueClass(const QString& className)
 {
-    static const QStringList values{String, MutableString, Data, MutableData, Number, Date};
+    static const QStringList values{String, MutableString, Data, MutableData, Number, Date, Null};
     return values.contains(className);
 }
 

@@ -18,7 +18,7 @@ namespace {
 constexpr qint64 InvalidValueError = 4866; // the platform's code for a value a coder cannot write
 
 // How a value is archived.
-enum class Kind { Plain, String, Dictionary, Array, Date, URL, Rect, ErrorObject, Object, Unsupported };
+enum class Kind { Plain, String, Dictionary, Array, Date, URL, Rect, ErrorObject, Null, Object, Unsupported };
 
 Kind kindOf(const QVariant& value)
 {
@@ -53,6 +53,8 @@ Kind kindOf(const QVariant& value)
         return Kind::URL;
     case QMetaType::QRectF:
         return Kind::Rect;
+    case QMetaType::Nullptr:
+        return Kind::Null;
     default:
         if (type == qMetaTypeId<Error>())
             return Kind::ErrorObject;
@@ -96,6 +98,7 @@ bool canArchive(const QVariant& value, int depth)
     case Kind::Plain:
     case Kind::String:
     case Kind::ErrorObject:
+    case Kind::Null:
         return true;
     case Kind::Dictionary: {
         const QVariantMap map = value.toMap();
@@ -265,6 +268,8 @@ quint64 KeyedArchiver::encodeValue(const QVariant& value, Mutability mutability)
         return encodeRect(value.toRectF());
     case Kind::ErrorObject:
         return encodeError(value.value<Error>());
+    case Kind::Null:
+        return encodeClassObject(Format::Null, [](QVariantMap&) {});
     default:
         return fail(QStringLiteral("cannot archive a value of type %1")
                         .arg(QString::fromLatin1(value.metaType().name())));

@@ -28,6 +28,7 @@ namespace platform {
 //   QUrl                                 NSURL with "NS.base" $null and "NS.relative" the absolute URL
 //   QRectF                               NSValue holding a rectangle
 //   platform::Error                      NSError with "NSCode", "NSDomain" and "NSUserInfo"
+//   QVariant::fromValue(nullptr)         NSNull, the placeholder collections hold for "nothing"
 //   std::shared_ptr<Archivable>          the object's own keys, written by its encodeWithCoder
 // One object encoded twice is written once and referred to twice. Anything else, and a missing
 // value (see encodeObject) inside a collection, makes the archive fail with an error rather than

@@ -294,6 +294,7 @@ const KeyedUnarchiver::ArchivedClass* KeyedUnarchiver::archivedClassOf(const QVa
         {Format::URL, &KeyedUnarchiver::decodeURL},
         {Format::Value, &KeyedUnarchiver::decodeRect},
         {Format::ErrorClass, &KeyedUnarchiver::decodeError},
+        {Format::Null, &KeyedUnarchiver::decodeNull},
     };
     const QVariant reference = object.value(Format::ClassKey);
     const quint64 uid = isReference(reference) ? reference.value<PlistUID>().value : 0;
@@ -416,6 +417,11 @@ QVariant KeyedUnarchiver::decodeError(const QVariantMap& object, const ClassSet&
         return fail(QStringLiteral("keyed archive holds a malformed error"));
     const QString message = userInfo.toMap().value(Format::ErrorDescriptionKey).toString();
     return QVariant::fromValue(Error{domain.toString(), code.toLongLong(), message});
+}
+
+QVariant KeyedUnarchiver::decodeNull(const QVariantMap&, const ClassSet&)
+{
+    return QVariant::fromValue(nullptr);
 }
 
 QVariant KeyedUnarchiver::decodeText(const QVariant& reference)
