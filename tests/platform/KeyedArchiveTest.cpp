@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using kova::test::FoundationArchive;
 using platform::Archivable;
 using platform::Error;
@@ -356,6 +358,49 @@ TEST_F(KeyedArchive, ReadsAnArchiveInThePlatformFormWrittenElsewhere)
     EXPECT_EQ(read.value(QStringLiteral("where")), QUrl(QStringLiteral("file:///Volumes/Lab/Orders/1.jpg")));
     EXPECT_EQ(read.value(QStringLiteral("tags")), (QVariantList{QStringLiteral("tags"), QStringLiteral("note")}));
     EXPECT_EQ(read.value(QStringLiteral("note")), QStringLiteral("mutable text"));
+}
+
+TEST_F(KeyedArchive, ReadsErrorsWhoseUserInfoCarriesWhatFileErrorsCarry)
+{
+    const QString fileURL = QStringLiteral("file:///var/lib/Morvanta/KOVA/Failed/order%2017.xml");
+    const struct {
+        const char* what;
+        std::function<QVariantMap(FoundationArchive&)> userInfo; // besides the description
+    } cases[] = {
+        {"URL and path", [&](FoundationArchive& archive) {
+             return QVariantMap{{QStringLiteral("NSURL"), archive.url(fileURL)},
+                                {QStringLiteral("NSFilePath"), archive.plain(QStringLiteral("/var/lib/Morvanta/KOVA/Failed/order 17.xml"))}};
+         }},
+        {"underlying error with a URL of its own", [&](FoundationArchive& archive) {
+             const QVariant underlying = archive.dictionary({{QStringLiteral("NSURL"), archive.url(fileURL)}});
+             return QVariantMap{{QStringLiteral("NSUnderlyingError"), archive.error(Error::POSIXDomain, 2, underlying)}};
+         }},
+        {"null and a list", [](FoundationArchive& archive) {
+             return QVariantMap{{QStringLiteral("NSHelpAnchor"), archive.object(QStringLiteral("NSNull"), {})},
+                                {QStringLiteral("NSUserStringVariant"), archive.array({archive.plain(QStringLiteral("Folder"))})}};
+         }},
+    };
+    const Error expected{Error::CocoaDomain, 260, QStringLiteral("The file couldn’t be opened.")};
+    for (const auto& c : cases) {
+        FoundationArchive archive;
+        QVariantMap userInfo = c.userInfo(archive);
+        userInfo.insert(QStringLiteral("NSLocalizedDescription"), archive.plain(expected.message));
+        const QByteArray data = archive.data(archive.error(expected.domain, expected.code, archive.dictionary(userInfo)));
+        Error error;
+        testing::internal::CaptureStderr();
+        const QVariant read = KeyedUnarchiver::unarchivedObjectOfClasses(data, {QStringLiteral("NSError")}, &error);
+        const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
+        EXPECT_TRUE(error.isNull()) << c.what << ": " << error.message.toStdString();
+        EXPECT_EQ(read.value<Error>().description(), expected.description()) << c.what;
+        EXPECT_EQ(log.count(QStringLiteral("first dropped")), 1) << c.what << ": " << log.toStdString();
+    }
+
+    FoundationArchive archive;
+    const QVariant rectangle = archive.object(QStringLiteral("NSValue"), {{QStringLiteral("NS.rectval"), QStringLiteral("{{0, 0}, {1, 1}}")},
+                                                                          {QStringLiteral("NS.special"), qint64(12)}});
+    const QVariant userInfo = archive.dictionary({{QStringLiteral("frame"), rectangle}});
+    expectRefused(archive.data(archive.error(expected.domain, 1, userInfo)), {QStringLiteral("NSError"), QStringLiteral("NSValue")},
+                  "user info holding a class errors do not carry", "not allowed");
 }
 
 TEST_F(KeyedArchive, ReadsNullPlaceholdersInsideCollections)

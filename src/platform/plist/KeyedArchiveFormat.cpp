@@ -37,6 +37,11 @@ bool isValueClass(const QString& className)
     return values.contains(className);
 }
 
+QStringList propertyListClasses()
+{
+    return {Dictionary, Array, String, Data, Number, Date};
+}
+
 QString storedKey(const QString& key)
 {
     return key.startsWith(QLatin1Char('$')) ? QLatin1Char('$') + key : key;

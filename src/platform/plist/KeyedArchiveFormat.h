@@ -61,6 +61,9 @@ QStringList builtInClassHierarchy(const QString& className);
 // Text, data, numbers, dates and NSNull: inert values that may appear inside any collection.
 bool isValueClass(const QString& className);
 
+// Dictionaries, arrays, text, data, numbers and dates.
+QStringList propertyListClasses();
+
 // A key the caller chose, as stored: keys of the archive's own start with "$", so a caller's
 // key that does gets one more.
 QString storedKey(const QString& key);

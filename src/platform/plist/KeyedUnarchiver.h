@@ -30,6 +30,9 @@ namespace platform {
 // NSValue rectangles as QRectF, NSNull as QVariant::fromValue(nullptr), NSError as
 // platform::Error, registered classes as std::shared_ptr<Archivable> (one object per archived
 // object, however often it is referred to).
+// An error's user info may hold the property-list classes, NSURL, NSError and NSNull (any other
+// class is refused); platform::Error keeps its NSLocalizedDescription and drops the rest, which
+// is logged once per archive.
 //
 // The first failure stops decoding: every decode call after it returns an empty value, and
 // error() tells what went wrong. Missing keys are not failures: they give empty values.
@@ -105,6 +108,8 @@ private:
     QVariant decodeNull(const QVariantMap& object, const ClassSet& allowed);
     QVariant decodeText(const QVariant& reference);
     ClassSet allowedWith(const QStringList& classes) const;
+    // Notes, once per archive, the user info of an error that platform::Error has no room for.
+    void logDroppedUserInfo(const QStringList& keys);
     void refuseUnexpectedValue(const QString& key);
     QVariant fail(const QString& message);
 
@@ -116,6 +121,7 @@ private:
     std::unordered_map<quint64, ArchivedClass> m_classes; // by class entry; node-based, so entries stay put
     int m_depth = 0;
     SizeBudget m_budget;
+    bool m_loggedDroppedUserInfo = false;
     Error m_error;
 };
 
