@@ -42,6 +42,11 @@ QStringList propertyListClasses()
     return {Dictionary, Array, String, Data, Number, Date};
 }
 
+QStringList archivedValueClasses()
+{
+    return propertyListClasses() + QStringList{URL, Value, ErrorClass, Null};
+}
+
 QString storedKey(const QString& key)
 {
     return key.startsWith(QLatin1Char('$')) ? QLatin1Char('$') + key : key;

@@ -64,6 +64,10 @@ bool isValueClass(const QString& className);
 // Dictionaries, arrays, text, data, numbers and dates.
 QStringList propertyListClasses();
 
+// Every class KeyedArchiver writes for a value that is not an Archivable object: the
+// property-list classes, NSURL, NSValue, NSError and NSNull.
+QStringList archivedValueClasses();
+
 // A key the caller chose, as stored: keys of the archive's own start with "$", so a caller's
 // key that does gets one more.
 QString storedKey(const QString& key);
