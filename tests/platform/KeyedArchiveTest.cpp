@@ -2,6 +2,7 @@
 #include "platform/plist/KeyedUnarchiver.h"
 #include "platform/plist/PropertyList.h"
 
+#include "FoundationArchive.h"
 #include "TestEnvironment.h"
 
 #include <QFile>
@@ -15,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+using kova::test::FoundationArchive;
 using platform::Archivable;
 using platform::Error;
 using platform::KeyedArchiver;
@@ -258,6 +262,8 @@ TEST_F(KeyedArchive, RoundTripsEveryValueKind)
         {QStringLiteral("url"), QUrl::fromLocalFile(QStringLiteral("/tmp/Ordner mit Ümlaut/bild.jpg"))},
         {QStringLiteral("frame"), QRectF(0.1, -20, 1200.5, 1800)},
         {QStringLiteral("error"), QVariant::fromValue(Error{Error::POSIXDomain, 2, QStringLiteral("No such file")})},
+        {QStringLiteral("error without message"), QVariant::fromValue(Error{Error::CocoaDomain, 3, QString()})},
+        {QStringLiteral("placeholders"), QVariantList{QVariant::fromValue(nullptr), QVariantMap{{QStringLiteral("none"), QVariant::fromValue(nullptr)}}}},
         {QStringLiteral("list"), QVariantList{QStringLiteral("a"), qint64(1), QVariantList{}, QVariantMap{}}},
         {QStringLiteral("$dollar key"), QStringLiteral("kept apart from the archive's own keys")},
     };
@@ -269,7 +275,7 @@ TEST_F(KeyedArchive, RoundTripsEveryValueKind)
         const QVariantMap read = KeyedUnarchiver::unarchivedObjectOfClasses(archive, classes, &error).toMap();
         ASSERT_TRUE(error.isNull()) << error.message.toStdString();
         for (auto it = values.cbegin(); it != values.cend(); ++it) {
-            if (it.key() == QStringLiteral("error")) {
+            if (it.key().startsWith(QStringLiteral("error"))) {
                 const Error decoded = read.value(it.key()).value<Error>();
                 EXPECT_EQ(decoded.description(), it.value().value<Error>().description());
             } else {
@@ -354,6 +360,63 @@ TEST_F(KeyedArchive, ReadsAnArchiveInThePlatformFormWrittenElsewhere)
     EXPECT_EQ(read.value(QStringLiteral("note")), QStringLiteral("mutable text"));
 }
 
+TEST_F(KeyedArchive, ReadsErrorsWhoseUserInfoCarriesWhatFileErrorsCarry)
+{
+    const QString fileURL = QStringLiteral("file:///var/lib/Morvanta/KOVA/Failed/order%2017.xml");
+    const struct {
+        const char* what;
+        std::function<QVariantMap(FoundationArchive&)> userInfo; // besides the description
+    } cases[] = {
+        {"URL and path", [&](FoundationArchive& archive) {
+             return QVariantMap{{QStringLiteral("NSURL"), archive.url(fileURL)},
+                                {QStringLiteral("NSFilePath"), archive.plain(QStringLiteral("/var/lib/Morvanta/KOVA/Failed/order 17.xml"))}};
+         }},
+        {"underlying error with a URL of its own", [&](FoundationArchive& archive) {
+             const QVariant underlying = archive.dictionary({{QStringLiteral("NSURL"), archive.url(fileURL)}});
+             return QVariantMap{{QStringLiteral("NSUnderlyingError"), archive.error(Error::POSIXDomain, 2, underlying)}};
+         }},
+        {"null and a list", [](FoundationArchive& archive) {
+             return QVariantMap{{QStringLiteral("NSHelpAnchor"), archive.object(QStringLiteral("NSNull"), {})},
+                                {QStringLiteral("NSUserStringVariant"), archive.array({archive.plain(QStringLiteral("Folder"))})}};
+         }},
+    };
+    const Error expected{Error::CocoaDomain, 260, QStringLiteral("The file couldn’t be opened.")};
+    for (const auto& c : cases) {
+        FoundationArchive archive;
+        QVariantMap userInfo = c.userInfo(archive);
+        userInfo.insert(QStringLiteral("NSLocalizedDescription"), archive.plain(expected.message));
+        const QByteArray data = archive.data(archive.error(expected.domain, expected.code, archive.dictionary(userInfo)));
+        Error error;
+        testing::internal::CaptureStderr();
+        const QVariant read = KeyedUnarchiver::unarchivedObjectOfClasses(data, {QStringLiteral("NSError")}, &error);
+        const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
+        EXPECT_TRUE(error.isNull()) << c.what << ": " << error.message.toStdString();
+        EXPECT_EQ(read.value<Error>().description(), expected.description()) << c.what;
+        EXPECT_EQ(log.count(QStringLiteral("first dropped")), 1) << c.what << ": " << log.toStdString();
+    }
+
+    FoundationArchive archive;
+    const QVariant rectangle = archive.object(QStringLiteral("NSValue"), {{QStringLiteral("NS.rectval"), QStringLiteral("{{0, 0}, {1, 1}}")},
+                                                                          {QStringLiteral("NS.special"), qint64(12)}});
+    const QVariant userInfo = archive.dictionary({{QStringLiteral("frame"), rectangle}});
+    expectRefused(archive.data(archive.error(expected.domain, 1, userInfo)), {QStringLiteral("NSError"), QStringLiteral("NSValue")},
+                  "user info holding a class errors do not carry", "not allowed");
+}
+
+TEST_F(KeyedArchive, ReadsNullPlaceholdersInsideCollections)
+{
+    FoundationArchive archive;
+    const QVariant null = archive.object(QStringLiteral("NSNull"), {});
+    const QVariant sizes = archive.array({archive.plain(qint64(4)), null});
+    const QByteArray data = archive.data(archive.dictionary({{QStringLiteral("sizes"), sizes}, {QStringLiteral("note"), null}}));
+    Error error;
+    EXPECT_EQ(KeyedUnarchiver::unarchivedObjectOfClasses(data, {QStringLiteral("NSDictionary"), QStringLiteral("NSArray")}, &error),
+              (QVariantMap{{QStringLiteral("sizes"), QVariantList{qint64(4), QVariant::fromValue(nullptr)}},
+                           {QStringLiteral("note"), QVariant::fromValue(nullptr)}}))
+        << error.message.toStdString();
+    expectRefused(archive.data(null), {QStringLiteral("NSDictionary")}, "a placeholder where an object is asked for", "not allowed");
+}
+
 TEST_F(KeyedArchive, SecureDecodingAllowsOnlyTheClassesAskedFor)
 {
     const auto folder = makeFolder(QStringLiteral("Folder"));
@@ -411,6 +474,8 @@ TEST_F(KeyedArchive, ArchivingRefusesWhatItCannotWrite)
     const QVariantList refused{
         QVariantList{QPoint(1, 2)},
         QVariantMap{{QStringLiteral("missing"), QVariant()}},
+        QVariantList{QStringLiteral("text"), QString()},
+        QVariantMap{{QStringLiteral("data"), QByteArray()}},
         QVariantList{QDateTime()},
         QVariantList{QUrl()},
         QVariantList{QVariant::fromValue(std::shared_ptr<Archivable>())},

@@ -1,5 +1,6 @@
 #include "core/foundation/ZORVAK_Audit.h"
 
+#include "platform/plist/KeyedArchiveFormat.h"
 #include "platform/plist/KeyedArchiver.h"
 #include "platform/plist/KeyedUnarchiver.h"
 
@@ -124,11 +125,11 @@ QList<Error> decodeErrors(KeyedUnarchiver& coder, const QString& key)
     return errors;
 }
 
-// Products are property-list values, or URLs.
+// Products are any plain values the archiver writes: property-list values, URLs, rectangles,
+// errors and NSNull placeholders in collections.
 QVariantMap decodeProducts(KeyedUnarchiver& coder, const QString& key)
 {
-    const QVariant value = coder.decodeObjectOfClasses(
-        key, {QStringLiteral("NSMutableDictionary"), QStringLiteral("NSArray"), QStringLiteral("NSURL")});
+    const QVariant value = coder.decodeObjectOfClasses(key, platform::KeyedArchiveFormat::archivedValueClasses());
     if (value.isValid() && value.typeId() != QMetaType::QVariantMap)
         refuse(coder, key);
     return value.toMap();

@@ -26,14 +26,25 @@ QStringList builtInClassHierarchy(const QString& className)
         {URL, {URL, Object}},
         {Value, {Value, Object}},
         {ErrorClass, {ErrorClass, Object}},
+        {Null, {Null, Object}},
     };
     return hierarchies.value(className);
 }
 
 bool isValueClass(const QString& className)
 {
-    static const QStringList values{String, MutableString, Data, MutableData, Number, Date};
+    static const QStringList values{String, MutableString, Data, MutableData, Number, Date, Null};
     return values.contains(className);
+}
+
+QStringList propertyListClasses()
+{
+    return {Dictionary, Array, String, Data, Number, Date};
+}
+
+QStringList archivedValueClasses()
+{
+    return propertyListClasses() + QStringList{URL, Value, ErrorClass, Null};
 }
 
 QString storedKey(const QString& key)

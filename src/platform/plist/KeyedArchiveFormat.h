@@ -52,13 +52,21 @@ inline const QString Date = QStringLiteral("NSDate");
 inline const QString URL = QStringLiteral("NSURL");
 inline const QString Value = QStringLiteral("NSValue");
 inline const QString ErrorClass = QStringLiteral("NSError");
+inline const QString Null = QStringLiteral("NSNull");
 
 // The classes the archive knows by itself, each with its superclasses up to NSObject; empty
 // for any other name.
 QStringList builtInClassHierarchy(const QString& className);
 
-// Text, data, numbers and dates: inert values that may appear inside any collection.
+// Text, data, numbers, dates and NSNull: inert values that may appear inside any collection.
 bool isValueClass(const QString& className);
+
+// Dictionaries, arrays, text, data, numbers and dates.
+QStringList propertyListClasses();
+
+// Every class KeyedArchiver writes for a value that is not an Archivable object: the
+// property-list classes, NSURL, NSValue, NSError and NSNull.
+QStringList archivedValueClasses();
 
 // A key the caller chose, as stored: keys of the archive's own start with "$", so a caller's
 // key that does gets one more.

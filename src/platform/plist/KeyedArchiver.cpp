@@ -18,7 +18,7 @@ namespace {
 constexpr qint64 InvalidValueError = 4866; // the platform's code for a value a coder cannot write
 
 // How a value is archived.
-enum class Kind { Plain, String, Dictionary, Array, Date, URL, Rect, ErrorObject, Object, Unsupported };
+enum class Kind { Plain, String, Dictionary, Array, Date, URL, Rect, ErrorObject, Null, Object, Unsupported };
 
 Kind kindOf(const QVariant& value)
 {
@@ -53,6 +53,8 @@ Kind kindOf(const QVariant& value)
         return Kind::URL;
     case QMetaType::QRectF:
         return Kind::Rect;
+    case QMetaType::Nullptr:
+        return Kind::Null;
     default:
         if (type == qMetaTypeId<Error>())
             return Kind::ErrorObject;
@@ -90,18 +92,21 @@ bool canArchive(const QVariant& value, int depth)
 {
     if (depth > PropertyList::MaximumDepth)
         return false;
+    // A collection cannot hold a missing value: it would read back as something else.
+    const auto canArchiveInside = [depth](const QVariant& item) { return !isNone(item) && canArchive(item, depth + 1); };
     switch (kindOf(value)) {
     case Kind::Plain:
     case Kind::String:
     case Kind::ErrorObject:
+    case Kind::Null:
         return true;
     case Kind::Dictionary: {
         const QVariantMap map = value.toMap();
-        return std::all_of(map.cbegin(), map.cend(), [&](const QVariant& item) { return canArchive(item, depth + 1); });
+        return std::all_of(map.cbegin(), map.cend(), canArchiveInside);
     }
     case Kind::Array: {
         const QVariantList list = value.toList();
-        return std::all_of(list.cbegin(), list.cend(), [&](const QVariant& item) { return canArchive(item, depth + 1); });
+        return std::all_of(list.cbegin(), list.cend(), canArchiveInside);
     }
     case Kind::Date:
         return std::isfinite(PropertyList::referenceSecondsFromDate(value.toDateTime()));
@@ -235,11 +240,12 @@ bool KeyedArchiver::supportsSecureCoding(const QVariant& value)
 
 quint64 KeyedArchiver::encodeValue(const QVariant& value, Mutability mutability)
 {
+    // Missing values are written as $null references by encodeObject; here they are inside a collection.
+    if (isNone(value))
+        return fail(QStringLiteral("a collection cannot hold a missing value"));
     const Kind kind = kindOf(value);
-    if (kind == Kind::Object) {
-        const auto object = value.value<std::shared_ptr<Archivable>>();
-        return object ? encodeArchivableObject(*object) : fail(QStringLiteral("a collection cannot hold a missing object"));
-    }
+    if (kind == Kind::Object)
+        return encodeArchivableObject(*value.value<std::shared_ptr<Archivable>>());
     const NestingLevel level(m_depth);
     if (level.tooDeep())
         return fail(QStringLiteral("value nested too deeply to archive"));
@@ -262,9 +268,11 @@ quint64 KeyedArchiver::encodeValue(const QVariant& value, Mutability mutability)
         return encodeRect(value.toRectF());
     case Kind::ErrorObject:
         return encodeError(value.value<Error>());
+    case Kind::Null:
+        return encodeClassObject(Format::Null, [](QVariantMap&) {});
     default:
         return fail(QStringLiteral("cannot archive a value of type %1")
-                        .arg(QString::fromLatin1(value.isValid() ? value.metaType().name() : "none")));
+                        .arg(QString::fromLatin1(value.metaType().name())));
     }
 }
 
@@ -374,7 +382,9 @@ quint64 KeyedArchiver::encodeError(const Error& error)
     return encodeClassObject(Format::ErrorClass, [&](QVariantMap& contents) {
         contents.insert(Format::ErrorCodeKey, error.code);
         contents.insert(Format::ErrorDomainKey, reference(encodeString(error.domain)));
-        const QVariantMap userInfo{{Format::ErrorDescriptionKey, error.message}};
+        QVariantMap userInfo;
+        if (!error.message.isNull())
+            userInfo.insert(Format::ErrorDescriptionKey, error.message);
         contents.insert(Format::ErrorUserInfoKey, reference(encodeDictionary(userInfo, Mutability::Immutable)));
     });
 }

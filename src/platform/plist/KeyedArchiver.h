@@ -28,9 +28,11 @@ namespace platform {
 //   QUrl                                 NSURL with "NS.base" $null and "NS.relative" the absolute URL
 //   QRectF                               NSValue holding a rectangle
 //   platform::Error                      NSError with "NSCode", "NSDomain" and "NSUserInfo"
+//   QVariant::fromValue(nullptr)         NSNull, the placeholder collections hold for "nothing"
 //   std::shared_ptr<Archivable>          the object's own keys, written by its encodeWithCoder
 // One object encoded twice is written once and referred to twice. Anything else, and a missing
-// value inside a collection, makes the archive fail with an error rather than lose it.
+// value (see encodeObject) inside a collection, makes the archive fail with an error rather than
+// lose it.
 //
 // An archiver collects the first error and ignores every call after it; encodedData() reports it.
 class KeyedArchiver {

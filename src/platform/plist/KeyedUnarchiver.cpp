@@ -1,5 +1,6 @@
 #include "platform/plist/KeyedUnarchiver.h"
 
+#include "platform/Log.h"
 #include "platform/plist/KeyedArchiveFormat.h"
 #include "platform/plist/NestingLevel.h"
 #include "platform/plist/PropertyList.h"
@@ -85,6 +86,11 @@ bool isNumber(const QVariant& value)
     return plainClassName(value) == Format::Number;
 }
 
+QVariant nullReference()
+{
+    return QVariant::fromValue(PlistUID{0});
+}
+
 } // namespace
 
 KeyedUnarchiver::KeyedUnarchiver(const QByteArray& data, const QStringList& allowedClasses)
@@ -130,7 +136,7 @@ bool KeyedUnarchiver::containsValueForKey(const QString& key) const
 
 QVariant KeyedUnarchiver::decodeObject(const QString& key)
 {
-    return decodeObjectOfClasses(key, {Format::String, Format::Number, Format::Data, Format::Date, Format::Array, Format::Dictionary});
+    return decodeObjectOfClasses(key, Format::propertyListClasses());
 }
 
 QVariant KeyedUnarchiver::decodeObjectOfClasses(const QString& key, const QStringList& classes)
@@ -294,6 +300,7 @@ const KeyedUnarchiver::ArchivedClass* KeyedUnarchiver::archivedClassOf(const QVa
         {Format::URL, &KeyedUnarchiver::decodeURL},
         {Format::Value, &KeyedUnarchiver::decodeRect},
         {Format::ErrorClass, &KeyedUnarchiver::decodeError},
+        {Format::Null, &KeyedUnarchiver::decodeNull},
     };
     const QVariant reference = object.value(Format::ClassKey);
     const quint64 uid = isReference(reference) ? reference.value<PlistUID>().value : 0;
@@ -385,7 +392,7 @@ QVariant KeyedUnarchiver::decodeURL(const QVariantMap& object, const ClassSet&)
     if (hasError())
         return {};
     QUrl url(relative.toString());
-    const QVariant base = decodeReference(object.value(Format::URLBaseKey, QVariant::fromValue(PlistUID{0})), ClassSet{Format::URL}, false);
+    const QVariant base = decodeReference(object.value(Format::URLBaseKey, nullReference()), ClassSet{Format::URL}, false);
     if (hasError())
         return {};
     if (base.isValid())
@@ -403,19 +410,28 @@ QVariant KeyedUnarchiver::decodeRect(const QVariantMap& object, const ClassSet&)
     return *rect;
 }
 
-QVariant KeyedUnarchiver::decodeError(const QVariantMap& object, const ClassSet& allowed)
+// User info is read with the classes the platform's errors carry in it (file URLs and paths,
+// underlying errors), not with those the caller allowed for the error itself.
+QVariant KeyedUnarchiver::decodeError(const QVariantMap& object, const ClassSet&)
 {
+    static const QStringList classes = Format::propertyListClasses() + QStringList{Format::URL, Format::ErrorClass, Format::Null};
+    static const ClassSet userInfoClasses(classes.cbegin(), classes.cend());
     const QVariant code = object.value(Format::ErrorCodeKey);
     const QVariant domain = decodeText(object.value(Format::ErrorDomainKey));
-    ClassSet userInfoClasses = allowed;
-    userInfoClasses.insert(Format::Dictionary);
-    const QVariant userInfo = decodeReference(object.value(Format::ErrorUserInfoKey, QVariant::fromValue(PlistUID{0})), userInfoClasses, false);
+    const QVariant userInfo = decodeReference(object.value(Format::ErrorUserInfoKey, nullReference()), userInfoClasses, false);
     if (hasError())
         return {};
     if (!isNumber(code) || (userInfo.isValid() && userInfo.typeId() != QMetaType::QVariantMap))
         return fail(QStringLiteral("keyed archive holds a malformed error"));
-    const QString message = userInfo.toMap().value(Format::ErrorDescriptionKey).toString();
+    QVariantMap unkept = userInfo.toMap();
+    const QString message = unkept.take(Format::ErrorDescriptionKey).toString();
+    logDroppedUserInfo(unkept.keys());
     return QVariant::fromValue(Error{domain.toString(), code.toLongLong(), message});
+}
+
+QVariant KeyedUnarchiver::decodeNull(const QVariantMap&, const ClassSet&)
+{
+    return QVariant::fromValue(nullptr);
 }
 
 QVariant KeyedUnarchiver::decodeText(const QVariant& reference)
@@ -432,6 +448,15 @@ KeyedUnarchiver::ClassSet KeyedUnarchiver::allowedWith(const QStringList& classe
     for (const QString& className : classes)
         allowed.insert(className);
     return allowed;
+}
+
+void KeyedUnarchiver::logDroppedUserInfo(const QStringList& keys)
+{
+    if (keys.isEmpty() || m_loggedDroppedUserInfo)
+        return;
+    m_loggedDroppedUserInfo = true;
+    Log::log(QStringLiteral("keyed archive: errors are read without the user info they have no room for (first dropped: %1)")
+                 .arg(keys.join(QStringLiteral(", "))));
 }
 
 void KeyedUnarchiver::refuseUnexpectedValue(const QString& key)

@@ -21,14 +21,18 @@ namespace platform {
 // references), always with secure decoding:
 //  - every object named by a class entry must be of a class the caller allows (the class or
 //    one of its superclasses named in the decode call or in the unarchiver's allowed classes);
-//    text, data, numbers and dates are inert and accepted anywhere inside a collection;
+//    text, data, numbers, dates and NSNull are inert and accepted anywhere inside a collection;
 //  - only the built-in classes and classes registered with registerClass are decoded;
 //  - every reference is checked, nesting and expanded size are bounded, and a reference back to
 //    an object still being decoded (a cycle) is refused.
 // Values come back as KeyedArchiver takes them: NSDictionary as QVariantMap, NSArray and NSSet
 // as QVariantList, NSDate as QDateTime (UTC), NSURL as QUrl (resolved against its base),
-// NSValue rectangles as QRectF, NSError as platform::Error, registered classes as
-// std::shared_ptr<Archivable> (one object per archived object, however often it is referred to).
+// NSValue rectangles as QRectF, NSNull as QVariant::fromValue(nullptr), NSError as
+// platform::Error, registered classes as std::shared_ptr<Archivable> (one object per archived
+// object, however often it is referred to).
+// An error's user info may hold the property-list classes, NSURL, NSError and NSNull (any other
+// class is refused); platform::Error keeps its NSLocalizedDescription and drops the rest, which
+// is logged once per archive.
 //
 // The first failure stops decoding: every decode call after it returns an empty value, and
 // error() tells what went wrong. Missing keys are not failures: they give empty values.
@@ -101,8 +105,11 @@ private:
     QVariant decodeURL(const QVariantMap& object, const ClassSet& allowed);
     QVariant decodeRect(const QVariantMap& object, const ClassSet& allowed);
     QVariant decodeError(const QVariantMap& object, const ClassSet& allowed);
+    QVariant decodeNull(const QVariantMap& object, const ClassSet& allowed);
     QVariant decodeText(const QVariant& reference);
     ClassSet allowedWith(const QStringList& classes) const;
+    // Notes, once per archive, the user info of an error that platform::Error has no room for.
+    void logDroppedUserInfo(const QStringList& keys);
     void refuseUnexpectedValue(const QString& key);
     QVariant fail(const QString& message);
 
@@ -114,6 +121,7 @@ private:
     std::unordered_map<quint64, ArchivedClass> m_classes; // by class entry; node-based, so entries stay put
     int m_depth = 0;
     SizeBudget m_budget;
+    bool m_loggedDroppedUserInfo = false;
     Error m_error;
 };
 
