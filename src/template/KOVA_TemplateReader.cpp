@@ -157,23 +157,18 @@ QString pathDescription(const QVariant& path)
 
 // ---- Node kinds ----
 
-bool isWhitespaceText(const XmlNode& node)
-{
-    return node.kind() == XmlNodeKind::Text && node.stringValue().trimmed().isEmpty();
-}
-
 void logUnexpectedKind(const XmlNode& node)
 {
     platform::Log::log(QStringLiteral("Found unexpected XML element kind:\n%1").arg(static_cast<unsigned>(node.kind())));
 }
 
-// True for an element to read. Comments and the whitespace that lays out the file are
-// passed over; any other kind is logged.
+// True for an element to read. Comments are passed over silently; any other kind is
+// logged, the white space that lays out a pretty-printed file included.
 bool isElementToRead(const XmlNode& node)
 {
     if (node.kind() == XmlNodeKind::Element)
         return true;
-    if (node.kind() != XmlNodeKind::Comment && !isWhitespaceText(node))
+    if (node.kind() != XmlNodeKind::Comment)
         logUnexpectedKind(node);
     return false;
 }

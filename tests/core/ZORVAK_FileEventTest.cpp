@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <thread>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -474,4 +475,40 @@ TEST_F(FileEventTest, StartingOnAMissingFolderFailsAndStaysStopped)
     EXPECT_EQ(recorder->count(), 0u);
     EXPECT_TRUE(text.contains(QStringLiteral("FAILED to start monitoring (\"%1\")").arg(missing))) << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("handleFileEventpaths")));
+}
+
+TEST_F(FileEventTest, DestructorWaitsForTheBlockRunningOnAnotherThread)
+{
+    // The block (here the start's report) is running when the destruction begins,
+    // and then waits a little for the destructor to return: a destructor that did
+    // not wait for the block would return first, and the block's flag change after.
+    const QString jobs = folder(QStringLiteral("Jobs"));
+    for (int round = 0; round < 10; ++round) {
+        struct Progress {
+            std::atomic<bool> entered = false;
+            std::atomic<bool> destroying = false;
+            std::atomic<bool> destroyed = false;
+            std::atomic<bool> finished = false;
+        };
+        auto progress = std::make_shared<Progress>();
+        auto watcher = std::make_unique<ZORVAK_FileEvent>(QStringList{jobs}, 0.05);
+        const auto queue = watcher->eventQueue();
+        watcher->setEventBlock([progress](const QStringList&, const ZORVAK_FileEvent::Flags&) {
+            progress->entered = true;
+            while (!progress->destroying)
+                std::this_thread::yield();
+            const auto deadline = std::chrono::steady_clock::now() + 20ms;
+            while (!progress->destroyed && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+            progress->finished = true;
+        });
+        watcher->setRun(true);
+        ASSERT_TRUE(kova::test::waitUntil([&] { return progress->entered.load(); }));
+        progress->destroying = true;
+        watcher.reset();
+        const bool finishedWhenDestroyed = progress->finished;
+        progress->destroyed = true;
+        queue->sync([] {});
+        ASSERT_EQ(progress->finished.load(), finishedWhenDestroyed) << "round " << round;
+    }
 }

@@ -221,6 +221,38 @@ TEST_F(KOVA_TemplateFilesTest, ElementsReadOnTheirOwn)
     EXPECT_EQ(unknown->value(QStringLiteral("price")), QVariant(QStringLiteral("12")));
 }
 
+TEST_F(KOVA_TemplateFilesTest, LayoutWhiteSpaceIsLoggedAndNotKept)
+{
+    // One white-space text node between every two children of the root, the
+    // layout and the layer, and at their ends: eight in all. Comments are not logged.
+    const QByteArray pretty = "<data version=\"1.0\">\n"
+                              "  <layout name=\"Card\">\n"
+                              "    <width>600</width>\n"
+                              "    <!-- a note -->\n"
+                              "    <layer type=\"image\" frame=\"{{0, 0}, {10, 10}}\">\n"
+                              "      <filepath>photo.jpg</filepath>\n"
+                              "    </layer>\n"
+                              "  </layout>\n"
+                              "</data>\n";
+    QByteArray compact = pretty;
+    compact.replace(QByteArrayLiteral(">\n"), QByteArrayLiteral(">")).replace(QByteArrayLiteral("  "), {});
+    const auto loggedTextNodes = [&](const QByteArray& text, Pointer& read) {
+        const QString path = scratch.path(QStringLiteral("card.xml"));
+        EXPECT_TRUE(writeFile(path, text));
+        testing::internal::CaptureStderr();
+        read = KOVA_Template::instanceWithXMLObject(path);
+        const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
+        return log.count(QStringLiteral("Found unexpected XML element kind:\n7\n"));
+    };
+    Pointer fromCompact;
+    Pointer fromPretty;
+    EXPECT_EQ(loggedTextNodes(compact, fromCompact), 0);
+    EXPECT_EQ(loggedTextNodes(pretty, fromPretty), 8);
+    ASSERT_TRUE(fromCompact && fromPretty);
+    EXPECT_EQ(fromPretty->layers().size(), 1);
+    EXPECT_TRUE(fromPretty->isEqual(fromCompact.get()));
+}
+
 // ---- Finding files ----
 
 TEST_F(KOVA_TemplateFilesTest, JobContainerIsSearchedBeforeTheConfiguredFolder)

@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "platform/files/FileEventStream.h"
+#include "platform/observation/CallbackGate.h"
 
 #include <QFileInfo>
 
@@ -43,7 +44,9 @@ platform::FileEventGranularity granularityFor(const QStringList& paths)
 } // namespace
 
 // Everything the stream's callbacks and the queued blocks reach. They hold it
-// weakly and check `alive`, so nothing reaches a watcher after its destruction.
+// weakly; `alive` turns the stream's and the queue moves' work away once the
+// watcher is destroyed, and the gate keeps its destructor waiting for a call of
+// the event block that has begun.
 class ZORVAK_FileEvent::State : public std::enable_shared_from_this<State> {
 public:
     explicit State(QStringList paths)
@@ -56,6 +59,8 @@ public:
     void requestRun(bool run);
     void moveToQueue(const Queue& given);
     void handle(const QStringList& paths, const Flags& flags);
+    // Stops the stream, refuses further calls of the block and waits for the
+    // ones in progress on other threads.
     void shutdown();
     void setEventBlock(EventBlock block);
     EventBlock eventBlock() const;
@@ -65,17 +70,18 @@ public:
 
 private:
     void applyRun(bool run);
+    void callEventBlock(const EventBlock& handler, const QStringList& paths, const Flags& flags);
     void install(const Queue& queue);
     void installLocked(const Queue& queue);
     QString defaultQueueLabel() const;
     Queue makeDefaultQueue() const;
-    bool isAlive() const;
 
     mutable std::mutex mutex;
     bool alive = true;
     EventBlock block;
     Queue eventQueue;
     std::unique_ptr<platform::FileEventStream> stream;
+    platform::CallbackGate gate;
 };
 
 void ZORVAK_FileEvent::State::createStream(double latency)
@@ -163,10 +169,18 @@ void ZORVAK_FileEvent::State::handle(const QStringList& paths, const Flags& flag
     if (!handler)
         return;
     queue()->async([weak = weak_from_this(), handler = std::move(handler), paths, flags] {
-        const auto self = weak.lock();
-        if (self && self->isAlive())
-            handler(paths, flags);
+        if (const auto self = weak.lock())
+            self->callEventBlock(handler, paths, flags);
     });
+}
+
+// Runs on the event queue. Not under the mutex: the block may call the watcher.
+void ZORVAK_FileEvent::State::callEventBlock(const EventBlock& handler, const QStringList& paths, const Flags& flags)
+{
+    if (!gate.tryEnter())
+        return;
+    handler(paths, flags);
+    gate.leave();
 }
 
 void ZORVAK_FileEvent::State::shutdown()
@@ -178,6 +192,7 @@ void ZORVAK_FileEvent::State::shutdown()
         ending = std::move(stream);
     }
     ending.reset(); // joins the reader: no batch begins after this
+    gate.close();   // outside the mutex, which a running block may be waiting for
 }
 
 void ZORVAK_FileEvent::State::setEventBlock(EventBlock handler)
@@ -214,12 +229,6 @@ QString ZORVAK_FileEvent::State::defaultQueueLabel() const
 ZORVAK_FileEvent::Queue ZORVAK_FileEvent::State::makeDefaultQueue() const
 {
     return ZORVAK_Dispatch::dispatchQueueSerialWithDebugLabel(defaultQueueLabel());
-}
-
-bool ZORVAK_FileEvent::State::isAlive() const
-{
-    std::lock_guard lock(mutex);
-    return alive;
 }
 
 ZORVAK_FileEvent::ZORVAK_FileEvent(const QString& observedPath)

@@ -20,10 +20,11 @@
 // platform::FileEventFlag bits, one per path.
 //
 // Destroying a watcher stops it: once the destructor has returned, no call of
-// the event block begins. A call that had already begun on the event queue's
-// thread runs to its end, so a block should hold what it uses through shared or
-// weak pointers rather than references into its owner. A watcher may be
-// destroyed from inside its own block.
+// the event block begins, and a call that had already begun on another thread
+// has ended, so what the block uses may be freed right after the watcher. A
+// watcher may be destroyed from inside its own block; that call runs on to its
+// end. Do not destroy a watcher while holding what its block waits for (a lock
+// it takes, a synchronous hop to the destroying thread's queue).
 class ZORVAK_FileEvent {
 public:
     using Queue = ZORVAK_Dispatch::Queue;
