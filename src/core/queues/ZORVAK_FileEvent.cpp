@@ -44,7 +44,7 @@ platform::FileEventGranularity granularityFor(const QStringList& paths)
 } // namespace
 
 // Everything the stream's callbacks and the queued blocks reach. They hold it
-// weakly; `alive` turns the stream's and the queue moves' work away once the
+// weakly; `m_alive` turns the stream's and the queue moves' work away once the
 // watcher is destroyed, and the gate keeps its destructor waiting for a call of
 // the event block that has begun.
 class ZORVAK_FileEvent::State : public std::enable_shared_from_this<State> {
@@ -76,12 +76,12 @@ private:
     QString defaultQueueLabel() const;
     Queue makeDefaultQueue() const;
 
-    mutable std::mutex mutex;
-    bool alive = true;
-    EventBlock block;
-    Queue eventQueue;
-    std::unique_ptr<platform::FileEventStream> stream;
-    platform::CallbackGate gate;
+    mutable std::mutex m_mutex;
+    bool m_alive = true;
+    EventBlock m_block;
+    Queue m_eventQueue;
+    std::unique_ptr<platform::FileEventStream> m_stream;
+    platform::CallbackGate m_gate;
 };
 
 void ZORVAK_FileEvent::State::createStream(double latency)
@@ -90,16 +90,16 @@ void ZORVAK_FileEvent::State::createStream(double latency)
         if (const auto self = weak.lock())
             self->handle(paths, flags);
     };
-    stream = std::make_unique<platform::FileEventStream>(observedPaths, latency, granularityFor(observedPaths),
+    m_stream = std::make_unique<platform::FileEventStream>(observedPaths, latency, granularityFor(observedPaths),
                                                          std::move(callback));
 }
 
 ZORVAK_FileEvent::Queue ZORVAK_FileEvent::State::queue()
 {
-    std::lock_guard lock(mutex);
-    if (!eventQueue)
+    std::lock_guard lock(m_mutex);
+    if (!m_eventQueue)
         installLocked(makeDefaultQueue());
-    return eventQueue;
+    return m_eventQueue;
 }
 
 void ZORVAK_FileEvent::State::requestRun(bool run)
@@ -115,13 +115,13 @@ void ZORVAK_FileEvent::State::applyRun(bool run)
 {
     bool started = false;
     {
-        std::lock_guard lock(mutex);
-        if (!alive || run == running)
+        std::lock_guard lock(m_mutex);
+        if (!m_alive || run == running)
             return;
         if (run)
-            started = stream->start();
+            started = m_stream->start();
         else
-            stream->stop();
+            m_stream->stop();
         running = started;
     }
     if (!run)
@@ -136,16 +136,16 @@ void ZORVAK_FileEvent::State::moveToQueue(const Queue& given)
 {
     Queue old;
     {
-        std::lock_guard lock(mutex);
-        if (!alive)
+        std::lock_guard lock(m_mutex);
+        if (!m_alive)
             return;
-        if (!eventQueue) {
+        if (!m_eventQueue) {
             installLocked(given ? given : makeDefaultQueue());
             return;
         }
-        if (!given && eventQueue->label() == defaultQueueLabel())
+        if (!given && m_eventQueue->label() == defaultQueueLabel())
             return;
-        old = eventQueue;
+        old = m_eventQueue;
     }
     const bool wasRunning = running;
     if (wasRunning)
@@ -177,48 +177,48 @@ void ZORVAK_FileEvent::State::handle(const QStringList& paths, const Flags& flag
 // Runs on the event queue. Not under the mutex: the block may call the watcher.
 void ZORVAK_FileEvent::State::callEventBlock(const EventBlock& handler, const QStringList& paths, const Flags& flags)
 {
-    if (!gate.tryEnter())
+    if (!m_gate.tryEnter())
         return;
     handler(paths, flags);
-    gate.leave();
+    m_gate.leave();
 }
 
 void ZORVAK_FileEvent::State::shutdown()
 {
     std::unique_ptr<platform::FileEventStream> ending;
     {
-        std::lock_guard lock(mutex);
-        alive = false;
-        ending = std::move(stream);
+        std::lock_guard lock(m_mutex);
+        m_alive = false;
+        ending = std::move(m_stream);
     }
     ending.reset(); // joins the reader: no batch begins after this
-    gate.close();   // outside the mutex, which a running block may be waiting for
+    m_gate.close(); // outside the mutex, which a running block may be waiting for
 }
 
 void ZORVAK_FileEvent::State::setEventBlock(EventBlock handler)
 {
-    std::lock_guard lock(mutex);
-    block = std::move(handler);
+    std::lock_guard lock(m_mutex);
+    m_block = std::move(handler);
 }
 
 ZORVAK_FileEvent::EventBlock ZORVAK_FileEvent::State::eventBlock() const
 {
-    std::lock_guard lock(mutex);
-    return block;
+    std::lock_guard lock(m_mutex);
+    return m_block;
 }
 
 void ZORVAK_FileEvent::State::install(const Queue& queue)
 {
-    std::lock_guard lock(mutex);
-    if (alive)
+    std::lock_guard lock(m_mutex);
+    if (m_alive)
         installLocked(queue);
 }
 
 void ZORVAK_FileEvent::State::installLocked(const Queue& queue)
 {
-    eventQueue = queue;
-    if (stream)
-        stream->setDispatchQueue(queue);
+    m_eventQueue = queue;
+    if (m_stream)
+        m_stream->setDispatchQueue(queue);
 }
 
 QString ZORVAK_FileEvent::State::defaultQueueLabel() const
