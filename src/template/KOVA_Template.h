@@ -196,6 +196,8 @@ public:
 
     // The stored frame times the scale; the zero rectangle when absent.
     QRectF frame() const;
+    // The stored frame times `factor`, as a rendering at that scale draws it.
+    QRectF frameScaledBy(double factor) const;
     // Divides by the scale (when above 0) and stores; a negative width or height is
     // refused with a log line.
     void setFrame(const QRectF& frame);
@@ -236,7 +238,9 @@ public:
 
     // ---- Border ----
 
+    // The stored width (or the default) times the scale, or times `factor`.
     double borderWidth() const;
+    double borderWidthScaledBy(double factor) const;
     void setBorderWidth(double width);
     QString borderColorCode() const;
     void setBorderColorCode(const QString& code);
@@ -289,8 +293,9 @@ public:
     std::optional<TextAttributes> attributes() const;
     // The attributes a text or stamp layer is drawn with, whether or not it has a text of
     // its own (a stamp showing a date or file name keeps its font and colour); none for
-    // other layers.
+    // other layers. The font size is multiplied by the scale, or by `factor`.
     std::optional<TextAttributes> drawingAttributes() const;
+    std::optional<TextAttributes> drawingAttributesScaledBy(double factor) const;
     std::optional<TextAttributes> stringAttributes() const { return attributes(); }
     bool hideExtension() const;
 
