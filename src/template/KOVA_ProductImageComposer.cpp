@@ -76,10 +76,11 @@ const QStringList& KOVA_ProductImageComposer::searchFolders()
     return folders;
 }
 
-KOVA_ProductImageComposer::KOVA_ProductImageComposer(KOVA_Template& productTemplate)
+KOVA_ProductImageComposer::KOVA_ProductImageComposer(const KOVA_Template& productTemplate,
+                                                     const KOVA_RenderOptions& options)
     : m_template(productTemplate)
-    , m_isPreview(productTemplate.isRenderingPreview())
-    , m_isUnrotated(productTemplate.isRenderingUnrotated())
+    , m_options(options)
+    , m_frame(productTemplate.frameScaledBy(options.scaleFactor()))
 {
 }
 
@@ -104,8 +105,8 @@ QImage KOVA_ProductImageComposer::createProductImage()
 // anything is allocated.
 std::shared_ptr<BitmapContext> KOVA_ProductImageComposer::createCanvas() const
 {
-    const double width = wholePixels(m_template.width());
-    const double height = wholePixels(m_template.height());
+    const double width = wholePixels(m_frame.width());
+    const double height = wholePixels(m_frame.height());
     if (!(width >= 1 && height >= 1))
         return nullptr;
     if (width > BitmapContext::maxSide || height > BitmapContext::maxSide || width * height > double(BitmapContext::maxPixels)) {
@@ -125,7 +126,7 @@ void KOVA_ProductImageComposer::fillBackground()
 {
     if (!m_template.hasBackground())
         return;
-    m_canvas->painter()->fillRect(QRectF(QPointF(0, 0), m_template.frame().size()),
+    m_canvas->painter()->fillRect(QRectF(QPointF(0, 0), m_frame.size()),
                                   ZORVAK_Image::createColorWithHexcode(CanvasBackgroundColorCode));
 }
 
@@ -155,7 +156,7 @@ void KOVA_ProductImageComposer::drawLayers(const KOVA_Template::List& layers)
     }
 }
 
-KOVA_ProductImageComposer::DecodingPicture KOVA_ProductImageComposer::decodingAhead(KOVA_Template& layer)
+KOVA_ProductImageComposer::DecodingPicture KOVA_ProductImageComposer::decodingAhead(const KOVA_Template& layer) const
 {
     DecodingPicture ahead{preparedPicture(layer, false), nullptr};
     const unsigned type = layer.layerType();
@@ -169,13 +170,12 @@ KOVA_ProductImageComposer::DecodingPicture KOVA_ProductImageComposer::decodingAh
 
 // The layer's picture with the layer's crop, turn and drawing settings, ready to
 // draw into the canvas; none when the layer shows nothing.
-std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::preparedPicture(KOVA_Template& layer, bool isTemplate)
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::preparedPicture(const KOVA_Template& layer,
+                                                                         bool isTemplate) const
 {
-    layer.setScale(m_template.scale());
-    const QRectF frame = layer.frame();
+    const QRectF frame = layer.frameScaledBy(m_options.scaleFactor());
     const QPointF origin = isTemplate ? QPointF(0, 0) : frame.topLeft();
-    const QRectF destination(origin.x(), m_template.frame().height() - frame.height() - origin.y(), frame.width(),
-                             frame.height());
+    const QRectF destination(origin.x(), m_frame.height() - frame.height() - origin.y(), frame.width(), frame.height());
     const auto picture = pictureForLayer(layer, isTemplate, frame.size());
     if (!picture)
         return nullptr;
@@ -188,7 +188,7 @@ std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::preparedPicture(KOVA_Te
     return picture;
 }
 
-std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::pictureForLayer(KOVA_Template& layer, bool isTemplate,
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::pictureForLayer(const KOVA_Template& layer, bool isTemplate,
                                                                          const QSizeF& size) const
 {
     switch (layer.layerType()) {
@@ -206,10 +206,13 @@ std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::pictureForLayer(KOVA_Te
     }
 }
 
-std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::containerPicture(KOVA_Template& layer, bool isTemplate) const
+// Kept in the container's cache for each preview mode and scale it is drawn in.
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::containerPicture(const KOVA_Template& layer,
+                                                                          bool isTemplate) const
 {
-    layer.m_isRenderingPreview = m_isPreview;
-    return isTemplate ? nullptr : wrapped(layer.image());
+    if (isTemplate)
+        return nullptr;
+    return wrapped(layer.image(KOVA_RenderOptions{.preview = m_options.preview, .scale = m_options.scale}));
 }
 
 std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::graphicPicture(const KOVA_Template& layer, const QSizeF& size) const
@@ -217,14 +220,14 @@ std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::graphicPicture(const KO
     const QVariant object = graphicObject(layer);
     if (!object.isValid())
         return nullptr;
-    if (m_isPreview) {
+    if (m_options.preview) {
         if (auto preview = ZORVAK_Image::previewImageWithObject(object))
             return preview;
     }
     return filePicture(layer, size);
 }
 
-std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::textPicture(const KOVA_Template& layer)
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::textPicture(const KOVA_Template& layer) const
 {
     std::optional<QString> text;
     if (layer.layerType() == KOVA_Template::layerTypeTextbox && !layer.stringValue().isNull())
@@ -233,7 +236,8 @@ std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::textPicture(const KOVA_
         text = layer.stampValue();
     if (!text)
         return nullptr;
-    return ZORVAK_Image::imageWithDrawingString(AttributedString(*text, TextAttributes()), layer.drawingAttributes());
+    return ZORVAK_Image::imageWithDrawingString(AttributedString(*text, TextAttributes()),
+                                                layer.drawingAttributesScaledBy(m_options.scaleFactor()));
 }
 
 std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::filePicture(const KOVA_Template& layer, const QSizeF& size) const
@@ -244,7 +248,7 @@ std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::filePicture(const KOVA_
         return picture;
     if (layer.layerType() != KOVA_Template::layerTypeImage)
         return nullptr;
-    if (m_isPreview)
+    if (m_options.preview)
         return placeholderPicture(size);
     const QString jobImage = m_template.filepathCustomImage();
     return jobImage.isEmpty() ? nullptr : ZORVAK_Image::imageWithObject(jobImage);
@@ -346,11 +350,11 @@ void KOVA_ProductImageComposer::applyDrawingSettings(ZORVAK_Image& picture, cons
     picture.setContentsGravity(layer.gravity());
     if (layer.hasBackground())
         picture.setBackgroundColorCode(layer.backgroundColorCode());
-    picture.setRotation(m_isUnrotated ? std::nullopt : layer.rotation());
+    picture.setRotation(m_options.unrotated ? std::nullopt : layer.rotation());
     picture.setHasBorder(layer.hasBorder());
     if (layer.hasBorder()) {
         picture.setBorderColorCode(layer.borderColorCode());
-        picture.setBorderWidth(layer.borderWidth());
+        picture.setBorderWidth(layer.borderWidthScaledBy(m_options.scaleFactor()));
         picture.setBorderClipsContent(layer.borderClipsContent());
     }
     picture.setHasShadow(layer.hasShadow());

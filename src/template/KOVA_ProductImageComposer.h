@@ -1,5 +1,6 @@
 #pragma once
 
+#include "template/KOVA_RenderOptions.h"
 #include "template/KOVA_Template.h"
 
 #include <QImage>
@@ -33,12 +34,15 @@ class DispatchGroup;
 // "Templates/"; graphics in PDF files are rasterised at the layer's size; an image
 // layer falls back to the job's image. Text and stamp layers draw their text.
 //
-// The modes are the template's: in preview mode graphics use their reduced picture
-// and image layers whose file is missing show a placeholder; in unrotated mode no
-// layer is turned. Composing sets each layer's scale to the template's and passes the
-// preview mode on to container layers. Runs on the calling queue (the template's
-// rendering queue) and keeps no state between calls; the pictures of image and graphic
-// layers are decoded ahead on the user-initiated global queue, several at once.
+// The render options decide the mode and scale: in preview mode graphics use their
+// reduced picture and image layers whose file is missing show a placeholder; in
+// unrotated mode no layer is turned; every frame, border width and font size is drawn
+// at the options' scale. Container layers are drawn in the same preview mode and scale,
+// never unrotated. The template and its layers are only read, so any number of
+// compositions of one template may run at once. Runs on the calling queue (the
+// template's rendering queue) and keeps no state between calls; the pictures of image
+// and graphic layers are decoded ahead on the user-initiated global queue, several at
+// once.
 class KOVA_ProductImageComposer {
 public:
     // The folders searched for layer pictures, in order.
@@ -46,7 +50,7 @@ public:
     // The placeholder picture of image layers in previews, among the resources.
     static inline const QString placeholderResourceName = QStringLiteral("Girl and Butterfly");
 
-    explicit KOVA_ProductImageComposer(KOVA_Template& productTemplate);
+    KOVA_ProductImageComposer(const KOVA_Template& productTemplate, const KOVA_RenderOptions& options);
 
     // The composed picture; a null image when the canvas cannot be made (a side below
     // one pixel, or beyond the canvas limits, which is logged).
@@ -62,12 +66,12 @@ private:
     };
 
     void drawLayers(const KOVA_Template::List& layers);
-    DecodingPicture decodingAhead(KOVA_Template& layer);
-    std::shared_ptr<ZORVAK_Image> preparedPicture(KOVA_Template& layer, bool isTemplate);
-    std::shared_ptr<ZORVAK_Image> pictureForLayer(KOVA_Template& layer, bool isTemplate, const QSizeF& size) const;
-    std::shared_ptr<ZORVAK_Image> containerPicture(KOVA_Template& layer, bool isTemplate) const;
+    DecodingPicture decodingAhead(const KOVA_Template& layer) const;
+    std::shared_ptr<ZORVAK_Image> preparedPicture(const KOVA_Template& layer, bool isTemplate) const;
+    std::shared_ptr<ZORVAK_Image> pictureForLayer(const KOVA_Template& layer, bool isTemplate, const QSizeF& size) const;
+    std::shared_ptr<ZORVAK_Image> containerPicture(const KOVA_Template& layer, bool isTemplate) const;
     std::shared_ptr<ZORVAK_Image> graphicPicture(const KOVA_Template& layer, const QSizeF& size) const;
-    static std::shared_ptr<ZORVAK_Image> textPicture(const KOVA_Template& layer);
+    std::shared_ptr<ZORVAK_Image> textPicture(const KOVA_Template& layer) const;
     // The file search of image and graphic layers, with the fallbacks of image layers.
     std::shared_ptr<ZORVAK_Image> filePicture(const KOVA_Template& layer, const QSizeF& size) const;
     std::shared_ptr<ZORVAK_Image> searchedPicture(const KOVA_Template& layer, const QSizeF& size) const;
@@ -82,8 +86,9 @@ private:
     static void applyCrop(ZORVAK_Image& picture, const KOVA_Template& layer);
     void applyDrawingSettings(ZORVAK_Image& picture, const KOVA_Template& layer, const QRectF& destination) const;
 
-    KOVA_Template& m_template;
-    const bool m_isPreview;
-    const bool m_isUnrotated;
+    const KOVA_Template& m_template;
+    const KOVA_RenderOptions m_options;
+    // The template's frame at the options' scale: the canvas.
+    const QRectF m_frame;
     std::shared_ptr<BitmapContext> m_canvas;
 };

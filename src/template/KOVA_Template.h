@@ -2,6 +2,7 @@
 
 #include "core/foundation/ZORVAK_Audited.h"
 #include "core/text/AttributedString.h"
+#include "template/KOVA_RenderOptions.h"
 #include "template/KOVA_XML_object.h"
 
 #include <QByteArray>
@@ -196,6 +197,8 @@ public:
 
     // The stored frame times the scale; the zero rectangle when absent.
     QRectF frame() const;
+    // The stored frame times `factor`, as a rendering at that scale draws it.
+    QRectF frameScaledBy(double factor) const;
     // Divides by the scale (when above 0) and stores; a negative width or height is
     // refused with a log line.
     void setFrame(const QRectF& frame);
@@ -236,7 +239,9 @@ public:
 
     // ---- Border ----
 
+    // The stored width (or the default) times the scale, or times `factor`.
     double borderWidth() const;
+    double borderWidthScaledBy(double factor) const;
     void setBorderWidth(double width);
     QString borderColorCode() const;
     void setBorderColorCode(const QString& code);
@@ -289,8 +294,9 @@ public:
     std::optional<TextAttributes> attributes() const;
     // The attributes a text or stamp layer is drawn with, whether or not it has a text of
     // its own (a stamp showing a date or file name keeps its font and colour); none for
-    // other layers.
+    // other layers. The font size is multiplied by the scale, or by `factor`.
     std::optional<TextAttributes> drawingAttributes() const;
+    std::optional<TextAttributes> drawingAttributesScaledBy(double factor) const;
     std::optional<TextAttributes> stringAttributes() const { return attributes(); }
     bool hideExtension() const;
 
@@ -368,8 +374,10 @@ public:
     // Every render of an object runs on the object's own serial rendering queue, one at
     // a time, in one of four modes: full (image, imageUncached, getComposedImage),
     // preview (placeholders and reduced pictures allowed), preview without the layers'
-    // rotation, and thumbnail (preview mode on a private copy). Rendering state lives in
-    // memory only and is never archived or copied.
+    // rotation, and thumbnail (preview mode on a private copy). The mode and the
+    // object's scale reach the compositor as render options: drawing only reads the
+    // template and its layers, so renders with different options may run at once.
+    // Rendering state lives in memory only and is never archived or copied.
     //
     // A main-queue caller may wait on a rendering queue (image, imageUncached): nothing
     // that runs there ever waits for the main queue. The operations that render in the
@@ -385,12 +393,16 @@ public:
     static std::shared_ptr<platform::DispatchQueue> renderingQueueOfPool();
     // This object's rendering queue, made on first use and labelled with the name the
     // object had then.
-    std::shared_ptr<platform::DispatchQueue> renderingQueue();
+    std::shared_ptr<platform::DispatchQueue> renderingQueue() const;
 
     // The rendered picture, kept in this object's cache under its present name: later
     // calls under the same name give the same image without rendering; nothing else
     // empties the cache. The caller waits; a null image when nothing can be rendered.
     QImage image();
+    // The picture drawn with `options`, rendered as image() does and kept in the cache
+    // under the present name and the options: the picture of a nested container, drawn
+    // in its parent's options.
+    QImage image(const KOVA_RenderOptions& options) const;
     // The template rendered afresh in full mode (the caller waits), or a null image.
     QImage imageUncached();
     // Renders a preview (with or without the layers' rotation) on the rendering queue
@@ -416,12 +428,14 @@ public:
     QSizeF sizeScaledToSize(const QSizeF& size) const;
     // The file-system generation of the template file; empty without a file.
     QByteArray generationID() const;
+    // Whether a preview of this object (without the layers' rotation) is being rendered.
     bool isRenderingPreview() const { return m_isRenderingPreview; }
     bool isRenderingUnrotated() const { return m_isRenderingUnrotated; }
     bool isRenderingThumbnail() const;
-    // Composes the template's layers into a new picture on the calling queue (see
-    // KOVA_ProductImageComposer); callers go through the operations above.
-    QImage createProductImage();
+    // Composes the template's layers with `options` into a new picture on the calling
+    // queue (see KOVA_ProductImageComposer), changing nothing; callers go through the
+    // operations above.
+    QImage createProductImage(const KOVA_RenderOptions& options) const;
 
     // Held by an output from filling the template until its picture is taken, so that
     // no other output fills or renders the same template object in between. Renders
@@ -501,23 +515,24 @@ private:
     // The font name text is drawn in: the layer's when available, else the substitute.
     QString availableFontName() const;
 
-    friend class KOVA_ProductImageComposer;
-
     // Runs `block` on the rendering queue: at once when already there, else waiting.
-    void performSyncOnRenderingQueue(const std::function<void()>& block);
+    void performSyncOnRenderingQueue(const std::function<void()>& block) const;
     // Runs `block` later on the rendering queue with the object kept alive; logs and
     // does nothing for an object no shared pointer owns.
     void performAsyncOnRenderingQueue(const std::function<void(const Pointer& self)>& block);
     QImage storedThumbnail() const;
-    // The flags of one render; set on the rendering queue just before composing.
-    void setRenderingModes(bool preview, bool unrotated);
+    // The picture cached under `key`, else composed with `options` and kept there.
+    QImage cachedImage(const QString& key, const KOVA_RenderOptions& options) const;
+    // Composes a preview on the rendering queue, reported by the two flags meanwhile.
+    QImage renderPreview(bool unrotated);
     // Stores a finished thumbnail (or the end of a failed render) and announces it.
     void finishThumbnail(const QImage& thumbnail);
     static QString cacheKeyForName(const QString& name);
 
+    // The queue and cache are made and filled while the template is only read.
     mutable std::mutex m_renderingMutex; // guards the rendering queue, cache and thumbnail state
-    std::shared_ptr<platform::DispatchQueue> m_renderingQueue;
-    QHash<QString, QImage> m_cacheDict;
+    mutable std::shared_ptr<platform::DispatchQueue> m_renderingQueue;
+    mutable QHash<QString, QImage> m_cacheDict;
     QImage m_thumbnail;
     bool m_isRenderingThumbnail = false;
     std::atomic<bool> m_isRenderingPreview{false};

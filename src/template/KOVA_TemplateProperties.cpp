@@ -190,8 +190,12 @@ QRectF KOVA_Template::frameUnscaled() const
 
 QRectF KOVA_Template::frame() const
 {
+    return frameScaledBy(scale().value_or(1.0));
+}
+
+QRectF KOVA_Template::frameScaledBy(double factor) const
+{
     const QRectF stored = frameUnscaled();
-    const double factor = scale().value_or(1.0);
     return {stored.x() * factor, stored.y() * factor, stored.width() * factor, stored.height() * factor};
 }
 
@@ -417,8 +421,13 @@ void KOVA_Template::storeEnabled(const QString& property, const QString& flagKey
 
 double KOVA_Template::borderWidth() const
 {
+    return borderWidthScaledBy(scale().value_or(1.0));
+}
+
+double KOVA_Template::borderWidthScaledBy(double factor) const
+{
     const QVariant stored = value(KOVA_XML_Key_borderWidth);
-    return (stored.isValid() ? doubleValue(stored) : DefaultBorderWidth) * scale().value_or(1.0);
+    return (stored.isValid() ? doubleValue(stored) : DefaultBorderWidth) * factor;
 }
 
 void KOVA_Template::setBorderWidth(double width)
@@ -676,11 +685,16 @@ std::optional<TextAttributes> KOVA_Template::attributes() const
 
 std::optional<TextAttributes> KOVA_Template::drawingAttributes() const
 {
+    return drawingAttributesScaledBy(scale().value_or(1.0));
+}
+
+std::optional<TextAttributes> KOVA_Template::drawingAttributesScaledBy(double factor) const
+{
     const unsigned type = layerType();
     if (type != layerTypeTextbox && type != layerTypeStamp)
         return std::nullopt;
     TextAttributes attributes;
-    const double size = doubleValue(fontSize()) * scale().value_or(1.0);
+    const double size = doubleValue(fontSize()) * factor;
     attributes.font = FontResolver::fontWithName(availableFontName(), fontPixelSize(size));
     attributes.foregroundColor = ZORVAK_color::createColorWithHexcode(textColorCode());
     attributes.alignment = alignmentFlag(textAlignment());

@@ -60,7 +60,7 @@ ZORVAK_Dispatch::Queue KOVA_Template::renderingQueueOfPool()
 
 // Made under the object's own lock rather than on the atomic queue: the check is
 // made on every render and must not cost a hop to another thread.
-ZORVAK_Dispatch::Queue KOVA_Template::renderingQueue()
+ZORVAK_Dispatch::Queue KOVA_Template::renderingQueue() const
 {
     std::lock_guard lock(m_renderingMutex);
     if (!m_renderingQueue) {
@@ -70,7 +70,7 @@ ZORVAK_Dispatch::Queue KOVA_Template::renderingQueue()
     return m_renderingQueue;
 }
 
-void KOVA_Template::performSyncOnRenderingQueue(const std::function<void()>& block)
+void KOVA_Template::performSyncOnRenderingQueue(const std::function<void()>& block) const
 {
     ZORVAK_Dispatch::performSyncOnQueue(renderingQueue(), block);
 }
@@ -85,12 +85,6 @@ void KOVA_Template::performAsyncOnRenderingQueue(const std::function<void(const 
     renderingQueue()->async([self, block] { block(self); });
 }
 
-void KOVA_Template::setRenderingModes(bool preview, bool unrotated)
-{
-    m_isRenderingPreview = preview;
-    m_isRenderingUnrotated = unrotated;
-}
-
 // ---- Rendering ----
 
 QString KOVA_Template::cacheKeyForName(const QString& name)
@@ -100,10 +94,18 @@ QString KOVA_Template::cacheKeyForName(const QString& name)
 
 QImage KOVA_Template::image()
 {
+    return cachedImage(cacheKeyForName(name()), {.scale = scale()});
+}
+
+QImage KOVA_Template::image(const KOVA_RenderOptions& options) const
+{
+    return cachedImage(cacheKeyForName(name()) + QLatin1Char(' ') + options.description(), options);
+}
+
+QImage KOVA_Template::cachedImage(const QString& key, const KOVA_RenderOptions& options) const
+{
     QImage rendered;
     performSyncOnRenderingQueue([&] {
-        m_isRenderingUnrotated = false;
-        const QString key = cacheKeyForName(name());
         {
             std::lock_guard lock(m_renderingMutex);
             const auto cached = m_cacheDict.constFind(key);
@@ -112,7 +114,7 @@ QImage KOVA_Template::image()
                 return;
             }
         }
-        rendered = createProductImage();
+        rendered = createProductImage(options);
         if (!rendered.isNull()) {
             std::lock_guard lock(m_renderingMutex);
             m_cacheDict.insert(key, rendered);
@@ -124,10 +126,7 @@ QImage KOVA_Template::image()
 QImage KOVA_Template::imageUncached()
 {
     QImage rendered;
-    performSyncOnRenderingQueue([&] {
-        setRenderingModes(false, false);
-        rendered = createProductImage();
-    });
+    performSyncOnRenderingQueue([&] { rendered = createProductImage({.scale = scale()}); });
     return rendered;
 }
 
@@ -146,11 +145,21 @@ void KOVA_Template::getUnrotated(bool unrotated, const ImageBlock& previewImage)
     if (!previewImage)
         return;
     performAsyncOnRenderingQueue([unrotated, previewImage](const Pointer& self) {
-        self->setRenderingModes(true, unrotated);
-        const QImage rendered = self->createProductImage();
-        self->m_isRenderingPreview = false;
+        const QImage rendered = self->renderPreview(unrotated);
         ZORVAK_Dispatch::performAsyncOnMainQueue([previewImage, rendered] { previewImage(rendered); });
     });
+}
+
+// Renders are serial on the rendering queue, so no other render of this object
+// overlaps the one the flags report.
+QImage KOVA_Template::renderPreview(bool unrotated)
+{
+    m_isRenderingPreview = true;
+    m_isRenderingUnrotated = unrotated;
+    const QImage rendered = createProductImage({.preview = true, .unrotated = unrotated, .scale = scale()});
+    m_isRenderingPreview = false;
+    m_isRenderingUnrotated = false;
+    return rendered;
 }
 
 void KOVA_Template::getComposedImage(const ImageBlock& block)
@@ -158,8 +167,7 @@ void KOVA_Template::getComposedImage(const ImageBlock& block)
     if (!block)
         return;
     performAsyncOnRenderingQueue([block](const Pointer& self) {
-        self->setRenderingModes(false, false);
-        block(self->createProductImage());
+        block(self->createProductImage({.scale = self->scale()}));
     });
 }
 
@@ -173,18 +181,16 @@ void KOVA_Template::getThumbnailImage(const ImageBlock& block)
             block({});
             return;
         }
-        copied->setRenderingModes(true, false);
         // The flag alone: the property setter would also remember a background
         // opacity in the preferences.
         copied->setValue(KOVA_XML_Key_backgroundEnabled, stringForBOOL(true));
-        copied->setScale(self->scaleForSize(sizeThumbnail()));
-        block(copied->createProductImage());
+        block(copied->createProductImage({.preview = true, .scale = self->scaleForSize(sizeThumbnail())}));
     });
 }
 
-QImage KOVA_Template::createProductImage()
+QImage KOVA_Template::createProductImage(const KOVA_RenderOptions& options) const
 {
-    return KOVA_ProductImageComposer(*this).createProductImage();
+    return KOVA_ProductImageComposer(*this, options).createProductImage();
 }
 
 // ---- Thumbnail ----

@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <future>
+#include <latch>
 #include <numbers>
 
 namespace {
@@ -104,6 +107,25 @@ protected:
         QImage image = kova::test::solid(width, height, bottom);
         QPainter(&image).fillRect(0, 0, width, height / 2, top);
         return image;
+    }
+
+    // A card with a layer for each thing the options change: a bordered, turned photo,
+    // a text, a photo whose file is missing and a container holding another.
+    KOVA_Template::Pointer card()
+    {
+        auto root = rootOfSize({240, 160});
+        auto photo = addPicture(root, {10, 10, 100, 60}, halves(20, 10, red, blue));
+        photo->setRotation(90);
+        photo->setHasBorder(true);
+        photo->setBorderWidth(6);
+        auto text = addLayer(root, KOVA_Template::layerTypeTextbox, {10, 80, 100, 30});
+        text->setStringValue(QStringLiteral("Kova"));
+        text->setFontSize(QStringLiteral("24"));
+        const QString missing = scratch.path(QStringLiteral("missing.png"));
+        addLayer(root, KOVA_Template::layerTypeImage, {120, 10, 100, 60})->setGraphicPath(missing);
+        auto container = addLayer(root, KOVA_Template::layerTypeContainer, {120, 80, 100, 60});
+        addLayer(container, KOVA_Template::layerTypeImage, {0, 0, 50, 50})->setGraphicPath(missing);
+        return root;
     }
 
     kova::test::ScratchFolder scratch;
@@ -418,6 +440,60 @@ TEST_F(KOVA_ProductImageComposerTest, CanvasOutsideTheLimitsGivesNoImage)
     auto scaled = rootOfSize({47, 47});
     scaled->setScale(192.0 / 47);
     EXPECT_EQ(scaled->imageUncached().size(), QSize(192, 192));
+}
+
+// Rendering only reads the card: the layers keep their scale and flags, the values
+// stay as they were, in every mode.
+TEST_F(KOVA_ProductImageComposerTest, RenderingLeavesTheTemplateAlone)
+{
+    const QList<std::pair<QString, std::function<QImage(const KOVA_Template::Pointer&)>>> renders{
+        {QStringLiteral("preview"), [](const auto& root) { return preview(root); }},
+        {QStringLiteral("unrotated preview"), [](const auto& root) { return preview(root, true); }},
+        {QStringLiteral("full"), [](const auto& root) { return root->imageUncached(); }},
+    };
+    for (const auto& [mode, render] : renders) {
+        auto root = card();
+        root->setScale(0.5);
+        const auto before = root->copy();
+        EXPECT_FALSE(render(root).isNull()) << mode.toStdString();
+        EXPECT_TRUE(root->isEqualToTemplate(before.get())) << mode.toStdString();
+        KOVA_Template::List layers = root->layers();
+        layers += layers.last()->layers();
+        for (const auto& layer : layers) {
+            EXPECT_FALSE(layer->scale().has_value()) << mode.toStdString();
+            EXPECT_FALSE(layer->isRenderingPreview()) << mode.toStdString();
+        }
+    }
+}
+
+// Two renders of one card with different options at the same time each give the
+// picture their options give alone: neither draws what the other set, and the nested
+// container's picture is kept apart for each mode and scale.
+TEST_F(KOVA_ProductImageComposerTest, RendersWithDifferentOptionsAtOnceGiveTheirOwnPictures)
+{
+    const KOVA_RenderOptions full;
+    const KOVA_RenderOptions half{.scale = 0.5};
+    const KOVA_RenderOptions previewed{.preview = true};
+    const KOVA_RenderOptions unrotated{.preview = true, .unrotated = true};
+    const QList<std::pair<KOVA_RenderOptions, KOVA_RenderOptions>> pairs{
+        {previewed, full}, {full, half}, {previewed, unrotated}};
+    for (const auto& [first, second] : pairs) {
+        const QString both = first.description() + QStringLiteral(" with ") + second.description();
+        const QImage firstAlone = card()->createProductImage(first);
+        const QImage secondAlone = card()->createProductImage(second);
+        ASSERT_FALSE(firstAlone == secondAlone) << both.toStdString();
+        const auto shared = card();
+        for (int round = 0; round < 8; ++round) {
+            std::latch start(2);
+            const auto render = [&](const KOVA_RenderOptions& options) {
+                start.arrive_and_wait();
+                return shared->createProductImage(options);
+            };
+            auto secondAtOnce = std::async(std::launch::async, render, second);
+            EXPECT_TRUE(render(first) == firstAlone) << both.toStdString();
+            EXPECT_TRUE(secondAtOnce.get() == secondAlone) << both.toStdString();
+        }
+    }
 }
 
 } // namespace
