@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "platform/defaults/JavaPreferences.h"
+#include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
 #include "platform/files/StandardPaths.h"
 #include "platform/plist/PropertyList.h"
@@ -67,7 +68,7 @@ std::shared_ptr<UserDefaults> UserDefaults::initWithSuiteName(const QString& sui
     std::lock_guard lock(registryMutex);
     auto& defaults = (*registry)[suiteName];
     if (!defaults)
-        defaults = std::make_shared<UserDefaults>(suiteName);
+        defaults = std::shared_ptr<UserDefaults>(new UserDefaults(suiteName));
     return defaults;
 }
 
@@ -178,29 +179,41 @@ bool UserDefaults::setObject(const QVariant& value, const QString& key)
     bool written;
     {
         std::lock_guard lock(m_mutex);
-        reloadIfChangedLocked();
-        QVariantMap changed = m_values;
-        if (value.isValid())
-            changed.insert(key, value);
-        else
-            changed.remove(key);
-        written = writeLocked(changed, key);
+        written = writeLocked(value, key);
     }
     didChangeValueForKey(key);
     return written;
 }
 
-bool UserDefaults::writeLocked(const QVariantMap& values, const QString& key)
+bool UserDefaults::writeLocked(const QVariant& value, const QString& key)
 {
     Error error;
     const QString path = filePath();
-    const QByteArray data = PropertyList::toData(values, PropertyList::Format::Binary, &error);
-    if (data.isEmpty() || !FileOperations::makeDirectory(QFileInfo(path).path(), true, &error)
-        || !FileOperations::writeFileAtomically(path, data, &error)) {
+    std::unique_ptr<FileLock> writersLock;
+    if (FileOperations::makeDirectory(QFileInfo(path).path(), true, &error))
+        writersLock = FileLock::acquire(path + QStringLiteral(".lock"), &error);
+    if (!writersLock || !replaceFileLocked(value, key, &error)) {
         Log::error(QStringLiteral("cannot write the preferences %1 (key %2): %3").arg(path, key, error.message));
         return false;
     }
-    m_values = values;
+    return true;
+}
+
+// Holding the writers' lock: the file is read again when another writer changed
+// it, this change is applied to what it holds, and the stamp kept is that of the
+// file written here, as no other writer can replace it before the lock is let go.
+bool UserDefaults::replaceFileLocked(const QVariant& value, const QString& key, Error* error)
+{
+    reloadIfChangedLocked();
+    QVariantMap changed = m_values;
+    if (value.isValid())
+        changed.insert(key, value);
+    else
+        changed.remove(key);
+    const QByteArray data = PropertyList::toData(changed, PropertyList::Format::Binary, error);
+    if (data.isEmpty() || !FileOperations::writeFileAtomically(filePath(), data, error))
+        return false;
+    m_values = changed;
     m_loaded = currentStamp();
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Error.h"
 #include "platform/observation/Observable.h"
 
 #include <QUrl>
@@ -12,10 +13,13 @@
 namespace platform {
 
 // Preferences of one domain, kept as a property list at
-// $XDG_CONFIG_HOME/<domain>.plist. Every change is written at once, atomically;
-// a file changed by another process is read again on the next read. Thread-safe;
-// each key can be observed (observers hear of changes made through this object,
-// on the thread that made them).
+// $XDG_CONFIG_HOME/<domain>.plist. One object per domain in a process, handed
+// out by initWithSuiteName(). Every change is written at once, atomically, under
+// an advisory lock on "<domain>.plist.lock" that every writing process takes:
+// the file is read again when another writer changed it, so no writer's keys
+// are lost. A file changed by another process is also read again on the next
+// read. Thread-safe; each key can be observed (observers hear of changes made
+// through this object, on the thread that made them).
 //
 // The suite "com.apple.java.util.prefs" is the Java user-preferences store of
 // the outside ordering application, presented read-only as nested dictionaries.
@@ -57,13 +61,14 @@ public:
 
     QVariant valueForKey(const QString& key) const override { return objectForKey(key); }
 
+private:
     explicit UserDefaults(QString domain);
 
-private:
     bool isJavaPreferences() const { return m_domain == javaPreferencesSuite; }
     void reloadIfChangedLocked() const;
     QVariantMap readStore() const;
-    bool writeLocked(const QVariantMap& values, const QString& key);
+    bool writeLocked(const QVariant& value, const QString& key);
+    bool replaceFileLocked(const QVariant& value, const QString& key, Error* error);
 
     // What identifies one version of the store's file: an atomic write replaces
     // the file, so its inode changes even within one tick of the clock.
