@@ -12,10 +12,16 @@
 #include <QFile>
 #include <QPointF>
 #include <QProcess>
+#include <QtEndian>
 
 #include <atomic>
+#include <functional>
+#include <linux/capability.h>
 #include <memory>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using platform::UserDefaults;
@@ -27,6 +33,13 @@ QString freshDomain()
 {
     static std::atomic<int> counter = 0;
     return QStringLiteral("com.morvanta.test.defaults%1").arg(++counter);
+}
+
+struct stat statusOf(const QString& path)
+{
+    struct stat status {};
+    ::lstat(QFile::encodeName(path).constData(), &status);
+    return status;
 }
 
 // What a preferences file holds, read past the object.
@@ -62,6 +75,7 @@ TEST(UserDefaults, StoresEveryValueKindAndReadsItBackFromTheFile)
         EXPECT_TRUE(defaults->setObject(it.value(), it.key()));
     EXPECT_EQ(defaults->filePath(), platform::StandardPaths::path(platform::StandardPaths::Folder::Preferences) + QLatin1Char('/') + domain + QStringLiteral(".plist"));
     EXPECT_EQ(storedInFile(defaults->filePath()), values);
+    EXPECT_EQ(statusOf(defaults->filePath()).st_mode & 07777, 0600u);
     EXPECT_EQ(defaults->dictionaryRepresentation(), values);
     EXPECT_EQ(defaults->stringForKey(QStringLiteral("text")), QStringLiteral("Path 1"));
     EXPECT_EQ(defaults->integerForKey(QStringLiteral("count")), 42);
@@ -171,6 +185,52 @@ const QString sharedDomain = QStringLiteral("com.morvanta.test.defaults.shared")
 constexpr int writerProcesses = 4;
 constexpr int keysPerWriter = 100;
 
+// Root reads files of any mode. For one scope the calling thread, which makes
+// the write, gives up that power, so a file of mode 000 is as unreadable to it
+// as to a user.
+class WithoutPermissionOverride {
+public:
+    WithoutPermissionOverride()
+    {
+        ::syscall(SYS_capget, &m_header, m_saved);
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~(CAP_TO_MASK(CAP_DAC_OVERRIDE) | CAP_TO_MASK(CAP_DAC_READ_SEARCH));
+        ::syscall(SYS_capset, &m_header, reduced);
+    }
+    ~WithoutPermissionOverride() { ::syscall(SYS_capset, &m_header, m_saved); }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+};
+
+const QByteArray sampleFile = platform::PropertyList::toData(QVariantMap{{QStringLiteral("kovaProcessorJobsCompleted"), 1024}});
+
+// The first entry of the offset table, whose place the trailer's last eight bytes give.
+QByteArray withFlippedOffsetByte(QByteArray data)
+{
+    const auto table = qsizetype(qFromBigEndian<quint64>(data.constData() + data.size() - 8));
+    data[table] = char(data[table] ^ 0xff);
+    return data;
+}
+
+struct UnusableFile {
+    const char* fault;
+    std::function<void(const QByteArray& path)> plant;
+    bool readable; // read but not understood: kept aside; otherwise left alone
+};
+
+const UnusableFile unusableFiles[] = {
+    {"truncated", [](const QByteArray& path) { kova::test::writeFile(path, sampleFile.left(sampleFile.size() / 2)); }, true},
+    {"flipped offset byte", [](const QByteArray& path) { kova::test::writeFile(path, withFlippedOffsetByte(sampleFile)); }, true},
+    {"mode 000, another user's", [](const QByteArray& path) {
+         kova::test::writeFile(path, sampleFile);
+         ::chown(path.constData(), 65534, 65534);
+         ::chmod(path.constData(), 0);
+     }, false},
+    {"a pipe", [](const QByteArray& path) { ::mkfifo(path.constData(), 0600); }, false},
+};
+
 } // namespace
 
 // Runs only as a child of the test below: sets keys of its own in the shared domain.
@@ -201,4 +261,48 @@ TEST(UserDefaults, WritersInSeveralProcessesKeepEveryKey)
     for (const auto& writer : writers)
         EXPECT_TRUE(writer->waitForFinished(120000) && writer->exitStatus() == QProcess::NormalExit && writer->exitCode() == 0);
     EXPECT_EQ(storedInFile(configuration.path(sharedDomain + QStringLiteral(".plist"))).size(), writerProcesses * keysPerWriter);
+}
+
+TEST(UserDefaults, AnUnusableFileIsKeptAsideOrLeftAloneNeverWrittenOver)
+{
+    const QString key = QStringLiteral("kovaProcessorIsRunning");
+    for (const UnusableFile& unusable : unusableFiles) {
+        SCOPED_TRACE(unusable.fault);
+        auto defaults = UserDefaults::initWithSuiteName(freshDomain());
+        auto observer = std::make_shared<RecordingObserver>();
+        defaults->addObserver(observer, key, platform::KeyValueObservingOptionNew, nullptr);
+        const QString path = defaults->filePath();
+        unusable.plant(QFile::encodeName(path));
+        const struct stat planted = statusOf(path);
+        const QByteArray plantedBytes = unusable.readable ? kova::test::readFile(path) : QByteArray();
+
+        testing::internal::CaptureStderr();
+        const bool written = [&] {
+            const WithoutPermissionOverride asAUser;
+            return defaults->setBool(true, key);
+        }();
+        const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
+        const QStringList keptAside = QDir(QFileInfo(path).path()).entryList({QFileInfo(path).fileName() + QStringLiteral(".damaged-*")});
+
+        if (unusable.readable) {
+            EXPECT_TRUE(written);
+            ASSERT_EQ(keptAside.size(), 1);
+            EXPECT_EQ(kova::test::readFile(QFileInfo(path).path() + QLatin1Char('/') + keptAside[0]), plantedBytes);
+            EXPECT_TRUE(log.contains(QStringLiteral("ERROR: the preferences %1 are damaged").arg(path)) && log.contains(keptAside[0])) << qPrintable(log);
+            EXPECT_EQ(storedInFile(path), (QVariantMap{{key, true}}));
+            EXPECT_EQ(statusOf(path).st_mode & 07777, 0600u);
+            EXPECT_EQ(observer->seen.size(), 1);
+        } else {
+            EXPECT_FALSE(written);
+            EXPECT_TRUE(keptAside.isEmpty());
+            EXPECT_EQ(statusOf(path).st_ino, planted.st_ino);
+            EXPECT_TRUE(log.contains(QStringLiteral("ERROR: cannot write the preferences %1").arg(path))) << qPrintable(log);
+            EXPECT_TRUE(observer->seen.isEmpty());
+            // Once the obstacle is gone, writes and their announcements resume.
+            ASSERT_TRUE(QFile::remove(path));
+            EXPECT_TRUE(defaults->setBool(true, key));
+            EXPECT_EQ(observer->seen.size(), 1);
+        }
+        defaults->removeObserver(observer.get(), key, nullptr);
+    }
 }

@@ -8,17 +8,22 @@
 #include "platform/plist/PropertyList.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace platform {
 namespace {
 
 constexpr qint64 maximumStoreSize = 64 * 1024 * 1024;
+// Damaged files kept aside within one second get numbered names; past this many
+// something else is wrong.
+constexpr int maximumKeptAsideNames = 100;
 
 std::mutex registryMutex;
 QString configuredStandardDomain;
@@ -181,7 +186,10 @@ bool UserDefaults::setObject(const QVariant& value, const QString& key)
         std::lock_guard lock(m_mutex);
         written = writeLocked(value, key);
     }
-    didChangeValueForKey(key);
+    if (written)
+        didChangeValueForKey(key);
+    else
+        abandonChangeValueForKey(key);
     return written;
 }
 
@@ -205,27 +213,60 @@ bool UserDefaults::writeLocked(const QVariant& value, const QString& key)
 bool UserDefaults::replaceFileLocked(const QVariant& value, const QString& key, Error* error)
 {
     reloadIfChangedLocked();
+    if (m_problem.condition == FileCondition::Unreadable) {
+        *error = {Error::DefaultsDomain, 0, QStringLiteral("the file cannot be read: %1").arg(m_problem.reason)};
+        return false;
+    }
+    if (m_problem.condition == FileCondition::Damaged && !keepDamagedFileAside(error))
+        return false;
     QVariantMap changed = m_values;
     if (value.isValid())
         changed.insert(key, value);
     else
         changed.remove(key);
     const QByteArray data = PropertyList::toData(changed, PropertyList::Format::Binary, error);
-    if (data.isEmpty() || !FileOperations::writeFileAtomically(filePath(), data, error))
+    if (data.isEmpty() || !FileOperations::writeFileAtomically(filePath(), data, error, 0600))
         return false;
     m_values = changed;
     m_loaded = currentStamp();
+    m_problem = {};
     return true;
 }
 
+// Moves the damaged file out of the way under a name that says so, never over
+// one kept aside before.
+bool UserDefaults::keepDamagedFileAside(Error* error) const
+{
+    const QString path = filePath();
+    const QString aside = path + QStringLiteral(".damaged-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int number = 1; number <= maximumKeptAsideNames; ++number) {
+        const QString target = number == 1 ? aside : QStringLiteral("%1-%2").arg(aside).arg(number);
+        if (FileOperations::moveItemNoReplace(path, target, error)) {
+            Log::error(QStringLiteral("the preferences %1 are damaged (%2); kept aside as %3").arg(path, m_problem.reason, target));
+            return true;
+        }
+        if (error->code != EEXIST)
+            return false;
+    }
+    return false;
+}
+
 // Reads the store again when its file changed since it was last read or written,
-// so values another process wrote are seen.
+// so values another process wrote are seen. A file that cannot be used counts as
+// empty; why is logged once and kept for the next write.
 void UserDefaults::reloadIfChangedLocked() const
 {
     const FileStamp stamp = currentStamp();
     if (m_loaded == stamp && !isJavaPreferences())
         return;
-    m_values = readStore();
+    m_problem = {};
+    // Opening a pipe or a device planted at the path could block or never end.
+    if (stamp.type != 0 && stamp.type != S_IFREG && !isJavaPreferences())
+        m_problem = {FileCondition::Unreadable, QStringLiteral("not a regular file")};
+    m_values = m_problem.condition == FileCondition::Usable ? readStore(&m_problem) : QVariantMap();
+    if (m_problem.condition != FileCondition::Usable)
+        Log::error(QStringLiteral("cannot use the preferences %1: %2").arg(filePath(), m_problem.reason));
     m_loaded = stamp;
 }
 
@@ -234,10 +275,11 @@ UserDefaults::FileStamp UserDefaults::currentStamp() const
     struct stat status {};
     if (::stat(QFile::encodeName(filePath()).constData(), &status) != 0)
         return {};
-    return {quint64(status.st_ino), qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec, qint64(status.st_size)};
+    return {quint64(status.st_ino), qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec,
+            qint64(status.st_size), quint32(status.st_mode & S_IFMT)};
 }
 
-QVariantMap UserDefaults::readStore() const
+QVariantMap UserDefaults::readStore(FileProblem* problem) const
 {
     if (isJavaPreferences())
         return JavaPreferences::read(filePath());
@@ -245,13 +287,15 @@ QVariantMap UserDefaults::readStore() const
     if (!file.exists())
         return {};
     if (file.size() > maximumStoreSize || !file.open(QIODevice::ReadOnly)) {
-        Log::error(QStringLiteral("cannot read the preferences %1").arg(filePath()));
+        *problem = {FileCondition::Unreadable, file.size() > maximumStoreSize
+                                                   ? QStringLiteral("larger than %1 bytes").arg(maximumStoreSize)
+                                                   : file.errorString()};
         return {};
     }
     Error error;
     const QVariant store = PropertyList::fromData(file.readAll(), &error);
     if (store.typeId() != QMetaType::QVariantMap) {
-        Log::error(QStringLiteral("the preferences %1 are not a dictionary: %2").arg(filePath(), error.message));
+        *problem = {FileCondition::Damaged, QStringLiteral("not a property-list dictionary: %1").arg(error.message)};
         return {};
     }
     return store.toMap();
