@@ -1,7 +1,9 @@
 #include "template/KOVA_EditableText.h"
 
+#include "FileFixtures.h"
 #include "core/foundation/KOVA_Constants.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/plist/PropertyList.h"
 
 #include <QStringList>
 
@@ -52,11 +54,12 @@ QVariantMap asVariantMap(const Texts& texts)
 
 Texts loaded(const QVariant& stored) { return KOVA_EditableText::storageFromPreferences(stored); }
 
-// What the preferences file holds, read by a fresh object so that the texts
-// must have reached the disk.
+// What the preferences file holds, read from the file so that the texts must
+// have reached the disk.
 QVariantMap textsOnDisk()
 {
-    return platform::UserDefaults(platform::UserDefaults::standardDomain()).dictionaryForKey(key_KOVA_EditableText);
+    const QByteArray stored = kova::test::readFile(platform::UserDefaults::standardUserDefaults()->filePath());
+    return platform::PropertyList::fromData(stored).toMap().value(key_KOVA_EditableText).toMap();
 }
 
 QStringList objectKeys()

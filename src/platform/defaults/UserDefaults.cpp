@@ -2,22 +2,28 @@
 
 #include "platform/Log.h"
 #include "platform/defaults/JavaPreferences.h"
+#include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
 #include "platform/files/StandardPaths.h"
 #include "platform/plist/PropertyList.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace platform {
 namespace {
 
 constexpr qint64 maximumStoreSize = 64 * 1024 * 1024;
+// Damaged files kept aside within one second get numbered names; past this many
+// something else is wrong.
+constexpr int maximumKeptAsideNames = 100;
 
 std::mutex registryMutex;
 QString configuredStandardDomain;
@@ -67,7 +73,7 @@ std::shared_ptr<UserDefaults> UserDefaults::initWithSuiteName(const QString& sui
     std::lock_guard lock(registryMutex);
     auto& defaults = (*registry)[suiteName];
     if (!defaults)
-        defaults = std::make_shared<UserDefaults>(suiteName);
+        defaults = std::shared_ptr<UserDefaults>(new UserDefaults(suiteName));
     return defaults;
 }
 
@@ -178,41 +184,89 @@ bool UserDefaults::setObject(const QVariant& value, const QString& key)
     bool written;
     {
         std::lock_guard lock(m_mutex);
-        reloadIfChangedLocked();
-        QVariantMap changed = m_values;
-        if (value.isValid())
-            changed.insert(key, value);
-        else
-            changed.remove(key);
-        written = writeLocked(changed, key);
+        written = writeLocked(value, key);
     }
-    didChangeValueForKey(key);
+    if (written)
+        didChangeValueForKey(key);
+    else
+        abandonChangeValueForKey(key);
     return written;
 }
 
-bool UserDefaults::writeLocked(const QVariantMap& values, const QString& key)
+bool UserDefaults::writeLocked(const QVariant& value, const QString& key)
 {
     Error error;
     const QString path = filePath();
-    const QByteArray data = PropertyList::toData(values, PropertyList::Format::Binary, &error);
-    if (data.isEmpty() || !FileOperations::makeDirectory(QFileInfo(path).path(), true, &error)
-        || !FileOperations::writeFileAtomically(path, data, &error)) {
+    std::unique_ptr<FileLock> writersLock;
+    if (FileOperations::makeDirectory(QFileInfo(path).path(), true, &error))
+        writersLock = FileLock::acquire(path + QStringLiteral(".lock"), &error);
+    if (!writersLock || !replaceFileLocked(value, key, &error)) {
         Log::error(QStringLiteral("cannot write the preferences %1 (key %2): %3").arg(path, key, error.message));
         return false;
     }
-    m_values = values;
-    m_loaded = currentStamp();
     return true;
 }
 
+// Holding the writers' lock: the file is read again when another writer changed
+// it, this change is applied to what it holds, and the stamp kept is that of the
+// file written here, as no other writer can replace it before the lock is let go.
+bool UserDefaults::replaceFileLocked(const QVariant& value, const QString& key, Error* error)
+{
+    reloadIfChangedLocked();
+    if (m_problem.condition == FileCondition::Unreadable) {
+        *error = {Error::DefaultsDomain, 0, QStringLiteral("the file cannot be read: %1").arg(m_problem.reason)};
+        return false;
+    }
+    if (m_problem.condition == FileCondition::Damaged && !keepDamagedFileAside(error))
+        return false;
+    QVariantMap changed = m_values;
+    if (value.isValid())
+        changed.insert(key, value);
+    else
+        changed.remove(key);
+    const QByteArray data = PropertyList::toData(changed, PropertyList::Format::Binary, error);
+    if (data.isEmpty() || !FileOperations::writeFileAtomically(filePath(), data, error, 0600))
+        return false;
+    m_values = changed;
+    m_loaded = currentStamp();
+    m_problem = {};
+    return true;
+}
+
+// Moves the damaged file out of the way under a name that says so, never over
+// one kept aside before.
+bool UserDefaults::keepDamagedFileAside(Error* error) const
+{
+    const QString path = filePath();
+    const QString aside = path + QStringLiteral(".damaged-")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int number = 1; number <= maximumKeptAsideNames; ++number) {
+        const QString target = number == 1 ? aside : QStringLiteral("%1-%2").arg(aside).arg(number);
+        if (FileOperations::moveItemNoReplace(path, target, error)) {
+            Log::error(QStringLiteral("the preferences %1 are damaged (%2); kept aside as %3").arg(path, m_problem.reason, target));
+            return true;
+        }
+        if (error->code != EEXIST)
+            return false;
+    }
+    return false;
+}
+
 // Reads the store again when its file changed since it was last read or written,
-// so values another process wrote are seen.
+// so values another process wrote are seen. A file that cannot be used counts as
+// empty; why is logged once and kept for the next write.
 void UserDefaults::reloadIfChangedLocked() const
 {
     const FileStamp stamp = currentStamp();
     if (m_loaded == stamp && !isJavaPreferences())
         return;
-    m_values = readStore();
+    m_problem = {};
+    // Opening a pipe or a device planted at the path could block or never end.
+    if (stamp.type != 0 && stamp.type != S_IFREG && !isJavaPreferences())
+        m_problem = {FileCondition::Unreadable, QStringLiteral("not a regular file")};
+    m_values = m_problem.condition == FileCondition::Usable ? readStore(&m_problem) : QVariantMap();
+    if (m_problem.condition != FileCondition::Usable)
+        Log::error(QStringLiteral("cannot use the preferences %1: %2").arg(filePath(), m_problem.reason));
     m_loaded = stamp;
 }
 
@@ -221,10 +275,11 @@ UserDefaults::FileStamp UserDefaults::currentStamp() const
     struct stat status {};
     if (::stat(QFile::encodeName(filePath()).constData(), &status) != 0)
         return {};
-    return {quint64(status.st_ino), qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec, qint64(status.st_size)};
+    return {quint64(status.st_ino), qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec,
+            qint64(status.st_size), quint32(status.st_mode & S_IFMT)};
 }
 
-QVariantMap UserDefaults::readStore() const
+QVariantMap UserDefaults::readStore(FileProblem* problem) const
 {
     if (isJavaPreferences())
         return JavaPreferences::read(filePath());
@@ -232,13 +287,15 @@ QVariantMap UserDefaults::readStore() const
     if (!file.exists())
         return {};
     if (file.size() > maximumStoreSize || !file.open(QIODevice::ReadOnly)) {
-        Log::error(QStringLiteral("cannot read the preferences %1").arg(filePath()));
+        *problem = {FileCondition::Unreadable, file.size() > maximumStoreSize
+                                                   ? QStringLiteral("larger than %1 bytes").arg(maximumStoreSize)
+                                                   : file.errorString()};
         return {};
     }
     Error error;
     const QVariant store = PropertyList::fromData(file.readAll(), &error);
     if (store.typeId() != QMetaType::QVariantMap) {
-        Log::error(QStringLiteral("the preferences %1 are not a dictionary: %2").arg(filePath(), error.message));
+        *problem = {FileCondition::Damaged, QStringLiteral("not a property-list dictionary: %1").arg(error.message)};
         return {};
     }
     return store.toMap();

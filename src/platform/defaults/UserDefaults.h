@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Error.h"
 #include "platform/observation/Observable.h"
 
 #include <QUrl>
@@ -12,10 +13,17 @@
 namespace platform {
 
 // Preferences of one domain, kept as a property list at
-// $XDG_CONFIG_HOME/<domain>.plist. Every change is written at once, atomically;
-// a file changed by another process is read again on the next read. Thread-safe;
-// each key can be observed (observers hear of changes made through this object,
-// on the thread that made them).
+// $XDG_CONFIG_HOME/<domain>.plist. One object per domain in a process, handed
+// out by initWithSuiteName(). Every change is written at once, atomically, under
+// an advisory lock on "<domain>.plist.lock" that every writing process takes:
+// the file is read again when another writer changed it, so no writer's keys
+// are lost. A file changed by another process is also read again on the next
+// read. A file that exists but cannot be read is never written over; one that
+// is read but is not a property-list dictionary is moved aside as
+// "<domain>.plist.damaged-<yyyyMMdd-HHmmss>" before a new one is written. A new
+// file is private to the user (0600). Thread-safe; each key can be observed
+// (observers hear of changes written through this object, on the thread that
+// made them; a write that failed is not announced).
 //
 // The suite "com.apple.java.util.prefs" is the Java user-preferences store of
 // the outside ordering application, presented read-only as nested dictionaries.
@@ -57,28 +65,41 @@ public:
 
     QVariant valueForKey(const QString& key) const override { return objectForKey(key); }
 
+private:
     explicit UserDefaults(QString domain);
 
-private:
-    bool isJavaPreferences() const { return m_domain == javaPreferencesSuite; }
-    void reloadIfChangedLocked() const;
-    QVariantMap readStore() const;
-    bool writeLocked(const QVariantMap& values, const QString& key);
+    // What keeps the store's file from being used: one that cannot be read is
+    // left alone, one that is read but not understood is damaged.
+    enum class FileCondition { Usable, Unreadable, Damaged };
+    struct FileProblem {
+        FileCondition condition = FileCondition::Usable;
+        QString reason;
+    };
 
     // What identifies one version of the store's file: an atomic write replaces
-    // the file, so its inode changes even within one tick of the clock.
+    // the file, so its inode changes even within one tick of the clock; the
+    // change time also moves when only its permissions do.
     struct FileStamp {
         quint64 inode = 0;
-        qint64 modifiedNanoseconds = 0;
+        qint64 changedNanoseconds = 0;
         qint64 size = -1;
+        quint32 type = 0; // S_IFMT bits; 0 when there is no file
         bool operator==(const FileStamp&) const = default;
     };
+
+    bool isJavaPreferences() const { return m_domain == javaPreferencesSuite; }
+    void reloadIfChangedLocked() const;
+    QVariantMap readStore(FileProblem* problem) const;
+    bool writeLocked(const QVariant& value, const QString& key);
+    bool replaceFileLocked(const QVariant& value, const QString& key, Error* error);
+    bool keepDamagedFileAside(Error* error) const;
     FileStamp currentStamp() const;
 
     const QString m_domain;
     mutable std::mutex m_mutex;
     mutable QVariantMap m_values;
     mutable std::optional<FileStamp> m_loaded;
+    mutable FileProblem m_problem;
 };
 
 } // namespace platform

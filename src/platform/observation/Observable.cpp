@@ -68,6 +68,14 @@ void Observable::didChangeValueForKey(const QString& key)
     didChange(KeyValueChange::Setting, {}, key);
 }
 
+void Observable::abandonChangeValueForKey(const QString& key)
+{
+    std::lock_guard lock(m_mutex);
+    const auto pending = m_changes.find(std::make_pair(std::this_thread::get_id(), key));
+    if (pending != m_changes.end() && --pending->second.depth == 0)
+        m_changes.erase(pending);
+}
+
 void Observable::willChange(KeyValueChange change, const QList<qsizetype>& valuesAtIndexes, const QString& forKey)
 {
     const auto changeKey = std::make_pair(std::this_thread::get_id(), forKey);

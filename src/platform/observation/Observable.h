@@ -76,6 +76,9 @@ public:
 
     void willChangeValueForKey(const QString& key);
     void didChangeValueForKey(const QString& key);
+    // Ends a change announced with willChangeValueForKey() that did not happen
+    // (a write that failed): no notice of it follows.
+    void abandonChangeValueForKey(const QString& key);
     // The list forms: `change` happens at `valuesAtIndexes` of the list under `forKey`.
     void willChange(KeyValueChange change, const QList<qsizetype>& valuesAtIndexes, const QString& forKey);
     void didChange(KeyValueChange change, const QList<qsizetype>& valuesAtIndexes, const QString& forKey);
