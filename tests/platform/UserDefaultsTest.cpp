@@ -1,4 +1,6 @@
 #include "platform/defaults/UserDefaults.h"
+
+#include "ChangeRecorder.h"
 #include "platform/files/FileOperations.h"
 #include "platform/files/StandardPaths.h"
 #include "platform/plist/PropertyList.h"
@@ -23,14 +25,6 @@ QString freshDomain()
     static std::atomic<int> counter = 0;
     return QStringLiteral("com.morvanta.test.defaults%1").arg(++counter);
 }
-
-struct RecordingObserver : platform::KeyValueObserver {
-    void observeValueForKeyPath(const QString& keyPath, platform::Observable&, const QVariantMap& change, const void*) override
-    {
-        seen.append({keyPath, change.value(platform::KeyValueChangeNewKey)});
-    }
-    QList<std::pair<QString, QVariant>> seen;
-};
 
 } // namespace
 
@@ -110,14 +104,15 @@ TEST(UserDefaults, ObserversHearEachChangeOfTheirKey)
 {
     auto defaults = UserDefaults::initWithSuiteName(freshDomain());
     EXPECT_EQ(defaults, UserDefaults::initWithSuiteName(defaults->domain()));
-    auto observer = std::make_shared<RecordingObserver>();
-    defaults->addObserver(observer, QStringLiteral("KOVA_savedJobFolders"), platform::KeyValueObservingOptionNew, nullptr);
+    auto observer = kova::test::ChangeRecorder::observing(*defaults, {QStringLiteral("KOVA_savedJobFolders")},
+                                                          platform::KeyValueObservingOptionNew);
     defaults->setObject(QByteArray("archive"), QStringLiteral("KOVA_savedJobFolders"));
     defaults->setObject(QStringLiteral("other"), QStringLiteral("unrelated"));
     defaults->removeObjectForKey(QStringLiteral("KOVA_savedJobFolders"));
-    ASSERT_EQ(observer->seen.size(), 2);
-    EXPECT_EQ(observer->seen[0].second, QVariant(QByteArray("archive")));
-    EXPECT_FALSE(observer->seen[1].second.isValid());
+    const auto seen = observer->changes();
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0].newValue, QVariant(QByteArray("archive")));
+    EXPECT_FALSE(seen[1].newValue.isValid());
     defaults->removeObserver(observer.get(), QStringLiteral("KOVA_savedJobFolders"), nullptr);
 }
 

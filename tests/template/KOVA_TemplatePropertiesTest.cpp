@@ -1,6 +1,6 @@
 #include "template/KOVA_Template.h"
 
-#include "KeyRecorder.h"
+#include "ChangeRecorder.h"
 #include "core/foundation/KOVA_Constants.h"
 #include "platform/defaults/UserDefaults.h"
 #include "template/KOVA_XML_Keys.h"
@@ -13,7 +13,7 @@
 
 namespace {
 
-using kova::test::KeyRecorder;
+using kova::test::ChangeRecorder;
 
 // A layer inside a root template, with the remembered colours and opacities cleared.
 class KOVA_TemplatePropertiesTest : public ::testing::Test {
@@ -397,26 +397,26 @@ TEST_F(KOVA_TemplatePropertiesTest, SettersAnnounceThePropertyThatWasSet)
 {
     const QStringList watched{"frame", "x", "y", "width", "height", "key", "stampFormat", "shadowOpacity",
                               "shadowColorCode", "textAlignment", "fontSize"};
-    auto recorder = KeyRecorder::observing(*layer, watched);
+    auto recorder = ChangeRecorder::observing(*layer, watched);
 
     layer->setFrame(QRectF(0, 0, 10, 10));
-    EXPECT_EQ(recorder->keys, (QStringList{"height", "width", "y", "x", "frame"}));
-    recorder->keys.clear();
+    EXPECT_EQ(recorder->keys(), (QStringList{"height", "width", "y", "x", "frame"}));
+    recorder->clear();
 
     layer->setX(5);
-    EXPECT_EQ(recorder->keys.count("x"), 1);
-    EXPECT_EQ(recorder->keys.count("frame"), 1);
-    recorder->keys.clear();
+    EXPECT_EQ(recorder->keys().count("x"), 1);
+    EXPECT_EQ(recorder->keys().count("frame"), 1);
+    recorder->clear();
 
     layer->setKey(QStringLiteral("date"));
     layer->setShadowOpacity(0.5);
     layer->setFontSize(QStringLiteral("48")); // announced though unchanged
-    EXPECT_EQ(recorder->keys, (QStringList{"stampFormat", "key", "shadowOpacity", "fontSize"}));
-    recorder->keys.clear();
+    EXPECT_EQ(recorder->keys(), (QStringList{"stampFormat", "key", "shadowOpacity", "fontSize"}));
+    recorder->clear();
 
     layer->setTextAlignmentString(QStringLiteral("right"));
     layer->setTextAlignmentString(QStringLiteral("right")); // unchanged: nothing happens
-    EXPECT_EQ(recorder->keys, QStringList{"textAlignment"});
+    EXPECT_EQ(recorder->keys(), QStringList{"textAlignment"});
 }
 
 } // namespace
