@@ -17,9 +17,6 @@
 
 namespace {
 
-const QString LayersKey = QStringLiteral("layers");
-const QString LayersSelectedKey = QStringLiteral("layersSelected");
-
 using platform::StringValues::isNumber;
 
 // Two values of value maps alike: texts as text, numbers by value, rectangles by value,
@@ -29,9 +26,9 @@ bool valuesEqual(const QVariant& a, const QVariant& b);
 // The map as compared: an empty layer list counts as none.
 QVariantMap comparableMap(QVariantMap map)
 {
-    const auto layers = map.constFind(LayersKey);
+    const auto layers = map.constFind(KOVA_XML_Key_layersArray);
     if (layers != map.cend() && layers->typeId() == QMetaType::QVariantList && layers->toList().isEmpty())
-        map.remove(LayersKey);
+        map.remove(KOVA_XML_Key_layersArray);
     return map;
 }
 
@@ -70,15 +67,6 @@ bool valuesEqual(const QVariant& a, const QVariant& b)
     if (first || second)
         return first && second && first->isEqualToTemplate(second.get());
     return a == b;
-}
-
-QVariantList variantList(const KOVA_Template::List& layers)
-{
-    QVariantList list;
-    list.reserve(layers.size());
-    for (const auto& layer : layers)
-        list.append(platform::Archivable::toVariant(layer));
-    return list;
 }
 
 } // namespace
@@ -182,21 +170,30 @@ QString KOVA_Template::xmlVersionString()
 KOVA_Template::List KOVA_Template::layers() const
 {
     List layers;
-    for (const QVariant& entry : value(LayersKey).toList()) {
+    for (const QVariant& entry : value(KOVA_XML_Key_layersArray).toList()) {
         if (auto layer = platform::Archivable::fromVariant<KOVA_Template>(entry))
             layers.append(std::move(layer));
     }
     return layers;
 }
 
+QVariantList KOVA_Template::variantList(const List& layers)
+{
+    QVariantList list;
+    list.reserve(layers.size());
+    for (const auto& layer : layers)
+        list.append(platform::Archivable::toVariant(layer));
+    return list;
+}
+
 void KOVA_Template::storeLayers(const List& layers)
 {
-    setValue(LayersKey, variantList(layers));
+    setValue(KOVA_XML_Key_layersArray, variantList(layers));
 }
 
 void KOVA_Template::setLayers(const List& layers)
 {
-    announcing({LayersKey}, [&] { storeLayers(layers); });
+    announcing({Property::layers}, [&] { storeLayers(layers); });
     countChangeInParent();
 }
 
@@ -221,7 +218,7 @@ qsizetype KOVA_Template::indexOfLayer(const KOVA_Template* layer, const List& la
 
 void KOVA_Template::addLayers(const List& added)
 {
-    announcing({LayersKey}, [&] {
+    announcing({Property::layers}, [&] {
         List list = layers();
         const Pointer self = sharedTemplate();
         for (const Pointer& layer : added) {
@@ -256,7 +253,7 @@ KOVA_Template::Pointer KOVA_Template::addLayerOfType(unsigned layerType)
     layer->setParent(sharedTemplate());
     List list = layers();
     layer->setZLevelString(QString::number(lastLayerZIndex(list) + 1));
-    announcing({LayersKey}, [&] {
+    announcing({Property::layers}, [&] {
         list.append(layer);
         storeLayers(list);
         selectLayer(nullptr, false);
@@ -268,7 +265,7 @@ KOVA_Template::Pointer KOVA_Template::addLayerOfType(unsigned layerType)
 
 void KOVA_Template::deleteLayers(const List& removed)
 {
-    announcing({LayersKey}, [&] {
+    announcing({Property::layers}, [&] {
         List list = layers();
         list.removeIf([&](const Pointer& layer) { return indexOfLayer(layer.get(), removed) >= 0; });
         storeLayers(list);
@@ -288,7 +285,7 @@ void KOVA_Template::sortLayers()
     List list = layers();
     if (list.size() < 2)
         return;
-    announcing({LayersKey}, [&] {
+    announcing({Property::layers}, [&] {
         std::stable_sort(list.begin(), list.end(), [](const Pointer& a, const Pointer& b) {
             return platform::StringValues::integerValue(a->zLevelString())
                  < platform::StringValues::integerValue(b->zLevelString());
@@ -331,7 +328,7 @@ void KOVA_Template::setIndexSetLayersSelected(const QList<qsizetype>& indexes)
     QList<qsizetype> sorted = indexes;
     std::sort(sorted.begin(), sorted.end());
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
-    announcing({LayersSelectedKey}, [&] {
+    announcing({Property::layersSelected}, [&] {
         std::lock_guard lock(m_linkMutex);
         m_selection = sorted;
     });
@@ -376,7 +373,7 @@ unsigned KOVA_Template::layerType() const
 
 void KOVA_Template::setLayerType(unsigned layerType)
 {
-    announcing({QStringLiteral("layerType")}, [&] {
+    announcing({Property::layerType}, [&] {
         const QString typeText = stringForLayerType(layerType);
         if (typeText.isEmpty())
             removeValue(KOVA_XML_Key_layerType);
@@ -563,13 +560,12 @@ qint64 KOVA_Template::changeCount() const
 
 void KOVA_Template::setChangeCount(qint64 changeCount)
 {
-    announcing({QStringLiteral("changeCount"), QStringLiteral("hasUnsavedChanges")},
-               [&] { m_changeCount.store(changeCount); });
+    announcing({Property::changeCount, Property::hasUnsavedChanges}, [&] { m_changeCount.store(changeCount); });
 }
 
 void KOVA_Template::incrementChangeCount()
 {
-    announcing({QStringLiteral("changeCount"), QStringLiteral("hasUnsavedChanges")}, [&] { ++m_changeCount; });
+    announcing({Property::changeCount, Property::hasUnsavedChanges}, [&] { ++m_changeCount; });
 }
 
 void KOVA_Template::countChangeInParent() const
@@ -586,7 +582,7 @@ KOVA_Template::Pointer KOVA_Template::lastSaved() const
 
 void KOVA_Template::setLastSaved(const Pointer& lastSaved)
 {
-    announcing({QStringLiteral("hasUnsavedChanges")}, [&] {
+    announcing({Property::hasUnsavedChanges}, [&] {
         std::lock_guard lock(m_linkMutex);
         m_lastSaved = lastSaved;
     });
@@ -612,68 +608,19 @@ bool KOVA_Template::hasUnsavedChanges() const
 
 // ---- Observation and audit ----
 
-void KOVA_Template::announcing(std::initializer_list<QString> keys, const std::function<void()>& change)
+void KOVA_Template::announcing(std::initializer_list<Property> properties, const std::function<void()>& change)
 {
-    for (const QString& key : keys)
-        willChangeValueForKey(key);
+    for (const Property property : properties)
+        willChangeValueForKey(KOVA_TemplateProperty::withID(property).name);
     change();
-    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key)
-        didChangeValueForKey(*key);
+    for (auto property = std::rbegin(properties); property != std::rend(properties); ++property)
+        didChangeValueForKey(KOVA_TemplateProperty::withID(*property).name);
 }
 
 QVariant KOVA_Template::valueForKey(const QString& key) const
 {
-    using Getter = std::function<QVariant(const KOVA_Template&)>;
-    static const QHash<QString, Getter> getters{
-        {LayersKey, [](const KOVA_Template& t) { return QVariant(variantList(t.layers())); }},
-        {LayersSelectedKey, [](const KOVA_Template& t) {
-             const List selected = t.layersSelected();
-             return selected.isEmpty() ? QVariant() : QVariant(variantList(selected));
-         }},
-        {QStringLiteral("hasUnsavedChanges"), [](const KOVA_Template& t) { return QVariant(t.hasUnsavedChanges()); }},
-        {QStringLiteral("changeCount"), [](const KOVA_Template& t) { return QVariant(t.changeCount()); }},
-        {QStringLiteral("layerType"), [](const KOVA_Template& t) { return QVariant(t.layerType()); }},
-        {QStringLiteral("frame"), [](const KOVA_Template& t) { return QVariant(t.frame()); }},
-        {QStringLiteral("x"), [](const KOVA_Template& t) { return QVariant(t.x()); }},
-        {QStringLiteral("y"), [](const KOVA_Template& t) { return QVariant(t.y()); }},
-        {QStringLiteral("width"), [](const KOVA_Template& t) { return QVariant(t.width()); }},
-        {QStringLiteral("height"), [](const KOVA_Template& t) { return QVariant(t.height()); }},
-        {QStringLiteral("rotation"), [](const KOVA_Template& t) {
-             const auto rotation = t.rotation();
-             return rotation ? QVariant(*rotation) : QVariant();
-         }},
-        {QStringLiteral("hasShadow"), [](const KOVA_Template& t) { return QVariant(t.hasShadow()); }},
-        {QStringLiteral("shadowColorCode"), [](const KOVA_Template& t) { return QVariant(t.shadowColorCode()); }},
-        {QStringLiteral("shadowBlur"), [](const KOVA_Template& t) { return QVariant(t.shadowBlur()); }},
-        {QStringLiteral("shadowOpacity"), [](const KOVA_Template& t) { return QVariant(t.shadowOpacity()); }},
-        {QStringLiteral("shadowOffsetX"), [](const KOVA_Template& t) { return QVariant(t.shadowOffsetX()); }},
-        {QStringLiteral("shadowOffsetY"), [](const KOVA_Template& t) { return QVariant(t.shadowOffsetY()); }},
-        {QStringLiteral("hasBorder"), [](const KOVA_Template& t) { return QVariant(t.hasBorder()); }},
-        {QStringLiteral("borderWidth"), [](const KOVA_Template& t) { return QVariant(t.borderWidth()); }},
-        {QStringLiteral("borderColorCode"), [](const KOVA_Template& t) { return QVariant(t.borderColorCode()); }},
-        {QStringLiteral("borderOpacity"), [](const KOVA_Template& t) { return QVariant(t.borderOpacity()); }},
-        {QStringLiteral("borderClipsContent"), [](const KOVA_Template& t) { return QVariant(t.borderClipsContent()); }},
-        {QStringLiteral("hasBackground"), [](const KOVA_Template& t) { return QVariant(t.hasBackground()); }},
-        {QStringLiteral("backgroundColorCode"), [](const KOVA_Template& t) { return QVariant(t.backgroundColorCode()); }},
-        {QStringLiteral("backgroundOpacity"), [](const KOVA_Template& t) { return QVariant(t.backgroundOpacity()); }},
-        {QStringLiteral("stringValue"), [](const KOVA_Template& t) { return QVariant(t.stringValue()); }},
-        {QStringLiteral("textAlignment"), [](const KOVA_Template& t) { return QVariant(t.textAlignment()); }},
-        {QStringLiteral("key"), [](const KOVA_Template& t) { return QVariant(t.key()); }},
-        {QStringLiteral("stampFormat"), [](const KOVA_Template& t) { return QVariant(t.stampFormat()); }},
-        {QStringLiteral("graphicPath"), [](const KOVA_Template& t) { return QVariant(t.graphicPath()); }},
-        {QStringLiteral("gravity"), [](const KOVA_Template& t) { return QVariant(t.gravity()); }},
-        {QStringLiteral("fontName"), [](const KOVA_Template& t) { return QVariant(t.fontName()); }},
-        {QStringLiteral("fontSize"), [](const KOVA_Template& t) { return QVariant(t.fontSize()); }},
-        {QStringLiteral("textColorCode"), [](const KOVA_Template& t) { return QVariant(t.textColorCode()); }},
-        {QStringLiteral("textOpacity"), [](const KOVA_Template& t) { return QVariant(t.textOpacity()); }},
-        {QStringLiteral("zLevelString"), [](const KOVA_Template& t) { return QVariant(t.zLevelString()); }},
-        {QStringLiteral("thumbnail"), [](const KOVA_Template& t) {
-             const QImage thumbnail = t.storedThumbnail();
-             return thumbnail.isNull() ? QVariant() : QVariant(thumbnail);
-         }},
-    };
-    const auto getter = getters.constFind(key);
-    return getter == getters.cend() ? KOVA_XML_object::valueForKey(key) : (*getter)(*this);
+    const KOVA_TemplateProperty* property = KOVA_TemplateProperty::named(key);
+    return property ? property->getter(*this) : KOVA_XML_object::valueForKey(key);
 }
 
 QStringList KOVA_Template::auditedProductKeys() const

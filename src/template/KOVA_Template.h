@@ -3,6 +3,7 @@
 #include "core/foundation/ZORVAK_Audited.h"
 #include "core/text/AttributedString.h"
 #include "template/KOVA_RenderOptions.h"
+#include "template/KOVA_TemplateProperty.h"
 #include "template/KOVA_XML_object.h"
 
 #include <QByteArray>
@@ -41,8 +42,9 @@ class XmlNode;
 //
 // Frames have their origin at the top left with y growing downwards. Changes are
 // announced to observers before and after, under the property's name; the layer list
-// operations announce "layers", the selection "layersSelected". Setting a property of
-// a layer counts one change in the layer's parent.
+// operations announce "layers", the selection "layersSelected". Every announced name is
+// a row of the one property table (KOVA_TemplateProperty), through which valueForKey
+// answers. Setting a property of a layer counts one change in the layer's parent.
 //
 // The model takes no locks beyond those of the value map and the selection: a
 // template is edited by one thread at a time. Rendering state (queue, image cache,
@@ -475,43 +477,47 @@ public:
 
 private:
     friend class KOVA_TemplateReader;
+    // The property table reads the stored thumbnail and the layer entries.
+    friend struct KOVA_TemplateProperty;
+    using Property = KOVA_TemplateProperty::ID;
 
     static std::shared_ptr<platform::Archivable> initWithCoder(platform::KeyedUnarchiver& coder);
 
+    // The layers as value-map entries.
+    static QVariantList variantList(const List& layers);
     void storeLayers(const List& layers);
     void linkLayersToParents();
     void countChangeInParent() const;
     void incrementChangeCount();
-    // Announces `keys` before and after `change`.
-    void announcing(std::initializer_list<QString> keys, const std::function<void()>& change);
+    // Announces `properties` before and after `change`, under their names in the table.
+    void announcing(std::initializer_list<Property> properties, const std::function<void()>& change);
     static qsizetype indexOfLayer(const KOVA_Template* layer, const List& layers);
     static qint64 lastLayerZIndex(const List& layers);
 
     // Property helpers. An invalid entry removes the key. Storing counts one change in
-    // the parent.
+    // the parent. A property's entry is its stored key in the table.
+    static const QString& storedKey(Property property);
     void storeEntry(const QString& key, const QVariant& entry);
-    // Announces `properties` around storeEntry.
-    void storeProperty(std::initializer_list<QString> properties, const QString& key, const QVariant& entry);
+    // Announces `property` (then `alsoAnnounced`) around storeEntry of its entry.
+    void storeProperty(Property property, const QVariant& entry, std::initializer_list<Property> alsoAnnounced = {});
     // storeEntry only when the entry differs from the stored one (absent counts as different).
     void storeChangedEntry(const QString& key, const QVariant& entry);
     bool entryDiffers(const QString& key, const QVariant& entry) const;
     void storeFrame(QRectF frame);
     // Changes one part of the scaled frame through setFrame, counting once more.
-    void changeFrame(const QString& property, const std::function<void(QRectF&)>& change);
+    void changeFrame(Property property, const std::function<void(QRectF&)>& change);
     QPointF shadowOffsetPoint() const;
-    void storeShadowOffset(const QString& property, const QPointF& offset);
-    // Stores `code` under `colorKey` and remembers it in the preference.
-    void storeRememberedColor(const QString& property, const QString& colorKey, const QString& code,
-                              const QString& preferenceKey);
-    // Replaces the alpha of `currentCode` and stores it under `colorKey`; remembers the
-    // opacity in the preference when one is named.
-    void mergeOpacity(const QString& property, const QString& colorKey, const QString& currentCode, double opacity,
-                      const QString& preferenceKey);
+    void storeShadowOffset(Property property, const QPointF& offset);
+    // Stores `code` as the property's colour and remembers it in the preference.
+    void storeRememberedColor(Property property, const QString& code, const QString& preferenceKey);
+    // Replaces the alpha of `currentCode` and stores it as the property's colour;
+    // remembers the opacity in the preference when one is named.
+    void mergeOpacity(Property property, const QString& currentCode, double opacity, const QString& preferenceKey);
     // The flag when present, else whether any of the colour keys is present.
     bool isEnabled(const QString& flagKey, std::initializer_list<QString> colorKeys) const;
-    // Stores the flag, except that disabling removes it when none of `keysKeepingFlag` is present.
-    void storeEnabled(const QString& property, const QString& flagKey, bool enabled,
-                      std::initializer_list<QString> keysKeepingFlag);
+    // Stores the property's flag, except that disabling removes it when none of
+    // `keysKeepingFlag` is present.
+    void storeEnabled(Property property, bool enabled, std::initializer_list<QString> keysKeepingFlag);
     // The font name text is drawn in: the layer's when available, else the substitute.
     QString availableFontName() const;
 

@@ -23,41 +23,6 @@ namespace {
 using platform::StringValues::boolValue;
 using platform::StringValues::doubleValue;
 
-// The names under which the setters announce their changes.
-const QString FrameProperty = QStringLiteral("frame");
-const QString XProperty = QStringLiteral("x");
-const QString YProperty = QStringLiteral("y");
-const QString WidthProperty = QStringLiteral("width");
-const QString HeightProperty = QStringLiteral("height");
-const QString RotationProperty = QStringLiteral("rotation");
-const QString AutorotateProperty = QStringLiteral("autorotate");
-const QString ShadowOffsetXProperty = QStringLiteral("shadowOffsetX");
-const QString ShadowOffsetYProperty = QStringLiteral("shadowOffsetY");
-const QString ShadowBlurProperty = QStringLiteral("shadowBlur");
-const QString ShadowColorCodeProperty = QStringLiteral("shadowColorCode");
-const QString ShadowOpacityProperty = QStringLiteral("shadowOpacity");
-const QString HasShadowProperty = QStringLiteral("hasShadow");
-const QString BorderWidthProperty = QStringLiteral("borderWidth");
-const QString BorderColorCodeProperty = QStringLiteral("borderColorCode");
-const QString BorderOpacityProperty = QStringLiteral("borderOpacity");
-const QString HasBorderProperty = QStringLiteral("hasBorder");
-const QString BorderClipsContentProperty = QStringLiteral("borderClipsContent");
-const QString BackgroundColorCodeProperty = QStringLiteral("backgroundColorCode");
-const QString BackgroundOpacityProperty = QStringLiteral("backgroundOpacity");
-const QString HasBackgroundProperty = QStringLiteral("hasBackground");
-const QString KeyProperty = QStringLiteral("key");
-const QString TextAlignmentProperty = QStringLiteral("textAlignment");
-const QString TextColorCodeProperty = QStringLiteral("textColorCode");
-const QString TextOpacityProperty = QStringLiteral("textOpacity");
-const QString StampFormatProperty = QStringLiteral("stampFormat");
-const QString FontNameProperty = QStringLiteral("fontName");
-const QString FontSizeProperty = QStringLiteral("fontSize");
-const QString StringValueProperty = QStringLiteral("stringValue");
-const QString GraphicPathProperty = QStringLiteral("graphicPath");
-const QString FilepathCustomImageProperty = QStringLiteral("filepathCustomImage");
-const QString ZLevelStringProperty = QStringLiteral("zLevelString");
-const QString GravityProperty = QStringLiteral("gravity");
-
 const QString DefaultShadowColor = QStringLiteral("#00000055");
 const QString DefaultTextColor = QStringLiteral("#000000");
 const QString DefaultRememberedColor = QStringLiteral("#FFFFFF");
@@ -165,9 +130,15 @@ void KOVA_Template::storeEntry(const QString& key, const QVariant& entry)
     countChangeInParent();
 }
 
-void KOVA_Template::storeProperty(std::initializer_list<QString> properties, const QString& key, const QVariant& entry)
+const QString& KOVA_Template::storedKey(Property property)
 {
-    announcing(properties, [&] { storeEntry(key, entry); });
+    return KOVA_TemplateProperty::withID(property).storedKey;
+}
+
+void KOVA_Template::storeProperty(Property property, const QVariant& entry,
+                                  std::initializer_list<Property> alsoAnnounced)
+{
+    announcing({property}, [&] { announcing(alsoAnnounced, [&] { storeEntry(storedKey(property), entry); }); });
 }
 
 bool KOVA_Template::entryDiffers(const QString& key, const QVariant& entry) const
@@ -201,7 +172,8 @@ QRectF KOVA_Template::frameScaledBy(double factor) const
 
 void KOVA_Template::setFrame(const QRectF& frame)
 {
-    announcing({FrameProperty, XProperty, YProperty, WidthProperty, HeightProperty}, [&] { storeFrame(frame); });
+    announcing({Property::frame, Property::x, Property::y, Property::width, Property::height},
+               [&] { storeFrame(frame); });
 }
 
 void KOVA_Template::storeFrame(QRectF frame)
@@ -224,10 +196,10 @@ void KOVA_Template::storeFrame(QRectF frame)
         platform::Log::error(negativeLog("height", frame.height()));
         return;
     }
-    storeEntry(KOVA_XML_Key_frame, frame);
+    storeEntry(storedKey(Property::frame), frame);
 }
 
-void KOVA_Template::changeFrame(const QString& property, const std::function<void(QRectF&)>& change)
+void KOVA_Template::changeFrame(Property property, const std::function<void(QRectF&)>& change)
 {
     announcing({property}, [&] {
         QRectF changed = frame();
@@ -244,12 +216,12 @@ double KOVA_Template::height() const { return frame().height(); }
 
 void KOVA_Template::setX(double x)
 {
-    changeFrame(XProperty, [x](QRectF& frame) { frame.moveLeft(x); });
+    changeFrame(Property::x, [x](QRectF& frame) { frame.moveLeft(x); });
 }
 
 void KOVA_Template::setY(double y)
 {
-    changeFrame(YProperty, [y](QRectF& frame) { frame.moveTop(y); });
+    changeFrame(Property::y, [y](QRectF& frame) { frame.moveTop(y); });
 }
 
 void KOVA_Template::setWidth(double width)
@@ -258,7 +230,7 @@ void KOVA_Template::setWidth(double width)
         platform::Log::error(nonPositiveLog("width", width));
         return;
     }
-    changeFrame(WidthProperty, [width](QRectF& frame) { frame.setWidth(width); });
+    changeFrame(Property::width, [width](QRectF& frame) { frame.setWidth(width); });
 }
 
 void KOVA_Template::setHeight(double height)
@@ -267,7 +239,7 @@ void KOVA_Template::setHeight(double height)
         platform::Log::error(nonPositiveLog("height", height));
         return;
     }
-    changeFrame(HeightProperty, [height](QRectF& frame) { frame.setHeight(height); });
+    changeFrame(Property::height, [height](QRectF& frame) { frame.setHeight(height); });
 }
 
 QSizeF KOVA_Template::canvasSize() const
@@ -285,7 +257,7 @@ std::optional<double> KOVA_Template::rotation() const
 
 void KOVA_Template::setRotation(std::optional<double> rotation)
 {
-    storeProperty({RotationProperty}, KOVA_XML_Key_rotation, rotation ? QVariant(*rotation) : QVariant());
+    storeProperty(Property::rotation, rotation ? QVariant(*rotation) : QVariant());
 }
 
 bool KOVA_Template::autorotate() const
@@ -296,7 +268,7 @@ bool KOVA_Template::autorotate() const
 
 void KOVA_Template::setAutorotate(bool autorotate)
 {
-    announcing({AutorotateProperty}, [&] { setValue(KOVA_XML_Key_autorotate, autorotate); });
+    announcing({Property::autorotate}, [&] { setValue(storedKey(Property::autorotate), autorotate); });
 }
 
 // ---- Shadow ----
@@ -309,20 +281,20 @@ QPointF KOVA_Template::shadowOffsetPoint() const
 double KOVA_Template::shadowOffsetX() const { return shadowOffsetPoint().x(); }
 double KOVA_Template::shadowOffsetY() const { return shadowOffsetPoint().y(); }
 
-void KOVA_Template::storeShadowOffset(const QString& property, const QPointF& offset)
+void KOVA_Template::storeShadowOffset(Property property, const QPointF& offset)
 {
     const QVariant entry = offset.isNull() ? QVariant() : QVariant(platform::GeometryText::stringFromPoint(offset));
-    storeProperty({property}, KOVA_XML_Key_offset, entry);
+    storeProperty(property, entry);
 }
 
 void KOVA_Template::setShadowOffsetX(double x)
 {
-    storeShadowOffset(ShadowOffsetXProperty, {x, shadowOffsetY()});
+    storeShadowOffset(Property::shadowOffsetX, {x, shadowOffsetY()});
 }
 
 void KOVA_Template::setShadowOffsetY(double y)
 {
-    storeShadowOffset(ShadowOffsetYProperty, {shadowOffsetX(), y});
+    storeShadowOffset(Property::shadowOffsetY, {shadowOffsetX(), y});
 }
 
 QSizeF KOVA_Template::shadowOffset() const
@@ -339,9 +311,9 @@ double KOVA_Template::shadowBlur() const
 
 void KOVA_Template::setShadowBlur(double blur)
 {
-    announcing({ShadowBlurProperty}, [&] {
+    announcing({Property::shadowBlur}, [&] {
         if (blur >= 0)
-            storeEntry(KOVA_XML_Key_shadowBlur, blur);
+            storeEntry(storedKey(Property::shadowBlur), blur);
     });
 }
 
@@ -355,7 +327,7 @@ QString KOVA_Template::shadowColorCode() const
 
 void KOVA_Template::setShadowColorCode(const QString& code)
 {
-    storeProperty({ShadowColorCodeProperty}, KOVA_XML_Key_shadowColor, textEntry(code));
+    storeProperty(Property::shadowColorCode, textEntry(code));
 }
 
 double KOVA_Template::shadowOpacity() const
@@ -365,7 +337,7 @@ double KOVA_Template::shadowOpacity() const
 
 void KOVA_Template::setShadowOpacity(double opacity)
 {
-    mergeOpacity(ShadowOpacityProperty, KOVA_XML_Key_shadowColor, shadowColorCode(), opacity, QString());
+    mergeOpacity(Property::shadowOpacity, shadowColorCode(), opacity, QString());
 }
 
 bool KOVA_Template::hasShadow() const
@@ -375,27 +347,25 @@ bool KOVA_Template::hasShadow() const
 
 void KOVA_Template::setHasShadow(bool hasShadow)
 {
-    storeEnabled(HasShadowProperty, KOVA_XML_Key_shadowEnabled, hasShadow,
-                 {KOVA_XML_Key_shadowColor, KOVA_XML_Key_shadowBlur});
+    storeEnabled(Property::hasShadow, hasShadow, {KOVA_XML_Key_shadowColor, KOVA_XML_Key_shadowBlur});
 }
 
 // ---- Colours, opacities and flags shared by shadow, border, background and text ----
 
-void KOVA_Template::storeRememberedColor(const QString& property, const QString& colorKey, const QString& code,
-                                         const QString& preferenceKey)
+void KOVA_Template::storeRememberedColor(Property property, const QString& code, const QString& preferenceKey)
 {
     announcing({property}, [&] {
-        storeEntry(colorKey, textEntry(code));
+        storeEntry(storedKey(property), textEntry(code));
         if (!code.isNull())
             preferences()->setObject(code, preferenceKey);
     });
 }
 
-void KOVA_Template::mergeOpacity(const QString& property, const QString& colorKey, const QString& currentCode,
-                                 double opacity, const QString& preferenceKey)
+void KOVA_Template::mergeOpacity(Property property, const QString& currentCode, double opacity,
+                                 const QString& preferenceKey)
 {
     announcing({property}, [&] {
-        storeEntry(colorKey, ZORVAK_color::hexcode(currentCode, opacity));
+        storeEntry(storedKey(property), ZORVAK_color::hexcode(currentCode, opacity));
         if (!preferenceKey.isEmpty())
             preferences()->setDouble(opacity, preferenceKey);
     });
@@ -409,12 +379,11 @@ bool KOVA_Template::isEnabled(const QString& flagKey, std::initializer_list<QStr
     return std::any_of(colorKeys.begin(), colorKeys.end(), [this](const QString& key) { return hasValue(key); });
 }
 
-void KOVA_Template::storeEnabled(const QString& property, const QString& flagKey, bool enabled,
-                                 std::initializer_list<QString> keysKeepingFlag)
+void KOVA_Template::storeEnabled(Property property, bool enabled, std::initializer_list<QString> keysKeepingFlag)
 {
     const bool keepsFlag = enabled || std::any_of(keysKeepingFlag.begin(), keysKeepingFlag.end(),
                                                   [this](const QString& key) { return hasValue(key); });
-    storeProperty({property}, flagKey, keepsFlag ? QVariant(stringForBOOL(enabled)) : QVariant());
+    storeProperty(property, keepsFlag ? QVariant(stringForBOOL(enabled)) : QVariant());
 }
 
 // ---- Border ----
@@ -432,7 +401,7 @@ double KOVA_Template::borderWidthScaledBy(double factor) const
 
 void KOVA_Template::setBorderWidth(double width)
 {
-    storeProperty({BorderWidthProperty}, KOVA_XML_Key_borderWidth, width);
+    storeProperty(Property::borderWidth, width);
 }
 
 QString KOVA_Template::borderColorCode() const
@@ -443,7 +412,7 @@ QString KOVA_Template::borderColorCode() const
 
 void KOVA_Template::setBorderColorCode(const QString& code)
 {
-    storeRememberedColor(BorderColorCodeProperty, KOVA_XML_Key_borderColor, code, key_kovaTemplateLastUsedColorBorder);
+    storeRememberedColor(Property::borderColorCode, code, key_kovaTemplateLastUsedColorBorder);
 }
 
 double KOVA_Template::borderOpacity() const
@@ -453,8 +422,7 @@ double KOVA_Template::borderOpacity() const
 
 void KOVA_Template::setBorderOpacity(double opacity)
 {
-    mergeOpacity(BorderOpacityProperty, KOVA_XML_Key_borderColor, borderColorCode(), opacity,
-                 key_kovaTemplateLastUsedOpacityBorder);
+    mergeOpacity(Property::borderOpacity, borderColorCode(), opacity, key_kovaTemplateLastUsedOpacityBorder);
 }
 
 bool KOVA_Template::hasBorder() const
@@ -464,8 +432,7 @@ bool KOVA_Template::hasBorder() const
 
 void KOVA_Template::setHasBorder(bool hasBorder)
 {
-    storeEnabled(HasBorderProperty, KOVA_XML_Key_borderEnabled, hasBorder,
-                 {KOVA_XML_Key_borderColor, KOVA_XML_Key_borderClipsContent});
+    storeEnabled(Property::hasBorder, hasBorder, {KOVA_XML_Key_borderColor, KOVA_XML_Key_borderClipsContent});
 }
 
 bool KOVA_Template::borderClipsContent() const
@@ -475,7 +442,7 @@ bool KOVA_Template::borderClipsContent() const
 
 void KOVA_Template::setBorderClipsContent(bool clipsContent)
 {
-    storeProperty({BorderClipsContentProperty}, KOVA_XML_Key_borderClipsContent, stringForBOOL(clipsContent));
+    storeProperty(Property::borderClipsContent, stringForBOOL(clipsContent));
 }
 
 // ---- Background ----
@@ -488,8 +455,7 @@ QString KOVA_Template::backgroundColorCode() const
 
 void KOVA_Template::setBackgroundColorCode(const QString& code)
 {
-    storeRememberedColor(BackgroundColorCodeProperty, KOVA_XML_Key_backgroundColor, code,
-                         key_kovaTemplateLastUsedColorBackground);
+    storeRememberedColor(Property::backgroundColorCode, code, key_kovaTemplateLastUsedColorBackground);
 }
 
 double KOVA_Template::backgroundOpacity() const
@@ -499,7 +465,7 @@ double KOVA_Template::backgroundOpacity() const
 
 void KOVA_Template::setBackgroundOpacity(double opacity)
 {
-    mergeOpacity(BackgroundOpacityProperty, KOVA_XML_Key_backgroundColor, backgroundColorCode(), opacity,
+    mergeOpacity(Property::backgroundOpacity, backgroundColorCode(), opacity,
                  key_kovaTemplateLastUsedOpacityBackground);
 }
 
@@ -513,7 +479,7 @@ bool KOVA_Template::hasBackground() const
 void KOVA_Template::setHasBackground(bool hasBackground)
 {
     const bool hadColor = hasValue(KOVA_XML_Key_backgroundColor);
-    storeEnabled(HasBackgroundProperty, KOVA_XML_Key_backgroundEnabled, hasBackground, {KOVA_XML_Key_backgroundColor});
+    storeEnabled(Property::hasBackground, hasBackground, {KOVA_XML_Key_backgroundColor});
     if (!hasBackground || hadColor)
         return;
     const QVariant remembered = preferences()->objectForKey(key_kovaTemplateLastUsedOpacityBackground);
@@ -551,7 +517,7 @@ QString KOVA_Template::keyPlaceholder() const
 
 void KOVA_Template::setKey(const QString& key)
 {
-    storeProperty({KeyProperty, StampFormatProperty}, KOVA_XML_Key_key, textEntry(key));
+    storeProperty(Property::key, textEntry(key), {Property::stampFormat});
 }
 
 QString KOVA_Template::textAlignmentString() const
@@ -562,8 +528,8 @@ QString KOVA_Template::textAlignmentString() const
 void KOVA_Template::setTextAlignmentString(const QString& alignment)
 {
     const QString entry = alignment.isNull() ? QString(QLatin1String("")) : alignment;
-    if (entryDiffers(KOVA_XML_Key_textAlignment, entry))
-        storeProperty({TextAlignmentProperty}, KOVA_XML_Key_textAlignment, entry);
+    if (entryDiffers(storedKey(Property::textAlignment), entry))
+        storeProperty(Property::textAlignment, entry);
 }
 
 unsigned KOVA_Template::textAlignment() const
@@ -579,7 +545,7 @@ unsigned KOVA_Template::textAlignment() const
 void KOVA_Template::setTextAlignment(unsigned alignment)
 {
     if (alignment < AlignmentNames.size())
-        announcing({TextAlignmentProperty}, [&] { setTextAlignmentString(AlignmentNames.at(alignment)); });
+        announcing({Property::textAlignment}, [&] { setTextAlignmentString(AlignmentNames.at(alignment)); });
 }
 
 QString KOVA_Template::textColorCode() const
@@ -590,7 +556,7 @@ QString KOVA_Template::textColorCode() const
 
 void KOVA_Template::setTextColorCode(const QString& code)
 {
-    storeRememberedColor(TextColorCodeProperty, KOVA_XML_Key_textColor, code, key_kovaTemplateLastUsedColorText);
+    storeRememberedColor(Property::textColorCode, code, key_kovaTemplateLastUsedColorText);
 }
 
 double KOVA_Template::textOpacity() const
@@ -600,8 +566,7 @@ double KOVA_Template::textOpacity() const
 
 void KOVA_Template::setTextOpacity(double opacity)
 {
-    mergeOpacity(TextOpacityProperty, KOVA_XML_Key_textColor, textColorCode(), opacity,
-                 key_kovaTemplateLastUsedOpacityText);
+    mergeOpacity(Property::textOpacity, textColorCode(), opacity, key_kovaTemplateLastUsedOpacityText);
 }
 
 QString KOVA_Template::stampFormat() const
@@ -615,7 +580,7 @@ QString KOVA_Template::stampFormat() const
 
 void KOVA_Template::setStampFormat(const QString& format)
 {
-    storeProperty({StampFormatProperty}, KOVA_XML_Key_stampFormat, textEntry(format));
+    storeProperty(Property::stampFormat, textEntry(format));
 }
 
 QStringList KOVA_Template::stampFormats() const
@@ -634,9 +599,9 @@ QString KOVA_Template::fontName() const
 
 void KOVA_Template::setFontName(const QString& fontName)
 {
-    announcing({FontNameProperty}, [&] {
+    announcing({Property::fontName}, [&] {
         if (!fontName.isNull())
-            storeChangedEntry(KOVA_XML_Key_font, fontName);
+            storeChangedEntry(storedKey(Property::fontName), fontName);
     });
 }
 
@@ -648,9 +613,9 @@ QString KOVA_Template::fontSize() const
 
 void KOVA_Template::setFontSize(const QString& fontSize)
 {
-    announcing({FontSizeProperty}, [&] {
+    announcing({Property::fontSize}, [&] {
         if (!fontSize.isNull())
-            storeChangedEntry(KOVA_XML_Key_size, fontSize);
+            storeChangedEntry(storedKey(Property::fontSize), fontSize);
     });
 }
 
@@ -662,7 +627,7 @@ QString KOVA_Template::stringValue() const
 void KOVA_Template::setStringValue(const QString& string)
 {
     const QString entry = string.isNull() ? QString(QLatin1String("")) : string;
-    announcing({StringValueProperty}, [&] { storeChangedEntry(KOVA_XML_Key_string, entry); });
+    announcing({Property::stringValue}, [&] { storeChangedEntry(storedKey(Property::stringValue), entry); });
 }
 
 QString KOVA_Template::availableFontName() const
@@ -716,7 +681,8 @@ QString KOVA_Template::graphicPath() const
 
 void KOVA_Template::setGraphicPath(const QString& path)
 {
-    announcing({GraphicPathProperty}, [&] { storeChangedEntry(KOVA_XML_Key_filepath, textEntry(path)); });
+    announcing({Property::graphicPath},
+               [&] { storeChangedEntry(storedKey(Property::graphicPath), textEntry(path)); });
 }
 
 QString KOVA_Template::filepathCustomImage() const
@@ -730,8 +696,8 @@ QString KOVA_Template::filepathCustomImage() const
 
 void KOVA_Template::setFilepathCustomImage(const QVariant& path)
 {
-    announcing({FilepathCustomImageProperty}, [&] {
-        setValue(KOVA_XML_Key_allImages, path.typeId() == QMetaType::QString ? path : QVariant());
+    announcing({Property::filepathCustomImage}, [&] {
+        setValue(storedKey(Property::filepathCustomImage), path.typeId() == QMetaType::QString ? path : QVariant());
     });
 }
 
@@ -742,7 +708,7 @@ QString KOVA_Template::zLevelString() const
 
 void KOVA_Template::setZLevelString(const QString& zLevel)
 {
-    storeProperty({ZLevelStringProperty}, KOVA_XML_Key_layerZ, textEntry(zLevel));
+    storeProperty(Property::zLevelString, textEntry(zLevel));
 }
 
 QString KOVA_Template::gravity() const
@@ -752,7 +718,7 @@ QString KOVA_Template::gravity() const
 
 void KOVA_Template::setGravity(const QString& gravity)
 {
-    storeProperty({GravityProperty}, KOVA_XML_Key_layerGravity, textEntry(gravity));
+    storeProperty(Property::gravity, textEntry(gravity));
 }
 
 QString KOVA_Template::normalizedGravity(const QString& gravity)

@@ -14,8 +14,6 @@
 
 namespace {
 
-const QString ThumbnailKey = QStringLiteral("thumbnail");
-
 // One serial queue per logical processor and the index of the next one to hand out.
 struct RenderingPool {
     QList<ZORVAK_Dispatch::Queue> queues;
@@ -219,12 +217,10 @@ QImage KOVA_Template::thumbnail()
 void KOVA_Template::finishThumbnail(const QImage& rendered)
 {
     if (!rendered.isNull()) {
-        willChangeValueForKey(ThumbnailKey);
-        {
+        announcing({Property::thumbnail}, [&] {
             std::lock_guard lock(m_renderingMutex);
             m_thumbnail = rendered;
-        }
-        didChangeValueForKey(ThumbnailKey);
+        });
     }
     std::lock_guard lock(m_renderingMutex);
     m_isRenderingThumbnail = false;

@@ -1,11 +1,12 @@
 #include "core/observation/OBKVONotificationCenter.h"
 
+#include "ChangeRecorder.h"
+
 #include <gtest/gtest.h>
 
 #include <QStringList>
 
 #include <atomic>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -54,24 +55,7 @@ public:
     std::atomic<int> calls{0};
 };
 
-// Collects the notifications a block receives.
-struct Received {
-    std::mutex mutex;
-    QList<OBKVONotification> notifications;
-
-    OBKVONotificationBlock block()
-    {
-        return [this](const OBKVONotification& notification) {
-            std::lock_guard lock(mutex);
-            notifications.append(notification);
-        };
-    }
-    qsizetype count()
-    {
-        std::lock_guard lock(mutex);
-        return notifications.size();
-    }
-};
+using kova::test::ChangeRecorder;
 
 constexpr quint64 newAndOld = KeyValueObservingOptionNew | KeyValueObservingOptionOld;
 
@@ -81,31 +65,31 @@ TEST(OBKVONotificationCenter, BlockReceivesTheChangeUnderTheOptionsGiven)
 {
     auto model = std::make_shared<Model>();
     model->setValue(1);
-    Received plain;
-    Received initialAndPrior;
+    ChangeRecorder plain;
+    ChangeRecorder initialAndPrior;
     const auto observation = OBKVONotificationCenter::addObservationKeyPath(model, valueKey, newAndOld, plain.block());
     OBKVONotificationCenter::addObservationKeyPath(
         model, valueKey, KeyValueObservingOptionInitial | KeyValueObservingOptionPrior | KeyValueObservingOptionNew,
         initialAndPrior.block());
     ASSERT_EQ(initialAndPrior.count(), 1);
-    EXPECT_EQ(initialAndPrior.notifications[0].newValue(), 1);
+    EXPECT_EQ(initialAndPrior.changes()[0].newValue, 1);
 
     model->setValue(2);
     ASSERT_EQ(plain.count(), 1);
-    const OBKVONotification& notification = plain.notifications[0];
-    EXPECT_EQ(notification.keyPath(), valueKey);
-    EXPECT_EQ(notification.target(), model.get());
-    EXPECT_EQ(notification.observer(), nullptr);
+    const ChangeRecorder::Change notification = plain.changes()[0];
+    EXPECT_EQ(notification.key, valueKey);
+    EXPECT_EQ(notification.object, model.get());
+    EXPECT_EQ(notification.observer, nullptr);
     EXPECT_EQ(notification.kind(), 1u);
-    EXPECT_EQ(notification.oldValue(), 1);
-    EXPECT_EQ(notification.newValue(), 2);
+    EXPECT_EQ(notification.oldValue, 1);
+    EXPECT_EQ(notification.newValue, 2);
     EXPECT_FALSE(notification.isPrior());
     EXPECT_TRUE(notification.indexes().isEmpty());
 
     ASSERT_EQ(initialAndPrior.count(), 3);
-    EXPECT_TRUE(initialAndPrior.notifications[1].isPrior());
-    EXPECT_FALSE(initialAndPrior.notifications[1].newValue().isValid());
-    EXPECT_EQ(initialAndPrior.notifications[2].newValue(), 2);
+    EXPECT_TRUE(initialAndPrior.changes()[1].isPrior());
+    EXPECT_FALSE(initialAndPrior.changes()[1].newValue.isValid());
+    EXPECT_EQ(initialAndPrior.changes()[2].newValue, 2);
 
     model->touchLabel(); // another key: not observed
     EXPECT_EQ(plain.count(), 1);
@@ -221,7 +205,7 @@ TEST(OBKVONotificationCenter, ListTargetObservesTheElementsItHadWhenRegistered)
     auto second = std::make_shared<Model>();
     auto later = std::make_shared<Model>();
     QList<std::shared_ptr<Model>> list{first, second};
-    Received received;
+    ChangeRecorder received;
     const auto observation =
         OBKVONotificationCenter::addObservationKeyPath(list, valueKey, KeyValueObservingOptionNew, received.block());
     list.append(later);
@@ -231,8 +215,8 @@ TEST(OBKVONotificationCenter, ListTargetObservesTheElementsItHadWhenRegistered)
     first->setValue(1);
     later->setValue(3);
     ASSERT_EQ(received.count(), 2);
-    EXPECT_EQ(received.notifications[0].target(), second.get());
-    EXPECT_EQ(received.notifications[1].target(), first.get());
+    EXPECT_EQ(received.changes()[0].object, second.get());
+    EXPECT_EQ(received.changes()[1].object, first.get());
 
     // An element's end drops that element only.
     second.reset();
@@ -256,7 +240,7 @@ TEST(OBKVONotificationCenter, EndingIsIdempotentAndRemovalOfNothingChangesNothin
 {
     auto model = std::make_shared<Model>();
     auto idle = std::make_shared<Watcher>();
-    Received received;
+    ChangeRecorder received;
     const auto observation = OBKVONotificationCenter::addObservationKeyPath(model, valueKey, 0, received.block());
 
     OBKVONotificationCenter::stopObservingAllTargets(*idle);

@@ -1,6 +1,8 @@
 #include "platform/observation/CallbackGate.h"
 #include "platform/observation/Observable.h"
 
+#include "ChangeRecorder.h"
+
 #include <gtest/gtest.h>
 
 #include <QStringList>
@@ -71,47 +73,10 @@ private:
     QStringList m_items;
 };
 
-// Keeps every notice; `onNotice` lets a test act from inside the callback.
-class Recorder : public KeyValueObserver {
-public:
-    struct Notice {
-        QString keyPath;
-        Observable* object;
-        QVariantMap change;
-        const void* context;
-    };
-
-    void observeValueForKeyPath(const QString& keyPath, Observable& object, const QVariantMap& change,
-                                const void* context) override
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_notices.append({keyPath, &object, change, context});
-        }
-        if (onNotice)
-            onNotice(change);
-    }
-
-    QList<Notice> notices() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_notices;
-    }
-
-    std::function<void(const QVariantMap&)> onNotice;
-
-private:
-    mutable std::mutex m_mutex;
-    QList<Notice> m_notices;
-};
+using kova::test::ChangeRecorder;
 
 const char contextA = 0;
 const char contextB = 0;
-
-quint64 kindOf(const QVariantMap& change)
-{
-    return change.value(KeyValueChangeKindKey).toULongLong();
-}
 
 } // namespace
 
@@ -119,43 +84,43 @@ TEST(Observable, OptionsDecideWhatTheChangeCarries)
 {
     auto shelf = std::make_shared<Shelf>();
     shelf->setCount(3);
-    auto initialNew = std::make_shared<Recorder>();
-    auto newOld = std::make_shared<Recorder>();
-    auto prior = std::make_shared<Recorder>();
-    auto bare = std::make_shared<Recorder>();
+    auto initialNew = std::make_shared<ChangeRecorder>();
+    auto newOld = std::make_shared<ChangeRecorder>();
+    auto prior = std::make_shared<ChangeRecorder>();
+    auto bare = std::make_shared<ChangeRecorder>();
 
     shelf->addObserver(initialNew, countKey, KeyValueObservingOptionInitial | KeyValueObservingOptionNew, &contextA);
-    ASSERT_EQ(initialNew->notices().size(), 1);
-    EXPECT_EQ(initialNew->notices().at(0).change,
+    ASSERT_EQ(initialNew->changes().size(), 1);
+    EXPECT_EQ(initialNew->changes().at(0).dictionary,
               (QVariantMap{{KeyValueChangeKindKey, quint64(1)}, {KeyValueChangeNewKey, 3}}));
-    EXPECT_EQ(initialNew->notices().at(0).context, &contextA);
+    EXPECT_EQ(initialNew->changes().at(0).context, &contextA);
 
     shelf->addObserver(newOld, countKey, KeyValueObservingOptionNew | KeyValueObservingOptionOld, &contextA);
     shelf->addObserver(prior, countKey, KeyValueObservingOptionPrior | KeyValueObservingOptionOld, &contextA);
     shelf->addObserver(bare, countKey, 0, &contextA);
     shelf->setCount(5);
 
-    EXPECT_EQ(newOld->notices().size(), 1);
-    EXPECT_EQ(newOld->notices().at(0).change,
+    EXPECT_EQ(newOld->changes().size(), 1);
+    EXPECT_EQ(newOld->changes().at(0).dictionary,
               (QVariantMap{{KeyValueChangeKindKey, quint64(1)}, {KeyValueChangeNewKey, 5}, {KeyValueChangeOldKey, 3}}));
-    EXPECT_EQ(newOld->notices().at(0).object, shelf.get());
-    EXPECT_EQ(newOld->notices().at(0).keyPath, countKey);
+    EXPECT_EQ(newOld->changes().at(0).object, shelf.get());
+    EXPECT_EQ(newOld->changes().at(0).key, countKey);
 
-    ASSERT_EQ(prior->notices().size(), 2);
-    EXPECT_EQ(prior->notices().at(0).change, (QVariantMap{{KeyValueChangeKindKey, quint64(1)},
+    ASSERT_EQ(prior->changes().size(), 2);
+    EXPECT_EQ(prior->changes().at(0).dictionary, (QVariantMap{{KeyValueChangeKindKey, quint64(1)},
                                                            {KeyValueChangeOldKey, 3},
                                                            {KeyValueChangeNotificationIsPriorKey, true}}));
-    EXPECT_EQ(prior->notices().at(1).change, (QVariantMap{{KeyValueChangeKindKey, quint64(1)}, {KeyValueChangeOldKey, 3}}));
+    EXPECT_EQ(prior->changes().at(1).dictionary, (QVariantMap{{KeyValueChangeKindKey, quint64(1)}, {KeyValueChangeOldKey, 3}}));
 
-    EXPECT_EQ(bare->notices().size(), 1);
-    EXPECT_EQ(bare->notices().at(0).change, (QVariantMap{{KeyValueChangeKindKey, quint64(1)}}));
-    EXPECT_EQ(initialNew->notices().size(), 2);
+    EXPECT_EQ(bare->changes().size(), 1);
+    EXPECT_EQ(bare->changes().at(0).dictionary, (QVariantMap{{KeyValueChangeKindKey, quint64(1)}}));
+    EXPECT_EQ(initialNew->changes().size(), 2);
 }
 
 TEST(Observable, ListChangesCarryIndexesAndTheAffectedElements)
 {
     auto shelf = std::make_shared<Shelf>();
-    auto recorder = std::make_shared<Recorder>();
+    auto recorder = std::make_shared<ChangeRecorder>();
     shelf->addObserver(recorder, itemsKey, KeyValueObservingOptionNew | KeyValueObservingOptionOld, nullptr);
 
     shelf->insertItem(0, QStringLiteral("a"));
@@ -163,27 +128,27 @@ TEST(Observable, ListChangesCarryIndexesAndTheAffectedElements)
     shelf->replaceItem(0, QStringLiteral("c"));
     shelf->removeItem(1);
 
-    const auto notices = recorder->notices();
+    const auto notices = recorder->changes();
     ASSERT_EQ(notices.size(), 4);
-    EXPECT_EQ(kindOf(notices[1].change), quint64(KeyValueChange::Insertion));
-    EXPECT_EQ(notices[1].change.value(KeyValueChangeIndexesKey).value<QList<qsizetype>>(), QList<qsizetype>{1});
-    EXPECT_EQ(notices[1].change.value(KeyValueChangeNewKey).toStringList(), QStringList{QStringLiteral("b")});
-    EXPECT_FALSE(notices[1].change.contains(KeyValueChangeOldKey));
+    EXPECT_EQ(notices[1].kind(), quint64(KeyValueChange::Insertion));
+    EXPECT_EQ(notices[1].indexes(), QList<qsizetype>{1});
+    EXPECT_EQ(notices[1].newValue.toStringList(), QStringList{QStringLiteral("b")});
+    EXPECT_FALSE(notices[1].dictionary.contains(KeyValueChangeOldKey));
 
-    EXPECT_EQ(kindOf(notices[2].change), quint64(KeyValueChange::Replacement));
-    EXPECT_EQ(notices[2].change.value(KeyValueChangeOldKey).toStringList(), QStringList{QStringLiteral("a")});
-    EXPECT_EQ(notices[2].change.value(KeyValueChangeNewKey).toStringList(), QStringList{QStringLiteral("c")});
+    EXPECT_EQ(notices[2].kind(), quint64(KeyValueChange::Replacement));
+    EXPECT_EQ(notices[2].oldValue.toStringList(), QStringList{QStringLiteral("a")});
+    EXPECT_EQ(notices[2].newValue.toStringList(), QStringList{QStringLiteral("c")});
 
-    EXPECT_EQ(kindOf(notices[3].change), quint64(KeyValueChange::Removal));
-    EXPECT_EQ(notices[3].change.value(KeyValueChangeOldKey).toStringList(), QStringList{QStringLiteral("b")});
-    EXPECT_FALSE(notices[3].change.contains(KeyValueChangeNewKey));
+    EXPECT_EQ(notices[3].kind(), quint64(KeyValueChange::Removal));
+    EXPECT_EQ(notices[3].oldValue.toStringList(), QStringList{QStringLiteral("b")});
+    EXPECT_FALSE(notices[3].dictionary.contains(KeyValueChangeNewKey));
 }
 
 TEST(Observable, NestedAnnouncementsOfOneKeyMakeOneChange)
 {
     auto shelf = std::make_shared<Shelf>();
     shelf->setCount(1);
-    auto recorder = std::make_shared<Recorder>();
+    auto recorder = std::make_shared<ChangeRecorder>();
     shelf->addObserver(recorder, countKey,
                        KeyValueObservingOptionNew | KeyValueObservingOptionOld | KeyValueObservingOptionPrior, nullptr);
 
@@ -192,51 +157,51 @@ TEST(Observable, NestedAnnouncementsOfOneKeyMakeOneChange)
     shelf->setCount(3);
     shelf->didChangeValueForKey(countKey);
 
-    const auto notices = recorder->notices();
+    const auto notices = recorder->changes();
     ASSERT_EQ(notices.size(), 2);
-    EXPECT_TRUE(notices[0].change.value(KeyValueChangeNotificationIsPriorKey).toBool());
-    EXPECT_EQ(notices[1].change.value(KeyValueChangeOldKey), 1);
-    EXPECT_EQ(notices[1].change.value(KeyValueChangeNewKey), 3);
+    EXPECT_TRUE(notices[0].isPrior());
+    EXPECT_EQ(notices[1].oldValue, 1);
+    EXPECT_EQ(notices[1].newValue, 3);
 
     // An announcement on another thread is a change of its own, not part of this one.
     shelf->willChangeValueForKey(countKey);
     std::thread([&] { shelf->setCount(4); }).join();
     shelf->didChangeValueForKey(countKey);
-    EXPECT_EQ(recorder->notices().size(), 6);
+    EXPECT_EQ(recorder->changes().size(), 6);
 }
 
 TEST(Observable, RegistrationsAreRemovedOneAtATimeAndObserversAreHeldWeakly)
 {
     auto shelf = std::make_shared<Shelf>();
-    auto recorder = std::make_shared<Recorder>();
+    auto recorder = std::make_shared<ChangeRecorder>();
     shelf->addObserver(recorder, countKey, 0, &contextA);
     shelf->addObserver(recorder, countKey, 0, &contextA);
     shelf->addObserver(recorder, countKey, 0, &contextB);
 
     shelf->removeObserver(recorder.get(), countKey, &contextA);
     shelf->setCount(1);
-    EXPECT_EQ(recorder->notices().size(), 2);
+    EXPECT_EQ(recorder->changes().size(), 2);
     shelf->removeObserver(recorder.get(), countKey, &contextA);
     shelf->removeObserver(recorder.get(), countKey, &contextA); // nothing left: ignored
     shelf->setCount(2);
-    ASSERT_EQ(recorder->notices().size(), 3);
-    EXPECT_EQ(recorder->notices().at(2).context, &contextB);
+    ASSERT_EQ(recorder->changes().size(), 3);
+    EXPECT_EQ(recorder->changes().at(2).context, &contextB);
 
-    auto shortLived = std::make_shared<Recorder>();
+    auto shortLived = std::make_shared<ChangeRecorder>();
     shelf->addObserver(shortLived, countKey, 0, nullptr);
-    const std::weak_ptr<Recorder> watch = shortLived;
+    const std::weak_ptr<ChangeRecorder> watch = shortLived;
     shortLived.reset();
     shelf->setCount(3); // the gone observer is skipped and its registration dropped
     EXPECT_TRUE(watch.expired());
-    EXPECT_EQ(recorder->notices().size(), 4);
+    EXPECT_EQ(recorder->changes().size(), 4);
 }
 
 TEST(Observable, CallbacksMayRegisterAndRemoveFromInside)
 {
     auto shelf = std::make_shared<Shelf>();
-    auto once = std::make_shared<Recorder>();
-    auto late = std::make_shared<Recorder>();
-    once->onNotice = [&](const QVariantMap&) {
+    auto once = std::make_shared<ChangeRecorder>();
+    auto late = std::make_shared<ChangeRecorder>();
+    once->onChange = [&](const ChangeRecorder::Change&) {
         shelf->removeObserver(once.get(), countKey, nullptr);
         shelf->addObserver(late, countKey, KeyValueObservingOptionInitial, nullptr);
     };
@@ -244,8 +209,8 @@ TEST(Observable, CallbacksMayRegisterAndRemoveFromInside)
 
     shelf->setCount(1);
     shelf->setCount(2);
-    EXPECT_EQ(once->notices().size(), 1);
-    EXPECT_EQ(late->notices().size(), 2); // the initial notice, then the second change
+    EXPECT_EQ(once->changes().size(), 1);
+    EXPECT_EQ(late->changes().size(), 2); // the initial notice, then the second change
 }
 
 TEST(Observable, DestructionTellsTheOwnedObservationsAndDropsObservers)
@@ -259,14 +224,14 @@ TEST(Observable, DestructionTellsTheOwnedObservationsAndDropsObservers)
     shelf->attachObservation(ending);
     shelf->attachObservation(ending);
     EXPECT_EQ(shelf->ownedObservations().size(), 1u);
-    auto recorder = std::make_shared<Recorder>();
+    auto recorder = std::make_shared<ChangeRecorder>();
     shelf->addObserver(recorder, countKey, 0, nullptr);
 
     const ObservationOwner* address = shelf.get();
     shelf.reset();
     EXPECT_EQ(ending->endedBy, address);
     EXPECT_EQ(ending.use_count(), 1);
-    EXPECT_TRUE(recorder->notices().isEmpty());
+    EXPECT_TRUE(recorder->changes().isEmpty());
 }
 
 TEST(CallbackGate, CloseWaitsForCallsOnOtherThreadsOnly)

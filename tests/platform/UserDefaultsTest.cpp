@@ -1,5 +1,6 @@
 #include "platform/defaults/UserDefaults.h"
 
+#include "ChangeRecorder.h"
 #include "FileFixtures.h"
 #include "platform/files/FileOperations.h"
 #include "platform/files/StandardPaths.h"
@@ -47,14 +48,6 @@ QVariantMap storedInFile(const QString& path)
 {
     return platform::PropertyList::fromData(kova::test::readFile(path)).toMap();
 }
-
-struct RecordingObserver : platform::KeyValueObserver {
-    void observeValueForKeyPath(const QString& keyPath, platform::Observable&, const QVariantMap& change, const void*) override
-    {
-        seen.append({keyPath, change.value(platform::KeyValueChangeNewKey)});
-    }
-    QList<std::pair<QString, QVariant>> seen;
-};
 
 } // namespace
 
@@ -133,14 +126,15 @@ TEST(UserDefaults, ObserversHearEachChangeOfTheirKey)
 {
     auto defaults = UserDefaults::initWithSuiteName(freshDomain());
     EXPECT_EQ(defaults, UserDefaults::initWithSuiteName(defaults->domain()));
-    auto observer = std::make_shared<RecordingObserver>();
-    defaults->addObserver(observer, QStringLiteral("KOVA_savedJobFolders"), platform::KeyValueObservingOptionNew, nullptr);
+    auto observer = kova::test::ChangeRecorder::observing(*defaults, {QStringLiteral("KOVA_savedJobFolders")},
+                                                          platform::KeyValueObservingOptionNew);
     defaults->setObject(QByteArray("archive"), QStringLiteral("KOVA_savedJobFolders"));
     defaults->setObject(QStringLiteral("other"), QStringLiteral("unrelated"));
     defaults->removeObjectForKey(QStringLiteral("KOVA_savedJobFolders"));
-    ASSERT_EQ(observer->seen.size(), 2);
-    EXPECT_EQ(observer->seen[0].second, QVariant(QByteArray("archive")));
-    EXPECT_FALSE(observer->seen[1].second.isValid());
+    const auto seen = observer->changes();
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0].newValue, QVariant(QByteArray("archive")));
+    EXPECT_FALSE(seen[1].newValue.isValid());
     defaults->removeObserver(observer.get(), QStringLiteral("KOVA_savedJobFolders"), nullptr);
 }
 
@@ -269,8 +263,7 @@ TEST(UserDefaults, AnUnusableFileIsKeptAsideOrLeftAloneNeverWrittenOver)
     for (const UnusableFile& unusable : unusableFiles) {
         SCOPED_TRACE(unusable.fault);
         auto defaults = UserDefaults::initWithSuiteName(freshDomain());
-        auto observer = std::make_shared<RecordingObserver>();
-        defaults->addObserver(observer, key, platform::KeyValueObservingOptionNew, nullptr);
+        auto observer = kova::test::ChangeRecorder::observing(*defaults, {key});
         const QString path = defaults->filePath();
         unusable.plant(QFile::encodeName(path));
         const struct stat planted = statusOf(path);
@@ -291,17 +284,17 @@ TEST(UserDefaults, AnUnusableFileIsKeptAsideOrLeftAloneNeverWrittenOver)
             EXPECT_TRUE(log.contains(QStringLiteral("ERROR: the preferences %1 are damaged").arg(path)) && log.contains(keptAside[0])) << qPrintable(log);
             EXPECT_EQ(storedInFile(path), (QVariantMap{{key, true}}));
             EXPECT_EQ(statusOf(path).st_mode & 07777, 0600u);
-            EXPECT_EQ(observer->seen.size(), 1);
+            EXPECT_EQ(observer->changes().size(), 1);
         } else {
             EXPECT_FALSE(written);
             EXPECT_TRUE(keptAside.isEmpty());
             EXPECT_EQ(statusOf(path).st_ino, planted.st_ino);
             EXPECT_TRUE(log.contains(QStringLiteral("ERROR: cannot write the preferences %1").arg(path))) << qPrintable(log);
-            EXPECT_TRUE(observer->seen.isEmpty());
+            EXPECT_TRUE(observer->changes().isEmpty());
             // Once the obstacle is gone, writes and their announcements resume.
             ASSERT_TRUE(QFile::remove(path));
             EXPECT_TRUE(defaults->setBool(true, key));
-            EXPECT_EQ(observer->seen.size(), 1);
+            EXPECT_EQ(observer->changes().size(), 1);
         }
         defaults->removeObserver(observer.get(), key, nullptr);
     }

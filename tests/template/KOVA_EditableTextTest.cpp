@@ -1,5 +1,6 @@
 #include "template/KOVA_EditableText.h"
 
+#include "ChangeRecorder.h"
 #include "FileFixtures.h"
 #include "core/foundation/KOVA_Constants.h"
 #include "platform/defaults/UserDefaults.h"
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -69,27 +69,6 @@ QStringList objectKeys()
         keys << object->key();
     return keys;
 }
-
-// Keeps the changes it is told of, from any thread, in the order it hears them.
-class ChangeRecorder : public platform::KeyValueObserver {
-public:
-    void observeValueForKeyPath(const QString&, platform::Observable&, const QVariantMap& change,
-                                const void*) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_changes.append(change);
-    }
-
-    QList<QVariantMap> changes() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_changes;
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    QList<QVariantMap> m_changes;
-};
 
 } // namespace
 
@@ -153,16 +132,14 @@ TEST(KOVA_EditableText, changesAreSavedWholeAndAnnounced)
     auto object = KOVA_EditableText::editableTextObjects().at(6);
     ASSERT_EQ(object->key(), key);
 
-    auto recorder = std::make_shared<ChangeRecorder>();
-    const auto oldAndNew = platform::KeyValueObservingOptionOld | platform::KeyValueObservingOptionNew;
-    object->addObserver(recorder, QStringLiteral("value"), oldAndNew, nullptr);
+    auto recorder = kova::test::ChangeRecorder::observing(*object, {QStringLiteral("value")});
     object->setValue(QStringLiteral("Happy Birthday"));
     object->removeObserver(recorder.get(), QStringLiteral("value"), nullptr);
 
     const auto changes = recorder->changes();
     ASSERT_EQ(changes.size(), 1);
-    EXPECT_EQ(changes[0].value(platform::KeyValueChangeOldKey).toString(), before);
-    EXPECT_EQ(changes[0].value(platform::KeyValueChangeNewKey).toString(), QStringLiteral("Happy Birthday"));
+    EXPECT_EQ(changes[0].oldValue.toString(), before);
+    EXPECT_EQ(changes[0].newValue.toString(), QStringLiteral("Happy Birthday"));
     EXPECT_EQ(KOVA_EditableText(key).value(), QStringLiteral("Happy Birthday"));
 
     // The defaults made in memory are saved along with the change.
@@ -186,8 +163,8 @@ TEST(KOVA_EditableText, concurrentChangesAreSavedInTheirOrder)
     constexpr int writers = 4;
     constexpr int rounds = 15;
     const auto defaults = platform::UserDefaults::standardUserDefaults();
-    auto saves = std::make_shared<ChangeRecorder>();
-    defaults->addObserver(saves, key_KOVA_EditableText, platform::KeyValueObservingOptionNew, nullptr);
+    auto saves = kova::test::ChangeRecorder::observing(*defaults, {key_KOVA_EditableText},
+                                                       platform::KeyValueObservingOptionNew);
 
     std::atomic<int> writing{writers};
     std::atomic<bool> readsSawEveryText{true};
@@ -224,8 +201,8 @@ TEST(KOVA_EditableText, concurrentChangesAreSavedInTheirOrder)
     ASSERT_EQ(saved.size(), writers * rounds);
     for (int writer = 1; writer <= writers; ++writer) {
         int latest = 0;
-        for (const QVariantMap& change : saved) {
-            const QVariantMap texts = change.value(platform::KeyValueChangeNewKey).toMap();
+        for (const auto& change : saved) {
+            const QVariantMap texts = change.newValue.toMap();
             const int round = texts.value(QString::number(writer)).toString().section(QLatin1Char(' '), 1).toInt();
             EXPECT_GE(round, latest) << "writer " << writer;
             latest = std::max(latest, round);

@@ -1,19 +1,22 @@
 #include "template/KOVA_Template.h"
 
-#include "KeyRecorder.h"
+#include "ChangeRecorder.h"
 #include "core/foundation/KOVA_Constants.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/plist/Archivable.h"
+#include "template/KOVA_TemplateProperty.h"
 #include "template/KOVA_XML_Keys.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QHash>
 #include <QImage>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using kova::test::KeyRecorder;
+using kova::test::ChangeRecorder;
 
 // A layer inside a root template, with the remembered colours and opacities cleared.
 class KOVA_TemplatePropertiesTest : public ::testing::Test {
@@ -397,26 +400,161 @@ TEST_F(KOVA_TemplatePropertiesTest, SettersAnnounceThePropertyThatWasSet)
 {
     const QStringList watched{"frame", "x", "y", "width", "height", "key", "stampFormat", "shadowOpacity",
                               "shadowColorCode", "textAlignment", "fontSize"};
-    auto recorder = KeyRecorder::observing(*layer, watched);
+    auto recorder = ChangeRecorder::observing(*layer, watched);
 
     layer->setFrame(QRectF(0, 0, 10, 10));
-    EXPECT_EQ(recorder->keys, (QStringList{"height", "width", "y", "x", "frame"}));
-    recorder->keys.clear();
+    EXPECT_EQ(recorder->keys(), (QStringList{"height", "width", "y", "x", "frame"}));
+    recorder->clear();
 
     layer->setX(5);
-    EXPECT_EQ(recorder->keys.count("x"), 1);
-    EXPECT_EQ(recorder->keys.count("frame"), 1);
-    recorder->keys.clear();
+    EXPECT_EQ(recorder->keys().count("x"), 1);
+    EXPECT_EQ(recorder->keys().count("frame"), 1);
+    recorder->clear();
 
     layer->setKey(QStringLiteral("date"));
     layer->setShadowOpacity(0.5);
     layer->setFontSize(QStringLiteral("48")); // announced though unchanged
-    EXPECT_EQ(recorder->keys, (QStringList{"stampFormat", "key", "shadowOpacity", "fontSize"}));
-    recorder->keys.clear();
+    EXPECT_EQ(recorder->keys(), (QStringList{"stampFormat", "key", "shadowOpacity", "fontSize"}));
+    recorder->clear();
 
     layer->setTextAlignmentString(QStringLiteral("right"));
     layer->setTextAlignmentString(QStringLiteral("right")); // unchanged: nothing happens
-    EXPECT_EQ(recorder->keys, QStringList{"textAlignment"});
+    EXPECT_EQ(recorder->keys(), QStringList{"textAlignment"});
+}
+
+// One property set through its public setter, and read through its public getter as
+// valueForKey should answer it.
+struct PropertyChange {
+    QString name;
+    std::function<void(KOVA_Template&)> set;
+    std::function<QVariant(const KOVA_Template&)> read;
+};
+
+QVariantList layerList(const KOVA_Template::List& layers)
+{
+    QVariantList list;
+    for (const auto& layer : layers)
+        list.append(platform::Archivable::toVariant(layer));
+    return list;
+}
+
+const QList<PropertyChange>& propertyChanges()
+{
+    using T = KOVA_Template;
+    static const QList<PropertyChange> changes{
+        {"layers", [](T& t) { t.addLayerOfType(T::layerTypeTextbox); },
+         [](const T& t) { return QVariant(layerList(t.layers())); }},
+        {"layersSelected", [](T& t) { t.addLayerOfType(T::layerTypeTextbox); },
+         [](const T& t) {
+             const T::List selected = t.layersSelected();
+             return selected.isEmpty() ? QVariant() : QVariant(layerList(selected));
+         }},
+        {"changeCount", [](T& t) { t.setChangeCount(5); }, [](const T& t) { return QVariant(t.changeCount()); }},
+        {"hasUnsavedChanges", [](T& t) { t.setLastSaved(t.copy()); },
+         [](const T& t) { return QVariant(t.hasUnsavedChanges()); }},
+        {"layerType", [](T& t) { t.setLayerType(T::layerTypeTextbox); },
+         [](const T& t) { return QVariant(t.layerType()); }},
+        {"frame", [](T& t) { t.setFrame({10, 20, 300, 400}); }, [](const T& t) { return QVariant(t.frame()); }},
+        {"x", [](T& t) { t.setX(15); }, [](const T& t) { return QVariant(t.x()); }},
+        {"y", [](T& t) { t.setY(25); }, [](const T& t) { return QVariant(t.y()); }},
+        {"width", [](T& t) { t.setWidth(120); }, [](const T& t) { return QVariant(t.width()); }},
+        {"height", [](T& t) { t.setHeight(60); }, [](const T& t) { return QVariant(t.height()); }},
+        {"rotation", [](T& t) { t.setRotation(0.5); },
+         [](const T& t) { return t.rotation() ? QVariant(*t.rotation()) : QVariant(); }},
+        {"autorotate", [](T& t) { t.setAutorotate(false); }, [](const T& t) { return QVariant(t.autorotate()); }},
+        {"shadowOffsetX", [](T& t) { t.setShadowOffsetX(3); }, [](const T& t) { return QVariant(t.shadowOffsetX()); }},
+        {"shadowOffsetY", [](T& t) { t.setShadowOffsetY(-4); }, [](const T& t) { return QVariant(t.shadowOffsetY()); }},
+        {"shadowBlur", [](T& t) { t.setShadowBlur(4.5); }, [](const T& t) { return QVariant(t.shadowBlur()); }},
+        {"shadowColorCode", [](T& t) { t.setShadowColorCode("#FF0000"); },
+         [](const T& t) { return QVariant(t.shadowColorCode()); }},
+        {"shadowOpacity", [](T& t) { t.setShadowOpacity(0.5); },
+         [](const T& t) { return QVariant(t.shadowOpacity()); }},
+        {"hasShadow", [](T& t) { t.setHasShadow(true); }, [](const T& t) { return QVariant(t.hasShadow()); }},
+        {"borderWidth", [](T& t) { t.setBorderWidth(7); }, [](const T& t) { return QVariant(t.borderWidth()); }},
+        {"borderColorCode", [](T& t) { t.setBorderColorCode("#00FF00"); },
+         [](const T& t) { return QVariant(t.borderColorCode()); }},
+        {"borderOpacity", [](T& t) { t.setBorderOpacity(0.25); },
+         [](const T& t) { return QVariant(t.borderOpacity()); }},
+        {"hasBorder", [](T& t) { t.setHasBorder(true); }, [](const T& t) { return QVariant(t.hasBorder()); }},
+        {"borderClipsContent", [](T& t) { t.setBorderClipsContent(true); },
+         [](const T& t) { return QVariant(t.borderClipsContent()); }},
+        {"backgroundColorCode", [](T& t) { t.setBackgroundColorCode("#0000FF"); },
+         [](const T& t) { return QVariant(t.backgroundColorCode()); }},
+        {"backgroundOpacity", [](T& t) { t.setBackgroundOpacity(0.75); },
+         [](const T& t) { return QVariant(t.backgroundOpacity()); }},
+        {"hasBackground", [](T& t) { t.setHasBackground(true); },
+         [](const T& t) { return QVariant(t.hasBackground()); }},
+        {"key", [](T& t) { t.setKey("date"); }, [](const T& t) { return QVariant(t.key()); }},
+        {"textAlignment", [](T& t) { t.setTextAlignment(T::textAlignmentCenter); },
+         [](const T& t) { return QVariant(t.textAlignment()); }},
+        {"textColorCode", [](T& t) { t.setTextColorCode("#123456"); },
+         [](const T& t) { return QVariant(t.textColorCode()); }},
+        {"textOpacity", [](T& t) { t.setTextOpacity(0.5); }, [](const T& t) { return QVariant(t.textOpacity()); }},
+        {"stampFormat", [](T& t) { t.setStampFormat("custom"); }, [](const T& t) { return QVariant(t.stampFormat()); }},
+        {"fontName", [](T& t) { t.setFontName("Courier"); }, [](const T& t) { return QVariant(t.fontName()); }},
+        {"fontSize", [](T& t) { t.setFontSize("24"); }, [](const T& t) { return QVariant(t.fontSize()); }},
+        {"stringValue", [](T& t) { t.setStringValue("Hello"); }, [](const T& t) { return QVariant(t.stringValue()); }},
+        {"graphicPath", [](T& t) { t.setGraphicPath("/graphics/logo.png"); },
+         [](const T& t) { return QVariant(t.graphicPath()); }},
+        {"filepathCustomImage", [](T& t) { t.setFilepathCustomImage(QStringLiteral("/job/images")); },
+         [](const T& t) { return QVariant(t.filepathCustomImage()); }},
+        {"zLevelString", [](T& t) { t.setZLevelString("700"); }, [](const T& t) { return QVariant(t.zLevelString()); }},
+        {"gravity", [](T& t) { t.setGravity("resize"); }, [](const T& t) { return QVariant(t.gravity()); }},
+    };
+    return changes;
+}
+
+KOVA_Template::Pointer layerForChanges()
+{
+    auto layer = KOVA_Template::initForCopy();
+    layer->setFrame({0, 0, 100, 50});
+    return layer;
+}
+
+// Each property, once set, answers through valueForKey what its getter reads, and every
+// key its setter announces carries the value valueForKey then answers. The table
+// writes the entry it names and its setter makes the same change. ("thumbnail" is
+// announced by rendering; its test checks the same.)
+TEST_F(KOVA_TemplatePropertiesTest, EveryPropertyAnnouncesTheValueItsGetterReads)
+{
+    QStringList tableNames;
+    for (const KOVA_TemplateProperty& property : KOVA_TemplateProperty::all())
+        tableNames.append(property.name);
+    QStringList changedNames{QStringLiteral("thumbnail")};
+    for (const PropertyChange& change : propertyChanges())
+        changedNames.append(change.name);
+    tableNames.sort();
+    changedNames.sort();
+    ASSERT_EQ(changedNames, tableNames);
+
+    for (const PropertyChange& change : propertyChanges()) {
+        SCOPED_TRACE(change.name.toStdString());
+        const KOVA_TemplateProperty* property = KOVA_TemplateProperty::named(change.name);
+        const auto layer = layerForChanges();
+        const QVariant before = change.read(*layer);
+        const QVariant entryBefore = layer->value(property->storedKey);
+        const auto recorder = ChangeRecorder::observing(*layer, tableNames);
+
+        change.set(*layer);
+        const QVariant after = change.read(*layer);
+        EXPECT_NE(after, before);
+        EXPECT_TRUE(recorder->keys().contains(change.name));
+        EXPECT_EQ(layer->valueForKey(change.name), after);
+        QHash<QString, QVariant> announced; // the last value announced for each key
+        for (const ChangeRecorder::Change& notice : recorder->changes())
+            announced.insert(notice.key, notice.newValue);
+        for (auto notice = announced.cbegin(); notice != announced.cend(); ++notice)
+            EXPECT_EQ(notice.value(), layer->valueForKey(notice.key())) << notice.key().toStdString();
+
+        if (!property->storedKey.isEmpty()) {
+            EXPECT_NE(layer->value(property->storedKey), entryBefore);
+        }
+        if (property->setter) {
+            const auto other = layerForChanges();
+            property->setter(*other, after);
+            EXPECT_EQ(change.read(*other), after);
+        }
+    }
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "template/KOVA_Template.h"
 
 #include "../core/ImageTestPictures.h"
+#include "ChangeRecorder.h"
 #include "FileFixtures.h"
-#include "KeyRecorder.h"
 #include "TestEnvironment.h"
 #include "core/queues/ZORVAK_Dispatch.h"
 #include "platform/dispatch/DispatchQueue.h"
@@ -162,7 +162,7 @@ TEST_F(KOVA_TemplateRenderingTest, ThumbnailLeavesTheOriginalUntouched)
 TEST_F(KOVA_TemplateRenderingTest, ThumbnailIsRenderedOnceAndKept)
 {
     auto root = rootOfSize({1000, 500});
-    const auto recorder = kova::test::KeyRecorder::observing(*root, {QStringLiteral("thumbnail")});
+    const auto recorder = kova::test::ChangeRecorder::observing(*root, {QStringLiteral("thumbnail")});
     for (int request = 0; request < 10; ++request)
         EXPECT_TRUE(root->thumbnail().isNull());
     EXPECT_TRUE(root->isRenderingThumbnail());
@@ -174,7 +174,8 @@ TEST_F(KOVA_TemplateRenderingTest, ThumbnailIsRenderedOnceAndKept)
     EXPECT_EQ(root->thumbnail().cacheKey(), stored.cacheKey());
     EXPECT_EQ(root->valueForKey(QStringLiteral("thumbnail")).value<QImage>().cacheKey(), stored.cacheKey());
     drain(root);
-    EXPECT_EQ(recorder->keys, QStringList{QStringLiteral("thumbnail")});
+    EXPECT_EQ(recorder->keys(), QStringList{QStringLiteral("thumbnail")});
+    EXPECT_EQ(recorder->changes().at(0).newValue.value<QImage>().cacheKey(), stored.cacheKey());
     EXPECT_FALSE(root->isRenderingThumbnail());
 }
 

@@ -1,6 +1,6 @@
 #include "template/KOVA_Template.h"
 
-#include "KeyRecorder.h"
+#include "ChangeRecorder.h"
 #include "platform/xml/XmlNode.h"
 #include "template/KOVA_XML_Keys.h"
 
@@ -10,7 +10,7 @@
 
 namespace {
 
-using kova::test::KeyRecorder;
+using kova::test::ChangeRecorder;
 
 // A layer holding `text`, so that layers can be told apart.
 KOVA_Template::Pointer layerWithText(const QString& text)
@@ -146,15 +146,15 @@ TEST(KOVA_TemplateTest, SelectionExtendsReplacesAndIgnoresStrangers)
 TEST(KOVA_TemplateTest, LayerListAndSelectionChangesAreAnnounced)
 {
     auto root = KOVA_Template::init();
-    auto recorder = KeyRecorder::observing(*root, {"layers", "layersSelected"});
+    auto recorder = ChangeRecorder::observing(*root, {"layers", "layersSelected"});
     auto layer = root->addLayerOfType(KOVA_Template::layerTypeTextbox);
-    EXPECT_EQ(recorder->keys.count("layers"), 1); // nested announcements count once
-    EXPECT_GE(recorder->keys.count("layersSelected"), 1);
-    recorder->keys.clear();
+    EXPECT_EQ(recorder->keys().count("layers"), 1); // nested announcements count once
+    EXPECT_GE(recorder->keys().count("layersSelected"), 1);
+    recorder->clear();
 
     root->deselectLayer(layer);
     root->deselectLayer(layer);
-    EXPECT_EQ(recorder->keys, QStringList{"layersSelected"});
+    EXPECT_EQ(recorder->keys(), QStringList{"layersSelected"});
 }
 
 TEST(KOVA_TemplateTest, TypesAreReadFromTheStoredText)

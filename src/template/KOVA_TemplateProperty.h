@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include <cstddef>
+#include <span>
+
+class KOVA_Template;
+
+// One observable property of templates and layers, as a row of the one property table:
+// its name, how it is read and set through a QVariant, and the value-map entry it
+// writes. Every key KOVA_Template announces is a row: the setters announce by ID and
+// take the name from here, and valueForKey answers through the row's getter, so a
+// property that announces a change always answers its new value. The editor's
+// inspector and undo are to read the same rows.
+struct KOVA_TemplateProperty {
+    // One per row, in table order.
+    enum class ID : unsigned {
+        // The template, its layer list, counting, saving and rendering.
+        layers,
+        layersSelected,
+        changeCount,
+        hasUnsavedChanges,
+        layerType,
+        thumbnail,
+        // Geometry.
+        frame,
+        x,
+        y,
+        width,
+        height,
+        rotation,
+        autorotate,
+        // Shadow.
+        shadowOffsetX,
+        shadowOffsetY,
+        shadowBlur,
+        shadowColorCode,
+        shadowOpacity,
+        hasShadow,
+        // Border.
+        borderWidth,
+        borderColorCode,
+        borderOpacity,
+        hasBorder,
+        borderClipsContent,
+        // Background.
+        backgroundColorCode,
+        backgroundOpacity,
+        hasBackground,
+        // Text.
+        key,
+        textAlignment,
+        textColorCode,
+        textOpacity,
+        stampFormat,
+        fontName,
+        fontSize,
+        stringValue,
+        // Files, order, gravity.
+        graphicPath,
+        filepathCustomImage,
+        zLevelString,
+        gravity,
+        // Not a property: the number of IDs.
+        Count,
+    };
+
+    // The present value, as valueForKey answers it (and observers receive it).
+    using Getter = QVariant (*)(const KOVA_Template& object);
+    // Sets the value through the property's setter (with its rules and announcements).
+    using Setter = void (*)(KOVA_Template& object, const QVariant& value);
+
+    ID id;
+    // The key observers and valueForKey use.
+    QString name;
+    Getter getter;
+    // None for values that change through operations of their own (the layer list,
+    // the selection, counting, saving, rendering).
+    Setter setter;
+    // The value-map entry the setter writes; empty for values kept outside the map.
+    QString storedKey;
+
+    // Every row, in ID order.
+    static std::span<const KOVA_TemplateProperty> all();
+    static const KOVA_TemplateProperty& withID(ID id);
+    // The row of that name, or none.
+    static const KOVA_TemplateProperty* named(const QString& name);
+};
