@@ -1,6 +1,10 @@
 #include "platform/files/BoundedFileRead.h"
 
 #include "SpecialFiles.h"
+#include "platform/defaults/JavaPreferences.h"
+#include "platform/defaults/UserDefaults.h"
+
+#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +49,18 @@ TEST(BoundedFileRead, SpecialFilesAreRefusedByEveryPlatformReader)
              platform::Error error;
              return BoundedFileRead::contents(path, 1024, &error) ? QString() : error.message;
          }},
+        {"the preferences", 64 * 1024 * 1024,
+         [](const QString& kind) { return platform::UserDefaults::initWithSuiteName(QStringLiteral("special.") + kind)->filePath(); },
+         [](const QString& path) {
+             const QString domain = QFileInfo(path).completeBaseName();
+             return kova::test::loggedBy([&] { platform::UserDefaults::initWithSuiteName(domain)->objectForKey(QStringLiteral("key")); });
+         }},
+        {"the Java preferences", 4 * 1024 * 1024,
+         [&](const QString& kind) {
+             QDir().mkpath(folder.path(QStringLiteral("java-") + kind));
+             return folder.path(QStringLiteral("java-%1/prefs.xml").arg(kind));
+         },
+         [](const QString& path) { return kova::test::loggedBy([&] { platform::JavaPreferences::read(QFileInfo(path).path()); }); }},
     };
     for (const kova::test::PathReader& reader : readers)
         kova::test::expectSpecialFilesRefused(reader);

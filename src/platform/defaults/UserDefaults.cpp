@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "platform/defaults/JavaPreferences.h"
+#include "platform/files/BoundedFileRead.h"
 #include "platform/files/FileOperations.h"
 #include "platform/files/StandardPaths.h"
 #include "platform/plist/PropertyList.h"
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace platform {
@@ -228,15 +230,14 @@ QVariantMap UserDefaults::readStore() const
 {
     if (isJavaPreferences())
         return JavaPreferences::read(filePath());
-    QFile file(filePath());
-    if (!file.exists())
-        return {};
-    if (file.size() > maximumStoreSize || !file.open(QIODevice::ReadOnly)) {
-        Log::error(QStringLiteral("cannot read the preferences %1").arg(filePath()));
+    Error error;
+    const std::optional<QByteArray> contents = BoundedFileRead::contents(filePath(), maximumStoreSize, &error);
+    if (!contents) {
+        if (error.code != ENOENT)
+            Log::error(QStringLiteral("cannot read the preferences %1").arg(error.message));
         return {};
     }
-    Error error;
-    const QVariant store = PropertyList::fromData(file.readAll(), &error);
+    const QVariant store = PropertyList::fromData(*contents, &error);
     if (store.typeId() != QMetaType::QVariantMap) {
         Log::error(QStringLiteral("the preferences %1 are not a dictionary: %2").arg(filePath(), error.message));
         return {};
