@@ -78,13 +78,14 @@ inline void expectSpecialFilesRefused(const PathReader& reader)
          }},
     };
     for (const auto& special : specialFiles) {
-        SCOPED_TRACE(std::string(reader.name) + " given a " + special.kind);
+        SCOPED_TRACE(std::string(reader.name) + ": " + special.kind);
         const QString path = reader.place(QString::fromLatin1(special.kind));
+        ::remove(QFile::encodeName(path).constData()); // what a failed reader before left there
         ASSERT_TRUE(special.make(QFile::encodeName(path)));
         auto reported = std::make_shared<QString>();
         ASSERT_TRUE(returnsWithin([read = reader.read, path, reported] { *reported = read(path); }, path, std::chrono::seconds(20)));
         EXPECT_TRUE(reported->contains(path)) << reported->toStdString();
-        ::remove(QFile::encodeName(path).constData()); // the place is free for the next reader
+        ::remove(QFile::encodeName(path).constData());
     }
 }
 
