@@ -2,8 +2,8 @@
 
 // The files that must never be read as pictures, PDFs, templates or preferences,
 // and the check every reader of untrusted paths passes: each is refused at once,
-// with an error or a logged line naming the path, never read without end and
-// never waited on.
+// with an error or a logged line naming the path and the reason, never read
+// without end and never waited on.
 
 #include "FileFixtures.h"
 
@@ -64,14 +64,16 @@ inline bool returnsWithin(const std::function<void()>& read, const QString& fifo
 
 inline void expectSpecialFilesRefused(const PathReader& reader)
 {
+    const QString notRegular = QStringLiteral("not a regular file");
     const struct {
         const char* kind;
+        QString reason;
         std::function<bool(const QByteArray& path)> make;
     } specialFiles[] = {
-        {"fifo", [](const QByteArray& path) { return ::mkfifo(path.constData(), 0600) == 0; }},
-        {"zero-link", [](const QByteArray& path) { return ::symlink("/dev/zero", path.constData()) == 0; }},
-        {"folder", [](const QByteArray& path) { return ::mkdir(path.constData(), 0700) == 0; }},
-        {"oversized", [&](const QByteArray& path) {
+        {"fifo", notRegular, [](const QByteArray& path) { return ::mkfifo(path.constData(), 0600) == 0; }},
+        {"zero-link", notRegular, [](const QByteArray& path) { return ::symlink("/dev/zero", path.constData()) == 0; }},
+        {"folder", notRegular, [](const QByteArray& path) { return ::mkdir(path.constData(), 0700) == 0; }},
+        {"oversized", QStringLiteral("too large"), [&](const QByteArray& path) {
              const int file = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
              const bool sized = file >= 0 && ::ftruncate(file, reader.maximumSize + 1) == 0;
              return ::close(file) == 0 && sized;
@@ -84,7 +86,7 @@ inline void expectSpecialFilesRefused(const PathReader& reader)
         ASSERT_TRUE(special.make(QFile::encodeName(path)));
         auto reported = std::make_shared<QString>();
         ASSERT_TRUE(returnsWithin([read = reader.read, path, reported] { *reported = read(path); }, path, std::chrono::seconds(20)));
-        EXPECT_TRUE(reported->contains(path)) << reported->toStdString();
+        EXPECT_TRUE(reported->contains(path) && reported->contains(special.reason)) << reported->toStdString();
         ::remove(QFile::encodeName(path).constData());
     }
 }
