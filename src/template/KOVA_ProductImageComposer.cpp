@@ -6,11 +6,11 @@
 #include "core/image/ZORVAK_ImageBitmaps.h"
 #include "platform/Log.h"
 #include "platform/dispatch/DispatchGroup.h"
+#include "platform/files/BoundedFileRead.h"
 #include "template/KOVA_TemplatePackage.h"
 #include "template/KOVA_XML_Keys.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
 
@@ -49,8 +49,8 @@ QString localPath(const QVariant& location)
 
 bool isPDFFile(const QString& path)
 {
-    QFile file(path);
-    return !path.isEmpty() && file.open(QIODevice::ReadOnly) && file.read(5) == "%PDF-";
+    platform::BoundedFileRead file(path, ZORVAK_ImageBitmaps::maximumPDFFileSize);
+    return file.readAt(0, 5) == QByteArray("%PDF-");
 }
 
 std::shared_ptr<ZORVAK_Image> wrapped(const QImage& image)

@@ -1,11 +1,11 @@
 #include "template/KOVA_XML_object.h"
 
 #include "platform/Log.h"
+#include "platform/files/BoundedFileRead.h"
 #include "platform/plist/KeyedArchiveFormat.h"
 #include "platform/plist/KeyedArchiver.h"
 #include "platform/plist/KeyedUnarchiver.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -62,21 +62,6 @@ QString decodeDocumentBytes(const QByteArray& bytes)
     return QString::fromLatin1(bytes);
 }
 
-// Up to `limit` bytes, read in pieces: reading the limit at once would set aside the
-// whole limit for every document, however small.
-QByteArray readAtMost(QFile& file, qint64 limit)
-{
-    constexpr qint64 pieceSize = 256 * 1024;
-    QByteArray bytes;
-    while (bytes.size() < limit) {
-        const QByteArray piece = file.read(std::min(pieceSize, limit - bytes.size()));
-        if (piece.isEmpty())
-            break;
-        bytes += piece;
-    }
-    return bytes;
-}
-
 } // namespace
 
 QString stringForBOOL(bool value)
@@ -112,7 +97,7 @@ bool KOVA_XML_object::readObject(const QVariant& object)
         platform::Error error;
         text = readDocumentText(object.toUrl(), &error);
         if (text.isNull())
-            platform::Log::log(error.description());
+            platform::Log::error(error.description());
         break;
     }
     case QMetaType::QByteArray: {
@@ -133,25 +118,10 @@ bool KOVA_XML_object::readObject(const QVariant& object)
 
 QString KOVA_XML_object::readDocumentText(const QUrl& url, platform::Error* error)
 {
-    const QString path = url.toLocalFile();
-    QFile file(path);
-    if (path.isEmpty() || QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        platform::setError(error, {platform::Error::CocoaDomain, 260,
-                                   QStringLiteral("The file \"%1\" couldn’t be opened.").arg(path)});
+    const std::optional<QByteArray> bytes = platform::BoundedFileRead::contents(url.toLocalFile(), MaximumFileSize, error);
+    if (!bytes)
         return {};
-    }
-    if (file.size() > MaximumFileSize) {
-        platform::setError(error, {platform::Error::CocoaDomain, 256,
-                                   QStringLiteral("The file \"%1\" is too large to read (%2 bytes).").arg(path).arg(file.size())});
-        return {};
-    }
-    const QByteArray bytes = readAtMost(file, MaximumFileSize + 1);
-    if (bytes.size() > MaximumFileSize || file.error() != QFileDevice::NoError) {
-        platform::setError(error, {platform::Error::CocoaDomain, 256,
-                                   QStringLiteral("The file \"%1\" couldn’t be read.").arg(path)});
-        return {};
-    }
-    QString text = decodeDocumentBytes(bytes);
+    QString text = decodeDocumentBytes(*bytes);
     if (text.isNull())
         text = QLatin1String(""); // an empty file is read, not failed
     return text;

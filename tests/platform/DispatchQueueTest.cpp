@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <QThread>
 
 #include <atomic>
@@ -144,6 +146,42 @@ TEST(DispatchQueue, MainQueueIsTheEventLoop)
     EXPECT_TRUE(kova::test::waitUntil([&] { return syncReturned.load(); }));
     EXPECT_EQ(ranOn.load(), QThread::currentThread());
     main->sync([] {}); // from the main thread itself: at once
+}
+
+namespace {
+const char earlyBlockChildVariable[] = "KOVA_MAIN_QUEUE_EARLY_BLOCK_CHILD";
+std::atomic<bool> earlyBlockRanOnMainThread = false;
+
+// In the child of the test below: queues a block before main() has made the
+// application object.
+const bool earlyBlockQueued = [] {
+    if (qEnvironmentVariableIsSet(earlyBlockChildVariable))
+        DispatchQueue::main()->async([] { earlyBlockRanOnMainThread = DispatchQueue::current() == DispatchQueue::main().get(); });
+    return true;
+}();
+} // namespace
+
+// Runs only as the child of the test below.
+TEST(MainQueueStartChild, RunsTheBlockQueuedBeforeTheApplicationObject)
+{
+    if (!qEnvironmentVariableIsSet(earlyBlockChildVariable))
+        GTEST_SKIP() << "runs as the child of MainQueueStart";
+    EXPECT_TRUE(kova::test::waitUntil([] { return earlyBlockRanOnMainThread.load(); }));
+}
+
+TEST(MainQueueStart, BlockQueuedBeforeTheApplicationObjectRunsOnceTheLoopRuns)
+{
+    if (kova::test::startsNoChildProcesses)
+        GTEST_SKIP() << "starts a child process";
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(earlyBlockChildVariable), QStringLiteral("1"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=MainQueueStartChild.*")});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
 }
 
 class DispatchAfter : public ::testing::Test {

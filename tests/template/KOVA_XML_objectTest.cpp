@@ -1,6 +1,7 @@
 #include "template/KOVA_XML_object.h"
 
 #include "FileFixtures.h"
+#include "SpecialFiles.h"
 #include "platform/plist/KeyedArchiver.h"
 #include "platform/xml/XmlNode.h"
 
@@ -42,6 +43,14 @@ TEST(KOVA_XML_object, FactoriesTakePathsUrlsTextAndData)
     EXPECT_EQ(KOVA_XML_object::instanceWithXMLObject(folder.path()), nullptr); // a folder is no document
     EXPECT_EQ(KOVA_XML_object::initWithObject(QVariant(42)), nullptr);
     EXPECT_EQ(KOVA_XML_object::initWithObject(QByteArray("\xff\xfe<a/>", 6)), nullptr); // not UTF-8
+}
+
+TEST(KOVA_XML_object, SpecialAndOversizedFilesAreRefusedNamingThePath)
+{
+    ScratchFolder folder;
+    kova::test::expectSpecialFilesRefused(
+        {"the document reader", KOVA_XML_object::MaximumFileSize, [&](const QString& kind) { return folder.path(kind + QStringLiteral(".xml")); },
+         [](const QString& path) { return kova::test::loggedBy([&] { KOVA_XML_object::instanceWithXMLObject(path); }); }});
 }
 
 TEST(KOVA_XML_object, FilesAreDecodedWithoutLosingCharacters)

@@ -3,6 +3,7 @@
 #include "core/image/ImageProperties.h"
 #include "platform/Error.h"
 #include "platform/Log.h"
+#include "platform/files/BoundedFileRead.h"
 #include "platform/files/FileOperations.h"
 #include "platform/files/UTType.h"
 
@@ -20,8 +21,9 @@ namespace {
 
 using platform::Error;
 
-// The metadata rewrite holds the file in memory a few times over.
-constexpr qint64 maxRewrittenImageSize = qint64(1) << 30;
+// The largest file read whole. The files read are pictures, whose metadata
+// rewrite holds them in memory a few times over.
+constexpr qint64 maxContentsSize = qint64(1) << 30;
 
 const char jpegEndOfImage[] = "\xFF\xD9";
 
@@ -90,16 +92,12 @@ void logRewriteFailure(const QString& path, const QString& reason)
 std::optional<QByteArray> rewrittenImage(const QUrl& url, const PropertiesBlock& block)
 {
     const QString path = localPath(url);
-    if (fileSize(url) > maxRewrittenImageSize) {
-        logRewriteFailure(path, QStringLiteral("the file is larger than %1 bytes").arg(maxRewrittenImageSize));
-        return std::nullopt;
-    }
-    const std::optional<QByteArray> contents = contentsAsData(url);
-    if (!contents) {
-        logRewriteFailure(path, QStringLiteral("the file cannot be read"));
-        return std::nullopt;
-    }
     Error error;
+    const std::optional<QByteArray> contents = platform::BoundedFileRead::contents(path, maxContentsSize, &error);
+    if (!contents) {
+        logRewriteFailure(path, error.message);
+        return std::nullopt;
+    }
     const std::optional<QVariantMap> properties = ImageProperties::read(*contents, &error);
     std::optional<QByteArray> rewritten;
     if (properties)
@@ -230,17 +228,7 @@ QUrl localVolumeURL()
 
 std::optional<QByteArray> contentsAsData(const QUrl& url)
 {
-    // Only a regular file: opening a pipe would wait for a writer.
-    const std::optional<struct stat> status = statusOf(nativePath(url));
-    if (!status || !S_ISREG(status->st_mode))
-        return std::nullopt;
-    QFile file(localPath(url));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    QByteArray contents = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return contents;
+    return platform::BoundedFileRead::contents(localPath(url), maxContentsSize);
 }
 
 bool isValidJPEGFile(const QUrl& url)
@@ -251,21 +239,11 @@ bool isValidJPEGFile(const QUrl& url)
 
 bool isValidJPEGFileFaster(const QUrl& url)
 {
-    // Not blocking: a pipe must not make the open wait for a writer.
-    const int file = ::open(nativePath(url).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (file < 0) {
-        platform::Log::log(QStringLiteral("a file was closed or an error occured (%1)").arg(errno));
-        return false;
-    }
-    struct stat status {};
-    char tail[2] = {};
-    ssize_t received = 0;
-    if (::fstat(file, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= 2)
-        received = ::pread(file, tail, sizeof tail, status.st_size - 2);
-    if (received < 0)
-        platform::Log::log(QStringLiteral("a file was closed or an error occured (%1)").arg(errno));
-    ::close(file);
-    return received == 2 && tail[0] == jpegEndOfImage[0] && tail[1] == jpegEndOfImage[1];
+    platform::BoundedFileRead file(localPath(url), maxContentsSize);
+    const std::optional<QByteArray> tail = file.size() >= 2 ? file.readAt(file.size() - 2, 2) : std::nullopt;
+    if (!file.error().isNull())
+        platform::Log::log(QStringLiteral("a file was closed or an error occured (%1)").arg(file.error().code));
+    return tail == QByteArray(jpegEndOfImage);
 }
 
 bool changeImageProperties(const QUrl& url, const PropertiesBlock& block, const QUrl& destination)

@@ -4,11 +4,10 @@
 #include "core/image/ImageOrientation.h"
 #include "core/image/ImageProperties.h"
 #include "core/image/JpegDecoder.h"
+#include "platform/files/BoundedFileRead.h"
 
 #include <QBuffer>
 #include <QColorSpace>
-#include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QUrl>
 
@@ -23,25 +22,6 @@ constexpr int allocationLimitMegabytes = int(BitmapContext::maxPixels * 4 / (102
 platform::Error sourceError(const QString& origin, const QString& reason)
 {
     return {platform::Error::CocoaDomain, 0, QStringLiteral("%1: %2").arg(origin, reason)};
-}
-
-std::optional<QByteArray> readFile(const QString& path, platform::Error* error)
-{
-    const QFileInfo info(path);
-    if (!info.isFile()) {
-        platform::setError(error, sourceError(path, QStringLiteral("no such image file")));
-        return std::nullopt;
-    }
-    if (info.size() > ImageSource::maxFileBytes) {
-        platform::setError(error, sourceError(path, QStringLiteral("file too large (%1 bytes)").arg(info.size())));
-        return std::nullopt;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        platform::setError(error, sourceError(path, file.errorString()));
-        return std::nullopt;
-    }
-    return file.readAll();
 }
 
 struct Reader {
@@ -106,10 +86,10 @@ std::shared_ptr<ImageSource> ImageSource::create(const QVariant& object, platfor
     QString origin;
     if (object.typeId() == QMetaType::QString) {
         origin = object.toString();
-        data = readFile(origin, error);
+        data = platform::BoundedFileRead::contents(origin, maxFileBytes, error);
     } else if (object.typeId() == QMetaType::QUrl && object.toUrl().isLocalFile()) {
         origin = object.toUrl().toLocalFile();
-        data = readFile(origin, error);
+        data = platform::BoundedFileRead::contents(origin, maxFileBytes, error);
     } else if (object.typeId() == QMetaType::QByteArray) {
         origin = QStringLiteral("data");
         data = object.toByteArray();

@@ -24,8 +24,9 @@ public:
     static constexpr qint64 maxFileBytes = qint64(1) << 30;
 
     // Opens a path text, a file URL or image data; none, with `error` set, for
-    // anything else, a missing file, a folder, an oversized file or bytes that
-    // hold no picture format Qt can read.
+    // anything else, a missing file, anything but a regular file (a folder, a
+    // FIFO, a device), an oversized file or bytes that hold no picture format Qt
+    // can read.
     static std::shared_ptr<ImageSource> create(const QVariant& object, platform::Error* error = nullptr);
 
     // Where the pictures come from (the path, or "data").

@@ -2,9 +2,10 @@
 
 #include "core/image/ImageProperties.h"
 #include "core/image/JpegDecoder.h"
+#include "platform/Log.h"
+#include "platform/files/BoundedFileRead.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImageReader>
 #include <QTransform>
 #include <QUrl>
@@ -47,10 +48,11 @@ QImage uprightImage(const QImage& stored, qint64 orientation)
 
 QByteArray fileContents(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > UprightImageReader::maximumFileSize)
-        return {};
-    return file.readAll();
+    platform::Error error;
+    const auto contents = platform::BoundedFileRead::contents(path, UprightImageReader::maximumFileSize, &error);
+    if (!contents)
+        platform::Log::error(error.description());
+    return contents.value_or(QByteArray());
 }
 
 QImage decode(QByteArray data, int maximumLongerSide)

@@ -8,9 +8,9 @@
 
 // Reads image 0 of an image file or of image data the way it is meant to be
 // seen: the orientation its metadata states (all eight, mirrored ones included)
-// is applied. Input is untrusted: files above `maximumFileSize` and images with
-// a side above `maximumSide` are refused, and Qt's allocation limit bounds the
-// decoded size.
+// is applied. Input is untrusted: anything but a regular file, files above
+// `maximumFileSize` and images with a side above `maximumSide` are refused (the
+// files with a logged error), and Qt's allocation limit bounds the decoded size.
 class UprightImageReader {
 public:
     static constexpr int maximumSide = 20000;

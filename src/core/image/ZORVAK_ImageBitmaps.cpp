@@ -3,6 +3,7 @@
 #include "core/image/UprightImageReader.h"
 #include "core/image/ZORVAK_color.h"
 #include "platform/Log.h"
+#include "platform/files/BoundedFileRead.h"
 
 #include <ZXing/ReadBarcode.h>
 #include <poppler/qt6/poppler-qt6.h>
@@ -25,19 +26,40 @@ constexpr qint64 corruptFileCode = 259; // the Cocoa domain's "file is not in th
 
 void fail(platform::Error* out, const platform::Error& error)
 {
-    platform::Log::log(error.message);
+    platform::Log::error(error.message);
     platform::setError(out, error);
 }
 
-// The PDF library's complaints about damaged files reach the standard log.
-std::unique_ptr<Poppler::Document> loadPdf(const QString& path)
+platform::Error unreadablePdf(const QString& message)
+{
+    return {platform::Error::CocoaDomain, corruptFileCode, message};
+}
+
+platform::Error notAPdf(const QString& path)
+{
+    return unreadablePdf(QStringLiteral("The file at %1 is not a readable PDF document").arg(path));
+}
+
+// The PDF library is handed the file's bytes, never the path, so that it opens
+// nothing that could hang it. Its complaints about damaged files reach the
+// standard log.
+std::unique_ptr<Poppler::Document> loadPdf(const QString& path, platform::Error* error)
 {
     static const bool routed = [] {
         Poppler::setDebugErrorFunction([](const QString& message, const QVariant&) { platform::Log::log(message); }, {});
         return true;
     }();
     Q_UNUSED(routed);
-    return Poppler::Document::load(path);
+    platform::Error readError;
+    const auto contents = platform::BoundedFileRead::contents(path, ZORVAK_ImageBitmaps::maximumPDFFileSize, &readError);
+    if (!contents) {
+        *error = unreadablePdf(QStringLiteral("The PDF document cannot be read: %1").arg(readError.message));
+        return nullptr;
+    }
+    std::unique_ptr<Poppler::Document> document = Poppler::Document::loadFromData(*contents);
+    if (!document || document->isLocked())
+        *error = notAPdf(path);
+    return document;
 }
 
 // The canvas size in whole pixels (each side rounded to the nearest pixel);
@@ -159,11 +181,11 @@ QImage ZORVAK_ImageBitmaps::imageWithPDFObject(const QVariant& object, const QSi
                      QStringLiteral("Bad canvas size %1 x %2 for the PDF at %3").arg(size.width()).arg(size.height()).arg(*path)});
         return {};
     }
-    const std::unique_ptr<Poppler::Document> document = loadPdf(*path);
-    const std::unique_ptr<Poppler::Page> page = document && !document->isLocked() ? document->page(0) : nullptr;
+    platform::Error loadError;
+    const std::unique_ptr<Poppler::Document> document = loadPdf(*path, &loadError);
+    const std::unique_ptr<Poppler::Page> page = loadError.isNull() ? document->page(0) : nullptr;
     if (!page) {
-        fail(error, {platform::Error::CocoaDomain, corruptFileCode,
-                     QStringLiteral("The file at %1 is not a readable PDF document").arg(*path)});
+        fail(error, loadError.isNull() ? notAPdf(*path) : loadError);
         return {};
     }
     QImage canvas = makeCanvas(*canvasSize);

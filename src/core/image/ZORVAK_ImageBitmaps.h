@@ -21,6 +21,9 @@ class ZORVAK_ImageBitmaps {
 public:
     // Largest canvas side in pixels: bigger requests are refused.
     static constexpr int maximumSide = 20000;
+    // Largest PDF file read: the graphics and placeholders a template places are
+    // far smaller.
+    static constexpr qint64 maximumPDFFileSize = qint64(256) << 20;
 
     // Keys of the properties that describe raw bitmap data.
     static inline const QString widthKey = QStringLiteral("width");
@@ -48,7 +51,8 @@ public:
     // (transparent when null). The canvas is 8-bit premultiplied ARGB in sRGB
     // with rows aligned to 16 bytes. A null image, with `error` set, when the
     // object is not a path or URL, the size is below one pixel or above
-    // `maximumSide`, or the file is not a readable PDF.
+    // `maximumSide`, or the file is not a readable PDF (among them anything but
+    // a regular file, and files above `maximumPDFFileSize`).
     static QImage imageWithPDFObject(const QVariant& object, const QSizeF& size,
                                      std::optional<double> alpha = std::nullopt,
                                      const QString& backgroundColorCode = {}, platform::Error* error = nullptr);

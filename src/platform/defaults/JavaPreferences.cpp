@@ -1,10 +1,13 @@
 #include "platform/defaults/JavaPreferences.h"
 
+#include "platform/Log.h"
+#include "platform/files/BoundedFileRead.h"
 #include "platform/files/StandardPaths.h"
 #include "platform/xml/XmlDocument.h"
 
 #include <QDir>
-#include <QFile>
+
+#include <cerrno>
 
 namespace platform {
 namespace {
@@ -40,10 +43,14 @@ QVariantMap JavaPreferences::readNode(const QString& folder, int depth, int& nod
 
 QVariantMap JavaPreferences::readEntries(const QString& prefsFile)
 {
-    QFile file(prefsFile);
-    if (file.size() > maximumPrefsFileSize || !file.open(QIODevice::ReadOnly))
+    Error error;
+    const std::optional<QByteArray> contents = BoundedFileRead::contents(prefsFile, maximumPrefsFileSize, &error);
+    if (!contents) {
+        if (error.code != ENOENT) // a node without entries has no file
+            Log::error(QStringLiteral("cannot read the Java preferences %1").arg(error.message));
         return {};
-    const auto document = XmlDocument::parse(file.readAll(), {});
+    }
+    const auto document = XmlDocument::parse(*contents, {});
     if (!document)
         return {};
     QVariantMap entries;

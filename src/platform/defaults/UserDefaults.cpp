@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "platform/defaults/JavaPreferences.h"
+#include "platform/files/BoundedFileRead.h"
 #include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
 #include "platform/files/StandardPaths.h"
@@ -261,10 +262,7 @@ void UserDefaults::reloadIfChangedLocked() const
     if (m_loaded == stamp && !isJavaPreferences())
         return;
     m_problem = {};
-    // Opening a pipe or a device planted at the path could block or never end.
-    if (stamp.type != 0 && stamp.type != S_IFREG && !isJavaPreferences())
-        m_problem = {FileCondition::Unreadable, QStringLiteral("not a regular file")};
-    m_values = m_problem.condition == FileCondition::Usable ? readStore(&m_problem) : QVariantMap();
+    m_values = readStore(&m_problem);
     if (m_problem.condition != FileCondition::Usable)
         Log::error(QStringLiteral("cannot use the preferences %1: %2").arg(filePath(), m_problem.reason));
     m_loaded = stamp;
@@ -283,17 +281,14 @@ QVariantMap UserDefaults::readStore(FileProblem* problem) const
 {
     if (isJavaPreferences())
         return JavaPreferences::read(filePath());
-    QFile file(filePath());
-    if (!file.exists())
-        return {};
-    if (file.size() > maximumStoreSize || !file.open(QIODevice::ReadOnly)) {
-        *problem = {FileCondition::Unreadable, file.size() > maximumStoreSize
-                                                   ? QStringLiteral("larger than %1 bytes").arg(maximumStoreSize)
-                                                   : file.errorString()};
+    Error error;
+    const std::optional<QByteArray> contents = BoundedFileRead::contents(filePath(), maximumStoreSize, &error);
+    if (!contents) {
+        if (error.code != ENOENT)
+            *problem = {FileCondition::Unreadable, error.message};
         return {};
     }
-    Error error;
-    const QVariant store = PropertyList::fromData(file.readAll(), &error);
+    const QVariant store = PropertyList::fromData(*contents, &error);
     if (store.typeId() != QMetaType::QVariantMap) {
         *problem = {FileCondition::Damaged, QStringLiteral("not a property-list dictionary: %1").arg(error.message)};
         return {};

@@ -1,7 +1,5 @@
 #include "platform/dispatch/MainDispatchQueue.h"
 
-#include "platform/Log.h"
-
 #include <QCoreApplication>
 #include <QEvent>
 #include <QThread>
@@ -30,7 +28,17 @@ QObject* makeReceiver(QCoreApplication* app)
     return receiver;
 }
 
+// Blocks queued before the application object exists wait for it: Qt calls this
+// on the main thread while it makes the application object. Registered before
+// main() runs, so no application object can be made before it is in place.
+void attachMainQueueToApplication()
+{
+    static_cast<MainDispatchQueue*>(DispatchQueue::main().get())->attach(QCoreApplication::instance());
+}
+
 } // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(attachMainQueueToApplication)
 
 MainDispatchQueue::MainDispatchQueue()
     : DispatchQueue(Kind::Main, QStringLiteral("main-thread"))
@@ -45,22 +53,34 @@ bool MainDispatchQueue::isMainThread()
 
 void MainDispatchQueue::async(DispatchBlock block)
 {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app) {
-        Log::error(QStringLiteral("the main queue has no application object to run on yet"));
-        return;
-    }
-    // Made outside the lock: moving it to the main thread delivers an event to it
-    // at once. The queue lives as long as the process, and so does its receiver.
-    std::call_once(m_receiverMade, [&] { m_receiver = makeReceiver(app); });
+    // Without an application object the block waits: making one attaches the queue.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        attach(app);
     std::lock_guard lock(m_mutex);
     m_blocks.push_back(std::move(block));
-    if (!m_wakePosted) {
-        // Posted under the lock, so the main thread sees the event only after it
-        // took the same lock (Qt's own locks are invisible to thread checkers).
-        QCoreApplication::postEvent(m_receiver, new QEvent(wakeEvent));
-        m_wakePosted = true;
-    }
+    wakeLocked();
+}
+
+void MainDispatchQueue::attach(QCoreApplication* app)
+{
+    // Made outside the lock: moving it to the main thread delivers an event to it
+    // at once. The queue lives as long as the process, and so does its receiver.
+    std::call_once(m_receiverMade, [&] {
+        QObject* receiver = makeReceiver(app);
+        std::lock_guard lock(m_mutex);
+        m_receiver = receiver;
+        wakeLocked();
+    });
+}
+
+void MainDispatchQueue::wakeLocked()
+{
+    if (!m_receiver || m_wakePosted || m_blocks.empty())
+        return;
+    // Posted under the lock, so the main thread sees the event only after it
+    // took the same lock (Qt's own locks are invisible to thread checkers).
+    QCoreApplication::postEvent(m_receiver, new QEvent(wakeEvent));
+    m_wakePosted = true;
 }
 
 bool MainDispatchQueue::handleEvent(QEvent* event)

@@ -1,5 +1,7 @@
 #include "platform/files/StandardPaths.h"
 
+#include "platform/Log.h"
+#include "platform/files/BoundedFileRead.h"
 #include "platform/files/FileOperations.h"
 
 #include <QCoreApplication>
@@ -82,14 +84,16 @@ QString desktopFolder()
 {
     const QString home = homeFolder();
     QString desktop = home + QStringLiteral("/Desktop");
-    QFile userDirs(configHome() + QStringLiteral("/user-dirs.dirs"));
-    if (!userDirs.open(QIODevice::ReadOnly))
+    Error error;
+    const std::optional<QByteArray> contents
+        = BoundedFileRead::contents(configHome() + QStringLiteral("/user-dirs.dirs"), maxUserDirsFileSize, &error);
+    if (!contents) {
+        if (error.code != ENOENT)
+            Log::error(QStringLiteral("cannot read the user folders: %1").arg(error.message));
         return desktop;
-    const QByteArray contents = userDirs.read(maxUserDirsFileSize + 1);
-    if (contents.size() > maxUserDirsFileSize)
-        return desktop;
+    }
     const QLatin1String key("XDG_DESKTOP_DIR=");
-    for (const QByteArray& line : contents.split('\n')) {
+    for (const QByteArray& line : contents->split('\n')) {
         const QString text = QString::fromUtf8(line).trimmed();
         if (!text.startsWith(key))
             continue;

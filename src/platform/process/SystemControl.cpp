@@ -1,6 +1,7 @@
 #include "platform/process/SystemControl.h"
 
-#include <QFile>
+#include "platform/files/BoundedFileRead.h"
+
 #include <QSet>
 
 #include <sys/utsname.h>
@@ -16,11 +17,9 @@ constexpr qint64 kMaximumFileSize = 4 * 1024 * 1024;
 
 QString readText(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    // Files under /proc and /sys report size 0: read until their end.
-    return QString::fromUtf8(file.read(kMaximumFileSize)).remove(QChar(u'\0')).trimmed();
+    // Files under /proc and /sys report a size that is not theirs: read until their end.
+    const std::optional<QByteArray> contents = BoundedFileRead::contents(path, kMaximumFileSize);
+    return contents ? QString::fromUtf8(*contents).remove(QChar(u'\0')).trimmed() : QString();
 }
 
 QString fromNumber(long value) { return value > 0 ? QString::number(value) : QString(); }
