@@ -229,6 +229,19 @@ bool copyLink(const QString& from, const QString& to, const struct stat& status,
     return true;
 }
 
+// Gives a copied folder its permissions and dates, then syncs it: its entries
+// are on disk before a rename publishes it.
+void settleFolder(const QString& path, const struct stat& status)
+{
+    FileDescriptor folder(::open(nativePath(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isValid())
+        return;
+    const struct timespec times[2] = {status.st_atim, status.st_mtim};
+    ::fchmod(folder.get(), copiedPermissions(status)); // best effort, as for files
+    ::futimens(folder.get(), times);
+    ::fsync(folder.get());
+}
+
 bool copyFolder(const QString& from, const QString& to, const struct stat& status, Error* error)
 {
     const std::optional<QStringList> entries = folderEntries(from, error);
@@ -242,8 +255,7 @@ bool copyFolder(const QString& from, const QString& to, const struct stat& statu
         if (!copyTree(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name, error))
             return false;
     }
-    ::chmod(nativePath(to).constData(), copiedPermissions(status));
-    copyTimes(to, status);
+    settleFolder(to, status);
     return true;
 }
 
@@ -339,7 +351,6 @@ bool moveAcrossFileSystems(const QString& from, const QString& to, Error* error)
 {
     if (!FileOperations::copyItem(from, to, error))
         return false;
-    syncFolder(parentFolder(to));
     Error removal;
     if (FileOperations::removeItem(from, &removal))
         return true;
@@ -393,6 +404,8 @@ bool FileOperations::copyItem(const QString& from, const QString& to, Error* err
             copied = false;
         }
     }
+    if (copied)
+        syncFolder(targetFolder);
     removeItem(staging);
     return copied;
 }
@@ -435,6 +448,7 @@ bool FileOperations::writeFileAtomically(const QString& path, const QByteArray& 
         ::unlink(nativePath(written).constData());
         return false;
     }
+    syncFolder(parentFolder(target));
     return true;
 }
 
@@ -449,6 +463,7 @@ bool FileOperations::writeFileAtomicallyNoReplace(const QString& path, const QBy
         ::unlink(nativePath(written).constData());
         return false;
     }
+    syncFolder(parentFolder(path));
     return true;
 }
 

@@ -21,15 +21,17 @@ public:
     static bool moveItemNoReplace(const QString& from, const QString& to, Error* error = nullptr);
 
     // Copies a file, a link (as a link) or a folder tree to `to`, which must not
-    // exist, keeping permissions and modification dates.
+    // exist, keeping permissions and modification dates. The copy is synced to
+    // disk, its folders included, before it appears under `to`.
     static bool copyItem(const QString& from, const QString& to, Error* error = nullptr);
 
     // Removes a file, a link (not what it points to) or a folder tree.
     static bool removeItem(const QString& path, Error* error = nullptr);
 
     // Replaces the file at `path` in one step with `data`, written and synced
-    // under a hidden name first. A new file gets `permissions`; a replaced one
-    // keeps its own. A link at `path` is followed.
+    // under a hidden name first; the folder is synced after the rename. A new
+    // file gets `permissions`; a replaced one keeps its own. A link at `path`
+    // is followed.
     static bool writeFileAtomically(const QString& path, const QByteArray& data, Error* error = nullptr,
                                     int permissions = 0644);
 
