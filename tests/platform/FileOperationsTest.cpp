@@ -1,6 +1,7 @@
 #include "platform/files/FileOperations.h"
 
 #include "FileFixtures.h"
+#include "platform/files/StagingItems.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -10,16 +11,20 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <functional>
 #include <latch>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using platform::Error;
 using platform::FileOperations;
 using kova::test::entriesOf;
+using kova::test::makeOld;
 using kova::test::readFile;
 using kova::test::ScratchFolder;
 using kova::test::writeFile;
@@ -348,4 +353,88 @@ TEST_F(Files, CopiesNeverRecurseIntoThemselves)
     EXPECT_FALSE(FileOperations::copyItem(path(QStringLiteral("Order")), path(QStringLiteral("Order/Images/Again")), &error));
     EXPECT_EQ(error.code, EINVAL);
     EXPECT_EQ(entriesOf(path(QStringLiteral("Order/Images"))), QStringList({QStringLiteral("a.jpeg"), QStringLiteral("empty")}));
+}
+
+namespace {
+
+// A staging item: a folder with something in it, a file or a link.
+enum class ItemKind { Folder, File, Link };
+
+struct StagingCase {
+    const char* name;
+    ItemKind kind;
+    std::chrono::seconds age;
+    bool isRemoved;
+    bool isSomeoneElses = false;
+};
+
+constexpr std::chrono::seconds stale = platform::StagingItems::staleAge + std::chrono::minutes(2);
+constexpr std::chrono::seconds fresh = platform::StagingItems::staleAge - std::chrono::minutes(2);
+
+const StagingCase stagingCases[] = {
+    {".kova-copy-Ab12Cd", ItemKind::Folder, stale, true},
+    {".kova-Ab12Cd.tmp", ItemKind::File, stale, true},
+    {".kova-copy-Ef34Gh", ItemKind::Folder, fresh, false}, // an operation at work
+    {".kova-Ef34Gh.tmp", ItemKind::File, fresh, false},
+    {".kova-copy-Ab12C", ItemKind::Folder, stale, false}, // five random characters
+    {".kova-Ab-2Cd.tmp", ItemKind::File, stale, false},   // a character the pattern never makes
+    {".kova-Ab12Cd.txt", ItemKind::File, stale, false},
+    {"kova-Ab12Cd.tmp", ItemKind::File, stale, false},
+    {".kova-copy-Ij56Kl", ItemKind::File, stale, false}, // not of the pattern's kind
+    {".kova-Ij56Kl.tmp", ItemKind::Link, stale, false},
+    {".kova-Mn78Op.tmp", ItemKind::File, stale, false, true},
+};
+
+// Only the super-user can give an item to someone else.
+bool canMake(const StagingCase& item) { return !item.isSomeoneElses || ::geteuid() == 0; }
+
+void makeStagingItem(const QString& path, const StagingCase& item)
+{
+    if (item.kind == ItemKind::Folder) {
+        makeTree(path);
+    } else {
+        const bool made = item.kind == ItemKind::File ? writeFile(path, "half") : QFile::link(QStringLiteral("/"), path);
+        ASSERT_TRUE(made);
+    }
+    if (item.isSomeoneElses) {
+        ASSERT_EQ(::lchown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+    }
+    ASSERT_TRUE(makeOld(path, item.age));
+}
+
+// The operations that stage their work in `folder`, with `elsewhere` on another file system.
+struct StagingOperation {
+    const char* name;
+    bool takesOrderFromFolder;
+    std::function<bool(const QString& folder, const QString& elsewhere)> run;
+};
+
+const StagingOperation stagingOperations[] = {
+    {"atomic write", false, [](const QString& folder, const QString&) { return FileOperations::writeFileAtomically(folder + "/prefs.plist", "new"); }},
+    {"no-replace write", false, [](const QString& folder, const QString&) { return FileOperations::writeFileAtomicallyNoReplace(folder + "/new.jpeg", "new"); }},
+    {"copy into", false, [](const QString& folder, const QString& elsewhere) { return FileOperations::copyItem(elsewhere + "/Order", folder + "/Order"); }},
+    {"move into", false, [](const QString& folder, const QString& elsewhere) { return FileOperations::moveItemNoReplace(elsewhere + "/Order", folder + "/Order"); }},
+    {"move out of", true, [](const QString& folder, const QString& elsewhere) { return FileOperations::moveItemNoReplace(folder + "/Order", elsewhere + "/Order"); }},
+};
+
+} // namespace
+
+TEST_F(Files, EveryStagingOperationFirstRemovesOnlyStaleStagingItemsOfItsOwn)
+{
+    const ReplacedRename acrossFileSystems(RenameKind::AcrossFileSystems);
+    for (const StagingOperation& operation : stagingOperations) {
+        const ScratchFolder folder, elsewhere;
+        makeTree((operation.takesOrderFromFolder ? folder : elsewhere).path(QStringLiteral("Order")));
+        for (const StagingCase& item : stagingCases) {
+            if (canMake(item))
+                makeStagingItem(folder.path(item.name), item);
+        }
+
+        ASSERT_TRUE(operation.run(folder.path(), elsewhere.path())) << operation.name;
+        for (const StagingCase& item : stagingCases) {
+            if (canMake(item)) {
+                EXPECT_EQ(exists(folder.path(item.name)), !item.isRemoved) << operation.name << ": " << item.name;
+            }
+        }
+    }
 }

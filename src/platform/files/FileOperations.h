@@ -9,15 +9,15 @@ namespace platform {
 
 // File operations that never lose or half-write an item. Nothing appears under a
 // target name until it is complete, and nothing existing is replaced unless the
-// operation says so. Work in progress lives under hidden ".kova-" names in the
-// target folder. Every failure returns false with a POSIX-domain error naming
-// the path and the reason. Thread-safe.
+// operation says so. Work in progress lives in staging items, hidden ".kova-"
+// names in the target folder (see StagingItems). Every failure returns false
+// with a POSIX-domain error naming the path and the reason. Thread-safe.
 class FileOperations {
 public:
     // Moves the file, folder or link `from` to `to`, failing with EEXIST when
     // anything exists at `to`. Across file systems the item is copied into a
-    // hidden folder next to `to`, renamed into place, and only then is the
-    // source removed.
+    // hidden folder next to `to` and renamed into place; only then is the
+    // source renamed aside into a hidden folder next to it and removed.
     static bool moveItemNoReplace(const QString& from, const QString& to, Error* error = nullptr);
 
     // Copies a file, a link (as a link) or a folder tree to `to`, which must not
