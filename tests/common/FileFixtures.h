@@ -1,14 +1,15 @@
 #pragma once
 
 // Small helpers the file-system tests share: a private folder inside the test
-// sandbox, plain file reading and writing, the age of items, and a scoped
-// environment variable.
+// sandbox, plain file reading and writing, staging items and their age, and a
+// scoped environment variable.
 
 #include "TestEnvironment.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -65,6 +66,12 @@ inline QByteArray readFile(const QString& path)
 inline QStringList entriesOf(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The hidden ".kova-" items the file operations stage their work in, sorted.
+inline QStringList stagingItemsIn(const QString& folder)
+{
+    return entriesOf(folder).filter(QRegularExpression(QStringLiteral("^\\.kova-")));
 }
 
 // Makes the item (not what a link points to) look unchanged for `age`.
