@@ -1,20 +1,26 @@
 #pragma once
 
 // Small helpers the file-system tests share: a private folder inside the test
-// sandbox, plain file reading and writing, and a scoped environment variable.
+// sandbox, plain file reading and writing, staging items and their age, and a
+// scoped environment variable.
 
 #include "TestEnvironment.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
 #include <optional>
 #include <ostream>
+#include <sys/stat.h>
 
 // Lets test failures show text as text.
 inline void PrintTo(const QString& text, std::ostream* out)
@@ -60,6 +66,20 @@ inline QByteArray readFile(const QString& path)
 inline QStringList entriesOf(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The hidden ".kova-" items the file operations stage their work in, sorted.
+inline QStringList stagingItemsIn(const QString& folder)
+{
+    return entriesOf(folder).filter(QRegularExpression(QStringLiteral("^\\.kova-")));
+}
+
+// Makes the item (not what a link points to) look unchanged for `age`.
+inline bool makeOld(const QString& path, std::chrono::seconds age)
+{
+    const struct timespec then{std::time(nullptr) - age.count(), 0};
+    const struct timespec times[2] = {then, then};
+    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 // Sets (or with no value, unsets) an environment variable for one scope.

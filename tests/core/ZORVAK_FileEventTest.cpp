@@ -325,6 +325,28 @@ TEST_F(FileEventTest, ChangesWithinTheLatencyArriveAsOneBatch)
     EXPECT_TRUE(calls[1].flagsOf(b) & FileEventFlag::ItemCreated);
 }
 
+TEST_F(FileEventTest, ASlowWriterIsReportedAgainWhenItClosesTheFile)
+{
+    const QString jobs = folder(QStringLiteral("Jobs"));
+    ZORVAK_FileEvent watcher(QStringList{jobs}, 0.05);
+    const auto recorder = start(watcher);
+
+    QFile ticket(jobs + QStringLiteral("/ticket.xml"));
+    ASSERT_TRUE(ticket.open(QIODevice::WriteOnly));
+    for (const char* piece : {"<data>", "</data>"}) {
+        const size_t from = recorder->count();
+        ticket.write(piece);
+        ticket.flush();
+        ASSERT_TRUE(recorder->waitForPath(jobs, from)) << piece;
+    }
+    letTimePass(0.1); // the writer pauses: whatever its writes brought has been reported
+    const size_t from = recorder->count();
+    ticket.close();
+    const auto closed = recorder->waitForPath(jobs, from);
+    ASSERT_TRUE(closed);
+    EXPECT_TRUE(closed->flagsOf(jobs) & FileEventFlag::ItemModified);
+}
+
 TEST_F(FileEventTest, EventQueueIsMadeOnceAndMovesKeepTheWatcherRunning)
 {
     const QString jobs = folder(QStringLiteral("Jobs"));

@@ -1,8 +1,10 @@
 #include "core/image/ZORVAK_ImageWriter.h"
 
 #include "ImageFileFixtures.h"
+#include "KilledChild.h"
 #include "core/image/ImageProperties.h"
 #include "core/image/ZORVAK_EXIF.h"
+#include "platform/files/StagingItems.h"
 
 #include <QColorSpace>
 #include <QDateTime>
@@ -11,15 +13,21 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <latch>
+#include <random>
 #include <thread>
 #include <vector>
 
 using kova::test::ScratchFolder;
 using kova::test::fileUrl;
 using kova::test::entriesOf;
+using kova::test::KilledChild;
 using kova::test::makeJpeg;
+using kova::test::makeOld;
 using kova::test::readFile;
+using kova::test::stagingItemsIn;
 using kova::test::withoutExifSegments;
 using kova::test::writeFile;
 
@@ -273,4 +281,74 @@ TEST_F(ImageWriter, losslessCopyFailuresWriteNothing)
     }
     EXPECT_FALSE(ZORVAK_ImageWriter::makeEnclosingDirectoryForFileURL(QUrl::fromLocalFile(QStringLiteral("/"))));
     EXPECT_FALSE(QDir(folder.path(QStringLiteral("out"))).exists());
+}
+
+namespace {
+
+const char writeChildVariable[] = "KOVA_KILLED_IMAGE_WRITE_FOLDER";
+
+// A picture that compresses badly, so that writing it takes a while.
+QImage noisyImage()
+{
+    QImage noise(400, 300, QImage::Format_RGB32);
+    std::mt19937 random(7);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, random());
+    return noise;
+}
+
+bool isWholeImage(const QString& path)
+{
+    return readFile(path).endsWith("\xFF\xD9") && QImageReader(path).read().size() == QSize(400, 300);
+}
+
+// A killed writer leaves the whole image or none under its name, and maybe a
+// staging item; made stale, that goes with the next write. Counts in `staged`.
+void expectWholeImageThenWriteAgain(const QString& folder, const QImage& noise, int& staged)
+{
+    const QString print = folder + QStringLiteral("/print.jpeg");
+    const QStringList staging = stagingItemsIn(folder);
+    ASSERT_EQ(entriesOf(folder).size(), staging.size() + (QFile::exists(print) ? 1 : 0));
+    ASSERT_TRUE(!QFile::exists(print) || isWholeImage(print));
+    for (const QString& item : staging)
+        ASSERT_TRUE(makeOld(folder + QLatin1Char('/') + item, platform::StagingItems::staleAge + std::chrono::minutes(1)));
+    staged += staging.isEmpty() ? 0 : 1;
+
+    ASSERT_TRUE(ZORVAK_ImageWriter::writeImage(noise, fileUrl(print)));
+    EXPECT_EQ(entriesOf(folder), QStringList{QStringLiteral("print.jpeg")});
+}
+
+} // namespace
+
+// Runs only as the child of the test below: writes one image over and over until it is killed.
+TEST(ImageWriterKilledChild, WritesOverAndOver)
+{
+    if (!qEnvironmentVariableIsSet(writeChildVariable))
+        GTEST_SKIP() << "runs as the child of ImageWriter.killedWritesLeaveWholeImagesAndTheNextWriteClearsTheirStaging";
+    const QUrl print = fileUrl(qEnvironmentVariable(writeChildVariable) + QStringLiteral("/print.jpeg"));
+    const QImage noise = noisyImage();
+    KilledChild::startsWork();
+    for (int write = 0; write < 1000; ++write)
+        ASSERT_TRUE(ZORVAK_ImageWriter::writeImage(noise, print));
+}
+
+TEST_F(ImageWriter, killedWritesLeaveWholeImagesAndTheNextWriteClearsTheirStaging)
+{
+    if (kova::test::startsNoChildProcesses)
+        GTEST_SKIP() << "starts child processes";
+    constexpr int killRuns = 30;
+    constexpr int childrenAtOnce = 10;
+    QStringList folders;
+    for (int each = 0; each < childrenAtOnce; ++each)
+        folders += folder.path(QString::number(each));
+    const QImage noise = noisyImage();
+    KilledChild child(QStringLiteral("ImageWriterKilledChild.*"), writeChildVariable);
+    int staged = 0;
+    for (int round = 0; round < killRuns / childrenAtOnce; ++round) {
+        ASSERT_EQ(child.runAndKill(folders, std::chrono::milliseconds(200)), childrenAtOnce) << "round " << round;
+        for (const QString& written : folders)
+            ASSERT_NO_FATAL_FAILURE(expectWholeImageThenWriteAgain(written, noise, staged)) << qPrintable(written);
+    }
+    std::printf("%d killed image writes: %d left staging items\n", killRuns, staged);
 }

@@ -1,6 +1,8 @@
 #include "platform/files/FileOperations.h"
 
 #include "FileFixtures.h"
+#include "KilledChild.h"
+#include "platform/files/StagingItems.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -10,18 +12,26 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <functional>
 #include <latch>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 using platform::Error;
 using platform::FileOperations;
 using kova::test::entriesOf;
+using kova::test::KilledChild;
+using kova::test::makeOld;
 using kova::test::readFile;
 using kova::test::ScratchFolder;
+using kova::test::stagingItemsIn;
 using kova::test::writeFile;
 
 namespace {
@@ -348,4 +358,207 @@ TEST_F(Files, CopiesNeverRecurseIntoThemselves)
     EXPECT_FALSE(FileOperations::copyItem(path(QStringLiteral("Order")), path(QStringLiteral("Order/Images/Again")), &error));
     EXPECT_EQ(error.code, EINVAL);
     EXPECT_EQ(entriesOf(path(QStringLiteral("Order/Images"))), QStringList({QStringLiteral("a.jpeg"), QStringLiteral("empty")}));
+}
+
+namespace {
+
+// A staging item: a folder with something in it, a file or a link.
+enum class ItemKind { Folder, File, Link };
+
+struct StagingCase {
+    const char* name;
+    ItemKind kind;
+    std::chrono::seconds age;
+    bool isRemoved;
+    bool isSomeoneElses = false;
+};
+
+constexpr std::chrono::seconds stale = platform::StagingItems::staleAge + std::chrono::minutes(2);
+constexpr std::chrono::seconds fresh = platform::StagingItems::staleAge - std::chrono::minutes(2);
+
+const StagingCase stagingCases[] = {
+    {".kova-copy-Ab12Cd", ItemKind::Folder, stale, true},
+    {".kova-Ab12Cd.tmp", ItemKind::File, stale, true},
+    {".kova-copy-Ef34Gh", ItemKind::Folder, fresh, false}, // an operation at work
+    {".kova-Ef34Gh.tmp", ItemKind::File, fresh, false},
+    {".kova-copy-Ab12C", ItemKind::Folder, stale, false}, // five random characters
+    {".kova-Ab-2Cd.tmp", ItemKind::File, stale, false},   // a character the pattern never makes
+    {".kova-Ab12Cd.txt", ItemKind::File, stale, false},
+    {"kova-Ab12Cd.tmp", ItemKind::File, stale, false},
+    {".kova-copy-Ij56Kl", ItemKind::File, stale, false}, // not of the pattern's kind
+    {".kova-Ij56Kl.tmp", ItemKind::Link, stale, false},
+    {".kova-Mn78Op.tmp", ItemKind::File, stale, false, true},
+};
+
+// Only the super-user can give an item to someone else.
+bool canMake(const StagingCase& item) { return !item.isSomeoneElses || ::geteuid() == 0; }
+
+void makeStagingItem(const QString& path, const StagingCase& item)
+{
+    if (item.kind == ItemKind::Folder) {
+        makeTree(path);
+    } else {
+        const bool made = item.kind == ItemKind::File ? writeFile(path, "half") : QFile::link(QStringLiteral("/"), path);
+        ASSERT_TRUE(made);
+    }
+    if (item.isSomeoneElses) {
+        ASSERT_EQ(::lchown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+    }
+    ASSERT_TRUE(makeOld(path, item.age));
+}
+
+// The operations that stage their work in `folder`, with `elsewhere` on another file system.
+struct StagingOperation {
+    const char* name;
+    bool takesOrderFromFolder;
+    std::function<bool(const QString& folder, const QString& elsewhere)> run;
+};
+
+const StagingOperation stagingOperations[] = {
+    {"atomic write", false, [](const QString& folder, const QString&) { return FileOperations::writeFileAtomically(folder + "/prefs.plist", "new"); }},
+    {"no-replace write", false, [](const QString& folder, const QString&) { return FileOperations::writeFileAtomicallyNoReplace(folder + "/new.jpeg", "new"); }},
+    {"copy into", false, [](const QString& folder, const QString& elsewhere) { return FileOperations::copyItem(elsewhere + "/Order", folder + "/Order"); }},
+    {"move into", false, [](const QString& folder, const QString& elsewhere) { return FileOperations::moveItemNoReplace(elsewhere + "/Order", folder + "/Order"); }},
+    {"move out of", true, [](const QString& folder, const QString& elsewhere) { return FileOperations::moveItemNoReplace(folder + "/Order", elsewhere + "/Order"); }},
+};
+
+} // namespace
+
+TEST_F(Files, EveryStagingOperationFirstRemovesOnlyStaleStagingItemsOfItsOwn)
+{
+    const ReplacedRename acrossFileSystems(RenameKind::AcrossFileSystems);
+    for (const StagingOperation& operation : stagingOperations) {
+        const ScratchFolder folder, elsewhere;
+        makeTree((operation.takesOrderFromFolder ? folder : elsewhere).path(QStringLiteral("Order")));
+        for (const StagingCase& item : stagingCases) {
+            if (canMake(item))
+                makeStagingItem(folder.path(item.name), item);
+        }
+
+        ASSERT_TRUE(operation.run(folder.path(), elsewhere.path())) << operation.name;
+        for (const StagingCase& item : stagingCases) {
+            if (canMake(item)) {
+                EXPECT_EQ(exists(folder.path(item.name)), !item.isRemoved) << operation.name << ": " << item.name;
+            }
+        }
+    }
+}
+
+namespace {
+
+const char moveChildVariable[] = "KOVA_KILLED_MOVE_FOLDERS";
+constexpr int killRuns = 30;
+constexpr int childrenAtOnce = 10;
+constexpr int manyFiles = 12;
+
+// One of the small files of a folder that takes a while to remove: its path and contents.
+std::pair<QString, QByteArray> smallFile(const QString& root, int file)
+{
+    return {root + QStringLiteral("/%1/%2.jpeg").arg(file % 3).arg(file), QByteArray(2000, char('a' + file % 26))};
+}
+
+void makeManyFiles(const QString& root)
+{
+    for (int file = 0; file < manyFiles; ++file) {
+        const auto [path, contents] = smallFile(root, file);
+        QDir().mkpath(QFileInfo(path).path());
+        ASSERT_TRUE(writeFile(path, contents));
+    }
+}
+
+bool hasManyFiles(const QString& root)
+{
+    for (int file = 0; file < manyFiles; ++file) {
+        const auto [path, contents] = smallFile(root, file);
+        if (readFile(path) != contents)
+            return false;
+    }
+    return entriesOf(root).size() == 3;
+}
+
+// Where "Order" is: the first folder, the second, or both.
+QStringList foldersHoldingOrder(const QStringList& folders)
+{
+    QStringList holding;
+    for (const QString& folder : folders) {
+        if (exists(folder + QStringLiteral("/Order")))
+            holding += folder;
+    }
+    return holding;
+}
+
+struct KilledMoves {
+    int leftStaging = 0;
+    int leftTwoWholeItems = 0; // killed between publishing the copy and taking the source away
+};
+
+// A killed move leaves "Order" whole in one of its two folders, or in both,
+// and maybe staging items; made stale, these go with the next move.
+void expectWholeItemThenMoveOn(const QStringList& folders, KilledMoves& outcome)
+{
+    QStringList holding = foldersHoldingOrder(folders);
+    ASSERT_FALSE(holding.isEmpty());
+    for (const QString& folder : holding)
+        ASSERT_TRUE(hasManyFiles(folder + QStringLiteral("/Order"))) << "half an item in " << qPrintable(folder);
+    if (holding.size() == 2) {
+        ++outcome.leftTwoWholeItems;
+        ASSERT_TRUE(FileOperations::removeItem(holding.takeLast() + QStringLiteral("/Order")));
+    }
+    bool staged = false;
+    for (const QString& folder : folders) {
+        for (const QString& item : stagingItemsIn(folder)) {
+            ASSERT_TRUE(makeOld(folder + QLatin1Char('/') + item, platform::StagingItems::staleAge + std::chrono::minutes(1)));
+            staged = true;
+        }
+    }
+    outcome.leftStaging += staged ? 1 : 0;
+
+    const QString& to = folders[holding.front() == folders[0] ? 1 : 0];
+    ASSERT_TRUE(FileOperations::moveItemNoReplace(holding.front() + QStringLiteral("/Order"), to + QStringLiteral("/Order")));
+    for (const QString& folder : folders)
+        EXPECT_EQ(stagingItemsIn(folder), QStringList());
+}
+
+} // namespace
+
+// Runs only as the child of the test below: moves "Order" from one folder to
+// the other and back until it is killed.
+TEST(FileMoveKilledChild, MovesBackAndForth)
+{
+    if (!qEnvironmentVariableIsSet(moveChildVariable))
+        GTEST_SKIP() << "runs as the child of Files.KilledMovesAcrossFileSystemsLeaveWholeItemsAndTheNextMoveClearsTheirStaging";
+    const QStringList folders = qEnvironmentVariable(moveChildVariable).split(QLatin1Char('\n'));
+    KilledChild::startsWork();
+    for (int move = 0; move < 1000; ++move) {
+        const bool inFirst = exists(folders[0] + QStringLiteral("/Order"));
+        ASSERT_TRUE(FileOperations::moveItemNoReplace(folders[inFirst ? 0 : 1] + QStringLiteral("/Order"),
+                                                      folders[inFirst ? 1 : 0] + QStringLiteral("/Order")));
+    }
+}
+
+TEST_F(Files, KilledMovesAcrossFileSystemsLeaveWholeItemsAndTheNextMoveClearsTheirStaging)
+{
+    if (kova::test::startsNoChildProcesses)
+        GTEST_SKIP() << "starts child processes";
+    if (!onFileSystemOfItsOwn("/dev/shm", path(QString())))
+        GTEST_SKIP() << "needs /dev/shm on a file system of its own";
+    const ScratchFolder memory(QStringLiteral("/dev/shm"));
+    std::vector<QStringList> folderPairs;
+    QStringList childValues;
+    for (int each = 0; each < childrenAtOnce; ++each) {
+        folderPairs.push_back({path(QStringLiteral("disk-%1").arg(each)), memory.path(QString::number(each))});
+        ASSERT_TRUE(QDir().mkpath(folderPairs.back()[1]));
+        makeManyFiles(folderPairs.back()[0] + QStringLiteral("/Order"));
+        childValues += folderPairs.back().join(QLatin1Char('\n'));
+    }
+
+    KilledChild child(QStringLiteral("FileMoveKilledChild.*"), moveChildVariable);
+    KilledMoves outcome;
+    for (int round = 0; round < killRuns / childrenAtOnce; ++round) {
+        ASSERT_EQ(child.runAndKill(childValues, std::chrono::milliseconds(150)), childrenAtOnce) << "round " << round;
+        for (const QStringList& folders : folderPairs)
+            ASSERT_NO_FATAL_FAILURE(expectWholeItemThenMoveOn(folders, outcome)) << "round " << round;
+    }
+    std::printf("%d killed moves: %d left staging items, %d left the item whole in both folders\n", killRuns,
+                outcome.leftStaging, outcome.leftTwoWholeItems);
 }

@@ -1,5 +1,8 @@
 #include "platform/files/FileOperations.h"
 
+#include "platform/Log.h"
+#include "platform/files/StagingItems.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +12,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
@@ -229,6 +231,19 @@ bool copyLink(const QString& from, const QString& to, const struct stat& status,
     return true;
 }
 
+// Gives a copied folder its permissions and dates, then syncs it: its entries
+// are on disk before a rename publishes it.
+void settleFolder(const QString& path, const struct stat& status)
+{
+    FileDescriptor folder(::open(nativePath(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.isValid())
+        return;
+    const struct timespec times[2] = {status.st_atim, status.st_mtim};
+    ::fchmod(folder.get(), copiedPermissions(status)); // best effort, as for files
+    ::futimens(folder.get(), times);
+    ::fsync(folder.get());
+}
+
 bool copyFolder(const QString& from, const QString& to, const struct stat& status, Error* error)
 {
     const std::optional<QStringList> entries = folderEntries(from, error);
@@ -242,8 +257,7 @@ bool copyFolder(const QString& from, const QString& to, const struct stat& statu
         if (!copyTree(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name, error))
             return false;
     }
-    ::chmod(nativePath(to).constData(), copiedPermissions(status));
-    copyTimes(to, status);
+    settleFolder(to, status);
     return true;
 }
 
@@ -273,27 +287,14 @@ bool isSameOrInside(const QString& folder, const QString& path)
         && (canonicalFolder == canonicalPath || canonicalFolder.startsWith(canonicalPath + QLatin1Char('/')));
 }
 
-// A new private folder inside `folder` for assembling an item out of sight.
-QString makeStagingFolder(const QString& folder, Error* error)
-{
-    QByteArray pattern = nativePath(folder + QStringLiteral("/.kova-copy-XXXXXX"));
-    if (!::mkdtemp(pattern.data())) {
-        setError(error, failure(errno, QStringLiteral("cannot create a folder in"), folder));
-        return {};
-    }
-    return QFile::decodeName(pattern);
-}
-
 // Writes `data` to a new hidden file in `folder`, synced to disk; its path, or
 // empty on failure.
 QString writeHiddenFile(const QString& folder, const QByteArray& data, mode_t permissions, Error* error)
 {
-    QByteArray pattern = nativePath(folder + QStringLiteral("/.kova-XXXXXX.tmp"));
-    FileDescriptor file(::mkostemps(pattern.data(), 4, O_CLOEXEC));
-    if (!file.isValid()) {
-        setError(error, failure(errno, QStringLiteral("cannot create a file in"), folder));
+    QString path;
+    FileDescriptor file(StagingItems::openFile(folder, &path, error));
+    if (!file.isValid())
         return {};
-    }
     int result = writeAll(file.get(), data.constData(), static_cast<size_t>(data.size()));
     if (result == 0 && ::fchmod(file.get(), permissions) != 0)
         result = errno;
@@ -301,9 +302,8 @@ QString writeHiddenFile(const QString& folder, const QByteArray& data, mode_t pe
         result = errno;
     if (const int closeResult = file.close(); result == 0)
         result = closeResult;
-    const QString path = QFile::decodeName(pattern);
     if (result != 0) {
-        ::unlink(pattern.constData());
+        ::unlink(nativePath(path).constData());
         setError(error, failure(result, QStringLiteral("cannot write"), path));
         return {};
     }
@@ -335,13 +335,32 @@ int makeDirectoryWithParents(const QString& path)
     return errno == EEXIST && isDirectory(path) ? 0 : errno; // another creator may have won
 }
 
+// Takes the source of a finished copy away from its name in one step, by
+// renaming it into a staging folder beside it, and only then removes it: a
+// removal cut short leaves a stale staging item, never half an item under the
+// source's name. What cannot be removed is logged and left to the clean-up.
+bool removeMovedSource(const QString& from, Error* error)
+{
+    const QString aside = StagingItems::makeFolder(parentFolder(from), error);
+    if (aside.isEmpty())
+        return false;
+    if (::rename(nativePath(from).constData(), nativePath(aside + QStringLiteral("/item")).constData()) != 0) {
+        setError(error, failure(errno, QStringLiteral("cannot remove"), from));
+        ::rmdir(nativePath(aside).constData());
+        return false;
+    }
+    Error removal;
+    if (!FileOperations::removeItem(aside, &removal))
+        Log::error(QStringLiteral("moved \"%1\" but could not remove what is left of it: %2").arg(from, removal.message));
+    return true;
+}
+
 bool moveAcrossFileSystems(const QString& from, const QString& to, Error* error)
 {
     if (!FileOperations::copyItem(from, to, error))
         return false;
-    syncFolder(parentFolder(to));
     Error removal;
-    if (FileOperations::removeItem(from, &removal))
+    if (removeMovedSource(from, &removal))
         return true;
     setError(error, Error{Error::POSIXDomain, removal.code,
                           QStringLiteral("copied \"%1\" to \"%2\" but could not remove the original: %3")
@@ -382,7 +401,7 @@ bool FileOperations::copyItem(const QString& from, const QString& to, Error* err
         setError(error, failure(EINVAL, QStringLiteral("cannot copy a folder into itself:"), from));
         return false;
     }
-    const QString staging = makeStagingFolder(targetFolder, error);
+    const QString staging = StagingItems::makeFolder(targetFolder, error);
     if (staging.isEmpty())
         return false;
     const QString assembled = staging + QStringLiteral("/item");
@@ -393,6 +412,8 @@ bool FileOperations::copyItem(const QString& from, const QString& to, Error* err
             copied = false;
         }
     }
+    if (copied)
+        syncFolder(targetFolder);
     removeItem(staging);
     return copied;
 }
@@ -435,6 +456,7 @@ bool FileOperations::writeFileAtomically(const QString& path, const QByteArray& 
         ::unlink(nativePath(written).constData());
         return false;
     }
+    syncFolder(parentFolder(target));
     return true;
 }
 
@@ -449,6 +471,7 @@ bool FileOperations::writeFileAtomicallyNoReplace(const QString& path, const QBy
         ::unlink(nativePath(written).constData());
         return false;
     }
+    syncFolder(parentFolder(path));
     return true;
 }
 

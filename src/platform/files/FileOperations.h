@@ -9,27 +9,29 @@ namespace platform {
 
 // File operations that never lose or half-write an item. Nothing appears under a
 // target name until it is complete, and nothing existing is replaced unless the
-// operation says so. Work in progress lives under hidden ".kova-" names in the
-// target folder. Every failure returns false with a POSIX-domain error naming
-// the path and the reason. Thread-safe.
+// operation says so. Work in progress lives in staging items, hidden ".kova-"
+// names in the target folder (see StagingItems). Every failure returns false
+// with a POSIX-domain error naming the path and the reason. Thread-safe.
 class FileOperations {
 public:
     // Moves the file, folder or link `from` to `to`, failing with EEXIST when
     // anything exists at `to`. Across file systems the item is copied into a
-    // hidden folder next to `to`, renamed into place, and only then is the
-    // source removed.
+    // hidden folder next to `to` and renamed into place; only then is the
+    // source renamed aside into a hidden folder next to it and removed.
     static bool moveItemNoReplace(const QString& from, const QString& to, Error* error = nullptr);
 
     // Copies a file, a link (as a link) or a folder tree to `to`, which must not
-    // exist, keeping permissions and modification dates.
+    // exist, keeping permissions and modification dates. The copy is synced to
+    // disk, its folders included, before it appears under `to`.
     static bool copyItem(const QString& from, const QString& to, Error* error = nullptr);
 
     // Removes a file, a link (not what it points to) or a folder tree.
     static bool removeItem(const QString& path, Error* error = nullptr);
 
     // Replaces the file at `path` in one step with `data`, written and synced
-    // under a hidden name first. A new file gets `permissions`; a replaced one
-    // keeps its own. A link at `path` is followed.
+    // under a hidden name first; the folder is synced after the rename. A new
+    // file gets `permissions`; a replaced one keeps its own. A link at `path`
+    // is followed.
     static bool writeFileAtomically(const QString& path, const QByteArray& data, Error* error = nullptr,
                                     int permissions = 0644);
 

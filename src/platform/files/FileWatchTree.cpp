@@ -14,7 +14,9 @@
 namespace platform {
 namespace {
 
-constexpr quint32 watchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB
+// A file's close after writing is watched besides its writes: a writer that
+// pauses and then closes must leave a change behind for the finished file.
+constexpr quint32 watchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB
     | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
 constexpr quint32 appearing = IN_CREATE | IN_MOVED_TO;
 constexpr quint32 vanishing = IN_DELETE | IN_MOVED_FROM;
@@ -63,7 +65,7 @@ quint32 changeKinds(quint32 mask)
         flags |= FileEventFlag::ItemRemoved;
     if (mask & (IN_MOVED_FROM | IN_MOVED_TO))
         flags |= FileEventFlag::ItemRenamed;
-    if (mask & IN_MODIFY)
+    if (mask & (IN_MODIFY | IN_CLOSE_WRITE))
         flags |= FileEventFlag::ItemModified;
     if (mask & IN_ATTRIB)
         flags |= FileEventFlag::ItemInodeMetaMod;
