@@ -11,15 +11,15 @@
 namespace platform {
 namespace {
 
-// 0 or the errno value of taking the lock, waiting as long as it takes.
-int lockExclusively(int descriptor)
+// 0 or the errno value of taking the lock; with `wait`, waiting as long as it takes.
+int lockExclusively(int descriptor, bool wait)
 {
     struct stat status {};
     if (::fstat(descriptor, &status) != 0)
         return errno;
     if (!S_ISREG(status.st_mode))
         return EINVAL;
-    while (::flock(descriptor, LOCK_EX) != 0) {
+    while (::flock(descriptor, wait ? LOCK_EX : LOCK_EX | LOCK_NB) != 0) {
         if (errno != EINTR)
             return errno;
     }
@@ -30,6 +30,16 @@ int lockExclusively(int descriptor)
 
 std::unique_ptr<FileLock> FileLock::acquire(const QString& path, Error* error)
 {
+    return lock(path, true, error);
+}
+
+std::unique_ptr<FileLock> FileLock::tryAcquire(const QString& path, Error* error)
+{
+    return lock(path, false, error);
+}
+
+std::unique_ptr<FileLock> FileLock::lock(const QString& path, bool wait, Error* error)
+{
     // Non-blocking open: something else planted at the path (a pipe) must not
     // stall the caller before it is found out.
     const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
@@ -37,7 +47,7 @@ std::unique_ptr<FileLock> FileLock::acquire(const QString& path, Error* error)
         setError(error, Error::fromErrno(errno, QStringLiteral("cannot open the lock file \"%1\"").arg(path)));
         return nullptr;
     }
-    if (const int result = lockExclusively(descriptor)) {
+    if (const int result = lockExclusively(descriptor, wait)) {
         ::close(descriptor);
         setError(error, Error::fromErrno(result, QStringLiteral("cannot lock \"%1\"").arg(path)));
         return nullptr;

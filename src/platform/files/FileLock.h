@@ -21,6 +21,9 @@ public:
     // reason, when the lock file cannot be opened, is not a regular file, or
     // cannot be locked.
     static std::unique_ptr<FileLock> acquire(const QString& path, Error* error = nullptr);
+    // The same without waiting: null with the error EWOULDBLOCK when another
+    // open file holds the lock.
+    static std::unique_ptr<FileLock> tryAcquire(const QString& path, Error* error = nullptr);
 
     ~FileLock();
     FileLock(const FileLock&) = delete;
@@ -28,6 +31,7 @@ public:
 
 private:
     explicit FileLock(int descriptor);
+    static std::unique_ptr<FileLock> lock(const QString& path, bool wait, Error* error);
 
     int m_descriptor;
 };

@@ -1,26 +1,20 @@
 #include "platform/process/SingleInstance.h"
 
 #include "platform/Log.h"
+#include "platform/files/FileLock.h"
 #include "platform/files/StandardPaths.h"
 #include "platform/process/ApplicationActivation.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
-#include <QFile>
 
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace platform {
 namespace {
 // How long a second copy waits for the running one to answer before it ends.
 constexpr int kActivationTimeoutMilliseconds = 5000;
-
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 } // namespace
 
 SingleInstance::SingleInstance(QDBusConnection bus, QString name, std::function<void()> onActivate)
@@ -36,8 +30,6 @@ SingleInstance::~SingleInstance()
         m_bus.interface()->unregisterService(m_name);
         m_bus.unregisterObject(ApplicationActivation::kObjectPath);
     }
-    if (m_lockDescriptor >= 0)
-        ::close(m_lockDescriptor);
 }
 
 bool SingleInstance::claim()
@@ -74,19 +66,13 @@ SingleInstance::BusClaim SingleInstance::claimBusName()
 bool SingleInstance::claimLockFile()
 {
     const QString path = lockFilePath(m_name);
-    m_lockDescriptor = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (m_lockDescriptor < 0) {
-        Log::log(QStringLiteral("cannot open the lock file %1, running unchecked: %2").arg(path, systemError(errno)));
+    Error error;
+    m_lock = FileLock::tryAcquire(path, &error);
+    if (m_lock)
         return true;
-    }
-    if (::flock(m_lockDescriptor, LOCK_EX | LOCK_NB) == 0)
-        return true;
-    const int error = errno;
-    ::close(m_lockDescriptor);
-    m_lockDescriptor = -1;
-    if (error == EWOULDBLOCK)
+    if (error.code == EWOULDBLOCK)
         return false;
-    Log::log(QStringLiteral("cannot lock %1, running unchecked: %2").arg(path, systemError(error)));
+    Log::log(QStringLiteral("running unchecked: %1").arg(error.message));
     return true;
 }
 

@@ -9,6 +9,7 @@
 namespace platform {
 
 class ApplicationActivation;
+class FileLock;
 
 // Makes sure one copy of a program runs per user session. The claim is an
 // atomic decision of the bus (the well-known name, never queued for and never
@@ -46,7 +47,7 @@ private:
     const QString m_name;
     std::unique_ptr<ApplicationActivation> m_activation;
     bool m_ownsName = false;
-    int m_lockDescriptor = -1;
+    std::unique_ptr<FileLock> m_lock;
 };
 
 } // namespace platform
