@@ -1,4 +1,4 @@
-#include "SpecialFiles.h"
+#include "HostileFiles.h"
 #include "core/image/ImageSource.h"
 #include "core/image/UprightImageReader.h"
 #include "core/image/ZORVAK_ImageBitmaps.h"

@@ -1,6 +1,6 @@
 #include "platform/files/BoundedFileRead.h"
 
-#include "SpecialFiles.h"
+#include "HostileFiles.h"
 #include "platform/defaults/JavaPreferences.h"
 #include "platform/defaults/UserDefaults.h"
 

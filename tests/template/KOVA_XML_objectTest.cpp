@@ -1,7 +1,7 @@
 #include "template/KOVA_XML_object.h"
 
 #include "FileFixtures.h"
-#include "SpecialFiles.h"
+#include "HostileFiles.h"
 #include "platform/plist/KeyedArchiver.h"
 #include "platform/xml/XmlNode.h"
 
