@@ -25,6 +25,8 @@ TEST(KOVA_OuputBarcode, readsSymbologyScaleOriginMessageAndFlips)
         {R"(<barcode type="ean13" scale="x"><label>skipped</label></barcode>)", 0, 0, {0, 0},
          {{zorvak_2dCodeKey_type, 0}, {zorvak_2dCodeKey_scale, 0.0}}},
         {R"(<barcode origin="{7, 8}"/>)", 0, 0, {7, 8}, {}},
+        // Numbers beyond a double read as 0, as unreadable ones do.
+        {R"(<barcode scale="1e999"><origin>{1e999, 2}</origin></barcode>)", 0, 0, {0, 2}, {{zorvak_2dCodeKey_scale, 0.0}}},
     };
     for (const auto& c : cases) {
         const KOVA_OuputBarcode code(kova::test::rootElement(c.xml));

@@ -7,6 +7,7 @@
 #include "workflow/outputs/OutputElementReading.h"
 
 #include <array>
+#include <cmath>
 #include <optional>
 #include <utility>
 
@@ -31,6 +32,19 @@ std::optional<KOVA_OuputBarcode::Type> typeForText(const QString& text)
     return std::nullopt;
 }
 
+// Numbers too large for a double (read as infinity) count as numbers that do not parse: a code
+// must never ask for an endless scale or stand at an endless place.
+double finiteNumber(double value)
+{
+    return std::isfinite(value) ? value : 0;
+}
+
+QPointF pointFromText(const QString& text)
+{
+    const QPointF point = platform::GeometryText::pointFromString(text);
+    return {finiteNumber(point.x()), finiteNumber(point.y())};
+}
+
 } // namespace
 
 KOVA_OuputBarcode::KOVA_OuputBarcode(const XmlNode& node)
@@ -53,9 +67,9 @@ void KOVA_OuputBarcode::readAttribute(const XmlNode& attribute)
         m_type = typeForText(attribute.stringValue()).value_or(Type(m_type));
         m_valuesDict.insert(zorvak_2dCodeKey_type, m_type);
     } else if (isNamed(attribute, KOVA_XML_Key_origin)) {
-        m_origin = platform::GeometryText::pointFromString(attribute.stringValue());
+        m_origin = pointFromText(attribute.stringValue());
     } else if (isNamed(attribute, KOVA_XML_Key_scale)) {
-        m_scale = platform::StringValues::doubleValue(attribute.stringValue());
+        m_scale = finiteNumber(platform::StringValues::doubleValue(attribute.stringValue()));
         m_valuesDict.insert(zorvak_2dCodeKey_scale, m_scale);
     }
 }
@@ -72,7 +86,7 @@ void KOVA_OuputBarcode::readChild(const XmlNode& child, const XmlNode& element)
 
 void KOVA_OuputBarcode::readOriginChild(const XmlNode& origin)
 {
-    m_origin = platform::GeometryText::pointFromString(origin.stringValue());
+    m_origin = pointFromText(origin.stringValue());
     for (const XmlNode& attribute : OutputElementReading::attributes(origin)) {
         const bool flipped = platform::StringValues::boolValue(attribute.stringValue());
         if (isNamed(attribute, KOVA_XML_Key_originFlippedX))
