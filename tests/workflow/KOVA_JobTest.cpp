@@ -62,6 +62,17 @@ TEST(KOVA_JobTicket, dialectsVersionsAndHalfWrittenTickets)
     }
 }
 
+TEST(KOVA_JobTicket, externalEntitiesAreNeverLoaded)
+{
+    ScratchFolder scratch;
+    ASSERT_TRUE(writeFile(scratch.path(QStringLiteral("outside.txt")), "outside-secret"));
+    const QString ticket = QStringLiteral("<!DOCTYPE data [<!ENTITY x SYSTEM \"file://%1\">]>"
+                                          "<data type=\"kova_job\" version=\"1.0\"><image1>&x;</image1></data>")
+                               .arg(scratch.path(QStringLiteral("outside.txt")));
+    const Read read = readTicket(ticket.toUtf8());
+    EXPECT_FALSE(read.job && read.job->replacements().value(QStringLiteral("image1")).toString().contains(QStringLiteral("secret")));
+}
+
 TEST(KOVA_JobTicket, valueRulesForCompactAndExpandedElements)
 {
     const struct {

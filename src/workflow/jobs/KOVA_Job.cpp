@@ -27,9 +27,6 @@ struct KOVA_Job::Ticket {
 
 namespace {
 
-const QString metaKeyStamp = QStringLiteral("stamp");
-const QString stampFileName = QStringLiteral("filename");
-
 bool isEmptyValue(const QVariant& value)
 {
     return value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isEmpty());
@@ -288,7 +285,7 @@ QString KOVA_Job::graphicPath() const
 QVariant KOVA_Job::valueForKey(const QString& key, const QString& packageName, const QString& metaKey) const
 {
     const QVariantMap values = valuesDict();
-    if (metaKey == metaKeyStamp) {
+    if (metaKey == KOVA_XML_Key_stamp) {
         const QVariant stamp = stampAnswer(values, key);
         if (!isEmptyValue(stamp))
             return stamp;
@@ -320,7 +317,7 @@ QVariant KOVA_Job::rotationForKey(const QString& key, const QString& packageName
 
 QVariant KOVA_Job::stampForKey(const QString& key, const QString& packageName) const
 {
-    return valueForKey(key, packageName, metaKeyStamp);
+    return valueForKey(key, packageName, KOVA_XML_Key_stamp);
 }
 
 QVariantMap KOVA_Job::packageDescriptionNamed(const QVariantMap& values, const QString& packageName)
@@ -338,7 +335,7 @@ QVariantMap KOVA_Job::packageDescriptionNamed(const QVariantMap& values, const Q
 
 QVariant KOVA_Job::stampAnswer(const QVariantMap& values, const QString& key)
 {
-    if (key == stampFileName)
+    if (key == KOVA_XML_Key_filename)
         return QFileInfo(values.value(KOVA_XML_Key_imagePath).toString()).fileName();
     return key;
 }
