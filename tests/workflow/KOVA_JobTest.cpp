@@ -174,7 +174,7 @@ TEST(KOVA_JobFiles, bundlesBareTicketsAndReceipts)
         ASSERT_TRUE(writeFile(scratch.path(QString::fromUtf8(name)), ticket));
     ASSERT_TRUE(writeFile(scratch.path(QStringLiteral("half.xml")), ticket.left(50)));
 
-    const Read bundle = readTicket(scratch.path(QStringLiteral("Order.kovajob")));
+    const Read bundle = readTicket(scratch.path(QStringLiteral("Order.kovajob/")));
     ASSERT_TRUE(bundle.job);
     EXPECT_EQ(bundle.job->name(), QStringLiteral("Order"));
     EXPECT_EQ(bundle.job->graphicPath(), scratch.path(QStringLiteral("Order.kovajob/images/a.jpg")));

@@ -7,6 +7,7 @@
 #include "workflow/jobs/KOVA_JobBundle.h"
 #include "workflow/jobs/KOVA_JobTicketReader.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -91,37 +92,47 @@ KOVA_Job::KOVA_Job(std::shared_ptr<platform::XmlDocument> document)
 
 std::shared_ptr<KOVA_Job> KOVA_Job::instanceWithXMLObject(const QVariant& object)
 {
-    if (object.typeId() == QMetaType::QByteArray) {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QByteArray data = object.toByteArray();
-        const QString text = utf8.decode(data);
-        if (utf8.hasError() || text.isEmpty())
-            return nullptr;
-        return withTicket({text, {}, {}, QStringLiteral("data of %1 bytes").arg(data.size())});
-    }
-    const QUrl url = object.typeId() == QMetaType::QString ? QUrl::fromLocalFile(object.toString()) : object.toUrl();
-    if (!url.isLocalFile())
-        return nullptr;
-    const QString path = url.toLocalFile();
+    std::optional<Ticket> ticket;
+    if (object.typeId() == QMetaType::QByteArray)
+        ticket = ticketFromData(object.toByteArray());
+    else if (object.typeId() == QMetaType::QString)
+        ticket = ticketAtPath(object.toString());
+    else if (object.toUrl().isLocalFile())
+        ticket = ticketAtPath(object.toUrl().toLocalFile());
+    return ticket ? withTicket(*ticket) : nullptr;
+}
+
+std::optional<KOVA_Job::Ticket> KOVA_Job::ticketFromData(const QByteArray& data)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(data);
+    if (utf8.hasError() || text.isEmpty())
+        return std::nullopt;
+    return Ticket{text, {}, {}, QStringLiteral("data of %1 bytes").arg(data.size())};
+}
+
+std::optional<KOVA_Job::Ticket> KOVA_Job::ticketAtPath(const QString& givenPath)
+{
+    const QString path = QDir::cleanPath(givenPath);
     Ticket ticket;
     const QString type = ticketTypeOfPath(path);
     if (type == UTType::jobBundle) {
         ticket.documentURL = QUrl::fromLocalFile(KOVA_JobBundle::entryPath(path, KOVA_JobBundle::ticketName));
-        ticket.container = url;
+        ticket.container = QUrl::fromLocalFile(path);
     } else if (UTType::conformsTo(type, platform::kUTTypeXML) && !isReceiptName(path)) {
-        ticket.documentURL = url;
+        ticket.documentURL = QUrl::fromLocalFile(path);
         const QString parent = QFileInfo(path).absolutePath();
         if (KOVA_JobBundle::isJobBundle(parent))
             ticket.container = QUrl::fromLocalFile(parent);
     } else {
-        return nullptr;
+        return std::nullopt;
     }
     const std::optional<QString> text = readTicketText(ticket.documentURL.toLocalFile());
     if (!text)
-        return nullptr;
+        return std::nullopt;
     ticket.text = *text;
     ticket.source = (ticket.container.isEmpty() ? ticket.documentURL : ticket.container).toLocalFile();
-    return withTicket(ticket);
+    return ticket;
 }
 
 std::shared_ptr<KOVA_Job> KOVA_Job::withTicket(const Ticket& ticket)

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 // One job ticket in memory: its values (keys of the XML vocabulary), its package
 // descriptions, its ticket file and job bundle, and its preview items. Made from a
@@ -87,6 +88,8 @@ private:
     struct Ticket;
 
     explicit KOVA_Job(std::shared_ptr<platform::XmlDocument> document);
+    static std::optional<Ticket> ticketFromData(const QByteArray& data);
+    static std::optional<Ticket> ticketAtPath(const QString& path);
     static std::shared_ptr<KOVA_Job> withTicket(const Ticket& ticket);
     platform::Error readTicket();
     static platform::Error versionError(const QVariantMap& values);
