@@ -5,6 +5,7 @@
 #include "platform/files/StandardPaths.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
