@@ -183,6 +183,10 @@ TEST(KOVA_JobFiles, bundlesBareTicketsAndReceipts)
     const Read inBundle = readTicket(QUrl::fromLocalFile(scratch.path(QStringLiteral("Order.kovajob/JOB.XML"))));
     ASSERT_TRUE(inBundle.job);
     EXPECT_EQ(inBundle.job->urlJobContainer(), QUrl::fromLocalFile(scratch.path(QStringLiteral("Order.kovajob"))));
+    EXPECT_TRUE(inBundle.job->isEqual(*bundle.job)); // one ticket file, however it was named
+    const Read fromData = readTicket(ticket);
+    ASSERT_TRUE(fromData.job);
+    EXPECT_FALSE(fromData.job->isEqual(*readTicket(ticket).job));
 
     EXPECT_FALSE(readTicket(scratch.path(QStringLiteral("Receipt-0042.xml"))).job);
     EXPECT_FALSE(readTicket(scratch.path(QStringLiteral("receipt.xml"))).job);

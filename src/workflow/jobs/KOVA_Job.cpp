@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringDecoder>
 
 #include <cmath>
@@ -349,6 +350,17 @@ QVariant KOVA_Job::stampAnswer(const QVariantMap& values, const QString& key)
     if (key == KOVA_XML_Key_filename)
         return QFileInfo(values.value(KOVA_XML_Key_imagePath).toString()).fileName();
     return key;
+}
+
+bool KOVA_Job::isEqual(const KOVA_Job& other) const
+{
+    return this == &other || (!m_documentURL.isEmpty() && m_documentURL == other.m_documentURL);
+}
+
+size_t KOVA_Job::hash() const
+{
+    const size_t pathHash = m_documentURL.isEmpty() ? 0 : qHash(m_documentURL.toLocalFile());
+    return pathHash != 0 ? pathHash : reinterpret_cast<size_t>(this);
 }
 
 QVariantList KOVA_Job::previewItems() const

@@ -77,6 +77,11 @@ public:
     // "filename" answers the file name of the image path, any other key itself.
     QVariant stampForKey(const QString& key, const QString& packageName) const;
 
+    // Two jobs are one when they read the same ticket file; a job given as data
+    // equals only itself.
+    bool isEqual(const KOVA_Job& other) const;
+    size_t hash() const;
+
     // File URLs, or invalid values for paths that give none.
     QVariantList previewItems() const;
     // The current item's index; -1 while there is no current item.
