@@ -82,6 +82,10 @@ public:
 
     QVariant valueForKey(const QString& key) const override;
 
+    // Reads a document file as text, detecting its encoding; null text with `error`
+    // set when it cannot be read.
+    static QString readDocumentText(const QUrl& url, platform::Error* error);
+
     QStringList archiveClassHierarchy() const override;
     // Writes the value map, the URL and the text. Values that cannot be archived
     // (images decoded while rendering and the like) are logged and left out of the
@@ -93,9 +97,6 @@ protected:
     void decodeFromCoder(platform::KeyedUnarchiver& coder);
     // Takes the XML text from `object` as initWithObject describes; false when none results.
     bool readObject(const QVariant& object);
-    // Reads a document file as text, detecting its encoding; null text with `error`
-    // set when it cannot be read.
-    static QString readDocumentText(const QUrl& url, platform::Error* error);
 
 private:
     static QUrl urlForObject(const QVariant& object);

@@ -1,0 +1,391 @@
+#include "workflow/jobs/KOVA_Job.h"
+
+#include "platform/Log.h"
+#include "platform/files/UTType.h"
+#include "template/KOVA_XML_Keys.h"
+#include "template/KOVA_XML_object.h"
+#include "workflow/jobs/KOVA_JobBundle.h"
+#include "workflow/jobs/KOVA_JobTicketReader.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QHash>
+#include <QStringDecoder>
+
+#include <cmath>
+#include <optional>
+
+using platform::UTType;
+
+// Where a ticket's text came from: the ticket file and its job bundle, and how the
+// log names it.
+struct KOVA_Job::Ticket {
+    QString text;
+    QUrl documentURL;
+    QUrl container;
+    QString source;
+};
+
+namespace {
+
+bool isEmptyValue(const QVariant& value)
+{
+    return value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isEmpty());
+}
+
+double versionOf(const QVariantMap& values)
+{
+    bool isNumber = false;
+    const double version = values.value(KOVA_XML_Key_version).toString().toDouble(&isNumber);
+    return isNumber && std::isfinite(version) ? version : 0.0;
+}
+
+// The product suffixes a package name may carry beyond its product code.
+QString withoutProductSuffix(const QString& packageName)
+{
+    for (const QString& suffix : {QStringLiteral("PRT"), QStringLiteral("LS")}) {
+        if (packageName.endsWith(suffix, Qt::CaseSensitive))
+            return packageName.chopped(suffix.size());
+    }
+    return packageName;
+}
+
+bool matchesIgnoringCase(const QVariant& value, const QString& name)
+{
+    const QString text = value.toString();
+    return !text.isEmpty() && text.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+// The type a ticket path is read as. Anything but a job bundle or an XML file is
+// judged by its name, so that a folder, pipe or device named like a ticket is refused
+// by the read with its reason rather than passed over in silence.
+QString ticketTypeOfPath(const QString& path)
+{
+    const QString type = UTType::typeOfItemAtPath(path);
+    if (type == UTType::jobBundle || UTType::conformsTo(type, platform::kUTTypeXML))
+        return type;
+    return UTType::typeForExtension(QFileInfo(path).suffix());
+}
+
+bool isReceiptName(const QString& path)
+{
+    return QFileInfo(path).fileName().toLower().startsWith(QStringLiteral("receipt"));
+}
+
+std::optional<QString> readTicketText(const QString& path)
+{
+    platform::Error error;
+    const QString text = KOVA_XML_object::readDocumentText(QUrl::fromLocalFile(path), &error);
+    if (text.isNull()) {
+        platform::Log::error(error.description());
+        return std::nullopt;
+    }
+    return text;
+}
+
+} // namespace
+
+KOVA_Job::KOVA_Job(std::shared_ptr<platform::XmlDocument> document)
+    : m_xmlDoc(std::move(document))
+{
+}
+
+std::shared_ptr<KOVA_Job> KOVA_Job::instanceWithXMLObject(const QVariant& object)
+{
+    std::optional<Ticket> ticket;
+    if (object.typeId() == QMetaType::QByteArray)
+        ticket = ticketFromData(object.toByteArray());
+    else if (object.typeId() == QMetaType::QString)
+        ticket = ticketAtPath(object.toString());
+    else if (object.toUrl().isLocalFile())
+        ticket = ticketAtPath(object.toUrl().toLocalFile());
+    return ticket ? withTicket(*ticket) : nullptr;
+}
+
+std::optional<KOVA_Job::Ticket> KOVA_Job::ticketFromData(const QByteArray& data)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(data);
+    if (utf8.hasError() || text.isEmpty())
+        return std::nullopt;
+    return Ticket{text, {}, {}, QStringLiteral("data of %1 bytes").arg(data.size())};
+}
+
+std::optional<KOVA_Job::Ticket> KOVA_Job::ticketAtPath(const QString& givenPath)
+{
+    const QString path = QDir::cleanPath(givenPath);
+    Ticket ticket;
+    const QString type = ticketTypeOfPath(path);
+    if (type == UTType::jobBundle) {
+        ticket.documentURL = QUrl::fromLocalFile(KOVA_JobBundle::entryPath(path, KOVA_JobBundle::ticketName));
+        ticket.container = QUrl::fromLocalFile(path);
+    } else if (UTType::conformsTo(type, platform::kUTTypeXML) && !isReceiptName(path)) {
+        ticket.documentURL = QUrl::fromLocalFile(path);
+        const QString parent = QFileInfo(path).absolutePath();
+        if (KOVA_JobBundle::isJobBundle(parent))
+            ticket.container = QUrl::fromLocalFile(parent);
+    } else {
+        return std::nullopt;
+    }
+    const std::optional<QString> text = readTicketText(ticket.documentURL.toLocalFile());
+    if (!text)
+        return std::nullopt;
+    ticket.text = *text;
+    ticket.source = (ticket.container.isEmpty() ? ticket.documentURL : ticket.container).toLocalFile();
+    return ticket;
+}
+
+std::shared_ptr<KOVA_Job> KOVA_Job::withTicket(const Ticket& ticket)
+{
+    platform::Error parseError;
+    auto document = platform::XmlDocument::parse(ticket.text, platform::XmlDocument::PreserveAll, &parseError);
+    if (!document) {
+        platform::Log::error(QStringLiteral("Error %1 parsing job %2").arg(parseError.description(), ticket.source));
+        return nullptr;
+    }
+    std::shared_ptr<KOVA_Job> job(new KOVA_Job(std::move(document)));
+    job->m_documentURL = ticket.documentURL;
+    job->m_urlJobContainer = ticket.container;
+    const platform::Error error = job->readTicket();
+    if (!error.isNull()) {
+        platform::Log::error(QStringLiteral("Error %1 parsing job %2").arg(error.description(), ticket.source));
+        return nullptr;
+    }
+    return job;
+}
+
+std::shared_ptr<KOVA_Job> KOVA_Job::initWithXML(const QString& text)
+{
+    platform::Error error;
+    auto document = platform::XmlDocument::parse(text, platform::XmlDocument::PreserveAll, &error);
+    if (!document) {
+        platform::Log::error(error.description());
+        return nullptr;
+    }
+    return std::shared_ptr<KOVA_Job>(new KOVA_Job(std::move(document)));
+}
+
+void KOVA_Job::parseXML(const Completion& completion)
+{
+    const platform::Error error = readTicket();
+    if (completion)
+        completion(error);
+    else if (!error.isNull())
+        platform::Log::error(error.description());
+}
+
+platform::Error KOVA_Job::readTicket()
+{
+    const platform::XmlNode root = m_xmlDoc->rootElement();
+    QVariantMap values = valuesDict();
+    KOVA_JobTicketReader::storeRootAttributes(values, root);
+    platform::Error error;
+    if (values.value(KOVA_XML_Key_type).toString().compare(ClassName, Qt::CaseInsensitive) == 0) {
+        error = versionError(values);
+        if (error.isNull())
+            error = KOVA_JobTicketReader::parseXML_kovaVersion1(values, root, m_urlJobContainer);
+    } else {
+        error = KOVA_JobTicketReader::parseXML_wrenlowVersion1(values, root);
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_valuesDict = values;
+    }
+    if (error.isNull())
+        makePreviewItems();
+    return error;
+}
+
+platform::Error KOVA_Job::versionError(const QVariantMap& values)
+{
+    const double version = versionOf(values);
+    const QString type = values.value(KOVA_XML_Key_type).toString();
+    if (version > KOVA_XML_object::versionMaximum())
+        return {platform::Error::POSIXDomain, -3,
+                QStringLiteral("file version too new %1 when parsing %2").arg(QString::number(version), type)};
+    if (version < KOVA_XML_object::versionMinimum())
+        return {platform::Error::POSIXDomain, -3,
+                QStringLiteral("file version too old %1 when parsing %2").arg(QString::number(version), type)};
+    return {};
+}
+
+void KOVA_Job::makePreviewItems()
+{
+    QVariantList items;
+    if (!m_documentURL.isEmpty())
+        items.append(m_documentURL);
+    if (m_urlJobContainer.isEmpty())
+        appendBarePreviewItems(items);
+    else
+        appendBundlePreviewItems(items);
+    std::lock_guard lock(m_mutex);
+    m_previewItems = items;
+}
+
+void KOVA_Job::appendBundlePreviewItems(QVariantList& items) const
+{
+    QDirIterator entries(m_urlJobContainer.toLocalFile(), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext() && items.size() < MaximumPreviewItems) {
+        const QString path = entries.next();
+        const QUrl url = QUrl::fromLocalFile(path);
+        if (UTType::conformsTo(UTType::typeOfItemAtPath(path), platform::kUTTypeData) && !items.contains(url))
+            items.append(url);
+    }
+}
+
+void KOVA_Job::appendBarePreviewItems(QVariantList& items) const
+{
+    const QVariantList images = value(KOVA_XML_Key_allImages).toList();
+    const QString graphic = graphicPath();
+    if (!graphic.isEmpty() && !images.contains(graphic))
+        items.append(QUrl::fromLocalFile(graphic));
+    for (const QVariant& image : images) {
+        const QString path = image.toString();
+        items.append(path.isEmpty() ? QVariant() : QVariant(QUrl::fromLocalFile(path)));
+    }
+}
+
+QVariantMap KOVA_Job::valuesDict() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_valuesDict;
+}
+
+QVariant KOVA_Job::value(const QString& key) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_valuesDict.value(key);
+}
+
+QString KOVA_Job::jobType() const { return value(KOVA_XML_Key_type).toString(); }
+double KOVA_Job::version() const { return versionOf(valuesDict()); }
+QString KOVA_Job::pluCode() const { return value(KOVA_XML_Key_PLU).toString(); }
+QString KOVA_Job::destinationLabel() const { return value(KOVA_XML_Key_ipAddress).toString(); }
+QVariantMap KOVA_Job::replacements() const { return value(KOVA_XML_Key_key).toMap(); }
+QVariantList KOVA_Job::jobPackages() const { return value(KOVA_XML_Key_package).toList(); }
+
+QString KOVA_Job::packageName() const
+{
+    return jobPackages().value(0).toMap().value(KOVA_XML_Key_name).toString();
+}
+
+QString KOVA_Job::packageLabel() const
+{
+    const QString name = packageName();
+    return name.isEmpty() ? pluCode() : name;
+}
+
+QString KOVA_Job::name() const
+{
+    const QUrl named = m_urlJobContainer.isEmpty() ? m_documentURL : m_urlJobContainer;
+    return named.isEmpty() ? QString() : QFileInfo(named.toLocalFile()).completeBaseName();
+}
+
+QString KOVA_Job::graphicPath() const
+{
+    QString path = value(KOVA_XML_Key_imagePath).toString();
+    if (path.isEmpty())
+        path = valueForKey(KOVA_XML_Key_image1, packageName()).toString();
+    if (path.isEmpty() || m_urlJobContainer.isEmpty())
+        return path;
+    const QString images = KOVA_JobBundle::entryPath(m_urlJobContainer.toLocalFile(), KOVA_JobBundle::imagesName);
+    return KOVA_JobBundle::appendingPathComponent(images, path);
+}
+
+QVariant KOVA_Job::valueForKey(const QString& key, const QString& packageName, const QString& metaKey) const
+{
+    const QVariantMap values = valuesDict();
+    if (metaKey == KOVA_XML_Key_stamp) {
+        const QVariant stamp = stampAnswer(values, key);
+        if (!isEmptyValue(stamp))
+            return stamp;
+    }
+    const QString group = metaKey.isEmpty() ? KOVA_XML_Key_key : metaKey;
+    const QVariant answer = packageDescriptionNamed(values, packageName).value(group).toMap().value(key);
+    return isEmptyValue(answer) ? values.value(group).toMap().value(key) : answer;
+}
+
+QVariant KOVA_Job::valueForKey(const QString& key, const QString& packageName) const
+{
+    return valueForKey(key, packageName, {});
+}
+
+QVariant KOVA_Job::templateForKey(const QString& key, const QString& packageName) const
+{
+    return valueForKey(key, packageName, KOVA_XML_Key_template);
+}
+
+QVariant KOVA_Job::cropRectForKey(const QString& key, const QString& packageName) const
+{
+    return valueForKey(key, packageName, KOVA_XML_Key_croprect);
+}
+
+QVariant KOVA_Job::rotationForKey(const QString& key, const QString& packageName) const
+{
+    return valueForKey(key, packageName, KOVA_XML_Key_rotation);
+}
+
+QVariant KOVA_Job::stampForKey(const QString& key, const QString& packageName) const
+{
+    return valueForKey(key, packageName, KOVA_XML_Key_stamp);
+}
+
+QVariantMap KOVA_Job::packageDescriptionNamed(const QVariantMap& values, const QString& packageName)
+{
+    const QVariantList descriptions = values.value(KOVA_XML_Key_package).toList();
+    const QString name = withoutProductSuffix(packageName);
+    for (const QVariant& entry : descriptions) {
+        const QVariantMap description = entry.toMap();
+        if (matchesIgnoringCase(description.value(KOVA_XML_Key_PLU), name)
+            || matchesIgnoringCase(description.value(KOVA_XML_Key_name), name))
+            return description;
+    }
+    return descriptions.value(0).toMap();
+}
+
+QVariant KOVA_Job::stampAnswer(const QVariantMap& values, const QString& key)
+{
+    if (key == KOVA_XML_Key_filename)
+        return QFileInfo(values.value(KOVA_XML_Key_imagePath).toString()).fileName();
+    return key;
+}
+
+bool KOVA_Job::isEqual(const KOVA_Job& other) const
+{
+    return this == &other || (!m_documentURL.isEmpty() && m_documentURL == other.m_documentURL);
+}
+
+size_t KOVA_Job::hash() const
+{
+    const size_t pathHash = m_documentURL.isEmpty() ? 0 : qHash(m_documentURL.toLocalFile());
+    return pathHash != 0 ? pathHash : reinterpret_cast<size_t>(this);
+}
+
+QVariantList KOVA_Job::previewItems() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_previewItems;
+}
+
+qint64 KOVA_Job::previewItemIndex() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_previewItemURL.isEmpty() ? -1 : m_previewItemIndex;
+}
+
+void KOVA_Job::setPreviewItemIndex(qint64 index)
+{
+    std::lock_guard lock(m_mutex);
+    m_previewItemURL.clear();
+    m_previewItemIndex = index;
+    if (index >= 0 && index < m_previewItems.size() && m_previewItems.at(index).typeId() == QMetaType::QUrl)
+        m_previewItemURL = m_previewItems.at(index).toUrl();
+}
+
+QUrl KOVA_Job::previewItemURL() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_previewItemURL;
+}
