@@ -1,0 +1,104 @@
+#pragma once
+
+#include "platform/Error.h"
+#include "platform/plist/Archivable.h"
+#include "platform/xml/XmlNode.h"
+#include "template/KOVA_Template.h"
+#include "workflow/outputs/KOVA_Destination.h"
+#include "workflow/outputs/KOVA_Output_node.h"
+
+#include <QList>
+#include <QMap>
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class KOVA_Package;
+
+namespace platform {
+class KeyedUnarchiver;
+}
+
+// One output of a product package: a picture of a given size made from one or more of the
+// package's templates (one template unchanged, or several placed N-up by placement nodes),
+// and the destinations it goes to. Read from an "output" element of a package file; run
+// once per job (once per job image for an all-images output) on an output queue.
+// Every property is read and replaced under a lock.
+class KOVA_Output : public platform::Archivable, public std::enable_shared_from_this<KOVA_Output> {
+public:
+    static inline const QString ClassName = QStringLiteral("KOVA_Output");
+
+    using Pointer = std::shared_ptr<KOVA_Output>;
+    using List = QList<Pointer>;
+    // Template name to template: the package's templates, given before each run.
+    using TemplateMap = QMap<QString, KOVA_Template::Pointer>;
+    // Called once per reported event; any false flag is a failure of the output, and the
+    // caller keeps the last error it receives.
+    using Completion = std::function<void(bool success, const platform::Error& error)>;
+
+    KOVA_Output();
+    // Reads an "output" element: attributes first, so the size is known when codes are read.
+    static Pointer initWithNode(const platform::XmlNode& node);
+
+    QVariantMap valuesDict() const;
+    QString name() const;
+    double width() const;
+    double height() const;
+    QSizeF size() const;
+    void setSize(const QSizeF& size);
+    QList<std::shared_ptr<KOVA_Output_node>> outputNodes() const;
+    QList<std::shared_ptr<KOVA_Destination>> destinations() const;
+    // Appends the destinations, announcing "destinations".
+    void addDestinations(const QList<std::shared_ptr<KOVA_Destination>>& destinations);
+    // Code dictionaries; kept, archived and copied, never drawn.
+    QVariantList barcodes() const;
+    TemplateMap templates() const;
+    void setTemplates(const TemplateMap& templates);
+    std::shared_ptr<KOVA_Package> package() const;
+    void setPackage(const std::shared_ptr<KOVA_Package>& package);
+    QString allImagesPath() const;
+    void setAllImagesPath(const QString& path);
+
+    // Made once per job image.
+    bool allImages() const;
+    // Exactly one node, and that node fills the output's size.
+    bool isSimpleOutlet() const;
+    // Every destination asks for the original file (also with no destination at all).
+    bool ignoresTemplates() const;
+    // The all-images path when set, else the job's "image1" for the package.
+    QString originalFilePath() const;
+    QStringList nodeNames() const;
+
+    // A copy made through a keyed archive (its own templates), with the same package.
+    Pointer copy() const;
+
+    // Fills and renders the templates, composes the picture and hands it to each
+    // destination's delivery. Returns when every destination has been handled.
+    void processToCompletion(const Completion& completion);
+
+    static QString xmlElementName() { return QStringLiteral("output"); }
+    platform::XmlNode asXMLElement() const;
+    QString description() const;
+
+    QStringList archiveClassHierarchy() const override;
+    void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    static std::shared_ptr<platform::Archivable> initWithCoder(platform::KeyedUnarchiver& coder);
+
+private:
+    mutable std::mutex m_mutex; // guards every field below
+    QVariantMap m_valuesDict;
+    double m_width = 0;
+    double m_height = 0;
+    QList<std::shared_ptr<KOVA_Output_node>> m_outputNodes;
+    QList<std::shared_ptr<KOVA_Destination>> m_destinations;
+    QVariantList m_barcodes;
+    TemplateMap m_templates;
+    std::weak_ptr<KOVA_Package> m_package;
+    QString m_allImagesPath;
+};

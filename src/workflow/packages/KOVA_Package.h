@@ -1,0 +1,90 @@
+#pragma once
+
+#include "core/foundation/ZORVAK_Audited.h"
+#include "platform/Error.h"
+#include "platform/xml/XmlNode.h"
+#include "template/KOVA_Template.h"
+#include "template/KOVA_TemplatePackage.h"
+#include "template/KOVA_XML_object.h"
+#include "workflow/outputs/KOVA_Output.h"
+
+#include <QString>
+#include <QUrl>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+
+class KOVA_Job;
+
+namespace platform {
+class DispatchQueue;
+}
+
+// A product package: its product code, its templates and its outputs, read from a package
+// file or written inline in a job ticket. Found for a job's package description by
+// packageWithDictionary() (the portrait or landscape variant by the shape of the job's
+// first image), then run for that job by processToCompletion(), which spreads the outputs
+// over the process-wide pool of output queues.
+class KOVA_Package : public KOVA_XML_object, public KOVA_TemplatePackage, public ZORVAK_Audited {
+public:
+    static inline const QString ClassName = QStringLiteral("KOVA_Package");
+
+    using Pointer = std::shared_ptr<KOVA_Package>;
+    // Called with the values read so far, the parse's error (null for none) and a stop
+    // flag the callback may set to leave the body unread.
+    using ParseCallback = std::function<void(const QVariantMap& values, const platform::Error& error, bool& stop)>;
+    // Called once when every output has been run: false when any output failed, and the
+    // last error an output reported.
+    using Completion = std::function<void(bool success, const platform::Error& error)>;
+
+    KOVA_Package();
+    ~KOVA_Package() override;
+    // An empty package named "inlinePkg" with "type" "inline".
+    static Pointer init();
+    // An inline package read from a "package" element of a ticket, owned by `job`.
+    static Pointer initWithNode(const platform::XmlNode& node, const std::shared_ptr<KOVA_Job>& job);
+    // The package to run for a job's package description, or null when none is found.
+    static Pointer packageWithDictionary(const QVariantMap& description);
+
+    // Reads the root's attributes and then the body.
+    void parseXML(const ParseCallback& callback);
+    // Reads a body: the children of a package root or of an inline "package" element.
+    void parseXMLNode(const platform::XmlNode& element);
+
+    QString packageName() const override;
+    QString pluCode() const override;
+    std::shared_ptr<KOVA_TemplateJob> job() const override;
+    // The value "urlJobContainer", else the owning job's container.
+    QUrl urlJobContainer() const override;
+    std::shared_ptr<KOVA_Job> owningJob() const;
+    void setJob(const std::shared_ptr<KOVA_Job>& job);
+
+    // Template name to template.
+    KOVA_Output::TemplateMap kovaNodes() const;
+    KOVA_Output::List outputs() const;
+    // Stores each template under its name ("booger" when it has none).
+    void addTemplates(const KOVA_Template::List& templates);
+    // Appends the outputs, announcing "outputs".
+    void addOutputs(const KOVA_Output::List& outputs);
+
+    // The next queue of the process-wide pool of output queues, handed out in turn.
+    static std::shared_ptr<platform::DispatchQueue> outputQueue();
+    // The serial queue that guards the pool's turn.
+    static std::shared_ptr<platform::DispatchQueue> atomicQueue();
+    // Runs every output (an all-images output once per job image) and returns when all
+    // are done, after calling `completion` once.
+    void processToCompletion(const Completion& completion);
+
+    static QString xmlElementName() { return QStringLiteral("package"); }
+    platform::XmlNode asXMLElement();
+
+    QStringList auditedProductKeys() const override { return {QStringLiteral("thumbnail")}; }
+    QStringList archiveClassHierarchy() const override;
+
+private:
+    mutable std::mutex m_packageMutex; // guards every field below
+    std::weak_ptr<KOVA_Job> m_job;
+    KOVA_Output::TemplateMap m_nodes;
+    KOVA_Output::List m_outputs;
+};
