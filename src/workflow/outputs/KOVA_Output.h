@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/Error.h"
+#include "platform/observation/Observable.h"
 #include "platform/plist/Archivable.h"
 #include "platform/xml/XmlNode.h"
 #include "template/KOVA_Template.h"
 #include "workflow/outputs/KOVA_Destination.h"
 #include "workflow/outputs/KOVA_Output_node.h"
 
+#include <QImage>
 #include <QList>
 #include <QMap>
 #include <QSizeF>
@@ -21,6 +23,8 @@
 
 class KOVA_Package;
 
+class BitmapContext;
+
 namespace platform {
 class KeyedUnarchiver;
 }
@@ -30,7 +34,9 @@ class KeyedUnarchiver;
 // and the destinations it goes to. Read from an "output" element of a package file; run
 // once per job (once per job image for an all-images output) on an output queue.
 // Every property is read and replaced under a lock.
-class KOVA_Output : public platform::Archivable, public std::enable_shared_from_this<KOVA_Output> {
+class KOVA_Output : public platform::Observable,
+                    public platform::Archivable,
+                    public std::enable_shared_from_this<KOVA_Output> {
 public:
     static inline const QString ClassName = QStringLiteral("KOVA_Output");
 
@@ -47,6 +53,10 @@ public:
     static Pointer initWithNode(const platform::XmlNode& node);
 
     QVariantMap valuesDict() const;
+    // The properties by name ("valuesDict", "width", "height", "size", "destinations",
+    // "barcodes", "nodeNames", "allImagesPath", "allImages", "isSimpleOutlet",
+    // "ignoresTemplates"); an invalid value for any other key.
+    QVariant valueForKey(const QString& key) const override;
     QString name() const;
     double width() const;
     double height() const;
@@ -88,9 +98,35 @@ public:
 
     QStringList archiveClassHierarchy() const override;
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    // Reads the keys encodeWithCoder wrote; null (the archive stopped with an error) when a
+    // value is of the wrong kind. The templates' layers are linked to their containers again.
     static std::shared_ptr<platform::Archivable> initWithCoder(platform::KeyedUnarchiver& coder);
+    // The classes an archive holding outputs is decoded with, the classes inside them included.
+    static QStringList archiveAllowedClasses();
 
 private:
+    // A node's template filled and rendered, its crop applied.
+    struct NodePicture {
+        KOVA_Template::Pointer source;
+        QImage picture;
+    };
+    using Failure = std::function<void(const platform::Error& error)>;
+
+    void readAttribute(const platform::XmlNode& attribute);
+    void readChild(const platform::XmlNode& child);
+    void readBarcode(const platform::XmlNode& element);
+    void setAllImages();
+
+    QImage filledPicture(const KOVA_Template::Pointer& source) const;
+    NodePicture nodePicture(const KOVA_Output_node& node, const TemplateMap& templates, const Failure& fail) const;
+    QImage composedPicture(const Failure& fail) const;
+    QImage simpleOutletPicture(const KOVA_Output_node& node, const TemplateMap& templates, const Failure& fail) const;
+    QImage nUpPicture(const QList<std::shared_ptr<KOVA_Output_node>>& nodes, const TemplateMap& templates,
+                      const Failure& fail) const;
+    void drawNode(const KOVA_Output_node& node, const NodePicture& placed, std::shared_ptr<BitmapContext>& canvas) const;
+    void deliverOriginals(const Completion& completion, const Failure& fail);
+    void deliverPicture(const QImage& picture, const Completion& completion, const Failure& fail);
+
     mutable std::mutex m_mutex; // guards every field below
     QVariantMap m_valuesDict;
     double m_width = 0;

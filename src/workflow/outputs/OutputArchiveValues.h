@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 #include <QVariantMap>
 
 namespace platform {
@@ -19,5 +20,9 @@ QString decodeText(platform::KeyedUnarchiver& coder, const QString& key, const Q
 QStringList decodeTexts(platform::KeyedUnarchiver& coder, const QString& key, const QString& className);
 // A dictionary of texts by text key (mutable or not); empty when the key is missing.
 QVariantMap decodeTextMap(platform::KeyedUnarchiver& coder, const QString& key, const QString& className);
+// A dictionary of texts, numbers and flags by text key (mutable or not); empty when the key is missing.
+QVariantMap decodeValueMap(platform::KeyedUnarchiver& coder, const QString& key, const QString& className);
+// An array (mutable or not) of such dictionaries; empty when the key is missing.
+QVariantList decodeValueMaps(platform::KeyedUnarchiver& coder, const QString& key, const QString& className);
 
 } // namespace OutputArchiveValues
