@@ -484,28 +484,35 @@ QImage KOVA_Output::composedPicture(const Failure& fail) const
     return nUpPicture(nodes, templates, fail);
 }
 
+// The delivery installed for the destination's kind; none, reported, when nobody provides one.
+std::shared_ptr<KOVA_OutputDelivery> KOVA_Output::deliveryFor(const KOVA_Destination& destination, const Failure& fail)
+{
+    auto delivery = KOVA_OutputDelivery::installed(destination.kind());
+    if (!delivery)
+        fail(Error{Error::POSIXDomain, NoDeliveryCode, QStringLiteral("no delivery for destination %1").arg(destination.description())});
+    return delivery;
+}
+
+// Only file destinations copy the original; printers have nothing to print.
 void KOVA_Output::deliverOriginals(const Completion& completion, const Failure& fail)
 {
     for (const auto& destination : destinations()) {
         if (destination->kind() != KOVA_Destination::Kind::Filepath)
             continue;
-        if (const auto delivery = KOVA_OutputDelivery::installed(destination->kind()))
+        if (const auto delivery = deliveryFor(*destination, fail))
             delivery->deliverOriginal(*this, destination, completion);
-        else
-            fail(Error{Error::POSIXDomain, NoDeliveryCode, QStringLiteral("no delivery for destination %1").arg(destination->description())});
     }
 }
 
+// Destinations of any other kind than file or printer are skipped silently.
 void KOVA_Output::deliverPicture(const QImage& picture, const Completion& completion, const Failure& fail)
 {
     for (const auto& destination : destinations()) {
         const KOVA_Destination::Kind kind = destination->kind();
         if (kind != KOVA_Destination::Kind::Filepath && kind != KOVA_Destination::Kind::Printer)
             continue;
-        if (const auto delivery = KOVA_OutputDelivery::installed(kind))
+        if (const auto delivery = deliveryFor(*destination, fail))
             delivery->deliver(*this, picture, destination, completion);
-        else
-            fail(Error{Error::POSIXDomain, NoDeliveryCode, QStringLiteral("no delivery for destination %1").arg(destination->description())});
     }
 }
 

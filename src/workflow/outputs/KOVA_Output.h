@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 
+class KOVA_OutputDelivery;
 class KOVA_Package;
 
 class BitmapContext;
@@ -124,6 +125,7 @@ private:
     QImage nUpPicture(const QList<std::shared_ptr<KOVA_Output_node>>& nodes, const TemplateMap& templates,
                       const Failure& fail) const;
     void drawNode(const KOVA_Output_node& node, const NodePicture& placed, std::shared_ptr<BitmapContext>& canvas) const;
+    static std::shared_ptr<KOVA_OutputDelivery> deliveryFor(const KOVA_Destination& destination, const Failure& fail);
     void deliverOriginals(const Completion& completion, const Failure& fail);
     void deliverPicture(const QImage& picture, const Completion& completion, const Failure& fail);
 
