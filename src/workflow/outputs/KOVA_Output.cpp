@@ -112,8 +112,7 @@ KOVA_Output::TemplateMap decodeTemplates(platform::KeyedUnarchiver& coder)
     for (auto it = archived.cbegin(); it != archived.cend(); ++it) {
         const auto source = platform::Archivable::fromVariant<KOVA_Template>(it.value());
         if (!source) {
-            coder.failWithError(Error{Error::CocoaDomain, 4864,
-                                      QStringLiteral("%1 holds an unexpected value for %2").arg(KOVA_Output::ClassName, TemplatesKey)});
+            OutputArchiveValues::refuse(coder, TemplatesKey, KOVA_Output::ClassName);
             return {};
         }
         linkLayersToContainers(source);
@@ -434,8 +433,8 @@ QImage KOVA_Output::simpleOutletPicture(const KOVA_Output_node& node, const Temp
     return placed.picture;
 }
 
-void KOVA_Output::drawNode(const KOVA_Output_node& node, const NodePicture& placed,
-                           std::shared_ptr<BitmapContext>& canvas) const
+void KOVA_Output::drawNode(const KOVA_Output_node& node, const NodePicture& placed, const QSizeF& outputSize,
+                           std::shared_ptr<BitmapContext>& canvas)
 {
     if (placed.picture.isNull()) {
         platform::Log::error(QStringLiteral("template %1 gave no picture for node %2").arg(placed.source->name(), node.name()));
@@ -448,11 +447,11 @@ void KOVA_Output::drawNode(const KOVA_Output_node& node, const NodePicture& plac
     if (canvas)
         image.setDrawingContext(canvas);
     else
-        canvas = image.drawingContextWithCanvasSize(size());
+        canvas = image.drawingContextWithCanvasSize(outputSize);
     if (!canvas)
         return;
     applyDrawingSettings(image, node);
-    node.canvasSize(size(), placed.source->frame().size(), [&image](qsizetype, bool&, const QRectF& frame) {
+    node.canvasSize(outputSize, placed.source->frame().size(), [&image](qsizetype, bool&, const QRectF& frame) {
         image.setDestinationRect(frame);
         image.draw();
     });
@@ -461,14 +460,16 @@ void KOVA_Output::drawNode(const KOVA_Output_node& node, const NodePicture& plac
 QImage KOVA_Output::nUpPicture(const QList<std::shared_ptr<KOVA_Output_node>>& nodes, const TemplateMap& templates,
                                const Failure& fail) const
 {
+    const QSizeF outputSize = size();
     std::shared_ptr<BitmapContext> canvas;
     for (const auto& node : nodes) {
         const NodePicture placed = nodePicture(*node, templates, fail);
         if (!placed.source)
             continue;
-        if (width() <= 0 || height() <= 0)
+        // Drawing goes on: the canvas refuses the size, so no picture comes of it.
+        if (outputSize.width() <= 0 || outputSize.height() <= 0)
             fail(cocoaError(NoOutputSizeCode, QStringLiteral("to use N-UP output behavior you must specify an OUTPUT size")));
-        drawNode(*node, placed, canvas);
+        drawNode(*node, placed, outputSize, canvas);
     }
     return canvas ? canvas->createImage() : QImage();
 }

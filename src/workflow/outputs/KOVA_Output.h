@@ -21,10 +21,9 @@
 #include <memory>
 #include <mutex>
 
+class BitmapContext;
 class KOVA_OutputDelivery;
 class KOVA_Package;
-
-class BitmapContext;
 
 namespace platform {
 class KeyedUnarchiver;
@@ -89,8 +88,11 @@ public:
     // A copy made through a keyed archive (its own templates), with the same package.
     Pointer copy() const;
 
-    // Fills and renders the templates, composes the picture and hands it to each
-    // destination's delivery. Returns when every destination has been handled.
+    // Fills and renders the templates, composes the picture and hands it to the delivery
+    // installed for each file and printer destination (a destination whose kind has none
+    // fails with an error); when every destination asks for the original, renders nothing
+    // and hands the file destinations over for a copy. Each template is held for this output
+    // from filling until its picture is taken. Returns when every destination has been handled.
     void processToCompletion(const Completion& completion);
 
     static QString xmlElementName() { return QStringLiteral("output"); }
@@ -124,7 +126,8 @@ private:
     QImage simpleOutletPicture(const KOVA_Output_node& node, const TemplateMap& templates, const Failure& fail) const;
     QImage nUpPicture(const QList<std::shared_ptr<KOVA_Output_node>>& nodes, const TemplateMap& templates,
                       const Failure& fail) const;
-    void drawNode(const KOVA_Output_node& node, const NodePicture& placed, std::shared_ptr<BitmapContext>& canvas) const;
+    static void drawNode(const KOVA_Output_node& node, const NodePicture& placed, const QSizeF& outputSize,
+                         std::shared_ptr<BitmapContext>& canvas);
     static std::shared_ptr<KOVA_OutputDelivery> deliveryFor(const KOVA_Destination& destination, const Failure& fail);
     void deliverOriginals(const Completion& completion, const Failure& fail);
     void deliverPicture(const QImage& picture, const Completion& completion, const Failure& fail);

@@ -15,12 +15,6 @@ namespace {
 
 constexpr qint64 CorruptArchiveCode = 4864; // the platform's code for an archive that cannot be decoded
 
-void refuse(platform::KeyedUnarchiver& coder, const QString& key, const QString& className)
-{
-    coder.failWithError(platform::Error{platform::Error::CocoaDomain, CorruptArchiveCode,
-                                        QStringLiteral("%1 holds an unexpected value for %2").arg(className, key)});
-}
-
 bool isText(const QVariant& value)
 {
     return value.typeId() == QMetaType::QString;
@@ -61,6 +55,12 @@ QVariantMap decodeMapOf(platform::KeyedUnarchiver& coder, const QString& key, co
 }
 
 } // namespace
+
+void refuse(platform::KeyedUnarchiver& coder, const QString& key, const QString& className)
+{
+    coder.failWithError(platform::Error{platform::Error::CocoaDomain, CorruptArchiveCode,
+                                        QStringLiteral("%1 holds an unexpected value for %2").arg(className, key)});
+}
 
 QString decodeText(platform::KeyedUnarchiver& coder, const QString& key, const QString& className)
 {

@@ -14,6 +14,9 @@ class KeyedUnarchiver;
 // an error naming the class and the key, instead of entering the model.
 namespace OutputArchiveValues {
 
+// Stops the archive with an error naming the class and the key whose value is of the wrong kind.
+void refuse(platform::KeyedUnarchiver& coder, const QString& key, const QString& className);
+
 // A text, or a null text when the key is missing or holds nothing.
 QString decodeText(platform::KeyedUnarchiver& coder, const QString& key, const QString& className);
 // An array of texts (mutable or not); empty when the key is missing.
