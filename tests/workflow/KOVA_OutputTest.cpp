@@ -2,6 +2,7 @@
 
 #include "../core/ImageTestPictures.h"
 #include "FileFixtures.h"
+#include "FoundationArchive.h"
 #include "HostileFiles.h"
 #include "XmlElements.h"
 #include "platform/plist/KeyedArchiver.h"
@@ -15,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <thread>
 #include <vector>
 
 using kova::test::blue;
@@ -30,12 +33,15 @@ namespace {
 const QColor clear(0, 0, 0, 0);
 const QColor black(0, 0, 0);
 
+const std::initializer_list<Kind> DeliveredKinds{Kind::Filepath, Kind::Printer};
+
 // Keeps what the output hands over, per destination.
 class RecordingDelivery : public KOVA_OutputDelivery {
 public:
     void deliver(KOVA_Output&, const QImage& picture, const std::shared_ptr<KOVA_Destination>& destination,
                  const Reply&) override
     {
+        const std::lock_guard lock(mutex);
         pictures.push_back(picture);
         kinds.push_back(destination->kind());
     }
@@ -44,6 +50,7 @@ public:
         originals.push_back(destination->filepath());
     }
 
+    std::mutex mutex; // outputs may run at once
     std::vector<QImage> pictures;
     std::vector<Kind> kinds;
     std::vector<QString> originals;
@@ -65,13 +72,14 @@ protected:
             QStringLiteral("<data type=\"kova_job\" version=\"1.0\"><image1>%1</image1></data>").arg(quadrants).toUtf8());
         ASSERT_TRUE(job);
         package->setJob(job);
-        for (const Kind kind : {Kind::Filepath, Kind::Printer})
-            KOVA_OutputDelivery::install(kind, delivery);
+        install(delivery);
     }
-    void TearDown() override
+    void TearDown() override { install(nullptr); }
+
+    static void install(const std::shared_ptr<KOVA_OutputDelivery>& delivery)
     {
-        for (const Kind kind : {Kind::Filepath, Kind::Printer})
-            KOVA_OutputDelivery::install(kind, nullptr);
+        for (const Kind kind : DeliveredKinds)
+            KOVA_OutputDelivery::install(kind, delivery);
     }
 
     QString picture(const QString& name, const QImage& image)
@@ -122,6 +130,7 @@ protected:
 };
 
 const QString FileDestination = QStringLiteral(R"(<destination type="filepath"><filepath>/out</filepath></destination>)");
+const QString CodedPhoto = QStringLiteral(R"(<output size="{100, 100}"><barcode type="aztec"/><Photo type="node"/>%1</output>)").arg(FileDestination);
 
 struct Probe {
     int x, y; // in the picture's stored rows, top-left origin
@@ -160,9 +169,7 @@ TEST_F(KOVA_OutputTest, composesThePictureEachDestinationReceives)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        delivery = std::make_shared<RecordingDelivery>();
-        for (const Kind kind : {Kind::Filepath, Kind::Printer})
-            KOVA_OutputDelivery::install(kind, delivery);
+        install(delivery = std::make_shared<RecordingDelivery>());
         const auto output = outputFrom(c.body.arg(FileDestination + QStringLiteral(R"(<destination type="printer"/><destination/>)")));
         if (c.photoOnly)
             output->setTemplates({{QStringLiteral("Photo"), templateNamed(QStringLiteral("Photo"), {100, 100}, true)}});
@@ -170,7 +177,7 @@ TEST_F(KOVA_OutputTest, composesThePictureEachDestinationReceives)
         EXPECT_EQ(log.contains(QStringLiteral("ignoring attempt to rescale the output")), c.rescaleLogged);
         // A file and a printer destination each get the picture; one of no kind is passed over.
         ASSERT_EQ(delivery->pictures.size(), 2u);
-        EXPECT_EQ(delivery->kinds, std::vector<Kind>({Kind::Filepath, Kind::Printer}));
+        EXPECT_EQ(delivery->kinds, std::vector<Kind>(DeliveredKinds));
         const QImage& picture = delivery->pictures.front();
         EXPECT_EQ(picture.size(), c.size);
         for (const Probe& probe : c.probes)
@@ -287,8 +294,7 @@ TEST_F(KOVA_OutputTest, readsAndWritesItsElement)
 // image: an all-images copy shows its image, the original the job's.
 TEST_F(KOVA_OutputTest, copyHasItsOwnTemplatesAndTheSamePackage)
 {
-    const auto output = outputFrom(QStringLiteral(R"(<output size="{100, 100}"><barcode type="aztec"/><Photo type="node"/>%1</output>)")
-                                       .arg(FileDestination));
+    const auto output = outputFrom(CodedPhoto);
     const auto copy = output->copy();
     ASSERT_TRUE(copy);
     EXPECT_EQ(copy->size(), QSizeF(100, 100));
@@ -313,8 +319,7 @@ TEST_F(KOVA_OutputTest, independentReaderSeesClassChainsAndKeys)
 {
     if (kova::test::startsNoChildProcesses)
         GTEST_SKIP() << "starts a child process";
-    const auto output = outputFrom(QStringLiteral(R"(<output size="{100, 100}"><barcode type="aztec"/><Photo type="node"/>%1</output>)")
-                                       .arg(FileDestination));
+    const auto output = outputFrom(CodedPhoto);
     const QString path = scratch.path(QStringLiteral("output.plist"));
     ASSERT_TRUE(kova::test::writeFile(path, platform::KeyedArchiver::archivedDataWithRootObject(*output)));
     const QString script = QStringLiteral(R"(
@@ -343,4 +348,35 @@ print(chain(follow(templates['NS.objects'][0])), output['self.width'], output['s
               "self.barcodes_m NSMutableArray,NSArray,NSObject\n"
               "self.templates NSDictionary,NSObject\n"
               "KOVA_Template,KOVA_XML_object,NSObject 100.0 100.0\n");
+}
+
+// Outputs of one package share its templates; each holds a template from filling until its
+// picture is taken.
+TEST_F(KOVA_OutputTest, outputsSharingTemplatesRunAtOnce)
+{
+    const auto first = outputFrom(CodedPhoto);
+    const auto second = outputFrom(CodedPhoto);
+    second->setTemplates(first->templates());
+    std::thread other([&] { EXPECT_TRUE(run(second).empty()); });
+    EXPECT_TRUE(run(first).empty());
+    other.join();
+    ASSERT_EQ(delivery->pictures.size(), 2u);
+    for (const QImage& picture : delivery->pictures)
+        EXPECT_TRUE(near(picture.pixelColor(10, 10), red));
+}
+
+// Archives come from outside: codes that are no dictionaries and templates that are no
+// templates stop the archive.
+TEST(KOVA_OutputArchive, foreignArchivesAreChecked)
+{
+    for (const char* key : {"self.barcodes_m", "self.templates"}) {
+        kova::test::FoundationArchive archive;
+        const QVariant text = archive.plain(QStringLiteral("x"));
+        const QVariant value = QString(key) == "self.barcodes_m" ? archive.array({text}) : archive.dictionary({{"Photo", text}});
+        platform::Error error;
+        const QVariant decoded = platform::KeyedUnarchiver::unarchivedObjectOfClasses(
+            archive.data(archive.object(KOVA_Output::ClassName, {{key, value}})), KOVA_Output::archiveAllowedClasses(), &error);
+        EXPECT_FALSE(platform::Archivable::fromVariant<KOVA_Output>(decoded)) << key;
+        EXPECT_TRUE(error.message.contains(key)) << error.message.toStdString();
+    }
 }
