@@ -209,8 +209,7 @@ TEST_F(KOVA_OutputTest, reportsWhatGoesWrong)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         delivery->pictures.clear();
-        if (!c.installed)
-            KOVA_OutputDelivery::install(Kind::Filepath, nullptr);
+        KOVA_OutputDelivery::install(Kind::Filepath, c.installed ? delivery : nullptr);
         std::vector<Report> reports;
         const QString log = kova::test::loggedBy([&] { reports = run(outputFrom(c.xml)); });
         ASSERT_EQ(reports.size(), c.reports.size());
@@ -222,8 +221,9 @@ TEST_F(KOVA_OutputTest, reportsWhatGoesWrong)
             EXPECT_TRUE(log.contains(QStringLiteral("ERROR: ") + reports[i].error.description())) << log.toStdString();
         }
         ASSERT_EQ(delivery->pictures.size(), c.delivered);
-        if (c.delivered)
+        if (c.delivered) {
             EXPECT_TRUE(near(delivery->pictures.front().pixelColor(15, 5), blue));
+        }
     }
 }
 
