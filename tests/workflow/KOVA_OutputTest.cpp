@@ -225,6 +225,8 @@ TEST_F(KOVA_OutputTest, reportsWhatGoesWrong)
             EXPECT_TRUE(near(delivery->pictures.front().pixelColor(15, 5), blue));
         }
     }
+    // Without a completion nothing is reported, and processing takes the same course.
+    kova::test::loggedBy([&] { outputFrom(cases[1].xml)->processToCompletion(nullptr); });
 }
 
 // Destinations that all ask for the original render nothing: files get a copy, printers nothing;
@@ -267,6 +269,10 @@ TEST_F(KOVA_OutputTest, readsAndWritesItsElement)
     EXPECT_EQ(output->asXMLElement().xmlString(),
               R"(<output size="{400, 100}"><Photo type="node"><frame>{{0, 0}, {10, 10}}</frame></Photo>)"
               R"(<whattoprint>all</whattoprint><destination type="filepath"><filepath>/out</filepath></destination></output>)");
+    // One template and no node: the template's own element.
+    const auto single = outputFrom(QStringLiteral("<output/>"));
+    single->setTemplates({{QStringLiteral("Photo"), output->templates().value("Photo")}});
+    EXPECT_EQ(single->asXMLElement().xmlString(), R"(<output><template id="Photo"/><whattoprint>all</whattoprint></output>)");
     // Written, an output always reads back as made for every image.
     EXPECT_TRUE(KOVA_Output::initWithNode(output->asXMLElement())->allImages());
     EXPECT_EQ(output->description(),
