@@ -130,7 +130,8 @@ protected:
 };
 
 const QString FileDestination = QStringLiteral(R"(<destination type="filepath"><filepath>/out</filepath></destination>)");
-const QString CodedPhoto = QStringLiteral(R"(<output size="{100, 100}"><barcode type="aztec"/><Photo type="node"/>%1</output>)").arg(FileDestination);
+const QString CodedPhoto =
+    QStringLiteral(R"(<output size="{100, 100}"><barcode type="aztec"/><Photo type="node"/>%1</output>)").arg(FileDestination);
 
 struct Probe {
     int x, y; // in the picture's stored rows, top-left origin
@@ -153,18 +154,24 @@ TEST_F(KOVA_OutputTest, composesThePictureEachDestinationReceives)
         {"one template", QStringLiteral(R"(<output size="{10, 10}">%1</output>)"), {100, 100},
          {{10, 10, red}, {90, 10, green}, {10, 90, blue}, {90, 90, yellow}}, true},
         // A simple outlet delivers the cropped picture as it is; the crop counts from the top left.
-        {"simple outlet", QStringLiteral(R"(<output size="{50, 50}"><Photo type="node" croprect="{{50, 0}, {50, 50}}" frame="{{0, 0}, {50, 50}}"/>%1</output>)"),
+        {"simple outlet",
+         QStringLiteral(R"(<output size="{50, 50}"><Photo type="node" croprect="{{50, 0}, {50, 50}}" frame="{{0, 0}, {50, 50}}"/>)"
+                        R"(%1</output>)"),
          {50, 50}, {{5, 5, green}, {45, 45, green}}, false, true},
         // A crop reaching beyond the picture is clipped to it.
         {"clipped crop", QStringLiteral(R"(<output><Photo type="node" croprect="{{50, 50}, {500, 500}}"/>%1</output>)"), {50, 50},
          {{5, 5, yellow}, {45, 45, yellow}}},
         // N-up: nodes in order, frames in order; a later frame covers an earlier one.
-        {"n-up", QStringLiteral(R"(<output size="{200, 100}"><Photo type="node"><frame>{{0, 0}, {50, 50}}</frame><frame>{{100, 0}, {100, 100}}</frame></Photo>)"
-                                R"(<Blue TYPE="Node"><frame>{{0, 50}, {50, 50}}</frame><frame>{{30, 30}, {10, 10}}</frame></Blue>%1</output>)"),
+        {"n-up",
+         QStringLiteral(R"(<output size="{200, 100}">)"
+                        R"(<Photo type="node"><frame>{{0, 0}, {50, 50}}</frame><frame>{{100, 0}, {100, 100}}</frame></Photo>)"
+                        R"(<Blue TYPE="Node"><frame>{{0, 50}, {50, 50}}</frame><frame>{{30, 30}, {10, 10}}</frame></Blue>%1</output>)"),
          {200, 100},
          {{5, 5, red}, {45, 5, green}, {5, 45, blue}, {25, 75, blue}, {35, 35, blue}, {60, 50, clear}, {110, 10, red}, {190, 90, yellow}}},
         // The shadow's offset dy grows downwards, as frames do.
-        {"shadow", QStringLiteral(R"(<output size="{100, 100}"><Blue type="node" frame="{{20, 20}, {40, 40}}"><shadowcolor blur="0" offset="{10, 10}">#000000FF</shadowcolor></Blue>%1</output>)"),
+        {"shadow",
+         QStringLiteral(R"(<output size="{100, 100}"><Blue type="node" frame="{{20, 20}, {40, 40}}">)"
+                        R"(<shadowcolor blur="0" offset="{10, 10}">#000000FF</shadowcolor></Blue>%1</output>)"),
          {100, 100}, {{40, 40, blue}, {65, 65, black}, {65, 25, clear}, {25, 65, clear}}},
     };
     for (const auto& c : cases) {

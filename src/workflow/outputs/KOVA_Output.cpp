@@ -490,7 +490,8 @@ std::shared_ptr<KOVA_OutputDelivery> KOVA_Output::deliveryFor(const KOVA_Destina
 {
     auto delivery = KOVA_OutputDelivery::installed(destination.kind());
     if (!delivery)
-        fail(Error{Error::POSIXDomain, NoDeliveryCode, QStringLiteral("no delivery for destination %1").arg(destination.description())});
+        fail(Error{Error::POSIXDomain, NoDeliveryCode,
+                   QStringLiteral("no delivery for destination %1").arg(destination.description())});
     return delivery;
 }
 
