@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/Error.h"
+#include "platform/observation/Observable.h"
 #include "platform/plist/Archivable.h"
 #include "platform/xml/XmlNode.h"
 #include "template/KOVA_Template.h"
 #include "workflow/outputs/KOVA_Destination.h"
 #include "workflow/outputs/KOVA_Output_node.h"
 
+#include <QImage>
 #include <QList>
 #include <QMap>
 #include <QSizeF>
@@ -19,6 +21,8 @@
 #include <memory>
 #include <mutex>
 
+class BitmapContext;
+class KOVA_OutputDelivery;
 class KOVA_Package;
 
 namespace platform {
@@ -30,7 +34,9 @@ class KeyedUnarchiver;
 // and the destinations it goes to. Read from an "output" element of a package file; run
 // once per job (once per job image for an all-images output) on an output queue.
 // Every property is read and replaced under a lock.
-class KOVA_Output : public platform::Archivable, public std::enable_shared_from_this<KOVA_Output> {
+class KOVA_Output : public platform::Observable,
+                    public platform::Archivable,
+                    public std::enable_shared_from_this<KOVA_Output> {
 public:
     static inline const QString ClassName = QStringLiteral("KOVA_Output");
 
@@ -47,6 +53,10 @@ public:
     static Pointer initWithNode(const platform::XmlNode& node);
 
     QVariantMap valuesDict() const;
+    // The properties by name ("valuesDict", "width", "height", "size", "destinations",
+    // "barcodes", "nodeNames", "allImagesPath", "allImages", "isSimpleOutlet",
+    // "ignoresTemplates"); an invalid value for any other key.
+    QVariant valueForKey(const QString& key) const override;
     QString name() const;
     double width() const;
     double height() const;
@@ -78,8 +88,11 @@ public:
     // A copy made through a keyed archive (its own templates), with the same package.
     Pointer copy() const;
 
-    // Fills and renders the templates, composes the picture and hands it to each
-    // destination's delivery. Returns when every destination has been handled.
+    // Fills and renders the templates, composes the picture and hands it to the delivery
+    // installed for each file and printer destination (a destination whose kind has none
+    // fails with an error); when every destination asks for the original, renders nothing
+    // and hands the file destinations over for a copy. Each template is held for this output
+    // from filling until its picture is taken. Returns when every destination has been handled.
     void processToCompletion(const Completion& completion);
 
     static QString xmlElementName() { return QStringLiteral("output"); }
@@ -88,9 +101,37 @@ public:
 
     QStringList archiveClassHierarchy() const override;
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
+    // Reads the keys encodeWithCoder wrote; null (the archive stopped with an error) when a
+    // value is of the wrong kind. The templates' layers are linked to their containers again.
     static std::shared_ptr<platform::Archivable> initWithCoder(platform::KeyedUnarchiver& coder);
+    // The classes an archive holding outputs is decoded with, the classes inside them included.
+    static QStringList archiveAllowedClasses();
 
 private:
+    // A node's template filled and rendered, its crop applied.
+    struct NodePicture {
+        KOVA_Template::Pointer source;
+        QImage picture;
+    };
+    using Failure = std::function<void(const platform::Error& error)>;
+
+    void readAttribute(const platform::XmlNode& attribute);
+    void readChild(const platform::XmlNode& child);
+    void readBarcode(const platform::XmlNode& element);
+    void setAllImages();
+
+    QImage filledPicture(const KOVA_Template::Pointer& source) const;
+    NodePicture nodePicture(const KOVA_Output_node& node, const TemplateMap& templates, const Failure& fail) const;
+    QImage composedPicture(const Failure& fail) const;
+    QImage simpleOutletPicture(const KOVA_Output_node& node, const TemplateMap& templates, const Failure& fail) const;
+    QImage nUpPicture(const QList<std::shared_ptr<KOVA_Output_node>>& nodes, const TemplateMap& templates,
+                      const Failure& fail) const;
+    static void drawNode(const KOVA_Output_node& node, const NodePicture& placed, const QSizeF& outputSize,
+                         std::shared_ptr<BitmapContext>& canvas);
+    static std::shared_ptr<KOVA_OutputDelivery> deliveryFor(const KOVA_Destination& destination, const Failure& fail);
+    void deliverOriginals(const Completion& completion, const Failure& fail);
+    void deliverPicture(const QImage& picture, const Completion& completion, const Failure& fail);
+
     mutable std::mutex m_mutex; // guards every field below
     QVariantMap m_valuesDict;
     double m_width = 0;
