@@ -621,6 +621,8 @@ void KOVA_Job::addImages(const QList<Image>& images)
             templateNames.insert(image.url.fileName(), templateFile);
         templates.append(image.templateObject);
     }
+    if (templates.isEmpty())
+        return;
     setValue(KOVA_XML_Key_template, templateNames);
     addTemplates(templates);
 }
