@@ -89,19 +89,19 @@ void Progress::addChild(const std::shared_ptr<Progress>& child, qint64 pendingUn
         childCompleted(child.get());
 }
 
+// The child's entry goes and its pending units count as completed in one step, so
+// that no reader sees the child's share missing from both.
 void Progress::childCompleted(const Progress* child)
 {
-    qint64 pendingUnitCount = 0;
-    {
-        std::lock_guard lock(m_mutex);
+    changeCompletedUnitCount([this, child](qint64 completed) {
         const auto found = std::find_if(m_children.begin(), m_children.end(),
                                         [child](const Child& entry) { return entry.progress.get() == child; });
         if (found == m_children.end())
-            return;
-        pendingUnitCount = found->pendingUnitCount;
+            return completed;
+        const qint64 pendingUnitCount = found->pendingUnitCount;
         m_children.erase(found);
-    }
-    completeUnitCount(pendingUnitCount);
+        return completed + pendingUnitCount;
+    });
 }
 
 } // namespace platform

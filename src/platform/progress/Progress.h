@@ -38,6 +38,8 @@ private:
         qint64 pendingUnitCount;
     };
     void childCompleted(const Progress* child);
+    // Applies `change` to the completed units under the lock (it may also change the
+    // children); reaching the total tells the parent.
     void changeCompletedUnitCount(const std::function<qint64(qint64)>& change);
     bool isFinishedLocked() const;
 

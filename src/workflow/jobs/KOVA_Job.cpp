@@ -1,11 +1,19 @@
 #include "workflow/jobs/KOVA_Job.h"
 
+#include "core/foundation/ZORVAK_Audit.h"
+#include "core/foundation/ZORVAK_Extras_NSURL.h"
+#include "core/image/ZORVAK_Image.h"
 #include "platform/Log.h"
+#include "platform/dispatch/DispatchGroup.h"
 #include "platform/files/UTType.h"
+#include "platform/progress/Progress.h"
 #include "template/KOVA_XML_Keys.h"
 #include "template/KOVA_XML_object.h"
 #include "workflow/jobs/KOVA_JobBundle.h"
 #include "workflow/jobs/KOVA_JobTicketReader.h"
+#include "workflow/jobs/KOVA_JobWriter.h"
+#include "workflow/outputs/KOVA_Output.h"
+#include "workflow/packages/KOVA_Package.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -13,6 +21,7 @@
 #include <QHash>
 #include <QStringDecoder>
 
+#include <chrono>
 #include <cmath>
 #include <optional>
 
@@ -27,7 +36,72 @@ struct KOVA_Job::Ticket {
     QString source;
 };
 
+// What the package tasks of one run share: the error they report, last one kept.
+struct KOVA_Job::Run {
+    std::mutex mutex; // guards error
+    platform::Error error;
+
+    void store(const platform::Error& stored)
+    {
+        std::lock_guard lock(mutex);
+        error = stored;
+    }
+    platform::Error stored()
+    {
+        std::lock_guard lock(mutex);
+        return error;
+    }
+};
+
 namespace {
+
+using Clock = std::chrono::steady_clock;
+
+QString secondsSince(Clock::time_point start)
+{
+    return QString::number(std::chrono::duration<double>(Clock::now() - start).count(), 'f', 2);
+}
+
+bool isList(const QVariant& value)
+{
+    return value.typeId() == QMetaType::QVariantList || value.typeId() == QMetaType::QStringList;
+}
+
+bool isMap(const QVariant& value)
+{
+    return value.typeId() == QMetaType::QVariantMap;
+}
+
+bool isCollection(const QVariant& value)
+{
+    return isList(value) || isMap(value) || value.typeId() == QMetaType::QVariantHash;
+}
+
+// `added` merged into `old`: dictionaries gain its entries, lists its items, when old
+// and new are of one kind; other collections leave the old value, anything else
+// replaces it.
+QVariant mergedValue(const QVariant& old, const QVariant& added)
+{
+    if (isMap(added) && isMap(old)) {
+        QVariantMap merged = old.toMap();
+        merged.insert(added.toMap());
+        return merged;
+    }
+    if (isList(added) && isList(old))
+        return old.toList() + added.toList();
+    return isCollection(added) ? old : added;
+}
+
+template <class T>
+QList<std::shared_ptr<T>> objectsIn(const QVariantList& values)
+{
+    QList<std::shared_ptr<T>> objects;
+    for (const QVariant& value : values) {
+        if (auto object = platform::Archivable::fromVariant<T>(value))
+            objects.append(object);
+    }
+    return objects;
+}
 
 bool isEmptyValue(const QVariant& value)
 {
@@ -87,8 +161,21 @@ std::optional<QString> readTicketText(const QString& path)
 } // namespace
 
 KOVA_Job::KOVA_Job(std::shared_ptr<platform::XmlDocument> document)
-    : m_xmlDoc(std::move(document))
+    : m_progress(platform::Progress::create(ProgressUnitCount))
+    , m_xmlDoc(std::move(document))
 {
+}
+
+KOVA_Job::~KOVA_Job()
+{
+    ZORVAK_Audit::end(this);
+}
+
+std::shared_ptr<KOVA_Job> KOVA_Job::init()
+{
+    std::shared_ptr<KOVA_Job> job(new KOVA_Job(nullptr));
+    job->m_valuesDict = {{KOVA_XML_Key_type, ClassName.toLower()}, {KOVA_XML_Key_version, 1.1}};
+    return job;
 }
 
 std::shared_ptr<KOVA_Job> KOVA_Job::instanceWithXMLObject(const QVariant& object)
@@ -177,6 +264,8 @@ void KOVA_Job::parseXML(const Completion& completion)
 
 platform::Error KOVA_Job::readTicket()
 {
+    const auto parsing = platform::Progress::create(1);
+    m_progress->addChild(parsing, ParseUnitCount);
     const platform::XmlNode root = m_xmlDoc->rootElement();
     QVariantMap values = valuesDict();
     KOVA_JobTicketReader::storeRootAttributes(values, root);
@@ -184,7 +273,7 @@ platform::Error KOVA_Job::readTicket()
     if (values.value(KOVA_XML_Key_type).toString().compare(ClassName, Qt::CaseInsensitive) == 0) {
         error = versionError(values);
         if (error.isNull())
-            error = KOVA_JobTicketReader::parseXML_kovaVersion1(values, root, m_urlJobContainer);
+            error = KOVA_JobTicketReader::parseXML_kovaVersion1(values, root, shared_from_this());
     } else {
         error = KOVA_JobTicketReader::parseXML_wrenlowVersion1(values, root);
     }
@@ -192,8 +281,10 @@ platform::Error KOVA_Job::readTicket()
         std::lock_guard lock(m_mutex);
         m_valuesDict = values;
     }
-    if (error.isNull())
+    if (error.isNull()) {
         makePreviewItems();
+        parsing->setCompletedUnitCount(1);
+    }
     return error;
 }
 
@@ -259,6 +350,31 @@ QVariant KOVA_Job::value(const QString& key) const
     return m_valuesDict.value(key);
 }
 
+void KOVA_Job::setValue(const QString& key, const QVariant& value)
+{
+    const bool removes = isEmptyValue(value);
+    {
+        std::lock_guard lock(m_mutex);
+        const auto stored = m_valuesDict.constFind(key);
+        if (removes ? stored == m_valuesDict.cend() : (stored != m_valuesDict.cend() && *stored == value))
+            return;
+    }
+    willChangeValueForKey(key);
+    {
+        std::lock_guard lock(m_mutex);
+        if (removes)
+            m_valuesDict.remove(key);
+        else
+            m_valuesDict.insert(key, value);
+    }
+    didChangeValueForKey(key);
+}
+
+QVariant KOVA_Job::valueForKey(const QString& key) const
+{
+    return value(key == QStringLiteral("outputs") ? KOVA_XML_Key_output : key);
+}
+
 QString KOVA_Job::jobType() const { return value(KOVA_XML_Key_type).toString(); }
 double KOVA_Job::version() const { return versionOf(valuesDict()); }
 QString KOVA_Job::pluCode() const { return value(KOVA_XML_Key_PLU).toString(); }
@@ -292,6 +408,18 @@ QString KOVA_Job::graphicPath() const
         return path;
     const QString images = KOVA_JobBundle::entryPath(m_urlJobContainer.toLocalFile(), KOVA_JobBundle::imagesName);
     return KOVA_JobBundle::appendingPathComponent(images, path);
+}
+
+QDateTime KOVA_Job::dateStarted() const
+{
+    const QDateTime modified = m_documentURL.isEmpty() ? QDateTime() : ZORVAK_Extras_NSURL::dateModified(m_documentURL);
+    return modified.isValid() ? modified : QDateTime::currentDateTime();
+}
+
+std::shared_ptr<ZORVAK_Image> KOVA_Job::previewImage() const
+{
+    const QString path = graphicPath();
+    return path.isEmpty() ? nullptr : ZORVAK_Image::imageWithObject(QUrl::fromLocalFile(path));
 }
 
 QVariant KOVA_Job::valueForKey(const QString& key, const QString& packageName, const QString& metaKey) const
@@ -388,4 +516,239 @@ QUrl KOVA_Job::previewItemURL() const
 {
     std::lock_guard lock(m_mutex);
     return m_previewItemURL;
+}
+
+// ---- Processing ----
+
+platform::Error KOVA_Job::namesNoPackageError(const QString& jobName)
+{
+    return {platform::Error::POSIXDomain, -3, QStringLiteral("job %1 names no package").arg(jobName)};
+}
+
+void KOVA_Job::processJob(const Completion& completion)
+{
+    const qint64 remaining = m_progress->totalUnitCount() - m_progress->completedUnitCount();
+    const QVariantList descriptions = jobPackages();
+    const qint64 count = descriptions.size();
+    const qint64 share = count > 0 ? remaining / count : 0;
+    const Clock::time_point start = Clock::now();
+    const auto run = std::make_shared<Run>();
+    if (count == 0)
+        run->store(namesNoPackageError(name()));
+    const auto queue = platform::DispatchQueue::global(platform::QoS::UserInitiated);
+    const auto group = platform::DispatchGroup::create();
+    const auto self = shared_from_this();
+    for (const QVariant& description : descriptions)
+        group->async(queue, [self, description = description.toMap(), share, run] {
+            self->processPackage(description, share, run);
+        });
+    {
+        platform::BlockingScope waiting;
+        group->wait();
+    }
+    const qint64 leftover = remaining - share * count;
+    if (leftover != 0)
+        m_progress->completeUnitCount(leftover);
+    platform::Log::log(QStringLiteral("Job completed in %1 seconds").arg(secondsSince(start)));
+    if (completion)
+        completion(run->stored());
+}
+
+void KOVA_Job::processPackage(const QVariantMap& description, qint64 share, const std::shared_ptr<Run>& run)
+{
+    const platform::DispatchQueue* queue = platform::DispatchQueue::current();
+    platform::Log::log(QStringLiteral("current queue label:%1").arg(queue ? queue->label() : QString()));
+    const Clock::time_point start = Clock::now();
+    const KOVA_Package::Pointer package = KOVA_Package::packageWithDictionary(description);
+    if (!package) {
+        // The package's units count as done, so that the job's progress still ends at its total.
+        m_progress->completeUnitCount(share);
+        run->store({platform::Error::POSIXDomain, -3,
+                    QStringLiteral("could not find package with name %1").arg(description.value(KOVA_XML_Key_name).toString())});
+        return;
+    }
+    package->setJob(shared_from_this());
+    const QString packageName = package->packageName();
+    platform::Log::log(QStringLiteral("Package \"%1\" render commencing").arg(packageName));
+    const auto packageProgress = platform::Progress::create(PackageUnitCount);
+    m_progress->addChild(packageProgress, share);
+    package->processToCompletion([&](bool success, const platform::Error& error) {
+        packageProgress->setCompletedUnitCount(PackageUnitCount);
+        platform::Log::log(QStringLiteral("Package completed in %1 seconds").arg(secondsSince(start)));
+        if (success)
+            return;
+        const platform::Error failure = error.isNull()
+            ? platform::Error{platform::Error::POSIXDomain, -3, QStringLiteral("package %1 failed").arg(packageName)}
+            : error;
+        run->store(failure);
+        platform::Log::error(QStringLiteral("error:%1").arg(failure.description()));
+    });
+}
+
+// ---- Building a job for writing ----
+
+void KOVA_Job::addReplacements(const QVariantMap& added)
+{
+    QVariantMap merged = replacements();
+    for (auto entry = added.cbegin(); entry != added.cend(); ++entry) {
+        const auto old = merged.constFind(entry.key());
+        merged.insert(entry.key(), old == merged.cend() ? entry.value() : mergedValue(*old, entry.value()));
+    }
+    setValue(KOVA_XML_Key_key, merged);
+}
+
+void KOVA_Job::addTemplates(const KOVA_Template::List& templates)
+{
+    std::lock_guard lock(m_mutex);
+    m_templates += templates;
+}
+
+void KOVA_Job::addImages(const QList<Image>& images)
+{
+    QVariantMap templateNames = value(KOVA_XML_Key_template).toMap();
+    KOVA_Template::List templates;
+    for (const Image& image : images) {
+        if (image.url.isEmpty())
+            continue;
+        {
+            std::lock_guard lock(m_mutex);
+            m_images.append(image.url);
+        }
+        if (!image.templateObject)
+            continue;
+        const QString templateFile = image.templateObject->documentURL().fileName();
+        if (!templateFile.isEmpty())
+            templateNames.insert(image.url.fileName(), templateFile);
+        templates.append(image.templateObject);
+    }
+    if (templates.isEmpty())
+        return;
+    setValue(KOVA_XML_Key_template, templateNames);
+    addTemplates(templates);
+}
+
+void KOVA_Job::addPackages(const QList<KOVA_Package::Pointer>& packages)
+{
+    QVariantList descriptions;
+    for (const KOVA_Package::Pointer& package : packages) {
+        QVariantMap description{{KOVA_XML_Key_package, platform::Archivable::toVariant(package)},
+                                {KOVA_XML_Key_name, package->packageName()}};
+        if (!m_urlJobContainer.isEmpty())
+            description.insert(KOVA_XML_Key_job, m_urlJobContainer);
+        descriptions.append(description);
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_packages += packages;
+    }
+    setValue(KOVA_XML_Key_package, descriptions);
+}
+
+void KOVA_Job::addOutputs(const QList<std::shared_ptr<KOVA_Output>>& outputs)
+{
+    QVariantList stored = value(KOVA_XML_Key_output).toList();
+    const qsizetype before = stored.size();
+    for (const auto& output : outputs) {
+        if (output)
+            stored.append(platform::Archivable::toVariant(output));
+    }
+    if (stored.size() == before)
+        return;
+    willChangeValueForKey(QStringLiteral("outputs"));
+    {
+        std::lock_guard lock(m_mutex);
+        m_valuesDict.insert(KOVA_XML_Key_output, stored);
+    }
+    didChangeValueForKey(QStringLiteral("outputs"));
+}
+
+QList<std::shared_ptr<KOVA_Output>> KOVA_Job::outputs() const
+{
+    return objectsIn<KOVA_Output>(value(KOVA_XML_Key_output).toList());
+}
+
+QList<KOVA_Package::Pointer> KOVA_Job::packages() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_packages;
+}
+
+KOVA_Template::List KOVA_Job::templates() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_templates;
+}
+
+QList<QUrl> KOVA_Job::images() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_images;
+}
+
+// ---- Written form ----
+
+QList<std::pair<QString, QString>> KOVA_Job::xmlElementAttributes() const
+{
+    return {{KOVA_XML_Key_type, ClassName.toLower()}, {KOVA_XML_Key_version, xmlVersionString()}};
+}
+
+QList<platform::XmlNode> KOVA_Job::xmlElementChildren() const
+{
+    return KOVA_JobWriter::elementChildren(*this);
+}
+
+platform::XmlNode KOVA_Job::asXMLElement() const
+{
+    return KOVA_JobWriter::element(*this);
+}
+
+std::shared_ptr<platform::XmlDocument> KOVA_Job::asXMLDocument() const
+{
+    return KOVA_JobWriter::document(*this);
+}
+
+void KOVA_Job::writeToURL(const QUrl& url, const WriteResult& result) const
+{
+    platform::Error error;
+    const bool written = KOVA_JobWriter::writeBundle(*this, url, &error);
+    if (!written)
+        platform::Log::error(error.description());
+    if (result)
+        result(written, error);
+}
+
+QStringList KOVA_Job::attributesForChild(const QString& childKey)
+{
+    return KOVA_Template::attributesForChild(childKey);
+}
+
+QString KOVA_Job::translatedChildName(const QString& key)
+{
+    return KOVA_Template::translatedChildName(key);
+}
+
+QString KOVA_Job::translatedAttributeName(const QString& key)
+{
+    return KOVA_Template::translatedAttributeName(key);
+}
+
+QString KOVA_Job::translatedAttributeValue(const QString& value)
+{
+    return KOVA_Template::translatedAttributeValue(value);
+}
+
+std::pair<QString, QString> KOVA_Job::xmlAttributeTranslatedName(const QString& key, const QString& value)
+{
+    return KOVA_Template::xmlAttributeTranslatedName(key, value);
+}
+
+void KOVA_Job::filePath(const QUrl& url, const SaveReply& saveChanges) const
+{
+    if (!url.isEmpty() || !m_documentURL.isEmpty())
+        return;
+    const platform::Error error{platform::Error::URLDomain, -1, QStringLiteral("No filepathURL specified")};
+    if (saveChanges)
+        saveChanges({}, error);
+    else
+        platform::Log::error(QStringLiteral("KOVA_Job::filePath:%1").arg(error.description()));
 }

@@ -3,7 +3,9 @@
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 #include "template/KOVA_XML_Keys.h"
+#include "workflow/jobs/KOVA_Job.h"
 #include "workflow/jobs/KOVA_JobBundle.h"
+#include "workflow/packages/KOVA_Package.h"
 
 #include <algorithm>
 #include <iterator>
@@ -68,12 +70,14 @@ void KOVA_JobTicketReader::storeRootAttributes(QVariantMap& values, const XmlNod
     }
 }
 
-platform::Error KOVA_JobTicketReader::parseXML_kovaVersion1(QVariantMap& values, const XmlNode& root, const QUrl& container)
+platform::Error KOVA_JobTicketReader::parseXML_kovaVersion1(QVariantMap& values, const XmlNode& root,
+                                                            const std::shared_ptr<KOVA_Job>& job)
 {
+    const QUrl container = job->urlJobContainer();
     QVariantList descriptions;
     for (const XmlNode& child : elementChildren(root)) {
         if (isNamed(child, KOVA_XML_Key_package)) {
-            QVariantMap description = packageDescription(child);
+            QVariantMap description = packageDescription(child, job);
             if (description.isEmpty())
                 continue;
             if (!container.isEmpty())
@@ -147,17 +151,27 @@ void KOVA_JobTicketReader::applyExpandedValue(QVariantMap& target, QVariantMap& 
     }
 }
 
-QVariantMap KOVA_JobTicketReader::packageDescription(const XmlNode& element)
+QVariantMap KOVA_JobTicketReader::packageDescription(const XmlNode& element, const std::shared_ptr<KOVA_Job>& job)
 {
     QVariantMap description;
+    bool isInline = false;
     for (const XmlNode& attribute : element.attributes()) {
         if (isNamed(attribute, KOVA_XML_Key_name) || isNamed(attribute, KOVA_XML_Key_id) || isNamed(attribute, KOVA_XML_Key_key))
             description.insert(KOVA_XML_Key_name, attribute.stringValue());
         else if (isNamed(attribute, KOVA_XML_Key_PLU))
             description.insert(KOVA_XML_Key_PLU, attribute.stringValue());
-        else if (!isNamed(attribute, KOVA_XML_Key_type)) // "type" marks an inline package, built with the package model
+        else if (isNamed(attribute, KOVA_XML_Key_type))
+            isInline = attribute.stringValue().compare(KOVA_XML_Key_inline, Qt::CaseInsensitive) == 0;
+        else
             platform::Log::log(QStringLiteral("Found unexpected XML attribute \"%1=%2\" while parsing package")
                                    .arg(attribute.name(), attribute.stringValue()));
+    }
+    if (isInline) {
+        const QString name = description.value(KOVA_XML_Key_name).toString();
+        if (const KOVA_Package::Pointer package = KOVA_Package::initWithNode(element, job)) {
+            package->setValue(KOVA_XML_Key_name, name.isEmpty() ? KOVA_XML_Key_inline : name);
+            description.insert(KOVA_XML_Key_package, platform::Archivable::toVariant(package));
+        }
     }
     for (const XmlNode& child : elementChildren(element))
         buildDictionary(description, child);

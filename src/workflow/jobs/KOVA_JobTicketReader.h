@@ -6,6 +6,10 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include <memory>
+
+class KOVA_Job;
+
 // Reads the elements of a parsed job ticket into a job's values: the root's
 // attributes, the native dialect ("type" kova_job), the dialect the Wrenlow ordering
 // application writes, and the value rules both share. Every reader skips comments
@@ -18,10 +22,11 @@ public:
     // attributes are logged.
     static void storeRootAttributes(QVariantMap& values, const platform::XmlNode& root);
 
-    // The native dialect: package descriptions (each given "job" = `container` when
-    // there is one), the image list and job-level value elements.
+    // The native dialect: package descriptions (each given "job" = the job's bundle
+    // when it has one; an inline package built with `job` as its owner), the image
+    // list and job-level value elements.
     static platform::Error parseXML_kovaVersion1(QVariantMap& values, const platform::XmlNode& root,
-                                                 const QUrl& container);
+                                                 const std::shared_ptr<KOVA_Job>& job);
     // The Wrenlow dialect: its fields, the image list and value elements; then the
     // image paths joined to Wrenlow's search folder and the one package description
     // named by the product code. Fails without "plucode" or "imagepath".
@@ -39,7 +44,7 @@ public:
 private:
     static void applyCompactValue(QVariantMap& target, QVariantMap& replacements, const platform::XmlNode& element);
     static void applyExpandedValue(QVariantMap& target, QVariantMap& replacements, const platform::XmlNode& element);
-    static QVariantMap packageDescription(const platform::XmlNode& element);
+    static QVariantMap packageDescription(const platform::XmlNode& element, const std::shared_ptr<KOVA_Job>& job);
     static QVariantList imageList(const platform::XmlNode& element);
     static void applySearchFolder(QVariantMap& values);
 };
