@@ -8,7 +8,6 @@
 
 #include "TestEnvironment.h"
 
-#include <QFile>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -46,7 +45,7 @@ protected:
 
     static std::shared_ptr<platform::UserDefaults> defaults() { return platform::UserDefaults::standardUserDefaults(); }
 
-    // Stores `sets` as the saved list of `side` and reloads the list from it.
+    // Stores `saved` as the saved list of `side` and reloads the list from it.
     static void reloadFrom(KOVA_FolderSetClass& side, const QByteArray& saved)
     {
         defaults()->setObject(saved, side.keyForSavedFolderSets());
@@ -64,23 +63,16 @@ protected:
     std::shared_ptr<platform::ManualClock> m_clock = std::make_shared<platform::ManualClock>(std::chrono::hours(1));
 };
 
-// Runs a python3 script with `arguments`; its standard output, or a failure.
-inline QString runPython(const QString& script, const QStringList& arguments = {})
+// What a python3 script writes to its standard output, given `input` on its standard input.
+inline QByteArray runPython(const QString& script, const QByteArray& input = {})
 {
     QProcess python;
-    python.start(QStringLiteral("python3"), QStringList{QStringLiteral("-c"), script} + arguments);
+    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script});
+    python.write(input);
+    python.closeWriteChannel();
     EXPECT_TRUE(python.waitForFinished(30000));
     EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    return QString::fromUtf8(python.readAllStandardOutput());
-}
-
-inline QString writeSandboxFile(const QString& name, const QByteArray& data)
-{
-    const QString path = sandboxRoot() + QLatin1Char('/') + name;
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(data);
-    return path;
+    return python.readAllStandardOutput();
 }
 
 } // namespace kova::test

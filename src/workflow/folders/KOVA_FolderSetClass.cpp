@@ -61,7 +61,7 @@ void KOVA_FolderSetClass::addFolderSet(const std::shared_ptr<KOVA_FolderSet>& fo
 {
     if (!folderSet)
         return;
-    folderSet->setName(validateName(folderSet->name(), folderSet.get()));
+    folderSet->setName(folderSet->name()); // made unique among the listed sets
     const qsizetype index = folderSets().size();
     willChange(platform::KeyValueChange::Insertion, {index}, FolderSetsKey);
     {
