@@ -58,13 +58,13 @@ KOVA_FolderSet::KOVA_FolderSet(const QString& name) : KOVA_FolderSet(name, homeF
 
 KOVA_FolderSetClass& KOVA_FolderSet::classSide()
 {
-    static const std::shared_ptr<KOVA_FolderSetClass> side = std::make_shared<KOVA_FolderSetClass>(KOVA_FolderSetClass::Settings{
+    static KOVA_FolderSetClass& side = KOVA_FolderSetClass::makeProcessWide({
         .className = ClassName,
         .keyForSavedFolderSets = QStringLiteral("KOVA_savedFolderSets"),
         .makeFolderSet = [](const QString& name) { return std::make_shared<KOVA_FolderSet>(name); },
         .arrangeLoadedList = {},
     });
-    return *side;
+    return side;
 }
 
 KOVA_FolderSetClass& KOVA_FolderSet::folderSetClass() const

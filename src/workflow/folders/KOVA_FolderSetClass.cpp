@@ -38,6 +38,12 @@ QString countedOn(const QString& name)
 
 KOVA_FolderSetClass::KOVA_FolderSetClass(Settings settings) : m_settings(std::move(settings)) {}
 
+KOVA_FolderSetClass& KOVA_FolderSetClass::makeProcessWide(Settings settings)
+{
+    const auto* kept = new std::shared_ptr<KOVA_FolderSetClass>(std::make_shared<KOVA_FolderSetClass>(std::move(settings)));
+    return **kept;
+}
+
 std::shared_ptr<KOVA_FolderSet> KOVA_FolderSetClass::makeFolderSet(const QString& name) const
 {
     return m_settings.makeFolderSet(name);

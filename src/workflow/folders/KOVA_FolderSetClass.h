@@ -43,6 +43,9 @@ public:
     };
 
     explicit KOVA_FolderSetClass(Settings settings);
+    // The class side of one class for the whole run: never destroyed, since saves and
+    // notices may still be on their way while the process exits.
+    static KOVA_FolderSetClass& makeProcessWide(Settings settings);
 
     const QString& className() const { return m_settings.className; }
     const QString& keyForSavedFolderSets() const { return m_settings.keyForSavedFolderSets; }

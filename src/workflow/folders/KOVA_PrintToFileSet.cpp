@@ -39,7 +39,7 @@ QVariant optionalNumber(std::optional<qint64> value)
 
 KOVA_FolderSetClass& KOVA_PrintToFileSet::classSide()
 {
-    static const std::shared_ptr<KOVA_FolderSetClass> side = std::make_shared<KOVA_FolderSetClass>(KOVA_FolderSetClass::Settings{
+    static KOVA_FolderSetClass& side = KOVA_FolderSetClass::makeProcessWide({
         .className = ClassName,
         .keyForSavedFolderSets = QStringLiteral("KOVA_savedPrintToFileSets"),
         .usesOldKOVANames = true,
@@ -47,7 +47,7 @@ KOVA_FolderSetClass& KOVA_PrintToFileSet::classSide()
         .makeFolderSet = [](const QString& name) { return std::make_shared<KOVA_PrintToFileSet>(name); },
         .arrangeLoadedList = &KOVA_PrintToFileSet::withFixedNames,
     });
-    return *side;
+    return side;
 }
 
 KOVA_FolderSetClass& KOVA_PrintToFileSet::folderSetClass() const
