@@ -109,12 +109,17 @@ std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPage::printPageForOldKova(const QV
         return nullptr;
     }
     std::shared_ptr<ZORVAK_PrintPage> page = import(ticket);
-    if (!page) {
-        platform::Log::error(QStringLiteral("%1 cannot make a print page for printer %2").arg(className).arg(index));
-        return nullptr;
-    }
-    page->setPrinterModel(quint64(index));
+    if (page)
+        page->setPrinterModel(quint64(index));
     return page;
+}
+
+void ZORVAK_PrintPage::logRefusedTicket(const QString& className, const QVariant& ticket)
+{
+    const QString described = ticket.typeId() == QMetaType::QUrl ? ticket.toUrl().toString()
+                              : ticket.isValid()                 ? QString::fromLatin1(ticket.typeName())
+                                                                 : QStringLiteral("nothing");
+    platform::Log::error(QStringLiteral("cannot make a print page %1 from the ticket %2").arg(className, described));
 }
 
 std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPage::initWithOLDKOVA(const QVariant& ticket)

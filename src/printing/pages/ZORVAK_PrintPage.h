@@ -184,9 +184,10 @@ protected:
     virtual bool importOLDKOVA(const QVariant& ticket);
     // The ticket as a dictionary: itself, or the property list at its file URL; none otherwise.
     static std::optional<QVariantMap> ticketDictionary(const QVariant& ticket);
-    // Runs `import` on `page`: the page, or null when the import refuses.
+    // Imports the ticket into `page`: the page, or null (logged) when the import refuses.
     template <class Page>
     static std::shared_ptr<Page> imported(std::shared_ptr<Page> page, const QVariant& ticket);
+    static void logRefusedTicket(const QString& className, const QVariant& ticket);
 
     // A new page of this page's class, made with the plain initialiser.
     virtual std::shared_ptr<ZORVAK_PrintPage> newPage() const;
@@ -229,7 +230,9 @@ private:
 template <class Page>
 std::shared_ptr<Page> ZORVAK_PrintPage::imported(std::shared_ptr<Page> page, const QVariant& ticket)
 {
-    if (!static_cast<ZORVAK_PrintPage&>(*page).importOLDKOVA(ticket))
+    if (!static_cast<ZORVAK_PrintPage&>(*page).importOLDKOVA(ticket)) {
+        logRefusedTicket(page->archiveClassName(), ticket);
         return nullptr;
+    }
     return page;
 }
