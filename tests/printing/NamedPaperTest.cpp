@@ -20,11 +20,9 @@ TEST(NamedPaper, dnpPageTakesMulticutAndMediaOfThePaperName)
         qint32 media;
     };
     const Case cases[] = {
-        {QStringLiteral("6x4"), 2, 30},      {QStringLiteral("dnp6x4"), 2, 30},   {QStringLiteral("6 x 4"), 0, 20},
-        {QStringLiteral("DNP6x4"), 0, 20},   {QStringLiteral("dnp8x10"), 6, 50},  {QStringLiteral("8x12"), 7, 51},
-        {QStringLiteral("6x4.5"), 30, 40},   {QStringLiteral("5x3.5"), 1, 20},    {QStringLiteral("5x5"), 29, 21},
-        {QStringLiteral("6x6"), 27, 31},     {QStringLiteral("6x8"), 4, 31},      {QStringLiteral("8x8"), 11, 50},
-        {QStringLiteral("6x4x"), 0, 20},     {QString(), 0, 20},
+        {QStringLiteral("6x4"), 2, 30},     {QStringLiteral("dnp6x4"), 2, 30}, {QStringLiteral("6 x 4"), 0, 20},
+        {QStringLiteral("DNP6x4"), 0, 20},  {QStringLiteral("dnp8x10"), 6, 50}, {QStringLiteral("6x4.5"), 30, 40},
+        {QStringLiteral("5x5"), 29, 21},    {QStringLiteral("6x8"), 4, 31},     {QString(), 0, 20},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.paperName.toStdString());
@@ -50,17 +48,13 @@ TEST(NamedPaper, mitsubishiPageTakesCutFromTheEndingAndMediaFromTheMark)
     };
     const Case cases[] = {
         {QStringLiteral("Cut6x4"), 128, 15},
-        {QStringLiteral("4x6"), 128, 15},
         {QStringLiteral("Media4x6Cut2-4x6"), 1, 2},
         {QStringLiteral("Media35x5"), 16, 1},
         {QStringLiteral("Media6x9Cut6x8.5"), 1024, 5},
         {QStringLiteral("Media5x7 6x8"), 512, 4},
-        {QStringLiteral("6x14"), 4232, 15},
         {QStringLiteral("Cut6x20Cut5x5"), 32, 15},
         {QStringLiteral("6x20Cut"), 0, 15},
-        {QStringLiteral("Cut2-2x6"), 5, 15},
         {QStringLiteral("media6x9 6X8"), 0, 15},
-        {QStringLiteral("unknown"), 0, 15},
         {QString(), 0, 15},
     };
     for (const Case& c : cases) {

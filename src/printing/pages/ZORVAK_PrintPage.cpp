@@ -29,6 +29,9 @@ const QString DestinationLabelKey = QStringLiteral("self.destinationLabel");
 const QString ColorManagementKey = QStringLiteral("self.colorManagement");
 const QString PrinterModelKey = QStringLiteral("self.printerModel");
 
+// Why a page imported without media settings cannot be printed as it is.
+const QString UnsupportedMediaReason = QStringLiteral("Unsupported Printer/Media");
+
 const QString DNPPageClassName = QStringLiteral("ZORVAK_PrintPage_DNP");
 const QString MitsubishiPageClassName = QStringLiteral("ZORVAK_PrintPageMitsu1");
 
@@ -130,6 +133,15 @@ std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPage::initWithOLDKOVA(const QVaria
 bool ZORVAK_PrintPage::importOLDKOVA(const QVariant& ticket)
 {
     return ticket.typeId() == QMetaType::QVariantMap;
+}
+
+bool ZORVAK_PrintPage::importPrinterTicket(const QVariant& ticket, QString (*modelForPrinter)(qint64 index))
+{
+    if (!ZORVAK_PrintPage::importOLDKOVA(ticket))
+        return false;
+    setRequiredModel(modelForPrinter(platform::StringValues::integerValue(ticket.toMap().value(PrinterKey))));
+    setReason(UnsupportedMediaReason);
+    return true;
 }
 
 std::optional<QVariantMap> ZORVAK_PrintPage::ticketDictionary(const QVariant& ticket)

@@ -172,9 +172,6 @@ public:
     static std::shared_ptr<platform::Archivable> initWithCoder(platform::KeyedUnarchiver& coder);
 
 protected:
-    // Why a page imported without media settings cannot be printed as it is.
-    static inline const QString UnsupportedMediaReason = QStringLiteral("Unsupported Printer/Media");
-
     // The bare object the decoding starts from: every field empty or 0.
     struct Uninitialised {};
     explicit ZORVAK_PrintPage(Uninitialised);
@@ -182,6 +179,10 @@ protected:
     // Imports the ticket into this page, made with the plain initialiser; false when the page
     // cannot be made from it. The printer pages read their own keys after the base's.
     virtual bool importOLDKOVA(const QVariant& ticket);
+    // The printer pages' import of the printer dictionary: the base's import, then the model
+    // `modelForPrinter` names for the ticket's printer index and, the media being unknown, the
+    // reason "Unsupported Printer/Media".
+    bool importPrinterTicket(const QVariant& ticket, QString (*modelForPrinter)(qint64 index));
     // The ticket as a dictionary: itself, or the property list at its file URL; none otherwise.
     static std::optional<QVariantMap> ticketDictionary(const QVariant& ticket);
     // Imports the ticket into `page`: the page, or null (logged) when the import refuses.

@@ -3,7 +3,6 @@
 #include "platform/plist/KeyedArchiveFormat.h"
 #include "platform/plist/KeyedArchiver.h"
 #include "platform/plist/KeyedUnarchiver.h"
-#include "platform/text/StringValues.h"
 
 #include <algorithm>
 #include <utility>
@@ -86,11 +85,7 @@ std::shared_ptr<ZORVAK_PrintPageMitsu1> ZORVAK_PrintPageMitsu1::initWithOLDKOVA(
 
 bool ZORVAK_PrintPageMitsu1::importOLDKOVA(const QVariant& ticket)
 {
-    if (!ZORVAK_PrintPage::importOLDKOVA(ticket))
-        return false;
-    setRequiredModel(modelForPrinter(platform::StringValues::integerValue(ticket.toMap().value(PrinterKey))));
-    setReason(UnsupportedMediaReason);
-    return true;
+    return importPrinterTicket(ticket, modelForPrinter);
 }
 
 std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPageMitsu1::newPage() const

@@ -3,7 +3,6 @@
 #include "platform/plist/KeyedArchiveFormat.h"
 #include "platform/plist/KeyedArchiver.h"
 #include "platform/plist/KeyedUnarchiver.h"
-#include "platform/text/StringValues.h"
 #include "printing/dnp/DNPMediaTables.h"
 
 namespace {
@@ -58,11 +57,7 @@ std::shared_ptr<ZORVAK_PrintPage_DNP> ZORVAK_PrintPage_DNP::initWithOLDKOVA(cons
 
 bool ZORVAK_PrintPage_DNP::importOLDKOVA(const QVariant& ticket)
 {
-    if (!ZORVAK_PrintPage::importOLDKOVA(ticket))
-        return false;
-    setRequiredModel(modelForPrinter(platform::StringValues::integerValue(ticket.toMap().value(PrinterKey))));
-    setReason(UnsupportedMediaReason);
-    return true;
+    return importPrinterTicket(ticket, modelForPrinter);
 }
 
 std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPage_DNP::newPage() const
