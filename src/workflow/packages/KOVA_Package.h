@@ -14,6 +14,8 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <utility>
 
 class KOVA_Job;
 
@@ -77,12 +79,29 @@ public:
     void processToCompletion(const Completion& completion);
 
     static QString xmlElementName() { return QStringLiteral("package"); }
+    // "type" "inline" and "id" the package name ("pkg" without one).
+    QList<std::pair<QString, QString>> xmlElementAttributes() const;
+    // A "template" element per template read from a file, then the outputs' elements.
+    QList<platform::XmlNode> xmlElementChildren() const;
+    // The written form; a package whose values are still empty first reads its document.
     platform::XmlNode asXMLElement();
+
+    // Answers "outputs" and "kovaNodes" besides the base's keys.
+    QVariant valueForKey(const QString& key) const override;
 
     QStringList auditedProductKeys() const override { return {QStringLiteral("thumbnail")}; }
     QStringList archiveClassHierarchy() const override;
 
 private:
+    platform::Error readRootAttributes(const platform::XmlNode& root);
+    void readBodyElement(const platform::XmlNode& element, KOVA_Output::List& outputs);
+    void readTemplateElement(const platform::XmlNode& element);
+    void readTemplateInPlace(const platform::XmlNode& element);
+    void setNode(const QString& name, const KOVA_Template::Pointer& node);
+    std::shared_ptr<KOVA_Package> sharedPackage();
+    // The name the log and errors show: the package name, else its product code.
+    QString displayName() const;
+
     mutable std::mutex m_packageMutex; // guards every field below
     std::weak_ptr<KOVA_Job> m_job;
     KOVA_Output::TemplateMap m_nodes;
