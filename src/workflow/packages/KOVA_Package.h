@@ -37,7 +37,8 @@ public:
     // flag the callback may set to leave the body unread.
     using ParseCallback = std::function<void(const QVariantMap& values, const platform::Error& error, bool& stop)>;
     // Called once when every output has been run: false when any output failed, and the
-    // last error an output reported.
+    // last error an output reported (a failure that reported none gets one naming the
+    // package, so that a failure never passes for success).
     using Completion = std::function<void(bool success, const platform::Error& error)>;
 
     KOVA_Package();
@@ -49,7 +50,10 @@ public:
     // The package to run for a job's package description, or null when none is found.
     static Pointer packageWithDictionary(const QVariantMap& description);
 
-    // Reads the root's attributes and then the body.
+    // Reads the root's attributes and then the body. The callback hears of a wrong "type"
+    // or a "version" outside 1.0 to 1.99 once, with the error (the body stays unread);
+    // otherwise once before the body, where it may stop the reading, and once after.
+    // Nothing is read, and nobody called, when the text is no XML document.
     void parseXML(const ParseCallback& callback);
     // Reads a body: the children of a package root or of an inline "package" element.
     void parseXMLNode(const platform::XmlNode& element);
@@ -74,8 +78,9 @@ public:
     static std::shared_ptr<platform::DispatchQueue> outputQueue();
     // The serial queue that guards the pool's turn.
     static std::shared_ptr<platform::DispatchQueue> atomicQueue();
-    // Runs every output (an all-images output once per job image) and returns when all
-    // are done, after calling `completion` once.
+    // Runs every output (an all-images output once per job image, as copies) and returns
+    // when all are done, after calling `completion` once. The job's destination label is
+    // stored in every destination first. An output that cannot be copied counts as failed.
     void processToCompletion(const Completion& completion);
 
     static QString xmlElementName() { return QStringLiteral("package"); }

@@ -76,14 +76,14 @@ KOVA_Package::Pointer KOVA_PackageLookup::find()
     return m_found ? m_found : m_fallback;
 }
 
-bool KOVA_PackageLookup::searchFolder(const QUrl& folder)
+void KOVA_PackageLookup::searchFolder(const QUrl& folder)
 {
     const QString path = folder.toLocalFile();
     if (!QFileInfo(path).isDir()) {
         const int reason = QFileInfo::exists(path) ? ENOTDIR : ENOENT;
         platform::Log::log(QStringLiteral("Failed enumeration at %1 with error:%2")
                                .arg(folder.toString(), platform::Error::fromErrno(reason, path).description()));
-        return false;
+        return;
     }
     // Links are never followed: neither into folders nor to files elsewhere.
     QDirIterator entries(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
@@ -91,15 +91,14 @@ bool KOVA_PackageLookup::searchFolder(const QUrl& folder)
     for (int seen = 0; entries.hasNext(); ++seen) {
         if (seen == MaximumEntriesPerFolder) {
             platform::Log::error(QStringLiteral("Stopped scanning %1 after %2 entries").arg(path).arg(seen));
-            return false;
+            return;
         }
         const QFileInfo item(entries.next());
         if (item.isSymLink() || !item.isFile())
             continue;
         if (considerFile(item.filePath()))
-            return true;
+            return;
     }
-    return false;
 }
 
 bool KOVA_PackageLookup::considerFile(const QString& path)

@@ -35,8 +35,8 @@ public:
 private:
     enum class Verdict { Undecided, Found, Fallback, Skipped };
 
-    // Walks one folder; true when the search is over (a package was found).
-    bool searchFolder(const QUrl& folder);
+    // Walks one folder at all depths, up to a package found.
+    void searchFolder(const QUrl& folder);
     // Reads the candidate file; true when it is the package wanted.
     bool considerFile(const QString& path);
     Verdict judge(const QVariantMap& values, const QUrl& file) const;
