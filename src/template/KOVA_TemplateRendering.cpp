@@ -5,36 +5,12 @@
 #include "core/foundation/ZORVAK_Extras_NSURL.h"
 #include "core/foundation/ZORVAK_SystemInfo.h"
 #include "core/queues/ZORVAK_Dispatch.h"
+#include "core/queues/ZORVAK_QueuePool.h"
 #include "platform/Log.h"
 #include "template/KOVA_ProductImageComposer.h"
 #include "template/KOVA_XML_Keys.h"
 
-
 #include <algorithm>
-
-namespace {
-
-// One serial queue per logical processor and the index of the next one to hand out.
-struct RenderingPool {
-    QList<ZORVAK_Dispatch::Queue> queues;
-    qsizetype next = 0;
-};
-
-RenderingPool& renderingPool()
-{
-    static RenderingPool pool = [] {
-        RenderingPool made;
-        const qint64 count = ZORVAK_SystemInfo().cpuCountLogical();
-        for (qint64 index = 0; index < count; ++index) {
-            made.queues.append(ZORVAK_Dispatch::dispatchQueueSerialWithDebugLabel(
-                QStringLiteral("com.morvanta.kova.template.rendering.%1").arg(quint32(index))));
-        }
-        return made;
-    }();
-    return pool;
-}
-
-} // namespace
 
 // ---- Queues ----
 
@@ -47,13 +23,9 @@ ZORVAK_Dispatch::Queue KOVA_Template::atomicQueue()
 
 ZORVAK_Dispatch::Queue KOVA_Template::renderingQueueOfPool()
 {
-    RenderingPool& pool = renderingPool();
-    ZORVAK_Dispatch::Queue taken;
-    ZORVAK_Dispatch::performSyncOnQueue(atomicQueue(), [&] {
-        taken = pool.queues.at(pool.next);
-        pool.next = (pool.next + 1) % pool.queues.size();
-    });
-    return taken;
+    static ZORVAK_QueuePool pool(ZORVAK_SystemInfo().cpuCountLogical(),
+                                 QStringLiteral("com.morvanta.kova.template.rendering."), atomicQueue());
+    return pool.nextQueue();
 }
 
 // Made under the object's own lock rather than on the atomic queue: the check is

@@ -14,6 +14,8 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <utility>
 
 class KOVA_Job;
 
@@ -35,7 +37,8 @@ public:
     // flag the callback may set to leave the body unread.
     using ParseCallback = std::function<void(const QVariantMap& values, const platform::Error& error, bool& stop)>;
     // Called once when every output has been run: false when any output failed, and the
-    // last error an output reported.
+    // last error an output reported (a failure that reported none gets one naming the
+    // package, so that a failure never passes for success).
     using Completion = std::function<void(bool success, const platform::Error& error)>;
 
     KOVA_Package();
@@ -47,7 +50,10 @@ public:
     // The package to run for a job's package description, or null when none is found.
     static Pointer packageWithDictionary(const QVariantMap& description);
 
-    // Reads the root's attributes and then the body.
+    // Reads the root's attributes and then the body. The callback hears of a wrong "type"
+    // or a "version" outside 1.0 to 1.99 once, with the error (the body stays unread);
+    // otherwise once before the body, where it may stop the reading, and once after.
+    // Nothing is read, and nobody called, when the text is no XML document.
     void parseXML(const ParseCallback& callback);
     // Reads a body: the children of a package root or of an inline "package" element.
     void parseXMLNode(const platform::XmlNode& element);
@@ -72,17 +78,35 @@ public:
     static std::shared_ptr<platform::DispatchQueue> outputQueue();
     // The serial queue that guards the pool's turn.
     static std::shared_ptr<platform::DispatchQueue> atomicQueue();
-    // Runs every output (an all-images output once per job image) and returns when all
-    // are done, after calling `completion` once.
+    // Runs every output (an all-images output once per job image, as copies) and returns
+    // when all are done, after calling `completion` once. The job's destination label is
+    // stored in every destination first. An output that cannot be copied counts as failed.
     void processToCompletion(const Completion& completion);
 
     static QString xmlElementName() { return QStringLiteral("package"); }
+    // "type" "inline" and "id" the package name ("pkg" without one).
+    QList<std::pair<QString, QString>> xmlElementAttributes() const;
+    // A "template" element per template read from a file, then the outputs' elements.
+    QList<platform::XmlNode> xmlElementChildren() const;
+    // The written form; a package whose values are still empty first reads its document.
     platform::XmlNode asXMLElement();
+
+    // Answers "outputs" and "kovaNodes" besides the base's keys.
+    QVariant valueForKey(const QString& key) const override;
 
     QStringList auditedProductKeys() const override { return {QStringLiteral("thumbnail")}; }
     QStringList archiveClassHierarchy() const override;
 
 private:
+    platform::Error readRootAttributes(const platform::XmlNode& root);
+    void readBodyElement(const platform::XmlNode& element, KOVA_Output::List& outputs);
+    void readTemplateElement(const platform::XmlNode& element);
+    void readTemplateInPlace(const platform::XmlNode& element);
+    void setNode(const QString& name, const KOVA_Template::Pointer& node);
+    std::shared_ptr<KOVA_Package> sharedPackage();
+    // The name the log and errors show: the package name, else its product code.
+    QString displayName() const;
+
     mutable std::mutex m_packageMutex; // guards every field below
     std::weak_ptr<KOVA_Job> m_job;
     KOVA_Output::TemplateMap m_nodes;
