@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 using kova::test::readFile;
@@ -189,6 +190,20 @@ TEST_F(OutputFileDelivery, setsNameFilesByTheirFormat)
                 EXPECT_EQ(imageSize(out + QLatin1Char('/') + name), QSize(64, 48)) << name.toStdString();
         }
     }
+}
+
+// Outputs of one job delivering at the same time to one name each keep their own file.
+TEST_F(OutputFileDelivery, outputsDeliveringAtOnceKeepEachOthersFiles)
+{
+    const QString out = folder(QStringLiteral("together"));
+    pathSet(1, out, string_kova_ImageNameOnly, true);
+    std::vector<std::thread> outputs;
+    for (int started = 0; started < 4; ++started)
+        outputs.emplace_back([&] { expectSuccesses(run(setDestination(QStringLiteral("Path 1")), job), 1); });
+    for (std::thread& output : outputs)
+        output.join();
+    EXPECT_EQ(sorted(kova::test::entriesOf(out)), sorted({QStringLiteral("IMG_1.jpeg"), QStringLiteral("IMG_1 1.jpeg"),
+                                                          QStringLiteral("IMG_1 2.jpeg"), QStringLiteral("IMG_1 3.jpeg")}));
 }
 
 // Without a set: the path's folder (or the path itself as a folder), the original's name with

@@ -71,6 +71,12 @@ QString fallbackOutputPath()
         + KOVA_OutputFileDelivery::FallbackFolder;
 }
 
+bool isFolderOrNothing(const QString& path)
+{
+    const QString type = platform::UTType::typeOfItemAtPath(path);
+    return type.isEmpty() || platform::UTType::conformsTo(type, platform::kUTTypeDirectory);
+}
+
 bool namesImageType(const QString& extension)
 {
     return !extension.isEmpty() && platform::UTType::conformsTo(platform::UTType::typeForExtension(extension), platform::kUTTypeImage);
@@ -130,10 +136,9 @@ QString KOVA_OutputFileDelivery::outputPathForDestination(const KOVA_Output& out
     const PathParts parts = PathParts::of(path);
     const QString extension = parts.extension.isEmpty() ? QStringLiteral("jpg") : parts.extension;
     const QString fileName = outputFilenameForDestination(output, destination) + QLatin1Char('.') + extension;
-    // A path with an extension names a file: only its folder and its extension count.
-    const QString type = platform::UTType::typeOfItemAtPath(path);
-    const bool isFolder = parts.extension.isEmpty() && (type.isEmpty() || platform::UTType::conformsTo(type, platform::kUTTypeDirectory));
-    const QString folder = isFolder ? path : QFileInfo(path).path();
+    // A path with an extension, or a file already there, names a file: only its folder and
+    // its extension count.
+    const QString folder = parts.extension.isEmpty() && isFolderOrNothing(path) ? path : QFileInfo(path).path();
     return folder + QLatin1Char('/') + fileName;
 }
 
