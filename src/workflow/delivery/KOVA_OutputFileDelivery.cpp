@@ -171,9 +171,9 @@ QString KOVA_OutputFileDelivery::templateNamePart(const KOVA_Output& output) con
 QString KOVA_OutputFileDelivery::ckTemplateNamePart(const KOVA_Output& output)
 {
     const auto job = jobOf(output);
-    const QVariant templates = job ? job->value(QStringLiteral("template")) : QVariant();
+    const QVariant templates = job ? job->value(KOVA_XML_Key_template) : QVariant();
     const QString name = templates.typeId() == QMetaType::QVariantMap
-        ? fileNameWithoutExtension(templates.toMap().value(QStringLiteral("image1")).toString())
+        ? fileNameWithoutExtension(templates.toMap().value(KOVA_XML_Key_image1).toString())
         : QString();
     return name.isEmpty() ? QStringLiteral("ckTemplate") : name;
 }
