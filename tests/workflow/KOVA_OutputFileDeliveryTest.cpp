@@ -51,29 +51,29 @@ QStringList sorted(QStringList names)
     return names;
 }
 
-QSize imageSize(const QString& path)
-{
-    return QImage(path).size();
-}
-
 // A JPEG's compressed picture: everything from the start of its scan on.
 QByteArray scanOf(const QByteArray& jpeg)
 {
     return jpeg.mid(jpeg.indexOf(QByteArray("\xFF\xDA", 2)));
 }
 
-// The JPEG of a job's original image, "IMG_1.JPG"; the outputs render a 64 x 48 template.
+using Reports = std::vector<std::pair<bool, Error>>;
+
+size_t successes(const Reports& reports)
+{
+    return std::count_if(reports.begin(), reports.end(), [](const auto& report) { return report.first; });
+}
+
+// A job whose original image is "IMG_1.JPG"; its outputs render a 64 x 48 template.
 class OutputFileDelivery : public kova::test::FolderSetTest {
 protected:
     void SetUp() override
     {
         FolderSetTest::SetUp();
         platform::WallClock::setNow([] { return QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7, 89)); });
-        original = scratch.path(QStringLiteral("IMG_1.JPG"));
         ASSERT_TRUE(writeFile(original, kova::test::encoded(kova::test::quadrants(40, 30), "JPEG")));
-        ASSERT_TRUE(writeFile(scratch.path(QStringLiteral("blue.png")),
-                              kova::test::encoded(kova::test::solid(8, 8, kova::test::blue), "PNG")));
-        job = jobWithImage(original);
+        ASSERT_TRUE(writeFile(scratch.path("blue.png"), kova::test::encoded(kova::test::solid(8, 8, kova::test::blue), "PNG")));
+        job = jobWithImage(QStringLiteral("<image1>%1</image1>").arg(original));
         KOVA_OutputDelivery::install(KOVA_Destination::Kind::Filepath, delivery);
     }
     void TearDown() override
@@ -85,73 +85,55 @@ protected:
 
     static std::shared_ptr<KOVA_Job> jobWithImage(const QString& image)
     {
-        const QString ticket = QStringLiteral("<data type=\"kova_job\" version=\"1.0\">%1</data>")
-                                   .arg(image.isEmpty() ? QString() : QStringLiteral("<image1>%1</image1>").arg(image));
+        const QString ticket = QStringLiteral("<data type=\"kova_job\" version=\"1.0\">%1</data>").arg(image);
         auto made = KOVA_Job::instanceWithXMLObject(ticket.toUtf8());
         made->setValue(QStringLiteral("template"), QVariantMap{{QStringLiteral("image1"), QStringLiteral("/t/CK_Frame.xml")}});
         return made;
     }
 
-    // "Path <number>" in `folder` with the name format and overwriting, no upload.
+    // The set at position `number` in `folder` with the name format and overwriting, its other options unset.
     static std::shared_ptr<KOVA_PrintToFileSet> pathSet(int number, const QString& folder, const QString& nameFormat,
                                                         bool overwrite = false)
     {
         auto set = std::dynamic_pointer_cast<KOVA_PrintToFileSet>(
-            KOVA_PrintToFileSet::classSide().folderSetWithName(QStringLiteral("Path %1").arg(number)));
+            KOVA_PrintToFileSet::classSide().folderSetWithName(QString::number(number)));
+        set->setProperties({});
         set->setURL(QUrl::fromLocalFile(folder));
         set->setNameFormat(nameFormat);
         set->setOverwriteExisting(overwrite);
-        set->setUploadFolder(std::nullopt);
-        set->setWebUploadHasMaxPixels(false);
-        set->setWebUploadMaxPixels(std::nullopt);
         return set;
     }
 
-    // A 64 x 48 template saved as "Poster.xml", with a blue picture.
-    KOVA_Template::Pointer poster()
+    // Runs an output of a 64 x 48 blue template saved as "Poster.xml" to the destinations.
+    Reports run(const QString& destinations, const std::shared_ptr<KOVA_Job>& forJob)
     {
-        auto root = KOVA_Template::init();
-        root->setFrame(QRectF(0, 0, 64, 48));
-        root->setDocumentURL(QUrl::fromLocalFile(QStringLiteral("/templates/Poster.xml")));
+        auto poster = KOVA_Template::init();
+        poster->setFrame(QRectF(0, 0, 64, 48));
+        poster->setDocumentURL(QUrl::fromLocalFile(QStringLiteral("/templates/Poster.xml")));
         auto layer = KOVA_Template::initForCopy();
         layer->setLayerType(KOVA_Template::layerTypeImage);
         layer->setFrame(QRectF(0, 0, 64, 48));
-        layer->setGravity(QStringLiteral("resize"));
-        layer->setGraphicPath(scratch.path(QStringLiteral("blue.png")));
-        root->addLayer(layer);
-        return root;
-    }
-
-    // Runs an output of the poster to the destinations for `forJob`; every report.
-    std::vector<std::pair<bool, Error>> run(const QString& destinations, const std::shared_ptr<KOVA_Job>& forJob)
-    {
+        layer->setGraphicPath(scratch.path("blue.png"));
+        poster->addLayer(layer);
         const QByteArray xml = QStringLiteral("<output><Poster type=\"node\"/>%1</output>").arg(destinations).toUtf8();
         const auto output = KOVA_Output::initWithNode(kova::test::rootElement(xml.constData()));
-        output->setTemplates({{QStringLiteral("Poster"), poster()}});
+        output->setTemplates({{QStringLiteral("Poster"), poster}});
         const auto package = KOVA_Package::init();
         package->setJob(forJob);
         output->setPackage(package);
-        std::vector<std::pair<bool, Error>> reports;
+        Reports reports;
         output->processToCompletion([&](bool success, const Error& error) { reports.emplace_back(success, error); });
         return reports;
     }
 
-    void expectSuccesses(const std::vector<std::pair<bool, Error>>& reports, size_t count)
-    {
-        ASSERT_EQ(reports.size(), count);
-        for (const auto& [success, error] : reports)
-            EXPECT_TRUE(success) << error.description().toStdString();
-    }
-
     QString folder(const QString& name)
     {
-        const QString path = scratch.path(name);
-        QDir().mkpath(path);
-        return path;
+        QDir().mkpath(scratch.path(name));
+        return scratch.path(name);
     }
 
     kova::test::ScratchFolder scratch;
-    QString original;
+    const QString original = scratch.path("IMG_1.JPG");
     std::shared_ptr<KOVA_Job> job;
     std::shared_ptr<KOVA_OutputFileDelivery> delivery = std::make_shared<KOVA_OutputFileDelivery>();
 };
@@ -177,9 +159,9 @@ TEST_F(OutputFileDelivery, setsNameFilesByTheirFormat)
             const QString out = folder(c.format + (overwrite ? QStringLiteral(" on") : QStringLiteral(" off")));
             const QString earlier = out + QLatin1Char('/') + c.name + QStringLiteral(".jpeg");
             ASSERT_TRUE(writeFile(earlier, "earlier job"));
-            pathSet(1, out, c.format, overwrite);
+            const auto set = pathSet(1, out, c.format, overwrite);
             // By name and by number: the same set.
-            expectSuccesses(run(setDestination(QStringLiteral("Path 1")) + setDestination(QStringLiteral("1")), job), 2);
+            EXPECT_EQ(successes(run(setDestination(set->name()) + setDestination("1"), job)), 2u);
 
             QStringList expected{c.name + QStringLiteral(".jpeg"), c.name + QStringLiteral(" 1.jpeg")};
             if (!overwrite)
@@ -187,7 +169,7 @@ TEST_F(OutputFileDelivery, setsNameFilesByTheirFormat)
             EXPECT_EQ(sorted(kova::test::entriesOf(out)), sorted(expected));
             EXPECT_EQ(readFile(earlier) == "earlier job", !overwrite);
             for (const QString& name : expected.mid(overwrite ? 0 : 1))
-                EXPECT_EQ(imageSize(out + QLatin1Char('/') + name), QSize(64, 48)) << name.toStdString();
+                EXPECT_EQ(QImage(out + QLatin1Char('/') + name).size(), QSize(64, 48)) << name.toStdString();
         }
     }
 }
@@ -195,11 +177,11 @@ TEST_F(OutputFileDelivery, setsNameFilesByTheirFormat)
 // Outputs of one job delivering at the same time to one name each keep their own file.
 TEST_F(OutputFileDelivery, outputsDeliveringAtOnceKeepEachOthersFiles)
 {
-    const QString out = folder(QStringLiteral("together"));
+    const QString out = folder("together");
     pathSet(1, out, string_kova_ImageNameOnly, true);
     std::vector<std::thread> outputs;
     for (int started = 0; started < 4; ++started)
-        outputs.emplace_back([&] { expectSuccesses(run(setDestination(QStringLiteral("Path 1")), job), 1); });
+        outputs.emplace_back([&] { EXPECT_EQ(successes(run(setDestination("1"), job)), 1u); });
     for (std::thread& output : outputs)
         output.join();
     EXPECT_EQ(sorted(kova::test::entriesOf(out)), sorted({QStringLiteral("IMG_1.jpeg"), QStringLiteral("IMG_1 1.jpeg"),
@@ -210,8 +192,8 @@ TEST_F(OutputFileDelivery, outputsDeliveringAtOnceKeepEachOthersFiles)
 // the stamp, never overwriting; with no path the fallback folder of the preferences or home.
 TEST_F(OutputFileDelivery, destinationsWithoutASetNameFilesAfterTheOriginal)
 {
-    const QString home = folder(QStringLiteral("home"));
-    const QString preferred = scratch.path(QStringLiteral("fallback"));
+    const QString home = folder("home");
+    const QString preferred = scratch.path("fallback");
     const struct {
         const char* name;
         QString destination;
@@ -219,15 +201,15 @@ TEST_F(OutputFileDelivery, destinationsWithoutASetNameFilesAfterTheOriginal)
         QStringList expected;
         QString preference;
     } cases[] = {
-        {"file path", pathDestination(scratch.path(QStringLiteral("a/print.png"))), scratch.path(QStringLiteral("a")),
-         {QStringLiteral("IMG_1_%1.jpeg").arg(Stamp)}},
-        {"new folder", pathDestination(scratch.path(QStringLiteral("b/new")), QStringLiteral("<filename>poster</filename>")),
-         scratch.path(QStringLiteral("b/new")), {QStringLiteral("image_%1.jpeg").arg(Stamp)}},
+        {"file path", pathDestination(scratch.path("a/print.png")), scratch.path("a"),
+         {QStringLiteral("IMG_1_%1.jpeg").arg(Stamp)}, {}},
+        {"new folder", pathDestination(scratch.path("b/new"), QStringLiteral("<filename>poster</filename>")),
+         scratch.path("b/new"), {QStringLiteral("image_%1.jpeg").arg(Stamp)}, {}},
         // A file already there is kept; the picture takes a free name.
-        {"existing file", pathDestination(folder(QStringLiteral("c"))), scratch.path(QStringLiteral("c")),
-         {QStringLiteral("IMG_1_%1.jpeg").arg(Stamp), QStringLiteral("IMG_1_%1 1.jpeg").arg(Stamp)}},
-        {"home fallback", QStringLiteral(R"(<destination type="filepath"/>)"), home + QStringLiteral("/Desktop/PrintToFileOutputs/Unknown"),
-         {QStringLiteral("IMG_1_%1.jpeg").arg(Stamp)}},
+        {"existing file", pathDestination(folder("c")), scratch.path("c"),
+         {QStringLiteral("IMG_1_%1.jpeg").arg(Stamp), QStringLiteral("IMG_1_%1 1.jpeg").arg(Stamp)}, {}},
+        {"home fallback", QStringLiteral(R"(<destination type="filepath"/>)"),
+         home + QStringLiteral("/Desktop/PrintToFileOutputs/Unknown"), {QStringLiteral("IMG_1_%1.jpeg").arg(Stamp)}, {}},
         {"preferred fallback", QStringLiteral(R"(<destination type="filepath"/>)"), preferred,
          {QStringLiteral("IMG_1_%1.jpeg").arg(Stamp)}, preferred},
     };
@@ -236,7 +218,7 @@ TEST_F(OutputFileDelivery, destinationsWithoutASetNameFilesAfterTheOriginal)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         defaults()->setObject(c.preference.isEmpty() ? QVariant() : QVariant(c.preference), key_kovaFolderFallbackOutputPath);
-        const QString log = kova::test::loggedBy([&] { expectSuccesses(run(c.destination, job), 1); });
+        const QString log = kova::test::loggedBy([&] { EXPECT_EQ(successes(run(c.destination, job)), 1u); });
         EXPECT_EQ(sorted(kova::test::entriesOf(c.folder)), sorted(c.expected));
         EXPECT_EQ(log.contains(QStringLiteral("ERROR:a filepath destination is specifed, but no output filepath provided\n")),
                   c.destination.contains(QStringLiteral("/>")));
@@ -248,11 +230,11 @@ TEST_F(OutputFileDelivery, destinationsWithoutASetNameFilesAfterTheOriginal)
 // A job that names no original image still gives every file a name; a copy has nothing to copy.
 TEST_F(OutputFileDelivery, withoutAnOriginalEveryNameIsImage)
 {
-    const QString out = folder(QStringLiteral("out"));
+    const QString out = folder("out");
     pathSet(1, out, string_kova_ImageNameOnly);
     pathSet(2, out, string_kova_ImagePlusDateTime);
     const auto unnamed = jobWithImage({});
-    expectSuccesses(run(setDestination(QStringLiteral("Path 1")) + setDestination(QStringLiteral("Path 2")) + pathDestination(out), unnamed), 3);
+    EXPECT_EQ(successes(run(setDestination("1") + setDestination("2") + pathDestination(out), unnamed)), 3u);
     EXPECT_EQ(sorted(kova::test::entriesOf(out)),
               sorted({QStringLiteral("image.jpeg"), QStringLiteral("image_") + StampSeconds + QStringLiteral(".jpeg"),
                       QStringLiteral("image_%1.jpeg").arg(Stamp)}));
@@ -268,20 +250,20 @@ TEST_F(OutputFileDelivery, withoutAnOriginalEveryNameIsImage)
 // one, and one that does not upload writes an empty comment.
 TEST_F(OutputFileDelivery, uploadSetsLimitThePictureAndCommentIt)
 {
-    const QString out = folder(QStringLiteral("upload"));
+    const QString out = folder("upload");
     auto limited = pathSet(3, out, string_kova_ImageNameOnly);
     limited->setUploadFolder(QStringLiteral("pt5"));
     limited->setWebUploadHasMaxPixels(true);
     limited->setWebUploadMaxPixels(20);
-    auto unlimited = pathSet(4, folder(QStringLiteral("plain")), string_kova_ImageNameOnly);
+    auto unlimited = pathSet(4, folder("plain"), string_kova_ImageNameOnly);
     unlimited->setUploadFolder(string_kova_DoNotUpload);
     unlimited->setWebUploadHasMaxPixels(true);
-    expectSuccesses(run(setDestination(QStringLiteral("Path 3")) + setDestination(QStringLiteral("Path 4")), job), 2);
+    EXPECT_EQ(successes(run(setDestination("3") + setDestination("4"), job)), 2u);
 
     const QString uploaded = out + QStringLiteral("/IMG_1.jpeg");
-    EXPECT_EQ(imageSize(uploaded), QSize(20, 15));
-    const QString plain = scratch.path(QStringLiteral("plain/IMG_1.jpeg"));
-    EXPECT_EQ(imageSize(plain), QSize(64, 48));
+    EXPECT_EQ(QImage(uploaded).size(), QSize(20, 15));
+    const QString plain = scratch.path("plain/IMG_1.jpeg");
+    EXPECT_EQ(QImage(plain).size(), QSize(64, 48));
     EXPECT_EQ(ZORVAK_EXIF::getEXIFUserCommentForImage(QUrl::fromLocalFile(plain)).value_or(QStringLiteral("none")), QString());
 
     const std::optional<QString> comment = ZORVAK_EXIF::getEXIFUserCommentForImage(QUrl::fromLocalFile(uploaded));
@@ -299,28 +281,27 @@ TEST_F(OutputFileDelivery, uploadSetsLimitThePictureAndCommentIt)
 // the comment joins it; a copy's name keeps an image extension.
 TEST_F(OutputFileDelivery, originalsAreCopiedAsTheyAre)
 {
-    auto stamped = pathSet(5, folder(QStringLiteral("stamped")), string_kova_ImagePlusDateTime);
+    auto stamped = pathSet(5, folder("stamped"), string_kova_ImagePlusDateTime);
     stamped->setUploadFolder(QStringLiteral("fyp"));
-    pathSet(6, folder(QStringLiteral("template")), string_kova_ImagePlusTemplate);
-    const QString plain = folder(QStringLiteral("plain"));
+    pathSet(6, folder("template"), string_kova_ImagePlusTemplate);
+    const QString plain = folder("plain");
     const QString plainCopy = QStringLiteral("%1/IMG_1_%2.jpg").arg(plain, Stamp);
     ASSERT_TRUE(writeFile(plainCopy, "earlier job"));
     // Every destination asks for the original: nothing is rendered.
-    expectSuccesses(run(setDestination(QStringLiteral("Path 5"), SaveOriginal) + setDestination(QStringLiteral("Path 6"), SaveOriginal)
-                            + pathDestination(plain, SaveOriginal),
-                        job),
-                    3);
+    const QString copies
+        = setDestination("5", SaveOriginal) + setDestination("6", SaveOriginal) + pathDestination(plain, SaveOriginal);
+    EXPECT_EQ(successes(run(copies, job)), 3u);
     const QByteArray source = readFile(original);
     const QString commented = scratch.path(QStringLiteral("stamped/IMG_1_%1.JPG").arg(StampSeconds));
     EXPECT_EQ(scanOf(readFile(commented)), scanOf(source));
     const QString comment = ZORVAK_EXIF::getEXIFUserCommentForImage(QUrl::fromLocalFile(commented)).value_or(QString());
-    EXPECT_TRUE(comment.contains(QStringLiteral("<string>%1/IMG_1_%2</string>").arg(scratch.path(QStringLiteral("stamped")), Stamp)))
+    EXPECT_TRUE(comment.contains(QStringLiteral("<string>%1/IMG_1_%2</string>").arg(scratch.path("stamped"), Stamp)))
         << comment.toStdString();
     EXPECT_TRUE(comment.contains(QStringLiteral("<string>fyp</string>")));
-    EXPECT_EQ(readFile(scratch.path(QStringLiteral("template/IMG_1_Poster.JPG"))), source);
+    EXPECT_EQ(readFile(scratch.path("template/IMG_1_Poster.JPG")), source);
     // Without a set a copy replaces a file of an earlier job, but not one of its own job.
     EXPECT_EQ(readFile(plainCopy), source);
-    expectSuccesses(run(pathDestination(plain, SaveOriginal) + pathDestination(plain), job), 2);
+    EXPECT_EQ(successes(run(pathDestination(plain, SaveOriginal) + pathDestination(plain), job)), 2u);
     EXPECT_EQ(sorted(kova::test::entriesOf(plain)),
               sorted({QStringLiteral("IMG_1_%1.jpg").arg(Stamp), QStringLiteral("IMG_1_%1 1.jpg").arg(Stamp),
                       QStringLiteral("IMG_1_%1.jpeg").arg(Stamp)}));

@@ -79,7 +79,8 @@ bool isFolderOrNothing(const QString& path)
 
 bool namesImageType(const QString& extension)
 {
-    return !extension.isEmpty() && platform::UTType::conformsTo(platform::UTType::typeForExtension(extension), platform::kUTTypeImage);
+    return !extension.isEmpty()
+        && platform::UTType::conformsTo(platform::UTType::typeForExtension(extension), platform::kUTTypeImage);
 }
 
 // A copy of the original is JPEG data under the path's own name: a name whose extension
@@ -120,7 +121,8 @@ QString KOVA_OutputFileDelivery::outputFilenameForDestination(const KOVA_Output&
                                                               const KOVA_Destination& destination) const
 {
     const QString filename = destination.filename();
-    const bool originalName = filename.isEmpty() || filename.compare(KOVA_XML_Key_oldKOVA_filenameOriginal, Qt::CaseInsensitive) == 0;
+    const bool originalName
+        = filename.isEmpty() || filename.compare(KOVA_XML_Key_oldKOVA_filenameOriginal, Qt::CaseInsensitive) == 0;
     const QString base = originalName ? fileNameWithoutExtension(originalFileName(output)) : UnnamedImage;
     return base + QLatin1Char('_') + dateStamp();
 }
@@ -272,7 +274,8 @@ void KOVA_OutputFileDelivery::processSaveOriginalDestination(KOVA_Output& output
     const QUrl source = urlOriginalImage(output);
     const Claim claimed = claim(output, QUrl::fromLocalFile(withImageExtension(target.path, source)), target.overwrite);
     Error error;
-    const bool written = ZORVAK_ImageWriter::writeImageFile(source, claimed.url, uploadComment(target), claimed.overwrite, &error);
+    const bool written
+        = ZORVAK_ImageWriter::writeImageFile(source, claimed.url, uploadComment(target), claimed.overwrite, &error);
     if (!written)
         release(output, claimed.url);
     reply(written, error);
