@@ -97,13 +97,6 @@ struct FileName {
     }
 };
 
-QUrl withExtensionOfType(const QString& path, const QString& type)
-{
-    FileName name = FileName::of(path);
-    name.extension = platform::UTType::preferredExtension(type);
-    return name.url();
-}
-
 // "print.jpeg" -> "print 1.jpeg", "print 7.jpeg" -> "print 8.jpeg".
 QUrl nextNumberedName(const QUrl& url)
 {
@@ -278,7 +271,7 @@ Error writeDestination(const QUrl& destination, const std::optional<QByteArray>&
     const QString path = destinationPath(destination);
     if (path.isEmpty())
         return failure(QStringLiteral("Passed parameter to ZORVAK_ImageWriter::writeImage not a path or URL"), destination.toString());
-    const QUrl url = withExtensionOfType(path, settings.type);
+    const QUrl url = ZORVAK_ImageWriter::URLWithExtensionOfType(QUrl::fromLocalFile(path), settings.type);
     Error folderError;
     if (!image || !ZORVAK_ImageWriter::makeEnclosingDirectoryForFileURL(url, &folderError))
         return failure(QStringLiteral("Failed to create CGImageDestination for %1").arg(destination.toString()),
@@ -366,8 +359,20 @@ bool ZORVAK_ImageWriter::makeEnclosingDirectoryForFileURL(const QUrl& url, Error
 
 QUrl ZORVAK_ImageWriter::URLWithoutOverwriting(const QUrl& url)
 {
+    return URLWithoutOverwriting(url, [](const QUrl&) { return false; });
+}
+
+QUrl ZORVAK_ImageWriter::URLWithoutOverwriting(const QUrl& url, const std::function<bool(const QUrl&)>& isTaken)
+{
     QUrl candidate = url;
-    while (itemExists(candidate))
+    while (itemExists(candidate) || isTaken(candidate))
         candidate = nextNumberedName(candidate);
     return candidate;
+}
+
+QUrl ZORVAK_ImageWriter::URLWithExtensionOfType(const QUrl& destination, const QString& utType)
+{
+    FileName name = FileName::of(QDir::cleanPath(destination.toLocalFile()));
+    name.extension = platform::UTType::preferredExtension(utType);
+    return name.url();
 }

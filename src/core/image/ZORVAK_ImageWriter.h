@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include <functional>
+
 // Keys of the options of ZORVAK_ImageWriter::writeImage(); every key is optional.
 inline const QString zorvakImageKey_exifComment = QStringLiteral("zorvakImage_exifComment");                 // text
 inline const QString zorvakImageKey_exifNote = QStringLiteral("zorvakImage_exifNote");                       // text
@@ -66,4 +68,11 @@ public:
     // followed by "print 8.jpeg"). Only a hint: the writers claim the name
     // atomically when they write.
     static QUrl URLWithoutOverwriting(const QUrl& url);
+    // As above, passing over as well every name `isTaken` refuses (names other
+    // writers of the caller are about to write).
+    static QUrl URLWithoutOverwriting(const QUrl& url, const std::function<bool(const QUrl&)>& isTaken);
+
+    // The file writeImage() writes for `destination` in the type `utType`: the
+    // name's last extension replaced by the type's (removed when it has none).
+    static QUrl URLWithExtensionOfType(const QUrl& destination, const QString& utType);
 };
