@@ -195,7 +195,7 @@ void JobOf20PrintsToPlainRatio(benchmark::State& state)
             peak = std::max(peak, peakResidentMegabytes());
             return done;
         });
-    KOVA_OutputDelivery::install(KOVA_Destination::Kind::Filepath, nullptr);
+    KOVA_OutputDelivery::installDefaults();
     state.counters["peak_rss_mb"] = peak;
     state.SetLabel("target: under 2 s on 8 cores, under 400 MB");
 }

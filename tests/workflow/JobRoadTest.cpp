@@ -69,7 +69,7 @@ protected:
     }
     void TearDown() override
     {
-        KOVA_OutputDelivery::install(KOVA_Destination::Kind::Filepath, nullptr);
+        KOVA_OutputDelivery::installDefaults();
         const auto defaults = platform::UserDefaults::standardUserDefaults();
         defaults->removeObjectForKey(key_kovaFolderPackages);
         defaults->removeObjectForKey(key_kovaFolderTemplates);

@@ -78,7 +78,7 @@ protected:
     }
     void TearDown() override
     {
-        KOVA_OutputDelivery::install(KOVA_Destination::Kind::Filepath, nullptr);
+        KOVA_OutputDelivery::installDefaults();
         platform::WallClock::setNow(nullptr);
         FolderSetTest::TearDown();
     }

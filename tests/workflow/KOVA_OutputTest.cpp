@@ -71,7 +71,7 @@ protected:
         package->setJob(job);
         install(delivery);
     }
-    void TearDown() override { install(nullptr); }
+    void TearDown() override { KOVA_OutputDelivery::installDefaults(); }
 
     static void install(const std::shared_ptr<KOVA_OutputDelivery>& delivery)
     {

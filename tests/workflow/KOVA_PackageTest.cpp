@@ -377,6 +377,6 @@ TEST(KOVA_PackageRun, outputsRunOnceAndAllImagesOncePerImage)
         EXPECT_EQ(outcome.success, c.success);
         EXPECT_EQ(outcome.error.message, QString::fromUtf8(c.error));
         EXPECT_EQ(delivery->runs().join(' '), QString::fromUtf8(c.runs));
-        KOVA_OutputDelivery::install(KOVA_Destination::Kind::Filepath, nullptr);
     }
+    KOVA_OutputDelivery::installDefaults();
 }

@@ -537,10 +537,11 @@ void KOVA_Job::processJob(const Completion& completion)
         run->store(namesNoPackageError(name()));
     const auto queue = platform::DispatchQueue::global(platform::QoS::UserInitiated);
     const auto group = platform::DispatchGroup::create();
-    const auto self = shared_from_this();
+    // The blocks borrow the job: the wait below keeps it alive while they run, and a
+    // worker never ends up releasing the last reference after the caller has gone on.
     for (const QVariant& description : descriptions)
-        group->async(queue, [self, description = description.toMap(), share, run] {
-            self->processPackage(description, share, run);
+        group->async(queue, [this, description = description.toMap(), share, run] {
+            processPackage(description, share, run);
         });
     {
         platform::BlockingScope waiting;

@@ -1,5 +1,7 @@
 #include "workflow/outputs/KOVA_OutputDelivery.h"
 
+#include "workflow/delivery/KOVA_OutputFileDelivery.h"
+
 #include <map>
 #include <mutex>
 
@@ -11,9 +13,19 @@ std::mutex& deliveriesMutex()
     return mutex;
 }
 
-std::map<KOVA_Destination::Kind, std::shared_ptr<KOVA_OutputDelivery>>& deliveries()
+using DeliveryMap = std::map<KOVA_Destination::Kind, std::shared_ptr<KOVA_OutputDelivery>>;
+
+// The deliveries the workflow brings: image files and upload folders, the print centre.
+DeliveryMap defaultDeliveries()
 {
-    static std::map<KOVA_Destination::Kind, std::shared_ptr<KOVA_OutputDelivery>> installed;
+    return {
+        {KOVA_Destination::Kind::Filepath, std::make_shared<KOVA_OutputFileDelivery>()},
+    };
+}
+
+DeliveryMap& deliveries()
+{
+    static DeliveryMap installed = defaultDeliveries();
     return installed;
 }
 
@@ -33,4 +45,10 @@ void KOVA_OutputDelivery::install(KOVA_Destination::Kind kind, std::shared_ptr<K
         deliveries()[kind] = std::move(delivery);
     else
         deliveries().erase(kind);
+}
+
+void KOVA_OutputDelivery::installDefaults()
+{
+    std::lock_guard lock(deliveriesMutex());
+    deliveries() = defaultDeliveries();
 }

@@ -11,7 +11,8 @@
 class KOVA_Output;
 
 // Takes an output's picture to one of its destinations: one delivery per destination kind
-// (files and upload folders, the print centre), installed once by whoever provides it.
+// (files and upload folders, the print centre); the workflow's own are installed from the
+// start, and another may replace them.
 // An output hands every destination of a kind to the delivery installed for that kind; a
 // destination whose kind has none installed fails with an error.
 class KOVA_OutputDelivery {
@@ -32,4 +33,6 @@ public:
     // The delivery for `kind`; null for none. Installing null removes it.
     static std::shared_ptr<KOVA_OutputDelivery> installed(KOVA_Destination::Kind kind);
     static void install(KOVA_Destination::Kind kind, std::shared_ptr<KOVA_OutputDelivery> delivery);
+    // Puts back the deliveries the workflow installs by default, for every kind.
+    static void installDefaults();
 };
