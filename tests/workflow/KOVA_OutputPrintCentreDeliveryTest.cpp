@@ -177,3 +177,127 @@ TEST_F(KOVA_OutputPrintCentreDeliveryTest, pagesReferToAKeptPicture)
         platform::FileOperations::removeItem(Delivery::printPicturesFolderPath());
     }
 }
+
+// A failure reports once, is logged, and leaves nothing in the hot folder or behind.
+TEST_F(KOVA_OutputPrintCentreDeliveryTest, failuresLeaveNothing)
+{
+    const auto dnpImport = PrintPageClasses::classNamed("ZORVAK_PrintPage_DNP");
+    const auto nothing = [] {};
+    const struct {
+        const char* name;
+        QString settings;
+        std::function<void()> arrange, restore;
+        qint64 code;
+        QString message;
+        bool packaged = true;
+    } cases[] = {
+        {"no hot folder", DNP, [&] { pressoria->removeObjectForKey(Delivery::HotFolderKey); }, nothing, -35,
+         "could not locate print center hot folder"},
+        {"hot folder missing", DNP, [&] { pressoria->setURL(QUrl::fromLocalFile(scratch.path("Gone")), Delivery::HotFolderKey); },
+         nothing, -35, "could not locate print center hot folder"},
+        {"no original", DNP, nothing, nothing, -34,
+         "failed to get output Image path for destination KOVA_Destination(printer){queue:;model:DS620;papersize:dnp6x4;copies:0;}",
+         false},
+        {"no page class", DNP, [] { PrintPageClasses::registerClass("ZORVAK_PrintPage_DNP", {}); },
+         [&] { PrintPageClasses::registerClass("ZORVAK_PrintPage_DNP", dnpImport); }, -36,
+         "could not make print page for destination KOVA_Destination(printer){queue:;model:DS620;papersize:dnp6x4;copies:0;}"},
+        {"move refused", Computed,
+         [&] {
+             failedRenameTarget = QFile::encodeName(hot + "/");
+             platform::FileOperations::replaceRenameNoReplaceFunction(&refusingRenameIntoHotFolder);
+         },
+         [] { platform::FileOperations::replaceRenameNoReplaceFunction(nullptr); }, EACCES, "Permission denied"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto output = outputTo(c.settings);
+        if (!c.packaged)
+            output->setPackage(nullptr);
+        c.arrange();
+        Report report;
+        const QString log = kova::test::loggedBy([&] { report = deliver(output); });
+        c.restore();
+        EXPECT_FALSE(report.first);
+        EXPECT_EQ(report.second.code, c.code);
+        EXPECT_TRUE(report.second.message.contains(c.message)) << report.second.message.toStdString();
+        EXPECT_TRUE(log.contains("ERROR: " + report.second.description())) << log.toStdString();
+        EXPECT_TRUE(entriesOf(hot).isEmpty() && leftovers().isEmpty()) << leftovers().join(",").toStdString();
+        pressoria->setURL(QUrl::fromLocalFile(hot), Delivery::HotFolderKey);
+    }
+}
+
+// Deliveries of one picture at one moment, and an item already of that name, never share a
+// name: each takes the next free one, and its items follow it.
+TEST_F(KOVA_OutputPrintCentreDeliveryTest, deliveriesAtOnceTakeDistinctNames)
+{
+    const QString base = "IMG_1.JPG_dnp6x4_" + Stamp;
+    for (const QString& settings : {DNP, Computed + "<papersize>dnp6x4</papersize>"}) {
+        const bool page = settings == DNP;
+        const QString item = page ? ".jpeg.printpage" : ".kovaprintjob";
+        ASSERT_TRUE(kova::test::writeFile(hot + "/" + base + item, "earlier"));
+        const auto output = outputTo(settings);
+        std::thread other([&] { EXPECT_TRUE(deliver(output).first); });
+        EXPECT_TRUE(deliver(output).first);
+        other.join();
+        EXPECT_EQ(entriesOf(hot), QStringList({base + " 1" + item, base + " 2" + item, base + item}));
+        EXPECT_EQ(readFile(hot + "/" + base + item), "earlier");
+        for (const QString& name : {base + " 1", base + " 2"}) {
+            if (page) {
+                EXPECT_TRUE(QFile::exists(Delivery::printPicturesFolderPath() + "/" + name + ".jpeg"));
+                continue;
+            }
+            const QString contents = hot + "/" + name + ".kovaprintjob/Contents/";
+            EXPECT_EQ(entriesOf(contents), QStringList({name + ".jpeg", name + ".plist"}));
+            EXPECT_EQ(platform::PropertyList::fromData(readFile(contents + name + ".plist")).toMap().value("inputImages"),
+                      QVariantList{name + ".jpeg"});
+        }
+        for (const QString& name : entriesOf(hot))
+            platform::FileOperations::removeItem(hot + "/" + name);
+    }
+}
+
+// Python's plistlib, a reader of its own, sees the bundle's settings with their types, and the
+// page archive: archiver, class chain, each key with its type (none for a missing label), the
+// properties and the picture's URL.
+TEST_F(KOVA_OutputPrintCentreDeliveryTest, independentReaderSeesSettingsAndPageArchive)
+{
+    if (kova::test::startsNoChildProcesses)
+        GTEST_SKIP() << "starts a child process";
+    const QString name = "IMG_1.JPG_dnp6x4_" + Stamp;
+    ASSERT_TRUE(deliver(outputTo(Computed + "<papersize>dnp6x4</papersize>")).first);
+    ASSERT_TRUE(deliver(outputTo(DNP)).first);
+    const QString script = QStringLiteral(R"(
+import plistlib, sys
+settings = plistlib.load(open(sys.argv[1], 'rb'))
+print(' '.join(k + ':' + type(v).__name__ for k, v in sorted(settings.items())), settings['inputImages'])
+archive = plistlib.load(open(sys.argv[2], 'rb'))
+objects = archive['$objects']
+follow = lambda uid: objects[uid.data]
+def kind(value):
+    value = follow(value) if isinstance(value, plistlib.UID) else value
+    return follow(value['$class'])['$classname'] if isinstance(value, dict) else type(value).__name__
+root = follow(archive['$top']['root'])
+print(archive['$archiver'], ','.join(follow(root['$class'])['$classes']))
+print(' '.join(k + ':' + kind(v) for k, v in sorted(root.items()) if k != '$class'))
+properties = follow(root['self.properties'])
+print(' '.join(sorted(follow(k) + ':' + kind(v) for k, v in zip(properties['NS.keys'], properties['NS.objects']))))
+print(follow(follow(follow(root['self.inputImages'])['NS.objects'][0])['NS.relative']))
+)");
+    QProcess python;
+    python.start("python3", {"-c", script, hot + "/" + name + ".kovaprintjob/Contents/" + name + ".plist",
+                             hot + "/" + name + ".jpeg.printpage"});
+    ASSERT_TRUE(python.waitForFinished(30000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    const QStringList lines = QString::fromUtf8(python.readAllStandardOutput()).split('\n');
+    ASSERT_EQ(lines.size(), 6) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines[0], "cutInHalf:int destinationLabel:str imageGravity:str inputImages:list mediaType:int printQuantity:int "
+                        "printer:int ['" + name + ".jpeg']");
+    EXPECT_EQ(lines[1], "NSKeyedArchiver ZORVAK_PrintPage_DNP,ZORVAK_PrintPage,NSObject");
+    EXPECT_EQ(lines[2], "self.colorManagement:int self.cutMode:int self.inputImages:NSArray self.mediaSize:int "
+                        "self.multicut:int self.overcoat:int self.overcoatBackside:bool self.printerModel:int "
+                        "self.properties:NSMutableDictionary self.quality:int self.requiredModel:str self.sheetFed:bool");
+    EXPECT_EQ(lines[3], "autoRotate:bool dateInit:NSDate gravity:str paperName:str");
+    const QUrl picture(lines[4], QUrl::StrictMode);
+    EXPECT_EQ(picture, QUrl::fromLocalFile(Delivery::printPicturesFolderPath() + "/" + name + ".jpeg"));
+    EXPECT_EQ(QImageReader(picture.toLocalFile()).size(), QSize(40, 30));
+}
