@@ -117,13 +117,14 @@ TEST_F(KOVA_OutputPrintCentreDeliveryTest, bundlesCarryThePictureAndItsSettings)
                                 {"destinationLabel", label}, {"imageGravity", gravity}, {"inputImages", QVariantList{name + ".jpeg"}}});
         return base;
     };
-    const QString sixByEight = "IMG_1.JPG_6x8_" + Stamp, image = "IMG_1.JPG_image_" + Stamp;
+    // A paper name leads into no other folder.
+    const QString sixByEight = "IMG_1.JPG_..:6x8_" + Stamp, image = "IMG_1.JPG_image_" + Stamp;
     const struct {
         const char* name;
         QString settings, label, bundle;
         QVariantMap plist; // empty: the job's file copied unchanged
     } cases[] = {
-        {"computed", Computed + "<papersize>6x8</papersize><gravity>resizeAspect</gravity>", "Counter 2", sixByEight,
+        {"computed", Computed + "<papersize>../6x8</papersize><gravity>resizeAspect</gravity>", "Counter 2", sixByEight,
          computed(sixByEight, 1, "Counter 2", "resizeAspect")},
         {"overlaid", Computed + "<copies>3</copies><filepath>print.plist</filepath>", {}, image,
          computed(image, 3, "", "resizeAspectFill", {{"ribbon", "glossy"}})},
@@ -157,10 +158,14 @@ TEST_F(KOVA_OutputPrintCentreDeliveryTest, pagesReferToAKeptPicture)
     } cases[] = {
         {DNP, "IMG_1.JPG_dnp6x4_" + Stamp, "ZORVAK_PrintPage_DNP", "DS620", 0},
         {"<queue>Mitsubishi CP-D80DW</queue>", "IMG_1.JPG_image_" + Stamp, "ZORVAK_PrintPageMitsu1", "Mitsu CP-D80DW [BETA]", 56},
+        // A settings file outside the job bundle is not taken into a bundle.
+        {DNP + "<printer>2</printer><mediaType>3</mediaType><filepath>../outside.plist</filepath>", "IMG_1.JPG_dnp6x4_" + Stamp,
+         "ZORVAK_PrintPage_DNP", "DS620", 0},
     };
+    ASSERT_TRUE(kova::test::writeFile(scratch.path("outside.plist"), platform::PropertyList::toData(QVariantMap{{"a", 1}})));
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.className.toStdString());
-        EXPECT_TRUE(deliver(outputTo(c.settings, "Counter 2")).first);
+        SCOPED_TRACE(c.settings.toStdString());
+        kova::test::loggedBy([&] { EXPECT_TRUE(deliver(outputTo(c.settings, "Counter 2")).first); });
         const QString pagePath = hot + "/" + c.name + ".jpeg.printpage";
         EXPECT_EQ(entriesOf(hot), QStringList{c.name + ".jpeg.printpage"});
         EXPECT_EQ(entriesOf(Delivery::printPicturesFolderPath()), QStringList{c.name + ".jpeg"});

@@ -150,7 +150,7 @@ bool KOVA_OutputPrintCentreDelivery::deliverToPrintCentre(const KOVA_Output& out
     const Form form = formFor(destination, settingsFile);
     Error claimError;
     const QString folder = pictureFolderPath(form, &claimError);
-    const QUrl pictureURL = folder.isEmpty() ? QUrl() : claimedPictureURL(folder, name, takenNames(form, hotFolder), &claimError);
+    const QUrl pictureURL = folder.isEmpty() ? QUrl() : claimedPictureURL(folder, name, takenNames(form, folder, hotFolder), &claimError);
     if (pictureURL.isEmpty()) {
         platform::Log::error(claimError.description());
         platform::setError(error, defaultsError(NoPictureURLCode, QStringLiteral("could not make input image for destination %1")
@@ -239,12 +239,12 @@ QString KOVA_OutputPrintCentreDelivery::printPictureName(const KOVA_Output& outp
 // when none of them exists yet. A bundle in assembly is made before its picture moves into
 // it and reaches the hot folder before it leaves the temporary folder, so a picture name
 // given up by a bundle is never taken again while the bundle lives.
-KOVA_OutputPrintCentreDelivery::NameTaken KOVA_OutputPrintCentreDelivery::takenNames(Form form, const QUrl& hotFolder)
+KOVA_OutputPrintCentreDelivery::NameTaken KOVA_OutputPrintCentreDelivery::takenNames(Form form, const QString& assembly,
+                                                                                      const QUrl& hotFolder)
 {
     const QString hot = hotFolder.toLocalFile();
     if (form == Form::Page)
         return [hot](const QString& base) { return itemExists(printPagePath(hot, base)); };
-    const QString assembly = temporaryDirectoryURL().toLocalFile();
     return [hot, assembly](const QString& base) {
         return itemExists(bundlePath(assembly, base)) || itemExists(bundlePath(hot, base));
     };

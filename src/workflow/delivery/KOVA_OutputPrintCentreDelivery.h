@@ -85,7 +85,8 @@ private:
     static bool deliverToPrintCentre(const KOVA_Output& output, const QImage& picture,
                                      const KOVA_Destination& destination, platform::Error* error);
     static Form formFor(const KOVA_Destination& destination, const QUrl& settingsFile);
-    static NameTaken takenNames(Form form, const QUrl& hotFolder);
+    // The names in use for the form's items; a bundle is assembled in `assembly`.
+    static NameTaken takenNames(Form form, const QString& assembly, const QUrl& hotFolder);
     static QString pictureFolderPath(Form form, platform::Error* error);
     static QUrl claimedPictureURL(const QString& folder, const QString& name, const NameTaken& taken,
                                   platform::Error* error);
