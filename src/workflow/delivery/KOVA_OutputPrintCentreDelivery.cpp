@@ -148,11 +148,8 @@ bool KOVA_OutputPrintCentreDelivery::deliverToPrintCentre(const KOVA_Output& out
     }
     const QUrl settingsFile = printSettingsFileURL(output, destination);
     const Form form = formFor(destination, settingsFile);
-    Error claimError;
-    const QString folder = pictureFolderPath(form, &claimError);
-    const QUrl pictureURL = folder.isEmpty() ? QUrl() : claimedPictureURL(folder, name, takenNames(form, folder, hotFolder), &claimError);
+    const QUrl pictureURL = claimedPictureURL(form, name, hotFolder);
     if (pictureURL.isEmpty()) {
-        platform::Log::error(claimError.description());
         platform::setError(error, defaultsError(NoPictureURLCode, QStringLiteral("could not make input image for destination %1")
                                                                      .arg(destination.description())));
         return false;
@@ -270,6 +267,18 @@ QUrl KOVA_OutputPrintCentreDelivery::claimedPictureURL(const QString& folder, co
     }
     platform::setError(error, Error::fromErrno(EEXIST, QStringLiteral("no free name for %1 in %2").arg(name, folder)));
     return {};
+}
+
+// The picture's place in the form's folder under a name no other delivery holds; empty,
+// logged, when there is none.
+QUrl KOVA_OutputPrintCentreDelivery::claimedPictureURL(Form form, const QString& name, const QUrl& hotFolder)
+{
+    Error error;
+    const QString folder = pictureFolderPath(form, &error);
+    const QUrl url = folder.isEmpty() ? QUrl() : claimedPictureURL(folder, name, takenNames(form, folder, hotFolder), &error);
+    if (url.isEmpty())
+        platform::Log::error(error.description());
+    return url;
 }
 
 // ---- Forms ----

@@ -88,6 +88,7 @@ private:
     // The names in use for the form's items; a bundle is assembled in `assembly`.
     static NameTaken takenNames(Form form, const QString& assembly, const QUrl& hotFolder);
     static QString pictureFolderPath(Form form, platform::Error* error);
+    static QUrl claimedPictureURL(Form form, const QString& name, const QUrl& hotFolder);
     static QUrl claimedPictureURL(const QString& folder, const QString& name, const NameTaken& taken,
                                   platform::Error* error);
     static QByteArray archivedPrintPage(const QUrl& picture, const KOVA_Destination& destination,
