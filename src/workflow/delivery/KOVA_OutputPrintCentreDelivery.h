@@ -70,10 +70,12 @@ public:
 
     // Assembles a bundle around the written picture and moves it into the hot folder, with
     // `settings` (overlaying the settings file's entries when it holds a dictionary), or
-    // without them a copy of the settings file. On failure nothing of the bundle remains.
+    // without them a copy of the settings file. On failure nothing of the bundle remains, the
+    // picture included.
     static bool writePrintJobBundle(const QUrl& picture, const QUrl& hotFolder, const QUrl& settingsFile,
                                     const std::optional<QVariantMap>& settings, platform::Error* error);
-    // Writes the archived print page for the written picture into the hot folder.
+    // Writes the archived print page for the written picture into the hot folder; on failure
+    // the picture is removed, as no page refers to it.
     static bool writePrintPage(const QUrl& picture, const QUrl& hotFolder, const KOVA_Destination& destination,
                                platform::Error* error);
 
