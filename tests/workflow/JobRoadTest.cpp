@@ -6,11 +6,15 @@
 #include "core/foundation/KOVA_Constants.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/progress/Progress.h"
+#include "workflow/delivery/KOVA_OutputPrintCentreDelivery.h"
 #include "workflow/outputs/KOVA_Output.h"
 #include "workflow/outputs/KOVA_OutputDelivery.h"
 #include "workflow/packages/KOVA_Package.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QMultiMap>
+#include <QRegularExpression>
 #include <QSize>
 
 #include <gtest/gtest.h>
@@ -166,3 +170,60 @@ TEST_F(JobRoad, AJobFailsWhenAnyPackageFailsAndStillRunsTheOthers)
 }
 
 } // namespace
+
+// With the workflow's own deliveries, a bundle's outputs become image files in the
+// print-to-file sets' folders (the home folder until one is chosen), and printer
+// destinations print jobs and print pages in the print centre's hot folder.
+TEST(JobRoadDelivered, FilesAndPrintJobsArriveWhereTheDestinationsSay)
+{
+    const auto defaults = platform::UserDefaults::standardUserDefaults();
+    defaults->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/Packages")), key_kovaFolderPackages);
+    defaults->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/Templates")), key_kovaFolderTemplates);
+    const QDir home = QDir::home();
+    const QString hot = home.filePath(QStringLiteral("Hot"));
+    ASSERT_TRUE(QDir().mkpath(hot));
+    const auto pressoria = platform::UserDefaults::initWithSuiteName(KOVA_OutputPrintCentreDelivery::PressoriaSuiteName);
+    pressoria->setURL(QUrl::fromLocalFile(hot), KOVA_OutputPrintCentreDelivery::HotFolderKey);
+    const QString bundle = examples + QStringLiteral("/../Tickets/Order 1001.kovajob");
+    const QByteArray printed = QStringLiteral(
+        "<data type=\"kova_job\" version=\"1.0\"><package type=\"inline\" name=\"Counter Print\">"
+        "<template name=\"Postcard\"><filepath>Postcard.xml</filepath></template>"
+        "<output size=\"{600, 400}\">"
+        "<destination type=\"printer\"><printer>2</printer><mediaType>3</mediaType><cutInHalf>1</cutInHalf><papersize>6x4</papersize></destination>"
+        "<destination type=\"printer\"><model>DS620</model><papersize>dnp6x4</papersize></destination>"
+        "</output><image1>%1/images/Lighthouse.jpg</image1></package></data>")
+                                   .arg(bundle)
+                                   .toUtf8();
+
+    for (const QVariant& ticket : {QVariant(QUrl::fromLocalFile(bundle)), QVariant(printed)}) {
+        const auto job = KOVA_Job::instanceWithXMLObject(ticket);
+        ASSERT_TRUE(job);
+        platform::Error error{QStringLiteral("none"), 0, {}};
+        job->processJob([&error](const platform::Error& reported) { error = reported; });
+        EXPECT_TRUE(error.isNull()) << error.description().toStdString();
+    }
+
+    QStringList written;
+    QDirIterator files(home.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QString path = home.relativeFilePath(files.next());
+        if (!path.startsWith('.')) // the preferences and the kept print pictures
+            written.append(path.replace(QRegularExpression(QStringLiteral("_\\d{4}(-\\d\\d){2}_\\d\\d(-\\d\\d){2}\\.\\d+")), QStringLiteral("_<time>")));
+    }
+    written.sort();
+    // The portrait print and the inline card of one image each keep their own file; the
+    // mini print's package names no image.
+    EXPECT_EQ(written.join('\n').toStdString(), (QStringList{
+                           QStringLiteral("Hot/Lighthouse.jpg_6x4_<time>.kovaprintjob/Contents/Lighthouse.jpg_6x4_<time>.jpeg"),
+                           QStringLiteral("Hot/Lighthouse.jpg_6x4_<time>.kovaprintjob/Contents/Lighthouse.jpg_6x4_<time>.plist"),
+                           QStringLiteral("Hot/Lighthouse.jpg_dnp6x4_<time>.jpeg.printpage"),
+                           QStringLiteral("Lighthouse 1.jpeg"),
+                           QStringLiteral("Lighthouse.jpeg"),
+                           QStringLiteral("image.jpeg"),
+                       })
+                                                        .join('\n')
+                                                        .toStdString());
+    pressoria->removeObjectForKey(KOVA_OutputPrintCentreDelivery::HotFolderKey);
+    defaults->removeObjectForKey(key_kovaFolderPackages);
+    defaults->removeObjectForKey(key_kovaFolderTemplates);
+}

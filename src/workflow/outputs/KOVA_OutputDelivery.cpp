@@ -1,6 +1,7 @@
 #include "workflow/outputs/KOVA_OutputDelivery.h"
 
 #include "workflow/delivery/KOVA_OutputFileDelivery.h"
+#include "workflow/delivery/KOVA_OutputPrintCentreDelivery.h"
 
 #include <map>
 #include <mutex>
@@ -20,6 +21,7 @@ DeliveryMap defaultDeliveries()
 {
     return {
         {KOVA_Destination::Kind::Filepath, std::make_shared<KOVA_OutputFileDelivery>()},
+        {KOVA_Destination::Kind::Printer, std::make_shared<KOVA_OutputPrintCentreDelivery>()},
     };
 }
 
