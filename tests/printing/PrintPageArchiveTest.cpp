@@ -5,10 +5,9 @@
 #include "printing/pages/ZORVAK_PrintPage_DNP.h"
 
 #include "FoundationArchive.h"
+#include "PythonReader.h"
 #include "TestEnvironment.h"
 
-#include <QFile>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -58,16 +57,7 @@ QByteArray archived(const ZORVAK_PrintPage& page)
 // the properties dictionary and the input images.
 QString describedByPlistlib(const QByteArray& data)
 {
-    const QString path = kova::test::sandboxRoot() + QStringLiteral("/page.printpage");
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(data);
-    file.close();
-    const QString script = QStringLiteral(R"(
-import plistlib, sys
-archive = plistlib.load(open(sys.argv[1], 'rb'))
-objects = archive['$objects']
-follow = lambda uid: objects[uid.data]
+    const QString script = kova::test::ArchiveReading + QStringLiteral(R"(
 def kind(value):
     if isinstance(value, plistlib.UID):
         value = follow(value)
@@ -85,11 +75,7 @@ print('properties:', ' '.join(sorted(n + '=' + kind(v).split(' ')[0] for n, v in
 images = follow(root['self.inputImages'])
 print('images:', ' '.join(follow(follow(u)['NS.relative']) for u in images['NS.objects']))
 )");
-    QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script, path});
-    EXPECT_TRUE(python.waitForFinished(30000));
-    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    return QString::fromUtf8(python.readAllStandardOutput());
+    return QString::fromUtf8(kova::test::runPython(script, data));
 }
 
 // A page as the job workflow configures it.

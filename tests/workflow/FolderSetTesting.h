@@ -6,9 +6,8 @@
 #include "platform/plist/KeyedArchiver.h"
 #include "workflow/folders/KOVA_FolderSet.h"
 
+#include "PythonReader.h"
 #include "TestEnvironment.h"
-
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -62,17 +61,5 @@ protected:
 
     std::shared_ptr<platform::ManualClock> m_clock = std::make_shared<platform::ManualClock>(std::chrono::hours(1));
 };
-
-// What a python3 script writes to its standard output, given `input` on its standard input.
-inline QByteArray runPython(const QString& script, const QByteArray& input = {})
-{
-    QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script});
-    python.write(input);
-    python.closeWriteChannel();
-    EXPECT_TRUE(python.waitForFinished(30000));
-    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    return python.readAllStandardOutput();
-}
 
 } // namespace kova::test

@@ -86,12 +86,7 @@ TEST_F(FolderSets, savedListReadsBackAndOthersReadIt)
 
     if (kova::test::startsNoChildProcesses)
         return;
-    EXPECT_EQ(kova::test::runPython(QStringLiteral(R"(
-import plistlib, sys
-archive = plistlib.loads(sys.stdin.buffer.read())
-objects = archive['$objects']
-follow = lambda uid: objects[uid.data]
-chain = lambda item: ','.join(follow(item['$class'])['$classes'])
+    EXPECT_EQ(kova::test::runPython(kova::test::ArchiveReading + QStringLiteral(R"(
 for uid in follow(archive['$top']['root'])['NS.objects']:
     item = follow(uid)
     print(chain(item), *sorted(k for k in item if k != '$class'), chain(follow(item['self.properties'])))

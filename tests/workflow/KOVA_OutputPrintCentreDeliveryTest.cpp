@@ -4,6 +4,7 @@
 #include "FileFixtures.h"
 #include "FixedTimeZone.h"
 #include "HostileFiles.h"
+#include "PythonReader.h"
 #include "XmlElements.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/dispatch/WallClock.h"
@@ -17,7 +18,7 @@
 #include "workflow/packages/KOVA_Package.h"
 
 #include <QImageReader>
-#include <QProcess>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -266,13 +267,9 @@ TEST_F(KOVA_OutputPrintCentreDeliveryTest, independentReaderSeesSettingsAndPageA
     const QString name = "IMG_1.JPG_dnp6x4_" + Stamp;
     ASSERT_TRUE(deliver(outputTo(Computed + "<papersize>dnp6x4</papersize>")).first);
     ASSERT_TRUE(deliver(outputTo(DNP)).first);
-    const QString script = QStringLiteral(R"(
-import plistlib, sys
+    const QString script = kova::test::ArchiveReading + QStringLiteral(R"(
 settings = plistlib.load(open(sys.argv[1], 'rb'))
 print(' '.join(k + ':' + type(v).__name__ for k, v in sorted(settings.items())), settings['inputImages'])
-archive = plistlib.load(open(sys.argv[2], 'rb'))
-objects = archive['$objects']
-follow = lambda uid: objects[uid.data]
 def kind(value):
     value = follow(value) if isinstance(value, plistlib.UID) else value
     return follow(value['$class'])['$classname'] if isinstance(value, dict) else type(value).__name__
@@ -283,12 +280,11 @@ properties = follow(root['self.properties'])
 print(' '.join(sorted(follow(k) + ':' + kind(v) for k, v in zip(properties['NS.keys'], properties['NS.objects']))))
 print(follow(follow(follow(root['self.inputImages'])['NS.objects'][0])['NS.relative']))
 )");
-    QProcess python;
-    python.start("python3", {"-c", script, hot + "/" + name + ".kovaprintjob/Contents/" + name + ".plist",
-                             hot + "/" + name + ".jpeg.printpage"});
-    ASSERT_TRUE(python.waitForFinished(30000));
-    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    const QStringList lines = QString::fromUtf8(python.readAllStandardOutput()).split('\n');
+    QFile page(hot + "/" + name + ".jpeg.printpage");
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(kova::test::runPython(script, page.readAll(),
+                                                                      {hot + "/" + name + ".kovaprintjob/Contents/" + name + ".plist"}))
+                                  .split('\n');
     ASSERT_EQ(lines.size(), 6) << lines.join('\n').toStdString();
     EXPECT_EQ(lines[0], "cutInHalf:int destinationLabel:str imageGravity:str inputImages:list mediaType:int printQuantity:int "
                         "printer:int ['" + name + ".jpeg']");

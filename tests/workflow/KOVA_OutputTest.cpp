@@ -4,6 +4,7 @@
 #include "FileFixtures.h"
 #include "FoundationArchive.h"
 #include "HostileFiles.h"
+#include "PythonReader.h"
 #include "XmlElements.h"
 #include "platform/plist/KeyedArchiver.h"
 #include "platform/plist/KeyedUnarchiver.h"
@@ -12,7 +13,6 @@
 #include "workflow/outputs/KOVA_OutputDelivery.h"
 #include "workflow/packages/KOVA_Package.h"
 
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -325,14 +325,7 @@ TEST_F(KOVA_OutputTest, independentReaderSeesClassChainsAndKeys)
     if (kova::test::startsNoChildProcesses)
         GTEST_SKIP() << "starts a child process";
     const auto output = outputFrom(CodedPhoto);
-    const QString path = scratch.path(QStringLiteral("output.plist"));
-    ASSERT_TRUE(kova::test::writeFile(path, platform::KeyedArchiver::archivedDataWithRootObject(*output)));
-    const QString script = QStringLiteral(R"(
-import plistlib, sys
-archive = plistlib.load(open(sys.argv[1], 'rb'))
-objects = archive['$objects']
-follow = lambda uid: objects[uid.data]
-chain = lambda item: ','.join(follow(item['$class'])['$classes'])
+    const QString script = kova::test::ArchiveReading + QStringLiteral(R"(
 output = follow(archive['$top']['root'])
 print(chain(output), ' '.join(sorted(k for k in output if k != '$class')))
 for key in ('self.valuesDict', 'self.outputNodes_m', 'self.destinations_m', 'self.barcodes_m', 'self.templates'):
@@ -340,11 +333,7 @@ for key in ('self.valuesDict', 'self.outputNodes_m', 'self.destinations_m', 'sel
 templates = follow(output['self.templates'])
 print(chain(follow(templates['NS.objects'][0])), output['self.width'], output['self.height'])
 )");
-    QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script, path});
-    ASSERT_TRUE(python.waitForFinished(30000));
-    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    EXPECT_EQ(QString::fromUtf8(python.readAllStandardOutput()),
+    EXPECT_EQ(QString::fromUtf8(kova::test::runPython(script, platform::KeyedArchiver::archivedDataWithRootObject(*output))),
               "KOVA_Output,NSObject self.allImagesPath self.barcodes_m self.destinations_m self.height self.outputNodes_m "
               "self.templates self.valuesDict self.width\n"
               "self.valuesDict NSMutableDictionary,NSDictionary,NSObject\n"

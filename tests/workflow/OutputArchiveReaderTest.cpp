@@ -1,12 +1,10 @@
 #include "workflow/outputs/KOVA_Destination.h"
 #include "workflow/outputs/KOVA_Output_node.h"
 
+#include "PythonReader.h"
 #include "TestEnvironment.h"
 #include "XmlElements.h"
 #include "platform/plist/KeyedArchiver.h"
-
-#include <QFile>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -20,28 +18,13 @@ TEST(OutputArchives, independentReaderSeesClassChainsAndKeys)
         std::make_shared<KOVA_Destination>(kova::test::rootElement(R"(<destination type="printer"><copies>1</copies></destination>)")),
         std::make_shared<KOVA_Output_node>(kova::test::rootElement(R"(<Sheet frame="{{0, 0}, {1, 1}}"/>)")),
     };
-    const QString path = kova::test::sandboxRoot() + QStringLiteral("/outputs.plist");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(platform::KeyedArchiver::archivedDataWithRootObject(roots));
-    file.close();
-
-    const QString script = QStringLiteral(R"(
-import plistlib, sys
-archive = plistlib.load(open(sys.argv[1], 'rb'))
-objects = archive['$objects']
-follow = lambda uid: objects[uid.data]
-chain = lambda item: ','.join(follow(item['$class'])['$classes'])
+    const QString script = kova::test::ArchiveReading + QStringLiteral(R"(
 for uid in follow(archive['$top']['root'])['NS.objects']:
     item = follow(uid)
     collection = follow(item.get('self.valuesDict') or item['self.frames'])
     print(chain(item), ' '.join(sorted(k for k in item if k != '$class')), chain(collection))
 )");
-    QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), script, path});
-    ASSERT_TRUE(python.waitForFinished(30000));
-    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-    EXPECT_EQ(QString::fromUtf8(python.readAllStandardOutput()),
+    EXPECT_EQ(QString::fromUtf8(kova::test::runPython(script, platform::KeyedArchiver::archivedDataWithRootObject(roots))),
               "KOVA_Destination,NSObject self.kind self.valuesDict NSMutableDictionary,NSDictionary,NSObject\n"
               "KOVA_Output_node,NSObject self.backgroundColor self.cropRectString self.frames self.gravity self.name "
               "self.offsetPointString self.shadowBlur self.shadowColor self.tiffOrientation NSMutableArray,NSArray,NSObject\n");

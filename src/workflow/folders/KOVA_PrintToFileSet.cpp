@@ -3,6 +3,7 @@
 #include "core/foundation/KOVA_Constants.h"
 #include "platform/Log.h"
 #include "platform/plist/KeyedUnarchiver.h"
+#include "platform/text/StringValues.h"
 
 #include <QSet>
 
@@ -17,17 +18,7 @@ namespace {
 
 bool isNumber(const QVariant& value)
 {
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Double:
-        return true;
-    default:
-        return false;
-    }
+    return platform::StringValues::isInteger(value) || value.typeId() == QMetaType::Double;
 }
 
 QVariant optionalNumber(std::optional<qint64> value)

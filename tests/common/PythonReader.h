@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+namespace kova::test {
+
+// The opening of a python3 script that reads a keyed archive from its standard input:
+// `archive`, its `objects`, `follow(uid)` for the object a reference names and
+// `chain(item)` for an object's class chain ("A,B,NSObject").
+inline const QString ArchiveReading = QStringLiteral(R"(
+import plistlib, sys
+archive = plistlib.loads(sys.stdin.buffer.read())
+objects = archive['$objects']
+follow = lambda uid: objects[uid.data]
+chain = lambda item: ','.join(follow(item['$class'])['$classes'])
+)");
+
+// What a python3 script (Python's plistlib is the independent reader of archives and
+// property lists) writes to its standard output, given `input` on its standard input.
+inline QByteArray runPython(const QString& script, const QByteArray& input = {}, const QStringList& arguments = {})
+{
+    QProcess python;
+    python.start(QStringLiteral("python3"), QStringList{QStringLiteral("-c"), script} + arguments);
+    python.write(input);
+    python.closeWriteChannel();
+    EXPECT_TRUE(python.waitForFinished(30000));
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    return python.readAllStandardOutput();
+}
+
+} // namespace kova::test
