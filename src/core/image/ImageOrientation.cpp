@@ -1,5 +1,7 @@
 #include "core/image/ImageOrientation.h"
 
+#include <array>
+
 namespace ImageOrientation {
 
 int valid(int orientation)
@@ -36,6 +38,26 @@ QTransform transform(const QSizeF& storedSize, int orientation)
         return {};
     return QTransform::fromScale(1 / storedSize.width(), 1 / storedSize.height()) * unit[valid(orientation) - 1]
         * QTransform::fromScale(upright.width(), upright.height());
+}
+
+QImage upright(const QImage& stored, int orientation)
+{
+    // Mirror first, then turn clockwise.
+    struct Turn {
+        bool mirrorHorizontally;
+        bool mirrorVertically;
+        int clockwiseDegrees;
+    };
+    static constexpr std::array<Turn, 8> turns{{
+        {false, false, 0}, {true, false, 0}, {true, true, 0}, {false, true, 0},
+        {false, true, 90}, {false, false, 90}, {true, false, 90}, {false, false, 270},
+    }};
+    const Turn& turn = turns[size_t(valid(orientation) - 1)];
+    if (stored.isNull() || (!turn.mirrorHorizontally && !turn.mirrorVertically && !turn.clockwiseDegrees))
+        return stored;
+    const QImage mirrored = stored.mirrored(turn.mirrorHorizontally, turn.mirrorVertically);
+    // A pure quarter turn is a rotation of the pixels in memory, not a resampling.
+    return turn.clockwiseDegrees ? mirrored.transformed(QTransform().rotate(turn.clockwiseDegrees)) : mirrored;
 }
 
 } // namespace ImageOrientation

@@ -3,6 +3,9 @@
 #include "core/image/BitmapContext.h"
 #include "core/image/ColorProfileConverter.h"
 
+#include <QColorSpace>
+
+#include <cmath>
 #include <cstdio> // jpeglib.h needs FILE
 #include <csetjmp>
 #include <cstdlib>
@@ -136,6 +139,75 @@ bool readSamples(Decompressor& jpeg, Picture& picture, QSize scaledSize)
     return true;
 }
 
+// True when pixels decoded as they are stored are sRGB: no profile, one Qt
+// cannot read (its reader then takes them as sRGB too) or an sRGB one.
+bool isSRGB(const QByteArray& profile)
+{
+    if (profile.isEmpty())
+        return true;
+    const QColorSpace space = QColorSpace::fromIccProfile(profile);
+    return !space.isValid() || space == QColorSpace(QColorSpace::SRgb);
+}
+
+void fail(Decompressor& jpeg, const char* reason)
+{
+    std::snprintf(jpeg.errors.message, sizeof jpeg.errors.message, "%s", reason);
+}
+
+// Called with the jump armed by readRegion. Picks the decoding scale, starts the
+// decompressor and keeps to the rows and columns under `part`.
+bool startRegion(Decompressor& jpeg, const QRectF& part, QSize drawnSize, JpegDecoder::Region& region, int& firstRow)
+{
+    const QSize stored(int(jpeg.info.image_width), int(jpeg.info.image_height));
+    chooseScale(jpeg.info, QSize(int(std::ceil(drawnSize.width() * stored.width() / part.width() - 1e-6)),
+                                 int(std::ceil(drawnSize.height() * stored.height() / part.height() - 1e-6))));
+    jpeg_calc_output_dimensions(&jpeg.info);
+    const double factorX = double(jpeg.info.output_width) / stored.width();
+    const double factorY = double(jpeg.info.output_height) / stored.height();
+    const QRectF scaledPart(part.x() * factorX, part.y() * factorY, part.width() * factorX, part.height() * factorY);
+    const QRect covered = scaledPart.toAlignedRect() & QRect(0, 0, int(jpeg.info.output_width), int(jpeg.info.output_height));
+    if (covered.isEmpty() || !BitmapContext::isAcceptableSize(covered.size())) {
+        fail(jpeg, "the part lies outside the picture or is too large");
+        return false;
+    }
+    jpeg.info.out_color_space = JCS_EXT_RGBX;
+    jpeg_start_decompress(&jpeg.info);
+    JDIMENSION left = JDIMENSION(covered.x());
+    JDIMENSION width = JDIMENSION(covered.width());
+    if (width < jpeg.info.output_width)
+        jpeg_crop_scanline(&jpeg.info, &left, &width); // widens to whole blocks
+    region.pixels = QImage(int(width), covered.height(), QImage::Format_RGBX8888);
+    if (region.pixels.isNull()) {
+        fail(jpeg, "no memory for the decoded picture");
+        return false;
+    }
+    region.part = scaledPart.translated(-double(left), -covered.y());
+    firstRow = covered.y();
+    return true;
+}
+
+bool readRegion(Decompressor& jpeg, Picture& picture, const QRectF& part, QSize drawnSize, JpegDecoder::Region& region)
+{
+    if (setjmp(jpeg.errors.jump))
+        return false;
+    readHeader(jpeg, picture);
+    if ((picture.isGrayOrCmyk && picture.needsConversion) || !isSRGB(picture.profile)) {
+        fail(jpeg, "the picture needs colour conversion");
+        return false;
+    }
+    int firstRow = 0;
+    if (!startRegion(jpeg, part, drawnSize, region, firstRow))
+        return false;
+    if (firstRow > 0)
+        jpeg_skip_scanlines(&jpeg.info, JDIMENSION(firstRow));
+    for (int y = 0; y < region.pixels.height(); ++y) {
+        JSAMPROW row = region.pixels.scanLine(y);
+        jpeg_read_scanlines(&jpeg.info, &row, 1);
+    }
+    jpeg_abort_decompress(&jpeg.info); // the rows below the part are not needed
+    return true;
+}
+
 } // namespace
 
 bool JpegDecoder::needsColorConversion(const QByteArray& data)
@@ -162,4 +234,20 @@ QImage JpegDecoder::decode(const QByteArray& data, QSize scaledSize, QString* er
     if (scaledSize.isValid() && image.size() != scaledSize)
         image = image.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return image;
+}
+
+std::optional<JpegDecoder::Region> JpegDecoder::decodeRegion(const QByteArray& data, const QRectF& part, QSize drawnSize,
+                                                             QString* error)
+{
+    Decompressor jpeg(data);
+    Picture picture;
+    Region region;
+    const bool readable = data.startsWith("\xFF\xD8") && !part.isEmpty() && !drawnSize.isEmpty();
+    if (!readable || !readRegion(jpeg, picture, part, drawnSize, region)) {
+        if (error)
+            *error = readable ? QString::fromLocal8Bit(jpeg.errors.message) : QStringLiteral("not a JPEG part to decode");
+        return std::nullopt;
+    }
+    region.pixels.setColorSpace(QColorSpace::SRgb);
+    return region;
 }

@@ -2,8 +2,11 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRectF>
 #include <QSize>
 #include <QString>
+
+#include <optional>
 
 // Decodes the JPEGs whose colours Qt's reader gets wrong: CMYK (and YCCK),
 // which it folds into RGB without the embedded profile and without telling
@@ -21,4 +24,18 @@ public:
     // with `error` set, when it cannot be decoded or is too large. A CMYK
     // picture whose profile is missing or unusable is converted naively.
     static QImage decode(const QByteArray& data, QSize scaledSize = {}, QString* error = nullptr);
+
+    // Decoded pixels holding a part of a picture, and where that part lies in them.
+    struct Region {
+        QImage pixels; // 4 bytes a pixel (RGBX), sRGB
+        QRectF part;   // the part asked for, in these pixels' coordinates
+    };
+    // `part` (stored pixels) of a JPEG in sRGB, decoded at the smallest eighth of
+    // its stored size at which the part still covers `drawnSize`, straight into
+    // 4-byte pixels: only the rows and (to the decoder's block columns) the
+    // columns under the part are decoded. None, with `error` set, when the data
+    // is not such a JPEG or is corrupt, and for pictures that need colour
+    // conversion (CMYK, grey or RGB with a profile other than sRGB).
+    static std::optional<Region> decodeRegion(const QByteArray& data, const QRectF& part, QSize drawnSize,
+                                              QString* error = nullptr);
 };

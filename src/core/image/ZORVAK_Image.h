@@ -176,6 +176,7 @@ private:
         QRectF content;
         QRectF storedSource;
         QRectF bitmapSource;
+        int bitmapOrientation;
         QImage bitmap;
     };
 

@@ -21,14 +21,6 @@ struct ZORVAK_Image::Placement {
 
 namespace {
 
-// Below this share of the stored pixels a picture is decoded at reduced size:
-// a JPEG decoder then works in eighths of the stored size and the rest is
-// scaled smoothly, which for a 12-megapixel photo drawn at half to three
-// quarters of its size is two to three times faster than decoding every pixel
-// and scaling while drawing. Closer to the stored size, the smooth scaling of
-// the nearly full picture costs more than it saves.
-constexpr double reducedDecodingScale = 0.75;
-
 // One box pass along every row of an alpha bitmap; transparent beyond the ends.
 void boxBlurRows(QImage& alpha, int radius, std::vector<int>& line)
 {
@@ -242,25 +234,24 @@ void ZORVAK_Image::fit(Placement& placement) const
     }
 }
 
-// The bitmap to draw. A picture not decoded yet that is drawn at well below its
-// stored size is decoded at reduced size (the placement's source rectangle
-// follows); that smaller bitmap is not kept.
+// The bitmap to draw. A picture not decoded yet that is drawn below its stored
+// size is decoded as it is drawn: only the part under the placement, upright and
+// at the content's pixel size, so that drawing it is a copy of rows. That bitmap
+// is not kept; the placement then draws all of it as stored.
 QImage ZORVAK_Image::bitmapForPlacement(Placement& placement) const
 {
     const QSizeF picture = ImageOrientation::oriented(placement.source->size(), placement.orientation);
-    const double scale = std::max(placement.content.width() / picture.width(), placement.content.height() / picture.height());
-    if (m_image || !m_source || scale >= reducedDecodingScale)
+    const QSize drawn(std::max(1, int(std::lround(placement.content.width()))), std::max(1, int(std::lround(placement.content.height()))));
+    if (m_image || !m_source || drawn.width() >= picture.width() || drawn.height() >= picture.height())
         return cgImage();
-    const QSizeF stored = actualSize();
-    const QSize reduced(std::max(1, int(std::ceil(stored.width() * scale))), std::max(1, int(std::ceil(stored.height() * scale))));
     platform::Error error;
-    const QImage bitmap = m_source->createImage(0, reduced, &error);
+    const QImage bitmap = m_source->createDrawnImage(*placement.source, drawn, placement.orientation, &error);
     if (bitmap.isNull()) {
         platform::Log::error(error.message);
         return bitmap;
     }
-    const QTransform toReduced = QTransform::fromScale(bitmap.width() / stored.width(), bitmap.height() / stored.height());
-    placement.source = toReduced.mapRect(*placement.source);
+    placement.source = QRectF(bitmap.rect());
+    placement.orientation = 1;
     return bitmap;
 }
 
@@ -347,6 +338,7 @@ QImage ZORVAK_Image::bitmapToDraw(Placement& placement)
     if (decoded && decoded->orientation == placement.orientation && decoded->content == placement.content
         && decoded->storedSource == *placement.source) {
         placement.source = decoded->bitmapSource;
+        placement.orientation = decoded->bitmapOrientation;
         return decoded->bitmap;
     }
     return bitmapForPlacement(placement);
@@ -360,10 +352,11 @@ void ZORVAK_Image::decodeForDrawing()
     if (!placement.source || placement.content.isEmpty())
         return;
     const QRectF storedSource = *placement.source;
+    const int orientation = placement.orientation;
     const QImage bitmap = bitmapForPlacement(placement);
-    // A picture drawn near its stored size is kept whole by the object itself.
+    // A picture drawn at or above its stored size is kept whole by the object itself.
     if (!m_image)
-        m_decodedForDrawing = DecodedForDrawing{placement.orientation, placement.content, storedSource, *placement.source, bitmap};
+        m_decodedForDrawing = DecodedForDrawing{orientation, placement.content, storedSource, *placement.source, placement.orientation, bitmap};
 }
 
 void ZORVAK_Image::draw()
