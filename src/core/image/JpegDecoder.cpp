@@ -2,6 +2,7 @@
 
 #include "core/image/BitmapContext.h"
 #include "core/image/ColorProfileConverter.h"
+#include "core/image/PixelBufferPool.h"
 
 #include <QColorSpace>
 
@@ -176,7 +177,7 @@ bool startRegion(Decompressor& jpeg, const QRectF& part, QSize drawnSize, JpegDe
     JDIMENSION width = JDIMENSION(covered.width());
     if (width < jpeg.info.output_width)
         jpeg_crop_scanline(&jpeg.info, &left, &width); // widens to whole blocks
-    region.pixels = QImage(int(width), covered.height(), QImage::Format_RGBX8888);
+    region.pixels = PixelBufferPool::image(QSize(int(width), covered.height()), QImage::Format_RGBX8888);
     if (region.pixels.isNull()) {
         fail(jpeg, "no memory for the decoded picture");
         return false;

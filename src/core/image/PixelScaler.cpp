@@ -1,5 +1,7 @@
 #include "core/image/PixelScaler.h"
 
+#include "core/image/PixelBufferPool.h"
+
 #include <QColorSpace>
 
 #include <algorithm>
@@ -180,19 +182,20 @@ QImage PixelScaler::scaled(const QImage& picture, const QRectF& part, QSize size
     // reach; rows are padded to whole 16 bytes for the filter down the columns.
     const int firstRow = rows.first.front();
     const int lastRow = rows.first.back() + rows.count - 1;
-    const size_t rowBytes = (size_t(size.width()) * 4 + 15) / 16 * 16;
-    std::vector<uint8_t> filtered(rowBytes * size_t(lastRow - firstRow + 1) + 16);
+    const int paddedWidth = (size.width() + 3) / 4 * 4;
+    const size_t rowBytes = size_t(paddedWidth) * 4;
+    QImage filtered = PixelBufferPool::image(QSize(paddedWidth, lastRow - firstRow + 1), QImage::Format_RGBX8888);
+    QImage result = PixelBufferPool::image(size, picture.format());
+    if (filtered.isNull() || result.isNull())
+        return {};
     for (int y = firstRow; y <= lastRow; ++y)
-        filterRow(picture.constScanLine(y), columns, size.width(), filtered.data() + rowBytes * size_t(y - firstRow));
-    QImage result(size, picture.format());
-    if (result.isNull())
-        return result;
+        filterRow(picture.constScanLine(y), columns, size.width(), filtered.scanLine(y - firstRow));
     result.setColorSpace(picture.colorSpace());
     std::vector<const uint8_t*> sources(size_t(rows.count));
     std::vector<uint8_t> line(rowBytes);
     for (int y = 0; y < size.height(); ++y) {
         for (int tap = 0; tap < rows.count; ++tap)
-            sources[size_t(tap)] = filtered.data() + rowBytes * size_t(rows.first[size_t(y)] + tap - firstRow);
+            sources[size_t(tap)] = filtered.constScanLine(rows.first[size_t(y)] + tap - firstRow);
         filterColumns(sources.data(), rows.weights.data() + size_t(y) * size_t(rows.count), rows.count, rowBytes, line.data());
         std::memcpy(result.scanLine(y), line.data(), size_t(size.width()) * 4);
     }

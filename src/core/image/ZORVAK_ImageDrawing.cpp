@@ -2,13 +2,17 @@
 #include "core/image/ZORVAK_Image.h"
 
 #include "core/image/ImageOrientation.h"
+#include "core/image/JpegEncoder.h"
 #include "platform/Log.h"
 
+#include <QBuffer>
+#include <QFontDatabase>
 #include <QPainterPath>
 #include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <numbers>
 #include <vector>
 
@@ -389,4 +393,34 @@ void ZORVAK_Image::draw()
         drawWithShadow(*painter, placement, bitmap);
     else
         drawContent(*painter, placement, bitmap);
+}
+
+void ZORVAK_Image::prepareForDrawing()
+{
+    static std::once_flag prepared;
+    std::call_once(prepared, [] {
+        // A small photo (JPEG), graphic (PNG) and text drawn into a canvas and
+        // written, as a rendering does.
+        QImage picture(64, 48, QImage::Format_RGBX8888);
+        picture.fill(Qt::gray);
+        QByteArray graphic;
+        QBuffer buffer(&graphic);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        QFontDatabase::families();
+        ZORVAK_Image page;
+        const auto canvas = page.drawingContextWithCanvasSize(QSizeF(32, 24));
+        if (!canvas)
+            return;
+        const std::shared_ptr<ZORVAK_Image> layers[] = {imageWithObject(JpegEncoder::encode(picture, 90).value_or(QByteArray())),
+                                                        imageWithObject(graphic),
+                                                        imageWithDrawingString(QStringLiteral("Aa"), TextAttributes())};
+        for (const auto& layer : layers) {
+            if (!layer)
+                continue;
+            layer->setDrawingContext(canvas);
+            layer->draw();
+        }
+        JpegEncoder::encode(canvas->createImage(), 90);
+    });
 }
