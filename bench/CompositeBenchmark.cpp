@@ -283,6 +283,7 @@ void CompositeOneWorker(benchmark::State& state)
     state.counters["faulted_mb"] = composites.faultedMegabytes / count;
     state.counters["prepare_ms"] = preparation;
     state.counters["first_ms"] = first.wallMilliseconds;
+    state.counters["first_faulted_mb"] = first.faultedMegabytes;
     state.counters["first_vs_later"] = first.wallMilliseconds / (composites.wallMilliseconds / count);
     state.counters["peak_rss_mb"] = peakResidentMegabytes();
     state.SetLabel("targets: ratio and cpu_ratio at most 1.3, first_vs_later at most 1.1");

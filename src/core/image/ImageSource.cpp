@@ -171,22 +171,18 @@ QImage ImageSource::createDrawnImage(const QRectF& storedPart, QSize drawnSize, 
         platform::setError(error, sourceError(m_origin, QStringLiteral("nothing of the picture to draw")));
         return {};
     }
-    QImage pixels;
-    QRectF part;
-    if (auto region = JpegDecoder::decodeRegion(m_data, storedPart, drawnStored)) {
-        pixels = std::move(region->pixels);
-        part = region->part;
-    } else {
+    QImage scaled = JpegDecoder::decodeDrawn(m_data, storedPart, drawnStored);
+    if (scaled.isNull()) {
         // Other pictures (and JPEGs needing colour conversion) are decoded by
         // their reader, at reduced size when that still covers the drawn size.
         const double scale = std::min(1.0, std::max(drawnStored.width() / storedPart.width(), drawnStored.height() / storedPart.height()));
         const QSize reduced(std::max(1, int(std::ceil(stored.width() * scale))), std::max(1, int(std::ceil(stored.height() * scale))));
-        pixels = inCanvasLayout(createImage(0, reduced == stored ? QSize() : reduced, error));
+        const QImage pixels = inCanvasLayout(createImage(0, reduced == stored ? QSize() : reduced, error));
         if (pixels.isNull())
             return {};
-        part = QTransform::fromScale(double(pixels.width()) / stored.width(), double(pixels.height()) / stored.height()).mapRect(storedPart);
+        const QRectF part = QTransform::fromScale(double(pixels.width()) / stored.width(), double(pixels.height()) / stored.height()).mapRect(storedPart);
+        scaled = PixelScaler::scaled(pixels, part, drawnStored);
     }
-    const QImage scaled = PixelScaler::scaled(pixels, part, drawnStored);
     if (scaled.isNull())
         platform::setError(error, sourceError(m_origin, QStringLiteral("no memory for the drawn picture")));
     return ImageOrientation::upright(scaled, orientation);

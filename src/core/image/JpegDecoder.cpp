@@ -2,7 +2,7 @@
 
 #include "core/image/BitmapContext.h"
 #include "core/image/ColorProfileConverter.h"
-#include "core/image/PixelBufferPool.h"
+#include "core/image/PixelScaler.h"
 
 #include <QColorSpace>
 
@@ -11,6 +11,8 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -155,9 +157,16 @@ void fail(Decompressor& jpeg, const char* reason)
     std::snprintf(jpeg.errors.message, sizeof jpeg.errors.message, "%s", reason);
 }
 
-// Called with the jump armed by readRegion. Picks the decoding scale, starts the
+// Where the rows of a part come from, and what they go to.
+struct Drawing {
+    std::optional<PixelScaler> scaler;
+    std::vector<uchar> row;
+    int firstRow = 0; // the decoded row the scaler's row 0 is
+};
+
+// Called with the jump armed by readDrawn. Picks the decoding scale, starts the
 // decompressor and keeps to the rows and columns under `part`.
-bool startRegion(Decompressor& jpeg, const QRectF& part, QSize drawnSize, JpegDecoder::Region& region, int& firstRow)
+bool startDrawing(Decompressor& jpeg, const QRectF& part, QSize drawnSize, Drawing& drawing)
 {
     const QSize stored(int(jpeg.info.image_width), int(jpeg.info.image_height));
     chooseScale(jpeg.info, QSize(int(std::ceil(drawnSize.width() * stored.width() / part.width() - 1e-6)),
@@ -177,17 +186,14 @@ bool startRegion(Decompressor& jpeg, const QRectF& part, QSize drawnSize, JpegDe
     JDIMENSION width = JDIMENSION(covered.width());
     if (width < jpeg.info.output_width)
         jpeg_crop_scanline(&jpeg.info, &left, &width); // widens to whole blocks
-    region.pixels = PixelBufferPool::image(QSize(int(width), covered.height()), QImage::Format_RGBX8888);
-    if (region.pixels.isNull()) {
-        fail(jpeg, "no memory for the decoded picture");
-        return false;
-    }
-    region.part = scaledPart.translated(-double(left), -covered.y());
-    firstRow = covered.y();
+    drawing.scaler.emplace(QSize(int(width), covered.height()), scaledPart.translated(-double(left), -covered.y()), drawnSize,
+                           QImage::Format_RGBX8888);
+    drawing.row.resize(size_t(width) * 4);
+    drawing.firstRow = covered.y();
     return true;
 }
 
-bool readRegion(Decompressor& jpeg, Picture& picture, const QRectF& part, QSize drawnSize, JpegDecoder::Region& region)
+bool readDrawn(Decompressor& jpeg, Picture& picture, const QRectF& part, QSize drawnSize, Drawing& drawing)
 {
     if (setjmp(jpeg.errors.jump))
         return false;
@@ -196,14 +202,16 @@ bool readRegion(Decompressor& jpeg, Picture& picture, const QRectF& part, QSize 
         fail(jpeg, "the picture needs colour conversion");
         return false;
     }
-    int firstRow = 0;
-    if (!startRegion(jpeg, part, drawnSize, region, firstRow))
+    if (!startDrawing(jpeg, part, drawnSize, drawing))
         return false;
-    if (firstRow > 0)
-        jpeg_skip_scanlines(&jpeg.info, JDIMENSION(firstRow));
-    for (int y = 0; y < region.pixels.height(); ++y) {
-        JSAMPROW row = region.pixels.scanLine(y);
+    const int first = drawing.firstRow + drawing.scaler->firstRow();
+    const int last = drawing.firstRow + drawing.scaler->lastRow();
+    if (first > 0)
+        jpeg_skip_scanlines(&jpeg.info, JDIMENSION(first));
+    for (int y = first; y <= last; ++y) {
+        JSAMPROW row = drawing.row.data();
         jpeg_read_scanlines(&jpeg.info, &row, 1);
+        drawing.scaler->addRow(y - drawing.firstRow, drawing.row.data());
     }
     jpeg_abort_decompress(&jpeg.info); // the rows below the part are not needed
     return true;
@@ -237,18 +245,20 @@ QImage JpegDecoder::decode(const QByteArray& data, QSize scaledSize, QString* er
     return image;
 }
 
-std::optional<JpegDecoder::Region> JpegDecoder::decodeRegion(const QByteArray& data, const QRectF& part, QSize drawnSize,
-                                                             QString* error)
+QImage JpegDecoder::decodeDrawn(const QByteArray& data, const QRectF& part, QSize drawnSize, QString* error)
 {
     Decompressor jpeg(data);
     Picture picture;
-    Region region;
+    Drawing drawing;
     const bool readable = data.startsWith("\xFF\xD8") && !part.isEmpty() && !drawnSize.isEmpty();
-    if (!readable || !readRegion(jpeg, picture, part, drawnSize, region)) {
+    if (!readable || !readDrawn(jpeg, picture, part, drawnSize, drawing)) {
         if (error)
             *error = readable ? QString::fromLocal8Bit(jpeg.errors.message) : QStringLiteral("not a JPEG part to decode");
-        return std::nullopt;
+        return {};
     }
-    region.pixels.setColorSpace(QColorSpace::SRgb);
-    return region;
+    QImage image = drawing.scaler->result();
+    if (image.isNull() && error)
+        *error = QStringLiteral("no memory for the drawn picture");
+    image.setColorSpace(QColorSpace::SRgb);
+    return image;
 }

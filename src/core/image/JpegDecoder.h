@@ -6,8 +6,6 @@
 #include <QSize>
 #include <QString>
 
-#include <optional>
-
 // Decodes the JPEGs whose colours Qt's reader gets wrong: CMYK (and YCCK),
 // which it folds into RGB without the embedded profile and without telling
 // inverted from plain ink values, and grey with an embedded profile, which it
@@ -25,17 +23,12 @@ public:
     // picture whose profile is missing or unusable is converted naively.
     static QImage decode(const QByteArray& data, QSize scaledSize = {}, QString* error = nullptr);
 
-    // Decoded pixels holding a part of a picture, and where that part lies in them.
-    struct Region {
-        QImage pixels; // 4 bytes a pixel (RGBX), sRGB
-        QRectF part;   // the part asked for, in these pixels' coordinates
-    };
-    // `part` (stored pixels) of a JPEG in sRGB, decoded at the smallest eighth of
-    // its stored size at which the part still covers `drawnSize`, straight into
-    // 4-byte pixels: only the rows and (to the decoder's block columns) the
-    // columns under the part are decoded. None, with `error` set, when the data
-    // is not such a JPEG or is corrupt, and for pictures that need colour
+    // `part` (stored pixels) of a JPEG in sRGB at exactly `drawnSize` (as
+    // stored), in 4-byte pixels (RGBX): decoded at the smallest eighth of its
+    // stored size at which the part still covers `drawnSize`, only the rows and
+    // (to the decoder's block columns) the columns under the part, each row
+    // scaled as it is decoded. A null image, with `error` set, when the data is
+    // not such a JPEG or is corrupt, and for pictures that need colour
     // conversion (CMYK, grey or RGB with a profile other than sRGB).
-    static std::optional<Region> decodeRegion(const QByteArray& data, const QRectF& part, QSize drawnSize,
-                                              QString* error = nullptr);
+    static QImage decodeDrawn(const QByteArray& data, const QRectF& part, QSize drawnSize, QString* error = nullptr);
 };

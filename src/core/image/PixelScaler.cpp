@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 #ifdef __SSE2__
@@ -172,32 +173,72 @@ void filterColumns(const uint8_t* const* rows, const int16_t* weights, int count
 
 } // namespace
 
+// The filters of both axes, and the latest source rows filtered along x: as
+// many as an output row reads, in a ring, so that each output row is made as
+// soon as its last source row is in.
+struct PixelScaler::Filters {
+    Taps columns;
+    Taps rows;
+    size_t rowBytes; // whole 16 bytes, for the filter down the columns
+    std::vector<uint8_t> ring;
+    std::vector<const uint8_t*> sources;
+    std::vector<uint8_t> line;
+
+    uint8_t* ringRow(int y) { return ring.data() + rowBytes * size_t(y % rows.count); }
+};
+
+PixelScaler::PixelScaler(QSize pictureSize, const QRectF& part, QSize size, QImage::Format format)
+    : m_size(size)
+{
+    if (pictureSize.isEmpty() || part.isEmpty() || size.isEmpty() || QImage::toPixelFormat(format).bitsPerPixel() != 32)
+        return;
+    m_result = PixelBufferPool::image(size, format);
+    if (m_result.isNull())
+        return;
+    const size_t rowBytes = (size_t(size.width()) * 4 + 15) / 16 * 16;
+    m_filters = std::make_unique<Filters>(Filters{tapsFor(pictureSize.width(), part.x(), part.width(), size.width()),
+                                                  tapsFor(pictureSize.height(), part.y(), part.height(), size.height()),
+                                                  rowBytes, {}, {}, std::vector<uint8_t>(rowBytes)});
+    const int count = m_filters->rows.count;
+    m_filters->ring.resize(rowBytes * size_t(count));
+    m_filters->sources.resize(size_t(count));
+    m_firstRow = m_filters->rows.first.front();
+    m_lastRow = m_filters->rows.first.back() + count - 1;
+}
+
+PixelScaler::~PixelScaler() = default;
+
+void PixelScaler::addRow(int y, const uchar* pixels)
+{
+    if (!m_filters || y < m_firstRow || y > m_lastRow)
+        return;
+    Filters& filters = *m_filters;
+    filterRow(pixels, filters.columns, m_size.width(), filters.ringRow(y));
+    const int count = filters.rows.count;
+    for (; m_nextOutput < m_size.height() && filters.rows.first[size_t(m_nextOutput)] + count - 1 <= y; ++m_nextOutput) {
+        const int first = filters.rows.first[size_t(m_nextOutput)];
+        for (int tap = 0; tap < count; ++tap)
+            filters.sources[size_t(tap)] = filters.ringRow(first + tap);
+        filterColumns(filters.sources.data(), filters.rows.weights.data() + size_t(m_nextOutput) * size_t(count), count,
+                      filters.rowBytes, filters.line.data());
+        std::memcpy(m_result.scanLine(m_nextOutput), filters.line.data(), size_t(m_size.width()) * 4);
+    }
+}
+
+QImage PixelScaler::result()
+{
+    const bool complete = m_filters && m_nextOutput == m_size.height();
+    m_filters.reset();
+    QImage result = std::exchange(m_result, QImage());
+    return complete ? result : QImage();
+}
+
 QImage PixelScaler::scaled(const QImage& picture, const QRectF& part, QSize size)
 {
-    if (picture.isNull() || picture.depth() != 32 || part.isEmpty() || size.isEmpty())
-        return {};
-    const Taps columns = tapsFor(picture.width(), part.x(), part.width(), size.width());
-    const Taps rows = tapsFor(picture.height(), part.y(), part.height(), size.height());
-    // The rows along x, each filtered once, for the source rows the output rows
-    // reach; rows are padded to whole 16 bytes for the filter down the columns.
-    const int firstRow = rows.first.front();
-    const int lastRow = rows.first.back() + rows.count - 1;
-    const int paddedWidth = (size.width() + 3) / 4 * 4;
-    const size_t rowBytes = size_t(paddedWidth) * 4;
-    QImage filtered = PixelBufferPool::image(QSize(paddedWidth, lastRow - firstRow + 1), QImage::Format_RGBX8888);
-    QImage result = PixelBufferPool::image(size, picture.format());
-    if (filtered.isNull() || result.isNull())
-        return {};
-    for (int y = firstRow; y <= lastRow; ++y)
-        filterRow(picture.constScanLine(y), columns, size.width(), filtered.scanLine(y - firstRow));
+    PixelScaler scaler(picture.size(), part, size, picture.format());
+    for (int y = scaler.firstRow(); y <= scaler.lastRow(); ++y)
+        scaler.addRow(y, picture.constScanLine(y));
+    QImage result = scaler.result();
     result.setColorSpace(picture.colorSpace());
-    std::vector<const uint8_t*> sources(size_t(rows.count));
-    std::vector<uint8_t> line(rowBytes);
-    for (int y = 0; y < size.height(); ++y) {
-        for (int tap = 0; tap < rows.count; ++tap)
-            sources[size_t(tap)] = filtered.constScanLine(rows.first[size_t(y)] + tap - firstRow);
-        filterColumns(sources.data(), rows.weights.data() + size_t(y) * size_t(rows.count), rows.count, rowBytes, line.data());
-        std::memcpy(result.scanLine(y), line.data(), size_t(size.width()) * 4);
-    }
     return result;
 }
