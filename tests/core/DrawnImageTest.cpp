@@ -3,6 +3,7 @@
 
 #include "core/image/ImageOrientation.h"
 #include "core/image/ImageSource.h"
+#include "core/image/ZORVAK_Image.h"
 
 #include "ImageTestPictures.h"
 
@@ -13,6 +14,7 @@
 
 #include <array>
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -83,6 +85,44 @@ TEST(DrawnImageTest, QuarterTurnsAndMirrorsMoveEveryPixelExactly)
                     << "orientation " << expected.orientation << " at " << x << ", " << y;
             }
         }
+    }
+}
+
+// A picture rotated by whole quarter turns (either way, and with an
+// orientation of its own) draws what the picture turned beforehand draws in the
+// turned rectangle about the same centre.
+TEST(DrawnImageTest, QuarterTurnRotationsDrawTheTurnedPicture)
+{
+    QImage picture(20, 12, QImage::Format_RGBA8888_Premultiplied);
+    QRandomGenerator random(5);
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, random.generate() | 0xFF000000u);
+    }
+    const auto draw = [](ZORVAK_Image& image, const QRectF& rect) {
+        ZORVAK_Image owner;
+        image.setDrawingContext(owner.drawingContextWithCanvasSize(QSizeF(40, 40)));
+        image.setDestinationRect(rect);
+        image.draw();
+        return image.drawingContext()->createImage();
+    };
+    struct Turn {
+        int quarterTurns;
+        int orientation;
+        int turnedOrientation; // the orientation that shows the rotated picture
+    };
+    for (const Turn& turn : {Turn{1, 1, 6}, Turn{2, 1, 3}, Turn{3, 1, 8}, Turn{-1, 1, 8}, Turn{1, 6, 3}, Turn{1, 2, 7}}) {
+        const QVariantMap orientation{{ImageProperties::orientationKey, turn.orientation}};
+        ZORVAK_Image rotated(picture, orientation);
+        rotated.setRotation(turn.quarterTurns * std::numbers::pi / 2);
+        const bool swaps = ImageOrientation::swapsSides(turn.orientation);
+        const QRectF rect(10, 14, swaps ? 12 : 20, swaps ? 20 : 12);
+        ZORVAK_Image turned(picture, QVariantMap{{ImageProperties::orientationKey, turn.turnedOrientation}});
+        const bool turnedSwaps = ImageOrientation::swapsSides(turn.turnedOrientation);
+        const QRectF turnedRect(rect.center() - QPointF(turnedSwaps ? 6 : 10, turnedSwaps ? 10 : 6),
+                                QSizeF(turnedSwaps ? 12 : 20, turnedSwaps ? 20 : 12));
+        EXPECT_EQ(draw(rotated, rect), draw(turned, turnedRect)) << turn.quarterTurns << " turns of orientation " << turn.orientation;
+        EXPECT_EQ(ImageOrientation::turnedClockwise(turn.orientation, turn.quarterTurns), turn.turnedOrientation);
     }
 }
 

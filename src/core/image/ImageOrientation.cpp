@@ -40,6 +40,17 @@ QTransform transform(const QSizeF& storedSize, int orientation)
         * QTransform::fromScale(upright.width(), upright.height());
 }
 
+int turnedClockwise(int orientation, int quarterTurns)
+{
+    // Each orientation as a mirror left to right (or none) followed by a number
+    // of quarter turns clockwise, and back.
+    static constexpr int mirrored[8] = {0, 1, 0, 1, 1, 0, 1, 0};
+    static constexpr int turns[8] = {0, 0, 2, 2, 3, 1, 1, 3};
+    static constexpr int orientations[2][4] = {{1, 6, 3, 8}, {2, 7, 4, 5}};
+    const int index = valid(orientation) - 1;
+    return orientations[mirrored[index]][((turns[index] + quarterTurns) % 4 + 4) % 4];
+}
+
 QImage upright(const QImage& stored, int orientation)
 {
     // Mirror first, then turn clockwise.

@@ -21,9 +21,29 @@ struct ZORVAK_Image::Placement {
     QRectF border;                // the outer edge of the border
     std::optional<QRectF> source; // the stored pixels to draw; none without a bitmap
     int orientation = 1;
+    double rotation = 0;          // radians the drawing is still turned by, clockwise
 };
 
 namespace {
+
+// The whole number of quarter turns `radians` is, if it is one.
+std::optional<int> wholeQuarterTurns(double radians)
+{
+    const double quarters = radians / (std::numbers::pi / 2);
+    const double whole = std::round(quarters);
+    if (std::abs(quarters - whole) > 1e-9 || std::abs(whole) > 1e6)
+        return std::nullopt;
+    return int(whole);
+}
+
+// `rect` turned about its centre by a whole number of quarter turns.
+QRectF turnedAboutCentre(const QRectF& rect, int quarterTurns)
+{
+    if (quarterTurns % 2 == 0)
+        return rect;
+    const QSizeF turned = rect.size().transposed();
+    return QRectF(rect.center() - QPointF(turned.width() / 2, turned.height() / 2), turned);
+}
 
 // One box pass along every row of an alpha bitmap; transparent beyond the ends.
 void boxBlurRows(QImage& alpha, int radius, std::vector<int>& line)
@@ -330,6 +350,17 @@ ZORVAK_Image::Placement ZORVAK_Image::placementInDestination() const
     if (placement.source && !m_contentsGravity.isEmpty() && !placement.content.isEmpty())
         fit(placement);
     placement.border = placement.content.adjusted(-inset, -inset, inset, inset);
+    placement.rotation = m_rotation.value_or(0);
+    // A picture turned by whole quarter turns takes the turns into its
+    // orientation, so that its pixels are turned exactly rather than resampled
+    // by a turned drawing; content and border (about one centre) turn with it.
+    const std::optional<int> quarterTurns = wholeQuarterTurns(placement.rotation);
+    if (placement.source && !m_string && quarterTurns) {
+        placement.orientation = ImageOrientation::turnedClockwise(placement.orientation, *quarterTurns);
+        placement.content = turnedAboutCentre(placement.content, *quarterTurns);
+        placement.border = turnedAboutCentre(placement.border, *quarterTurns);
+        placement.rotation = 0;
+    }
     return placement;
 }
 
@@ -381,10 +412,10 @@ void ZORVAK_Image::draw()
 
     const QImage bitmap = placement.source ? bitmapToDraw(placement) : QImage();
     const auto painter = m_drawingContext->painter();
-    if (m_rotation && *m_rotation != 0) {
+    if (placement.rotation != 0) {
         const QPointF centre = placement.border.center();
         painter->translate(centre);
-        painter->rotate(-*m_rotation * 180 / std::numbers::pi);
+        painter->rotate(-placement.rotation * 180 / std::numbers::pi);
         painter->translate(-centre);
     }
     if (!m_backgroundColorCode.isEmpty())
