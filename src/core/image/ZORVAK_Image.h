@@ -182,6 +182,7 @@ private:
         QRectF storedSource;
         QRectF bitmapSource;
         int bitmapOrientation;
+        QRectF bitmapContent;
         QImage bitmap;
     };
 

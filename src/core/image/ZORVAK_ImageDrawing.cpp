@@ -260,13 +260,17 @@ void ZORVAK_Image::fit(Placement& placement) const
 
 // The bitmap to draw. A picture not decoded yet that is drawn below its stored
 // size is decoded as it is drawn: only the part under the placement, upright and
-// at the content's pixel size, so that drawing it is a copy of rows. That bitmap
-// is not kept; the placement then draws all of it as stored.
+// at the content's size in whole pixels (the content's edges move to the
+// nearest pixel edges), so that drawing it is a copy of rows. That bitmap is not
+// kept; the placement then draws all of it as stored.
 QImage ZORVAK_Image::bitmapForPlacement(Placement& placement) const
 {
     const QSizeF picture = ImageOrientation::oriented(placement.source->size(), placement.orientation);
-    const QSize drawn(std::max(1, int(std::lround(placement.content.width()))), std::max(1, int(std::lround(placement.content.height()))));
-    if (m_image || !m_source || drawn.width() >= picture.width() || drawn.height() >= picture.height())
+    const QRectF& content = placement.content;
+    const QRectF onPixels(QPointF(std::round(content.left()), std::round(content.top())),
+                          QPointF(std::round(content.right()), std::round(content.bottom())));
+    const QSize drawn = onPixels.size().toSize();
+    if (m_image || !m_source || drawn.isEmpty() || drawn.width() >= picture.width() || drawn.height() >= picture.height())
         return cgImage();
     platform::Error error;
     const QImage bitmap = m_source->createDrawnImage(*placement.source, drawn, placement.orientation, &error);
@@ -276,6 +280,7 @@ QImage ZORVAK_Image::bitmapForPlacement(Placement& placement) const
     }
     placement.source = QRectF(bitmap.rect());
     placement.orientation = 1;
+    placement.content = onPixels;
     return bitmap;
 }
 
@@ -374,6 +379,7 @@ QImage ZORVAK_Image::bitmapToDraw(Placement& placement)
         && decoded->storedSource == *placement.source) {
         placement.source = decoded->bitmapSource;
         placement.orientation = decoded->bitmapOrientation;
+        placement.content = decoded->bitmapContent;
         return decoded->bitmap;
     }
     return bitmapForPlacement(placement);
@@ -388,10 +394,12 @@ void ZORVAK_Image::decodeForDrawing()
         return;
     const QRectF storedSource = *placement.source;
     const int orientation = placement.orientation;
+    const QRectF content = placement.content;
     const QImage bitmap = bitmapForPlacement(placement);
     // A picture drawn at or above its stored size is kept whole by the object itself.
     if (!m_image)
-        m_decodedForDrawing = DecodedForDrawing{orientation, placement.content, storedSource, *placement.source, placement.orientation, bitmap};
+        m_decodedForDrawing = DecodedForDrawing{orientation,           content,           storedSource, *placement.source,
+                                                placement.orientation, placement.content, bitmap};
 }
 
 void ZORVAK_Image::draw()
