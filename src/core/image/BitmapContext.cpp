@@ -1,6 +1,7 @@
 #include "core/image/BitmapContext.h"
 
 #include "core/image/ImageOrientation.h"
+#include "core/image/PixelBufferPool.h"
 
 #include <QColorSpace>
 
@@ -11,7 +12,7 @@ std::shared_ptr<BitmapContext> BitmapContext::create(QSize size, platform::Error
                                    QStringLiteral("A canvas of %1 x %2 pixels cannot be made").arg(size.width()).arg(size.height())});
         return nullptr;
     }
-    QImage bitmap(size, QImage::Format_RGBA8888_Premultiplied);
+    QImage bitmap = PixelBufferPool::image(size, QImage::Format_RGBA8888_Premultiplied);
     if (bitmap.isNull()) {
         platform::setError(error, {platform::Error::POSIXDomain, 12,
                                    QStringLiteral("No memory for a canvas of %1 x %2 pixels").arg(size.width()).arg(size.height())});

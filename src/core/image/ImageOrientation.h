@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QSizeF>
 #include <QTransform>
 
@@ -16,5 +17,11 @@ QSizeF oriented(const QSizeF& storedSize, int orientation);
 // The transform of stored pixel coordinates (origin top left, y down) into
 // upright pixel coordinates of a picture of the same pixels.
 QTransform transform(const QSizeF& storedSize, int orientation);
+// The orientation of a picture of `orientation` turned by `quarterTurns`
+// quarter turns clockwise (any whole number; negative turns counter-clockwise).
+int turnedClockwise(int orientation, int quarterTurns);
+// The stored pixels turned upright: mirrors and quarter turns that move every
+// pixel exactly, with no resampling.
+QImage upright(const QImage& stored, int orientation);
 
 } // namespace ImageOrientation

@@ -4,6 +4,7 @@
 #include "core/image/ImageOrientation.h"
 #include "core/image/ImageProperties.h"
 #include "core/image/JpegDecoder.h"
+#include "core/image/PixelScaler.h"
 #include "platform/files/BoundedFileRead.h"
 
 #include <QBuffer>
@@ -74,6 +75,14 @@ QImage readInSRGB(Reader& source, const QByteArray& data, int index, QString* re
     }
     convertToSRGB(image);
     return image;
+}
+
+// `image` in a format the canvas draws without converting: 4-byte pixels,
+// premultiplied when they have alpha.
+QImage inCanvasLayout(const QImage& image)
+{
+    const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_RGBA8888_Premultiplied : QImage::Format_RGBX8888;
+    return image.format() == format ? image : image.convertToFormat(format);
 }
 
 } // namespace
@@ -154,6 +163,31 @@ QImage ImageSource::createImage(int index, QSize scaledSize, platform::Error* er
     return image;
 }
 
+QImage ImageSource::createDrawnImage(const QRectF& storedPart, QSize drawnSize, int orientation, platform::Error* error) const
+{
+    const QSize stored(m_firstProperties.value(pixelWidthKey).toInt(), m_firstProperties.value(pixelHeightKey).toInt());
+    const QSize drawnStored = ImageOrientation::swapsSides(orientation) ? drawnSize.transposed() : drawnSize;
+    if (storedPart.isEmpty() || drawnSize.isEmpty() || !BitmapContext::isAcceptableSize(drawnSize) || stored.isEmpty()) {
+        platform::setError(error, sourceError(m_origin, QStringLiteral("nothing of the picture to draw")));
+        return {};
+    }
+    QImage scaled = JpegDecoder::decodeDrawn(m_data, storedPart, drawnStored);
+    if (scaled.isNull()) {
+        // Other pictures (and JPEGs needing colour conversion) are decoded by
+        // their reader, at reduced size when that still covers the drawn size.
+        const double scale = std::min(1.0, std::max(drawnStored.width() / storedPart.width(), drawnStored.height() / storedPart.height()));
+        const QSize reduced(std::max(1, int(std::ceil(stored.width() * scale))), std::max(1, int(std::ceil(stored.height() * scale))));
+        const QImage pixels = inCanvasLayout(createImage(0, reduced == stored ? QSize() : reduced, error));
+        if (pixels.isNull())
+            return {};
+        const QRectF part = QTransform::fromScale(double(pixels.width()) / stored.width(), double(pixels.height()) / stored.height()).mapRect(storedPart);
+        scaled = PixelScaler::scaled(pixels, part, drawnStored);
+    }
+    if (scaled.isNull())
+        platform::setError(error, sourceError(m_origin, QStringLiteral("no memory for the drawn picture")));
+    return ImageOrientation::upright(scaled, orientation);
+}
+
 QImage ImageSource::createThumbnail(int maxPixelSize, platform::Error* error) const
 {
     const QSize stored = storedSize(0);
@@ -166,7 +200,5 @@ QImage ImageSource::createThumbnail(int maxPixelSize, platform::Error* error) co
     if (image.isNull())
         return image;
     const int orientation = ImageOrientation::valid(m_firstProperties.value(ImageProperties::orientationKey).toInt());
-    if (orientation == 1)
-        return image;
-    return image.transformed(ImageOrientation::transform(image.size(), orientation));
+    return ImageOrientation::upright(image, orientation);
 }

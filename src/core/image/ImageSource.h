@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRectF>
 #include <QSize>
 #include <QString>
 #include <QVariant>
@@ -42,6 +43,12 @@ public:
     // `scaledSize` when one is given; a null image, with `error` set, when it
     // cannot be decoded or is too large.
     QImage createImage(int index = 0, QSize scaledSize = {}, platform::Error* error = nullptr) const;
+    // The part `storedPart` (stored pixels) of the first picture as it is drawn:
+    // turned upright by `orientation` and at exactly `drawnSize` (upright),
+    // decoded no larger than that needs and scaled once with a proper filter.
+    // JPEGs decode straight into 4-byte pixels; the pixels are in a format the
+    // canvas takes as it is. A null image, with `error` set, on failure.
+    QImage createDrawnImage(const QRectF& storedPart, QSize drawnSize, int orientation, platform::Error* error = nullptr) const;
     // The first picture turned upright, decoded at a size whose longer side is at
     // most `maxPixelSize`.
     QImage createThumbnail(int maxPixelSize, platform::Error* error = nullptr) const;

@@ -2,11 +2,17 @@
 
 #include "core/image/BitmapContext.h"
 #include "core/image/ColorProfileConverter.h"
+#include "core/image/PixelScaler.h"
 
+#include <QColorSpace>
+
+#include <cmath>
 #include <cstdio> // jpeglib.h needs FILE
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -136,6 +142,81 @@ bool readSamples(Decompressor& jpeg, Picture& picture, QSize scaledSize)
     return true;
 }
 
+// True when pixels decoded as they are stored are sRGB: no profile, one Qt
+// cannot read (its reader then takes them as sRGB too) or an sRGB one.
+bool isSRGB(const QByteArray& profile)
+{
+    if (profile.isEmpty())
+        return true;
+    const QColorSpace space = QColorSpace::fromIccProfile(profile);
+    return !space.isValid() || space == QColorSpace(QColorSpace::SRgb);
+}
+
+void fail(Decompressor& jpeg, const char* reason)
+{
+    std::snprintf(jpeg.errors.message, sizeof jpeg.errors.message, "%s", reason);
+}
+
+// Where the rows of a part come from, and what they go to.
+struct Drawing {
+    std::optional<PixelScaler> scaler;
+    std::vector<uchar> row;
+    int firstRow = 0; // the decoded row the scaler's row 0 is
+};
+
+// Called with the jump armed by readDrawn. Picks the decoding scale, starts the
+// decompressor and keeps to the rows and columns under `part`.
+bool startDrawing(Decompressor& jpeg, const QRectF& part, QSize drawnSize, Drawing& drawing)
+{
+    const QSize stored(int(jpeg.info.image_width), int(jpeg.info.image_height));
+    chooseScale(jpeg.info, QSize(int(std::ceil(drawnSize.width() * stored.width() / part.width() - 1e-6)),
+                                 int(std::ceil(drawnSize.height() * stored.height() / part.height() - 1e-6))));
+    jpeg_calc_output_dimensions(&jpeg.info);
+    const double factorX = double(jpeg.info.output_width) / stored.width();
+    const double factorY = double(jpeg.info.output_height) / stored.height();
+    const QRectF scaledPart(part.x() * factorX, part.y() * factorY, part.width() * factorX, part.height() * factorY);
+    const QRect covered = scaledPart.toAlignedRect() & QRect(0, 0, int(jpeg.info.output_width), int(jpeg.info.output_height));
+    if (covered.isEmpty() || !BitmapContext::isAcceptableSize(covered.size())) {
+        fail(jpeg, "the part lies outside the picture or is too large");
+        return false;
+    }
+    jpeg.info.out_color_space = JCS_EXT_RGBX;
+    jpeg_start_decompress(&jpeg.info);
+    JDIMENSION left = JDIMENSION(covered.x());
+    JDIMENSION width = JDIMENSION(covered.width());
+    if (width < jpeg.info.output_width)
+        jpeg_crop_scanline(&jpeg.info, &left, &width); // widens to whole blocks
+    drawing.scaler.emplace(QSize(int(width), covered.height()), scaledPart.translated(-double(left), -covered.y()), drawnSize,
+                           QImage::Format_RGBX8888);
+    drawing.row.resize(size_t(width) * 4);
+    drawing.firstRow = covered.y();
+    return true;
+}
+
+bool readDrawn(Decompressor& jpeg, Picture& picture, const QRectF& part, QSize drawnSize, Drawing& drawing)
+{
+    if (setjmp(jpeg.errors.jump))
+        return false;
+    readHeader(jpeg, picture);
+    if ((picture.isGrayOrCmyk && picture.needsConversion) || !isSRGB(picture.profile)) {
+        fail(jpeg, "the picture needs colour conversion");
+        return false;
+    }
+    if (!startDrawing(jpeg, part, drawnSize, drawing))
+        return false;
+    const int first = drawing.firstRow + drawing.scaler->firstRow();
+    const int last = drawing.firstRow + drawing.scaler->lastRow();
+    if (first > 0)
+        jpeg_skip_scanlines(&jpeg.info, JDIMENSION(first));
+    for (int y = first; y <= last; ++y) {
+        JSAMPROW row = drawing.row.data();
+        jpeg_read_scanlines(&jpeg.info, &row, 1);
+        drawing.scaler->addRow(y - drawing.firstRow, drawing.row.data());
+    }
+    jpeg_abort_decompress(&jpeg.info); // the rows below the part are not needed
+    return true;
+}
+
 } // namespace
 
 bool JpegDecoder::needsColorConversion(const QByteArray& data)
@@ -161,5 +242,23 @@ QImage JpegDecoder::decode(const QByteArray& data, QSize scaledSize, QString* er
                                                  picture.size, picture.layout, picture.profile);
     if (scaledSize.isValid() && image.size() != scaledSize)
         image = image.scaled(scaledSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+QImage JpegDecoder::decodeDrawn(const QByteArray& data, const QRectF& part, QSize drawnSize, QString* error)
+{
+    Decompressor jpeg(data);
+    Picture picture;
+    Drawing drawing;
+    const bool readable = data.startsWith("\xFF\xD8") && !part.isEmpty() && !drawnSize.isEmpty();
+    if (!readable || !readDrawn(jpeg, picture, part, drawnSize, drawing)) {
+        if (error)
+            *error = readable ? QString::fromLocal8Bit(jpeg.errors.message) : QStringLiteral("not a JPEG part to decode");
+        return {};
+    }
+    QImage image = drawing.scaler->result();
+    if (image.isNull() && error)
+        *error = QStringLiteral("no memory for the drawn picture");
+    image.setColorSpace(QColorSpace::SRgb);
     return image;
 }

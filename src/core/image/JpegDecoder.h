@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRectF>
 #include <QSize>
 #include <QString>
 
@@ -21,4 +22,13 @@ public:
     // with `error` set, when it cannot be decoded or is too large. A CMYK
     // picture whose profile is missing or unusable is converted naively.
     static QImage decode(const QByteArray& data, QSize scaledSize = {}, QString* error = nullptr);
+
+    // `part` (stored pixels) of a JPEG in sRGB at exactly `drawnSize` (as
+    // stored), in 4-byte pixels (RGBX): decoded at the smallest eighth of its
+    // stored size at which the part still covers `drawnSize`, only the rows and
+    // (to the decoder's block columns) the columns under the part, each row
+    // scaled as it is decoded. A null image, with `error` set, when the data is
+    // not such a JPEG or is corrupt, and for pictures that need colour
+    // conversion (CMYK, grey or RGB with a profile other than sRGB).
+    static QImage decodeDrawn(const QByteArray& data, const QRectF& part, QSize drawnSize, QString* error = nullptr);
 };

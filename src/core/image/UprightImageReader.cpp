@@ -1,5 +1,6 @@
 #include "core/image/UprightImageReader.h"
 
+#include "core/image/ImageOrientation.h"
 #include "core/image/ImageProperties.h"
 #include "core/image/JpegDecoder.h"
 #include "platform/Log.h"
@@ -7,11 +8,9 @@
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QTransform>
 #include <QUrl>
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
@@ -24,26 +23,6 @@ QSize reducedSize(const QSize& size, int maximumLongerSide)
         return size;
     const double factor = double(maximumLongerSide) / longerSide;
     return {std::max(1, qRound(size.width() * factor)), std::max(1, qRound(size.height() * factor))};
-}
-
-// Turns a stored image upright for an EXIF orientation (1-8): mirror first,
-// then turn clockwise.
-QImage uprightImage(const QImage& stored, qint64 orientation)
-{
-    struct Turn {
-        bool mirrorHorizontally;
-        bool mirrorVertically;
-        int clockwiseDegrees;
-    };
-    static constexpr std::array<Turn, 8> turns {{
-        {false, false, 0}, {true, false, 0}, {true, true, 0}, {false, true, 0},
-        {false, true, 90}, {false, false, 90}, {true, false, 90}, {false, false, 270},
-    }};
-    if (orientation < 1 || orientation > 8)
-        return stored;
-    const Turn& turn = turns[size_t(orientation - 1)];
-    QImage image = stored.mirrored(turn.mirrorHorizontally, turn.mirrorVertically);
-    return turn.clockwiseDegrees ? image.transformed(QTransform().rotate(turn.clockwiseDegrees)) : image;
 }
 
 QByteArray fileContents(const QString& path)
@@ -98,5 +77,6 @@ QImage UprightImageReader::read(const QVariant& source, int maximumLongerSide)
     if (stored.isNull())
         return {};
     const auto properties = ImageProperties::read(data);
-    return uprightImage(stored, properties ? properties->value(ImageProperties::orientationKey, 1).toLongLong() : 1);
+    const qint64 orientation = properties ? properties->value(ImageProperties::orientationKey, 1).toLongLong() : 1;
+    return orientation < 1 || orientation > 8 ? stored : ImageOrientation::upright(stored, int(orientation));
 }

@@ -146,6 +146,11 @@ public:
     // Draws the object into its canvas inside `destinationRect` (the whole
     // canvas when that is the zero rectangle).
     void draw();
+    // Pays, once per process, what the first drawing would otherwise pay: the
+    // image format plugins and codecs, the metadata reader, the font database
+    // and text shaping. Processes that render call it at start, so that their
+    // first rendering costs no more than later ones. Thread-safe.
+    static void prepareForDrawing();
     // Decodes the picture as draw() needs it with the present settings and
     // canvas, so that decoding may run on another thread ahead of drawing (the
     // object passes to that thread meanwhile); the next draw() takes the result
@@ -176,6 +181,8 @@ private:
         QRectF content;
         QRectF storedSource;
         QRectF bitmapSource;
+        int bitmapOrientation;
+        QRectF bitmapContent;
         QImage bitmap;
     };
 

@@ -2,13 +2,17 @@
 #include "core/image/ZORVAK_Image.h"
 
 #include "core/image/ImageOrientation.h"
+#include "core/image/JpegEncoder.h"
 #include "platform/Log.h"
 
+#include <QBuffer>
+#include <QFontDatabase>
 #include <QPainterPath>
 #include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <numbers>
 #include <vector>
 
@@ -17,17 +21,29 @@ struct ZORVAK_Image::Placement {
     QRectF border;                // the outer edge of the border
     std::optional<QRectF> source; // the stored pixels to draw; none without a bitmap
     int orientation = 1;
+    double rotation = 0;          // radians the drawing is still turned by, clockwise
 };
 
 namespace {
 
-// Below this share of the stored pixels a picture is decoded at reduced size:
-// a JPEG decoder then works in eighths of the stored size and the rest is
-// scaled smoothly, which for a 12-megapixel photo drawn at half to three
-// quarters of its size is two to three times faster than decoding every pixel
-// and scaling while drawing. Closer to the stored size, the smooth scaling of
-// the nearly full picture costs more than it saves.
-constexpr double reducedDecodingScale = 0.75;
+// The whole number of quarter turns `radians` is, if it is one.
+std::optional<int> wholeQuarterTurns(double radians)
+{
+    const double quarters = radians / (std::numbers::pi / 2);
+    const double whole = std::round(quarters);
+    if (std::abs(quarters - whole) > 1e-9 || std::abs(whole) > 1e6)
+        return std::nullopt;
+    return int(whole);
+}
+
+// `rect` turned about its centre by a whole number of quarter turns.
+QRectF turnedAboutCentre(const QRectF& rect, int quarterTurns)
+{
+    if (quarterTurns % 2 == 0)
+        return rect;
+    const QSizeF turned = rect.size().transposed();
+    return QRectF(rect.center() - QPointF(turned.width() / 2, turned.height() / 2), turned);
+}
 
 // One box pass along every row of an alpha bitmap; transparent beyond the ends.
 void boxBlurRows(QImage& alpha, int radius, std::vector<int>& line)
@@ -242,25 +258,29 @@ void ZORVAK_Image::fit(Placement& placement) const
     }
 }
 
-// The bitmap to draw. A picture not decoded yet that is drawn at well below its
-// stored size is decoded at reduced size (the placement's source rectangle
-// follows); that smaller bitmap is not kept.
+// The bitmap to draw. A picture not decoded yet that is drawn below its stored
+// size is decoded as it is drawn: only the part under the placement, upright and
+// at the content's size in whole pixels (the content's edges move to the
+// nearest pixel edges), so that drawing it is a copy of rows. That bitmap is not
+// kept; the placement then draws all of it as stored.
 QImage ZORVAK_Image::bitmapForPlacement(Placement& placement) const
 {
     const QSizeF picture = ImageOrientation::oriented(placement.source->size(), placement.orientation);
-    const double scale = std::max(placement.content.width() / picture.width(), placement.content.height() / picture.height());
-    if (m_image || !m_source || scale >= reducedDecodingScale)
+    const QRectF& content = placement.content;
+    const QRectF onPixels(QPointF(std::round(content.left()), std::round(content.top())),
+                          QPointF(std::round(content.right()), std::round(content.bottom())));
+    const QSize drawn = onPixels.size().toSize();
+    if (m_image || !m_source || drawn.isEmpty() || drawn.width() >= picture.width() || drawn.height() >= picture.height())
         return cgImage();
-    const QSizeF stored = actualSize();
-    const QSize reduced(std::max(1, int(std::ceil(stored.width() * scale))), std::max(1, int(std::ceil(stored.height() * scale))));
     platform::Error error;
-    const QImage bitmap = m_source->createImage(0, reduced, &error);
+    const QImage bitmap = m_source->createDrawnImage(*placement.source, drawn, placement.orientation, &error);
     if (bitmap.isNull()) {
         platform::Log::error(error.message);
         return bitmap;
     }
-    const QTransform toReduced = QTransform::fromScale(bitmap.width() / stored.width(), bitmap.height() / stored.height());
-    placement.source = toReduced.mapRect(*placement.source);
+    placement.source = QRectF(bitmap.rect());
+    placement.orientation = 1;
+    placement.content = onPixels;
     return bitmap;
 }
 
@@ -335,6 +355,17 @@ ZORVAK_Image::Placement ZORVAK_Image::placementInDestination() const
     if (placement.source && !m_contentsGravity.isEmpty() && !placement.content.isEmpty())
         fit(placement);
     placement.border = placement.content.adjusted(-inset, -inset, inset, inset);
+    placement.rotation = m_rotation.value_or(0);
+    // A picture turned by whole quarter turns takes the turns into its
+    // orientation, so that its pixels are turned exactly rather than resampled
+    // by a turned drawing; content and border (about one centre) turn with it.
+    const std::optional<int> quarterTurns = wholeQuarterTurns(placement.rotation);
+    if (placement.source && !m_string && quarterTurns) {
+        placement.orientation = ImageOrientation::turnedClockwise(placement.orientation, *quarterTurns);
+        placement.content = turnedAboutCentre(placement.content, *quarterTurns);
+        placement.border = turnedAboutCentre(placement.border, *quarterTurns);
+        placement.rotation = 0;
+    }
     return placement;
 }
 
@@ -347,6 +378,8 @@ QImage ZORVAK_Image::bitmapToDraw(Placement& placement)
     if (decoded && decoded->orientation == placement.orientation && decoded->content == placement.content
         && decoded->storedSource == *placement.source) {
         placement.source = decoded->bitmapSource;
+        placement.orientation = decoded->bitmapOrientation;
+        placement.content = decoded->bitmapContent;
         return decoded->bitmap;
     }
     return bitmapForPlacement(placement);
@@ -360,10 +393,13 @@ void ZORVAK_Image::decodeForDrawing()
     if (!placement.source || placement.content.isEmpty())
         return;
     const QRectF storedSource = *placement.source;
+    const int orientation = placement.orientation;
+    const QRectF content = placement.content;
     const QImage bitmap = bitmapForPlacement(placement);
-    // A picture drawn near its stored size is kept whole by the object itself.
+    // A picture drawn at or above its stored size is kept whole by the object itself.
     if (!m_image)
-        m_decodedForDrawing = DecodedForDrawing{placement.orientation, placement.content, storedSource, *placement.source, bitmap};
+        m_decodedForDrawing = DecodedForDrawing{orientation,           content,           storedSource, *placement.source,
+                                                placement.orientation, placement.content, bitmap};
 }
 
 void ZORVAK_Image::draw()
@@ -384,10 +420,10 @@ void ZORVAK_Image::draw()
 
     const QImage bitmap = placement.source ? bitmapToDraw(placement) : QImage();
     const auto painter = m_drawingContext->painter();
-    if (m_rotation && *m_rotation != 0) {
+    if (placement.rotation != 0) {
         const QPointF centre = placement.border.center();
         painter->translate(centre);
-        painter->rotate(-*m_rotation * 180 / std::numbers::pi);
+        painter->rotate(-placement.rotation * 180 / std::numbers::pi);
         painter->translate(-centre);
     }
     if (!m_backgroundColorCode.isEmpty())
@@ -396,4 +432,34 @@ void ZORVAK_Image::draw()
         drawWithShadow(*painter, placement, bitmap);
     else
         drawContent(*painter, placement, bitmap);
+}
+
+void ZORVAK_Image::prepareForDrawing()
+{
+    static std::once_flag prepared;
+    std::call_once(prepared, [] {
+        // A small photo (JPEG), graphic (PNG) and text drawn into a canvas and
+        // written, as a rendering does.
+        QImage picture(64, 48, QImage::Format_RGBX8888);
+        picture.fill(Qt::gray);
+        QByteArray graphic;
+        QBuffer buffer(&graphic);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        QFontDatabase::families();
+        ZORVAK_Image page;
+        const auto canvas = page.drawingContextWithCanvasSize(QSizeF(32, 24));
+        if (!canvas)
+            return;
+        const std::shared_ptr<ZORVAK_Image> layers[] = {imageWithObject(JpegEncoder::encode(picture, 90).value_or(QByteArray())),
+                                                        imageWithObject(graphic),
+                                                        imageWithDrawingString(QStringLiteral("Aa"), TextAttributes())};
+        for (const auto& layer : layers) {
+            if (!layer)
+                continue;
+            layer->setDrawingContext(canvas);
+            layer->draw();
+        }
+        JpegEncoder::encode(canvas->createImage(), 90);
+    });
 }

@@ -3,6 +3,7 @@
 #include "core/foundation/ZORVAK_Extras_NSURL.h"
 #include "core/foundation/ZORVAK_NSDateAdditions.h"
 #include "core/image/ImageProperties.h"
+#include "core/image/JpegEncoder.h"
 #include "core/image/ZORVAK_EXIF.h"
 #include "platform/Log.h"
 #include "platform/files/FileOperations.h"
@@ -154,18 +155,6 @@ QImage downsampled(const QImage& image, qint64 maxPixelLength)
     return image.scaled(scaledSide(width), scaledSide(height), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-// Qt's JPEG encoder takes 32-bit RGB pixels as they are, but passes the
-// rendered-image type (RGBA bytes) through a temporary one-row image per row,
-// converted to 32-bit RGB. Converting the whole picture once is the same
-// conversion (colours unpremultiplied, alpha dropped) at a fraction of the cost.
-QImage inEncoderLayout(const QImage& image, const QByteArray& format)
-{
-    const QImage::Format layout = image.format();
-    const bool convertedRowByRow = layout == QImage::Format_RGBA8888_Premultiplied || layout == QImage::Format_RGBA8888
-        || layout == QImage::Format_RGBX8888;
-    return format == "jpeg" && convertedRowByRow ? image.convertToFormat(QImage::Format_RGB32) : image;
-}
-
 std::optional<QByteArray> encoded(const QImage& image, const WriteSettings& settings, QString* reason)
 {
     const QByteArray format = platform::UTType::preferredExtension(settings.type).toLatin1();
@@ -173,12 +162,16 @@ std::optional<QByteArray> encoded(const QImage& image, const WriteSettings& sett
         *reason = QStringLiteral("no image format writes the type %1").arg(settings.type);
         return std::nullopt;
     }
+    // Canvases and decoded pictures are of 4-byte pixels, which the JPEG
+    // encoder takes row by row as they are.
+    if (format == "jpeg" && JpegEncoder::takes(image))
+        return JpegEncoder::encode(image, qRound(settings.quality * 100), reason);
     QByteArray data;
     QBuffer buffer(&data);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
     writer.setQuality(qRound(settings.quality * 100));
-    if (!writer.write(inEncoderLayout(image, format))) {
+    if (!writer.write(image)) {
         *reason = writer.errorString();
         return std::nullopt;
     }

@@ -1,0 +1,104 @@
+#include "core/image/PixelBufferPool.h"
+
+#include <cstdlib>
+#include <list>
+#include <mutex>
+
+namespace {
+
+struct Buffer {
+    void* memory;
+    std::size_t capacity;
+};
+
+class Pool {
+public:
+    static Pool& shared()
+    {
+        static Pool pool;
+        return pool;
+    }
+
+    // The smallest kept buffer that holds `bytes` without wasting half of
+    // itself, else a new one; null when there is no memory.
+    Buffer* take(std::size_t bytes)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            auto best = m_kept.end();
+            for (auto each = m_kept.begin(); each != m_kept.end(); ++each) {
+                if (each->capacity >= bytes && each->capacity <= bytes * 3 / 2 && (best == m_kept.end() || each->capacity < best->capacity))
+                    best = each;
+            }
+            if (best != m_kept.end()) {
+                auto* taken = new Buffer(*best);
+                m_keptBytes -= best->capacity;
+                m_kept.erase(best);
+                return taken;
+            }
+        }
+        void* memory = std::aligned_alloc(64, (bytes + 63) / 64 * 64);
+        return memory ? new Buffer{memory, bytes} : nullptr;
+    }
+
+    // Keeps `buffer` as the most recently used, giving back the longest unused
+    // ones beyond the bound.
+    void giveBack(Buffer* buffer)
+    {
+        std::list<Buffer> released;
+        {
+            std::lock_guard lock(m_mutex);
+            m_kept.push_front(*buffer);
+            m_keptBytes += buffer->capacity;
+            while (m_keptBytes > PixelBufferPool::maxKeptBytes) {
+                m_keptBytes -= m_kept.back().capacity;
+                released.splice(released.end(), m_kept, std::prev(m_kept.end()));
+            }
+        }
+        delete buffer;
+        for (const Buffer& each : released)
+            std::free(each.memory);
+    }
+
+    std::size_t keptBytes()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_keptBytes;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::list<Buffer> m_kept; // most recently used first
+    std::size_t m_keptBytes = 0;
+};
+
+void giveBack(void* buffer)
+{
+    Pool::shared().giveBack(static_cast<Buffer*>(buffer));
+}
+
+} // namespace
+
+QImage PixelBufferPool::image(QSize size, QImage::Format format)
+{
+    const int depth = format == QImage::Format_Invalid ? 0 : QImage::toPixelFormat(format).bitsPerPixel();
+    if (size.isEmpty() || depth == 0)
+        return {};
+    // Rows are aligned to 4 bytes, as Qt aligns its own.
+    const qsizetype bytesPerLine = (qsizetype(size.width()) * depth + 31) / 32 * 4;
+    const std::size_t bytes = std::size_t(bytesPerLine) * std::size_t(size.height());
+    if (bytes < minPooledBytes)
+        return QImage(size, format);
+    Buffer* buffer = Pool::shared().take(bytes);
+    if (!buffer)
+        return {};
+    QImage image(static_cast<uchar*>(buffer->memory), size.width(), size.height(), bytesPerLine, format, giveBack, buffer);
+    if (image.isNull())
+        giveBack(buffer);
+    return image;
+}
+
+std::size_t PixelBufferPool::keptBytes()
+{
+    return Pool::shared().keptBytes();
+}

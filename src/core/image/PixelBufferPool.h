@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+
+#include <cstddef>
+
+// The pixel memory of the large bitmaps a rendering makes and drops (decoded
+// photos, their scaled parts, canvases), kept for the next rendering of the
+// process: memory the process has touched once costs no page faults when it is
+// used again. Bounded: buffers beyond `maxKeptBytes` are given back to the
+// system, the longest unused first. Thread-safe.
+class PixelBufferPool {
+public:
+    static constexpr std::size_t maxKeptBytes = std::size_t(64) << 20;
+    // Bitmaps below this size come from the allocator as usual.
+    static constexpr std::size_t minPooledBytes = std::size_t(256) << 10;
+
+    // A bitmap of `size` and `format` (uninitialised) whose pixels return to
+    // the pool when its last copy is gone; a null image when the memory cannot
+    // be had or the size is not valid.
+    static QImage image(QSize size, QImage::Format format);
+    // The bytes of the buffers kept for reuse now.
+    static std::size_t keptBytes();
+};

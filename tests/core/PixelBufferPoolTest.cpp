@@ -1,0 +1,39 @@
+// Bitmap memory is reused across renderings, within its bound.
+
+#include "core/image/PixelBufferPool.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+TEST(PixelBufferPoolTest, MemoryOfDroppedBitmapsIsReusedWithinTheBound)
+{
+    const uchar* first = nullptr;
+    {
+        QImage canvas = PixelBufferPool::image(QSize(1800, 1200), QImage::Format_RGBA8888_Premultiplied);
+        ASSERT_FALSE(canvas.isNull());
+        canvas.fill(Qt::red);
+        const QImage copy = canvas;
+        canvas.fill(Qt::blue); // writing to a shared bitmap detaches it, the copy keeps its pixels
+        EXPECT_EQ(copy.pixelColor(10, 10), QColor(Qt::red));
+        first = copy.constBits();
+    }
+    // The next bitmap of about that size takes the same memory.
+    const QImage next = PixelBufferPool::image(QSize(1790, 1200), QImage::Format_RGBX8888);
+    EXPECT_EQ(next.constBits(), first);
+    EXPECT_EQ(next.bytesPerLine(), 1790 * 4);
+
+    // Many large bitmaps dropped at once: the pool keeps no more than its bound.
+    {
+        std::vector<QImage> many;
+        for (int index = 0; index < 12; ++index)
+            many.push_back(PixelBufferPool::image(QSize(2000, 1500 + index), QImage::Format_RGBX8888));
+    }
+    EXPECT_LE(PixelBufferPool::keptBytes(), PixelBufferPool::maxKeptBytes);
+    EXPECT_GT(PixelBufferPool::keptBytes(), PixelBufferPool::maxKeptBytes / 2);
+    EXPECT_TRUE(PixelBufferPool::image(QSize(), QImage::Format_RGBX8888).isNull());
+}
+
+} // namespace
