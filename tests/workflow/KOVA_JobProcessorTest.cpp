@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -72,6 +73,12 @@ protected:
         m_busy = OBKVONotificationCenter::addObservationKeyPath(
             KOVA_JobProcessor::shared(), KOVA_JobProcessor::IsProcessingKey, platform::KeyValueObservingOptionNew,
             [this](const OBKVONotification& notification) { m_busyChanges.append(notification.newValue().toBool()); });
+        // The listed folders start watching once the list has loaded; the test's own
+        // folder joins after that, so that it is configured only once.
+        ASSERT_TRUE(waitUntil([] {
+            const auto folders = KOVA_JobFolders::jobFolders();
+            return std::all_of(folders.cbegin(), folders.cend(), [](const auto& folder) { return folder->hasFileEvent(); });
+        }));
         m_folder = std::make_shared<KOVA_JobFolders>(QStringLiteral("Hot ") + root.right(8), QUrl::fromLocalFile(m_hot));
         m_folder->setJobFileUTType(QStringLiteral("public.xml"));
         KOVA_JobFolders::classSide().addFolderSet(m_folder);
@@ -209,6 +216,14 @@ TEST_F(JobProcessorRoad, ATicketThatCannotBeFiledStaysRunsOnceAndLaterTicketsSti
     EXPECT_EQ(counter(key_kovaProcessorJobsFailed), 1);
     EXPECT_FALSE(KOVA_JobFolders::isProcessing());
     EXPECT_EQ(runs(), 2);
+
+    // Asked for on the main queue, the job runs again on another queue; the main
+    // queue stays free for the claim and the release.
+    const KOVA_JobFolders::Jobs pending = KOVA_JobFolders::jobsPending();
+    ASSERT_EQ(pending.size(), 1);
+    pending.first()->processToCompletion();
+    EXPECT_TRUE(waitUntil([this] { return runs() == 3 && !KOVA_JobFolders::isProcessing(); }, std::chrono::seconds(20)));
+    EXPECT_EQ(entries(m_hot), QStringList{QStringLiteral("delivered.xml")});
 }
 
 TEST_F(JobProcessorRoad, DisablingAFolderTakesItsTicketsOffTheListAndEnablingRescansIt)
