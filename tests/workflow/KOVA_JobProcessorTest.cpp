@@ -316,3 +316,38 @@ TEST(JobFiling, StampsOfEarlierFilingsAreReplacedAndNumbersFollowTheStamp)
 }
 
 } // namespace
+
+namespace {
+
+// Filing moves the ticket and counts it, or leaves both alone.
+TEST(JobFiling, ATicketThatCannotBeMovedStaysAndIsNotCounted)
+{
+    const QString root = QDir::home().filePath(QStringLiteral("filing-") + QUuid::createUuid().toString(QUuid::Id128));
+    ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/Completed")));
+    const struct {
+        QString folder; // none: no preference
+        bool filed;
+    } cases[] = {
+        {QString(), false},
+        {root + QStringLiteral("/Missing"), false},
+        {root + QStringLiteral("/Completed"), true},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.folder.toStdString());
+        const QString ticket = root + QStringLiteral("/order.xml");
+        QFile file(ticket);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(missingPackage) > 0);
+        file.close();
+        const auto job = KOVA_Job::instanceWithXMLObject(QUrl::fromLocalFile(ticket));
+        ASSERT_TRUE(job);
+        each.folder.isNull() ? defaults()->removeObjectForKey(key_kovaFolderJobsCompleted)
+                             : defaults()->setURL(QUrl::fromLocalFile(each.folder), key_kovaFolderJobsCompleted);
+        defaults()->setInteger(7, key_kovaProcessorJobsCompleted);
+        EXPECT_EQ(KOVA_JobFiling::fileJob(*job, {}), each.filed);
+        EXPECT_EQ(QFileInfo::exists(ticket), !each.filed);
+        EXPECT_EQ(defaults()->integerForKey(key_kovaProcessorJobsCompleted), each.filed ? 8 : 7);
+    }
+    defaults()->removeObjectForKey(key_kovaFolderJobsCompleted);
+}
+
+} // namespace
