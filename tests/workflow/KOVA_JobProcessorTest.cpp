@@ -217,12 +217,20 @@ TEST_F(JobProcessorRoad, ATicketThatCannotBeFiledStaysRunsOnceAndLaterTicketsSti
     EXPECT_FALSE(KOVA_JobFolders::isProcessing());
     EXPECT_EQ(runs(), 2);
 
+    // Watched anew, the ticket becomes a new job object, and still does not run again
+    // ahead of a newer ticket.
+    m_folder->setEnabled(false);
+    m_folder->setEnabled(true);
+    drop(QStringLiteral("after.xml"), missingPackage);
+    ASSERT_TRUE(waitUntil([this] { return counted(2) && pendingCount() == 1; }, std::chrono::seconds(20)));
+    EXPECT_EQ(runs(), 3);
+
     // Asked for on the main queue, the job runs again on another queue; the main
     // queue stays free for the claim and the release.
     const KOVA_JobFolders::Jobs pending = KOVA_JobFolders::jobsPending();
     ASSERT_EQ(pending.size(), 1);
     pending.first()->processToCompletion();
-    EXPECT_TRUE(waitUntil([this] { return runs() == 3 && !KOVA_JobFolders::isProcessing(); }, std::chrono::seconds(20)));
+    EXPECT_TRUE(waitUntil([this] { return runs() == 4 && !KOVA_JobFolders::isProcessing(); }, std::chrono::seconds(20)));
     EXPECT_EQ(entries(m_hot), QStringList{QStringLiteral("delivered.xml")});
 }
 

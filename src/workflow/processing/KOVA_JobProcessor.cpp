@@ -248,9 +248,8 @@ void KOVA_JobProcessor::release(const std::shared_ptr<KOVA_Job>& job, bool filed
             group = std::move(m_runGroup);
             m_runGroup.reset();
             m_currentJob.reset();
-            std::erase_if(m_leftUnfiled, [](const std::weak_ptr<KOVA_Job>& entry) { return entry.expired(); });
             if (!filed)
-                m_leftUnfiled.push_back(job);
+                m_leftUnfiled.insert(job->documentURL().toLocalFile(), ZORVAK_Extras_NSURL::generationID(job->documentURL()));
         }
         if (!filed)
             platform::Log::error(QStringLiteral("the ticket %1 ran but stays in its hot folder; it is not run again "
@@ -277,8 +276,8 @@ bool KOVA_JobProcessor::isPending(const std::shared_ptr<KOVA_Job>& job) const
 
 bool KOVA_JobProcessor::wasLeftUnfiledLocked(const std::shared_ptr<KOVA_Job>& job) const
 {
-    return std::any_of(m_leftUnfiled.cbegin(), m_leftUnfiled.cend(),
-                       [&job](const std::weak_ptr<KOVA_Job>& entry) { return entry.lock() == job; });
+    const auto entry = m_leftUnfiled.constFind(job->documentURL().toLocalFile());
+    return entry != m_leftUnfiled.cend() && *entry == ZORVAK_Extras_NSURL::generationID(job->documentURL());
 }
 
 QVariant KOVA_JobProcessor::valueForKey(const QString& key) const

@@ -8,7 +8,6 @@
 
 #include <memory>
 #include <mutex>
-#include <vector>
 
 class KOVA_Job;
 class OBKVOObservation;
@@ -28,9 +27,10 @@ class DispatchGroup;
 // the run group of the job that runs and never on the main queue, so requests made
 // on the main queue are handed to a global queue.
 //
-// A job that ran but whose ticket could not be filed is not offered again by
-// processNextJob() during this run of the program (its outputs were delivered
-// already); processJob() still runs it when asked.
+// A ticket that ran but could not be filed is not offered again by processNextJob()
+// during this run of the program (its outputs were delivered already), also not as
+// a new job object after its folder was watched anew; only a ticket written again
+// counts as new. processJob() still runs it when asked.
 class KOVA_JobProcessor : public platform::Observable, public std::enable_shared_from_this<KOVA_JobProcessor> {
 public:
     using Jobs = QList<std::shared_ptr<KOVA_Job>>;
@@ -82,7 +82,7 @@ private:
     std::shared_ptr<KOVA_Job> m_currentJob;
     std::shared_ptr<platform::DispatchGroup> m_runGroup;
     bool m_isProcessing = false;
-    std::vector<std::weak_ptr<KOVA_Job>> m_leftUnfiled;
+    QMap<QString, QByteArray> m_leftUnfiled; // ticket path to the ticket's generation then
     QMap<QString, std::shared_ptr<OBKVOObservation>> m_observations; // by folder uuid
     std::shared_ptr<OBKVOObservation> m_runSwitchObservation;
 };
