@@ -220,3 +220,50 @@ TEST(DispatchAfterSystemClock, ShortDelayRunsOnTheRealClock)
     DispatchQueue::createSerial()->after(5ms, [&] { ran = true; });
     EXPECT_TRUE(kova::test::waitUntil([&] { return ran.load(); }));
 }
+
+// Workers take several blocks at once from a deep backlog. A block that waits for a
+// block taken with it must not wait forever: the worker hands the rest back when it
+// blocks.
+TEST(DispatchQueue, ABlockWaitingForOneSubmittedRightAfterItEnds)
+{
+    constexpr int pairs = 2000;
+    const auto queue = DispatchQueue::global();
+    const auto all = DispatchGroup::create();
+    for (int i = 0; i < pairs; ++i) {
+        const auto awaited = DispatchGroup::create();
+        awaited->enter();
+        all->async(queue, [awaited] { awaited->wait(); });
+        all->async(queue, [awaited] { awaited->leave(); });
+    }
+    EXPECT_TRUE(all->wait(20s));
+}
+
+// A wait inside a wait (a caller marking its own wait as blocking) counts as one
+// blocked worker: counted twice, the pool would think fewer workers run than there
+// are and start none for the work the waiters wait for.
+TEST(DispatchQueue, NestedBlockingCountsOnceSoWaitersStillGetWorkers)
+{
+    const auto queue = DispatchQueue::global();
+    const auto all = DispatchGroup::create();
+    const auto release = DispatchGroup::create();
+    release->enter();
+    const auto started = std::make_shared<std::atomic<int>>(0);
+    const int waiters = 2 * int(std::thread::hardware_concurrency());
+    for (int i = 0; i < waiters; ++i) {
+        // One at a time, each waiting before the next arrives.
+        all->async(queue, [release, started] {
+            BlockingScope outer;
+            ++*started;
+            release->wait();
+        });
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (started->load() <= i && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        if (started->load() <= i) {
+            release->leave();
+            FAIL() << "waiter " << i << " never started";
+        }
+    }
+    queue->async([release] { release->leave(); });
+    EXPECT_TRUE(all->wait(20s));
+}

@@ -15,10 +15,11 @@ public:
 
 std::mutex clockMutex;
 
+// Never destroyed: the timer thread reads it while the process exits.
 std::shared_ptr<DispatchClock>& installedClock()
 {
-    static std::shared_ptr<DispatchClock> clock = std::make_shared<SystemClock>();
-    return clock;
+    static auto* clock = new std::shared_ptr<DispatchClock>(std::make_shared<SystemClock>());
+    return *clock;
 }
 
 } // namespace

@@ -8,6 +8,11 @@
 namespace platform {
 namespace {
 thread_local bool inPoolWorker = false;
+// The jobs a worker took at once, and the index of the first one it has not begun.
+thread_local std::vector<DispatchWorkerPool::Job>* batchOfThisWorker = nullptr;
+thread_local size_t nextInBatch = 0;
+// Blocking scopes open on this worker: a wait inside a wait counts once.
+thread_local int openBlockingScopes = 0;
 constexpr auto idleThreadLifetime = std::chrono::seconds(10);
 constexpr auto spinBeforeSleeping = std::chrono::microseconds(50);
 } // namespace
@@ -32,7 +37,7 @@ bool DispatchWorkerPool::isWorkerThread()
 void DispatchWorkerPool::submit(DispatchQueue* queue, unsigned priority, DispatchBlock block)
 {
     std::lock_guard lock(m_mutex);
-    m_pending[priority].push_back(Job{queue, std::move(block)});
+    m_pending[priority].push_back(Job{queue, priority, std::move(block)});
     ++m_pendingCount;
     m_hasPending.store(true, std::memory_order_release);
     if (m_idle > 0 && m_spinning == 0)
@@ -44,7 +49,25 @@ void DispatchWorkerPool::willBlock()
 {
     std::lock_guard lock(m_mutex);
     ++m_blocked;
+    handBackRestOfBatchLocked();
     spawnIfNeededLocked();
+}
+
+// A worker that blocks must not hold jobs it took but has not begun: the job it
+// waits for may be among them. They go back to the front of their queues.
+void DispatchWorkerPool::handBackRestOfBatchLocked()
+{
+    if (!batchOfThisWorker || nextInBatch >= batchOfThisWorker->size())
+        return;
+    for (size_t i = batchOfThisWorker->size(); i-- > nextInBatch;) {
+        Job& job = (*batchOfThisWorker)[i];
+        m_pending[job.priority].push_front(std::move(job));
+        ++m_pendingCount;
+    }
+    batchOfThisWorker->resize(nextInBatch);
+    m_hasPending.store(true, std::memory_order_release);
+    if (m_idle > 0 && m_spinning == 0)
+        m_available.notify_one();
 }
 
 void DispatchWorkerPool::didUnblock()
@@ -119,12 +142,16 @@ void DispatchWorkerPool::work()
         if (m_pendingCount > 0 && m_idle > 0 && m_spinning == 0)
             m_available.notify_one(); // more work than this worker took: pass it on
         lock.unlock();
-        for (Job& job : jobs) {
-            DispatchQueue* previous = DispatchQueue::exchangeCurrent(job.queue);
-            job.block();
-            job.block = nullptr; // release what the block captured before taking the lock again
+        batchOfThisWorker = &jobs;
+        // The batch shrinks when a job blocks and hands the rest back.
+        for (size_t i = 0; i < jobs.size(); ++i) {
+            nextInBatch = i + 1;
+            DispatchQueue* previous = DispatchQueue::exchangeCurrent(jobs[i].queue);
+            jobs[i].block();
+            jobs[i].block = nullptr; // release what the block captured before taking the lock again
             DispatchQueue::exchangeCurrent(previous);
         }
+        batchOfThisWorker = nullptr;
         jobs.clear();
         lock.lock();
     }
@@ -132,13 +159,13 @@ void DispatchWorkerPool::work()
 
 BlockingScope::BlockingScope()
 {
-    if (DispatchWorkerPool::isWorkerThread())
+    if (DispatchWorkerPool::isWorkerThread() && openBlockingScopes++ == 0)
         DispatchWorkerPool::instance().willBlock();
 }
 
 BlockingScope::~BlockingScope()
 {
-    if (DispatchWorkerPool::isWorkerThread())
+    if (DispatchWorkerPool::isWorkerThread() && --openBlockingScopes == 0)
         DispatchWorkerPool::instance().didUnblock();
 }
 

@@ -21,17 +21,20 @@ public:
     void didUnblock();
     static bool isWorkerThread();
 
-private:
+    // One block submitted to a global queue.
     struct Job {
         DispatchQueue* queue;
+        unsigned priority;
         DispatchBlock block;
     };
 
+private:
     DispatchWorkerPool();
     void spawnIfNeededLocked();
     bool takeJobsLocked(std::vector<Job>& jobs);
     bool spinForWorkLocked(std::unique_lock<std::mutex>& lock, std::vector<Job>& jobs);
     void work();
+    void handBackRestOfBatchLocked();
 
     static constexpr size_t maximumThreads = 512;
     const size_t m_width;

@@ -54,7 +54,7 @@ public:
     // The folder; first checks a bookmark made here against it (a difference is logged).
     QUrl URL() const;
     // Stores the folder with a bookmark when it is on another mount than "/", then saves.
-    void setURL(const QUrl& url);
+    virtual void setURL(const QUrl& url);
 
     QVariantMap properties() const;
     void setProperties(const QVariantMap& properties);
@@ -74,7 +74,7 @@ public:
     // A new set of the same class with copies of name, folder and options.
     std::shared_ptr<KOVA_FolderSet> copy() const;
     // "<Class: 0x...>{name='...';path='...'}".
-    QString description() const;
+    virtual QString description() const;
 
     QVariant valueForKey(const QString& key) const override;
 

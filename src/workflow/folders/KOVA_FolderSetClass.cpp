@@ -209,6 +209,10 @@ void KOVA_FolderSetClass::loadOnce()
         }
         observeSavedData();
     });
+    std::call_once(m_announcedLoad, [this] {
+        if (m_settings.didLoad)
+            m_settings.didLoad();
+    });
 }
 
 KOVA_FolderSetClass::FolderSets KOVA_FolderSetClass::arranged(const FolderSets& loaded) const

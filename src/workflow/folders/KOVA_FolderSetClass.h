@@ -40,6 +40,8 @@ public:
         std::function<std::shared_ptr<KOVA_FolderSet>(const QString& name)> makeFolderSet;
         // What a list read from the defaults becomes; none keeps it as read.
         std::function<FolderSets(const FolderSets& loaded)> arrangeLoadedList;
+        // Runs once, right after the list was first loaded and published.
+        std::function<void()> didLoad;
     };
 
     explicit KOVA_FolderSetClass(Settings settings);
@@ -104,6 +106,7 @@ private:
 
     const Settings m_settings;
     std::once_flag m_loaded;
+    std::once_flag m_announcedLoad;
     std::shared_ptr<OBKVOObservation> m_savedDataObservation;
     mutable std::mutex m_mutex; // guards the two fields below
     FolderSets m_folderSets;

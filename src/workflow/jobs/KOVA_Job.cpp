@@ -9,6 +9,7 @@
 #include "platform/progress/Progress.h"
 #include "template/KOVA_XML_Keys.h"
 #include "template/KOVA_XML_object.h"
+#include "workflow/folders/KOVA_JobFolders.h"
 #include "workflow/jobs/KOVA_JobBundle.h"
 #include "workflow/jobs/KOVA_JobTicketReader.h"
 #include "workflow/jobs/KOVA_JobWriter.h"
@@ -523,6 +524,11 @@ QUrl KOVA_Job::previewItemURL() const
 platform::Error KOVA_Job::namesNoPackageError(const QString& jobName)
 {
     return {platform::Error::POSIXDomain, -3, QStringLiteral("job %1 names no package").arg(jobName)};
+}
+
+void KOVA_Job::processToCompletion()
+{
+    KOVA_JobFolders::processJob(shared_from_this());
 }
 
 void KOVA_Job::processJob(const Completion& completion)

@@ -124,6 +124,9 @@ public:
     // after calling `completion` with the last error a package run gave (null when all
     // succeeded). The progress then stands at its total.
     void processJob(const Completion& completion);
+    // Hands the job to the job processor, which runs it once no other job runs and
+    // files its ticket; returns at once when called on the main queue.
+    void processToCompletion();
 
     // ---- Building a job for writing ----
 

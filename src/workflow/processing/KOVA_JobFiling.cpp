@@ -1,0 +1,105 @@
+#include "workflow/processing/KOVA_JobFiling.h"
+
+#include "core/foundation/KOVA_Constants.h"
+#include "core/foundation/ZORVAK_NSDateAdditions.h"
+#include "platform/Log.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/dispatch/WallClock.h"
+#include "platform/files/FileOperations.h"
+#include "workflow/jobs/KOVA_Job.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cerrno>
+
+namespace {
+
+// A name's extension: what follows its last dot, when a dot follows its first character.
+qsizetype extensionDot(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? dot : -1;
+}
+
+QString extensionOf(const QString& name)
+{
+    const qsizetype dot = extensionDot(name);
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+QString withoutExtension(const QString& name)
+{
+    const qsizetype dot = extensionDot(name);
+    return dot < 0 ? name : name.left(dot);
+}
+
+// A stamp of an earlier filing, numbered or not.
+bool isStamp(const QString& extension)
+{
+    static const QRegularExpression stamp(QStringLiteral("^2[01][0-9]{6}-[0-9]{6}(-[0-9]+)?$"));
+    return stamp.match(extension).hasMatch();
+}
+
+void raiseCounter(const QString& key)
+{
+    const auto defaults = platform::UserDefaults::standardUserDefaults();
+    defaults->setInteger(defaults->integerForKey(key) + 1, key);
+}
+
+QString described(const platform::Error& error)
+{
+    return error.isNull() ? QStringLiteral("(null)") : error.description();
+}
+
+} // namespace
+
+QString KOVA_JobFiling::filedName(const QString& fileName, const QString& stamp, int number)
+{
+    const QString extension = extensionOf(fileName);
+    QString base = withoutExtension(fileName);
+    while (isStamp(extensionOf(base)))
+        base = withoutExtension(base);
+    QString name = base + QLatin1Char('.') + stamp;
+    if (number > 0)
+        name += QStringLiteral("-%1").arg(number);
+    return extension.isEmpty() ? name : name + QLatin1Char('.') + extension;
+}
+
+bool KOVA_JobFiling::fileJob(const KOVA_Job& job, const platform::Error& error)
+{
+    const bool succeeded = error.isNull();
+    platform::Log::log(QStringLiteral("Job completed successfully? %1 (error:%2)")
+                           .arg(succeeded ? QStringLiteral("Yes") : QStringLiteral("No"), described(error)));
+    const QString folderKey = succeeded ? key_kovaFolderJobsCompleted : key_kovaFolderJobsFailed;
+    const QUrl folder = platform::UserDefaults::standardUserDefaults()->URLForKey(folderKey);
+    if (!folder.isLocalFile()) {
+        platform::Log::error(QStringLiteral("Failed to get %1 for jobfile:%2").arg(folderKey, job.documentURL().toString()));
+        return false;
+    }
+    const QUrl item = job.urlJobContainer().isEmpty() ? job.documentURL() : job.urlJobContainer();
+    QString target;
+    platform::Error moveError;
+    if (!moveUnderFreeName(QDir::cleanPath(item.toLocalFile()), QDir::cleanPath(folder.toLocalFile()), target, moveError)) {
+        platform::Log::error(QStringLiteral("Failed to move completed job to %1 (error:%2)")
+                                 .arg(QUrl::fromLocalFile(target).toString(), moveError.description()));
+        return false;
+    }
+    raiseCounter(succeeded ? key_kovaProcessorJobsCompleted : key_kovaProcessorJobsFailed);
+    return true;
+}
+
+bool KOVA_JobFiling::moveUnderFreeName(const QString& item, const QString& folder, QString& target, platform::Error& error)
+{
+    const QString stamp = ZORVAK_NSDateAdditions::stringWithUTSFormat(platform::WallClock::now(), StampFormat);
+    const QString fileName = QFileInfo(item).fileName();
+    for (int number = 0; number < MaximumNumberedNames; ++number) {
+        target = folder + QLatin1Char('/') + filedName(fileName, stamp, number);
+        if (platform::FileOperations::moveItemNoReplace(item, target, &error))
+            return true;
+        if (error.domain != platform::Error::POSIXDomain || error.code != EEXIST)
+            return false;
+    }
+    return false;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/Error.h"
+
+#include <QString>
+
+class KOVA_Job;
+
+// Files the ticket of a finished job: the job bundle (or the bare ticket) moves
+// into the folder the preferences name for completed or failed jobs, under its
+// name with the present local time stamped before the extension, and the matching
+// counter goes up by one. Stamps of earlier filings are taken off first, so they do
+// not pile up. A move never replaces anything: a name already taken gets "-1",
+// "-2" ... after the stamp. A ticket that cannot be filed stays where it is, logged,
+// and no counter changes.
+class KOVA_JobFiling {
+public:
+    static inline const QString StampFormat = QStringLiteral("yyyyMMdd-HHmmss");
+    // Numbered names tried within one second before filing gives up.
+    static constexpr int MaximumNumberedNames = 1000;
+
+    // True when the ticket was moved and counted.
+    static bool fileJob(const KOVA_Job& job, const platform::Error& error);
+
+    // The name `fileName` is filed under at `stamp`; `number` > 0 follows the stamp
+    // as "-number".
+    static QString filedName(const QString& fileName, const QString& stamp, int number = 0);
+
+private:
+    static bool moveUnderFreeName(const QString& item, const QString& folder, QString& target, platform::Error& error);
+};

@@ -1,0 +1,300 @@
+#include "workflow/processing/KOVA_JobProcessor.h"
+
+#include "core/foundation/KOVA_Constants.h"
+#include "core/foundation/ZORVAK_Extras_NSURL.h"
+#include "core/observation/OBKVONotificationCenter.h"
+#include "core/queues/ZORVAK_Dispatch.h"
+#include "platform/Log.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/dispatch/DispatchGroup.h"
+#include "platform/files/UTType.h"
+#include "workflow/folders/KOVA_JobFolders.h"
+#include "workflow/jobs/KOVA_Job.h"
+#include "workflow/processing/KOVA_JobFiling.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+
+// The pending list waits this long after the class's first use before it is gathered.
+constexpr auto firstScanDelay = std::chrono::microseconds(100);
+// The folders start watching this long after the list was loaded.
+constexpr auto configureDelay = std::chrono::milliseconds(1);
+
+QString describedJob(const std::shared_ptr<KOVA_Job>& job)
+{
+    return job->documentURL().toString();
+}
+
+// Oldest ticket first; tickets of one date by path.
+KOVA_JobProcessor::Jobs sortedByDateStarted(const KOVA_JobProcessor::Jobs& jobs)
+{
+    std::vector<std::pair<std::pair<QDateTime, QString>, std::shared_ptr<KOVA_Job>>> keyed;
+    keyed.reserve(size_t(jobs.size()));
+    for (const std::shared_ptr<KOVA_Job>& job : jobs)
+        keyed.push_back({{job->dateStarted(), job->documentURL().toLocalFile()}, job});
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    KOVA_JobProcessor::Jobs sorted;
+    for (auto& entry : keyed)
+        sorted.append(std::move(entry.second));
+    return sorted;
+}
+
+} // namespace
+
+std::shared_ptr<KOVA_JobProcessor> KOVA_JobProcessor::shared()
+{
+    // Kept for the whole run: watchers and queued work may still call it at exit.
+    static const auto* processor = [] {
+        auto* made = new std::shared_ptr<KOVA_JobProcessor>(new KOVA_JobProcessor());
+        (*made)->start();
+        return made;
+    }();
+    return *processor;
+}
+
+void KOVA_JobProcessor::start()
+{
+    const std::weak_ptr<KOVA_JobProcessor> weakSelf = weak_from_this();
+    KOVA_JobFolders::classSide().addObserver(shared_from_this(), [weakSelf](const KOVA_FolderSetClass::FolderSets&) {
+        if (const auto self = weakSelf.lock())
+            self->scanFolders();
+    });
+    platform::DispatchQueue::global()->after(firstScanDelay, [weakSelf] {
+        if (const auto self = weakSelf.lock())
+            self->scanFolders();
+    });
+}
+
+void KOVA_JobProcessor::listDidLoad()
+{
+    const std::weak_ptr<KOVA_JobProcessor> weakSelf = weak_from_this();
+    auto observation = OBKVONotificationCenter::addObservationKeyPath(
+        platform::UserDefaults::standardUserDefaults(), key_kovaProcessorIsRunning, platform::KeyValueObservingOptionNew,
+        [weakSelf](const OBKVONotification&) {
+            if (const auto self = weakSelf.lock())
+                self->processNextJob();
+        });
+    {
+        const std::lock_guard lock(m_mutex);
+        m_runSwitchObservation = std::move(observation);
+    }
+    platform::DispatchQueue::global()->after(configureDelay, [] {
+        for (const std::shared_ptr<KOVA_JobFolders>& folder : KOVA_JobFolders::jobFolders())
+            folder->configureJobsFolder();
+    });
+}
+
+KOVA_JobProcessor::Jobs KOVA_JobProcessor::jobsPending() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_jobsPending;
+}
+
+void KOVA_JobProcessor::processNextJob()
+{
+    if (!platform::UserDefaults::standardUserDefaults()->boolForKey(key_kovaProcessorIsRunning))
+        return;
+    std::shared_ptr<KOVA_Job> next;
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto offered = std::find_if(m_jobsPending.cbegin(), m_jobsPending.cend(),
+                                          [this](const std::shared_ptr<KOVA_Job>& job) { return !wasLeftUnfiledLocked(job); });
+        if (offered == m_jobsPending.cend())
+            return;
+        next = *offered;
+    }
+    ZORVAK_Dispatch::performAsyncGlobal([self = shared_from_this(), next] { self->request(next, Offer::Next); });
+}
+
+void KOVA_JobProcessor::processJob(const std::shared_ptr<KOVA_Job>& job)
+{
+    if (!job)
+        return;
+    if (ZORVAK_Dispatch::isMainQueue()) {
+        ZORVAK_Dispatch::performAsyncGlobal([self = shared_from_this(), job] { self->request(job, Offer::Request); });
+        return;
+    }
+    request(job, Offer::Request);
+}
+
+bool KOVA_JobProcessor::isProcessing() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_isProcessing;
+}
+
+void KOVA_JobProcessor::setIsProcessing(bool isProcessing)
+{
+    willChangeValueForKey(IsProcessingKey);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_isProcessing = isProcessing;
+    }
+    didChangeValueForKey(IsProcessingKey);
+}
+
+void KOVA_JobProcessor::scanFolders()
+{
+    for (const std::shared_ptr<KOVA_JobFolders>& folder : KOVA_JobFolders::enabledFolders()) {
+        const std::weak_ptr<KOVA_JobFolders> weakFolder = folder;
+        observeJobsOf(folder->uuid(),
+                      OBKVONotificationCenter::addObservationKeyPath(
+                          folder, KOVA_JobFolders::JobsKey, platform::KeyValueObservingOptionNew,
+                          [weakFolder](const OBKVONotification&) {
+                              const auto observed = weakFolder.lock();
+                              if (!observed)
+                                  return;
+                              platform::Log::log(QStringLiteral("change to jobs in %1").arg(observed->description()));
+                              platform::Log::log(QStringLiteral("Lets rescan %1").arg(observed->description()));
+                              KOVA_JobProcessor::shared()->rebuildJobsPending();
+                          }));
+    }
+    // A folder observed only now may have been scanned already: its jobs join at once.
+    ZORVAK_Dispatch::performAsyncOnMainQueue([self = shared_from_this()] { self->rebuildJobsPending(); });
+}
+
+void KOVA_JobProcessor::observeJobsOf(const QString& uuid, const std::shared_ptr<OBKVOObservation>& observation)
+{
+    std::shared_ptr<OBKVOObservation> replaced;
+    {
+        const std::lock_guard lock(m_mutex);
+        replaced = m_observations.value(uuid);
+        m_observations.insert(uuid, observation);
+    }
+    if (replaced)
+        OBKVONotificationCenter::defaultCenter().removeObservation(replaced);
+}
+
+void KOVA_JobProcessor::rebuildJobsPending()
+{
+    ZORVAK_Dispatch::performSyncOnMainQueue([this] {
+        Jobs gathered;
+        for (const std::shared_ptr<KOVA_JobFolders>& folder : KOVA_JobFolders::enabledFolders())
+            gathered.append(folder->jobs());
+        Jobs sorted = sortedByDateStarted(gathered);
+        willChangeValueForKey(JobsPendingKey);
+        {
+            const std::lock_guard lock(m_mutex);
+            m_jobsPending = std::move(sorted);
+        }
+        didChangeValueForKey(JobsPendingKey);
+    });
+    processNextJob();
+}
+
+void KOVA_JobProcessor::request(const std::shared_ptr<KOVA_Job>& job, Offer offer)
+{
+    platform::Log::log(QStringLiteral("+[KOVA_JobFolders processJob:] %1").arg(describedJob(job)));
+    if (isCurrentJob(job))
+        return;
+    for (;;) {
+        // A ticket filed, moved or deleted meanwhile ends the request.
+        if (!ZORVAK_Extras_NSURL::conformsToUTType(job->documentURL(), platform::kUTTypeXML) || !isPending(job))
+            return;
+        std::shared_ptr<platform::DispatchGroup> running;
+        Claim claimed = Claim::Ended;
+        ZORVAK_Dispatch::performSyncOnMainQueue([&] { claimed = claim(job, offer, running); });
+        if (claimed == Claim::Ended)
+            return;
+        if (claimed == Claim::Claimed) {
+            run(job);
+            return;
+        }
+        running->wait();
+    }
+}
+
+// Runs on the main queue.
+KOVA_JobProcessor::Claim KOVA_JobProcessor::claim(const std::shared_ptr<KOVA_Job>& job, Offer offer,
+                                                  std::shared_ptr<platform::DispatchGroup>& running)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_currentJob == job || (offer == Offer::Next && wasLeftUnfiledLocked(job)))
+            return Claim::Ended;
+        if (m_runGroup) {
+            running = m_runGroup;
+            return Claim::Wait;
+        }
+        m_currentJob = job;
+        m_runGroup = platform::DispatchGroup::create();
+        m_runGroup->enter();
+    }
+    setIsProcessing(true);
+    return Claim::Claimed;
+}
+
+void KOVA_JobProcessor::run(const std::shared_ptr<KOVA_Job>& job)
+{
+    job->processJob([this, job](const platform::Error& error) {
+        if (!error.isNull())
+            platform::Log::error(error.description());
+        const bool filed = KOVA_JobFiling::fileJob(*job, error);
+        release(job, filed);
+    });
+}
+
+void KOVA_JobProcessor::release(const std::shared_ptr<KOVA_Job>& job, bool filed)
+{
+    ZORVAK_Dispatch::performSyncOnMainQueue([this, job, filed] {
+        platform::Log::log(QStringLiteral("release %1").arg(describedJob(job)));
+        std::shared_ptr<platform::DispatchGroup> group;
+        {
+            const std::lock_guard lock(m_mutex);
+            group = std::move(m_runGroup);
+            m_runGroup.reset();
+            m_currentJob.reset();
+            if (!filed)
+                m_leftUnfiled.insert(job->documentURL().toLocalFile(), ZORVAK_Extras_NSURL::generationID(job->documentURL()));
+        }
+        if (!filed)
+            platform::Log::error(QStringLiteral("the ticket %1 ran but stays in its hot folder; it is not run again "
+                                                "unless asked").arg(describedJob(job)));
+        setIsProcessing(false);
+        if (group)
+            group->leave();
+    });
+    processNextJob();
+}
+
+bool KOVA_JobProcessor::isCurrentJob(const std::shared_ptr<KOVA_Job>& job) const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_currentJob == job;
+}
+
+bool KOVA_JobProcessor::isPending(const std::shared_ptr<KOVA_Job>& job) const
+{
+    const std::lock_guard lock(m_mutex);
+    return std::any_of(m_jobsPending.cbegin(), m_jobsPending.cend(),
+                       [&job](const std::shared_ptr<KOVA_Job>& pending) { return pending->isEqual(*job); });
+}
+
+bool KOVA_JobProcessor::wasLeftUnfiledLocked(const std::shared_ptr<KOVA_Job>& job) const
+{
+    const auto entry = m_leftUnfiled.constFind(job->documentURL().toLocalFile());
+    return entry != m_leftUnfiled.cend() && *entry == ZORVAK_Extras_NSURL::generationID(job->documentURL());
+}
+
+QVariant KOVA_JobProcessor::valueForKey(const QString& key) const
+{
+    if (key == IsProcessingKey)
+        return isProcessing();
+    if (key == JobsPendingKey) {
+        QVariantList paths;
+        for (const std::shared_ptr<KOVA_Job>& job : jobsPending())
+            paths.append(job->documentURL().toLocalFile());
+        return paths;
+    }
+    if (key == KOVA_JobFolders::EnabledFoldersKey) {
+        QStringList names;
+        for (const std::shared_ptr<KOVA_JobFolders>& folder : KOVA_JobFolders::enabledFolders())
+            names.append(folder->name());
+        return names;
+    }
+    return Observable::valueForKey(key);
+}

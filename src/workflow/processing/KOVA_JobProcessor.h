@@ -1,0 +1,88 @@
+#pragma once
+
+#include "platform/observation/Observable.h"
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <memory>
+#include <mutex>
+
+class KOVA_Job;
+class OBKVOObservation;
+
+namespace platform {
+class DispatchGroup;
+}
+
+// The system's main loop, the class side of the hot job folders: it keeps the
+// pending list (the jobs of every enabled job folder, oldest ticket first) and runs
+// its jobs one at a time, filing each ticket into the completed or failed folder.
+// Filing takes a ticket out of its hot folder; the folder's watcher sees it leave,
+// the pending list is rebuilt, and the rebuild starts the next job.
+//
+// Claims and releases happen on the main queue, which also owns the pending list;
+// other queues read the list as snapshots under the same lock. A request waits on
+// the run group of the job that runs and never on the main queue, so requests made
+// on the main queue are handed to a global queue.
+//
+// A ticket that ran but could not be filed is not offered again by processNextJob()
+// during this run of the program (its outputs were delivered already), also not as
+// a new job object after its folder was watched anew; only a ticket written again
+// counts as new. processJob() still runs it when asked.
+class KOVA_JobProcessor : public platform::Observable, public std::enable_shared_from_this<KOVA_JobProcessor> {
+public:
+    using Jobs = QList<std::shared_ptr<KOVA_Job>>;
+
+    static inline const QString JobsPendingKey = QStringLiteral("jobsPending");
+    static inline const QString IsProcessingKey = QStringLiteral("isProcessing");
+
+    // The one processor, made and started on first use.
+    static std::shared_ptr<KOVA_JobProcessor> shared();
+
+    // The job folder list was loaded: follow the run switch and start watching.
+    void listDidLoad();
+
+    Jobs jobsPending() const;
+    // Starts the first pending job on a global queue when the processor is switched
+    // on ("kovaProcessorIsRunning"); returns at once.
+    void processNextJob();
+    // Runs the job when no other job runs, provided its ticket is still there and it
+    // is still pending; blocks while it waits and while the job runs.
+    void processJob(const std::shared_ptr<KOVA_Job>& job);
+    bool isProcessing() const;
+    void setIsProcessing(bool isProcessing);
+
+    // Observes the jobs of every enabled folder, then rebuilds the pending list.
+    void scanFolders();
+    // Gathers the jobs of the enabled folders into the pending list, on the main
+    // queue, then starts the next job.
+    void rebuildJobsPending();
+
+    QVariant valueForKey(const QString& key) const override;
+
+private:
+    enum class Offer { Next, Request };
+    enum class Claim { Claimed, Ended, Wait };
+
+    KOVA_JobProcessor() = default;
+    void start();
+    void request(const std::shared_ptr<KOVA_Job>& job, Offer offer);
+    Claim claim(const std::shared_ptr<KOVA_Job>& job, Offer offer, std::shared_ptr<platform::DispatchGroup>& running);
+    void run(const std::shared_ptr<KOVA_Job>& job);
+    void release(const std::shared_ptr<KOVA_Job>& job, bool filed);
+    bool isCurrentJob(const std::shared_ptr<KOVA_Job>& job) const;
+    bool isPending(const std::shared_ptr<KOVA_Job>& job) const;
+    bool wasLeftUnfiledLocked(const std::shared_ptr<KOVA_Job>& job) const;
+    void observeJobsOf(const QString& uuid, const std::shared_ptr<OBKVOObservation>& observation);
+
+    mutable std::mutex m_mutex; // guards every field below
+    Jobs m_jobsPending;
+    std::shared_ptr<KOVA_Job> m_currentJob;
+    std::shared_ptr<platform::DispatchGroup> m_runGroup;
+    bool m_isProcessing = false;
+    QMap<QString, QByteArray> m_leftUnfiled; // ticket path to the ticket's generation then
+    QMap<QString, std::shared_ptr<OBKVOObservation>> m_observations; // by folder uuid
+    std::shared_ptr<OBKVOObservation> m_runSwitchObservation;
+};

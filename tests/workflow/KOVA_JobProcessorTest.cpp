@@ -1,0 +1,361 @@
+// The processor run for real on a work tree of its own: tickets dropped into a
+// watched hot folder are found, run against the example packages and templates,
+// delivered into the print-to-file sets (the sandboxed home folder) and filed.
+#include "workflow/processing/KOVA_JobProcessor.h"
+
+#include "core/foundation/KOVA_Constants.h"
+#include "core/observation/OBKVONotificationCenter.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/dispatch/WallClock.h"
+#include "platform/files/FileOperations.h"
+#include "platform/plist/KeyedArchiver.h"
+#include "workflow/folders/KOVA_JobFolders.h"
+#include "workflow/jobs/KOVA_Job.h"
+#include "workflow/processing/KOVA_JobFiling.h"
+
+#include "FixedTimeZone.h"
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+using kova::test::waitUntil;
+
+const QString examples = QStringLiteral(KOVA_EXAMPLES_DIR);
+const QByteArray missingPackage = "<data type=\"kova_job\" version=\"1.0\"><package plucode=\"NOSUCH\" name=\"Nosuch\"/></data>";
+
+QByteArray exampleTicket(const QString& name)
+{
+    QFile file(examples + QStringLiteral("/../Tickets/") + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+std::shared_ptr<platform::UserDefaults> defaults()
+{
+    return platform::UserDefaults::standardUserDefaults();
+}
+
+class JobProcessorRoad : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const QString root = QDir::home().filePath(QStringLiteral("road-") + QUuid::createUuid().toString(QUuid::Id128));
+        m_hot = root + QStringLiteral("/Hot");
+        m_completed = root + QStringLiteral("/Completed");
+        m_failed = root + QStringLiteral("/Failed");
+        m_incoming = root + QStringLiteral("/Incoming");
+        for (const QString& folder : {m_hot, m_completed, m_failed, m_incoming})
+            ASSERT_TRUE(QDir().mkpath(folder));
+        defaults()->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/Packages")), key_kovaFolderPackages);
+        defaults()->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/Templates")), key_kovaFolderTemplates);
+        defaults()->setURL(QUrl::fromLocalFile(m_completed), key_kovaFolderJobsCompleted);
+        defaults()->setURL(QUrl::fromLocalFile(m_failed), key_kovaFolderJobsFailed);
+        defaults()->setInteger(0, key_kovaProcessorJobsCompleted);
+        defaults()->setInteger(0, key_kovaProcessorJobsFailed);
+        defaults()->setBool(true, key_kovaProcessorIsRunning);
+        // Each reading of the clock is one second later, so stamps show the order of filing.
+        platform::WallClock::setNow([this] { return QDateTime(QDate(2025, 3, 3), QTime(14, 5, 9)).addSecs(m_ticks++); });
+        m_busy = OBKVONotificationCenter::addObservationKeyPath(
+            KOVA_JobProcessor::shared(), KOVA_JobProcessor::IsProcessingKey, platform::KeyValueObservingOptionNew,
+            [this](const OBKVONotification& notification) { m_busyChanges.append(notification.newValue().toBool()); });
+        // The listed folders start watching once the list has loaded; the test's own
+        // folder joins after that, so that it is configured only once.
+        ASSERT_TRUE(waitUntil([] {
+            const auto folders = KOVA_JobFolders::jobFolders();
+            return std::all_of(folders.cbegin(), folders.cend(), [](const auto& folder) { return folder->hasFileEvent(); });
+        }));
+        m_folder = std::make_shared<KOVA_JobFolders>(QStringLiteral("Hot ") + root.right(8), QUrl::fromLocalFile(m_hot));
+        m_folder->setJobFileUTType(QStringLiteral("public.xml"));
+        KOVA_JobFolders::classSide().addFolderSet(m_folder);
+        m_folder->configureJobsFolder();
+    }
+
+    void TearDown() override
+    {
+        defaults()->setBool(false, key_kovaProcessorIsRunning);
+        EXPECT_TRUE(waitUntil([] { return !KOVA_JobFolders::isProcessing(); }));
+        m_folder->setEnabled(false);
+        KOVA_JobFolders::classSide().removeFolderSet(m_folder);
+        OBKVONotificationCenter::defaultCenter().removeObservation(m_busy);
+        platform::WallClock::setNow(nullptr);
+    }
+
+    // Written elsewhere and moved in, as a ticket arrives whole.
+    void drop(const QString& name, const QByteArray& ticket, const QString& into = {}, int secondsOld = 0)
+    {
+        const QString written = m_incoming + QStringLiteral("/.") + name;
+        QFile file(written);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(ticket);
+        file.flush();
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-secondsOld), QFileDevice::FileModificationTime);
+        file.close();
+        const QString target = (into.isEmpty() ? m_hot : into) + QLatin1Char('/') + name;
+        ASSERT_EQ(std::rename(QFile::encodeName(written).constData(), QFile::encodeName(target).constData()), 0);
+    }
+
+    static qint64 counter(const QString& key) { return defaults()->integerForKey(key); }
+    static qsizetype pendingCount() { return KOVA_JobFolders::jobsPending().size(); }
+    bool filed(qsizetype count) const { return entries(m_completed).size() + entries(m_failed).size() == count; }
+    // Filed, counted and released.
+    bool counted(qint64 count) const
+    {
+        return filed(count) && counter(key_kovaProcessorJobsCompleted) + counter(key_kovaProcessorJobsFailed) == count
+               && !KOVA_JobFolders::isProcessing();
+    }
+    // One job at a time: every start is followed by its end before the next start.
+    qsizetype runs() const
+    {
+        qsizetype starts = 0;
+        for (qsizetype i = 0; i < m_busyChanges.size(); ++i) {
+            EXPECT_EQ(m_busyChanges.at(i), i % 2 == 0) << "change " << i;
+            starts += m_busyChanges.at(i) ? 1 : 0;
+        }
+        return starts;
+    }
+
+    FixedTimeZone m_zone{"Europe/Berlin"};
+    QString m_hot, m_completed, m_failed, m_incoming;
+    std::atomic<int> m_ticks = 0;
+    QList<bool> m_busyChanges; // on the main queue
+    std::shared_ptr<OBKVOObservation> m_busy;
+    std::shared_ptr<KOVA_JobFolders> m_folder;
+};
+
+TEST_F(JobProcessorRoad, ATicketIsRunFiledAndCountedAndAReceiptIsLeftAlone)
+{
+    drop(QStringLiteral("receipt-1.xml"), exampleTicket(QStringLiteral("Wrenlow Order.xml")));
+    drop(QStringLiteral("Wrenlow Order.xml"), exampleTicket(QStringLiteral("Wrenlow Order.xml")));
+    ASSERT_TRUE(waitUntil([this] { return counted(1); }, std::chrono::seconds(20)));
+    EXPECT_EQ(entries(m_completed), QStringList{QStringLiteral("Wrenlow Order.20250303-140509.xml")});
+    EXPECT_EQ(counter(key_kovaProcessorJobsCompleted), 1);
+    EXPECT_EQ(counter(key_kovaProcessorJobsFailed), 0);
+    EXPECT_EQ(entries(m_hot), QStringList{QStringLiteral("receipt-1.xml")});
+    EXPECT_TRUE(waitUntil([] { return pendingCount() == 0; }));
+    EXPECT_EQ(runs(), 1);
+}
+
+TEST_F(JobProcessorRoad, OldestTicketFirstOneAtATimeAlsoForTicketsArrivingMeanwhile)
+{
+    drop(QStringLiteral("first.xml"), exampleTicket(QStringLiteral("Wrenlow Order.xml")));
+    ASSERT_TRUE(waitUntil([this] { return !m_busyChanges.isEmpty(); }, std::chrono::seconds(20)));
+    drop(QStringLiteral("newer.xml"), missingPackage, {}, 100);
+    drop(QStringLiteral("older.xml"), missingPackage, {}, 200);
+    ASSERT_TRUE(waitUntil([this] { return counted(3); }, std::chrono::seconds(30)));
+    QStringList filings = entries(m_completed) + entries(m_failed);
+    std::sort(filings.begin(), filings.end(), [](const QString& a, const QString& b) { return a.section('.', 1) < b.section('.', 1); });
+    for (QString& name : filings)
+        name = name.section('.', 0, 0);
+    EXPECT_EQ(filings, (QStringList{QStringLiteral("first"), QStringLiteral("older"), QStringLiteral("newer")}));
+    EXPECT_EQ(counter(key_kovaProcessorJobsCompleted), 1);
+    EXPECT_EQ(counter(key_kovaProcessorJobsFailed), 2);
+    EXPECT_EQ(runs(), 3);
+}
+
+TEST_F(JobProcessorRoad, TicketsOfOneNameFiledInOneSecondKeepEachOther)
+{
+    platform::WallClock::setNow([] { return QDateTime(QDate(2025, 3, 3), QTime(14, 5, 9)); });
+    drop(QStringLiteral("order.xml"), missingPackage);
+    drop(QStringLiteral("order.20250101-101010.xml"), missingPackage, {}, 10);
+    ASSERT_TRUE(waitUntil([this] { return counted(2); }, std::chrono::seconds(20)));
+    EXPECT_EQ(entries(m_failed),
+              (QStringList{QStringLiteral("order.20250303-140509-1.xml"), QStringLiteral("order.20250303-140509.xml")}));
+    EXPECT_EQ(counter(key_kovaProcessorJobsFailed), 2);
+}
+
+TEST_F(JobProcessorRoad, AnUnreadableTicketStaysAndIsReadAgainWhenItChanges)
+{
+    drop(QStringLiteral("late.xml"), "<data type=\"kova_job\" version=\"1.0\"><package");
+    drop(QStringLiteral("ready.xml"), missingPackage);
+    ASSERT_TRUE(waitUntil([this] { return counted(1); }, std::chrono::seconds(20)));
+    EXPECT_EQ(entries(m_hot), QStringList{QStringLiteral("late.xml")});
+    drop(QStringLiteral("late.xml"), missingPackage);
+    ASSERT_TRUE(waitUntil([this] { return counted(2); }, std::chrono::seconds(20)));
+    EXPECT_TRUE(entries(m_hot).isEmpty());
+    EXPECT_EQ(counter(key_kovaProcessorJobsFailed), 2);
+}
+
+TEST_F(JobProcessorRoad, APausedProcessorListsTicketsAndRunsThemWhenSwitchedOn)
+{
+    defaults()->setBool(false, key_kovaProcessorIsRunning);
+    drop(QStringLiteral("waiting.xml"), missingPackage);
+    ASSERT_TRUE(waitUntil([] { return pendingCount() == 1; }, std::chrono::seconds(20)));
+    kova::test::processMainQueue();
+    EXPECT_EQ(entries(m_hot), QStringList{QStringLiteral("waiting.xml")});
+    EXPECT_EQ(runs(), 0);
+    defaults()->setBool(true, key_kovaProcessorIsRunning);
+    ASSERT_TRUE(waitUntil([this] { return counted(1); }, std::chrono::seconds(20)));
+    EXPECT_EQ(counter(key_kovaProcessorJobsFailed), 1);
+}
+
+TEST_F(JobProcessorRoad, ATicketThatCannotBeFiledStaysRunsOnceAndLaterTicketsStillRun)
+{
+    defaults()->removeObjectForKey(key_kovaFolderJobsCompleted);
+    drop(QStringLiteral("delivered.xml"), exampleTicket(QStringLiteral("Wrenlow Order.xml")), {}, 100);
+    ASSERT_TRUE(waitUntil([this] { return runs() == 1 && !KOVA_JobFolders::isProcessing(); }, std::chrono::seconds(20)));
+    drop(QStringLiteral("later.xml"), missingPackage);
+    ASSERT_TRUE(waitUntil([this] { return counted(1) && pendingCount() == 1; }, std::chrono::seconds(20)));
+    kova::test::processMainQueue();
+    EXPECT_EQ(entries(m_hot), QStringList{QStringLiteral("delivered.xml")});
+    EXPECT_EQ(counter(key_kovaProcessorJobsCompleted), 0);
+    EXPECT_EQ(counter(key_kovaProcessorJobsFailed), 1);
+    EXPECT_FALSE(KOVA_JobFolders::isProcessing());
+    EXPECT_EQ(runs(), 2);
+
+    // Watched anew, the ticket becomes a new job object, and still does not run again
+    // ahead of a newer ticket.
+    m_folder->setEnabled(false);
+    m_folder->setEnabled(true);
+    drop(QStringLiteral("after.xml"), missingPackage);
+    ASSERT_TRUE(waitUntil([this] { return counted(2) && pendingCount() == 1; }, std::chrono::seconds(20)));
+    EXPECT_EQ(runs(), 3);
+
+    // Asked for on the main queue, the job runs again on another queue; the main
+    // queue stays free for the claim and the release.
+    const KOVA_JobFolders::Jobs pending = KOVA_JobFolders::jobsPending();
+    ASSERT_EQ(pending.size(), 1);
+    pending.first()->processToCompletion();
+    EXPECT_TRUE(waitUntil([this] { return runs() == 4 && !KOVA_JobFolders::isProcessing(); }, std::chrono::seconds(20)));
+    EXPECT_EQ(entries(m_hot), QStringList{QStringLiteral("delivered.xml")});
+}
+
+TEST_F(JobProcessorRoad, DisablingAFolderTakesItsTicketsOffTheListAndEnablingRescansIt)
+{
+    defaults()->setBool(false, key_kovaProcessorIsRunning);
+    drop(QStringLiteral("held.xml"), missingPackage);
+    ASSERT_TRUE(waitUntil([] { return pendingCount() == 1; }, std::chrono::seconds(20)));
+    m_folder->setEnabled(false);
+    EXPECT_TRUE(waitUntil([] { return pendingCount() == 0; }));
+    EXPECT_FALSE(m_folder->hasFileEvent());
+    EXPECT_TRUE(m_folder->description().contains(QStringLiteral(">{DISabled;name='")));
+    m_folder->setEnabled(true);
+    EXPECT_TRUE(waitUntil([] { return pendingCount() == 1; }, std::chrono::seconds(20)));
+}
+
+TEST_F(JobProcessorRoad, JobBundlesAreMovedIntoTheDefaultFolderAndRunOtherFilesAreRefused)
+{
+    const auto folder = KOVA_JobFolders::defaultJobFolder();
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->name(), KOVA_JobFolders::OldProcessorFolderName);
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo(folder->jobsFolderURL().toLocalFile()).isDir(); }));
+    const QString bundle = m_incoming + QStringLiteral("/Order 1001.kovajob");
+    ASSERT_TRUE(platform::FileOperations::copyItem(examples + QStringLiteral("/../Tickets/Order 1001.kovajob"), bundle));
+    QFile loose(m_incoming + QStringLiteral("/loose.xml"));
+    ASSERT_TRUE(loose.open(QIODevice::WriteOnly) && loose.write(missingPackage) > 0);
+    loose.close();
+    platform::WallClock::setNow([] { return QDateTime(QDate(2025, 3, 3), QTime(14, 5, 9)); });
+    KOVA_JobFolders::addJobFiles({QUrl::fromLocalFile(m_incoming + QStringLiteral("/loose.xml")), QUrl::fromLocalFile(bundle)});
+    EXPECT_EQ(entries(m_incoming), QStringList{QStringLiteral("loose.xml")});
+    ASSERT_TRUE(waitUntil([this] { return counted(1); }, std::chrono::seconds(30)));
+    const QStringList filings = entries(m_completed) + entries(m_failed);
+    EXPECT_EQ(filings, QStringList{QStringLiteral("Order 1001.20250303-140509.kovajob")});
+    EXPECT_TRUE(QFileInfo::exists(m_completed + QLatin1Char('/') + filings.value(0) + QStringLiteral("/job.xml")));
+}
+
+TEST(JobFolders, BuiltInFoldersAndTheJobTypesOfAFolderListReadAgain)
+{
+    const auto builtIns = KOVA_JobFolders::builtInFolders();
+    ASSERT_EQ(builtIns.size(), 2);
+    const auto oldProcessor = std::dynamic_pointer_cast<KOVA_JobFolders>(builtIns.at(0));
+    const auto wrenlow = std::dynamic_pointer_cast<KOVA_JobFolders>(builtIns.at(1));
+    EXPECT_EQ(oldProcessor->name(), KOVA_JobFolders::OldProcessorFolderName);
+    EXPECT_TRUE(oldProcessor->enabled() && oldProcessor->hasFixedName() && oldProcessor->addJobsPendingPathComponents());
+    EXPECT_EQ(oldProcessor->jobFileUTType(), QStringLiteral("com.morvanta.kova.job"));
+    EXPECT_TRUE(oldProcessor->jobsFolderURL().toLocalFile().endsWith(
+        QStringLiteral("/opt/KOVA OS X Share Folder/Kova-Processor Folder ƒ/Jobs/Pending")));
+    EXPECT_TRUE(wrenlow->enabled());
+    EXPECT_EQ(wrenlow->jobFileUTType(), QStringLiteral("public.xml"));
+    EXPECT_EQ(wrenlow->URL().toLocalFile(), QDir::homePath() + QStringLiteral("/Wrenlow/Prints"));
+
+    // Saved before: every folder but the old processor folder takes XML tickets.
+    const auto old = std::make_shared<KOVA_JobFolders>(KOVA_JobFolders::OldProcessorFolderName, QUrl::fromLocalFile(QDir::homePath()));
+    const auto other = std::make_shared<KOVA_JobFolders>(QStringLiteral("Bundles"), QUrl::fromLocalFile(QDir::homePath()));
+    platform::Error error;
+    const QByteArray saved = platform::KeyedArchiver::archivedDataWithRootObject(
+        QVariantList{platform::Archivable::toVariant(old), platform::Archivable::toVariant(other)}, &error);
+    ASSERT_FALSE(saved.isEmpty()) << error.description().toStdString();
+    const QString key = KOVA_JobFolders::classSide().keyForSavedFolderSets();
+    defaults()->setObject(saved, key);
+    const auto loaded = KOVA_JobFolders::arrangedLoadedList(KOVA_JobFolders::classSide().folderSetsFromSavedData());
+    ASSERT_EQ(loaded.size(), 2);
+    const auto readOld = std::dynamic_pointer_cast<KOVA_JobFolders>(loaded.at(0));
+    const auto readOther = std::dynamic_pointer_cast<KOVA_JobFolders>(loaded.at(1));
+    ASSERT_TRUE(readOld && readOther);
+    EXPECT_TRUE(readOld->addJobsPendingPathComponents() && readOld->hasFixedName());
+    EXPECT_EQ(readOld->jobFileUTType(), QStringLiteral("com.morvanta.kova.job"));
+    EXPECT_EQ(readOther->jobFileUTType(), QStringLiteral("public.xml"));
+    EXPECT_FALSE(readOther->hasFixedName());
+    defaults()->removeObjectForKey(key);
+}
+
+TEST(JobFiling, StampsOfEarlierFilingsAreReplacedAndNumbersFollowTheStamp)
+{
+    const QString stamp = QStringLiteral("20250303-140509");
+    const struct {
+        QString name;
+        int number;
+        QString filed;
+    } cases[] = {
+        {QStringLiteral("order.xml"), 0, QStringLiteral("order.20250303-140509.xml")},
+        {QStringLiteral("order.20250101-101010.xml"), 0, QStringLiteral("order.20250303-140509.xml")},
+        {QStringLiteral("order.20250101-101010-3.20240101-000000.xml"), 0, QStringLiteral("order.20250303-140509.xml")},
+        {QStringLiteral("order.backup.xml"), 0, QStringLiteral("order.backup.20250303-140509.xml")},
+        {QStringLiteral("order.19990101-101010.xml"), 0, QStringLiteral("order.19990101-101010.20250303-140509.xml")},
+        {QStringLiteral("Order 1001.kovajob"), 2, QStringLiteral("Order 1001.20250303-140509-2.kovajob")},
+        {QStringLiteral("order"), 0, QStringLiteral("order.20250303-140509")},
+    };
+    for (const auto& each : cases)
+        EXPECT_EQ(KOVA_JobFiling::filedName(each.name, stamp, each.number), each.filed) << each.name.toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// Filing moves the ticket and counts it, or leaves both alone.
+TEST(JobFiling, ATicketThatCannotBeMovedStaysAndIsNotCounted)
+{
+    const QString root = QDir::home().filePath(QStringLiteral("filing-") + QUuid::createUuid().toString(QUuid::Id128));
+    ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/Completed")));
+    const struct {
+        QString folder; // none: no preference
+        bool filed;
+    } cases[] = {
+        {QString(), false},
+        {root + QStringLiteral("/Missing"), false},
+        {root + QStringLiteral("/Completed"), true},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.folder.toStdString());
+        const QString ticket = root + QStringLiteral("/order.xml");
+        QFile file(ticket);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(missingPackage) > 0);
+        file.close();
+        const auto job = KOVA_Job::instanceWithXMLObject(QUrl::fromLocalFile(ticket));
+        ASSERT_TRUE(job);
+        each.folder.isNull() ? defaults()->removeObjectForKey(key_kovaFolderJobsCompleted)
+                             : defaults()->setURL(QUrl::fromLocalFile(each.folder), key_kovaFolderJobsCompleted);
+        defaults()->setInteger(7, key_kovaProcessorJobsCompleted);
+        EXPECT_EQ(KOVA_JobFiling::fileJob(*job, {}), each.filed);
+        EXPECT_EQ(QFileInfo::exists(ticket), !each.filed);
+        EXPECT_EQ(defaults()->integerForKey(key_kovaProcessorJobsCompleted), each.filed ? 8 : 7);
+    }
+    defaults()->removeObjectForKey(key_kovaFolderJobsCompleted);
+}
+
+} // namespace
