@@ -45,8 +45,14 @@ std::pair<std::optional<QByteArray>, QString> builtAndLogged(quint64 code, const
 
 QRegularExpression loggedLine(const QString& message)
 {
-    return QRegularExpression(QRegularExpression::escape(message).replace(QStringLiteral("LINE"), QStringLiteral("\\d+")) +
-                              QStringLiteral("\\n$"));
+    QString pattern = QRegularExpression::escape(message);
+    return QRegularExpression(pattern.replace(QStringLiteral("LINE"), QStringLiteral("\\d+")) + QStringLiteral("\\n$"));
+}
+
+// The header's length field for a payload of `size` bytes.
+QByteArray lengthField(qsizetype size)
+{
+    return size ? QByteArray::number(size).rightJustified(8, '0') : QByteArray(8, ' ');
 }
 
 const QString Incorrect = QStringLiteral("ERROR: incorrect payload size for command code:%1 (dnp-photo:LLINE)");
@@ -68,10 +74,10 @@ TEST(DNPCommandPackets, everyCodeHasItsCommandTextInAHeaderOfSpaces)
         const QString text = row == rows.end() ? QString() : row->second.text;
         EXPECT_EQ(dnp_stringForCommandCode(code), row == rows.end() ? std::nullopt : std::optional<QString>(text));
         const QByteArray payload(row == rows.end() ? 0 : row->second.payload.toInt(), 'p');
-        const QByteArray length = payload.isEmpty() ? QByteArray(8, ' ') : QByteArray::number(payload.size()).rightJustified(8, '0');
         const auto [packet, log] = builtAndLogged(code, payload);
         ASSERT_TRUE(packet);
-        EXPECT_EQ(*packet, QByteArray("\x1bP") + text.toLatin1().leftJustified(22, ' ') + length + payload);
+        const QByteArray header = QByteArray("\x1bP") + text.toLatin1().leftJustified(22, ' ');
+        EXPECT_EQ(*packet, header + lengthField(payload.size()) + payload);
         if (row == rows.end())
             EXPECT_TRUE(log.contains(loggedLine(NoCommand))) << log.toStdString();
         else
@@ -94,8 +100,7 @@ TEST(DNPCommandPackets, payloadSizesAreCheckedAsEachCommandInsists)
             }
             ASSERT_TRUE(packet);
             EXPECT_EQ(packet->size(), 32 + payloadSize);
-            const QByteArray length = payloadSize ? QByteArray::number(payloadSize).rightJustified(8, '0') : QByteArray(8, ' ');
-            EXPECT_EQ(packet->mid(24), length + payload);
+            EXPECT_EQ(packet->mid(24), lengthField(payloadSize) + payload);
             if (payloadSize && row.payload == QStringLiteral("none"))
                 EXPECT_TRUE(log.contains(loggedLine(Unrecognized.arg(code)))) << log.toStdString();
             else

@@ -79,17 +79,20 @@ TEST(DNPFrames, framesOfSingleFixedAndUndefinedMulticuts)
         {23, false, {rect(0, 0, 0, 0)}},
         {-1, true, {rect(0, 0, 0, 0)}},
         {std::numeric_limits<qint64>::max(), false, {rect(0, 0, 0, 0)}},
-        {95, false, {rect(26, 22, 750, 1050), rect(26, 1073, 750, 1050), rect(26, 2124, 750, 300), rect(777, 22, 1050, 750),
-                     rect(777, 773, 1050, 750), rect(777, 1524, 1050, 750), rect(777, 2275, 1050, 152)}},
-        {95, true, {rect(26, 44, 750, 2100), rect(26, 2146, 750, 2100), rect(26, 4248, 750, 600), rect(777, 44, 1050, 1500),
-                    rect(777, 1546, 1050, 1500), rect(777, 3048, 1050, 1500), rect(777, 4550, 1050, 304)}},
+        {95, false, {rect(26, 22, 750, 1050), rect(26, 1073, 750, 1050), rect(26, 2124, 750, 300),
+                     rect(777, 22, 1050, 750), rect(777, 773, 1050, 750), rect(777, 1524, 1050, 750),
+                     rect(777, 2275, 1050, 152)}},
+        {95, true, {rect(26, 44, 750, 2100), rect(26, 2146, 750, 2100), rect(26, 4248, 750, 600),
+                    rect(777, 44, 1050, 1500), rect(777, 1546, 1050, 1500), rect(777, 3048, 1050, 1500),
+                    rect(777, 4550, 1050, 304)}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(dnp_framesForMulticut(c.multicut, c.hiRes), c.frames) << c.multicut << " " << c.hiRes;
     EXPECT_EQ(framesForCustom1(true),
               QStringList({rect(26, 1846, 1504, 3008), rect(26, 44, 900, 1800), rect(927, 44, 900, 1800),
                            rect(1531, 1846, 296, 1002), rect(1531, 2848, 296, 1002), rect(1531, 3850, 296, 1004)}));
-    EXPECT_EQ(framesForMuticutsAndGap({8, 9}, true, -1.5), QStringList({rect(0, 0, 2448, 2472), rect(0, 2469, 2448, 3072)}));
+    EXPECT_EQ(framesForMuticutsAndGap({8, 9}, true, -1.5),
+              QStringList({rect(0, 0, 2448, 2472), rect(0, 2469, 2448, 3072)}));
     EXPECT_TRUE(framesForMuticutsAndGap({}, false, 30).isEmpty());
 }
 

@@ -41,7 +41,8 @@ TEST(DNPStatusTexts, everyStatusOfTheTableAndOnlyNumbersAreLookedUp)
 TEST(DNPStatusTexts, waitListsAndRemainingMedia)
 {
     EXPECT_EQ(dnp_waitCodesAcceptableForQueueing(),
-              QStringList({QStringLiteral("Idle"), QStringLiteral("Printing"), QStringLiteral("Sleeping (standby mode)")}));
+              QStringList({QStringLiteral("Idle"), QStringLiteral("Printing"),
+                           QStringLiteral("Sleeping (standby mode)")}));
     EXPECT_EQ(dnp_waitCodesAcceptableForReceiving(), QStringList({QStringLiteral("Idle"), QStringLiteral("Printing")}));
     EXPECT_EQ(dnp_mediaRemainingForMQTY(QStringLiteral("MQTY00350")), 350);
     EXPECT_EQ(dnp_mediaRemainingForMQTY(QStringLiteral("MQTY")), 0);

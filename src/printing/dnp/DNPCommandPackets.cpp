@@ -91,13 +91,19 @@ void logPayloadSize(const char* judgement, quint64 code, int line)
                              .arg(line));
 }
 
+// The one payload size a command insists on; 0 when it takes any size.
+qsizetype requiredSize(Payload rule)
+{
+    return rule == Payload::Four ? 4 : rule == Payload::Eight ? 8 : 0;
+}
+
 // Whether `payload` may go with the command: a fixed size must match, and every payload must
 // fit the length field. A payload the command does not expect is logged and let through.
 bool acceptsPayload(const Command* command, quint64 code, const QByteArray& payload)
 {
     const Payload rule = command ? command->payload : Payload::None;
-    const bool sizeMatches = rule == Payload::Four ? payload.size() == 4 : rule == Payload::Eight ? payload.size() == 8 : true;
-    if (!sizeMatches || payload.size() > LongestPayload) {
+    const qsizetype required = requiredSize(rule);
+    if ((required && payload.size() != required) || payload.size() > LongestPayload) {
         logPayloadSize("incorrect", code, __LINE__);
         return false;
     }
