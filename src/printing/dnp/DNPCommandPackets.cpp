@@ -82,6 +82,12 @@ const Command Commands[] = {
     {57, "MNT_RD", "USB_ISERI_SET", Payload::None},
 };
 
+// The command word followed at once by its parameter.
+QByteArray commandText(const Command& command)
+{
+    return QByteArray(command.word) + command.parameter;
+}
+
 void logPayloadSize(const char* judgement, quint64 code, int line)
 {
     platform::Log::error(QStringLiteral("%1 payload size for command code:%2 (%3:L%4)")
@@ -122,11 +128,10 @@ std::optional<QByteArray> dnp_printerCommandData(quint64 code, const QByteArray&
     QByteArray packet(qsizetype(HeaderSize) + payload.size(), ' ');
     packet[0] = '\x1b';
     packet[1] = 'P';
-    const std::optional<QString> text = dnp_stringForCommandCode(code);
-    if (!text)
+    if (!command)
         platform::Log::log(QStringLiteral("Internal error 3 L%1").arg(__LINE__));
     else
-        safeCopyCStringToBufferAtOffset(text->toLatin1().constData(), packet.data(), LengthOffset, CommandOffset);
+        safeCopyCStringToBufferAtOffset(commandText(*command).constData(), packet.data(), LengthOffset, CommandOffset);
     if (!payload.isEmpty()) {
         const QByteArray length = QByteArray::number(payload.size()).rightJustified(8, '0');
         safeCopyCStringToBufferAtOffset(length.constData(), packet.data(), HeaderSize, LengthOffset);
@@ -140,7 +145,7 @@ std::optional<QString> dnp_stringForCommandCode(quint64 code)
     const Command* command = DNPTables::findRow(Commands, code);
     if (!command)
         return std::nullopt;
-    return QString::fromLatin1(command->word) + QString::fromLatin1(command->parameter);
+    return QString::fromLatin1(commandText(*command));
 }
 
 bool safeCopyCStringToBufferAtOffset(const char* text, char* buffer, std::size_t bufferSize, std::size_t offset)
