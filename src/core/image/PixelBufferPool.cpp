@@ -13,10 +13,12 @@ struct Buffer {
 
 class Pool {
 public:
+    // Never destroyed: pictures released by worker threads while the process exits
+    // still give their memory back to it.
     static Pool& shared()
     {
-        static Pool pool;
-        return pool;
+        static Pool* pool = new Pool;
+        return *pool;
     }
 
     // The smallest kept buffer that holds `bytes` without wasting half of
