@@ -3,7 +3,9 @@
 
 #include "core/image/ImageOrientation.h"
 #include "core/image/JpegEncoder.h"
+#include "core/image/PixelBufferPool.h"
 #include "platform/Log.h"
+#include "platform/dispatch/DispatchGroup.h"
 
 #include <QBuffer>
 #include <QFontDatabase>
@@ -12,8 +14,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <mutex>
 #include <numbers>
+#include <thread>
 #include <vector>
 
 struct ZORVAK_Image::Placement {
@@ -434,10 +438,35 @@ void ZORVAK_Image::draw()
         drawContent(*painter, placement, bitmap);
 }
 
+namespace {
+
+// Starts the workers of the global queue that layers decode on, one per
+// processor (submitted at once, the blocks start workers of their own), and
+// lets each make its stack and allocation arena: a first rendering would
+// otherwise pay for that while it decodes.
+void startDecodingWorkers()
+{
+    const auto started = platform::DispatchGroup::create();
+    const unsigned workers = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned index = 0; index < workers; ++index) {
+        started->async(platform::DispatchQueue::global(platform::QoS::UserInitiated), [] {
+            constexpr std::size_t scratchBytes = std::size_t(64) << 10;
+            const std::unique_ptr<char[]> scratch(new char[scratchBytes]);
+            std::fill_n(static_cast<volatile char*>(scratch.get()), scratchBytes, 1);
+        });
+    }
+    started->wait();
+}
+
+} // namespace
+
 void ZORVAK_Image::prepareForDrawing()
 {
     static std::once_flag prepared;
     std::call_once(prepared, [] {
+        // The memory of the first rendering's canvas and photos, faulted in now.
+        PixelBufferPool::reserve();
+        startDecodingWorkers();
         // A small photo (JPEG), graphic (PNG) and text drawn into a canvas and
         // written, as a rendering does.
         QImage picture(64, 48, QImage::Format_RGBX8888);
