@@ -4,6 +4,7 @@
 #include "core/image/ImageOrientation.h"
 #include "core/image/JpegEncoder.h"
 #include "core/image/PixelBufferPool.h"
+#include "core/image/ZORVAK_ImageWriter.h"
 #include "platform/Log.h"
 #include "platform/dispatch/DispatchGroup.h"
 
@@ -490,5 +491,6 @@ void ZORVAK_Image::prepareForDrawing()
             layer->draw();
         }
         JpegEncoder::encode(canvas->createImage(), 90);
+        ZORVAK_ImageWriter::prepareForWriting();
     });
 }
