@@ -24,10 +24,10 @@ long threadMinorFaults()
 
 TEST(DrawingPreparationTest, FirstRenderingThreadFindsItsMemoryFaultedIn)
 {
+    ZORVAK_Image::prepareForDrawing();
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "sanitisers allocate from memory of their own";
 #endif
-    ZORVAK_Image::prepareForDrawing();
     constexpr std::size_t fileBytes = std::size_t(2800) << 10;
     long faults = 0;
     std::thread([&] {

@@ -474,7 +474,7 @@ void leaveArenaForRendering()
 {
     std::thread([] {
         constexpr std::size_t largerBytes = std::size_t(8) << 20;
-        constexpr std::size_t fileBytes = std::size_t(3) << 20;
+        constexpr std::size_t fileBytes = std::size_t(5) << 20; // a 12-megapixel camera's JPEG
         touch(std::make_unique_for_overwrite<char[]>(largerBytes).get(), 1);
         const std::unique_ptr<char[]> files[] = {std::make_unique_for_overwrite<char[]>(fileBytes),
                                                  std::make_unique_for_overwrite<char[]>(fileBytes)};
