@@ -35,10 +35,12 @@ bool servesBetter(const Buffer& each, const Buffer& best, std::size_t bytes)
 
 class Pool {
 public:
+    // Never destroyed: bitmaps dropped on threads that still run while the
+    // process exits give their buffers back to it.
     static Pool& shared()
     {
-        static Pool pool;
-        return pool;
+        static Pool* const pool = new Pool;
+        return *pool;
     }
 
     // The smallest kept buffer that holds `bytes` without wasting half of
