@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <vector>
 
 namespace {
@@ -34,6 +36,30 @@ TEST(PixelBufferPoolTest, MemoryOfDroppedBitmapsIsReusedWithinTheBound)
     EXPECT_LE(PixelBufferPool::keptBytes(), PixelBufferPool::maxKeptBytes);
     EXPECT_GT(PixelBufferPool::keptBytes(), PixelBufferPool::maxKeptBytes / 2);
     EXPECT_TRUE(PixelBufferPool::image(QSize(), QImage::Format_RGBX8888).isNull());
+}
+
+long minorFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// What a rendering holds at once (a canvas and photo parts) after reserve()
+// lies in memory faulted in already, however the sizes differ from the reserve.
+TEST(PixelBufferPoolTest, ReservedMemoryHoldsTheFirstBitmapsWithoutFaults)
+{
+    PixelBufferPool::reserve();
+    std::vector<QImage> held;
+    const long before = minorFaults();
+    for (const QSize size : {QSize(1800, 1200), QSize(900, 1200), QSize(1200, 900), QSize(1000, 1000)}) {
+        held.push_back(PixelBufferPool::image(size, QImage::Format_RGBA8888_Premultiplied));
+        ASSERT_FALSE(held.back().isNull());
+        held.back().fill(Qt::green);
+    }
+    const long pages = long(PixelBufferPool::reservedBufferBytes) * 2 / 4096;
+    EXPECT_LT(minorFaults() - before, pages / 8);
+    EXPECT_LE(PixelBufferPool::keptBytes(), PixelBufferPool::maxKeptBytes);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "core/image/PixelBufferPool.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <list>
 #include <mutex>
 
@@ -9,27 +10,49 @@ namespace {
 struct Buffer {
     void* memory;
     std::size_t capacity;
+    bool reserved = false; // set aside at start; serves any bitmap it holds
 };
+
+bool fitsClosely(const Buffer& buffer, std::size_t bytes)
+{
+    return buffer.capacity >= bytes && buffer.capacity <= bytes * 3 / 2;
+}
+
+bool serves(const Buffer& buffer, std::size_t bytes)
+{
+    return fitsClosely(buffer, bytes) || (buffer.reserved && buffer.capacity >= bytes);
+}
+
+// Whether `each` serves `bytes` better than `best`: a close fit before a
+// reserved buffer, the smaller of two alike.
+bool servesBetter(const Buffer& each, const Buffer& best, std::size_t bytes)
+{
+    const bool eachFits = fitsClosely(each, bytes);
+    if (eachFits != fitsClosely(best, bytes))
+        return eachFits;
+    return each.capacity < best.capacity;
+}
 
 class Pool {
 public:
-    // Never destroyed: pictures released by worker threads while the process exits
-    // still give their memory back to it.
+    // Never destroyed: bitmaps dropped on threads that still run while the
+    // process exits give their buffers back to it.
     static Pool& shared()
     {
-        static Pool* pool = new Pool;
+        static Pool* const pool = new Pool;
         return *pool;
     }
 
     // The smallest kept buffer that holds `bytes` without wasting half of
-    // itself, else a new one; null when there is no memory.
+    // itself, else the smallest reserved one that holds it, else a new one;
+    // null when there is no memory.
     Buffer* take(std::size_t bytes)
     {
         {
             std::lock_guard lock(m_mutex);
             auto best = m_kept.end();
             for (auto each = m_kept.begin(); each != m_kept.end(); ++each) {
-                if (each->capacity >= bytes && each->capacity <= bytes * 3 / 2 && (best == m_kept.end() || each->capacity < best->capacity))
+                if (serves(*each, bytes) && (best == m_kept.end() || servesBetter(*each, *best, bytes)))
                     best = each;
             }
             if (best != m_kept.end()) {
@@ -60,6 +83,17 @@ public:
         delete buffer;
         for (const Buffer& each : released)
             std::free(each.memory);
+    }
+
+    void reserve()
+    {
+        for (int index = 0; index < PixelBufferPool::reservedBuffers; ++index) {
+            void* memory = std::aligned_alloc(64, PixelBufferPool::reservedBufferBytes);
+            if (!memory)
+                return;
+            std::memset(memory, 0, PixelBufferPool::reservedBufferBytes);
+            giveBack(new Buffer{memory, PixelBufferPool::reservedBufferBytes, true});
+        }
     }
 
     std::size_t keptBytes()
@@ -98,6 +132,11 @@ QImage PixelBufferPool::image(QSize size, QImage::Format format)
     if (image.isNull())
         giveBack(buffer);
     return image;
+}
+
+void PixelBufferPool::reserve()
+{
+    Pool::shared().reserve();
 }
 
 std::size_t PixelBufferPool::keptBytes()

@@ -147,9 +147,11 @@ public:
     // canvas when that is the zero rectangle).
     void draw();
     // Pays, once per process, what the first drawing would otherwise pay: the
-    // image format plugins and codecs, the metadata reader, the font database
-    // and text shaping. Processes that render call it at start, so that their
-    // first rendering costs no more than later ones. Thread-safe.
+    // image format plugins and codecs, the metadata reader and writer, the font
+    // database and text shaping, the workers that decode layers and the bitmap
+    // memory of a first rendering (kept in the pixel buffer pool, within its
+    // bound). Processes that render call it at start, so that their first
+    // rendering costs no more than later ones. Thread-safe.
     static void prepareForDrawing();
     // Decodes the picture as draw() needs it with the present settings and
     // canvas, so that decoding may run on another thread ahead of drawing (the

@@ -18,6 +18,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <mutex>
 #include <optional>
 
 using platform::Error;
@@ -294,6 +295,19 @@ bool ZORVAK_ImageWriter::writeImage(const QImage& image, const QList<QUrl>& dest
     for (const QUrl& destination : destinations)
         outcome.add(writeDestination(destination, encodedImage, encodingFailure, settings, originalDate));
     return outcome.succeeded();
+}
+
+void ZORVAK_ImageWriter::prepareForWriting()
+{
+    static std::once_flag prepared;
+    std::call_once(prepared, [] {
+        QImage picture(8, 8, QImage::Format_RGBX8888);
+        picture.fill(Qt::white);
+        const std::optional<QByteArray> jpeg = JpegEncoder::encode(picture, 90);
+        QString reason;
+        if (jpeg)
+            withMetadata(*jpeg, WriteSettings{}, QDateTime::currentDateTime(), &reason);
+    });
 }
 
 bool ZORVAK_ImageWriter::writeImage(const QImage& image, const QUrl& destination, const QVariantMap& options, Error* error)

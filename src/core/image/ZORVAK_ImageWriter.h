@@ -49,6 +49,11 @@ public:
     static bool writeImage(const QImage& image, const QUrl& destination, const QVariantMap& options = {},
                            platform::Error* error = nullptr);
 
+    // Pays, once per process, what the first picture written would otherwise
+    // pay for its metadata: the metadata writer and the date formatting data.
+    // Part of ZORVAK_Image::prepareForDrawing(). Thread-safe.
+    static void prepareForWriting();
+
     // Copies the JPEG `source` (a file or its bytes) to `destination` without
     // re-encoding it, with `addingEXIFUserComment` merged into its metadata
     // when not empty. A source that is not a JPEG, or a comment that cannot be
