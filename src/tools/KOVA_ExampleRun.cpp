@@ -2,16 +2,19 @@
 
 #include "KOVA_RunTree.h"
 
+#include "core/foundation/KOVA_Constants.h"
 #include "platform/Error.h"
 #include "platform/Log.h"
+#include "platform/defaults/UserDefaults.h"
 #include "platform/files/FileOperations.h"
 #include "workflow/folders/KOVA_JobFolders.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QTextStream>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -57,16 +60,25 @@ int KOVA_ExampleRun::run()
 {
     if (!dropTickets())
         return 1;
-    QTimer::singleShot(m_settings.timeLimit, QCoreApplication::instance(), &QCoreApplication::quit);
-    connect(&m_poll, &QTimer::timeout, this, [this] {
-        if (allFiled())
-            QCoreApplication::quit();
-    });
-    m_poll.start(100);
-    QCoreApplication::exec();
-    m_poll.stop();
+    runUntil([this] { return allFiled(); }, m_settings.timeLimit);
+    // A job still running at the time limit ends before the tree goes.
+    platform::UserDefaults::standardUserDefaults()->setBool(false, key_kovaProcessorIsRunning);
+    runUntil([] { return !KOVA_JobFolders::isProcessing(); }, std::chrono::seconds(30));
     report();
     return std::all_of(m_dropped.cbegin(), m_dropped.cend(), [this](const QString& ticket) { return filedAsMeant(ticket); }) ? 0 : 1;
+}
+
+void KOVA_ExampleRun::runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+    poll.start(100);
+    loop.exec();
 }
 
 bool KOVA_ExampleRun::dropTickets()
