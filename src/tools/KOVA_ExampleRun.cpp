@@ -13,6 +13,7 @@
 #include <QDirIterator>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <QTimer>
 
@@ -42,10 +43,15 @@ QString bundleFolder()
     return folder ? folder->jobsFolderURL().toLocalFile() : QString();
 }
 
-// A filed ticket keeps its base name, then the filing stamp: "Order 1001.20250303-140509.kovajob".
+// A filed ticket keeps its base name and extension around the filing stamp:
+// "Order 1001.20250303-140509.kovajob", "order.20250303-140509-1.xml".
 bool isFilingOf(const QString& filed, const QString& ticket)
 {
-    return filed.startsWith(QFileInfo(ticket).completeBaseName() + QLatin1Char('.'));
+    const QFileInfo info(ticket);
+    const QString extension = info.suffix().isEmpty() ? QString() : QStringLiteral("\\.") + QRegularExpression::escape(info.suffix());
+    const QRegularExpression filing(QStringLiteral("^%1\\.2[01][0-9]{6}-[0-9]{6}(-[0-9]+)?%2$")
+                                        .arg(QRegularExpression::escape(info.completeBaseName()), extension));
+    return filing.match(filed).hasMatch();
 }
 
 } // namespace

@@ -21,8 +21,8 @@ public:
 
     KOVA_ExampleRun(const KOVA_RunTree& tree, Settings settings);
 
-    // Drops the tickets and runs the event loop, then switches the processor off; the program's exit status: 0 when every
-    // ticket was filed as meant, 1 otherwise.
+    // Drops the tickets, runs the event loop, then switches the processor off. Gives
+    // the program's exit status: 0 when every ticket was filed as meant, else 1.
     int run();
 
 private:
