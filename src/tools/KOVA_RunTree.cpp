@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdlib>
 
 KOVA_RunTree::KOVA_RunTree()
@@ -39,15 +40,20 @@ void KOVA_RunTree::pointEnvironment() const
     setenv("DBUS_SESSION_BUS_ADDRESS", QFile::encodeName(QStringLiteral("unix:path=") + root() + QStringLiteral("/runtime/no-bus")).constData(), 1);
 }
 
+namespace {
+bool makeFolder(const QString& folder)
+{
+    if (QDir().mkpath(folder))
+        return true;
+    platform::Log::error(QStringLiteral("ERROR: could not make %1").arg(folder));
+    return false;
+}
+} // namespace
+
 bool KOVA_RunTree::makeFolders() const
 {
-    for (const QString& folder : {incomingFolder(), completedFolder(), failedFolder(), deliveredFolder(), printCentreFolder()}) {
-        if (!QDir().mkpath(folder)) {
-            platform::Log::error(QStringLiteral("ERROR: could not make %1").arg(folder));
-            return false;
-        }
-    }
-    return true;
+    const QStringList folders{incomingFolder(), completedFolder(), failedFolder(), deliveredFolder(), printCentreFolder()};
+    return std::all_of(folders.cbegin(), folders.cend(), makeFolder);
 }
 
 bool KOVA_RunTree::writePreferences(const QString& examples) const
@@ -64,7 +70,7 @@ bool KOVA_RunTree::writePreferences(const QString& examples) const
     pressoria->setURL(QUrl::fromLocalFile(printCentreFolder()), KOVA_OutputPrintCentreDelivery::HotFolderKey);
     for (const auto& set : KOVA_PrintToFileSet::classSide().folderSets()) {
         const QString folder = deliveredFolder() + QLatin1Char('/') + set->name();
-        if (!QDir().mkpath(folder))
+        if (!makeFolder(folder))
             return false;
         set->setURL(QUrl::fromLocalFile(folder));
     }
