@@ -3,6 +3,7 @@
 #include "core/foundation/KOVA_Constants.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/files/StandardPaths.h"
 #include "workflow/delivery/KOVA_OutputPrintCentreDelivery.h"
 #include "workflow/folders/KOVA_FolderSetClass.h"
 #include "workflow/folders/KOVA_PrintToFileSet.h"
@@ -22,22 +23,11 @@ KOVA_RunTree::KOVA_RunTree()
 
 void KOVA_RunTree::pointEnvironment() const
 {
-    const auto point = [this](const char* variable, const QString& sub) {
-        const QString path = root() + QLatin1Char('/') + sub;
-        QDir().mkpath(path);
-        setenv(variable, QFile::encodeName(path).constData(), 1);
-    };
-    point("HOME", QStringLiteral("home"));
-    point("XDG_CONFIG_HOME", QStringLiteral("home/.config"));
-    point("XDG_STATE_HOME", QStringLiteral("home/.local/state"));
-    point("XDG_DATA_HOME", QStringLiteral("home/.local/share"));
-    point("XDG_CACHE_HOME", QStringLiteral("home/.cache"));
-    point("XDG_RUNTIME_DIR", QStringLiteral("runtime"));
-    point("KOVA_LOCAL_DOMAIN", QStringLiteral("local"));
-    point("TMPDIR", QStringLiteral("tmp"));
-    QFile::setPermissions(root() + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    // No session bus: never the user's own.
-    setenv("DBUS_SESSION_BUS_ADDRESS", QFile::encodeName(QStringLiteral("unix:path=") + root() + QStringLiteral("/runtime/no-bus")).constData(), 1);
+    platform::StandardPaths::pointEveryDomainInto(root());
+    // Print jobs are assembled in the tree too.
+    const QString temporary = root() + QStringLiteral("/tmp");
+    QDir().mkpath(temporary);
+    setenv("TMPDIR", QFile::encodeName(temporary).constData(), 1);
 }
 
 namespace {
