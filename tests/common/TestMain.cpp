@@ -5,6 +5,8 @@
 // widgets).
 #include "TestEnvironment.h"
 
+#include "platform/files/StandardPaths.h"
+
 #ifdef KOVA_TEST_WIDGETS
 #include <QApplication>
 using TestApplication = QApplication;
@@ -29,22 +31,7 @@ std::unique_ptr<QTemporaryDir> sandbox;
 void makeSandbox()
 {
     sandbox = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kova-test-XXXXXX"));
-    const QString root = sandbox->path();
-    const auto point = [&](const char* variable, const QString& sub) {
-        const QString path = root + QLatin1Char('/') + sub;
-        QDir().mkpath(path);
-        setenv(variable, path.toLocal8Bit().constData(), 1);
-    };
-    point("HOME", QStringLiteral("home"));
-    point("XDG_CONFIG_HOME", QStringLiteral("home/.config"));
-    point("XDG_STATE_HOME", QStringLiteral("home/.local/state"));
-    point("XDG_DATA_HOME", QStringLiteral("home/.local/share"));
-    point("XDG_CACHE_HOME", QStringLiteral("home/.cache"));
-    point("XDG_RUNTIME_DIR", QStringLiteral("runtime"));
-    point("KOVA_LOCAL_DOMAIN", QStringLiteral("local"));
-    QFile::setPermissions(root + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    // No session bus unless a test starts its own: never the user's real one.
-    setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root + QStringLiteral("/runtime/no-bus")).toLocal8Bit().constData(), 1);
+    platform::StandardPaths::pointEveryDomainInto(sandbox->path());
 }
 } // namespace
 

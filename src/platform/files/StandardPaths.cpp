@@ -215,4 +215,23 @@ QString StandardPaths::makeItemReplacementFolder(const QString& appropriateFor, 
     return QFile::decodeName(pattern);
 }
 
+void StandardPaths::pointEveryDomainInto(const QString& root)
+{
+    const auto point = [&root](const char* variable, const QString& sub) {
+        const QString path = root + QLatin1Char('/') + sub;
+        QDir().mkpath(path);
+        setenv(variable, QFile::encodeName(path).constData(), 1);
+    };
+    point("HOME", QStringLiteral("home"));
+    point("XDG_CONFIG_HOME", QStringLiteral("home/.config"));
+    point("XDG_STATE_HOME", QStringLiteral("home/.local/state"));
+    point("XDG_DATA_HOME", QStringLiteral("home/.local/share"));
+    point("XDG_CACHE_HOME", QStringLiteral("home/.cache"));
+    point("XDG_RUNTIME_DIR", QStringLiteral("runtime"));
+    point("KOVA_LOCAL_DOMAIN", QStringLiteral("local"));
+    QFile::setPermissions(root + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // No session bus unless one is started there: never the user's own.
+    setenv("DBUS_SESSION_BUS_ADDRESS", QFile::encodeName(QStringLiteral("unix:path=") + root + QStringLiteral("/runtime/no-bus")).constData(), 1);
+}
+
 } // namespace platform

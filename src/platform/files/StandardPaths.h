@@ -51,6 +51,12 @@ public:
     // when the temporary or the cache folder is, so the final move is a rename.
     // Empty, with `error` set, when no folder can be made.
     static QString makeItemReplacementFolder(const QString& appropriateFor, Error* error = nullptr);
+
+    // Points the home folder, the XDG folders (the runtime folder private), the
+    // local domain and the session bus into `root`, making the folders: a process
+    // that must read and write nothing of the machine's (the tests, kova_run).
+    // Before the application object exists, as nothing must read the old values.
+    static void pointEveryDomainInto(const QString& root);
 };
 
 } // namespace platform

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+
+class KOVA_RunTree;
+
+// Drops the example tickets into the hot folders of a work tree and runs the main
+// event loop until each is filed or the time limit passes, then tells what was
+// delivered and where each ticket was filed. Every example ticket is meant to be
+// completed except those named in `expectedFailures`.
+class KOVA_ExampleRun {
+public:
+    struct Settings {
+        QString tickets; // the folder of example tickets
+        QStringList expectedFailures; // ticket names that are meant to be filed as failed
+        std::chrono::milliseconds timeLimit;
+    };
+
+    KOVA_ExampleRun(const KOVA_RunTree& tree, Settings settings);
+
+    // Drops the tickets, runs the event loop, then switches the processor off. Gives
+    // the program's exit status: 0 when every ticket was filed as meant, else 1.
+    int run();
+
+private:
+    // Runs the main event loop until `done` holds (checked every 100 ms) or `limit` passes.
+    static void runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+    bool dropTickets();
+    bool drop(const QString& name, const QString& hotFolder);
+    bool allFiled() const;
+    void report() const;
+    // Where a ticket was filed: "completed", "failed" or "not filed".
+    QString filing(const QString& ticket) const;
+    bool filedAsMeant(const QString& ticket) const;
+    void listFiles(const QString& title, const QString& folder) const;
+
+    const KOVA_RunTree& m_tree;
+    Settings m_settings;
+    QStringList m_dropped;
+};

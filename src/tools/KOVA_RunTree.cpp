@@ -1,0 +1,68 @@
+#include "KOVA_RunTree.h"
+
+#include "core/foundation/KOVA_Constants.h"
+#include "platform/Log.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/files/StandardPaths.h"
+#include "workflow/delivery/KOVA_OutputPrintCentreDelivery.h"
+#include "workflow/folders/KOVA_FolderSetClass.h"
+#include "workflow/folders/KOVA_PrintToFileSet.h"
+
+#include <QDir>
+#include <QUrl>
+
+#include <algorithm>
+#include <cstdlib>
+
+KOVA_RunTree::KOVA_RunTree()
+    : m_root(QDir::tempPath() + QStringLiteral("/kova-run-XXXXXX"))
+{
+    if (m_root.isValid())
+        pointEnvironment();
+}
+
+void KOVA_RunTree::pointEnvironment() const
+{
+    platform::StandardPaths::pointEveryDomainInto(root());
+    // Print jobs are assembled in the tree too.
+    const QString temporary = root() + QStringLiteral("/tmp");
+    QDir().mkpath(temporary);
+    setenv("TMPDIR", QFile::encodeName(temporary).constData(), 1);
+}
+
+namespace {
+bool makeFolder(const QString& folder)
+{
+    if (QDir().mkpath(folder))
+        return true;
+    platform::Log::error(QStringLiteral("ERROR: could not make %1").arg(folder));
+    return false;
+}
+} // namespace
+
+bool KOVA_RunTree::makeFolders() const
+{
+    const QStringList folders{incomingFolder(), completedFolder(), failedFolder(), deliveredFolder(), printCentreFolder()};
+    return std::all_of(folders.cbegin(), folders.cend(), makeFolder);
+}
+
+bool KOVA_RunTree::writePreferences(const QString& examples) const
+{
+    if (!makeFolders())
+        return false;
+    const auto defaults = platform::UserDefaults::standardUserDefaults();
+    defaults->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/KOVA/Packages")), key_kovaFolderPackages);
+    defaults->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/KOVA/Templates")), key_kovaFolderTemplates);
+    defaults->setURL(QUrl::fromLocalFile(completedFolder()), key_kovaFolderJobsCompleted);
+    defaults->setURL(QUrl::fromLocalFile(failedFolder()), key_kovaFolderJobsFailed);
+    defaults->setBool(true, key_kovaProcessorIsRunning);
+    const auto pressoria = platform::UserDefaults::initWithSuiteName(KOVA_OutputPrintCentreDelivery::PressoriaSuiteName);
+    pressoria->setURL(QUrl::fromLocalFile(printCentreFolder()), KOVA_OutputPrintCentreDelivery::HotFolderKey);
+    for (const auto& set : KOVA_PrintToFileSet::classSide().folderSets()) {
+        const QString folder = deliveredFolder() + QLatin1Char('/') + set->name();
+        if (!makeFolder(folder))
+            return false;
+        set->setURL(QUrl::fromLocalFile(folder));
+    }
+    return true;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A temporary tree that stands in for the machine while kova_run runs: the home
+// folder, the XDG folders, the machine-wide domain and the temporary folder point
+// into it, so the run reads and writes no real preferences, logs or work folders.
+// The tree is removed when the object goes, unless kept.
+class KOVA_RunTree {
+public:
+    // Makes the tree and points the environment at it; before the application
+    // object exists, so that everything reads the new environment.
+    KOVA_RunTree();
+
+    bool isValid() const { return m_root.isValid(); }
+    QString root() const { return m_root.path(); }
+    void setKept(bool kept) { m_root.setAutoRemove(!kept); }
+
+    // Where the tickets are written before they are moved into a hot folder whole
+    // (on the same file system, so the move is one rename).
+    QString incomingFolder() const { return root() + QStringLiteral("/Incoming"); }
+    QString completedFolder() const { return root() + QStringLiteral("/Jobs/Completed"); }
+    QString failedFolder() const { return root() + QStringLiteral("/Jobs/Failed"); }
+    // The print-to-file sets' folders, one a set.
+    QString deliveredFolder() const { return root() + QStringLiteral("/Delivered"); }
+    // The print centre's hot folder.
+    QString printCentreFolder() const { return root() + QStringLiteral("/Print Centre"); }
+
+    // Writes the preferences of a processor that runs: the examples' packages and
+    // templates, the completed and failed folders, the print-to-file sets and the
+    // print centre's hot folder. Needs the application object.
+    bool writePreferences(const QString& examples) const;
+
+private:
+    void pointEnvironment() const;
+    bool makeFolders() const;
+
+    QTemporaryDir m_root;
+};
