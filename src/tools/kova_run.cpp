@@ -6,6 +6,7 @@
 //   kova_run [--tickets FOLDER] [--time-limit SECONDS] [--keep]
 #include "KOVA_ExampleRun.h"
 #include "KOVA_RunTree.h"
+#include "core/image/ZORVAK_Image.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -46,6 +47,8 @@ int main(int argc, char** argv)
     if (!tree.writePreferences(examples))
         return 1;
     QTextStream(stdout) << "Work tree: " << tree.root() << Qt::endl;
+    // The first job renders as fast as the later ones.
+    ZORVAK_Image::prepareForDrawing();
     KOVA_ExampleRun run(tree, {parser.value(tickets), expectedFailures, std::chrono::seconds(parser.value(timeLimit).toInt())});
     return run.run();
 }
