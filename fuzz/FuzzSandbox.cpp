@@ -1,10 +1,10 @@
 #include "FuzzSandbox.h"
 
 #include "platform/Log.h"
+#include "platform/files/StandardPaths.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -30,17 +30,7 @@ void makeSandbox()
     sandbox = std::make_unique<QTemporaryDir>(sandboxParent() + QStringLiteral("/kova-fuzz-XXXXXX"));
     if (!sandbox->isValid())
         std::abort();
-    const auto point = [](const char* variable, const QString& sub) {
-        const QString path = sandbox->filePath(sub);
-        QDir().mkpath(path);
-        setenv(variable, QFile::encodeName(path).constData(), 1);
-    };
-    point("HOME", QStringLiteral("home"));
-    point("XDG_CONFIG_HOME", QStringLiteral("home/.config"));
-    point("XDG_STATE_HOME", QStringLiteral("home/.local/state"));
-    point("XDG_DATA_HOME", QStringLiteral("home/.local/share"));
-    point("XDG_CACHE_HOME", QStringLiteral("home/.cache"));
-    point("KOVA_LOCAL_DOMAIN", QStringLiteral("local"));
+    platform::StandardPaths::pointEveryDomainInto(sandbox->path());
 }
 
 void silenceLogUnlessAsked(int* argc, char*** argv)
