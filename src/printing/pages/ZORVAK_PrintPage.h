@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QDateTime>
+#include <QImage>
 #include <QList>
 #include <QSizeF>
 #include <QString>
@@ -165,6 +166,17 @@ public:
     // "<printer> - <first image's file name>".
     virtual QString description() const;
 
+    // How a raster's alpha is stored, with the values the print centre knows.
+    enum class AlphaInfo { None = 0, PremultipliedLast = 1, PremultipliedFirst = 2, Last = 3, First = 4, NoneSkipLast = 5, NoneSkipFirst = 6, Only = 7 };
+    using RasterDataBlock = std::function<void(size_t width, size_t height, size_t bytesPerRow, size_t bitsPerComponent, size_t numberOfComponents,
+                                               AlphaInfo alphaInfo, int reserved, const QByteArray& pixels)>;
+    // The page as the printer takes it: its picture pre-processed with no options and rendered
+    // in the output colour space; null when there is no picture.
+    QImage imageRaster() const;
+    // Hands the raster's geometry and a copy of its pixels to `block`, once; nothing happens
+    // without a block or a raster.
+    void rasterData(const RasterDataBlock& block) const;
+
     QStringList archiveClassHierarchy() const override;
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
     // Reads the keys encodeWithCoder wrote into a page without the plain initialiser's
@@ -194,6 +206,11 @@ protected:
     virtual std::shared_ptr<ZORVAK_PrintPage> newPage() const;
     // Reads the base's keys; the printer pages read theirs after it.
     void decodeBaseKeys(platform::KeyedUnarchiver& coder);
+
+    // The page's picture pre-processed with `options` and rendered in the output colour space:
+    // 8-bit RGBX (alpha skipped last) unless a printer asks for more; null when pre-processing
+    // gives nothing.
+    virtual QImage renderedImage(const QVariantMap& options) const;
 
     QVariant propertyValue(const QString& key) const;
     // An invalid or null value removes the key.
