@@ -171,8 +171,8 @@ std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPage::copyWithZone() const
     std::shared_ptr<ZORVAK_PrintPage> page = newPage();
     page->m_inputImages = m_inputImages;
     page->m_imageFilters = m_imageFilters;
-    page->m_printerProfileICC = m_printerProfileICC;
-    page->m_colorManagement = m_colorManagement;
+    page->m_printerProfileICC = printerProfileICC();
+    page->m_colorManagement = colorManagement();
     const std::lock_guard lock(m_mutex);
     page->m_properties = m_properties;
     page->m_printer = m_printer;
@@ -340,10 +340,10 @@ void ZORVAK_PrintPage::encodeWithCoder(platform::KeyedArchiver& coder) const
     encodeIfPresent(coder, PrintPageArchiveValues::urlList(m_fileURLs), FileURLsKey);
     encodeIfPresent(coder, m_imageFilters.isEmpty() ? QVariant() : QVariant(m_imageFilters), ImageFiltersKey);
     coder.encodeObject(properties(), PropertiesKey, platform::KeyedArchiver::Mutability::Mutable);
-    encodeIfPresent(coder, m_printerProfileICC.isEmpty() ? QVariant() : QVariant(m_printerProfileICC), PrinterProfileICCKey);
+    encodeIfPresent(coder, printerProfileICC().isEmpty() ? QVariant() : QVariant(printerProfileICC()), PrinterProfileICCKey);
     encodeIfPresent(coder, m_requiredModel, RequiredModelKey);
     encodeIfPresent(coder, m_destinationLabel, DestinationLabelKey);
-    coder.encodeInteger(qint64(quint32(m_colorManagement)), ColorManagementKey);
+    coder.encodeInteger(qint64(quint32(colorManagement())), ColorManagementKey);
     coder.encodeInteger(qint64(m_printerModel.load()), PrinterModelKey);
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 #include "platform/plist/Archivable.h"
+#include "printing/raster/ZORVAK_PageImage.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -24,6 +25,7 @@ class DispatchGroup;
 class KeyedUnarchiver;
 } // namespace platform
 
+class ZORVAK_ColorSpace;
 class ZORVAK_USBPrinter;
 
 // One printed sheet for a dye-sublimation photo printer, handed to the print-centre program as
@@ -91,8 +93,8 @@ public:
     void setInputImages(const QList<QUrl>& urls) { m_inputImages = urls; }
     FilterChains imageFilters() const { return m_imageFilters; }
     void setImageFilters(const FilterChains& chains) { m_imageFilters = chains; }
-    QUrl printerProfileICC() const { return m_printerProfileICC; }
-    void setPrinterProfileICC(const QUrl& url) { m_printerProfileICC = url; }
+    QUrl printerProfileICC() const;
+    void setPrinterProfileICC(const QUrl& url);
 
     // Dictionary-held: setting a null value removes the key, and a missing key reads as the
     // default (resize-aspect-fill, auto-rotation on, filters applied when there are any, any
@@ -123,8 +125,8 @@ public:
     void setPrinterModel(quint64 index) { m_printerModel = index; }
     qint64 copies() const { return m_copies; }
     void setCopies(qint64 copies) { m_copies = copies; }
-    qint32 colorManagement() const { return m_colorManagement; }
-    void setColorManagement(qint32 mode) { m_colorManagement = mode; }
+    qint32 colorManagement() const;
+    void setColorManagement(qint32 mode);
 
     virtual QSizeF outputResolution() const { return m_outputResolution; }
     void setOutputResolution(const QSizeF& resolution) { m_outputResolution = resolution; }
@@ -177,6 +179,43 @@ public:
     // without a block or a raster.
     void rasterData(const RasterDataBlock& block) const;
 
+    // The option keys of imagePreProcessWithOptions: a preview (boolean, off), white where the
+    // picture leaves the page bare (boolean, on), the picture's file URL (the first input
+    // image), one filter chain (the first of imageFilters), the gravity (the page's), the
+    // output size and a preview size (size texts "{w, h}"; the page's size, no preview).
+    static inline const QString kImageIsPreview = QStringLiteral("isPreviewImage");
+    static inline const QString kImageDrawsCanvas = QStringLiteral("DrawsCanvas");
+    static inline const QString kImageURLImage = QStringLiteral("urlImage");
+    static inline const QString kImageImageFilters = QStringLiteral("imageFilters");
+    static inline const QString kImageGravity = QStringLiteral("imageGravity");
+    static inline const QString kImageOutputSize = QStringLiteral("outputSize");
+    static inline const QString kImagePreviewSize = QStringLiteral("previewSize");
+    // The page's picture loaded, turned, scaled, cropped and filtered for the printer; a null
+    // picture without an image or when it cannot be read.
+    virtual ZORVAK_PageImage imagePreProcessWithOptions(const QVariantMap& options) const;
+    // The colour space the page is rendered in: the printer profile when colour management is
+    // 1 or 2 and the profile is a grey or RGB output profile, else sRGB. A profile of another
+    // kind is logged and dropped, and colour management falls back to 1.
+    virtual std::shared_ptr<const ZORVAK_ColorSpace> outputColorSpace() const;
+    // The pixels pictures are worked in and rendered to (8-bit here).
+    virtual QImage::Format rasterContextFormatWorking() const;
+    virtual QImage::Format rasterContextFormatOutput() const;
+    // The raster as sample buffers. In: "bitsPerComponent" (16, else 8), "planar" and "cmy"
+    // (booleans). The dictionary is replaced by the raster's geometry ("width", "height",
+    // "numberOfComponents", "bytesPerRow", "bitsPerComponent", "alphaInfo", "colorSpace": the
+    // profile's ICC data) or by an "error" entry. The result holds a QByteArray of packed
+    // samples (red, green, blue, or yellow, magenta, cyan as inverted blue, green, red), or,
+    // planar, a QByteArrayList of the three planes in that order; null when there is no raster.
+    QVariant imageRasterWithProperties(QVariantMap* properties) const;
+    QByteArray rgb_8_chunky(QVariantMap* properties) const;
+    QByteArrayList rgb_8_planar(QVariantMap* properties) const;
+    QByteArray cmy_8_chunky(QVariantMap* properties) const;
+    QByteArrayList cmy_8_planar(QVariantMap* properties) const;
+    QByteArray rgb_16_chunky(QVariantMap* properties) const;
+    QByteArray cmy_16_chunky(QVariantMap* properties) const;
+    QByteArrayList rgb_16_planar(QVariantMap* properties) const;
+    QByteArrayList cmy_16_planar(QVariantMap* properties) const;
+
     QStringList archiveClassHierarchy() const override;
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
     // Reads the keys encodeWithCoder wrote into a page without the plain initialiser's
@@ -218,16 +257,19 @@ protected:
     void removePropertyValue(const QString& key);
 
 private:
+    // The raster in the sample layout the properties ask for; see imageRasterWithProperties.
+    QVariant rasterWithLayout(QVariantMap* properties, int bitsPerComponent, bool planar, bool cmy) const;
+
     QList<QUrl> m_fileURLs;
     QList<QUrl> m_inputImages;
     FilterChains m_imageFilters;
-    QUrl m_printerProfileICC;
+    mutable QUrl m_printerProfileICC; // with m_colorManagement, guarded: a refused profile is dropped while rendering
     QString m_requiredModel;
     QString m_destinationLabel;
     QString m_destinationSerialNumber;
     std::atomic<quint64> m_printerModel = 0;
     std::atomic<qint64> m_copies = 0;
-    qint32 m_colorManagement = 0;
+    mutable qint32 m_colorManagement = 0;
     QSizeF m_outputResolution{0, 0};
     QSizeF m_outputSize{0, 0};
     bool m_isDuplex = false;
@@ -239,7 +281,7 @@ private:
     StatusBlock m_statusBlock;
     ResultBlock m_resultBlock;
 
-    mutable std::mutex m_mutex; // guards the dictionary, the printer and the group
+    mutable std::mutex m_mutex; // guards the dictionary, the printer, the group and the profile
     QVariantMap m_properties;
     std::weak_ptr<ZORVAK_USBPrinter> m_printer;
     std::shared_ptr<platform::DispatchGroup> m_groupPrint;

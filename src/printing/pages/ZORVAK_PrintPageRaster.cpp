@@ -1,7 +1,25 @@
 // The print page's rasters: the page's picture as pixels for the printer.
+#include "platform/Error.h"
+#include "platform/text/StringValues.h"
 #include "printing/pages/ZORVAK_PrintPage.h"
+#include "printing/raster/ZORVAK_ColorSpace.h"
+
+#include <QStringList>
+
+#include <limits>
 
 namespace {
+
+const QString WidthKey = QStringLiteral("width");
+const QString HeightKey = QStringLiteral("height");
+const QString NumberOfComponentsKey = QStringLiteral("numberOfComponents");
+const QString BytesPerRowKey = QStringLiteral("bytesPerRow");
+const QString BitsPerComponentKey = QStringLiteral("bitsPerComponent");
+const QString AlphaInfoKey = QStringLiteral("alphaInfo");
+const QString ColorSpaceKey = QStringLiteral("colorSpace");
+const QString PlanarKey = QStringLiteral("planar");
+const QString CmyKey = QStringLiteral("cmy");
+const QString ErrorKey = QStringLiteral("error");
 
 struct RasterLayout {
     size_t bitsPerComponent;
@@ -26,6 +44,47 @@ std::optional<RasterLayout> layoutOf(QImage::Format format)
     case QImage::Format_RGBA64_Premultiplied: return RasterLayout{16, 4, Alpha::PremultipliedLast};
     default: return std::nullopt;
     }
+}
+
+// The dictionary as a log line shows it; profile data by its length.
+QString describedProperties(const QVariantMap& properties)
+{
+    QStringList entries;
+    for (auto entry = properties.begin(); entry != properties.end(); ++entry) {
+        const QString value = entry.value().typeId() == QMetaType::QByteArray ? QStringLiteral("<%1 bytes>").arg(entry.value().toByteArray().size())
+                                                                               : entry.value().toString();
+        entries << QStringLiteral("    %1 = %2;").arg(entry.key(), value);
+    }
+    return QStringLiteral("{\n%1\n}").arg(entries.join(QLatin1Char('\n')));
+}
+
+// Samples of the RGBX `bitmap` (channels of type T) packed three a pixel, or in three planes;
+// "cmy" gives yellow, magenta and cyan as the inverted blue, green and red.
+template <class T>
+QVariant samplesOf(const QImage& bitmap, bool planar, bool cmy)
+{
+    constexpr T maximum = std::numeric_limits<T>::max();
+    const size_t pixels = size_t(bitmap.width()) * size_t(bitmap.height());
+    const int order[3] = {cmy ? 2 : 0, 1, cmy ? 0 : 2};
+    const auto sample = [&](const T* pixel, int component) { return cmy ? T(maximum - pixel[order[component]]) : pixel[order[component]]; };
+    QByteArrayList planes;
+    for (int plane = 0; plane < (planar ? 3 : 1); ++plane)
+        planes << QByteArray(qsizetype(pixels * sizeof(T) * (planar ? 1 : 3)), Qt::Uninitialized);
+    // Where component c of the next pixel goes, and how far on the pixel after it is.
+    T* targets[3];
+    for (int component = 0; component < 3; ++component)
+        targets[component] = reinterpret_cast<T*>(planes[planar ? component : 0].data()) + (planar ? 0 : component);
+    const size_t step = planar ? 1 : 3;
+    for (int y = 0; y < bitmap.height(); ++y) {
+        const auto* pixel = reinterpret_cast<const T*>(bitmap.constScanLine(y));
+        for (int x = 0; x < bitmap.width(); ++x, pixel += 4) {
+            for (int component = 0; component < 3; ++component) {
+                *targets[component] = sample(pixel, component);
+                targets[component] += step;
+            }
+        }
+    }
+    return planar ? QVariant::fromValue(planes) : QVariant(planes.first());
 }
 
 } // namespace
@@ -54,6 +113,88 @@ void ZORVAK_PrintPage::rasterData(const RasterDataBlock& block) const
 
 QImage ZORVAK_PrintPage::renderedImage(const QVariantMap& options) const
 {
-    (void)options;
-    return {};
+    const ZORVAK_PageImage picture = imagePreProcessWithOptions(options);
+    if (picture.isNull())
+        return {};
+    const auto space = outputColorSpace();
+    QImage::Format format = rasterContextFormatOutput();
+    if (space->model() == ZORVAK_ColorSpace::Model::Monochrome)
+        format = QImage::toPixelFormat(format).bitsPerPixel() > 32 ? QImage::Format_Grayscale16 : QImage::Format_Grayscale8;
+    return space->convertedFromSRGB(picture.image(), format);
+}
+
+QVariant ZORVAK_PrintPage::imageRasterWithProperties(QVariantMap* properties) const
+{
+    using namespace platform::StringValues;
+    const QVariantMap asked = properties ? *properties : QVariantMap();
+    const int bitsPerComponent = integerValue(asked.value(BitsPerComponentKey)) == 16 ? 16 : 8;
+    return rasterWithLayout(properties, bitsPerComponent, boolValue(asked.value(PlanarKey)), boolValue(asked.value(CmyKey)));
+}
+
+QVariant ZORVAK_PrintPage::rasterWithLayout(QVariantMap* properties, int bitsPerComponent, bool planar, bool cmy) const
+{
+    const ZORVAK_PageImage picture = imagePreProcessWithOptions({});
+    if (picture.isNull())
+        return {};
+    auto space = outputColorSpace();
+    if (space->model() != ZORVAK_ColorSpace::Model::RGB)
+        space = ZORVAK_ColorSpace::sRGB();
+    const QSize size = picture.extent().size();
+    QVariantMap out{{WidthKey, size.width()},
+                    {HeightKey, size.height()},
+                    {NumberOfComponentsKey, 3},
+                    {BytesPerRowKey, qint64(size.width()) * bitsPerComponent * 4 / 8},
+                    {BitsPerComponentKey, bitsPerComponent},
+                    {AlphaInfoKey, int(AlphaInfo::NoneSkipLast)},
+                    {ColorSpaceKey, space->iccData()}};
+    const QImage bitmap = space->convertedFromSRGB(picture.image(), bitsPerComponent == 16 ? QImage::Format_RGBX64 : QImage::Format_RGBX8888);
+    if (bitmap.isNull()) {
+        const QString message = QStringLiteral("FAILED to get a context for properties:%1").arg(describedProperties(out));
+        if (properties)
+            *properties = {{ErrorKey, QVariant::fromValue(platform::Error{platform::Error::CocoaDomain, -1, message})}};
+        return {};
+    }
+    if (properties)
+        *properties = out;
+    return bitsPerComponent == 16 ? samplesOf<quint16>(bitmap, planar, cmy) : samplesOf<quint8>(bitmap, planar, cmy);
+}
+
+QByteArray ZORVAK_PrintPage::rgb_8_chunky(QVariantMap* properties) const
+{
+    return rasterWithLayout(properties, 8, false, false).toByteArray();
+}
+
+QByteArrayList ZORVAK_PrintPage::rgb_8_planar(QVariantMap* properties) const
+{
+    return rasterWithLayout(properties, 8, true, false).value<QByteArrayList>();
+}
+
+QByteArray ZORVAK_PrintPage::cmy_8_chunky(QVariantMap* properties) const
+{
+    return rasterWithLayout(properties, 8, false, true).toByteArray();
+}
+
+QByteArrayList ZORVAK_PrintPage::cmy_8_planar(QVariantMap* properties) const
+{
+    return rasterWithLayout(properties, 8, true, true).value<QByteArrayList>();
+}
+
+QByteArray ZORVAK_PrintPage::rgb_16_chunky(QVariantMap* properties) const
+{
+    return rasterWithLayout(properties, 16, false, false).toByteArray();
+}
+
+QByteArray ZORVAK_PrintPage::cmy_16_chunky(QVariantMap* properties) const
+{
+    return rasterWithLayout(properties, 16, false, true).toByteArray();
+}
+
+QByteArrayList ZORVAK_PrintPage::rgb_16_planar(QVariantMap* properties) const
+{
+    return rasterWithLayout(properties, 16, true, false).value<QByteArrayList>();
+}
+
+QByteArrayList ZORVAK_PrintPage::cmy_16_planar(QVariantMap* properties) const
+{
+    return rasterWithLayout(properties, 16, true, true).value<QByteArrayList>();
 }
