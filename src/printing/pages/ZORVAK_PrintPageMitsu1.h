@@ -37,6 +37,13 @@ public:
     quint8 quality() const { return m_quality; }
     void setQuality(quint8 quality) { m_quality = quality; }
 
+    // Every Mitsubishi page renders into the printer's profile, the resource "CPD70_SF.icc",
+    // whatever its colour management says; sRGB (logged once) when the resource is missing.
+    std::shared_ptr<const ZORVAK_ColorSpace> outputColorSpace() const override;
+    // 16-bit pictures and rasters.
+    QImage::Format rasterContextFormatWorking() const override;
+    QImage::Format rasterContextFormatOutput() const override;
+
     QStringList archiveClassHierarchy() const override;
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
     // Reads the base's keys and the four settings, keeping the low 8 bits of media, overcoat

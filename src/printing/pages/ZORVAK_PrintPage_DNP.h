@@ -35,6 +35,15 @@ public:
     bool overcoatBackside() const { return m_overcoatBackside; }
     void setOvercoatBackside(bool backside) { m_overcoatBackside = backside; }
 
+    // One input image on a multicut: the base's picture; any other number: the images laid out
+    // by the multicut's frames. Without a multicut only previews are made.
+    ZORVAK_PageImage imagePreProcessWithOptions(const QVariantMap& options) const override;
+    // A white sheet of the output size with frame i of the multicut showing input image i (the
+    // last image past the end of the list) filtered by chain i (none past the end). Frames past
+    // the sheet are clipped and logged; a frame whose image gives nothing stays white, logged.
+    // A null picture without a multicut.
+    ZORVAK_PageImage imagePreProcessMultiWithOptions(const QVariantMap& options) const;
+
     QStringList archiveClassHierarchy() const override;
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
     static std::shared_ptr<platform::Archivable> initWithCoder(platform::KeyedUnarchiver& coder);
