@@ -9,6 +9,10 @@
 #include <numbers>
 #include <vector>
 
+#ifdef __SSE2__
+#include <xmmintrin.h>
+#endif
+
 namespace {
 
 constexpr double lobes = 3.0;
@@ -61,6 +65,23 @@ Taps tapsFor(int sourceLength, double scale, double origin, int outputLength)
     return taps;
 }
 
+// The weighted sum of `count` pixels of four floats from `pixel` into `out`.
+inline void filterPixel(const float* pixel, const float* weight, int count, float* out)
+{
+#ifdef __SSE2__
+    __m128 sum = _mm_setzero_ps();
+    for (int t = 0; t < count; ++t, pixel += 4)
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(weight[t]), _mm_loadu_ps(pixel)));
+    _mm_storeu_ps(out, sum);
+#else
+    float sum[4] = {0, 0, 0, 0};
+    for (int t = 0; t < count; ++t, pixel += 4)
+        for (int c = 0; c < 4; ++c)
+            sum[c] += weight[t] * pixel[c];
+    std::copy(sum, sum + 4, out);
+#endif
+}
+
 template <class Channel>
 QImage resampledPixels(const QImage& picture, QSizeF scale, QPointF origin, QSize size)
 {
@@ -86,18 +107,15 @@ QImage resampledPixels(const QImage& picture, QSizeF scale, QPointF origin, QSiz
         return result;
     const size_t rowFloats = size_t(size.width()) * 4;
     std::vector<float> filtered(rowFloats * size_t(lastRow - firstRow + 1));
+    std::vector<float> sourceRow(size_t(picture.width()) * 4);
     for (int y = firstRow; y <= lastRow; ++y) {
+        // Each source sample is converted once, then read by every tap that covers it.
         const auto* source = reinterpret_cast<const Channel*>(picture.constScanLine(y));
+        for (size_t k = 0; k < sourceRow.size(); ++k)
+            sourceRow[k] = float(source[k]);
         float* out = filtered.data() + rowFloats * size_t(y - firstRow);
-        for (int i = 0; i < size.width(); ++i, out += 4) {
-            const float* weight = columns.weights.data() + columns.offset[i];
-            const Channel* pixel = source + size_t(columns.first[i]) * 4;
-            float sum[4] = {0, 0, 0, 0};
-            for (int t = 0; t < columns.count[i]; ++t, pixel += 4)
-                for (int c = 0; c < 4; ++c)
-                    sum[c] += weight[t] * float(pixel[c]);
-            std::copy(sum, sum + 4, out);
-        }
+        for (int i = 0; i < size.width(); ++i, out += 4)
+            filterPixel(sourceRow.data() + size_t(columns.first[i]) * 4, columns.weights.data() + columns.offset[i], columns.count[i], out);
     }
 
     const bool premultiplied = picture.pixelFormat().premultiplied() == QPixelFormat::Premultiplied;

@@ -58,35 +58,6 @@ QString describedProperties(const QVariantMap& properties)
     return QStringLiteral("{\n%1\n}").arg(entries.join(QLatin1Char('\n')));
 }
 
-// Samples of the RGBX `bitmap` (channels of type T) packed three a pixel, or in three planes;
-// "cmy" gives yellow, magenta and cyan as the inverted blue, green and red.
-template <class T>
-QVariant samplesOf(const QImage& bitmap, bool planar, bool cmy)
-{
-    constexpr T maximum = std::numeric_limits<T>::max();
-    const size_t pixels = size_t(bitmap.width()) * size_t(bitmap.height());
-    const int order[3] = {cmy ? 2 : 0, 1, cmy ? 0 : 2};
-    const auto sample = [&](const T* pixel, int component) { return cmy ? T(maximum - pixel[order[component]]) : pixel[order[component]]; };
-    QByteArrayList planes;
-    for (int plane = 0; plane < (planar ? 3 : 1); ++plane)
-        planes << QByteArray(qsizetype(pixels * sizeof(T) * (planar ? 1 : 3)), Qt::Uninitialized);
-    // Where component c of the next pixel goes, and how far on the pixel after it is.
-    T* targets[3];
-    for (int component = 0; component < 3; ++component)
-        targets[component] = reinterpret_cast<T*>(planes[planar ? component : 0].data()) + (planar ? 0 : component);
-    const size_t step = planar ? 1 : 3;
-    for (int y = 0; y < bitmap.height(); ++y) {
-        const auto* pixel = reinterpret_cast<const T*>(bitmap.constScanLine(y));
-        for (int x = 0; x < bitmap.width(); ++x, pixel += 4) {
-            for (int component = 0; component < 3; ++component) {
-                *targets[component] = sample(pixel, component);
-                targets[component] += step;
-            }
-        }
-    }
-    return planar ? QVariant::fromValue(planes) : QVariant(planes.first());
-}
-
 } // namespace
 
 QImage ZORVAK_PrintPage::imageRaster() const
@@ -147,8 +118,11 @@ QVariant ZORVAK_PrintPage::rasterWithLayout(QVariantMap* properties, int bitsPer
                     {BitsPerComponentKey, bitsPerComponent},
                     {AlphaInfoKey, int(AlphaInfo::NoneSkipLast)},
                     {ColorSpaceKey, space->iccData()}};
-    const QImage bitmap = space->convertedFromSRGB(picture.image(), bitsPerComponent == 16 ? QImage::Format_RGBX64 : QImage::Format_RGBX8888);
-    if (bitmap.isNull()) {
+    const qsizetype planeBytes = qsizetype(size.width()) * size.height() * (bitsPerComponent / 8);
+    QByteArray samples;
+    if (planeBytes > 0 && planeBytes <= std::numeric_limits<qsizetype>::max() / 3)
+        samples = QByteArray(planeBytes * 3, Qt::Uninitialized);
+    if (samples.isEmpty() || !space->renderSamples(picture.image(), {bitsPerComponent, planar, cmy}, samples.data())) {
         const QString message = QStringLiteral("FAILED to get a context for properties:%1").arg(describedProperties(out));
         if (properties)
             *properties = {{ErrorKey, QVariant::fromValue(platform::Error{platform::Error::CocoaDomain, -1, message})}};
@@ -156,7 +130,9 @@ QVariant ZORVAK_PrintPage::rasterWithLayout(QVariantMap* properties, int bitsPer
     }
     if (properties)
         *properties = out;
-    return bitsPerComponent == 16 ? samplesOf<quint16>(bitmap, planar, cmy) : samplesOf<quint8>(bitmap, planar, cmy);
+    if (!planar)
+        return samples;
+    return QVariant::fromValue(QByteArrayList{samples.first(planeBytes), samples.sliced(planeBytes, planeBytes), samples.last(planeBytes)});
 }
 
 QByteArray ZORVAK_PrintPage::rgb_8_chunky(QVariantMap* properties) const

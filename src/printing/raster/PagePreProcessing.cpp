@@ -78,8 +78,10 @@ QImage filtered(QImage picture, const QVariantList& chain)
 
 // The picture scaled by `scale` (its pixels made as wide as the printer's for a printer whose
 // resolutions differ), centred on the page and cropped to it; white where it leaves the page
-// bare when the canvas is drawn, else clear.
-QImage fittedToPage(const QImage& picture, const Target& target, double scale, const PreProcessSettings& settings)
+// bare when the canvas is drawn, else clear. A picture that `turns` is scaled as it stands and
+// turned once at the page's size, which is cheaper and gives the same pixels as turning first
+// since the crop is centred.
+QImage fittedToPage(const QImage& picture, const Target& target, double scale, const PreProcessSettings& settings, bool turns)
 {
     QSizeF axes(scale, scale);
     const double ratio = target.resolutionRatio;
@@ -87,10 +89,14 @@ QImage fittedToPage(const QImage& picture, const Target& target, double scale, c
         axes.setWidth(scale / ratio);
     else if (!settings.isPreview && ratio < 1)
         axes.setHeight(scale * ratio);
-    const QSizeF scaled(picture.width() * axes.width(), picture.height() * axes.height());
-    const QPointF centring((scaled.width() - target.size.width()) * 0.5, (scaled.height() - target.size.height()) * 0.5);
     const QSize pageSize(qRound(target.size.width()), qRound(target.size.height()));
-    QImage fitted = LanczosScaler::resampled(picture, axes, centring, pageSize);
+    const QSize pictureSize = turns ? picture.size().transposed() : picture.size();
+    const QSizeF scaled(pictureSize.width() * axes.width(), pictureSize.height() * axes.height());
+    const QPointF centring((scaled.width() - target.size.width()) * 0.5, (scaled.height() - target.size.height()) * 0.5);
+    QImage fitted = turns ? LanczosScaler::resampled(picture, axes.transposed(), QPointF(centring.y(), centring.x()), pageSize.transposed())
+                          : LanczosScaler::resampled(picture, axes, centring, pageSize);
+    if (turns && !fitted.isNull())
+        fitted = ImageOrientation::upright(fitted, QuarterTurn);
     const bool leavesPageBare = scaled.width() < target.size.width() || scaled.height() < target.size.height();
     if (fitted.isNull() || !settings.drawsCanvas || !leavesPageBare)
         return fitted;
@@ -125,19 +131,28 @@ ZORVAK_PageImage preProcessed(const PreProcessSettings& settings)
     QImage picture = file.decode(reduction);
     if (picture.isNull())
         return {};
-    picture.convertTo(settings.workingFormat);
-    if (turns)
-        picture = ImageOrientation::upright(picture, QuarterTurn);
-    if (!resizes)
+    if (!resizes) {
+        picture.convertTo(settings.workingFormat);
+        if (turns)
+            picture = ImageOrientation::upright(picture, QuarterTurn);
         return ZORVAK_PageImage(settings.applyFilters ? filtered(picture, settings.filters) : picture);
+    }
 
-    const double scale = scaleFor(target, picture.size());
+    const double scale = scaleFor(target, turns ? picture.size().transposed() : picture.size());
     const bool filtersFirst = scale > 1 && settings.applyFilters;
+    // Scaling takes any premultiplied four bytes a pixel, so opaque 8-bit pictures are converted
+    // once they are at the page's size; others before, deep ones to scale at their depth.
+    const bool eightBit = QImage::toPixelFormat(settings.workingFormat).bitsPerPixel() == 32;
+    if (!filtersFirst && eightBit && picture.format() == QImage::Format_RGB32)
+        picture.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied); // the same opaque pixels, with room for clear ones
+    else
+        picture.convertTo(settings.workingFormat);
     if (filtersFirst)
         picture = filtered(picture, settings.filters);
-    QImage page = fittedToPage(picture, target, scale, settings);
+    QImage page = fittedToPage(picture, target, scale, settings, turns);
     if (page.isNull())
         return {};
+    page.convertTo(settings.workingFormat);
     if (!filtersFirst && settings.applyFilters)
         page = filtered(page, settings.filters);
     return ZORVAK_PageImage(page);

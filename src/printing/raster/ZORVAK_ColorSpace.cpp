@@ -101,6 +101,29 @@ std::shared_ptr<const ZORVAK_ColorSpace> ZORVAK_ColorSpace::fromICCData(const QB
     return std::shared_ptr<const ZORVAK_ColorSpace>(new ZORVAK_ColorSpace(iccData, model, producesOutput, false));
 }
 
+bool ZORVAK_ColorSpace::renderSamples(const QImage& picture, const SampleLayout& layout, char* samples) const
+{
+    const QImage working = workingPixels(picture);
+    const Profile source(cmsCreate_sRGBProfile());
+    const Profile destination = openProfile(m_iccData);
+    if (!source || !destination)
+        return false;
+    const size_t bytes = layout.bitsPerComponent == 16 ? 2 : 1;
+    // Yellow, magenta, cyan are the inverted samples in the reverse order.
+    const cmsUInt32Number output = COLORSPACE_SH(PT_RGB) | CHANNELS_SH(3) | BYTES_SH(bytes) | PLANAR_SH(layout.planar ? 1 : 0)
+                                   | DOSWAP_SH(layout.cmy ? 1 : 0) | FLAVOR_SH(layout.cmy ? 1 : 0);
+    const cmsUInt32Number input = isDeep(working.format()) ? TYPE_RGBA_16 : TYPE_RGBA_8;
+    const Transform transform(cmsCreateTransform(source.get(), input, destination.get(), output, INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE));
+    if (!transform)
+        return false;
+    const size_t width = size_t(working.width());
+    const size_t rowBytes = width * bytes * (layout.planar ? 1 : 3);
+    cmsDoTransformLineStride(transform.get(), working.constBits(), samples, cmsUInt32Number(width), cmsUInt32Number(working.height()),
+                             cmsUInt32Number(working.bytesPerLine()), cmsUInt32Number(rowBytes), 0,
+                             cmsUInt32Number(rowBytes * size_t(working.height())));
+    return true;
+}
+
 QImage ZORVAK_ColorSpace::convertedFromSRGB(const QImage& picture, QImage::Format format) const
 {
     const QImage working = workingPixels(picture);

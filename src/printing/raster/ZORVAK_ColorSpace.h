@@ -30,6 +30,19 @@ public:
     // come out black. A null image when the conversion cannot be made.
     QImage convertedFromSRGB(const QImage& picture, QImage::Format format) const;
 
+    // How samples are laid out: three of 8 or 16 bits a pixel, red, green and blue, or with
+    // `cmy` yellow, magenta and cyan (the inverted blue, green and red); packed into one buffer
+    // or `planar`, one buffer each in that order, rows without padding.
+    struct SampleLayout {
+        int bitsPerComponent = 8;
+        bool planar = false;
+        bool cmy = false;
+    };
+    // `picture` (as for convertedFromSRGB) rendered in this RGB space straight into `samples` in
+    // `layout`, in one pass: width x height x 3 samples, the three planes one after the other
+    // when planar. False when the conversion cannot be made.
+    bool renderSamples(const QImage& picture, const SampleLayout& layout, char* samples) const;
+
 private:
     ZORVAK_ColorSpace(QByteArray iccData, Model model, bool producesOutput, bool isSRGB);
 
