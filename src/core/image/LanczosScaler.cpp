@@ -69,16 +69,53 @@ Taps tapsFor(int sourceLength, double scale, double origin, int outputLength)
 inline void filterPixel(const float* pixel, const float* weight, int count, float* out)
 {
 #ifdef __SSE2__
-    __m128 sum = _mm_setzero_ps();
-    for (int t = 0; t < count; ++t, pixel += 4)
-        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(weight[t]), _mm_loadu_ps(pixel)));
-    _mm_storeu_ps(out, sum);
+    // Two sums, so that one addition need not wait for the other.
+    __m128 even = _mm_setzero_ps();
+    __m128 odd = _mm_setzero_ps();
+    int t = 0;
+    for (; t + 1 < count; t += 2, pixel += 8) {
+        even = _mm_add_ps(even, _mm_mul_ps(_mm_set1_ps(weight[t]), _mm_loadu_ps(pixel)));
+        odd = _mm_add_ps(odd, _mm_mul_ps(_mm_set1_ps(weight[t + 1]), _mm_loadu_ps(pixel + 4)));
+    }
+    if (t < count)
+        even = _mm_add_ps(even, _mm_mul_ps(_mm_set1_ps(weight[t]), _mm_loadu_ps(pixel)));
+    _mm_storeu_ps(out, _mm_add_ps(even, odd));
 #else
     float sum[4] = {0, 0, 0, 0};
     for (int t = 0; t < count; ++t, pixel += 4)
         for (int c = 0; c < 4; ++c)
             sum[c] += weight[t] * pixel[c];
     std::copy(sum, sum + 4, out);
+#endif
+}
+
+// The weighted sum of `count` rows of `length` floats into `out` (`length` a multiple of 4).
+inline void filterColumn(const float* const* rows, const float* weight, int count, size_t length, float* out)
+{
+#ifdef __SSE2__
+    size_t k = 0;
+    for (; k + 8 <= length; k += 8) {
+        __m128 low = _mm_setzero_ps();
+        __m128 high = _mm_setzero_ps();
+        for (int t = 0; t < count; ++t) {
+            const __m128 w = _mm_set1_ps(weight[t]);
+            low = _mm_add_ps(low, _mm_mul_ps(w, _mm_loadu_ps(rows[t] + k)));
+            high = _mm_add_ps(high, _mm_mul_ps(w, _mm_loadu_ps(rows[t] + k + 4)));
+        }
+        _mm_storeu_ps(out + k, low);
+        _mm_storeu_ps(out + k + 4, high);
+    }
+    for (; k < length; k += 4) {
+        __m128 sum = _mm_setzero_ps();
+        for (int t = 0; t < count; ++t)
+            sum = _mm_add_ps(sum, _mm_mul_ps(_mm_set1_ps(weight[t]), _mm_loadu_ps(rows[t] + k)));
+        _mm_storeu_ps(out + k, sum);
+    }
+#else
+    std::fill(out, out + length, 0.0f);
+    for (int t = 0; t < count; ++t)
+        for (size_t k = 0; k < length; ++k)
+            out[k] += weight[t] * rows[t][k];
 #endif
 }
 
@@ -94,42 +131,37 @@ QImage resampledPixels(const QImage& picture, QSizeF scale, QPointF origin, QSiz
     result.fill(Qt::transparent);
     result.setColorSpace(picture.colorSpace());
 
-    // The source rows the output needs, filtered along the rows.
-    int firstRow = picture.height();
-    int lastRow = -1;
-    for (int j = 0; j < size.height(); ++j) {
-        if (rows.count[j] == 0)
-            continue;
-        firstRow = std::min(firstRow, rows.first[j]);
-        lastRow = std::max(lastRow, rows.first[j] + rows.count[j] - 1);
-    }
-    if (lastRow < firstRow)
-        return result;
+    // The source rows filtered along the rows as the output rows come to need them, in a ring of
+    // as many rows as an output row reads: the window only moves down.
+    const int ringRows = std::max(1, *std::max_element(rows.count.begin(), rows.count.end()));
     const size_t rowFloats = size_t(size.width()) * 4;
-    std::vector<float> filtered(rowFloats * size_t(lastRow - firstRow + 1));
+    std::vector<float> ring(rowFloats * size_t(ringRows));
     std::vector<float> sourceRow(size_t(picture.width()) * 4);
-    for (int y = firstRow; y <= lastRow; ++y) {
+    int lastFiltered = -1;
+    const auto filteredRow = [&](int y) { return ring.data() + rowFloats * size_t(y % ringRows); };
+    const auto filterRow = [&](int y) {
         // Each source sample is converted once, then read by every tap that covers it.
         const auto* source = reinterpret_cast<const Channel*>(picture.constScanLine(y));
         for (size_t k = 0; k < sourceRow.size(); ++k)
             sourceRow[k] = float(source[k]);
-        float* out = filtered.data() + rowFloats * size_t(y - firstRow);
+        float* out = filteredRow(y);
         for (int i = 0; i < size.width(); ++i, out += 4)
             filterPixel(sourceRow.data() + size_t(columns.first[i]) * 4, columns.weights.data() + columns.offset[i], columns.count[i], out);
-    }
+    };
 
     const bool premultiplied = picture.pixelFormat().premultiplied() == QPixelFormat::Premultiplied;
     std::vector<float> sum(rowFloats);
+    std::vector<const float*> window(static_cast<size_t>(ringRows));
     for (int j = 0; j < size.height(); ++j) {
         if (rows.count[j] == 0)
             continue;
-        std::fill(sum.begin(), sum.end(), 0.0f);
-        const float* weight = rows.weights.data() + rows.offset[j];
-        for (int t = 0; t < rows.count[j]; ++t) {
-            const float* in = filtered.data() + rowFloats * size_t(rows.first[j] + t - firstRow);
-            for (size_t k = 0; k < rowFloats; ++k)
-                sum[k] += weight[t] * in[k];
-        }
+        const int last = rows.first[j] + rows.count[j] - 1;
+        for (int y = std::max(lastFiltered + 1, rows.first[j]); y <= last; ++y)
+            filterRow(y);
+        lastFiltered = std::max(lastFiltered, last);
+        for (int t = 0; t < rows.count[j]; ++t)
+            window[size_t(t)] = filteredRow(rows.first[j] + t);
+        filterColumn(window.data(), rows.weights.data() + rows.offset[j], rows.count[j], rowFloats, sum.data());
         auto* out = reinterpret_cast<Channel*>(result.scanLine(j));
         for (int i = 0; i < size.width(); ++i) {
             if (columns.count[i] == 0)
