@@ -1,5 +1,8 @@
 #include "core/image/LanczosScaler.h"
 
+#include "platform/dispatch/DispatchGroup.h"
+#include "platform/dispatch/DispatchQueue.h"
+
 #include <QColorSpace>
 
 #include <algorithm>
@@ -7,6 +10,7 @@
 #include <cstdint>
 #include <limits>
 #include <numbers>
+#include <thread>
 #include <vector>
 
 #ifdef __SSE2__
@@ -16,6 +20,8 @@
 namespace {
 
 constexpr double lobes = 3.0;
+// Output rows made by one worker, at least.
+constexpr int RowsPerBand = 128;
 
 double lanczos(double x)
 {
@@ -119,10 +125,29 @@ inline void filterColumn(const float* const* rows, const float* weight, int coun
 #endif
 }
 
+// One row of sums stored as samples, within their range (and, premultiplied, within their
+// alpha); output pixels outside the scaled picture stay clear.
+template <class Channel>
+void storeRow(const float* sum, const Taps& columns, bool premultiplied, Channel* out)
+{
+    constexpr float maximum = float(std::numeric_limits<Channel>::max());
+    for (size_t i = 0; i < columns.count.size(); ++i) {
+        if (columns.count[i] == 0)
+            continue;
+        const float* value = sum + i * 4;
+        const float alpha = std::clamp(value[3], 0.0f, maximum);
+        const float ceiling = premultiplied ? alpha : maximum;
+        Channel* pixel = out + i * 4;
+        for (int c = 0; c < 3; ++c)
+            pixel[c] = Channel(std::clamp(value[c], 0.0f, ceiling) + 0.5f);
+        pixel[3] = Channel(alpha + 0.5f);
+    }
+}
+
 template <class Channel>
 QImage resampledPixels(const QImage& picture, QSizeF scale, QPointF origin, QSize size)
 {
-    constexpr float maximum = float(std::numeric_limits<Channel>::max());
+    const bool premultiplied = picture.pixelFormat().premultiplied() == QPixelFormat::Premultiplied;
     const Taps columns = tapsFor(picture.width(), scale.width(), origin.x(), size.width());
     const Taps rows = tapsFor(picture.height(), scale.height(), origin.y(), size.height());
     QImage result(size, picture.format());
@@ -130,51 +155,54 @@ QImage resampledPixels(const QImage& picture, QSizeF scale, QPointF origin, QSiz
         return {};
     result.fill(Qt::transparent);
     result.setColorSpace(picture.colorSpace());
-
-    // The source rows filtered along the rows as the output rows come to need them, in a ring of
-    // as many rows as an output row reads: the window only moves down.
-    const int ringRows = std::max(1, *std::max_element(rows.count.begin(), rows.count.end()));
-    const size_t rowFloats = size_t(size.width()) * 4;
-    std::vector<float> ring(rowFloats * size_t(ringRows));
-    std::vector<float> sourceRow(size_t(picture.width()) * 4);
-    int lastFiltered = -1;
-    const auto filteredRow = [&](int y) { return ring.data() + rowFloats * size_t(y % ringRows); };
-    const auto filterRow = [&](int y) {
-        // Each source sample is converted once, then read by every tap that covers it.
-        const auto* source = reinterpret_cast<const Channel*>(picture.constScanLine(y));
-        for (size_t k = 0; k < sourceRow.size(); ++k)
-            sourceRow[k] = float(source[k]);
-        float* out = filteredRow(y);
-        for (int i = 0; i < size.width(); ++i, out += 4)
-            filterPixel(sourceRow.data() + size_t(columns.first[i]) * 4, columns.weights.data() + columns.offset[i], columns.count[i], out);
+    // Bands of output rows are made side by side; each writes its own rows of the result.
+    uchar* const resultBits = result.bits();
+    const qsizetype resultStride = result.bytesPerLine();
+    const auto resampleBand = [&](int firstOutputRow, int endOutputRow) {
+        // The source rows filtered along the rows as the output rows come to need them, in a
+        // ring of as many rows as an output row reads: the window only moves down.
+        const int ringRows = std::max(1, *std::max_element(rows.count.begin(), rows.count.end()));
+        const size_t rowFloats = size_t(size.width()) * 4;
+        std::vector<float> ring(rowFloats * size_t(ringRows));
+        std::vector<float> sourceRow(size_t(picture.width()) * 4);
+        std::vector<float> sum(rowFloats);
+        std::vector<const float*> window(static_cast<size_t>(ringRows));
+        int lastFiltered = -1;
+        const auto filteredRow = [&](int y) { return ring.data() + rowFloats * size_t(y % ringRows); };
+        const auto filterRow = [&](int y) {
+            // Each source sample is converted once, then read by every tap that covers it.
+            const auto* source = reinterpret_cast<const Channel*>(picture.constScanLine(y));
+            for (size_t k = 0; k < sourceRow.size(); ++k)
+                sourceRow[k] = float(source[k]);
+            float* out = filteredRow(y);
+            for (int i = 0; i < size.width(); ++i, out += 4)
+                filterPixel(sourceRow.data() + size_t(columns.first[i]) * 4, columns.weights.data() + columns.offset[i], columns.count[i], out);
+        };
+        for (int j = firstOutputRow; j < endOutputRow; ++j) {
+            if (rows.count[j] == 0)
+                continue;
+            const int last = rows.first[j] + rows.count[j] - 1;
+            for (int y = std::max(lastFiltered + 1, rows.first[j]); y <= last; ++y)
+                filterRow(y);
+            lastFiltered = std::max(lastFiltered, last);
+            for (int t = 0; t < rows.count[j]; ++t)
+                window[size_t(t)] = filteredRow(rows.first[j] + t);
+            filterColumn(window.data(), rows.weights.data() + rows.offset[j], rows.count[j], rowFloats, sum.data());
+            storeRow(sum.data(), columns, premultiplied, reinterpret_cast<Channel*>(resultBits + resultStride * j));
+        }
     };
 
-    const bool premultiplied = picture.pixelFormat().premultiplied() == QPixelFormat::Premultiplied;
-    std::vector<float> sum(rowFloats);
-    std::vector<const float*> window(static_cast<size_t>(ringRows));
-    for (int j = 0; j < size.height(); ++j) {
-        if (rows.count[j] == 0)
-            continue;
-        const int last = rows.first[j] + rows.count[j] - 1;
-        for (int y = std::max(lastFiltered + 1, rows.first[j]); y <= last; ++y)
-            filterRow(y);
-        lastFiltered = std::max(lastFiltered, last);
-        for (int t = 0; t < rows.count[j]; ++t)
-            window[size_t(t)] = filteredRow(rows.first[j] + t);
-        filterColumn(window.data(), rows.weights.data() + rows.offset[j], rows.count[j], rowFloats, sum.data());
-        auto* out = reinterpret_cast<Channel*>(result.scanLine(j));
-        for (int i = 0; i < size.width(); ++i) {
-            if (columns.count[i] == 0)
-                continue;
-            const float* value = sum.data() + size_t(i) * 4;
-            const float alpha = std::clamp(value[3], 0.0f, maximum);
-            const float ceiling = premultiplied ? alpha : maximum;
-            Channel* pixel = out + size_t(i) * 4;
-            for (int c = 0; c < 3; ++c)
-                pixel[c] = Channel(std::clamp(value[c], 0.0f, ceiling) + 0.5f);
-            pixel[3] = Channel(alpha + 0.5f);
-        }
+    const int bands = std::clamp(size.height() / RowsPerBand, 1, int(std::max(1u, std::thread::hardware_concurrency())));
+    if (bands == 1) {
+        resampleBand(0, size.height());
+        return result;
     }
+    const auto group = platform::DispatchGroup::create();
+    for (int band = 0; band < bands; ++band) {
+        group->async(platform::DispatchQueue::global(platform::QoS::UserInitiated),
+                     [&, band] { resampleBand(size.height() * band / bands, size.height() * (band + 1) / bands); });
+    }
+    group->wait();
     return result;
 }
 

@@ -10,7 +10,8 @@
 // column and row worked out once. Reductions widen the kernel so that every
 // source pixel counts. Works on 4-channel pixels of 8 or 16 bits a channel;
 // channels are filtered alike, so pictures with alpha must be premultiplied
-// (the colours are then kept within their alpha).
+// (the colours are then kept within their alpha). Large outputs are made in
+// bands of rows on the global queue.
 class LanczosScaler {
 public:
     // A window of `size` pixels onto `picture` scaled by `scale` (width and
