@@ -10,6 +10,8 @@
 
 #include <QPainter>
 
+#include <thread>
+
 #include <gtest/gtest.h>
 #include <lcms2.h>
 
@@ -243,25 +245,63 @@ TEST_F(PrintPageRaster, dnpSheetShowsTheImagesFrameByFrame)
     QImage red(40, 30, QImage::Format_RGB32), green(40, 30, QImage::Format_RGB32);
     red.fill(Red);
     green.fill(Green);
-    const QSizeF sheet = dnp_pixelsForMulticut(20);
-    ZORVAK_PrintPage_DNP page;
-    page.setMulticut(20);
-    page.setOutputSize(sheet);
-    page.setOutputResolution({300, 300});
-    page.setInputImages({write(red, QStringLiteral("red.png")), write(green, QStringLiteral("green.png"))});
-    const QImage picture = page.imagePreProcessWithOptions({}).image();
-    ASSERT_EQ(picture.size(), sheet.toSize());
-    const QStringList frames = dnp_framesForMulticut(20, false);
-    ASSERT_EQ(frames.size(), 3);
-    const QColor expected[] = {Red, Green, Green};
-    for (int i = 0; i < 3; ++i) {
-        const QRectF frame = platform::GeometryText::rectFromString(frames[i]);
-        const int row = int(sheet.height() - frame.center().y());
-        expectProbes(picture, {{int(frame.center().x()), row, expected[i]}}, "frame " + std::to_string(i));
+    const QUrl redURL = write(red, QStringLiteral("red.png")), greenURL = write(green, QStringLiteral("green.png"));
+    const QUrl missing = QUrl::fromLocalFile(m_folder.path(QStringLiteral("missing.png")));
+    const struct {
+        qint32 multicut;
+        QList<QUrl> images;
+        std::vector<QColor> frames;
+        std::vector<std::string> logs;
+    } rows[] = {
+        {20, {redURL, greenURL}, {Red, Green, Green}, {}},
+        {28, {missing, greenURL}, {White, Green, Green}, {"no picture for frame 0 of multicut 28", "frame 2 of multicut 28 reaches past the sheet"}},
+    };
+    for (const auto& row : rows) {
+        const QSizeF sheet = dnp_pixelsForMulticut(row.multicut);
+        ZORVAK_PrintPage_DNP page;
+        page.setMulticut(row.multicut);
+        page.setOutputSize(sheet);
+        page.setOutputResolution({300, 300});
+        page.setInputImages(row.images);
+        testing::internal::CaptureStderr();
+        const QImage picture = page.imagePreProcessWithOptions({}).image();
+        const std::string log = testing::internal::GetCapturedStderr();
+        const std::string name = "multicut " + std::to_string(row.multicut);
+        ASSERT_EQ(picture.size(), sheet.toSize()) << name;
+        const QStringList frames = dnp_framesForMulticut(row.multicut, false);
+        ASSERT_EQ(size_t(frames.size()), row.frames.size()) << name;
+        for (size_t i = 0; i < row.frames.size(); ++i) {
+            const QRectF frame = platform::GeometryText::rectFromString(frames[qsizetype(i)]);
+            const int top = int(sheet.height() - frame.center().y());
+            expectProbes(picture, {{int(frame.center().x()), top, row.frames[i]}}, name + " frame " + std::to_string(i));
+        }
+        for (const std::string& line : row.logs)
+            EXPECT_NE(log.find(line), std::string::npos) << name << ": " << log;
     }
-    page.setMulticut(0);
-    EXPECT_TRUE(page.imagePreProcessWithOptions({}).isNull());
+    ZORVAK_PrintPage_DNP page;
+    page.setInputImages({redURL});
+    EXPECT_TRUE(page.imagePreProcessWithOptions({}).isNull()) << "no multicut, no print";
     EXPECT_FALSE(page.imagePreProcessWithOptions({{ZORVAK_PrintPage::kImageIsPreview, true}, {ZORVAK_PrintPage::kImagePreviewSize, "{64, 64}"}}).isNull());
+}
+
+TEST_F(PrintPageRaster, pagesRenderedOnSeveralThreadsDropARefusedProfile)
+{
+    cmsHPROFILE cmykProfile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetColorSpace(cmykProfile, cmsSigCmykData);
+    cmsSetPCS(cmykProfile, cmsSigLabData);
+    ZORVAK_PrintPage page;
+    setUpPage(page, {64, 64});
+    page.setPrinterProfileICC(writeProfile(cmykProfile, QStringLiteral("cmyk.icc")));
+    page.setColorManagement(2);
+    testing::internal::CaptureStderr();
+    std::vector<std::thread> previews;
+    for (int i = 0; i < 3; ++i)
+        previews.emplace_back([&page] { EXPECT_EQ(page.imageRaster().format(), QImage::Format_RGBX8888); });
+    for (std::thread& preview : previews)
+        preview.join();
+    testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(page.printerProfileICC().isEmpty());
+    EXPECT_EQ(page.colorManagement(), 1);
 }
 
 TEST_F(PrintPageRaster, mitsubishiPagesRender16BitInThePrinterProfile)

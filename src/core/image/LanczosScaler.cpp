@@ -221,9 +221,3 @@ QImage LanczosScaler::resampled(const QImage& picture, QSizeF scale, QPointF ori
         return resampledPixels<uint16_t>(picture, scale, origin, size);
     return {};
 }
-
-QImage LanczosScaler::scaled(const QImage& picture, QSizeF scale)
-{
-    const QSize size(qRound(picture.width() * scale.width()), qRound(picture.height() * scale.height()));
-    return resampled(picture, scale, {0, 0}, size);
-}

@@ -21,7 +21,4 @@ public:
     // The result has the picture's format; a null image for pictures of other
     // formats, empty sizes or scales that are not positive.
     static QImage resampled(const QImage& picture, QSizeF scale, QPointF origin, QSize size);
-
-    // The whole picture scaled by `scale`, its size rounded to whole pixels.
-    static QImage scaled(const QImage& picture, QSizeF scale);
 };

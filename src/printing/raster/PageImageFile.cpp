@@ -3,7 +3,6 @@
 #include "core/image/ImageOrientation.h"
 #include "core/image/ImageProperties.h"
 #include "core/image/UprightImageReader.h"
-#include "platform/Log.h"
 #include "platform/files/BoundedFileRead.h"
 
 #include <QBuffer>
@@ -14,12 +13,10 @@ PageImageFile::PageImageFile(const QUrl& url)
 {
     if (!url.isLocalFile())
         return;
-    platform::Error error;
-    const auto contents = platform::BoundedFileRead::contents(url.toLocalFile(), UprightImageReader::maximumFileSize, &error);
-    if (!contents) {
-        platform::Log::error(error.description());
+    // A picture that cannot be read gives no page picture, which its callers report.
+    const auto contents = platform::BoundedFileRead::contents(url.toLocalFile(), UprightImageReader::maximumFileSize);
+    if (!contents)
         return;
-    }
     m_data = *contents;
     QBuffer buffer(&m_data);
     buffer.open(QIODevice::ReadOnly);
