@@ -4,6 +4,7 @@
 #include "platform/plist/KeyedArchiver.h"
 #include "platform/plist/KeyedUnarchiver.h"
 #include "printing/dnp/DNPMediaTables.h"
+#include "printing/dnp/DNPPlaneBuilder.h"
 
 namespace {
 
@@ -84,6 +85,12 @@ void ZORVAK_PrintPage_DNP::configureNamedPaper(const QString& paperName)
     m_multicut = dnp_multicutForNamedPaperSize(paperName);
     m_mediaSize = dnp_mediaCodeForMultiCut(m_multicut);
     removePropertyValue(ReasonKey);
+}
+
+QList<QByteArray> ZORVAK_PrintPage_DNP::YMCDataPlanes() const
+{
+    const DNPPlaneBuilder builder(DNPPlaneBuilder::headWidthFor(outputSize()), pixelsHigh(), outputResolution(), isDuplex() || overcoatBackside());
+    return builder.planes(*this);
 }
 
 QStringList ZORVAK_PrintPage_DNP::archiveClassHierarchy() const

@@ -35,6 +35,11 @@ public:
     bool overcoatBackside() const { return m_overcoatBackside; }
     void setOvercoatBackside(bool backside) { m_overcoatBackside = backside; }
 
+    // The page's raster as the yellow, magenta and cyan planes the printer takes, with three
+    // blank back-side planes after them when the page is duplex or overcoated on the back;
+    // none (logged) when the page gives no raster.
+    QList<QByteArray> YMCDataPlanes() const;
+
     QStringList archiveClassHierarchy() const override;
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
     static std::shared_ptr<platform::Archivable> initWithCoder(platform::KeyedUnarchiver& coder);
