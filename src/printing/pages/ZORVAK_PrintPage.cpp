@@ -221,6 +221,7 @@ QString ZORVAK_PrintPage::imageGravity() const
 void ZORVAK_PrintPage::setImageGravity(const QString& gravity)
 {
     setPropertyValue(GravityKey, gravity);
+    imagePreviewInputsChanged();
 }
 
 bool ZORVAK_PrintPage::autoRotate() const
@@ -232,6 +233,7 @@ bool ZORVAK_PrintPage::autoRotate() const
 void ZORVAK_PrintPage::setAutoRotate(bool autoRotate)
 {
     setPropertyValue(AutoRotateKey, autoRotate);
+    imagePreviewInputsChanged();
 }
 
 bool ZORVAK_PrintPage::applyImageFilters() const
@@ -243,6 +245,7 @@ bool ZORVAK_PrintPage::applyImageFilters() const
 void ZORVAK_PrintPage::setApplyImageFilters(bool apply)
 {
     setPropertyValue(ApplyImageFiltersKey, apply);
+    imagePreviewInputsChanged();
 }
 
 bool ZORVAK_PrintPage::requiresIdealMedia() const

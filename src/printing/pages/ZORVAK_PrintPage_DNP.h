@@ -23,11 +23,11 @@ public:
     qint32 mediaSize() const { return m_mediaSize; }
     void setMediaSize(qint32 mediaSize) { m_mediaSize = mediaSize; }
     qint32 multicut() const { return m_multicut; }
-    void setMulticut(qint32 multicut) { m_multicut = multicut; }
+    void setMulticut(qint32 multicut) { m_multicut = multicut; imagePreviewInputsChanged(); }
     qint32 overcoat() const { return m_overcoat; }
     void setOvercoat(qint32 overcoat) { m_overcoat = overcoat; }
     qint32 quality() const { return m_quality; }
-    void setQuality(qint32 quality) { m_quality = quality; }
+    void setQuality(qint32 quality) { m_quality = quality; imagePreviewInputsChanged(); }
     qint32 cutMode() const { return m_cutMode; }
     void setCutMode(qint32 cutMode) { m_cutMode = cutMode; }
     bool sheetFed() const { return m_sheetFed; }
