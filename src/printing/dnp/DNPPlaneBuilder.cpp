@@ -38,7 +38,7 @@ quint32 pixelsPerMetre(double dotsPerInch)
     const double perMetre = dotsPerInch * InchesPerMetre;
     if (!std::isfinite(perMetre) || perMetre <= 0)
         return 0;
-    return perMetre >= double(std::numeric_limits<qint32>::max()) ? quint32(std::numeric_limits<qint32>::max()) : quint32(perMetre);
+    return quint32(std::min(perMetre, double(std::numeric_limits<qint32>::max())));
 }
 
 // Alpha stored ahead of the colour samples takes the first byte of every pixel.
@@ -119,7 +119,9 @@ QByteArray DNPPlaneBuilder::blankPlane() const
 QList<QByteArray> DNPPlaneBuilder::planes(const ZORVAK_PrintPage& page) const
 {
     if (PixelsOffset + quint64(m_headWidth) * m_height > std::numeric_limits<quint32>::max()) {
-        platform::Log::error(QStringLiteral("cannot make planes of %1 by %2 pixels: a bitmap file cannot hold them").arg(m_headWidth).arg(m_height));
+        platform::Log::error(QStringLiteral("cannot make planes of %1 by %2 pixels: a bitmap file cannot hold them")
+                                 .arg(m_headWidth)
+                                 .arg(m_height));
         return {};
     }
     Raster raster;
@@ -146,10 +148,11 @@ bool DNPPlaneBuilder::copyRaster(const Raster& raster, QByteArray& yellow, QByte
     const size_t bytesPerPixel = raster.bitsPerComponent * raster.numberOfComponents / 8;
     const size_t skip = alphaComesFirst(raster.alphaInfo) ? 1 : 0;
     const size_t rows = std::min<quint64>(raster.height, m_height);
-    if (raster.bitsPerComponent != 8 || colourComponents(raster.numberOfComponents, raster.alphaInfo) < 3 || bytesPerPixel < skip + 3)
+    if (raster.bitsPerComponent != 8 || colourComponents(raster.numberOfComponents, raster.alphaInfo) < 3)
         return false;
     const size_t rowBytes = raster.width * bytesPerPixel;
-    if (raster.bytesPerRow < rowBytes || (rows > 0 && size_t(raster.pixels.size()) < (rows - 1) * raster.bytesPerRow + rowBytes))
+    const size_t bytesRead = rows > 0 ? (rows - 1) * raster.bytesPerRow + rowBytes : 0;
+    if (raster.bytesPerRow < rowBytes || size_t(raster.pixels.size()) < bytesRead)
         return false;
     if (isPremultiplied(raster.alphaInfo))
         platform::Log::log(QStringLiteral("Premultiplied Alpha may produce unexpected output"));
@@ -159,13 +162,16 @@ bool DNPPlaneBuilder::copyRaster(const Raster& raster, QByteArray& yellow, QByte
     const size_t skippedColumns = raster.width > width ? (raster.width - width) / 2 : 0;
     const size_t columns = std::min(raster.width - skippedColumns, width - firstColumn);
     const auto* source = reinterpret_cast<const uchar*>(raster.pixels.constData());
+    char* const cyanPixels = cyan.data() + PixelsOffset;
+    char* const magentaPixels = magenta.data() + PixelsOffset;
+    char* const yellowPixels = yellow.data() + PixelsOffset;
     for (size_t row = 0; row < rows; ++row) {
         const uchar* pixel = source + row * raster.bytesPerRow + skippedColumns * bytesPerPixel + skip;
-        const qsizetype target = qsizetype(PixelsOffset + (rows - 1 - row) * width + firstColumn);
-        for (size_t column = 0; column < columns; ++column, pixel += bytesPerPixel) {
-            cyan[target + qsizetype(column)] = char(pixel[0]);
-            magenta[target + qsizetype(column)] = char(pixel[1]);
-            yellow[target + qsizetype(column)] = char(pixel[2]);
+        const size_t target = (rows - 1 - row) * width + firstColumn;
+        for (size_t column = target; column < target + columns; ++column, pixel += bytesPerPixel) {
+            cyanPixels[column] = char(pixel[0]);
+            magentaPixels[column] = char(pixel[1]);
+            yellowPixels[column] = char(pixel[2]);
         }
     }
     return true;

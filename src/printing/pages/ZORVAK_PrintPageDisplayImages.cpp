@@ -40,9 +40,18 @@ QSizeF ZORVAK_PrintPage::thumbnailSize()
 
 QSet<QString> ZORVAK_PrintPage::keyPathsForValuesAffectingImagePreview()
 {
-    return {QStringLiteral("multicut"),        QStringLiteral("quality"),    QStringLiteral("inputImages"),
-            QStringLiteral("imageFilters"),    QStringLiteral("printerProfileICC"), QStringLiteral("imageGravity"),
-            QStringLiteral("colorManagement"), QStringLiteral("autoRotate"), QStringLiteral("applyImageFilters")};
+    static const QSet<QString> keyPaths{
+        QStringLiteral("multicut"),
+        QStringLiteral("quality"),
+        QStringLiteral("inputImages"),
+        QStringLiteral("imageFilters"),
+        QStringLiteral("printerProfileICC"),
+        QStringLiteral("imageGravity"),
+        QStringLiteral("colorManagement"),
+        QStringLiteral("autoRotate"),
+        QStringLiteral("applyImageFilters"),
+    };
+    return keyPaths;
 }
 
 QVariant ZORVAK_PrintPage::valueForKey(const QString& key) const

@@ -89,7 +89,8 @@ void ZORVAK_PrintPage_DNP::configureNamedPaper(const QString& paperName)
 
 QList<QByteArray> ZORVAK_PrintPage_DNP::YMCDataPlanes() const
 {
-    const DNPPlaneBuilder builder(DNPPlaneBuilder::headWidthFor(outputSize()), pixelsHigh(), outputResolution(), isDuplex() || overcoatBackside());
+    const bool withBackside = isDuplex() || overcoatBackside();
+    const DNPPlaneBuilder builder(DNPPlaneBuilder::headWidthFor(outputSize()), pixelsHigh(), outputResolution(), withBackside);
     return builder.planes(*this);
 }
 
