@@ -100,12 +100,15 @@ void gammaAdjust(ImageFilterPixels& pixels, const QVariantMap& inputs)
 std::vector<float> gaussianWeights(float radius)
 {
     const int reach = int(std::ceil(3 * radius));
-    std::vector<float> weights(size_t(2 * reach + 1));
-    float sum = 0;
+    const double spread = 2.0 * radius * radius; // in double: above 0 for every radius above 0
+    std::vector<double> exponentials(size_t(2 * reach + 1));
+    double sum = 0;
     for (int offset = -reach; offset <= reach; ++offset)
-        sum += weights[size_t(offset + reach)] = std::exp(-float(offset * offset) / (2 * radius * radius));
-    for (float& weight : weights)
-        weight /= sum;
+        sum += exponentials[size_t(offset + reach)] = std::exp(-double(offset) * offset / spread);
+    std::vector<float> weights;
+    weights.reserve(exponentials.size());
+    for (const double exponential : exponentials)
+        weights.push_back(float(exponential / sum));
     return weights;
 }
 

@@ -17,8 +17,8 @@ public:
         float a;
     };
 
-    // A working copy of `input`: in place for straight RGBA and RGBX of 8 or 16 bits, else
-    // converted to the closest of them.
+    // A working copy of `input` in straight RGBA, or RGBX when it has no alpha, of 16 bits a
+    // component when it has more than 8, else of 8.
     explicit ImageFilterPixels(const QImage& input);
 
     int width() const { return m_image.width(); }

@@ -85,14 +85,27 @@ QVariant adjustmentValue(const QVariant& value)
     return {};
 }
 
-// The ticket's entry under `key` when it is of `type`; an entry of another type reads as
-// absent and is logged.
-QVariant ticketEntry(const QVariantMap& ticket, const QString& key, QMetaType::Type type)
+// What the import reads of a ticket entry.
+enum class EntryKind { Dictionary, Text, Number };
+
+bool isOfKind(const QVariant& value, EntryKind kind)
+{
+    switch (kind) {
+    case EntryKind::Dictionary: return value.typeId() == QMetaType::QVariantMap;
+    case EntryKind::Text: return value.typeId() == QMetaType::QString;
+    case EntryKind::Number: return platform::StringValues::isNumber(value);
+    }
+    return false;
+}
+
+// The entry of the ticket at `source` under `key` when it is of `kind`; an entry of another
+// kind reads as absent and is logged.
+QVariant ticketEntry(const QUrl& source, const QVariantMap& ticket, const QString& key, EntryKind kind)
 {
     const QVariant value = ticket.value(key);
-    if (!value.isValid() || value.typeId() == type || (type == QMetaType::Double && platform::StringValues::isNumber(value)))
+    if (!value.isValid() || isOfKind(value, kind))
         return value;
-    platform::Log::error(QStringLiteral("the print ticket holds a %1 under \"%2\", which is taken as absent").arg(className(value), key));
+    platform::Log::error(QStringLiteral("the print ticket %1 holds a %2 under \"%3\"; it is taken as absent").arg(source.toString(), className(value), key));
     return {};
 }
 
@@ -151,14 +164,13 @@ void ZORVAK_PrintPage::importTicketFile(const QUrl& ticketURL, const QUrl& image
         setPropertyValue(DateInitKey, modified.toUTC());
     setFileURLs({ticketURL, imageURL});
     setInputImages({imageURL});
-    setImageFilters(filtersForOLDKOVAColorAdjustments(ticketEntry(ticket, ColorAdjustSettingsKey, QMetaType::QVariantMap).toMap()));
-    QVariant label = ticketEntry(ticket, DestinationLabelTicketKey, QMetaType::QString);
-    if (!label.isValid()) {
-        const QVariantMap webServer = ticketEntry(ticket, WebServerDictionaryKey, QMetaType::QVariantMap).toMap();
-        label = ticketEntry(webServer, ClientDeviceNameKey, QMetaType::QString);
-    }
+    const auto entry = [&](const QVariantMap& dictionary, const QString& key, EntryKind kind) { return ticketEntry(ticketURL, dictionary, key, kind); };
+    setImageFilters(filtersForOLDKOVAColorAdjustments(entry(ticket, ColorAdjustSettingsKey, EntryKind::Dictionary).toMap()));
+    QVariant label = entry(ticket, DestinationLabelTicketKey, EntryKind::Text);
+    if (!label.isValid())
+        label = entry(entry(ticket, WebServerDictionaryKey, EntryKind::Dictionary).toMap(), ClientDeviceNameKey, EntryKind::Text);
     setDestinationLabel(label.toString());
-    const qint64 copies = ticketQuantity(ticketEntry(ticket, PrintQuantityKey, QMetaType::Double));
+    const qint64 copies = ticketQuantity(entry(ticket, PrintQuantityKey, EntryKind::Number));
     setCopies(copies == 0 ? 1 : copies);
     setRequiresIdealMedia(true);
 }
