@@ -79,7 +79,7 @@ public:
     // A base page imported from the ticket; the base reads nothing of a dictionary. From a
     // ticket file it takes the picture next to it (same path, JPEG extension; none there gives
     // null), the file's date as "dateInit", the colour adjustments as one filter chain, the
-    // label, the copy count and requiresIdealMedia.
+    // label and the copy count, and the page then requires its ideal media.
     static std::shared_ptr<ZORVAK_PrintPage> initWithOLDKOVA(const QVariant& ticket);
 
     // The filters of an old ticket's colour adjustments, by filter name.
