@@ -125,16 +125,6 @@ void ZORVAK_PrintPage::logRefusedTicket(const QString& className, const QVariant
     platform::Log::error(QStringLiteral("cannot make a print page %1 from the ticket %2").arg(className, described));
 }
 
-std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPage::initWithOLDKOVA(const QVariant& ticket)
-{
-    return imported(std::make_shared<ZORVAK_PrintPage>(), ticket);
-}
-
-bool ZORVAK_PrintPage::importOLDKOVA(const QVariant& ticket)
-{
-    return ticket.typeId() == QMetaType::QVariantMap;
-}
-
 bool ZORVAK_PrintPage::importPrinterTicket(const QVariant& ticket, QString (*modelForPrinter)(qint64 index))
 {
     if (!ZORVAK_PrintPage::importOLDKOVA(ticket))

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QList>
 #include <QSet>
+#include <QMap>
 #include <QSizeF>
 #include <QString>
 #include <QUrl>
@@ -27,6 +28,7 @@ class KeyedUnarchiver;
 } // namespace platform
 
 class ZORVAK_PrintPagePreviews;
+class ZORVAK_ImageFilter;
 class ZORVAK_USBPrinter;
 
 // One printed sheet for a dye-sublimation photo printer, handed to the print-centre program as
@@ -79,9 +81,24 @@ public:
     // given the index. `ticket` is a dictionary or the file URL of a property list; null when
     // the class cannot be found or the import refuses.
     static std::shared_ptr<ZORVAK_PrintPage> printPageForOldKova(const QVariant& ticket);
-    // A base page imported from the ticket; the base reads nothing of a dictionary. Ticket
-    // files are not imported: only dictionaries are accepted.
+    // A base page imported from the ticket; the base reads nothing of a dictionary. From a
+    // ticket file it takes the picture next to it (same path, JPEG extension; none there gives
+    // null), the file's date as "dateInit", the colour adjustments as one filter chain, the
+    // label and the copy count, and the page then requires its ideal media.
     static std::shared_ptr<ZORVAK_PrintPage> initWithOLDKOVA(const QVariant& ticket);
+
+    // The filters of an old ticket's colour adjustments, by filter name.
+    using FilterCollection = QMap<QString, std::shared_ptr<ZORVAK_ImageFilter>>;
+    // One chain of the filters the adjustments (name, with or without "colorAdjust", to a
+    // number or numeric text) make, in the order of the adjustment rows; empty when none apply.
+    static FilterChains filtersForOLDKOVAColorAdjustments(const QVariantMap& adjustments);
+    // The collection's filter of that name, made with its defaults when it is missing.
+    static std::shared_ptr<ZORVAK_ImageFilter> filterNamed(const QString& name, FilterCollection& collection);
+    // Sets the input "input" + `key` of the collection's filter `filterName` to `value` when the
+    // value is valid and `key` is one of `possibleKeys`; a text translation renames the key, a
+    // dictionary one gives the "key" and the "value" to use. Always false.
+    static bool setFilterForKey(const QString& key, const QVariant& value, FilterCollection& collection, const QString& filterName,
+                                const QStringList& possibleKeys, const QVariantMap& translation = {});
 
     // A new page of the receiver's class made with the plain initialiser, sharing the images,
     // filters and profile, with a copy of the properties, the colour management and the printer.
@@ -245,6 +262,9 @@ protected:
     void imagePreviewInputsChanged();
 
 private:
+    // What a ticket file gives the base, its picture being there.
+    void importTicketFile(const QUrl& ticketURL, const QUrl& imageURL, const QVariantMap& ticket);
+
     friend class ZORVAK_PrintPagePreviews;
     struct PreviewsDeleter {
         void operator()(ZORVAK_PrintPagePreviews* previews) const;
@@ -252,6 +272,7 @@ private:
     using Previews = std::unique_ptr<ZORVAK_PrintPagePreviews, PreviewsDeleter>;
     static Previews makePreviews(ZORVAK_PrintPage& page);
     const Previews m_previews = makePreviews(*this);
+
 
     QList<QUrl> m_fileURLs;
     QList<QUrl> m_inputImages;
