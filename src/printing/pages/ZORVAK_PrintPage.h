@@ -273,7 +273,6 @@ private:
     static Previews makePreviews(ZORVAK_PrintPage& page);
     const Previews m_previews = makePreviews(*this);
 
-
     QList<QUrl> m_fileURLs;
     QList<QUrl> m_inputImages;
     FilterChains m_imageFilters;
