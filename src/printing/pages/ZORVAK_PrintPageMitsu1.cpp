@@ -193,10 +193,10 @@ std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPageMitsu1::newPage() const
 std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPageMitsu1::copyWithZone() const
 {
     const auto page = std::static_pointer_cast<ZORVAK_PrintPageMitsu1>(ZORVAK_PrintPage::copyWithZone());
-    page->m_mediaSize = m_mediaSize;
-    page->m_multicut = m_multicut;
-    page->m_overcoat = m_overcoat;
-    page->m_quality = m_quality;
+    page->m_mediaSize = m_mediaSize.load();
+    page->m_multicut = m_multicut.load();
+    page->m_overcoat = m_overcoat.load();
+    page->m_quality = m_quality.load();
     return page;
 }
 
@@ -239,7 +239,7 @@ quint32 ZORVAK_PrintPageMitsu1::pixelsHighForMulticut(quint64 multicut) const
 QString ZORVAK_PrintPageMitsu1::description() const
 {
     return PrintPageTexts::settingsDescription(requiredModel(), mitsu_printNameForMulticut(m_multicut),
-                                               DNPTables::nameForCode(QualityNames, m_quality, "Automatic"),
+                                               DNPTables::nameForCode(QualityNames, m_quality.load(), "Automatic"),
                                                nameOrNone(OvercoatNames, m_overcoat), mitsu_mediaNameForCode(m_mediaSize));
 }
 
@@ -260,7 +260,7 @@ QStringList ZORVAK_PrintPageMitsu1::paperNames() const
 
 quint64 ZORVAK_PrintPageMitsu1::selectedPaperIndex() const
 {
-    return PaperSelection::indexOf(availableMulticutModes(), m_multicut);
+    return PaperSelection::indexOf(availableMulticutModes(), m_multicut.load());
 }
 
 void ZORVAK_PrintPageMitsu1::setSelectedPaperIndex(quint64 index)

@@ -30,6 +30,7 @@ QStringList mitsu_paperNamesForMulticutModes(const MitsuIndexSet& multicuts);
 // the printer's media code, cut code (multicut), overcoat (0 glossy, 2 matte) and quality
 // (0 fine, 3 super fine, 4 ultra fine). All start at 0. Its pixel size follows the cut and the
 // printer index (the CP-D90DW, index 57, has sizes of its own); the resolution is 300 dpi.
+// The settings are atomic: previews read them on another queue.
 class ZORVAK_PrintPageMitsu1 : public ZORVAK_PrintPage {
 public:
     static inline const QString ClassName = QStringLiteral("ZORVAK_PrintPageMitsu1");
@@ -99,9 +100,9 @@ protected:
     std::shared_ptr<ZORVAK_PrintPage> newPage() const override;
 
 private:
-    quint8 m_mediaSize = 0;
-    quint64 m_multicut = 0;
-    quint8 m_overcoat = 0;
-    quint8 m_quality = 0;
-    quint16 m_jobID = 0;
+    std::atomic<quint8> m_mediaSize = 0;
+    std::atomic<quint64> m_multicut = 0;
+    std::atomic<quint8> m_overcoat = 0;
+    std::atomic<quint8> m_quality = 0;
+    std::atomic<quint16> m_jobID = 0;
 };

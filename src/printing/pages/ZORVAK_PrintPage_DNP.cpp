@@ -99,11 +99,11 @@ std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPage_DNP::newPage() const
 std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPage_DNP::copyWithZone() const
 {
     const auto page = std::static_pointer_cast<ZORVAK_PrintPage_DNP>(ZORVAK_PrintPage::copyWithZone());
-    page->m_mediaSize = m_mediaSize;
-    page->m_multicut = m_multicut;
-    page->m_overcoat = m_overcoat;
-    page->m_quality = m_quality;
-    page->m_cutMode = m_cutMode;
+    page->m_mediaSize = m_mediaSize.load();
+    page->m_multicut = m_multicut.load();
+    page->m_overcoat = m_overcoat.load();
+    page->m_quality = m_quality.load();
+    page->m_cutMode = m_cutMode.load();
     page->m_sheetFed = m_sheetFed.load();
     page->m_overcoatBackside = m_overcoatBackside.load();
     return page;
@@ -164,13 +164,13 @@ QStringList ZORVAK_PrintPage_DNP::paperNames() const
 
 quint64 ZORVAK_PrintPage_DNP::selectedPaperIndex() const
 {
-    return PaperSelection::indexOf(availableMulticutModes(), m_multicut);
+    return PaperSelection::indexOf(availableMulticutModes(), m_multicut.load());
 }
 
 void ZORVAK_PrintPage_DNP::setSelectedPaperIndex(quint64 index)
 {
     const std::optional<quint64> mode = PaperSelection::modeAt(availableMulticutModes(), index);
-    if (mode && std::cmp_not_equal(*mode, m_multicut))
+    if (mode && std::cmp_not_equal(*mode, m_multicut.load()))
         m_multicut = qint32(*mode);
 }
 

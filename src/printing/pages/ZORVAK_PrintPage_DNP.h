@@ -10,7 +10,8 @@
 // The print page for DNP dye-sublimation printers: the base page with the DNP media code, the
 // multicut (print layout), overcoat, quality and cut mode, and the sheet-fed and back-side
 // overcoat flags. All start at 0 or off. Its size is the multicut's, at 300 dpi, with the
-// height doubled in high resolution (quality 10 or 30).
+// height doubled in high resolution (quality 10 or 30). The settings are atomic: previews read
+// them on another queue.
 class ZORVAK_PrintPage_DNP : public ZORVAK_PrintPage {
 public:
     static inline const QString ClassName = QStringLiteral("ZORVAK_PrintPage_DNP");
@@ -76,11 +77,11 @@ protected:
     std::shared_ptr<ZORVAK_PrintPage> newPage() const override;
 
 private:
-    qint32 m_mediaSize = 0;
-    qint32 m_multicut = 0;
-    qint32 m_overcoat = 0;
-    qint32 m_quality = 0;
-    qint32 m_cutMode = 0;
+    std::atomic<qint32> m_mediaSize = 0;
+    std::atomic<qint32> m_multicut = 0;
+    std::atomic<qint32> m_overcoat = 0;
+    std::atomic<qint32> m_quality = 0;
+    std::atomic<qint32> m_cutMode = 0;
     std::atomic<bool> m_sheetFed = false;
     std::atomic<bool> m_overcoatBackside = false;
 };
