@@ -241,6 +241,7 @@ QString ZORVAK_PrintPage::imageGravity() const
 void ZORVAK_PrintPage::setImageGravity(const QString& gravity)
 {
     setPropertyValue(GravityKey, gravity);
+    imagePreviewInputsChanged();
 }
 
 bool ZORVAK_PrintPage::autoRotate() const
@@ -252,6 +253,7 @@ bool ZORVAK_PrintPage::autoRotate() const
 void ZORVAK_PrintPage::setAutoRotate(bool autoRotate)
 {
     setPropertyValue(AutoRotateKey, autoRotate);
+    imagePreviewInputsChanged();
 }
 
 bool ZORVAK_PrintPage::applyImageFilters() const
@@ -263,6 +265,7 @@ bool ZORVAK_PrintPage::applyImageFilters() const
 void ZORVAK_PrintPage::setApplyImageFilters(bool apply)
 {
     setPropertyValue(ApplyImageFiltersKey, apply);
+    imagePreviewInputsChanged();
 }
 
 bool ZORVAK_PrintPage::requiresIdealMedia() const

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/Error.h"
+#include "platform/observation/Observable.h"
 #include "platform/plist/Archivable.h"
 
 #include <QColor>
 #include <QDateTime>
 #include <QImage>
 #include <QList>
+#include <QSet>
 #include <QSizeF>
 #include <QString>
 #include <QUrl>
@@ -24,6 +26,7 @@ class DispatchGroup;
 class KeyedUnarchiver;
 } // namespace platform
 
+class ZORVAK_PrintPagePreviews;
 class ZORVAK_USBPrinter;
 
 // One printed sheet for a dye-sublimation photo printer, handed to the print-centre program as
@@ -35,7 +38,9 @@ class ZORVAK_USBPrinter;
 // A page is configured and archived by one step at a time; the properties dictionary, the
 // printer index, the copy count and the printer are nevertheless guarded, so the print centre
 // may read them from other threads.
-class ZORVAK_PrintPage : public platform::Archivable {
+class ZORVAK_PrintPage : public platform::Archivable,
+                         public platform::Observable,
+                         public std::enable_shared_from_this<ZORVAK_PrintPage> {
 public:
     static inline const QString ClassName = QStringLiteral("ZORVAK_PrintPage");
 
@@ -88,11 +93,11 @@ public:
     QList<QUrl> fileURLs() const { return m_fileURLs; }
     void setFileURLs(const QList<QUrl>& urls) { m_fileURLs = urls; }
     QList<QUrl> inputImages() const { return m_inputImages; }
-    void setInputImages(const QList<QUrl>& urls) { m_inputImages = urls; }
+    void setInputImages(const QList<QUrl>& urls) { m_inputImages = urls; imagePreviewInputsChanged(); }
     FilterChains imageFilters() const { return m_imageFilters; }
-    void setImageFilters(const FilterChains& chains) { m_imageFilters = chains; }
+    void setImageFilters(const FilterChains& chains) { m_imageFilters = chains; imagePreviewInputsChanged(); }
     QUrl printerProfileICC() const { return m_printerProfileICC; }
-    void setPrinterProfileICC(const QUrl& url) { m_printerProfileICC = url; }
+    void setPrinterProfileICC(const QUrl& url) { m_printerProfileICC = url; imagePreviewInputsChanged(); }
 
     // Dictionary-held: setting a null value removes the key, and a missing key reads as the
     // default (resize-aspect-fill, auto-rotation on, filters applied when there are any, any
@@ -124,7 +129,7 @@ public:
     qint64 copies() const { return m_copies; }
     void setCopies(qint64 copies) { m_copies = copies; }
     qint32 colorManagement() const { return m_colorManagement; }
-    void setColorManagement(qint32 mode) { m_colorManagement = mode; }
+    void setColorManagement(qint32 mode) { m_colorManagement = mode; imagePreviewInputsChanged(); }
 
     virtual QSizeF outputResolution() const { return m_outputResolution; }
     void setOutputResolution(const QSizeF& resolution) { m_outputResolution = resolution; }
@@ -177,6 +182,25 @@ public:
     // without a block or a raster.
     void rasterData(const RasterDataBlock& block) const;
 
+    // Images for display, built on a global queue and announced on the main queue under their
+    // keys. Reading the preview starts a build when what it shows changed since the last one;
+    // reading the thumbnail, when there is none and no build or failed attempt stands. Pages
+    // that no shared pointer owns get neither.
+    static inline const QString ImagePreviewKey = QStringLiteral("imagePreview");
+    static inline const QString ImageThumbnailKey = QStringLiteral("imageThumbnail");
+    static inline const QString DidUpdateImagePreviewKey = QStringLiteral("didUpdateImagePreview");
+    static inline const QString DidUpdateImageThumbnailKey = QStringLiteral("didUpdateImageThumbnail");
+    QImage imagePreview() const;
+    QImage imageThumbnail() const;
+    bool didUpdateImagePreview() const;
+    bool didUpdateImageThumbnail() const;
+    // The preference "thumbnailSizeCustom"; 64 by 64 without it.
+    static QSizeF thumbnailSize();
+    // The keys whose changes are announced as changes of the preview too.
+    static QSet<QString> keyPathsForValuesAffectingImagePreview();
+    // The display images and their flags, read as the accessors read them.
+    QVariant valueForKey(const QString& key) const override;
+
     QStringList archiveClassHierarchy() const override;
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
     // Reads the keys encodeWithCoder wrote into a page without the plain initialiser's
@@ -216,7 +240,18 @@ protected:
     void setPropertyValue(const QString& key, const QVariant& value);
     void removePropertyValue(const QString& key);
 
+    // The setters of the keys the preview shows call it: the preview is due to be built again.
+    void imagePreviewInputsChanged();
+
 private:
+    friend class ZORVAK_PrintPagePreviews;
+    struct PreviewsDeleter {
+        void operator()(ZORVAK_PrintPagePreviews* previews) const;
+    };
+    using Previews = std::unique_ptr<ZORVAK_PrintPagePreviews, PreviewsDeleter>;
+    static Previews makePreviews(ZORVAK_PrintPage& page);
+    const Previews m_previews = makePreviews(*this);
+
     QList<QUrl> m_fileURLs;
     QList<QUrl> m_inputImages;
     FilterChains m_imageFilters;

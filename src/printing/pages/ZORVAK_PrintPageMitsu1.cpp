@@ -179,9 +179,9 @@ bool ZORVAK_PrintPageMitsu1::importOLDKOVA(const QVariant& ticket)
         setReason(UnsupportedMediaReason);
         return true;
     }
-    m_multicut = quint64(oldTicketChoice(TicketCuts, settings.printer, m_mediaSize, settings.cutInHalf));
+    setMulticut(quint64(oldTicketChoice(TicketCuts, settings.printer, m_mediaSize, settings.cutInHalf)));
     m_overcoat = settings.lamination == 2 ? 2 : 0;
-    m_quality = settings.printingMode == 2 ? 10 : 0;
+    setQuality(settings.printingMode == 2 ? 10 : 0);
     return true;
 }
 
@@ -202,7 +202,7 @@ std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPageMitsu1::copyWithZone() const
 
 void ZORVAK_PrintPageMitsu1::configureNamedPaper(const QString& paperName)
 {
-    m_multicut = mitsu_multicutForNamedPaperSize(paperName);
+    setMulticut(mitsu_multicutForNamedPaperSize(paperName));
     m_mediaSize = mitsu_mediaCodeForPaperName(paperName);
     removePropertyValue(ReasonKey);
     if (m_multicut == 0)
@@ -267,7 +267,7 @@ void ZORVAK_PrintPageMitsu1::setSelectedPaperIndex(quint64 index)
 {
     const std::optional<quint64> mode = PaperSelection::modeAt(availableMulticutModes(), index);
     if (mode && *mode != m_multicut)
-        m_multicut = *mode;
+        setMulticut(*mode);
 }
 
 QSet<QString> ZORVAK_PrintPageMitsu1::keyPathsForValuesAffectingSelectedPaperIndex()

@@ -52,11 +52,11 @@ public:
     quint8 mediaSize() const { return m_mediaSize; }
     void setMediaSize(quint8 mediaSize) { m_mediaSize = mediaSize; }
     quint64 multicut() const { return m_multicut; }
-    void setMulticut(quint64 multicut) { m_multicut = multicut; }
+    void setMulticut(quint64 multicut) { m_multicut = multicut; imagePreviewInputsChanged(); }
     quint8 overcoat() const { return m_overcoat; }
     void setOvercoat(quint8 overcoat) { m_overcoat = overcoat; }
     quint8 quality() const { return m_quality; }
-    void setQuality(quint8 quality) { m_quality = quality; }
+    void setQuality(quint8 quality) { m_quality = quality; imagePreviewInputsChanged(); }
     // Kept in memory only; nothing here sets it.
     quint16 jobID() const { return m_jobID; }
     void setJobID(quint16 jobID) { m_jobID = jobID; }

@@ -5,6 +5,7 @@
 #include "platform/plist/KeyedArchiver.h"
 #include "platform/plist/KeyedUnarchiver.h"
 #include "printing/dnp/DNPMediaTables.h"
+#include "printing/dnp/DNPPlaneBuilder.h"
 #include "printing/dnp/DNPStatusTexts.h"
 #include "printing/pages/OldTicketSettings.h"
 #include "printing/pages/PaperSelection.h"
@@ -28,8 +29,6 @@ const QString OvercoatBacksideKey = QStringLiteral("self.overcoatBackside");
 }();
 
 constexpr double Resolution = 300;
-constexpr quint32 NarrowHeadWidth = 1920;
-constexpr quint32 WideHeadWidth = 2560;
 
 // The old tickets' printers and the media codes of their media types 1 to 5.
 const OldTicketPrinter Printers[] = {
@@ -84,10 +83,10 @@ bool ZORVAK_PrintPage_DNP::importOLDKOVA(const QVariant& ticket)
         setReason(UnsupportedMediaReason);
         return true;
     }
-    m_multicut = qint32(oldTicketChoice(TicketMulticuts, settings.printer, m_mediaSize, settings.cutInHalf));
+    setMulticut(qint32(oldTicketChoice(TicketMulticuts, settings.printer, m_mediaSize, settings.cutInHalf)));
     m_cutMode = qint32(oldTicketChoice(TicketCutModes, settings.printer, m_mediaSize, settings.cutInHalf));
     m_overcoat = settings.lamination == 2 ? 1 : 0;
-    m_quality = settings.printingMode == 2 ? 10 : 0;
+    setQuality(settings.printingMode == 2 ? 10 : 0);
     return true;
 }
 
@@ -112,7 +111,7 @@ std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPage_DNP::copyWithZone() const
 void ZORVAK_PrintPage_DNP::configureNamedPaper(const QString& paperName)
 {
     ZORVAK_PrintPage::configureNamedPaper(paperName);
-    m_multicut = dnp_multicutForNamedPaperSize(paperName);
+    setMulticut(dnp_multicutForNamedPaperSize(paperName));
     m_mediaSize = dnp_mediaCodeForMultiCut(m_multicut);
     removePropertyValue(ReasonKey);
     if (m_multicut == 0)
@@ -138,7 +137,7 @@ QSizeF ZORVAK_PrintPage_DNP::outputResolution() const
 
 quint32 ZORVAK_PrintPage_DNP::headWidth() const
 {
-    return outputSize().width() < NarrowHeadWidth ? NarrowHeadWidth : WideHeadWidth;
+    return DNPPlaneBuilder::headWidthFor(outputSize());
 }
 
 QString ZORVAK_PrintPage_DNP::description() const
@@ -171,12 +170,19 @@ void ZORVAK_PrintPage_DNP::setSelectedPaperIndex(quint64 index)
 {
     const std::optional<quint64> mode = PaperSelection::modeAt(availableMulticutModes(), index);
     if (mode && std::cmp_not_equal(*mode, m_multicut.load()))
-        m_multicut = qint32(*mode);
+        setMulticut(qint32(*mode));
 }
 
 QSet<QString> ZORVAK_PrintPage_DNP::keyPathsForValuesAffectingSelectedPaperIndex()
 {
     return PaperSelection::keyPathsForValuesAffectingSelectedPaperIndex();
+}
+
+QList<QByteArray> ZORVAK_PrintPage_DNP::YMCDataPlanes() const
+{
+    const bool withBackside = isDuplex() || overcoatBackside();
+    const DNPPlaneBuilder builder(headWidth(), pixelsHigh(), outputResolution(), withBackside);
+    return builder.planes(*this);
 }
 
 QStringList ZORVAK_PrintPage_DNP::archiveClassHierarchy() const

@@ -55,17 +55,22 @@ public:
     qint32 mediaSize() const { return m_mediaSize; }
     void setMediaSize(qint32 mediaSize) { m_mediaSize = mediaSize; }
     qint32 multicut() const { return m_multicut; }
-    void setMulticut(qint32 multicut) { m_multicut = multicut; }
+    void setMulticut(qint32 multicut) { m_multicut = multicut; imagePreviewInputsChanged(); }
     qint32 overcoat() const { return m_overcoat; }
     void setOvercoat(qint32 overcoat) { m_overcoat = overcoat; }
     qint32 quality() const { return m_quality; }
-    void setQuality(qint32 quality) { m_quality = quality; }
+    void setQuality(qint32 quality) { m_quality = quality; imagePreviewInputsChanged(); }
     qint32 cutMode() const { return m_cutMode; }
     void setCutMode(qint32 cutMode) { m_cutMode = cutMode; }
     bool sheetFed() const { return m_sheetFed; }
     void setSheetFed(bool sheetFed) { m_sheetFed = sheetFed; }
     bool overcoatBackside() const { return m_overcoatBackside; }
     void setOvercoatBackside(bool backside) { m_overcoatBackside = backside; }
+
+    // The page's raster as the yellow, magenta and cyan planes the printer takes, with three
+    // blank back-side planes after them when the page is duplex or overcoated on the back;
+    // none (logged) when the page gives no raster.
+    QList<QByteArray> YMCDataPlanes() const;
 
     QStringList archiveClassHierarchy() const override;
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
