@@ -232,10 +232,9 @@ protected:
     // Imports the ticket into this page, made with the plain initialiser; false when the page
     // cannot be made from it. The printer pages read their own keys after the base's.
     virtual bool importOLDKOVA(const QVariant& ticket);
-    // The printer pages' import of the printer dictionary: the base's import, then the model
-    // `modelForPrinter` names for the ticket's printer index and, the media being unknown, the
-    // reason "Unsupported Printer/Media".
-    bool importPrinterTicket(const QVariant& ticket, QString (*modelForPrinter)(qint64 index));
+    // The printer pages' start of an import: the base's import, then the ticket as a dictionary
+    // for their own settings; none when either refuses.
+    std::optional<QVariantMap> importedTicket(const QVariant& ticket);
     // The ticket as a dictionary: itself, or the property list at its file URL; none otherwise.
     static std::optional<QVariantMap> ticketDictionary(const QVariant& ticket);
     // Imports the ticket into `page`: the page, or null (logged) when the import refuses.
