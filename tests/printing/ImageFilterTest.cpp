@@ -3,6 +3,8 @@
 #include "platform/plist/PropertyList.h"
 #include "printing/filters/ZORVAK_ImageFilter.h"
 #include "printing/pages/ZORVAK_PrintPage.h"
+#include "printing/pages/ZORVAK_PrintPageMitsu1.h"
+#include "printing/pages/ZORVAK_PrintPage_DNP.h"
 
 #include "FileFixtures.h"
 #include "FoundationArchive.h"
@@ -249,4 +251,40 @@ TEST(OldTicketImport, ticketFilesThatAreNoRegularFilesAreRefused)
                                            [](const QString& path) {
                                                return kova::test::loggedBy([&] { EXPECT_EQ(ZORVAK_PrintPage::initWithOLDKOVA(QUrl::fromLocalFile(path)), nullptr); });
                                            }});
+}
+
+TEST(OldTicketImport, ticketFilesOfPrintersGiveTheirPagesWithPictureAndMedia)
+{
+    kova::test::ScratchFolder folder;
+    const struct {
+        int printer;
+        int mediaType;
+        QString className;
+        QString model;
+        quint64 media;
+        quint64 multicut;
+    } cases[] = {
+        {45, 2, QStringLiteral("ZORVAK_PrintPage_DNP"), QStringLiteral("DNP DS40"), 30, 2},
+        {57, 4, QStringLiteral("ZORVAK_PrintPageMitsu1"), QStringLiteral("Mitsubishi CP-D90DW"), 15, 256},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.printer);
+        const QString ticketPath = folder.path(QStringLiteral("print.plist"));
+        const QVariantMap ticket{{"printer", test.printer}, {"mediaSettings", QVariantMap{{"mediaType", test.mediaType}}}};
+        ASSERT_TRUE(kova::test::writeFile(ticketPath, platform::PropertyList::toData(ticket)));
+        ASSERT_TRUE(kova::test::writeFile(folder.path(QStringLiteral("print.jpeg")), "picture"));
+        const auto page = ZORVAK_PrintPage::printPageForOldKova(QUrl::fromLocalFile(ticketPath));
+        ASSERT_NE(page, nullptr);
+        EXPECT_EQ(page->archiveClassName(), test.className);
+        EXPECT_EQ(page->requiredModel(), test.model);
+        EXPECT_EQ(page->printerModel(), quint64(test.printer));
+        EXPECT_EQ(page->inputImages(), QList<QUrl>{QUrl::fromLocalFile(folder.path(QStringLiteral("print.jpeg")))});
+        EXPECT_TRUE(page->reason().startsWith(QStringLiteral("No "))) << page->reason().toStdString();
+        if (const auto dnp = std::dynamic_pointer_cast<ZORVAK_PrintPage_DNP>(page))
+            EXPECT_EQ((std::pair<quint64, quint64>(dnp->mediaSize(), dnp->multicut())), std::pair(test.media, test.multicut));
+        if (const auto mitsu = std::dynamic_pointer_cast<ZORVAK_PrintPageMitsu1>(page))
+            EXPECT_EQ((std::pair<quint64, quint64>(mitsu->mediaSize(), mitsu->multicut())), std::pair(test.media, test.multicut));
+        const QString description = page->description();
+        EXPECT_FALSE(description.contains(QStringLiteral("(null)"))) << description.toStdString();
+    }
 }
