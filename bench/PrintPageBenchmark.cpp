@@ -123,8 +123,6 @@ void DNPPageRasterToPlainRatio(benchmark::State& state)
     const QSizeF sheet = dnp_pixelsForMulticut(multicut);
     ZORVAK_PrintPage_DNP page;
     page.setMulticut(multicut);
-    page.setOutputSize(sheet);
-    page.setOutputResolution({300, 300});
     page.setInputImages({QUrl::fromLocalFile(fixtures.photo)});
     page.setPrinterProfileICC(QUrl::fromLocalFile(fixtures.profile));
     page.setColorManagement(2);

@@ -55,6 +55,14 @@ TEST(NamedPaper, mitsubishiPageTakesCutFromTheEndingAndMediaFromTheMark)
         {QStringLiteral("Cut6x20Cut5x5"), 32, 15},
         {QStringLiteral("6x20Cut"), 0, 15},
         {QStringLiteral("media6x9 6X8"), 0, 15},
+        {QStringLiteral("Cut35x5"), 16, 15},
+        {QStringLiteral("x2-2x6"), 5, 15},
+        {QStringLiteral("Cut6x14"), 4232, 15},
+        {QStringLiteral("Cut4x6"), 128, 15},
+        {QStringLiteral("Cut6x9"), 2048, 15},
+        {QStringLiteral("Cut5x7"), 64, 15},
+        {QStringLiteral("Cut6x6"), 256, 15},
+        {QStringLiteral("Cut6X4"), 0, 15},
         {QString(), 0, 15},
     };
     for (const Case& c : cases) {

@@ -260,8 +260,6 @@ TEST_F(PrintPageRaster, dnpSheetShowsTheImagesFrameByFrame)
         const QSizeF sheet = dnp_pixelsForMulticut(row.multicut);
         ZORVAK_PrintPage_DNP page;
         page.setMulticut(row.multicut);
-        page.setOutputSize(sheet);
-        page.setOutputResolution({300, 300});
         page.setInputImages(row.images);
         testing::internal::CaptureStderr();
         const QImage picture = page.imagePreProcessWithOptions({}).image();
@@ -307,9 +305,11 @@ TEST_F(PrintPageRaster, pagesRenderedOnSeveralThreadsDropARefusedProfile)
 TEST_F(PrintPageRaster, mitsubishiPagesRender16BitInThePrinterProfile)
 {
     ZORVAK_PrintPageMitsu1 page;
-    setUpPage(page, {240, 240});
+    setUpPage(page, {});
+    page.setMulticut(128); // 1864 x 1228: white at the sides of the picture fitted by its height
+    page.setImageGravity(QStringLiteral("resizeAspect"));
     EXPECT_FALSE(page.outputColorSpace()->isSRGB()) << "the printer profile resource is found";
     const QImage raster = page.imageRaster();
-    EXPECT_EQ(raster.format(), QImage::Format_RGBX64);
-    EXPECT_EQ(reinterpret_cast<const quint16*>(raster.constScanLine(0))[0], 65535) << "white";
+    ASSERT_EQ(raster.format(), QImage::Format_RGBX64);
+    EXPECT_EQ(reinterpret_cast<const quint16*>(raster.constScanLine(600))[0], 65535) << "white";
 }

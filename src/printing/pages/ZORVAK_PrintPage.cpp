@@ -11,6 +11,7 @@
 #include "platform/text/StringValues.h"
 #include "printing/pages/PrintPageArchiveValues.h"
 #include "printing/pages/PrintPageClasses.h"
+#include "printing/pages/PrintPageTexts.h"
 #include "printing/pages/ZORVAK_USBPrinter.h"
 
 #include <limits>
@@ -28,9 +29,6 @@ const QString RequiredModelKey = QStringLiteral("self.requiredModel");
 const QString DestinationLabelKey = QStringLiteral("self.destinationLabel");
 const QString ColorManagementKey = QStringLiteral("self.colorManagement");
 const QString PrinterModelKey = QStringLiteral("self.printerModel");
-
-// Why a page imported without media settings cannot be printed as it is.
-const QString UnsupportedMediaReason = QStringLiteral("Unsupported Printer/Media");
 
 const QString DNPPageClassName = QStringLiteral("ZORVAK_PrintPage_DNP");
 const QString MitsubishiPageClassName = QStringLiteral("ZORVAK_PrintPageMitsu1");
@@ -72,10 +70,34 @@ quint64 truncatedPixels(double length)
     return quint64(length);
 }
 
-// What a missing object is written as in a description.
-QString describedOrNull(const QString& text)
+// Whether a dictionary entry holds the kind of value its property reads: dates, texts and
+// booleans (numbers) for the known keys; any value for other keys.
+bool holdsExpectedKind(const QString& key, const QVariant& value)
 {
-    return text.isNull() ? QStringLiteral("(null)") : text;
+    using Page = ZORVAK_PrintPage;
+    if (key == Page::DateInitKey || key == Page::DatePrintStartKey || key == Page::DatePrintCompleteKey)
+        return value.typeId() == QMetaType::QDateTime;
+    if (key == Page::ReasonKey || key == Page::GravityKey || key == Page::PaperNameKey)
+        return value.typeId() == QMetaType::QString;
+    if (key == Page::AutoRotateKey || key == Page::ApplyImageFiltersKey || key == Page::RequiresIdealMediaKey)
+        return platform::StringValues::isNumber(value);
+    return true;
+}
+
+// The archived dictionary without the entries of an unexpected kind, which are logged, so that
+// their properties answer their defaults.
+QVariantMap withExpectedKinds(QVariantMap properties)
+{
+    for (auto entry = properties.begin(); entry != properties.end();) {
+        if (holdsExpectedKind(entry.key(), entry.value())) {
+            ++entry;
+            continue;
+        }
+        platform::Log::error(QStringLiteral("an archived print page holds a %1 under \"%2\"; it is read as missing")
+                                 .arg(QString::fromLatin1(entry.value().typeName()), entry.key()));
+        entry = properties.erase(entry);
+    }
+    return properties;
 }
 
 } // namespace
@@ -125,23 +147,11 @@ void ZORVAK_PrintPage::logRefusedTicket(const QString& className, const QVariant
     platform::Log::error(QStringLiteral("cannot make a print page %1 from the ticket %2").arg(className, described));
 }
 
-std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPage::initWithOLDKOVA(const QVariant& ticket)
-{
-    return imported(std::make_shared<ZORVAK_PrintPage>(), ticket);
-}
-
-bool ZORVAK_PrintPage::importOLDKOVA(const QVariant& ticket)
-{
-    return ticket.typeId() == QMetaType::QVariantMap;
-}
-
-bool ZORVAK_PrintPage::importPrinterTicket(const QVariant& ticket, QString (*modelForPrinter)(qint64 index))
+std::optional<QVariantMap> ZORVAK_PrintPage::importedTicket(const QVariant& ticket)
 {
     if (!ZORVAK_PrintPage::importOLDKOVA(ticket))
-        return false;
-    setRequiredModel(modelForPrinter(platform::StringValues::integerValue(ticket.toMap().value(PrinterKey))));
-    setReason(UnsupportedMediaReason);
-    return true;
+        return std::nullopt;
+    return ticketDictionary(ticket);
 }
 
 std::optional<QVariantMap> ZORVAK_PrintPage::ticketDictionary(const QVariant& ticket)
@@ -221,6 +231,7 @@ QString ZORVAK_PrintPage::imageGravity() const
 void ZORVAK_PrintPage::setImageGravity(const QString& gravity)
 {
     setPropertyValue(GravityKey, gravity);
+    imagePreviewInputsChanged();
 }
 
 bool ZORVAK_PrintPage::autoRotate() const
@@ -232,6 +243,7 @@ bool ZORVAK_PrintPage::autoRotate() const
 void ZORVAK_PrintPage::setAutoRotate(bool autoRotate)
 {
     setPropertyValue(AutoRotateKey, autoRotate);
+    imagePreviewInputsChanged();
 }
 
 bool ZORVAK_PrintPage::applyImageFilters() const
@@ -243,6 +255,7 @@ bool ZORVAK_PrintPage::applyImageFilters() const
 void ZORVAK_PrintPage::setApplyImageFilters(bool apply)
 {
     setPropertyValue(ApplyImageFiltersKey, apply);
+    imagePreviewInputsChanged();
 }
 
 bool ZORVAK_PrintPage::requiresIdealMedia() const
@@ -325,7 +338,8 @@ QString ZORVAK_PrintPage::description() const
 {
     const std::shared_ptr<ZORVAK_USBPrinter> target = printer();
     const QString image = m_inputImages.isEmpty() ? QString() : m_inputImages.first().fileName();
-    return QStringLiteral("%1 - %2").arg(describedOrNull(target ? target->description() : QString()), describedOrNull(image));
+    return QStringLiteral("%1 - %2").arg(PrintPageTexts::describedOrNull(target ? target->description() : QString()),
+                                          PrintPageTexts::describedOrNull(image));
 }
 
 QStringList ZORVAK_PrintPage::archiveClassHierarchy() const
@@ -362,7 +376,7 @@ void ZORVAK_PrintPage::decodeBaseKeys(platform::KeyedUnarchiver& coder)
     m_inputImages = Values::decodeURLs(coder, InputImagesKey);
     m_fileURLs = Values::decodeURLs(coder, FileURLsKey);
     m_imageFilters = Values::decodeFilterChains(coder, ImageFiltersKey);
-    const QVariantMap properties = Values::decodeDictionary(coder, PropertiesKey);
+    const QVariantMap properties = withExpectedKinds(Values::decodeDictionary(coder, PropertiesKey));
     m_printerProfileICC = Values::decodeURL(coder, PrinterProfileICCKey);
     m_requiredModel = Values::decodeText(coder, RequiredModelKey);
     m_destinationLabel = Values::decodeText(coder, DestinationLabelKey);

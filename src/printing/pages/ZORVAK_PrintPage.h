@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Error.h"
+#include "platform/observation/Observable.h"
 #include "platform/plist/Archivable.h"
 #include "printing/raster/ZORVAK_PageImage.h"
 
@@ -8,6 +9,8 @@
 #include <QDateTime>
 #include <QImage>
 #include <QList>
+#include <QSet>
+#include <QMap>
 #include <QSizeF>
 #include <QString>
 #include <QUrl>
@@ -26,6 +29,8 @@ class KeyedUnarchiver;
 } // namespace platform
 
 class ZORVAK_ColorSpace;
+class ZORVAK_PrintPagePreviews;
+class ZORVAK_ImageFilter;
 class ZORVAK_USBPrinter;
 
 // One printed sheet for a dye-sublimation photo printer, handed to the print-centre program as
@@ -37,7 +42,9 @@ class ZORVAK_USBPrinter;
 // A page is configured and archived by one step at a time; the properties dictionary, the
 // printer index, the copy count and the printer are nevertheless guarded, so the print centre
 // may read them from other threads.
-class ZORVAK_PrintPage : public platform::Archivable {
+class ZORVAK_PrintPage : public platform::Archivable,
+                         public platform::Observable,
+                         public std::enable_shared_from_this<ZORVAK_PrintPage> {
 public:
     static inline const QString ClassName = QStringLiteral("ZORVAK_PrintPage");
 
@@ -76,9 +83,24 @@ public:
     // given the index. `ticket` is a dictionary or the file URL of a property list; null when
     // the class cannot be found or the import refuses.
     static std::shared_ptr<ZORVAK_PrintPage> printPageForOldKova(const QVariant& ticket);
-    // A base page imported from the ticket; the base reads nothing of a dictionary. Ticket
-    // files are not imported: only dictionaries are accepted.
+    // A base page imported from the ticket; the base reads nothing of a dictionary. From a
+    // ticket file it takes the picture next to it (same path, JPEG extension; none there gives
+    // null), the file's date as "dateInit", the colour adjustments as one filter chain, the
+    // label and the copy count, and the page then requires its ideal media.
     static std::shared_ptr<ZORVAK_PrintPage> initWithOLDKOVA(const QVariant& ticket);
+
+    // The filters of an old ticket's colour adjustments, by filter name.
+    using FilterCollection = QMap<QString, std::shared_ptr<ZORVAK_ImageFilter>>;
+    // One chain of the filters the adjustments (name, with or without "colorAdjust", to a
+    // number or numeric text) make, in the order of the adjustment rows; empty when none apply.
+    static FilterChains filtersForOLDKOVAColorAdjustments(const QVariantMap& adjustments);
+    // The collection's filter of that name, made with its defaults when it is missing.
+    static std::shared_ptr<ZORVAK_ImageFilter> filterNamed(const QString& name, FilterCollection& collection);
+    // Sets the input "input" + `key` of the collection's filter `filterName` to `value` when the
+    // value is valid and `key` is one of `possibleKeys`; a text translation renames the key, a
+    // dictionary one gives the "key" and the "value" to use. Always false.
+    static bool setFilterForKey(const QString& key, const QVariant& value, FilterCollection& collection, const QString& filterName,
+                                const QStringList& possibleKeys, const QVariantMap& translation = {});
 
     // A new page of the receiver's class made with the plain initialiser, sharing the images,
     // filters and profile, with a copy of the properties, the colour management and the printer.
@@ -90,9 +112,9 @@ public:
     QList<QUrl> fileURLs() const { return m_fileURLs; }
     void setFileURLs(const QList<QUrl>& urls) { m_fileURLs = urls; }
     QList<QUrl> inputImages() const { return m_inputImages; }
-    void setInputImages(const QList<QUrl>& urls) { m_inputImages = urls; }
+    void setInputImages(const QList<QUrl>& urls) { m_inputImages = urls; imagePreviewInputsChanged(); }
     FilterChains imageFilters() const { return m_imageFilters; }
-    void setImageFilters(const FilterChains& chains) { m_imageFilters = chains; }
+    void setImageFilters(const FilterChains& chains) { m_imageFilters = chains; imagePreviewInputsChanged(); }
     QUrl printerProfileICC() const;
     void setPrinterProfileICC(const QUrl& url);
 
@@ -216,6 +238,25 @@ public:
     QByteArrayList rgb_16_planar(QVariantMap* properties) const;
     QByteArrayList cmy_16_planar(QVariantMap* properties) const;
 
+    // Images for display, built on a global queue and announced on the main queue under their
+    // keys. Reading the preview starts a build when what it shows changed since the last one;
+    // reading the thumbnail, when there is none and no build or failed attempt stands. Pages
+    // that no shared pointer owns get neither.
+    static inline const QString ImagePreviewKey = QStringLiteral("imagePreview");
+    static inline const QString ImageThumbnailKey = QStringLiteral("imageThumbnail");
+    static inline const QString DidUpdateImagePreviewKey = QStringLiteral("didUpdateImagePreview");
+    static inline const QString DidUpdateImageThumbnailKey = QStringLiteral("didUpdateImageThumbnail");
+    QImage imagePreview() const;
+    QImage imageThumbnail() const;
+    bool didUpdateImagePreview() const;
+    bool didUpdateImageThumbnail() const;
+    // The preference "thumbnailSizeCustom"; 64 by 64 without it.
+    static QSizeF thumbnailSize();
+    // The keys whose changes are announced as changes of the preview too.
+    static QSet<QString> keyPathsForValuesAffectingImagePreview();
+    // The display images and their flags, read as the accessors read them.
+    QVariant valueForKey(const QString& key) const override;
+
     QStringList archiveClassHierarchy() const override;
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
     // Reads the keys encodeWithCoder wrote into a page without the plain initialiser's
@@ -230,10 +271,9 @@ protected:
     // Imports the ticket into this page, made with the plain initialiser; false when the page
     // cannot be made from it. The printer pages read their own keys after the base's.
     virtual bool importOLDKOVA(const QVariant& ticket);
-    // The printer pages' import of the printer dictionary: the base's import, then the model
-    // `modelForPrinter` names for the ticket's printer index and, the media being unknown, the
-    // reason "Unsupported Printer/Media".
-    bool importPrinterTicket(const QVariant& ticket, QString (*modelForPrinter)(qint64 index));
+    // The printer pages' start of an import: the base's import, then the ticket as a dictionary
+    // for their own settings; none when either refuses.
+    std::optional<QVariantMap> importedTicket(const QVariant& ticket);
     // The ticket as a dictionary: itself, or the property list at its file URL; none otherwise.
     static std::optional<QVariantMap> ticketDictionary(const QVariant& ticket);
     // Imports the ticket into `page`: the page, or null (logged) when the import refuses.
@@ -256,9 +296,23 @@ protected:
     void setPropertyValue(const QString& key, const QVariant& value);
     void removePropertyValue(const QString& key);
 
+    // The setters of the keys the preview shows call it: the preview is due to be built again.
+    void imagePreviewInputsChanged();
+
 private:
     // The raster in the sample layout the properties ask for; see imageRasterWithProperties.
     QVariant rasterWithLayout(QVariantMap* properties, int bitsPerComponent, bool planar, bool cmy) const;
+
+    // What a ticket file gives the base, its picture being there.
+    void importTicketFile(const QUrl& ticketURL, const QUrl& imageURL, const QVariantMap& ticket);
+
+    friend class ZORVAK_PrintPagePreviews;
+    struct PreviewsDeleter {
+        void operator()(ZORVAK_PrintPagePreviews* previews) const;
+    };
+    using Previews = std::unique_ptr<ZORVAK_PrintPagePreviews, PreviewsDeleter>;
+    static Previews makePreviews(ZORVAK_PrintPage& page);
+    const Previews m_previews = makePreviews(*this);
 
     QList<QUrl> m_fileURLs;
     QList<QUrl> m_inputImages;

@@ -31,8 +31,11 @@ QUrl ZORVAK_PrintPage::printerProfileICC() const
 
 void ZORVAK_PrintPage::setPrinterProfileICC(const QUrl& url)
 {
-    std::lock_guard lock(m_mutex);
-    m_printerProfileICC = url;
+    {
+        std::lock_guard lock(m_mutex);
+        m_printerProfileICC = url;
+    }
+    imagePreviewInputsChanged();
 }
 
 qint32 ZORVAK_PrintPage::colorManagement() const
@@ -43,8 +46,11 @@ qint32 ZORVAK_PrintPage::colorManagement() const
 
 void ZORVAK_PrintPage::setColorManagement(qint32 mode)
 {
-    std::lock_guard lock(m_mutex);
-    m_colorManagement = mode;
+    {
+        std::lock_guard lock(m_mutex);
+        m_colorManagement = mode;
+    }
+    imagePreviewInputsChanged();
 }
 
 std::shared_ptr<const ZORVAK_ColorSpace> ZORVAK_PrintPage::outputColorSpace() const

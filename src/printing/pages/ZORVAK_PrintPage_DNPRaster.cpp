@@ -24,9 +24,7 @@ ZORVAK_PageImage ZORVAK_PrintPage_DNP::imagePreProcessMultiWithOptions(const QVa
     ZORVAK_PageImage canvas = ZORVAK_PageImage::filled(Qt::white, sheet, rasterContextFormatWorking());
     if (canvas.isNull())
         return {};
-    // The frames are doubled in height on a sheet of twice the vertical resolution.
-    const bool hiRes = outputResolution().height() > outputResolution().width();
-    const QStringList frames = dnp_framesForMulticut(multicut(), hiRes);
+    const QStringList frames = dnp_framesForMulticut(multicut(), hiRes());
     const QList<QUrl> images = inputImages();
     const FilterChains chains = imageFilters();
     QVariantMap frameOptions = options;
