@@ -45,10 +45,10 @@ QImage quadrants(bool portrait = false)
 
 class PrintPageRaster : public ::testing::Test {
 protected:
-    QUrl write(const QImage& picture, const QString& name)
+    QUrl write(const QImage& picture, const QString& name, const char* format = "PNG")
     {
         const QString path = m_folder.path(name);
-        picture.save(path, "PNG");
+        picture.save(path, format, 100);
         return QUrl::fromLocalFile(path);
     }
     QUrl writeProfile(cmsHPROFILE profile, const QString& name)
@@ -59,9 +59,9 @@ protected:
         return QUrl::fromLocalFile(path);
     }
     // A page of `size` at `resolution` showing the quadrants.
-    void setUpPage(ZORVAK_PrintPage& page, QSizeF size, QSizeF resolution = {300, 300}, bool portrait = false)
+    void setUpPage(ZORVAK_PrintPage& page, QSizeF size, QSizeF resolution = {300, 300}, bool portrait = false, const char* format = "PNG")
     {
-        page.setInputImages({write(quadrants(portrait), QStringLiteral("quadrants.png"))});
+        page.setInputImages({write(quadrants(portrait), QStringLiteral("quadrants.") + QString::fromLatin1(format).toLower(), format)});
         page.setOutputSize(size);
         page.setOutputResolution(resolution);
     }
@@ -114,16 +114,18 @@ TEST_F(PrintPageRaster, resolutionsAndRotationShapeThePicture)
         QSizeF size, resolution;
         bool portrait, autoRotate;
         std::vector<Probe> probes;
+        const char* format = "PNG";
     } rows[] = {
         {"portrait turned", {240, 160}, {300, 300}, true, true, {{4, 4, Black}, {180, 40, Green}, {60, 120, Blue}}},
         {"portrait kept", {240, 160}, {300, 300}, true, false, {{5, 80, White}, {235, 80, White}, {100, 40, Green}, {150, 120, Blue}}},
         {"hi-res", {240, 320}, {300, 600}, false, true, {{4, 28, Black}, {20, 4, Red}, {180, 80, Green}, {60, 240, Blue}, {4, 36, Red}}},
         {"no resolution", {240, 160}, {0, 0}, false, true, {{4, 4, Black}, {20, 20, Red}, {180, 120, Yellow}}},
         {"no height resolution", {240, 160}, {300, 0}, false, true, {{4, 4, Black}, {20, 20, Red}, {180, 120, Yellow}}},
+        {"JPEG decoded at a quarter", {30, 20}, {300, 300}, false, true, {{8, 5, Red}, {22, 5, Green}, {8, 15, Blue}, {22, 15, Yellow}}, "JPEG"},
     };
     for (const auto& row : rows) {
         ZORVAK_PrintPage page;
-        setUpPage(page, row.size, row.resolution, row.portrait);
+        setUpPage(page, row.size, row.resolution, row.portrait, row.format);
         page.setImageGravity(QStringLiteral("resizeAspect"));
         page.setAutoRotate(row.autoRotate);
         const QImage picture = page.imagePreProcessWithOptions({}).image();
