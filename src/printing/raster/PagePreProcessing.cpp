@@ -12,6 +12,8 @@ namespace {
 
 // The orientation that turns a picture a quarter turn.
 constexpr int QuarterTurn = 6;
+// The longest side of a page's picture; larger sizes are no page.
+constexpr double LargestSide = 100000;
 // A preview size whose sides are both above this scales the page's size.
 constexpr double SmallestPreviewSide = 9;
 
@@ -83,6 +85,9 @@ QImage filtered(QImage picture, const QVariantList& chain)
 // since the crop is centred.
 QImage fittedToPage(const QImage& picture, const Target& target, double scale, const PreProcessSettings& settings, bool turns)
 {
+    const auto isPixelCount = [](double length) { return length >= 0.5 && length <= LargestSide; };
+    if (!isPixelCount(target.size.width()) || !isPixelCount(target.size.height()) || !std::isfinite(scale) || !(scale > 0))
+        return {};
     QSizeF axes(scale, scale);
     const double ratio = target.resolutionRatio;
     if (!settings.isPreview && ratio > 1)
