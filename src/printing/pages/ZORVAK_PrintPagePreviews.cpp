@@ -10,8 +10,6 @@
 namespace {
 
 const QString ThumbnailSizeKey = QStringLiteral("thumbnailSizeCustom");
-const QString IsPreviewImageOption = QStringLiteral("isPreviewImage");
-const QString PreviewSizeOption = QStringLiteral("previewSize");
 const QSizeF DefaultThumbnailSize(64, 64);
 // A thumbnail larger than this on either side is no thumbnail: the preference is not used.
 constexpr double LargestThumbnailSide = 4096;
@@ -116,8 +114,8 @@ void ZORVAK_PrintPagePreviews::buildPreview(const std::shared_ptr<ZORVAK_PrintPa
 
 void ZORVAK_PrintPagePreviews::buildThumbnail(const std::shared_ptr<ZORVAK_PrintPage>& page, quint64 change)
 {
-    const QVariantMap options{{IsPreviewImageOption, true},
-                              {PreviewSizeOption, platform::GeometryText::stringFromSize(thumbnailSize())}};
+    const QVariantMap options{{ZORVAK_PrintPage::kImageIsPreview, true},
+                              {ZORVAK_PrintPage::kImagePreviewSize, platform::GeometryText::stringFromSize(thumbnailSize())}};
     const QImage thumbnail = page->renderedImage(options);
     platform::DispatchQueue::main()->sync([&] {
         if (thumbnail.isNull()) {
