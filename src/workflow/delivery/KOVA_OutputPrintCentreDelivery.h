@@ -25,8 +25,9 @@ class DispatchQueue;
 //
 // A bundle is assembled in the process's temporary folder and arrives in the hot folder in
 // one step; a page is written there in one step and refers to its picture, which is kept in
-// a durable folder Pressoria reads it from later and arrives there whole. A failure leaves nothing in the hot folder
-// and nothing of its own behind. Deliveries may run at once on different queues.
+// a durable folder Pressoria reads it from later and arrives there whole. A failure leaves
+// nothing in the hot folder and nothing of its own behind. Deliveries may run at once on
+// different queues.
 class KOVA_OutputPrintCentreDelivery : public KOVA_OutputDelivery {
 public:
     // Pressoria's preference suite and the key of its hot folder's URL.
