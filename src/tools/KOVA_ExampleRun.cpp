@@ -64,7 +64,7 @@ KOVA_ExampleRun::KOVA_ExampleRun(const KOVA_RunTree& tree, Settings settings)
 
 int KOVA_ExampleRun::run()
 {
-    if (!dropTickets())
+    if (!(m_tree.isSetUp() ? carryOn() : dropTickets() && m_tree.markSetUp()))
         return 1;
     runUntil([this] { return allFiled(); }, m_settings.timeLimit);
     // A job still running at the time limit ends before the tree goes.
@@ -102,6 +102,16 @@ bool KOVA_ExampleRun::dropTickets()
             return false;
         m_dropped.append(name);
     }
+    return !m_dropped.isEmpty();
+}
+
+// A tree set up before holds the tickets already, pending or filed: the processor
+// runs again over them.
+bool KOVA_ExampleRun::carryOn()
+{
+    platform::UserDefaults::standardUserDefaults()->setBool(true, key_kovaProcessorIsRunning);
+    KOVA_JobFolders::initialize();
+    m_dropped = entries(m_settings.tickets);
     return !m_dropped.isEmpty();
 }
 

@@ -7,10 +7,11 @@
 
 class KOVA_RunTree;
 
-// Drops the example tickets into the hot folders of a work tree and runs the main
-// event loop until each is filed or the time limit passes, then tells what was
-// delivered and where each ticket was filed. Every example ticket is meant to be
-// completed except those named in `expectedFailures`.
+// Drops the example tickets into the hot folders of a work tree, or finds them there
+// when the tree was set up by an earlier run, and runs the main event loop until each
+// is filed or the time limit passes, then tells what was delivered and where each
+// ticket was filed. Every example ticket is meant to be completed except those named
+// in `expectedFailures`.
 class KOVA_ExampleRun {
 public:
     struct Settings {
@@ -21,14 +22,16 @@ public:
 
     KOVA_ExampleRun(const KOVA_RunTree& tree, Settings settings);
 
-    // Drops the tickets, runs the event loop, then switches the processor off. Gives
-    // the program's exit status: 0 when every ticket was filed as meant, else 1.
+    // Drops the tickets (or carries on with them), runs the event loop, then switches
+    // the processor off. Gives the program's exit status: 0 when every ticket was
+    // filed as meant, else 1.
     int run();
 
 private:
     // Runs the main event loop until `done` holds (checked every 100 ms) or `limit` passes.
     static void runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
     bool dropTickets();
+    bool carryOn();
     bool drop(const QString& name, const QString& hotFolder);
     bool allFiled() const;
     void report() const;

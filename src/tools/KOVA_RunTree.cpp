@@ -1,24 +1,59 @@
 #include "KOVA_RunTree.h"
 
 #include "core/foundation/KOVA_Constants.h"
+#include "platform/Error.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/files/FileOperations.h"
 #include "platform/files/StandardPaths.h"
 #include "workflow/delivery/KOVA_OutputPrintCentreDelivery.h"
 #include "workflow/folders/KOVA_FolderSetClass.h"
 #include "workflow/folders/KOVA_PrintToFileSet.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 #include <algorithm>
 #include <cstdlib>
 
 KOVA_RunTree::KOVA_RunTree()
-    : m_root(QDir::tempPath() + QStringLiteral("/kova-run-XXXXXX"))
+    : m_temporary(std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kova-run-XXXXXX")))
 {
-    if (m_root.isValid())
-        pointEnvironment();
+    if (!m_temporary->isValid())
+        return;
+    m_root = m_temporary->path();
+    pointEnvironment();
+}
+
+KOVA_RunTree::KOVA_RunTree(const QString& folder)
+{
+    if (!QDir().mkpath(folder)) {
+        platform::Log::error(QStringLiteral("ERROR: could not make %1").arg(folder));
+        return;
+    }
+    m_root = QDir(folder).absolutePath();
+    pointEnvironment();
+}
+
+void KOVA_RunTree::setKept(bool kept)
+{
+    if (m_temporary)
+        m_temporary->setAutoRemove(!kept);
+}
+
+bool KOVA_RunTree::isSetUp() const
+{
+    return QFileInfo::exists(setUpMark());
+}
+
+bool KOVA_RunTree::markSetUp() const
+{
+    platform::Error error;
+    if (platform::FileOperations::writeFileAtomically(setUpMark(), QByteArray(), &error))
+        return true;
+    platform::Log::error(QStringLiteral("ERROR: could not mark %1 as set up (error:%2)").arg(root(), error.description()));
+    return false;
 }
 
 void KOVA_RunTree::pointEnvironment() const

@@ -3,19 +3,29 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A temporary tree that stands in for the machine while kova_run runs: the home
-// folder, the XDG folders, the machine-wide domain and the temporary folder point
-// into it, so the run reads and writes no real preferences, logs or work folders.
-// The tree is removed when the object goes, unless kept.
+#include <memory>
+
+// A tree that stands in for the machine while kova_run runs: the home folder, the
+// XDG folders, the machine-wide domain and the temporary folder point into it, so
+// the run reads and writes no real preferences, logs or work folders. A temporary
+// tree is removed when the object goes, unless kept; a tree in a named folder stays,
+// so that a run stopped on it can be started again and carry on.
 class KOVA_RunTree {
 public:
-    // Makes the tree and points the environment at it; before the application
+    // Makes a temporary tree and points the environment at it; before the application
     // object exists, so that everything reads the new environment.
     KOVA_RunTree();
+    // As above, on the tree in `folder`, made when missing.
+    explicit KOVA_RunTree(const QString& folder);
 
-    bool isValid() const { return m_root.isValid(); }
-    QString root() const { return m_root.path(); }
-    void setKept(bool kept) { m_root.setAutoRemove(!kept); }
+    bool isValid() const { return !m_root.isEmpty(); }
+    QString root() const { return m_root; }
+    void setKept(bool kept);
+
+    // Whether the tree was set up before: its preferences written and its tickets
+    // dropped. Marked when the tickets are all in their hot folders.
+    bool isSetUp() const;
+    bool markSetUp() const;
 
     // Where the tickets are written before they are moved into a hot folder whole
     // (on the same file system, so the move is one rename).
@@ -35,6 +45,8 @@ public:
 private:
     void pointEnvironment() const;
     bool makeFolders() const;
+    QString setUpMark() const { return root() + QStringLiteral("/.set-up"); }
 
-    QTemporaryDir m_root;
+    std::unique_ptr<QTemporaryDir> m_temporary;
+    QString m_root;
 };

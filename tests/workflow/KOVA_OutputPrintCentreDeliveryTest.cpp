@@ -17,8 +17,10 @@
 #include "workflow/outputs/KOVA_Output.h"
 #include "workflow/packages/KOVA_Package.h"
 
-#include <QImageReader>
 #include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -41,6 +43,22 @@ int refusingRenameIntoHotFolder(const char* from, const char* to)
     return std::strncmp(to, failedRenameTarget.constData(), failedRenameTarget.size()) == 0
         ? EACCES
         : platform::FileOperations::systemRenameNoReplace(from, to);
+}
+
+// What the durable folder of pictures held, staging aside, when a file was renamed into it,
+// and how big that file was.
+struct PictureArrival {
+    QStringList visibleBefore;
+    qint64 size;
+};
+QList<PictureArrival> pictureArrivals;
+
+int recordingRenameIntoPictures(const char* from, const char* to)
+{
+    const QString folder = Delivery::printPicturesFolderPath();
+    if (QFile::decodeName(to).startsWith(folder + "/"))
+        pictureArrivals.append({entriesOf(folder).filter(QRegularExpression("^[^.]")), QFileInfo(QFile::decodeName(from)).size()});
+    return platform::FileOperations::systemRenameNoReplace(from, to);
 }
 
 using Report = std::pair<bool, Error>;
@@ -179,6 +197,22 @@ TEST_F(KOVA_OutputPrintCentreDeliveryTest, pagesReferToAKeptPicture)
         platform::FileOperations::removeItem(pagePath);
         platform::FileOperations::removeItem(Delivery::printPicturesFolderPath());
     }
+}
+
+// A page's picture arrives in the durable folder in one step and whole, nothing of it there
+// before: a process that dies at any moment leaves no half-made picture under a visible name.
+TEST_F(KOVA_OutputPrintCentreDeliveryTest, keptPicturesArriveWhole)
+{
+    pictureArrivals.clear();
+    platform::FileOperations::replaceRenameNoReplaceFunction(&recordingRenameIntoPictures);
+    const Report report = deliver(outputTo(DNP));
+    platform::FileOperations::replaceRenameNoReplaceFunction(nullptr);
+    EXPECT_TRUE(report.first) << report.second.description().toStdString();
+    const QString picture = Delivery::printPicturesFolderPath() + "/IMG_1.JPG_dnp6x4_" + Stamp + ".jpeg";
+    ASSERT_EQ(pictureArrivals.size(), 1);
+    EXPECT_EQ(pictureArrivals[0].visibleBefore, QStringList());
+    EXPECT_EQ(pictureArrivals[0].size, QFileInfo(picture).size());
+    EXPECT_EQ(QImageReader(picture).size(), QSize(40, 30));
 }
 
 // A failure reports once, is logged, and leaves nothing in the hot folder or behind.

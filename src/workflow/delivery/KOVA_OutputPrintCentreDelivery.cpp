@@ -166,7 +166,8 @@ bool KOVA_OutputPrintCentreDelivery::deliverToPrintCentre(const KOVA_Output& out
     case Form::Page:
         break;
     }
-    return writePrintPage(pictureURL, hotFolder, destination, error);
+    const QUrl kept = keptPictureURL(pictureURL, name, hotFolder, error);
+    return !kept.isEmpty() && writePrintPage(kept, hotFolder, destination, error);
 }
 
 // ---- Places ----
@@ -209,17 +210,6 @@ QString KOVA_OutputPrintCentreDelivery::printPicturesFolderPath()
     return pathOf(platform::StandardPaths::path(platform::StandardPaths::Folder::ApplicationSupport), PrintPicturesFolder);
 }
 
-// A page refers to its picture for as long as Pressoria keeps the page: the picture goes to
-// the durable folder. A bundle carries its picture along: it is written where the bundle is
-// assembled.
-QString KOVA_OutputPrintCentreDelivery::pictureFolderPath(Form form, Error* error)
-{
-    if (form != Form::Page)
-        return temporaryDirectoryURL().toLocalFile();
-    const QString folder = printPicturesFolderPath();
-    return FileOperations::makeDirectory(folder, true, error) ? folder : QString();
-}
-
 // ---- Names ----
 
 QString KOVA_OutputPrintCentreDelivery::printPictureName(const KOVA_Output& output, const KOVA_Destination& destination)
@@ -247,16 +237,16 @@ KOVA_OutputPrintCentreDelivery::NameTaken KOVA_OutputPrintCentreDelivery::takenN
     };
 }
 
-// Claims `name`.jpeg in the folder, else "`name` 1.jpeg", "`name` 2.jpeg", ...: an empty file
-// made where nothing was, which the picture then replaces.
+// Claims `name`.jpeg in the folder, else "`name` 1.jpeg", "`name` 2.jpeg", ...: `claimPath`
+// makes an item where nothing was.
 QUrl KOVA_OutputPrintCentreDelivery::claimedPictureURL(const QString& folder, const QString& name, const NameTaken& taken,
-                                                       Error* error)
+                                                       const PathClaim& claimPath, Error* error)
 {
     for (int number = 0; number < MaximumNameClaims; ++number) {
         const QString base = number == 0 ? name : QStringLiteral("%1 %2").arg(name).arg(number);
         const QString path = pathOf(folder, base + QLatin1Char('.') + pictureExtension());
         Error claimError;
-        if (FileOperations::createExclusive(path, &claimError)) {
+        if (claimPath(path, &claimError)) {
             if (!taken(base))
                 return QUrl::fromLocalFile(path);
             removeLeftover(path);
@@ -269,16 +259,33 @@ QUrl KOVA_OutputPrintCentreDelivery::claimedPictureURL(const QString& folder, co
     return {};
 }
 
-// The picture's place in the form's folder under a name no other delivery holds; empty,
-// logged, when there is none.
+// Every picture is first written where bundles are assembled, under a name no other delivery
+// holds, claimed by an empty file that the picture then replaces. Empty, logged, when there
+// is none.
 QUrl KOVA_OutputPrintCentreDelivery::claimedPictureURL(Form form, const QString& name, const QUrl& hotFolder)
 {
     Error error;
-    const QString folder = pictureFolderPath(form, &error);
-    const QUrl url = folder.isEmpty() ? QUrl() : claimedPictureURL(folder, name, takenNames(form, folder, hotFolder), &error);
+    const QString folder = temporaryDirectoryURL().toLocalFile();
+    const QUrl url = claimedPictureURL(folder, name, takenNames(form, folder, hotFolder), &FileOperations::createExclusive, &error);
     if (url.isEmpty())
         platform::Log::error(error.description());
     return url;
+}
+
+// A page refers to its picture for as long as Pressoria keeps the page: the written picture
+// goes to the durable folder, under a name claimed by its complete copy, so that no picture
+// there is ever seen half written, even when the process dies. The written one is removed.
+QUrl KOVA_OutputPrintCentreDelivery::keptPictureURL(const QUrl& picture, const QString& name, const QUrl& hotFolder, Error* error)
+{
+    const QString folder = printPicturesFolderPath();
+    const auto copyPicture = [&picture](const QString& path, Error* copyError) {
+        return FileOperations::copyItem(picture.toLocalFile(), path, copyError);
+    };
+    const QUrl kept = FileOperations::makeDirectory(folder, true, error)
+        ? claimedPictureURL(folder, name, takenNames(Form::Page, folder, hotFolder), copyPicture, error)
+        : QUrl();
+    removeLeftover(picture.toLocalFile());
+    return kept;
 }
 
 // ---- Forms ----

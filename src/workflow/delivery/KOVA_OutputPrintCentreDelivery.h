@@ -25,8 +25,9 @@ class DispatchQueue;
 //
 // A bundle is assembled in the process's temporary folder and arrives in the hot folder in
 // one step; a page is written there in one step and refers to its picture, which is kept in
-// a durable folder Pressoria reads it from later. A failure leaves nothing in the hot folder
-// and nothing of its own behind. Deliveries may run at once on different queues.
+// a durable folder Pressoria reads it from later and arrives there whole. A failure leaves
+// nothing in the hot folder and nothing of its own behind. Deliveries may run at once on
+// different queues.
 class KOVA_OutputPrintCentreDelivery : public KOVA_OutputDelivery {
 public:
     // Pressoria's preference suite and the key of its hot folder's URL.
@@ -83,16 +84,18 @@ private:
     enum class Form { Settings, CopiedSettings, Page };
     // Whether an item other than the claimed picture already uses the name `pictureBase`.
     using NameTaken = std::function<bool(const QString& pictureBase)>;
+    // Makes an item at `path`, failing with EEXIST when something is there.
+    using PathClaim = std::function<bool(const QString& path, platform::Error* error)>;
 
     static bool deliverToPrintCentre(const KOVA_Output& output, const QImage& picture,
                                      const KOVA_Destination& destination, platform::Error* error);
     static Form formFor(const KOVA_Destination& destination, const QUrl& settingsFile);
     // The names in use for the form's items; a bundle is assembled in `assembly`.
     static NameTaken takenNames(Form form, const QString& assembly, const QUrl& hotFolder);
-    static QString pictureFolderPath(Form form, platform::Error* error);
     static QUrl claimedPictureURL(Form form, const QString& name, const QUrl& hotFolder);
     static QUrl claimedPictureURL(const QString& folder, const QString& name, const NameTaken& taken,
-                                  platform::Error* error);
+                                  const PathClaim& claimPath, platform::Error* error);
+    static QUrl keptPictureURL(const QUrl& picture, const QString& name, const QUrl& hotFolder, platform::Error* error);
     static QByteArray archivedPrintPage(const QUrl& picture, const KOVA_Destination& destination,
                                         platform::Error* error);
     static std::optional<QByteArray> settingsData(const QUrl& settingsFile, const std::optional<QVariantMap>& settings,
