@@ -28,15 +28,6 @@ QStringList entries(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
-// The enabled hot folder that takes bare XML tickets.
-QString bareTicketFolder()
-{
-    const auto folders = KOVA_JobFolders::enabledFolders();
-    const auto found = std::find_if(folders.cbegin(), folders.cend(),
-                                    [](const auto& folder) { return folder->jobFileUTType() == bareTicketType; });
-    return found == folders.cend() ? QString() : (*found)->jobsFolderURL().toLocalFile();
-}
-
 QString bundleFolder()
 {
     const auto folder = KOVA_JobFolders::defaultJobFolder();
@@ -74,17 +65,25 @@ int KOVA_ExampleRun::run()
     return std::all_of(m_dropped.cbegin(), m_dropped.cend(), [this](const QString& ticket) { return filedAsMeant(ticket); }) ? 0 : 1;
 }
 
-void KOVA_ExampleRun::runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
+void KOVA_ExampleRun::runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit, std::chrono::milliseconds poll)
 {
     QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
         if (done())
             loop.quit();
     });
     QTimer::singleShot(limit, &loop, &QEventLoop::quit);
-    poll.start(100);
+    timer.start(poll);
     loop.exec();
+}
+
+QString KOVA_ExampleRun::bareTicketFolder()
+{
+    const auto folders = KOVA_JobFolders::enabledFolders();
+    const auto found = std::find_if(folders.cbegin(), folders.cend(),
+                                    [](const auto& folder) { return folder->jobFileUTType() == bareTicketType; });
+    return found == folders.cend() ? QString() : (*found)->jobsFolderURL().toLocalFile();
 }
 
 bool KOVA_ExampleRun::dropTickets()

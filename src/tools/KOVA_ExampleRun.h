@@ -27,9 +27,13 @@ public:
     // filed as meant, else 1.
     int run();
 
+    // Runs the main event loop until `done` holds (checked every `poll`) or `limit` passes.
+    static void runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,
+                         std::chrono::milliseconds poll = std::chrono::milliseconds(100));
+    // The enabled hot folder that takes bare XML tickets; empty when there is none.
+    static QString bareTicketFolder();
+
 private:
-    // Runs the main event loop until `done` holds (checked every 100 ms) or `limit` passes.
-    static void runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
     bool dropTickets();
     bool carryOn();
     bool drop(const QString& name, const QString& hotFolder);

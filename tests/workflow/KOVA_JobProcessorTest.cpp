@@ -26,6 +26,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+
+#include <malloc.h>
 
 namespace {
 
@@ -356,6 +359,23 @@ TEST(JobFiling, ATicketThatCannotBeMovedStaysAndIsNotCounted)
         EXPECT_EQ(defaults()->integerForKey(key_kovaProcessorJobsCompleted), each.filed ? 8 : 7);
     }
     defaults()->removeObjectForKey(key_kovaFolderJobsCompleted);
+}
+
+// A freed picture-sized block must leave the process: glibc's own threshold grows past
+// it once a larger block was freed, and the heap would keep it.
+TEST(JobProcessorMemory, PictureSizedBlocksAreMappedOnTheirOwnAfterLargerOnesWereFreed)
+{
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's allocator replaces the heap";
+#endif
+    KOVA_JobProcessor::handBackLargeBlocks();
+    void* volatile larger = std::malloc(16 << 20);
+    std::free(larger);
+    const size_t mappedBefore = mallinfo2().hblks;
+    void* volatile picture = std::malloc(8 << 20);
+    const size_t mappedWhile = mallinfo2().hblks;
+    std::free(picture);
+    EXPECT_EQ(mappedWhile, mappedBefore + 1);
 }
 
 } // namespace

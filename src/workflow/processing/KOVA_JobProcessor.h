@@ -44,6 +44,12 @@ public:
     // The job folder list was loaded: follow the run switch and start watching.
     void listDidLoad();
 
+    // Sets the heap up for a process that renders large pictures all day: blocks of a
+    // megabyte or more (decoded photos, rendered prints) are mapped on their own and
+    // handed back to the system as soon as they are freed. The processor does so when it
+    // starts; a program that runs jobs without it calls it itself.
+    static void handBackLargeBlocks();
+
     Jobs jobsPending() const;
     // Starts the first pending job on a global queue when the processor is switched
     // on ("kovaProcessorIsRunning"); returns at once.
