@@ -1,0 +1,90 @@
+#include "helper/lib/PrivilegedHelper.h"
+
+#include "core/queues/ZORVAK_Dispatch.h"
+#include "platform/Log.h"
+#include "platform/plist/PropertyList.h"
+
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QVariantMap>
+#include <unistd.h>
+
+namespace kova::helper {
+
+PrivilegedHelper::PrivilegedHelper(QDBusConnection connection, const KOVAFolderMaker& maker, HelperLifetime& lifetime)
+    : m_connection(std::move(connection))
+    , m_maker(maker)
+    , m_lifetime(lifetime)
+{
+}
+
+bool PrivilegedHelper::exportOnBus()
+{
+    const bool listening = m_connection.connect(QString(), QString(), FolderInterface, QStringLiteral("make"), this,
+        SLOT(makeRequested()));
+    if (!listening)
+        platform::Log::error(QStringLiteral("ERROR %1 attempting to listen for %2.make")
+                                 .arg(m_connection.lastError().message(), FolderInterface));
+    return m_connection.registerObject(QStringLiteral("/"), this, QDBusConnection::ExportScriptableSlots);
+}
+
+QString PrivilegedHelper::whoAmI()
+{
+    m_lifetime.group().enter();
+    const QString answer = QStringLiteral("UID = %1").arg(getuid());
+    m_lifetime.group().leave();
+    m_lifetime.didComplete();
+    return answer;
+}
+
+double PrivilegedHelper::versionInterface()
+{
+    return interfaceVersion;
+}
+
+void PrivilegedHelper::makeKOVAFolder()
+{
+    setDelayedReply(true);
+    const QDBusMessage request = message();
+    QDBusConnection connection = m_connection;
+    makeOnWorker([request, connection](const QString& url, const platform::Error& error) mutable {
+        connection.send(request.createReply({ url, errorData(error) }));
+    });
+}
+
+void PrivilegedHelper::makeRequested()
+{
+    platform::Log::log(QStringLiteral("makeRequested"));
+    QDBusConnection connection = m_connection;
+    makeOnWorker([connection](const QString& url, const platform::Error&) mutable {
+        if (url.isEmpty())
+            return;
+        platform::Log::log(url);
+        QDBusMessage made = QDBusMessage::createSignal(QStringLiteral("/"), FolderInterface, QStringLiteral("made"));
+        made << KOVAFolderMaker::kovaFolderPath() << url;
+        connection.send(made);
+    });
+}
+
+void PrivilegedHelper::makeOnWorker(std::function<void(const QString&, const platform::Error&)> reply)
+{
+    m_lifetime.group().enter();
+    ZORVAK_Dispatch::performAsyncGlobal([this, reply = std::move(reply)] {
+        platform::Error error;
+        const QString url = m_maker.makeKOVAFolder(&error);
+        reply(url, error);
+        m_lifetime.group().leave();
+        ZORVAK_Dispatch::performAsyncOnMainQueue([this] { m_lifetime.didComplete(); });
+    });
+}
+
+QByteArray PrivilegedHelper::errorData(const platform::Error& error)
+{
+    if (error.isNull())
+        return {};
+    const QVariantMap dictionary { { QStringLiteral("domain"), error.domain },
+        { QStringLiteral("code"), error.code }, { QStringLiteral("description"), error.message } };
+    return platform::PropertyList::toData(dictionary);
+}
+
+} // namespace kova::helper
