@@ -1,0 +1,165 @@
+#include "helper/lib/HelperLifetime.h"
+#include "helper/lib/KOVAFolderMaker.h"
+#include "helper/lib/PrivilegedHelper.h"
+
+#include "PrivateSessionBus.h"
+#include "RecordingOwnership.h"
+#include "TestEnvironment.h"
+#include "core/queues/ZORVAK_Coalesce.h"
+#include "platform/dispatch/DispatchClock.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QUrl>
+#include <gtest/gtest.h>
+#include <optional>
+#include <signal.h>
+
+using kova::helper::HelperLifetime;
+using kova::helper::KOVAFolderMaker;
+using kova::helper::PrivilegedHelper;
+using namespace kova::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Catches the helper's "made" signal.
+class MadeReceiver : public QObject {
+    Q_OBJECT
+public slots:
+    void made(const QString& path, const QString& url)
+    {
+        m_path = path;
+        m_url = url;
+    }
+
+public:
+    QString m_path;
+    QString m_url;
+};
+
+// The built daemon (recording owners) activated on a private system-type bus that
+// carries the project's policy.
+class HelperOnSystemBus : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (startsNoChildProcesses)
+            GTEST_SKIP() << "starts a bus and the daemon";
+        writeFile(services.path(QStringLiteral("com.morvanta.KOVA-Helper.service")),
+            "[D-BUS Service]\nName=com.morvanta.KOVA-Helper\nExec=" KOVA_RECORDING_HELPER "\n");
+        bus = PrivateSessionBus::systemType(QStringLiteral(KOVA_HELPER_POLICY), services.path());
+        ASSERT_FALSE(bus->address().isEmpty());
+        systemAddress.emplace("DBUS_SYSTEM_BUS_ADDRESS", bus->address());
+        connection = QDBusConnection::connectToBus(bus->address(), QStringLiteral("helper-test"));
+        ASSERT_TRUE(connection.isConnected());
+    }
+    void TearDown() override
+    {
+        if (!bus)
+            return;
+        // The daemon would otherwise wait out its idle minute.
+        const QDBusReply<uint> pid = connection.interface()->servicePid(PrivilegedHelper::ServiceName);
+        if (pid.isValid())
+            kill(pid.value(), SIGTERM);
+        QDBusConnection::disconnectFromBus(QStringLiteral("helper-test"));
+    }
+
+    QDBusMessage call(const QString& method)
+    {
+        return connection.call(QDBusMessage::createMethodCall(PrivilegedHelper::ServiceName, QStringLiteral("/"),
+                                   QStringLiteral("com.morvanta.KOVA.Helper"), method),
+            QDBus::Block, 10000);
+    }
+
+    ScratchFolder services;
+    std::unique_ptr<PrivateSessionBus> bus;
+    std::optional<ScopedEnvironment> systemAddress;
+    QDBusConnection connection { QString() };
+};
+
+// The helper in this process, its idle minute on a manual clock.
+class HelperIdle : public ::testing::Test {
+protected:
+    void SetUp() override { platform::DispatchClock::setCurrent(clock); }
+    void TearDown() override
+    {
+        advanceTo(1h);
+        platform::DispatchClock::setCurrent(nullptr);
+    }
+    void advanceTo(std::chrono::nanoseconds at)
+    {
+        clock->advance(start + at - clock->now());
+        ZORVAK_Coalesce::coalescingQueue()->sync([] {});
+        processMainQueue();
+        processMainQueue(); // the exit waits for the group by a notification
+    }
+
+    const std::chrono::nanoseconds start = 1000s;
+    std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>(start);
+    bool released = false;
+    std::optional<int> exitStatus;
+    HelperLifetime lifetime { [this] { released = true; }, [this](int status) { exitStatus = status; } };
+    RecordingOwnership ownership;
+    KOVAFolderMaker maker { ownership, QStringLiteral("admins") };
+    PrivilegedHelper helper { QDBusConnection(QStringLiteral("none")), maker, lifetime };
+};
+
+} // namespace
+
+TEST_F(HelperOnSystemBus, AnswersItsMethodsAndTheMakeSignal)
+{
+    const QDBusMessage version = call(QStringLiteral("versionInterface"));
+    ASSERT_EQ(version.type(), QDBusMessage::ReplyMessage) << version.errorMessage().toStdString();
+    EXPECT_EQ(version.arguments().value(0).toDouble(), 0.24);
+
+    const QDBusMessage identity = call(QStringLiteral("whoAmI"));
+    EXPECT_EQ(identity.arguments().value(0).toString(), QStringLiteral("UID = %1").arg(getuid()));
+
+    const QString url = QUrl::fromLocalFile(KOVAFolderMaker::kovaFolderPath()).toString();
+    const QDBusMessage made = call(QStringLiteral("makeKOVAFolder"));
+    ASSERT_EQ(made.arguments().size(), 2);
+    EXPECT_EQ(made.arguments().value(0).toString(), url);
+    EXPECT_TRUE(made.arguments().value(1).toByteArray().isEmpty());
+
+    MadeReceiver receiver;
+    ASSERT_TRUE(connection.connect(QString(), QStringLiteral("/"), PrivilegedHelper::FolderInterface,
+        QStringLiteral("made"), &receiver, SLOT(made(QString, QString))));
+    connection.send(QDBusMessage::createSignal(QStringLiteral("/"), PrivilegedHelper::FolderInterface, QStringLiteral("make")));
+    EXPECT_TRUE(waitUntil([&] { return !receiver.m_path.isEmpty(); }));
+    EXPECT_EQ(receiver.m_path, KOVAFolderMaker::kovaFolderPath());
+    EXPECT_EQ(receiver.m_url, url);
+}
+
+TEST_F(HelperIdle, OnlyIdentityRequestsPushTheExitBack)
+{
+    struct Case {
+        const char* name;
+        std::function<void(PrivilegedHelper&)> request;
+        std::chrono::seconds exitAt;
+    };
+    const Case cases[] = {
+        { "version", [](PrivilegedHelper& h) { h.versionInterface(); }, 60s },
+        { "identity", [](PrivilegedHelper& h) { h.whoAmI(); }, 90s },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        advanceTo(clock->now() - start + 1h);
+        const std::chrono::nanoseconds base = clock->now() - start;
+        exitStatus.reset();
+        released = false;
+        lifetime.didComplete();
+        advanceTo(base + 30s);
+        c.request(helper);
+        advanceTo(base + c.exitAt - 100ms);
+        EXPECT_FALSE(exitStatus);
+        advanceTo(base + c.exitAt);
+        EXPECT_TRUE(waitUntil([&] { return exitStatus.has_value(); }));
+        EXPECT_EQ(exitStatus.value_or(-1), 0);
+        EXPECT_TRUE(released);
+    }
+}
+
+#include "HelperBusTest.moc"
