@@ -98,6 +98,16 @@ void PrintingPDEController::showValues()
         m_messageField->setText(barcodeMessage());
 }
 
+QStringList PrintingPDEController::keyPathsForValuesAffectingPreview()
+{
+    return {zorvak_imageScaling, zorvak_barcodeScaling, zorvak_barcodeMessage};
+}
+
+QVariantList PrintingPDEController::localizedSummaryItems()
+{
+    return {QVariantMap{{QStringLiteral("name"), summaryItem}, {QStringLiteral("description"), summaryItem}}};
+}
+
 qint64 PrintingPDEController::imageScaling() const
 {
     return m_settings ? m_settings->value(zorvak_imageScaling).toLongLong() : 0;

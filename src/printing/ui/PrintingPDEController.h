@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <QVariantList>
 #include <QWidget>
 
 #include <memory>
@@ -27,6 +29,11 @@ public:
     // Takes the settings the dialog edits, fills them from the preferences and
     // from then on writes their changes back to the preferences.
     void setRepresentedObject(std::shared_ptr<ZORVAK_PrintSettings> settings);
+
+    // The values whose change makes the dialog redraw its preview.
+    static QStringList keyPathsForValuesAffectingPreview();
+    // The dialog's summary: one item, named and described "Image Scaling".
+    static QVariantList localizedSummaryItems();
 
     qint64 imageScaling() const;
     void setImageScaling(qint64 scaling);

@@ -46,6 +46,21 @@ QVariant setting(const QVariantMap& properties, const QString& key, const QVaria
     return properties.contains(key) ? properties.value(key) : fallback;
 }
 
+// The rectangle at the aspect, centred on the one given: as high as it and
+// narrowed or widened when `keepHeight`, else as wide and lowered or raised.
+QRectF centredAtAspect(const QRectF& rect, double aspect, bool keepHeight)
+{
+    QRectF result = rect;
+    if (keepHeight) {
+        result.setWidth(rect.height() * aspect);
+        result.moveLeft(rect.x() + (rect.width() - result.width()) / 2);
+    } else {
+        result.setHeight(rect.width() / aspect);
+        result.moveTop(rect.y() + (rect.height() - result.height()) / 2);
+    }
+    return result;
+}
+
 void answer(const ZORVAK_PrintingView::Reply& reply, bool success, const Error& error = {})
 {
     if (reply)
@@ -67,6 +82,13 @@ QPageSize pageSizeFor(const ZORVAK_PrinterCatalogue& catalogue, const QString& p
 
 } // namespace
 
+QString ZORVAK_PrintingView::printerForProperties(const QVariantMap& properties,
+                                                 const ZORVAK_PrinterCatalogue& catalogue)
+{
+    const QString name = properties.value(zorvak_printerNameKey).toString();
+    return catalogue.printerNames().contains(name) ? name : QString();
+}
+
 QVariantList ZORVAK_PrintingView::defaultCodes(const QString& message, double scale)
 {
     const auto code = [&](int type, int position) {
@@ -83,38 +105,22 @@ QRectF ZORVAK_PrintingView::drawingRect(const QRectF& rect, const QImage& image,
 {
     const double imageAspect = double(image.width()) / image.height();
     const double rectAspect = rect.width() / rect.height();
-    QRectF result = rect;
     switch (mode) {
     case FitInside:
+        return centredAtAspect(rect, imageAspect, imageAspect <= rectAspect);
     case Stretch:
-        if (mode == Stretch)
-            break;
-        if (imageAspect <= rectAspect) {
-            result.setWidth(rect.height() * imageAspect);
-            result.moveLeft(rect.x() + (rect.width() - result.width()) / 2);
-        } else {
-            result.setHeight(rect.width() / imageAspect);
-            result.moveTop(rect.y() + (rect.height() - result.height()) / 2);
-        }
-        break;
+        return rect;
     case ByResolution: {
         const QSizeF dpi = resolution(properties);
         const QSizeF size = dpi.isEmpty() ? QSizeF(image.size())
                                           : QSizeF(image.width() * unitsPerInch / dpi.width(),
                                                    image.height() * unitsPerInch / dpi.height());
-        result.setSize(size);
-        break;
+        return {rect.topLeft(), size};
     }
     default:
-        if (rectAspect <= imageAspect) {
-            result.setWidth(rect.height() * imageAspect);
-            result.moveLeft(rect.x() + (rect.width() - result.width()) / 2);
-        } else {
-            result.setHeight(rect.width() / imageAspect);
-            result.moveTop(rect.y() + (rect.height() - result.height()) / 2);
-        }
+        // Fill: the image overhangs the rectangle on two sides.
+        return centredAtAspect(rect, imageAspect, rectAspect <= imageAspect);
     }
-    return result;
 }
 
 void ZORVAK_PrintingView::drawRect(QPainter* painter, const QRectF& rect) const
@@ -151,8 +157,8 @@ void ZORVAK_PrintingView::printImage(const QImage& image, const QVariantMap& ima
                                      const std::shared_ptr<ZORVAK_PrinterCatalogue>& catalogue)
 {
     Log::log(QStringLiteral("Printing ..."));
-    const QString printerName = imageProperties.value(zorvak_printerNameKey).toString();
-    if (printerName.isEmpty() || !catalogue->printerNames().contains(printerName)) {
+    const QString printerName = printerForProperties(imageProperties, *catalogue);
+    if (printerName.isEmpty()) {
         Log::log(QStringLiteral("printerNames:%1").arg(catalogue->printerNames().join(QStringLiteral(", "))));
         Log::log(QStringLiteral("printerTypes:%1").arg(catalogue->printerTypes().join(QStringLiteral(", "))));
         answer(reply, false, {generalErrorDomain, -1, QStringLiteral("specified printer not available")});

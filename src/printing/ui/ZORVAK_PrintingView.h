@@ -31,6 +31,10 @@ public:
     static void printImage(const QImage& image, const QVariantMap& imageProperties, const Reply& reply,
                            const std::shared_ptr<ZORVAK_PrinterCatalogue>& catalogue);
 
+    // The name of the catalogue's printer the properties name; empty when they
+    // name none or the catalogue has no printer of that name.
+    static QString printerForProperties(const QVariantMap& properties, const ZORVAK_PrinterCatalogue& catalogue);
+
     // Shows the print dialog window-modal on the window; the result is called
     // once when it closes, with whether the user chose to print.
     static void runOperationInWindow(QPrinter* printer, QWidget* window, OperationResult result);
