@@ -61,10 +61,16 @@ TEST(KOVA_AssetTest, ReadsValuesPricesAndTemplates)
 
 TEST(KOVA_AssetTest, ReparsingKeepsTheOutputCount)
 {
-    const auto asset = assetOf("<output><template id=\"Photo\"/></output>");
+    // An output with a file destination but no template to render fails.
+    const auto asset = assetOf("<output><template id=\"Photo\"/>"
+                               "<destination type=\"filepath\"><filepath>/out</filepath></destination></output>");
     ASSERT_EQ(asset->outputs().size(), 1);
+    EXPECT_EQ(asset->outputs().first()->asset(), asset);
     asset->setXmlDoc(asset->xmlDoc());
     EXPECT_EQ(asset->outputs().size(), 1);
+    bool succeeded = true;
+    asset->processToCompletion([&](bool success, const platform::Error&) { succeeded = success; });
+    EXPECT_FALSE(succeeded);
 }
 
 TEST(KOVA_AssetTest, ChoosesTheOutletClosestInShape)

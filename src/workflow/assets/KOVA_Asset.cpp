@@ -274,6 +274,7 @@ bool KOVA_Asset::readOutput(const platform::XmlNode& element)
     const auto output = KOVA_Output::initWithNode(element);
     if (!output)
         return false;
+    output->setAsset(shared_from_this());
     platform::Log::log(output->description());
     std::lock_guard lock(m_mutex);
     m_outputs.append(output);
@@ -527,7 +528,9 @@ void KOVA_Asset::processToCompletion(const Completion& completion) const
     for (const auto& output : outputs()) {
         group->enter();
         queue->async([output, result, group] {
-            output->processToCompletion([result, group](bool success, const platform::Error& error) {
+            // Each output leaves the group once, however often it reports.
+            auto left = std::make_shared<std::once_flag>();
+            output->processToCompletion([result, group, left](bool success, const platform::Error& error) {
                 {
                     std::lock_guard lock(result->mutex);
                     if (!success)
@@ -535,7 +538,7 @@ void KOVA_Asset::processToCompletion(const Completion& completion) const
                     if (!error.isNull())
                         result->error = error;
                 }
-                group->leave();
+                std::call_once(*left, [&] { group->leave(); });
             });
         });
     }
