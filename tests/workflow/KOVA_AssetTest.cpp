@@ -95,12 +95,18 @@ TEST(KOVA_AssetTest, DrawsCroppedPicturesButNeverStampsOrContainers)
     QPainter(&picture).fillRect(0, 350, 100, 50, kova::test::red);
     const QString path = folder.path(QStringLiteral("photo.png"));
     ASSERT_TRUE(kova::test::writeFile(path, kova::test::encoded(picture, "PNG")));
+    // The picture is named relative to the document's folder.
     const QString layers = QStringLiteral(
-        "<layer type=\"image\" frame=\"{{0, 0}, {100, 50}}\" zindex=\"1\"><filepath>%1</filepath>"
+        "<layer type=\"image\" frame=\"{{0, 0}, {100, 50}}\" zindex=\"1\"><filepath>photo.png</filepath>"
         "<croprect>{{0, 0}, {100, 50}}</croprect><gravity>resize</gravity></layer>"
         "<layer type=\"stamp\" frame=\"{{0, 50}, {100, 50}}\" zindex=\"2\"><string>X</string></layer>"
-        "<layer type=\"container\" frame=\"{{0, 50}, {100, 50}}\" zindex=\"3\"/>").arg(path);
-    const auto asset = assetOf(layoutElement("layout", "L", layers.toUtf8(), "{100, 100}"));
+        "<layer type=\"container\" frame=\"{{0, 50}, {100, 50}}\" zindex=\"3\"/>");
+    const QString document = folder.path(QStringLiteral("asset.xml"));
+    ASSERT_TRUE(kova::test::writeFile(
+        document, QStringLiteral("<product>%1</product>").arg(layoutElement("layout", "L", layers.toUtf8(), "{100, 100}")).toUtf8()));
+    const auto asset = KOVA_Asset::assetWithXMLObject(document);
+    ASSERT_TRUE(asset);
+    EXPECT_EQ(asset->documentURL(), QUrl::fromLocalFile(document));
     const QImage image = asset->createProductImage();
     ASSERT_EQ(image.size(), QSize(100, 100));
     // The layer at the top of the template shows the picture's last rows; nothing else is drawn.
