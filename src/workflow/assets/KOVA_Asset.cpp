@@ -170,7 +170,6 @@ QUrl KOVA_Asset::documentURL() const
 QString KOVA_Asset::pluCode() const { return valuesDict().value(QStringLiteral("plucode")).toString(); }
 QString KOVA_Asset::productID() const { return valuesDict().value(QStringLiteral("productid")).toString(); }
 QString KOVA_Asset::name() const { return valuesDict().value(QStringLiteral("name")).toString(); }
-QString KOVA_Asset::icon() const { return valuesDict().value(QStringLiteral("icon")).toString(); }
 QVariantMap KOVA_Asset::price() const { return valuesDict().value(QStringLiteral("price")).toMap(); }
 
 KOVA_Asset::OutputList KOVA_Asset::outputs() const

@@ -55,7 +55,6 @@ public:
     QString pluCode() const;
     QString productID() const;
     QString name() const;
-    QString icon() const;
     QVariantMap price() const;
     OutputList outputs() const;
     QMap<QString, KOVA_Template::Pointer> kovaNodes() const;
