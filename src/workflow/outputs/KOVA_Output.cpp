@@ -353,6 +353,18 @@ void KOVA_Output::setPackage(const std::shared_ptr<KOVA_Package>& package)
     m_package = package;
 }
 
+std::shared_ptr<KOVA_Asset> KOVA_Output::asset() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_asset.lock();
+}
+
+void KOVA_Output::setAsset(const std::shared_ptr<KOVA_Asset>& asset)
+{
+    const std::lock_guard lock(m_mutex);
+    m_asset = asset;
+}
+
 QString KOVA_Output::allImagesPath() const
 {
     const std::lock_guard lock(m_mutex);

@@ -22,6 +22,7 @@
 #include <mutex>
 
 class BitmapContext;
+class KOVA_Asset;
 class KOVA_OutputDelivery;
 class KOVA_Package;
 
@@ -72,6 +73,9 @@ public:
     void setTemplates(const TemplateMap& templates);
     std::shared_ptr<KOVA_Package> package() const;
     void setPackage(const std::shared_ptr<KOVA_Package>& package);
+    // The older product description that read this output, if any.
+    std::shared_ptr<KOVA_Asset> asset() const;
+    void setAsset(const std::shared_ptr<KOVA_Asset>& asset);
     QString allImagesPath() const;
     void setAllImagesPath(const QString& path);
 
@@ -141,5 +145,6 @@ private:
     QVariantList m_barcodes;
     TemplateMap m_templates;
     std::weak_ptr<KOVA_Package> m_package;
+    std::weak_ptr<KOVA_Asset> m_asset;
     QString m_allImagesPath;
 };
