@@ -71,6 +71,11 @@ TEST(KOVA_AssetTest, ReparsingKeepsTheOutputCount)
     bool succeeded = true;
     asset->processToCompletion([&](bool success, const platform::Error&) { succeeded = success; });
     EXPECT_FALSE(succeeded);
+
+    // An output without destinations reports nothing; the run still ends.
+    bool completed = false;
+    assetOf("<output><template id=\"Photo\"/></output>")->processToCompletion([&](bool, const platform::Error&) { completed = true; });
+    EXPECT_TRUE(completed);
 }
 
 TEST(KOVA_AssetTest, ChoosesTheOutletClosestInShape)

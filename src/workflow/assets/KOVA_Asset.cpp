@@ -524,20 +524,16 @@ void KOVA_Asset::processToCompletion(const Completion& completion) const
     const auto result = std::make_shared<SharedResult>();
     const auto group = platform::DispatchGroup::create();
     const auto queue = platform::DispatchQueue::global(platform::QoS::UserInitiated);
+    // Deliveries report before processToCompletion returns, so the group counts the runs: an
+    // output that reports twice, or never (one without destinations), still ends its run once.
     for (const auto& output : outputs()) {
-        group->enter();
-        queue->async([output, result, group] {
-            // Each output leaves the group once, however often it reports.
-            auto left = std::make_shared<std::once_flag>();
-            output->processToCompletion([result, group, left](bool success, const platform::Error& error) {
-                {
-                    std::lock_guard lock(result->mutex);
-                    if (!success)
-                        result->success = false;
-                    if (!error.isNull())
-                        result->error = error;
-                }
-                std::call_once(*left, [&] { group->leave(); });
+        group->async(queue, [output, result] {
+            output->processToCompletion([result](bool success, const platform::Error& error) {
+                std::lock_guard lock(result->mutex);
+                if (!success)
+                    result->success = false;
+                if (!error.isNull())
+                    result->error = error;
             });
         });
     }
