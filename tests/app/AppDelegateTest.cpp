@@ -27,7 +27,13 @@ protected:
             return QVariantList();
         })
     {
-        kova::test::serve(bus.address(), AppDelegate::renderingEngineName, &service);
+    }
+    void SetUp() override
+    {
+        if (kova::test::startsNoChildProcesses)
+            GTEST_SKIP() << "starts a private bus";
+        bus = std::make_unique<kova::test::PrivateSessionBus>();
+        kova::test::serve(bus->address(), AppDelegate::renderingEngineName, &service);
         for (const QString& key : defaults->dictionaryRepresentation().keys())
             defaults->removeObjectForKey(key);
     }
@@ -38,13 +44,13 @@ protected:
     }
     std::shared_ptr<AppDelegate> launch()
     {
-        auto app = std::make_shared<AppDelegate>(QDBusConnection::connectToBus(bus.address(), QStringLiteral("app")), nullptr);
+        auto app = std::make_shared<AppDelegate>(QDBusConnection::connectToBus(bus->address(), QStringLiteral("app")), nullptr);
         app->applicationDidFinishLaunching();
         kova::test::waitUntil([this] { return service.calls(QStringLiteral("setObject")) >= 7; });
         return app;
     }
 
-    kova::test::PrivateSessionBus bus;
+    std::unique_ptr<kova::test::PrivateSessionBus> bus;
     QVariantMap mirrored;
     FakeBusObject service;
     std::shared_ptr<platform::UserDefaults> defaults = platform::UserDefaults::standardUserDefaults();
@@ -85,7 +91,7 @@ TEST_F(AppDelegateTest, launchWritesAndMirrorsTheWorkFoldersButNotAChosenPending
 TEST_F(AppDelegateTest, aPreferenceTheServiceCannotTakeIsStillStoredLocally)
 {
     QDBusConnection::disconnectFromBus(AppDelegate::renderingEngineName + QStringLiteral(".server"));
-    const QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), QStringLiteral("app"));
+    const QDBusConnection connection = QDBusConnection::connectToBus(bus->address(), QStringLiteral("app"));
     AppDelegate app(connection, nullptr);
     const QString logged = kova::test::loggedBy([&] {
         app.setDefaultObject(QStringLiteral("/somewhere"), QStringLiteral("key_kovaFolderNodes"));
@@ -111,7 +117,7 @@ TEST_F(AppDelegateTest, testJobWithPathAnswersForTheTicket)
             QStringLiteral("could not find package with name Nowhere") },
         { "unreadable path", {}, false, QStringLiteral("cannot make a job from ") },
     };
-    AppDelegate app(QDBusConnection::connectToBus(bus.address(), QStringLiteral("app")), nullptr);
+    AppDelegate app(QDBusConnection::connectToBus(bus->address(), QStringLiteral("app")), nullptr);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = scratch.path(QString::fromUtf8(c.name) + QStringLiteral(".xml"));
