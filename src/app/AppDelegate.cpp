@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "app/PendingCall.h"
 #include "app/PrivilegedHelperClient.h"
 #include "core/foundation/ZORVAK_NSBundle.h"
 #include "core/foundation/ZORVAK_NSProcessInfo.h"
@@ -15,7 +16,6 @@
 #include "workflow/jobs/KOVA_Job.h"
 
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
 #include <QDir>
 
 #include <mutex>
@@ -28,6 +28,7 @@ namespace {
 const QString keyLongVersion = QStringLiteral("prefLongVersionDescriptionString");
 const QString keyFallbackOutput = QStringLiteral("kovaFolderFallbackOutputPath");
 const QString keyPendingFolder = QStringLiteral("key_kovaFolderJobsPending");
+const char* const KVContext_pendingFolder = "KVContext_pendingFolder";
 
 struct FolderKey {
     QUrl (*folder)();
@@ -83,6 +84,8 @@ void AppDelegate::applicationDidFinishLaunching()
     if (m_helper)
         m_helper->connectToPrivilegedHelper();
     setDefaultObject(fallbackOutputPath(), keyFallbackOutput);
+    platform::UserDefaults::standardUserDefaults()->addObserver(shared_from_this(), keyPendingFolder,
+        platform::KeyValueObservingOptionNew, KVContext_pendingFolder);
     resetFolders();
 }
 
@@ -114,15 +117,12 @@ void AppDelegate::setDefaultObject(const QVariant& object, const QString& key)
     QDBusMessage call = QDBusMessage::createMethodCall(renderingEngineName, QStringLiteral("/"),
         QStringLiteral("com.morvanta.KOVA.RenderingEngine"), QStringLiteral("setObject"));
     call << value << key;
-    auto* watcher = new QDBusPendingCallWatcher(m_sessionBus.asyncCall(call));
-    const QString shown = shownValue(object);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [shown, key](QDBusPendingCallWatcher* finished) {
-        if (finished->isError())
+    whenFinished(m_sessionBus.asyncCall(call), [shown = shownValue(object), key](const QDBusPendingCallWatcher& finished) {
+        if (finished.isError())
             platform::Log::error(QStringLiteral("could not set %1 in the rendering service: %2 %3")
-                                     .arg(key, finished->error().name(), finished->error().message()));
+                                     .arg(key, finished.error().name(), finished.error().message()));
         else
             log(QStringLiteral("remotely set %1 for %2").arg(shown, key));
-        finished->deleteLater();
     });
 }
 
@@ -157,6 +157,11 @@ void AppDelegate::testJobWithPath(const QString& path, const TestReply& reply)
             log(error.description());
         reply(error.isNull(), error);
     });
+}
+
+void AppDelegate::observeValueForKeyPath(const QString&, platform::Observable&, const QVariantMap&, const void*)
+{
+    log(QStringLiteral("-[AppDelegate observeValueForKeyPath:ofObject:change:context:]"));
 }
 
 QString AppDelegate::fallbackOutputPath()

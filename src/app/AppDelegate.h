@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Error.h"
+#include "platform/observation/KeyValueObserver.h"
 #include "workflow/folders/KOVA_DefaultsDelegate.h"
 
 #include <QDBusConnection>
@@ -16,7 +17,9 @@ class PrivilegedHelperClient;
 // work-folder paths into the preferences at launch, asks the privileged helper
 // for the work-folder tree and keeps the rendering service's copy of the shared
 // preferences in step. Use on the main thread.
-class AppDelegate : public KOVA_DefaultsDelegate, public std::enable_shared_from_this<AppDelegate> {
+class AppDelegate : public KOVA_DefaultsDelegate,
+                    public platform::KeyValueObserver,
+                    public std::enable_shared_from_this<AppDelegate> {
 public:
     using TestReply = std::function<void(bool success, const platform::Error& error)>;
 
@@ -42,6 +45,9 @@ public:
     void resetFolders();
     // Processes the ticket at `path` in this process; `reply` runs once.
     void testJobWithPath(const QString& path, const TestReply& reply);
+
+    void observeValueForKeyPath(const QString& keyPath, platform::Observable& object, const QVariantMap& change,
+                                const void* context) override;
 
     // The Desktop folder's "PrintToFileOutputs/Unknown".
     static QString fallbackOutputPath();

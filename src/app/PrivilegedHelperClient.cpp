@@ -1,11 +1,11 @@
 #include "app/PrivilegedHelperClient.h"
 
+#include "app/PendingCall.h"
 #include "platform/Log.h"
 #include "platform/dispatch/DispatchQueue.h"
 #include "platform/plist/PropertyList.h"
 
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QProcess>
 
@@ -16,17 +16,6 @@ namespace {
 const QString helperPath = QStringLiteral("/");
 const QString helperInterface = QStringLiteral("com.morvanta.KOVA.Helper");
 constexpr auto reconnectDelay = std::chrono::seconds(1);
-
-// Runs `handle` with the finished call on the thread that made it.
-template <class Handler>
-void whenFinished(const QDBusPendingCall& call, Handler handle)
-{
-    auto* watcher = new QDBusPendingCallWatcher(call);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [handle](QDBusPendingCallWatcher* finished) {
-        handle(*finished);
-        finished->deleteLater();
-    });
-}
 
 Error errorFromData(const QByteArray& data)
 {
@@ -85,20 +74,18 @@ void PrivilegedHelperClient::makeKOVAFolder()
             return;
         QDBusPendingReply<QString, QByteArray> reply = call;
         if (reply.isError())
-            self->folderReceived({}, platform::PropertyList::toData(QVariantMap {
-                { QStringLiteral("domain"), reply.error().name() }, { QStringLiteral("code"), -1 },
-                { QStringLiteral("description"), reply.error().message() } }));
+            self->folderReceived({}, { reply.error().name(), -1, reply.error().message() });
         else
-            self->folderReceived(reply.argumentAt<0>(), reply.argumentAt<1>());
+            self->folderReceived(reply.argumentAt<0>(), errorFromData(reply.argumentAt<1>()));
     });
 }
 
-void PrivilegedHelperClient::folderReceived(const QString& url, const QByteArray& errorData)
+void PrivilegedHelperClient::folderReceived(const QString& url, const Error& error)
 {
     if (!url.isEmpty())
         platform::Log::log(QStringLiteral("KOVA directory URL: %1").arg(url));
     else
-        platform::Log::log(QStringLiteral("Error making KOVA directory:%1").arg(errorFromData(errorData).description()));
+        platform::Log::log(QStringLiteral("Error making KOVA directory:%1").arg(error.description()));
     cleanUpPrivilegedHelper();
 }
 

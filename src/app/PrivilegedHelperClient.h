@@ -47,7 +47,7 @@ private:
     void invalidate(const QString& reason);
     void versionReceived(double version);
     void makeKOVAFolder();
-    void folderReceived(const QString& url, const QByteArray& errorData);
+    void folderReceived(const QString& url, const platform::Error& error);
 
     QDBusConnection m_bus;
     Installer m_installer;

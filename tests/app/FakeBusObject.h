@@ -1,7 +1,7 @@
 #pragma once
 
-// A bus object of a test: answers the calls of one interface with a handler and
-// counts them by member.
+// A bus object of a test, served at "/" under a name of its own: answers every
+// call with its handler and counts the calls by member.
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -15,35 +15,27 @@ namespace kova::test {
 class FakeBusObject : public QDBusVirtualObject {
 public:
     using Handler = std::function<QVariantList(const QDBusMessage& call)>;
-
-    explicit FakeBusObject(Handler handler)
-        : m_handler(std::move(handler))
-    {
-    }
+    explicit FakeBusObject(Handler handler) : m_handler(std::move(handler)) {}
 
     QString introspect(const QString&) const override { return {}; }
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    bool handleMessage(const QDBusMessage& call, const QDBusConnection& connection) override
     {
-        if (message.type() != QDBusMessage::MethodCallMessage)
-            return false;
-        ++m_calls[message.member()];
-        connection.send(message.createReply(m_handler(message)));
-        return true;
+        ++m_calls[call.member()];
+        return connection.send(call.createReply(m_handler(call)));
     }
     int calls(const QString& member) const { return m_calls.value(member); }
+
+    // Serves this object under `name` on a connection of its own, named `name`.
+    void serve(const QString& address, const QString& name)
+    {
+        QDBusConnection connection = QDBusConnection::connectToBus(address, name);
+        connection.registerVirtualObject(QStringLiteral("/"), this);
+        connection.registerService(name);
+    }
 
 private:
     Handler m_handler;
     QMap<QString, int> m_calls;
 };
-
-// Serves `object` under `name` at "/" on its own connection to `address`.
-inline QDBusConnection serve(const QString& address, const QString& name, FakeBusObject* object)
-{
-    QDBusConnection connection = QDBusConnection::connectToBus(address, name + QStringLiteral(".server"));
-    connection.registerVirtualObject(QStringLiteral("/"), object);
-    connection.registerService(name);
-    return connection;
-}
 
 } // namespace kova::test
