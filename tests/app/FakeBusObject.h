@@ -1,8 +1,7 @@
 #pragma once
 
-// A bus object of a test, served at "/" under a name of its own: answers every
-// call with its handler and counts the calls by member.
-
+// A bus object of a test served at "/": answers every call with its handler
+// and counts the calls by member.
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
@@ -25,7 +24,7 @@ public:
     }
     int calls(const QString& member) const { return m_calls.value(member); }
 
-    // Serves this object under `name` on a connection of its own, named `name`.
+    // Serves under `name` on a connection of its own, named `name`.
     void serve(const QString& address, const QString& name)
     {
         QDBusConnection connection = QDBusConnection::connectToBus(address, name);

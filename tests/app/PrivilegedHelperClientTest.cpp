@@ -30,9 +30,7 @@ TEST(PrivilegedHelperClient, installsAtMostOnceAndAsksOnceForTheFolders)
         platform::DispatchClock::setCurrent(clock);
         double version = c.version;
         kova::test::FakeBusObject helper([&](const QDBusMessage& call) -> QVariantList {
-            if (call.member() == QStringLiteral("versionInterface"))
-                return { version };
-            return { QStringLiteral("file:///var/lib/Morvanta/KOVA"), QByteArray() };
+            return call.member() == "versionInterface" ? QVariantList { version } : QVariantList { "file:///KOVA", QByteArray() };
         });
         if (c.present)
             helper.serve(bus.address(), label);
