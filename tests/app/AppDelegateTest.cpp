@@ -78,8 +78,9 @@ TEST_F(AppDelegateTest, aPreferenceTheServiceCannotTakeIsStoredLocallyAndLogged)
     EXPECT_TRUE(logged.contains(QStringLiteral("key_kovaFolderNodes"))) << logged.toStdString();
 }
 
-TEST_F(AppDelegateTest, testJobWithPathAnswersForTheTicket)
+TEST(AppDelegate, testJobWithPathAnswersForTheTicket)
 {
+    AppDelegate app(QDBusConnection(QStringLiteral("none")), nullptr);
     kova::test::ScratchFolder scratch;
     const QString ticket = scratch.path(QStringLiteral("order.xml"));
     ASSERT_TRUE(kova::test::writeFile(ticket, "<data type=\"kova_job\" version=\"1.0\"><package type=\"inline\" name=\"I\"/></data>"));
@@ -87,7 +88,7 @@ TEST_F(AppDelegateTest, testJobWithPathAnswersForTheTicket)
     for (const auto& [path, error] : cases) {
         std::optional<platform::Error> answer;
         bool success = false;
-        app->testJobWithPath(path, [&](bool ok, const platform::Error& e) { success = ok, answer = e; });
+        app.testJobWithPath(path, [&](bool ok, const platform::Error& e) { success = ok, answer = e; });
         kova::test::waitUntil([&] { return answer.has_value(); });
         EXPECT_EQ(success, error.isEmpty()) << path.toStdString();
         EXPECT_TRUE(answer && answer->message.startsWith(error));
