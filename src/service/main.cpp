@@ -28,5 +28,8 @@ int main(int argc, char** argv)
                                  .arg(KOVA_RenderingEngine::ServiceName, bus.lastError().message()));
         return 1;
     }
+    // Nobody can reach a service whose bus has gone: it ends with it.
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"), QStringLiteral("org.freedesktop.DBus.Local"),
+        QStringLiteral("Disconnected"), &app, SLOT(quit()));
     return app.exec();
 }
