@@ -1,0 +1,93 @@
+#include "core/services/ServiceDelegate.h"
+
+#include "core/queues/ZORVAK_Coalesce.h"
+#include "platform/Log.h"
+
+#include <QDBusConnectionInterface>
+
+#include <cstdlib>
+#include <mutex>
+
+namespace {
+
+std::mutex& exitHookMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+ServiceDelegate::ExitHook& exitHook()
+{
+    static ServiceDelegate::ExitHook hook;
+    return hook;
+}
+
+void endProcess(int status)
+{
+    ServiceDelegate::ExitHook hook;
+    {
+        std::lock_guard lock(exitHookMutex());
+        hook = exitHook();
+    }
+    if (hook)
+        hook(status);
+    else
+        std::exit(status);
+}
+
+} // namespace
+
+ServiceDelegate::ServiceDelegate(QDBusConnection bus, QString busName, double idleSeconds)
+    : m_bus(std::move(bus))
+    , m_busName(std::move(busName))
+    , m_idleSeconds(idleSeconds)
+{
+}
+
+std::shared_ptr<platform::DispatchGroup> ServiceDelegate::group()
+{
+    static const auto shared = platform::DispatchGroup::create();
+    return shared;
+}
+
+void ServiceDelegate::enterRequest()
+{
+    group()->enter();
+}
+
+void ServiceDelegate::leaveRequest()
+{
+    group()->leave();
+    didComplete();
+}
+
+void ServiceDelegate::didComplete()
+{
+    platform::Log::log(QStringLiteral("-[ServiceDelegate didComplete:]"));
+    ZORVAK_Coalesce::runOnceForKeyAfterWaiting(QStringLiteral("didComplete:"), nullptr, m_idleSeconds,
+        [this] { idleTimeExpired(); });
+}
+
+void ServiceDelegate::idleTimeExpired()
+{
+    platform::Log::log(QStringLiteral("exiting after %1 seconds idle").arg(m_idleSeconds, 0, 'f', 6));
+    exitSafely();
+}
+
+void ServiceDelegate::exitSafely()
+{
+    platform::Log::log(QStringLiteral("waiting to exit ..."));
+    // New calls go to a fresh copy that the bus starts; this one only finishes its own.
+    if (m_bus.isConnected() && !m_busName.isEmpty())
+        m_bus.interface()->unregisterService(m_busName);
+    group()->notify(platform::DispatchQueue::main(), [] {
+        platform::Log::log(QStringLiteral("... exiting ..."));
+        endProcess(0);
+    });
+}
+
+void ServiceDelegate::setExitHook(ExitHook hook)
+{
+    std::lock_guard lock(exitHookMutex());
+    exitHook() = std::move(hook);
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/dispatch/DispatchGroup.h"
+
+#include <QDBusConnection>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// The life of a bus-activated service: every request is counted in one group
+// shared by the process, each finished request restarts an idle wait, and when
+// the wait runs out the service gives up its bus name, lets the running
+// requests finish and ends with status 0. The bus starts it again on the next
+// call. Use on the main thread; enter and leave from any thread.
+class ServiceDelegate {
+public:
+    using ExitHook = std::function<void(int status)>;
+
+    // `busName` is released on `bus` before exiting; `idleSeconds` is the wait
+    // after the last request.
+    ServiceDelegate(QDBusConnection bus, QString busName, double idleSeconds);
+
+    // The group counting the requests in progress.
+    static std::shared_ptr<platform::DispatchGroup> group();
+
+    // A request begins / has ended (the latter also restarts the idle wait).
+    void enterRequest();
+    void leaveRequest();
+
+    // (Re)starts the idle wait.
+    void didComplete();
+
+    // Logs, releases the bus name and ends the process once the group is
+    // empty; waits by notification, never blocking the main thread.
+    void exitSafely();
+
+    // Ends the process; tests replace it (null restores `std::exit`).
+    static void setExitHook(ExitHook hook);
+
+private:
+    void idleTimeExpired();
+
+    QDBusConnection m_bus;
+    const QString m_busName;
+    const double m_idleSeconds;
+};
