@@ -2,11 +2,10 @@
 
 #include "core/queues/ZORVAK_Dispatch.h"
 #include "platform/Log.h"
-#include "platform/plist/PropertyList.h"
+#include "platform/ipc/BusPropertyList.h"
 
 #include <QDBusError>
 #include <QDBusMessage>
-#include <QVariantMap>
 #include <unistd.h>
 
 namespace kova::helper {
@@ -48,7 +47,7 @@ void PrivilegedHelper::makeKOVAFolder()
     const QDBusMessage request = message();
     QDBusConnection connection = m_connection;
     makeOnWorker([request, connection](const QString& url, const platform::Error& error) mutable {
-        connection.send(request.createReply({ url, errorData(error) }));
+        connection.send(request.createReply({ url, platform::BusPropertyList::encodeError(error) }));
     });
 }
 
@@ -76,15 +75,6 @@ void PrivilegedHelper::makeOnWorker(std::function<void(const QString&, const pla
         m_lifetime.group().leave();
         ZORVAK_Dispatch::performAsyncOnMainQueue([this] { m_lifetime.didComplete(); });
     });
-}
-
-QByteArray PrivilegedHelper::errorData(const platform::Error& error)
-{
-    if (error.isNull())
-        return {};
-    const QVariantMap dictionary { { QStringLiteral("domain"), error.domain },
-        { QStringLiteral("code"), error.code }, { QStringLiteral("description"), error.message } };
-    return platform::PropertyList::toData(dictionary);
 }
 
 } // namespace kova::helper

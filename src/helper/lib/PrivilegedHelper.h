@@ -38,7 +38,6 @@ private:
     // Makes the tree on a worker inside the group; `reply` runs there with the
     // URL text (empty on failure) and the error.
     void makeOnWorker(std::function<void(const QString&, const platform::Error&)> reply);
-    static QByteArray errorData(const platform::Error& error);
 
     QDBusConnection m_connection;
     const KOVAFolderMaker& m_maker;
