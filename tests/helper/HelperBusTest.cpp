@@ -1,4 +1,3 @@
-#include "helper/lib/HelperLifetime.h"
 #include "helper/lib/KOVAFolderMaker.h"
 #include "helper/lib/PrivilegedHelper.h"
 
@@ -6,6 +5,8 @@
 #include "RecordingOwnership.h"
 #include "TestEnvironment.h"
 #include "core/queues/ZORVAK_Coalesce.h"
+#include "core/services/ServiceDelegate.h"
+#include "HostileFiles.h"
 #include "platform/dispatch/DispatchClock.h"
 
 #include <QDBusConnection>
@@ -17,7 +18,6 @@
 #include <optional>
 #include <signal.h>
 
-using kova::helper::HelperLifetime;
 using kova::helper::KOVAFolderMaker;
 using kova::helper::PrivilegedHelper;
 using namespace kova::test;
@@ -78,8 +78,16 @@ protected:
 // The helper in this process, its idle minute on a manual clock.
 class HelperIdle : public ::testing::Test {
 protected:
-    void SetUp() override { platform::DispatchClock::setCurrent(clock); }
-    void TearDown() override { platform::DispatchClock::setCurrent(nullptr); }
+    void SetUp() override
+    {
+        platform::DispatchClock::setCurrent(clock);
+        ServiceDelegate::setExitHook([this](int status) { exitStatus = status; });
+    }
+    void TearDown() override
+    {
+        ServiceDelegate::setExitHook(nullptr);
+        platform::DispatchClock::setCurrent(nullptr);
+    }
     void advanceTo(std::chrono::nanoseconds at)
     {
         clock->advance(start + at - clock->now());
@@ -90,12 +98,11 @@ protected:
 
     const std::chrono::nanoseconds start = 1000s;
     std::shared_ptr<platform::ManualClock> clock = std::make_shared<platform::ManualClock>(start);
-    bool released = false;
     std::optional<int> exitStatus;
-    HelperLifetime lifetime { [this] { released = true; }, [this](int status) { exitStatus = status; } };
+    ServiceDelegate delegate { QDBusConnection(QStringLiteral("none")), PrivilegedHelper::ServiceName, PrivilegedHelper::idleSeconds };
     RecordingOwnership ownership;
     KOVAFolderMaker maker { ownership, QStringLiteral("admins") };
-    PrivilegedHelper helper { QDBusConnection(QStringLiteral("none")), maker, lifetime };
+    PrivilegedHelper helper { QDBusConnection(QStringLiteral("none")), maker, delegate };
 };
 
 } // namespace
@@ -130,16 +137,17 @@ TEST_F(HelperIdle, OnlyIdentityRequestsPushTheExitBack)
         SCOPED_TRACE(c.name);
         const std::chrono::nanoseconds base = clock->now() - start;
         exitStatus.reset();
-        released = false;
-        lifetime.didComplete();
+        delegate.didComplete();
         advanceTo(base + 30s);
         c.request(helper);
         advanceTo(base + c.exitAt - 100ms);
         EXPECT_FALSE(exitStatus);
-        advanceTo(base + c.exitAt);
-        EXPECT_TRUE(waitUntil([&] { return exitStatus.has_value(); }));
+        const QString log = loggedBy([&] {
+            advanceTo(base + c.exitAt);
+            EXPECT_TRUE(waitUntil([&] { return exitStatus.has_value(); }));
+        });
         EXPECT_EQ(exitStatus.value_or(-1), 0);
-        EXPECT_TRUE(released);
+        EXPECT_TRUE(log.contains(QStringLiteral("exiting after 60.000000 seconds idle"))) << log.toStdString();
         advanceTo(base + 1h);
     }
 }

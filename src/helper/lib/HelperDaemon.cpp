@@ -1,6 +1,6 @@
 #include "helper/lib/HelperDaemon.h"
 
-#include "helper/lib/HelperLifetime.h"
+#include "core/services/ServiceDelegate.h"
 #include "helper/lib/KOVAFolderMaker.h"
 #include "helper/lib/PrivilegedHelper.h"
 #include "platform/Log.h"
@@ -8,23 +8,21 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
-#include <cstdlib>
 
 namespace kova::helper {
 
 int HelperDaemon::run(FolderOwnership& ownership, const QString& administratorsGroup)
 {
     QDBusConnection bus = QDBusConnection::systemBus();
-    HelperLifetime lifetime([bus]() mutable { bus.unregisterService(PrivilegedHelper::ServiceName); },
-        [](int status) { std::exit(status); });
+    ServiceDelegate delegate(bus, PrivilegedHelper::ServiceName, PrivilegedHelper::idleSeconds);
     const KOVAFolderMaker maker(ownership, administratorsGroup);
-    PrivilegedHelper helper(bus, maker, lifetime);
+    PrivilegedHelper helper(bus, maker, delegate);
     if (!helper.exportOnBus() || !bus.registerService(PrivilegedHelper::ServiceName)) {
         platform::Log::error(QStringLiteral("Cannot serve %1 on the system bus: %2")
                                  .arg(PrivilegedHelper::ServiceName, bus.lastError().message()));
         return 1;
     }
-    lifetime.didComplete();
+    delegate.didComplete();
     return QCoreApplication::exec();
 }
 

@@ -10,10 +10,10 @@
 
 namespace kova::helper {
 
-PrivilegedHelper::PrivilegedHelper(QDBusConnection connection, const KOVAFolderMaker& maker, HelperLifetime& lifetime)
+PrivilegedHelper::PrivilegedHelper(QDBusConnection connection, const KOVAFolderMaker& maker, ServiceDelegate& delegate)
     : m_connection(std::move(connection))
     , m_maker(maker)
-    , m_lifetime(lifetime)
+    , m_delegate(delegate)
 {
 }
 
@@ -29,10 +29,9 @@ bool PrivilegedHelper::exportOnBus()
 
 QString PrivilegedHelper::whoAmI()
 {
-    m_lifetime.group().enter();
+    m_delegate.enterRequest();
     const QString answer = QStringLiteral("UID = %1").arg(getuid());
-    m_lifetime.group().leave();
-    m_lifetime.didComplete();
+    m_delegate.leaveRequest();
     return answer;
 }
 
@@ -67,13 +66,12 @@ void PrivilegedHelper::makeRequested()
 
 void PrivilegedHelper::makeOnWorker(std::function<void(const QString&, const platform::Error&)> reply)
 {
-    m_lifetime.group().enter();
+    m_delegate.enterRequest();
     ZORVAK_Dispatch::performAsyncGlobal([this, reply = std::move(reply)] {
         platform::Error error;
         const QString url = m_maker.makeKOVAFolder(&error);
         reply(url, error);
-        m_lifetime.group().leave();
-        ZORVAK_Dispatch::performAsyncOnMainQueue([this] { m_lifetime.didComplete(); });
+        m_delegate.leaveRequest();
     });
 }
 

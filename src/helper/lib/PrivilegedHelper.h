@@ -1,6 +1,6 @@
 #pragma once
 
-#include "helper/lib/HelperLifetime.h"
+#include "core/services/ServiceDelegate.h"
 #include "helper/lib/KOVAFolderMaker.h"
 
 #include <QDBusConnection>
@@ -20,8 +20,10 @@ public:
     static inline const QString ServiceName = QStringLiteral("com.morvanta.KOVA-Helper");
     static inline const QString FolderInterface = QStringLiteral("com.morvanta.KOVA.kovaFolder");
     static constexpr double interfaceVersion = 0.24;
+    // The helper ends itself after a quiet minute.
+    static constexpr double idleSeconds = 60.0;
 
-    PrivilegedHelper(QDBusConnection connection, const KOVAFolderMaker& maker, HelperLifetime& lifetime);
+    PrivilegedHelper(QDBusConnection connection, const KOVAFolderMaker& maker, ServiceDelegate& delegate);
 
     // Exports the object and listens for "make"; false when the bus refused.
     bool exportOnBus();
@@ -41,7 +43,7 @@ private:
 
     QDBusConnection m_connection;
     const KOVAFolderMaker& m_maker;
-    HelperLifetime& m_lifetime;
+    ServiceDelegate& m_delegate;
 };
 
 } // namespace kova::helper
