@@ -7,9 +7,9 @@
 #include "core/logging/Logger.h"
 #include "core/ui/ZORVAK_NSBundleInstances.h"
 #include "platform/Log.h"
+#include "platform/ipc/BusPropertyList.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/files/StandardPaths.h"
-#include "platform/plist/PropertyList.h"
 #include "workflow/KOVA.h"
 #include "workflow/KOVA_LoggerExtension.h"
 #include "workflow/folders/KOVA_JobFolders.h"
@@ -109,7 +109,7 @@ void AppDelegate::setDefaultObject(const QVariant& object, const QString& key)
 {
     platform::UserDefaults::standardUserDefaults()->setObject(object, key);
     Error error;
-    const QByteArray value = object.isValid() ? platform::PropertyList::toData(object, platform::PropertyList::Format::Binary, &error) : QByteArray();
+    const QByteArray value = object.isValid() ? platform::BusPropertyList::encode(object, &error) : QByteArray();
     if (!error.isNull()) {
         platform::Log::error(QStringLiteral("cannot send preference %1 to the rendering service: %2").arg(key, error.description()));
         return;

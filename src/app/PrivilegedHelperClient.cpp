@@ -3,7 +3,7 @@
 #include "app/PendingCall.h"
 #include "platform/Log.h"
 #include "platform/dispatch/DispatchQueue.h"
-#include "platform/plist/PropertyList.h"
+#include "platform/ipc/BusPropertyList.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingReply>
@@ -16,13 +16,6 @@ namespace {
 const QString helperPath = QStringLiteral("/");
 const QString helperInterface = QStringLiteral("com.morvanta.KOVA.Helper");
 constexpr auto reconnectDelay = std::chrono::seconds(1);
-
-Error errorFromData(const QByteArray& data)
-{
-    const QVariantMap map = platform::PropertyList::fromData(data).toMap();
-    return { map.value(QStringLiteral("domain")).toString(), map.value(QStringLiteral("code")).toLongLong(),
-        map.value(QStringLiteral("description")).toString() };
-}
 
 } // namespace
 
@@ -76,7 +69,7 @@ void PrivilegedHelperClient::makeKOVAFolder()
         if (reply.isError())
             self->folderReceived({}, { reply.error().name(), -1, reply.error().message() });
         else
-            self->folderReceived(reply.argumentAt<0>(), errorFromData(reply.argumentAt<1>()));
+            self->folderReceived(reply.argumentAt<0>(), platform::BusPropertyList::decodeError(reply.argumentAt<1>()));
     });
 }
 
