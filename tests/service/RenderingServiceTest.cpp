@@ -1,5 +1,11 @@
+#include "core/foundation/KOVA_Constants.h"
+#include "platform/defaults/UserDefaults.h"
 #include "platform/ipc/BusPropertyList.h"
+#include "platform/plist/KeyedArchiver.h"
 #include "service/engine/KOVA_RenderingEngine.h"
+#include "workflow/folders/KOVA_FolderSetClass.h"
+#include "workflow/folders/KOVA_PrintToFileSet.h"
+#include "workflow/jobs/KOVA_Job.h"
 
 #include "PrivateSessionBus.h"
 #include "PythonReader.h"
@@ -8,6 +14,11 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QImage>
+#include <QRegularExpression>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +43,17 @@ protected:
         return connection.call(message, QDBus::Block, 60000);
     }
 
+    // Points the service at the example packages and templates.
+    void storeExampleFolders()
+    {
+        for (const auto& [key, folder] : { std::pair { key_kovaFolderPackages, QStringLiteral("/Packages") },
+                 std::pair { key_kovaFolderTemplates, QStringLiteral("/Templates") } })
+            ASSERT_EQ(call(QStringLiteral("setObject"), { platform::BusPropertyList::encode(examples + folder), key }).type(),
+                QDBusMessage::ReplyMessage);
+    }
+
+    QDBusMessage runTicket(const QString& path) { return call(QStringLiteral("jobTicketPath"), { path }); }
+
     static kova::test::BusOptions serviceBus()
     {
         kova::test::BusOptions options;
@@ -41,7 +63,37 @@ protected:
 
     kova::test::PrivateSessionBus bus { serviceBus() };
     const QString connectionName = QStringLiteral("rendering-service-test");
+    const QString examples = QStringLiteral(KOVA_EXAMPLES_DIR);
+    const QString tickets = examples + QStringLiteral("/../Tickets/");
 };
+
+namespace {
+
+// Points every print-to-file set of this process at a folder of its name under `root`.
+void deliverInto(const QString& root)
+{
+    for (const auto& set : KOVA_PrintToFileSet::classSide().folderSets()) {
+        const QString folder = root + QLatin1Char('/') + set->name();
+        ASSERT_TRUE(QDir().mkpath(folder));
+        set->setURL(QUrl::fromLocalFile(folder));
+    }
+}
+
+// The files under `root`, relative and with their time stamps masked, each with its picture.
+QMap<QString, QImage> deliveredPictures(const QString& root)
+{
+    QMap<QString, QImage> pictures;
+    QDirIterator files(root, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = files.next();
+        QString name = QDir(root).relativeFilePath(path);
+        name.replace(QRegularExpression(QStringLiteral("_\\d{4}(-\\d\\d){2}_\\d\\d(-\\d\\d){2}\\.\\d+")), QStringLiteral("_<time>"));
+        pictures.insert(name, QImage(path));
+    }
+    return pictures;
+}
+
+} // namespace
 
 TEST_F(RenderingService, StoredValuesKeepTheirTypes)
 {
@@ -85,4 +137,48 @@ TEST_F(RenderingService, AnUnreadableTicketAnswersNoWithTheError)
     EXPECT_EQ(error.domain, platform::Error::CocoaDomain);
     EXPECT_EQ(error.code, -1);
     EXPECT_EQ(error.message, QStringLiteral("cannot make a job from /nonexistent/ticket.xml"));
+}
+
+// A newly stored list of print-to-file sets is where the next ticket by path delivers,
+// file for file and pixel for pixel what the job gives when run in process, as the
+// hot-folder processor runs it.
+TEST_F(RenderingService, ATicketByPathDeliversIntoNewlyStoredSetsAsTheHotFolderRoadDoes)
+{
+    const QString bundle = tickets + QStringLiteral("Order 1001.kovajob");
+    const QString served = QDir::home().filePath(QStringLiteral("served"));
+    const QString road = QDir::home().filePath(QStringLiteral("road"));
+    storeExampleFolders();
+    deliverInto(served);
+    const QByteArray sets = platform::KeyedArchiver::archivedDataWithRootObject(KOVA_PrintToFileSet::classSide().folderSets());
+    ASSERT_EQ(call(QStringLiteral("setObject"), { platform::BusPropertyList::encode(sets), QStringLiteral("KOVA_savedPrintToFileSets") }).type(),
+        QDBusMessage::ReplyMessage);
+    const QDBusMessage reply = runTicket(bundle);
+    ASSERT_EQ(reply.arguments().size(), 2) << reply.errorMessage().toStdString();
+    EXPECT_TRUE(reply.arguments().at(0).toBool());
+    EXPECT_TRUE(reply.arguments().at(1).toByteArray().isEmpty());
+
+    const auto defaults = platform::UserDefaults::standardUserDefaults();
+    defaults->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/Packages")), key_kovaFolderPackages);
+    defaults->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/Templates")), key_kovaFolderTemplates);
+    deliverInto(road);
+    const auto job = KOVA_Job::instanceWithXMLObject(QUrl::fromLocalFile(bundle));
+    ASSERT_TRUE(job);
+    job->processJob([](const platform::Error& error) { EXPECT_TRUE(error.isNull()) << error.description().toStdString(); });
+
+    const QMap<QString, QImage> expected = deliveredPictures(road);
+    EXPECT_EQ(expected.keys(), (QStringList { "Path 1/Lighthouse.jpeg", "Path 2/Lighthouse.jpeg", "Path 5/image.jpeg" }));
+    EXPECT_FALSE(expected.first().isNull());
+    EXPECT_EQ(deliveredPictures(served), expected);
+}
+
+TEST_F(RenderingService, AFailingTicketAnswersNoWithTheJobsError)
+{
+    storeExampleFolders();
+    const QDBusMessage reply = runTicket(tickets + QStringLiteral("Unknown Product.xml"));
+    ASSERT_EQ(reply.arguments().size(), 2) << reply.errorMessage().toStdString();
+    EXPECT_FALSE(reply.arguments().at(0).toBool());
+    const platform::Error error = platform::BusPropertyList::decodeError(reply.arguments().at(1).toByteArray());
+    EXPECT_EQ(error.domain, platform::Error::POSIXDomain);
+    EXPECT_EQ(error.code, -3);
+    EXPECT_EQ(error.message, QStringLiteral("could not find package with name Nosuch"));
 }
