@@ -65,7 +65,10 @@ void ServiceDelegate::didComplete()
 {
     platform::Log::log(QStringLiteral("-[ServiceDelegate didComplete:]"));
     ZORVAK_Coalesce::runOnceForKeyAfterWaiting(QStringLiteral("didComplete:"), nullptr, m_idleSeconds,
-        [this] { idleTimeExpired(); });
+        [self = std::weak_ptr(m_self)] {
+            if (const auto delegate = self.lock())
+                (*delegate)->idleTimeExpired();
+        });
 }
 
 void ServiceDelegate::idleTimeExpired()

@@ -20,6 +20,8 @@ public:
     // `busName` is released on `bus` before exiting; `idleSeconds` is the wait
     // after the last request.
     ServiceDelegate(QDBusConnection bus, QString busName, double idleSeconds);
+    ServiceDelegate(const ServiceDelegate&) = delete;
+    ServiceDelegate& operator=(const ServiceDelegate&) = delete;
 
     // The group counting the requests in progress.
     static std::shared_ptr<platform::DispatchGroup> group();
@@ -44,4 +46,7 @@ private:
     QDBusConnection m_bus;
     const QString m_busName;
     const double m_idleSeconds;
+    // The pending idle wait reaches the delegate through this; a wait outliving its
+    // delegate (tests make several in one process) then does nothing.
+    const std::shared_ptr<ServiceDelegate*> m_self = std::make_shared<ServiceDelegate*>(this);
 };
