@@ -1,5 +1,6 @@
 #include "printing/pages/ZORVAK_PrintPage.h"
 #include "printing/pages/ZORVAK_USBPrinter.h"
+#include "printing/ui/ZORVAK_PrintPageWindow.h"
 #include "printing/ui/ZORVAK_PrintPanel.h"
 
 #include "TestEnvironment.h"
@@ -60,4 +61,16 @@ TEST(PrintPanel, profileMenuEndsWithTheOtherProfileItem)
     ASSERT_FALSE(items.isEmpty());
     EXPECT_EQ(items.last()->text(), QStringLiteral("Other Color Profile…"));
     EXPECT_EQ(panel.colorProfileMenu()->objectName(), QStringLiteral("menuCustomColorProfile"));
+}
+
+TEST(PrintPageWindow, keepsTheFrameItIsGivenOffScreenIncluded)
+{
+    for (const QRect frame : {QRect(40, 50, 320, 240), QRect(-5000, -4000, 320, 240)}) {
+        ZORVAK_PrintPageWindow window;
+        window.setGeometry(frame);
+        window.show();
+        EXPECT_EQ(window.geometry(), frame);
+        window.activateWindow();
+        EXPECT_TRUE(waitUntil([&] { return window.isActiveWindow(); }));
+    }
 }

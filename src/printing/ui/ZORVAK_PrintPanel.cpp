@@ -39,7 +39,7 @@ private:
 } // namespace
 
 ZORVAK_PrintPanel::ZORVAK_PrintPanel(std::shared_ptr<ZORVAK_PrintPage> page, QWidget* parent)
-    : QDialog(parent)
+    : ZORVAK_PrintPageWindow(parent)
     , m_page(std::move(page))
 {
     m_preview = new QLabel(this);

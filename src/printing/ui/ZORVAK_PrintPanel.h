@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QDialog>
+#include "printing/ui/ZORVAK_PrintPageWindow.h"
+
 #include <QList>
 #include <QVariantMap>
 
@@ -20,7 +21,7 @@ class KeyValueObserver;
 // profile the page is rendered into, and prints or cancels. Either end calls
 // the completion block once (true when the page went to its printer) and
 // closes the window; once either has begun, the other does nothing.
-class ZORVAK_PrintPanel : public QDialog {
+class ZORVAK_PrintPanel : public ZORVAK_PrintPageWindow {
     Q_OBJECT
 public:
     using CompletionBlock = std::function<void(bool printed)>;
