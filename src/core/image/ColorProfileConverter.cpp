@@ -1,5 +1,7 @@
 #include "core/image/ColorProfileConverter.h"
 
+#include "core/image/LcmsHandles.h"
+
 #include <QColorSpace>
 
 #include <lcms2.h>
@@ -8,14 +10,8 @@
 
 namespace {
 
-struct ProfileCloser {
-    void operator()(void* profile) const { cmsCloseProfile(profile); }
-};
-struct TransformDeleter {
-    void operator()(void* transform) const { cmsDeleteTransform(transform); }
-};
-using Profile = std::unique_ptr<void, ProfileCloser>;
-using Transform = std::unique_ptr<void, TransformDeleter>;
+using LcmsHandles::Profile;
+using LcmsHandles::Transform;
 
 bool isCmyk(ColorProfileConverter::Samples layout)
 {

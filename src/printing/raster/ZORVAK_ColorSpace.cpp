@@ -1,17 +1,13 @@
 #include "printing/raster/ZORVAK_ColorSpace.h"
 
+#include "core/image/LcmsHandles.h"
+
 #include <lcms2.h>
 
 namespace {
 
-struct ProfileCloser {
-    void operator()(void* profile) const { cmsCloseProfile(profile); }
-};
-struct TransformDeleter {
-    void operator()(void* transform) const { cmsDeleteTransform(transform); }
-};
-using Profile = std::unique_ptr<void, ProfileCloser>;
-using Transform = std::unique_ptr<void, TransformDeleter>;
+using LcmsHandles::Profile;
+using LcmsHandles::Transform;
 
 Profile openProfile(const QByteArray& iccData)
 {
