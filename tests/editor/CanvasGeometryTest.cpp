@@ -1,5 +1,7 @@
 #include "editor/canvas/CanvasGeometry.h"
 
+#include "CanvasFixtures.h"
+
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -7,35 +9,13 @@
 #include <cmath>
 #include <numbers>
 
+using namespace kova::test;
+
 namespace {
 
 using Edges = CanvasGeometry::Edges;
 
 constexpr double degrees30 = std::numbers::pi / 6.0;
-
-KOVA_Template::Pointer layerWithFrame(const QRectF& frame, std::optional<double> rotation = std::nullopt)
-{
-    auto layer = KOVA_Template::initForCopy();
-    layer->setFrame(frame);
-    layer->setRotation(rotation);
-    return layer;
-}
-
-// A 400 x 300 widget with an inset of 20 showing a template of `templateSize`.
-CanvasGeometry fittedGeometry(const QSizeF& templateSize, const QSizeF& bounds = QSizeF(400, 300))
-{
-    CanvasGeometry geometry;
-    geometry.setInsetTemplate(20.0);
-    geometry.setSizeImagePreview(templateSize);
-    geometry.boundsDidChange(bounds, templateSize);
-    return geometry;
-}
-
-// The widget point showing a template point of the 1800 x 1200 template.
-QPointF viewPoint(double x, double y)
-{
-    return QPointF(x / 5.0 + 20.0, y / 5.0 + 30.0);
-}
 
 void expectNear(const QRectF& actual, const QRectF& expected, const char* name)
 {

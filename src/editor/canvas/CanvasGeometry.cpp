@@ -128,6 +128,15 @@ CanvasGeometry::Edges CanvasGeometry::edgesOfHit(const QRectF& frame, const QPoi
     return edges;
 }
 
+QPainterPath CanvasGeometry::outlineOfLayer(const KOVA_Template::Pointer& layer)
+{
+    const QRectF frame = layer->frame();
+    QPainterPath outline;
+    outline.addPolygon(rotationAbout(frame.center(), layer->rotation().value_or(0.0)).map(QPolygonF(frame)));
+    outline.closeSubpath();
+    return outline;
+}
+
 QRectF CanvasGeometry::layer(const KOVA_Template::Pointer& layer, const QPointF& modifiedByTranslation,
                              const Edges& edges)
 {

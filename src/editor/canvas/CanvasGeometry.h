@@ -76,6 +76,9 @@ public:
     KOVA_Template::Pointer point(const KOVA_Template::Pointer& tmpl, const QPointF& viewPoint,
                                  const HitBlock& hitsLayer = {}) const;
 
+    // The layer's frame turned by its rotation about its centre, as it shows on screen.
+    static QPainterPath outlineOfLayer(const KOVA_Template::Pointer& layer);
+
     // The frame of `layer` after dragging `edges` by `modifiedByTranslation` (template
     // units): the opposite side stays where it is on screen, also when the layer is
     // rotated. Without one or two edges the frame moves by the translation. No minimum
