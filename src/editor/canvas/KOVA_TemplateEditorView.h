@@ -1,0 +1,98 @@
+#pragma once
+
+#include "editor/canvas/CanvasGeometry.h"
+#include "editor/canvas/CanvasGesture.h"
+#include "editor/canvas/CanvasScene.h"
+#include "editor/edits/KOVA_TemplateEditorEdits.h"
+
+#include <QImage>
+#include <QRectF>
+#include <QTimer>
+#include <QWidget>
+
+#include <optional>
+
+// The template editor's canvas. With no layer selected it shows one flattened preview
+// of the whole template; with a selection, each layer's own preview (the selected ones
+// outlined by marching ants) above it, and the flattened preview goes once the layers'
+// images have arrived. Mouse and keys select, move, resize, nudge and delete layers;
+// every committed change goes through the undoable edits of the base class.
+//
+// Previews are rendered from copies taken on the main thread, so a render never reads
+// a layer that an edit is changing.
+class KOVA_TemplateEditorView : public QWidget, public KOVA_TemplateEditorEdits {
+    Q_OBJECT
+public:
+    // Margin in widget points the editor keeps free around the template.
+    static constexpr double defaultInsetTemplate = 20.0;
+    static constexpr int antsFrameMilliseconds = 40;
+    // Seconds a drag pauses before the resized layer renders at its live frame, and a
+    // burst of mouse moves before the cursor is updated once more.
+    static constexpr double liveResizeWait = 0.005;
+    static constexpr double cursorUpdateWait = 0.01;
+
+    explicit KOVA_TemplateEditorView(QWidget* parent = nullptr);
+    ~KOVA_TemplateEditorView() override;
+
+    // Stores the template, then (on the main queue) drops the layer items, fits the
+    // template and refreshes the preview.
+    void setTemplateObject(const Pointer& templateObject) override;
+
+    double insetTemplate() const { return m_geometry.insetTemplate(); }
+    void setInsetTemplate(double inset);
+    double scaleTemplate() const { return m_geometry.scaleTemplate(); }
+    QPointF translateTemplate() const { return m_geometry.translateTemplate(); }
+    QSizeF sizeImagePreview() const { return m_geometry.sizeImagePreview(); }
+    const CanvasScene& scene() const { return m_scene; }
+    const QImage& imagePreview() const { return m_imagePreview; }
+
+    // The editor's layer-outline switch: grey frames around the unselected layers.
+    bool showsLayerFrames() const { return m_showsLayerFrames; }
+    void setShowsLayerFrames(bool showsLayerFrames);
+
+    // Refits the flattened preview into the widget.
+    void boundsDidChange();
+    // Recomputes the scale for the template.
+    void setObjectsScale();
+    // Rebuilds or updates the per-layer items and asks for each layer's image.
+    void drawCurrentTemplateLayers();
+    // Shows a flattened preview, or none for a null image.
+    void setImagePreview(const QImage& image);
+    // With a selection redraws the layers, else shows a new flattened preview; then
+    // runs `completion` on the main queue.
+    void updatePreview(Completion completion) override;
+    // Cancels a move drag: the layers go back to their frames, nothing is committed.
+    void abortDrag();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QSizeF templateSize() const;
+    void showWholeTemplate(const Completion& completion);
+    // Renders a copy of the layer at `frame` (its own frame when none) and gives the
+    // image to the layer's item.
+    void requestLayerImage(const Pointer& layer, const std::optional<QRectF>& frame = {});
+    void updateAntsTimer();
+    double antsProgress() const;
+
+    void applyEdit(const CanvasEdit& edit);
+    void showFrames(const CanvasEdit& edit);
+    void moveLayers(const QList<CanvasEdit::LayerFrame>& frames);
+    // The live marquee's selection: changed directly, without undo.
+    void markLayers(const List& layers);
+    void updateCursor(const QPointF& point);
+
+    CanvasGeometry m_geometry;
+    CanvasGesture m_gesture{m_geometry};
+    CanvasScene m_scene;
+    QImage m_imagePreview;
+    std::optional<QRectF> m_marquee;
+    bool m_showsLayerFrames = false;
+    QTimer m_antsTimer;
+};
