@@ -119,6 +119,36 @@ private:
     // What an undo or redo does with the view, when it still exists.
     using UndoHandler = std::function<void(KOVA_TemplateEditorEdits& view)>;
 
+    // Names the step and registers `handler` for `target` with the undo manager, if any.
+    void recordUndo(const void* target, const QString& actionName, UndoHandler handler);
+    // The handler as the undo manager runs it: a no-op once the view is gone.
+    std::function<void()> whileAlive(UndoHandler handler);
+
+    // One layer property: reads the old value, records the re-entry with it, sets the
+    // new value and refreshes.
+    template <typename Value, typename Getter, typename Setter, typename Reenter>
+    void registerUndoLayerValue(const Pointer& layer, const QString& actionName, Getter getter, Setter setter,
+                                const Value& value, Reenter reenter);
+    // The same for a text whose action name the caller gives, after "Change ".
+    template <typename Getter, typename Setter>
+    void registerUndoLayerNamedText(const Pointer& layer, const QString& actionName, Getter getter, Setter setter,
+                                    const QString& value,
+                                    void (KOVA_TemplateEditorEdits::*reenter)(const Pointer&, const QString&,
+                                                                              const QString&));
+    // Replaces one dimension of the template's frame, keeping origin and the other one.
+    void registerUndoTemplateSize(const Pointer& templateObject, const QString& actionName,
+                                  qreal (QRectF::*dimension)() const, void (QRectF::*setDimension)(qreal),
+                                  double value, void (KOVA_TemplateEditorEdits::*reenter)(const Pointer&, double));
+
+    // Sets `frame` as it is (undo and redo) and records the frame it replaces.
+    void moveLayer(const Pointer& layer, const QRectF& frame, const Completion& extra);
+    // Runs `add` on the shared queue and records the list it changed as "Add Layer".
+    void addLayer(const std::function<void(KOVA_Template&)>& add, const LayersCompletion& extra);
+    // Selects exactly `layers` again after an undone delete.
+    void restoreSelection(const List& layers);
+    // Refreshes, then hands `layers` to `extra` (when there is one).
+    void updatePreviewHanding(const LayersCompletion& extra, const List& layers);
+
     Pointer m_template;
     std::shared_ptr<platform::UndoManager> m_undoManager;
     // Expires with the view; handlers and completions hold it weakly.
