@@ -121,6 +121,36 @@ TEST_F(KOVA_TemplateEditorViewTest, DraggingSelectedLayersMovesThemInOneStep)
     EXPECT_FALSE(undo->canUndo());
 }
 
+// The resized layer renders at its live frame while the drag goes on.
+TEST_F(KOVA_TemplateEditorViewTest, DraggingAnEdgeResizesOnReleaseUnlessTheSizeTurnsNegative)
+{
+    const struct {
+        const char* name;
+        double toX;
+        QRectF expected;
+        bool step;
+    } rows[] = {
+        {"right edge outward", 267, {900, 300, 350, 300}, true},
+        {"right edge past the left", 187, {900, 300, 300, 300}, false},
+    };
+    for (const auto& row : rows) {
+        middle->setFrame({900, 300, 300, 300});
+        undo->removeAllActions();
+        select({middle});
+        mouse(QEvent::MouseButtonPress, {257, 120});
+        mouse(QEvent::MouseMove, {row.toX, 120});
+        const auto item = view.scene().itemForLayer(middle.get());
+        if (row.step) {
+            EXPECT_TRUE(waitUntil([&] { return item->image.width() == 350; })) << row.name;
+        }
+        mouse(QEvent::MouseButtonRelease, {row.toX, 120});
+        processMainQueue();
+        EXPECT_EQ(middle->frame(), row.expected) << row.name;
+        EXPECT_EQ(undo->canUndo(), row.step) << row.name;
+        EXPECT_EQ(view.scene().itemForLayer(middle.get())->frame, row.expected) << row.name;
+    }
+}
+
 TEST_F(KOVA_TemplateEditorViewTest, EscapeDuringAMoveCommitsNothing)
 {
     select({topLeft});
