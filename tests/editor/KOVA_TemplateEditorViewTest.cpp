@@ -189,6 +189,25 @@ TEST_F(KOVA_TemplateEditorViewTest, ClicksAndMarqueesSelect)
     }
 }
 
+TEST_F(KOVA_TemplateEditorViewTest, TheCursorFollowsWhatAPressWouldDo)
+{
+    select({middle});
+    const struct {
+        const char* name;
+        QPointF at;
+        Qt::CursorShape expected;
+    } rows[] = {
+        {"edge band of the selected layer", {257, 120}, Qt::BitmapCursor},
+        {"inside the selected layer", {230, 120}, Qt::OpenHandCursor},
+        {"unselected layer", {40, 50}, Qt::ArrowCursor},
+    };
+    for (const auto& row : rows) {
+        QMouseEvent event(QEvent::MouseMove, row.at, view.mapToGlobal(row.at), Qt::NoButton, Qt::NoButton, {});
+        QApplication::sendEvent(&view, &event);
+        EXPECT_TRUE(waitUntil([&] { return view.cursor().shape() == row.expected; })) << row.name;
+    }
+}
+
 TEST_F(KOVA_TemplateEditorViewTest, KeysNudgeResizeAndDelete)
 {
     const struct {

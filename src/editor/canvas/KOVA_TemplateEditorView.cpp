@@ -146,6 +146,8 @@ void KOVA_TemplateEditorView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
+    if (!templateObject())
+        return;
     CanvasPainter::paintPreview(painter, m_geometry.rectImagePreview(), m_imagePreview);
     CanvasPainter::paintScene(painter, m_scene,
                               {m_geometry.transformFromTemplateToView(), QRectF({}, templateSize()),
@@ -162,6 +164,10 @@ void KOVA_TemplateEditorView::resizeEvent(QResizeEvent* event)
 
 void KOVA_TemplateEditorView::mousePressEvent(QMouseEvent* event)
 {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
     applyEdit(m_gesture.mouseDown(templateObject(), event->position(), event->modifiers()));
 }
 
@@ -179,6 +185,10 @@ void KOVA_TemplateEditorView::mouseMoveEvent(QMouseEvent* event)
 
 void KOVA_TemplateEditorView::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseReleaseEvent(event);
+        return;
+    }
     applyEdit(m_gesture.mouseUp(templateObject(), event->position(), event->modifiers()));
     unsetCursor();
 }
@@ -231,11 +241,11 @@ void KOVA_TemplateEditorView::showFrames(const CanvasEdit& edit)
     if (m_gesture.state() != CanvasGesture::State::resizing || edit.frames.isEmpty())
         return;
     const CanvasEdit::LayerFrame resized = edit.frames.first();
-    ZORVAK_Coalesce::runOnceForKeyAfterWaiting(QStringLiteral("mouseDragged:"), nullptr, liveResizeWait,
-                                               [view = QPointer(this), resized] {
-                                                   if (view && view->m_gesture.state() == CanvasGesture::State::resizing)
-                                                       view->requestLayerImage(resized.layer, resized.frame);
-                                               });
+    const auto render = [view = QPointer(this), resized] {
+        if (view && view->m_gesture.state() == CanvasGesture::State::resizing)
+            view->requestLayerImage(resized.layer, resized.frame);
+    };
+    ZORVAK_Coalesce::runOnceForKeyAfterWaiting(QStringLiteral("mouseDragged:"), nullptr, liveResizeWait, render);
 }
 
 // A frame the model refuses leaves the shapes where the model has them.
@@ -257,20 +267,25 @@ void KOVA_TemplateEditorView::markLayers(const List& layers)
 // Bursts of moves update the cursor at their start and once they have ended.
 void KOVA_TemplateEditorView::updateCursor(const QPointF& point)
 {
-    ZORVAK_Coalesce::runOnceForKeyBeforeAndAfter(
-        QStringLiteral("mouseMoved:"), nullptr, cursorUpdateWait, [view = QPointer(this), point] {
-            if (!view)
-                return;
-            const Pointer tmpl = view->templateObject();
-            view->m_geometry.point(tmpl, point, [&](const QPointF&, const Pointer& layer, const CanvasGeometry::Edges& edges) {
-                if (!edges.isEmpty())
-                    view->setCursor(CanvasGeometry::resizeCursor(edges, layer->rotation()));
-                else if (layer && tmpl->layersSelected().contains(layer))
-                    view->setCursor(Qt::OpenHandCursor);
-                else
-                    view->setCursor(Qt::ArrowCursor);
-            });
-        });
+    const auto update = [view = QPointer(this), point] {
+        if (view)
+            view->setCursor(view->cursorAt(point));
+    };
+    ZORVAK_Coalesce::runOnceForKeyBeforeAndAfter(QStringLiteral("mouseMoved:"), nullptr, cursorUpdateWait, update);
+}
+
+// A selected layer's edge band resizes, the rest of it moves.
+QCursor KOVA_TemplateEditorView::cursorAt(const QPointF& point) const
+{
+    const Pointer& tmpl = templateObject();
+    QCursor cursor(Qt::ArrowCursor);
+    m_geometry.point(tmpl, point, [&](const QPointF&, const Pointer& layer, const CanvasGeometry::Edges& edges) {
+        if (!edges.isEmpty())
+            cursor = CanvasGeometry::resizeCursor(edges, layer->rotation());
+        else if (layer && tmpl->layersSelected().contains(layer))
+            cursor = QCursor(Qt::OpenHandCursor);
+    });
+    return cursor;
 }
 
 QSizeF KOVA_TemplateEditorView::templateSize() const

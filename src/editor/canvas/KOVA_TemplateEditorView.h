@@ -5,6 +5,7 @@
 #include "editor/canvas/CanvasScene.h"
 #include "editor/edits/KOVA_TemplateEditorEdits.h"
 
+#include <QCursor>
 #include <QImage>
 #include <QRectF>
 #include <QTimer>
@@ -87,6 +88,7 @@ private:
     // The live marquee's selection: changed directly, without undo.
     void markLayers(const List& layers);
     void updateCursor(const QPointF& point);
+    QCursor cursorAt(const QPointF& point) const;
 
     CanvasGeometry m_geometry;
     CanvasGesture m_gesture{m_geometry};
