@@ -190,7 +190,7 @@ void KOVA_TemplateEditorView::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     applyEdit(m_gesture.mouseUp(templateObject(), event->position(), event->modifiers()));
-    unsetCursor();
+    updateCursor(event->position());
 }
 
 void KOVA_TemplateEditorView::keyPressEvent(QKeyEvent* event)
@@ -233,7 +233,8 @@ void KOVA_TemplateEditorView::applyEdit(const CanvasEdit& edit)
     update();
 }
 
-// A resized layer's image is rendered at its live frame once the drag pauses.
+// A resized layer's image is rendered at its live frame once the drag pauses (while
+// the frame is one the model would take).
 void KOVA_TemplateEditorView::showFrames(const CanvasEdit& edit)
 {
     for (const CanvasEdit::LayerFrame& frame : edit.frames)
@@ -241,6 +242,8 @@ void KOVA_TemplateEditorView::showFrames(const CanvasEdit& edit)
     if (m_gesture.state() != CanvasGesture::State::resizing || edit.frames.isEmpty())
         return;
     const CanvasEdit::LayerFrame resized = edit.frames.first();
+    if (resized.frame.width() < 0 || resized.frame.height() < 0)
+        return;
     const auto render = [view = QPointer(this), resized] {
         if (view && view->m_gesture.state() == CanvasGesture::State::resizing)
             view->requestLayerImage(resized.layer, resized.frame);
