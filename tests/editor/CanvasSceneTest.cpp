@@ -6,27 +6,14 @@
 
 using kova::test::layerWithFrame;
 
-namespace {
-
-QList<CanvasScene::Item*> itemsOf(const CanvasScene& scene)
-{
-    QList<CanvasScene::Item*> items;
-    for (const CanvasScene::ItemPointer& item : scene.items())
-        items.append(item.get());
-    return items;
-}
-
-} // namespace
-
 TEST(CanvasScene, itemsFollowTheLayersByIdentity)
 {
     const auto a = layerWithFrame({0, 0, 10, 10}), b = layerWithFrame({10, 0, 10, 10});
     const auto c = layerWithFrame({0, 10, 10, 10});
     CanvasScene scene;
     scene.update({a, b, c}, {b}, true);
-    CanvasScene::Item* itemA = scene.itemForLayer(a.get()).get();
-    CanvasScene::Item* itemC = scene.itemForLayer(c.get()).get();
-    EXPECT_EQ(itemsOf(scene), (QList{itemA, scene.itemForLayer(b.get()).get(), itemC}));
+    const auto itemA = scene.itemForLayer(a.get()), itemC = scene.itemForLayer(c.get());
+    EXPECT_EQ(scene.items(), (QList{itemA, scene.itemForLayer(b.get()), itemC}));
     EXPECT_EQ(itemA->borderWidth, CanvasScene::layerFrameWidth);
     EXPECT_TRUE(scene.itemForLayer(b.get())->selected);
     EXPECT_EQ(scene.itemForLayer(b.get())->borderWidth, 0.0);
@@ -34,7 +21,7 @@ TEST(CanvasScene, itemsFollowTheLayersByIdentity)
     // Reordered and one layer gone: the same items, moved; the gone layer's item dropped.
     c->setFrame({5, 5, 20, 20});
     scene.update({c, a}, {}, false);
-    EXPECT_EQ(itemsOf(scene), (QList{itemC, itemA}));
+    EXPECT_EQ(scene.items(), (QList{itemC, itemA}));
     EXPECT_FALSE(scene.itemForLayer(b.get()));
     EXPECT_EQ(itemC->frame, QRectF(5, 5, 20, 20));
     EXPECT_EQ(itemA->borderWidth, 0.0);
