@@ -142,7 +142,7 @@ TEST_F(KOVA_TemplateEditorViewTest, DraggingAnEdgeResizesOnReleaseUnlessTheSizeT
     }
 }
 
-TEST_F(KOVA_TemplateEditorViewTest, ClicksAndMarqueesSelect)
+TEST_F(KOVA_TemplateEditorViewTest, ClicksAndMarqueesSelectAndTheSelectionIsAnnounced)
 {
     const QPointF inTopLeft(40, 50), inMiddle(230, 120), inRotated(290, 190), empty(370, 40);
     const struct {
@@ -160,9 +160,14 @@ TEST_F(KOVA_TemplateEditorViewTest, ClicksAndMarqueesSelect)
         {"marquee off a rotated layer's turned corner", {259, 169}, {263, 173}, {}, {}},
         {"marquee over a rotated layer's outline", {280, 152}, {286, 160}, {}, {rotated}},
     };
+    int announced = 0;
+    QObject::connect(&view, &KOVA_TemplateEditorView::selectedLayersDidChange, [&] { ++announced; });
+    view.kvoCustomTemplateSelection(true);
     for (const auto& row : rows) {
+        const int before = announced;
         drag(row.from, row.to, row.modifiers);
         EXPECT_EQ(tmpl->layersSelected(), row.expected) << row.name;
+        EXPECT_TRUE(waitUntil([&] { return announced > before; })) << row.name;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "editor/canvas/KOVA_TemplateEditorView.h"
 
+#include "core/observation/OBKVONotificationCenter.h"
 #include "core/queues/ZORVAK_Coalesce.h"
 #include "core/queues/ZORVAK_Dispatch.h"
 #include "editor/canvas/CanvasPainter.h"
@@ -24,11 +25,16 @@ KOVA_TemplateEditorView::KOVA_TemplateEditorView(QWidget* parent)
     connect(&m_antsTimer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
-KOVA_TemplateEditorView::~KOVA_TemplateEditorView() = default;
+// No announcement reaches the view once it is being destroyed.
+KOVA_TemplateEditorView::~KOVA_TemplateEditorView()
+{
+    kvoCustomTemplateSelection(false);
+}
 
 void KOVA_TemplateEditorView::setTemplateObject(const Pointer& templateObject)
 {
     KOVA_TemplateEditorEdits::setTemplateObject(templateObject);
+    observeSelection();
     ZORVAK_Dispatch::performAsyncOnMainQueue([view = QPointer(this)] {
         if (!view)
             return;
@@ -140,6 +146,27 @@ void KOVA_TemplateEditorView::showWholeTemplate(const Completion& completion)
 void KOVA_TemplateEditorView::abortDrag()
 {
     applyEdit(m_gesture.abortDrag());
+}
+
+void KOVA_TemplateEditorView::kvoCustomTemplateSelection(bool observing)
+{
+    m_observesSelection = observing;
+    observeSelection();
+}
+
+// The selection changes on the editor's shared queue while the main queue waits for
+// it: the announcement goes on to the main queue without waiting.
+void KOVA_TemplateEditorView::observeSelection()
+{
+    if (m_selectionObservation)
+        OBKVONotificationCenter::defaultCenter().removeObservation(m_selectionObservation);
+    m_selectionObservation = nullptr;
+    if (!m_observesSelection || !templateObject())
+        return;
+    m_selectionObservation = OBKVONotificationCenter::addObservationKeyPath(
+        templateObject(), QStringLiteral("layersSelected"), 0, [this](const OBKVONotification&) {
+            QMetaObject::invokeMethod(this, &KOVA_TemplateEditorView::selectedLayersDidChange, Qt::QueuedConnection);
+        });
 }
 
 void KOVA_TemplateEditorView::paintEvent(QPaintEvent*)

@@ -11,7 +11,10 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
+
+class OBKVOObservation;
 
 // The template editor's canvas. With no layer selected it shows one flattened preview
 // of the whole template; with a selection, each layer's own preview (the selected ones
@@ -65,6 +68,13 @@ public:
     // Cancels a move drag: the layers go back to their frames, nothing is committed.
     void abortDrag();
 
+    // Observation of the template's selection, switched on by the editor: a selection
+    // changed on any thread is announced by selectedLayersDidChange() on the main queue.
+    void kvoCustomTemplateSelection(bool observing);
+
+signals:
+    void selectedLayersDidChange();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -88,6 +98,7 @@ private:
     // The live marquee's selection: changed directly, without undo.
     void markLayers(const List& layers);
     void updateCursor(const QPointF& point);
+    void observeSelection();
     QCursor cursorAt(const QPointF& point) const;
 
     CanvasGeometry m_geometry;
@@ -97,4 +108,6 @@ private:
     std::optional<QRectF> m_marquee;
     bool m_showsLayerFrames = false;
     QTimer m_antsTimer;
+    bool m_observesSelection = false;
+    std::shared_ptr<OBKVOObservation> m_selectionObservation;
 };
