@@ -47,6 +47,8 @@ TEST(CanvasGeometry, fitsTheTemplateCentredAndKeepsTheLastFitWithoutRoom)
         EXPECT_EQ(geometry.scaleTemplate(), 5.0) << bounds.width();
         EXPECT_EQ(geometry.rectImagePreview(), QRectF(20, 30, 360, 240)) << bounds.width();
     }
+    geometry.setObjectsScale({400, 300}, {qInf(), 1200}); // a template file's absurd width
+    EXPECT_EQ(geometry.scaleTemplate(), 5.0);
     geometry.setSizeImagePreview({1800, 0});
     geometry.boundsDidChange({800, 600}, {1800, 1200});
     EXPECT_EQ(geometry.rectImagePreview(), QRectF(20, 30, 360, 240));
