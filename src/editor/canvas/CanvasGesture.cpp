@@ -25,7 +25,7 @@ CanvasGesture::CanvasGesture(const CanvasGeometry& geometry)
 CanvasEdit CanvasGesture::mouseDown(const KOVA_Template::Pointer& tmpl, const QPointF& point,
                                     Qt::KeyboardModifiers modifiers)
 {
-    if (m_state == State::aborting)
+    if (m_state == State::aborting || !tmpl)
         return {};
     m_pointMouseDown = point;
     m_geometry.point(tmpl, point, [this](const QPointF&, const KOVA_Template::Pointer& layer,

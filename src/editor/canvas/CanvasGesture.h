@@ -38,6 +38,7 @@ public:
     KOVA_Template::Pointer templateLayerHit() const { return m_templateLayerHit; }
     CanvasGeometry::Edges edgesHit() const { return m_edgesHit; }
 
+    // Without a template, or while an abort settles, a press does nothing.
     CanvasEdit mouseDown(const KOVA_Template::Pointer& tmpl, const QPointF& point, Qt::KeyboardModifiers modifiers);
     CanvasEdit mouseDragged(const KOVA_Template::Pointer& tmpl, const QPointF& point);
     CanvasEdit mouseUp(const KOVA_Template::Pointer& tmpl, const QPointF& point, Qt::KeyboardModifiers modifiers);
