@@ -50,97 +50,81 @@ protected:
     std::unique_ptr<FakeView> view = std::make_unique<FakeView>();
 };
 
+// One registration per row; the target is the template for "frame" and a layer otherwise.
 struct PropertyCase {
     const char* actionName;
-    std::function<void(Edits&, const Pointer& layer, const Pointer& templ)> change;
-    std::function<QVariant(const KOVA_Template& layer, const KOVA_Template& templ)> read;
+    const char* key;
     QVariant changed;
+    std::function<void(Edits&, const Pointer& target)> change;
 };
 
-const QList<PropertyCase>& propertyCases()
-{
-    using T = const KOVA_Template&;
-    static const QList<PropertyCase> cases{
-        {"Change Text", [](Edits& e, auto& l, auto&) { e.registerUndoLayerStringValue(l, "Text", "new"); },
-         [](T l, T) { return QVariant(l.stringValue()); }, "new"},
-        {"Change Stamp Type", [](Edits& e, auto& l, auto&) { e.registerUndoLayerKey(l, "Stamp Type", "date"); },
-         [](T l, T) { return QVariant(l.key()); }, "date"},
-        {"Text Color", [](Edits& e, auto& l, auto&) { e.registerUndoLayerTextColorCode(l, "#11223344"); },
-         [](T l, T) { return QVariant(l.textColorCode()); }, "#11223344"},
-        {"Text Opacity", [](Edits& e, auto& l, auto&) { e.registerUndoLayerTextOpacity(l, 0.2); },
-         [](T l, T) { return QVariant(l.textOpacity()); }, 0.2},
-        {"Change Graphic File", [](Edits& e, auto& l, auto&) { e.registerUndoLayerGraphicPath(l, "/g/a.png"); },
-         [](T l, T) { return QVariant(l.graphicPath()); }, "/g/a.png"},
-        {"Change Gravity", [](Edits& e, auto& l, auto&) { e.registerUndoLayerGravity(l, "resize"); },
-         [](T l, T) { return QVariant(l.gravity()); }, "resize"},
-        {"Change Font", [](Edits& e, auto& l, auto&) { e.registerUndoLayerFontName(l, "Courier"); },
-         [](T l, T) { return QVariant(l.fontName()); }, "Courier"},
-        {"Change Font Size", [](Edits& e, auto& l, auto&) { e.registerUndoLayerFontSize(l, "31"); },
-         [](T l, T) { return QVariant(l.fontSize()); }, "31"},
-        {"Change Alignment", [](Edits& e, auto& l, auto&) { e.registerUndoLayerTextAlignment(l, 3); },
-         [](T l, T) { return QVariant(l.textAlignment()); }, 3u},
-        {"Layer has Background", [](Edits& e, auto& l, auto&) { e.registerUndoLayerBackgroundEnabled(l, true); },
-         [](T l, T) { return QVariant(l.hasBackground()); }, true},
-        {"Background Color", [](Edits& e, auto& l, auto&) { e.registerUndoLayerBackgroundColorCode(l, "#102030FF"); },
-         [](T l, T) { return QVariant(l.backgroundColorCode()); }, "#102030FF"},
-        {"Background Opacity", [](Edits& e, auto& l, auto&) { e.registerUndoLayerBackgroundOpacity(l, 0.2); },
-         [](T l, T) { return QVariant(l.backgroundOpacity()); }, 0.2},
-        {"Layer has Border", [](Edits& e, auto& l, auto&) { e.registerUndoLayerBorderEnabled(l, true); },
-         [](T l, T) { return QVariant(l.hasBorder()); }, true},
-        {"Change Border Width", [](Edits& e, auto& l, auto&) { e.registerUndoLayerBorderWidth(l, 7); },
-         [](T l, T) { return QVariant(l.borderWidth()); }, 7.0},
-        {"Border Color", [](Edits& e, auto& l, auto&) { e.registerUndoLayerBorderColorCode(l, "#405060FF"); },
-         [](T l, T) { return QVariant(l.borderColorCode()); }, "#405060FF"},
-        {"Border Opacity", [](Edits& e, auto& l, auto&) { e.registerUndoLayerBorderOpacity(l, 0.2); },
-         [](T l, T) { return QVariant(l.borderOpacity()); }, 0.2},
-        {"Border Clips Content", [](Edits& e, auto& l, auto&) { e.registerUndoLayerBorderClipsContent(l, true); },
-         [](T l, T) { return QVariant(l.borderClipsContent()); }, true},
-        {"Layer has shadow", [](Edits& e, auto& l, auto&) { e.registerUndoLayerShadowEnabled(l, true); },
-         [](T l, T) { return QVariant(l.hasShadow()); }, true},
-        {"Shadow Blur", [](Edits& e, auto& l, auto&) { e.registerUndoLayerShadowBlur(l, 9); },
-         [](T l, T) { return QVariant(l.shadowBlur()); }, 9.0},
-        {"Shadow Color", [](Edits& e, auto& l, auto&) { e.registerUndoLayerShadowColorCode(l, "#708090FF"); },
-         [](T l, T) { return QVariant(l.shadowColorCode()); }, "#708090FF"},
-        {"Shadow Opacity", [](Edits& e, auto& l, auto&) { e.registerUndoLayerShadowOpacity(l, 0.2); },
-         [](T l, T) { return QVariant(l.shadowOpacity()); }, 0.2},
-        {"Shadow Offset", [](Edits& e, auto& l, auto&) { e.registerUndoLayerShadowOffsetX(l, 4); },
-         [](T l, T) { return QVariant(l.shadowOffsetX()); }, 4.0},
-        {"Shadow Offset", [](Edits& e, auto& l, auto&) { e.registerUndoLayerShadowOffsetY(l, -6); },
-         [](T l, T) { return QVariant(l.shadowOffsetY()); }, -6.0},
-        {"Rotation", [](Edits& e, auto& l, auto&) { e.registerUndoLayerRotation(l, 0.5); },
-         [](T l, T) { return QVariant(l.rotation().value_or(0)); }, 0.5},
-        {"Change Canvas Width", [](Edits& e, auto&, auto& t) { e.registerUndoTemplateSetWidth(t, 800); },
-         [](T, T t) { return QVariant(t.frame()); }, QRectF(5, 7, 800, 300)},
-        {"Change Canvas Height", [](Edits& e, auto&, auto& t) { e.registerUndoTemplateSetHeight(t, 90); },
-         [](T, T t) { return QVariant(t.frame()); }, QRectF(5, 7, 600, 90)},
-    };
-    return cases;
-}
+using P = const Pointer&;
+const PropertyCase propertyCases[] = {
+    {"Change Text", "stringValue", "new", [](Edits& e, P t) { e.registerUndoLayerStringValue(t, "Text", "new"); }},
+    {"Change Stamp Type", "key", "date", [](Edits& e, P t) { e.registerUndoLayerKey(t, "Stamp Type", "date"); }},
+    {"Text Color", "textColorCode", "#11223344",
+     [](Edits& e, P t) { e.registerUndoLayerTextColorCode(t, "#11223344"); }},
+    {"Text Opacity", "textOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerTextOpacity(t, 0.2); }},
+    {"Change Graphic File", "graphicPath", "/a.png",
+     [](Edits& e, P t) { e.registerUndoLayerGraphicPath(t, "/a.png"); }},
+    {"Change Gravity", "gravity", "resize", [](Edits& e, P t) { e.registerUndoLayerGravity(t, "resize"); }},
+    {"Change Font", "fontName", "Courier", [](Edits& e, P t) { e.registerUndoLayerFontName(t, "Courier"); }},
+    {"Change Font Size", "fontSize", "31", [](Edits& e, P t) { e.registerUndoLayerFontSize(t, "31"); }},
+    {"Change Alignment", "textAlignment", 3u, [](Edits& e, P t) { e.registerUndoLayerTextAlignment(t, 3); }},
+    {"Layer has Background", "hasBackground", true,
+     [](Edits& e, P t) { e.registerUndoLayerBackgroundEnabled(t, true); }},
+    {"Background Color", "backgroundColorCode", "#102030FF",
+     [](Edits& e, P t) { e.registerUndoLayerBackgroundColorCode(t, "#102030FF"); }},
+    {"Background Opacity", "backgroundOpacity", 0.2,
+     [](Edits& e, P t) { e.registerUndoLayerBackgroundOpacity(t, 0.2); }},
+    {"Layer has Border", "hasBorder", true, [](Edits& e, P t) { e.registerUndoLayerBorderEnabled(t, true); }},
+    {"Change Border Width", "borderWidth", 7.0, [](Edits& e, P t) { e.registerUndoLayerBorderWidth(t, 7); }},
+    {"Border Color", "borderColorCode", "#405060FF",
+     [](Edits& e, P t) { e.registerUndoLayerBorderColorCode(t, "#405060FF"); }},
+    {"Border Opacity", "borderOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerBorderOpacity(t, 0.2); }},
+    {"Border Clips Content", "borderClipsContent", true,
+     [](Edits& e, P t) { e.registerUndoLayerBorderClipsContent(t, true); }},
+    {"Layer has shadow", "hasShadow", true, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, true); }},
+    // A flag sent unchanged comes back as it was, not negated.
+    {"Layer has shadow", "hasShadow", false, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, false); }},
+    {"Shadow Blur", "shadowBlur", 9.0, [](Edits& e, P t) { e.registerUndoLayerShadowBlur(t, 9); }},
+    {"Shadow Color", "shadowColorCode", "#708090FF",
+     [](Edits& e, P t) { e.registerUndoLayerShadowColorCode(t, "#708090FF"); }},
+    {"Shadow Opacity", "shadowOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerShadowOpacity(t, 0.2); }},
+    {"Shadow Offset", "shadowOffsetX", 4.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetX(t, 4); }},
+    {"Shadow Offset", "shadowOffsetY", -6.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetY(t, -6); }},
+    {"Rotation", "rotation", 0.5, [](Edits& e, P t) { e.registerUndoLayerRotation(t, 0.5); }},
+    // The canvas keeps its origin and the other dimension.
+    {"Change Canvas Width", "frame", QRectF(5, 7, 800, 300),
+     [](Edits& e, P t) { e.registerUndoTemplateSetWidth(t, 800); }},
+    {"Change Canvas Height", "frame", QRectF(5, 7, 600, 90),
+     [](Edits& e, P t) { e.registerUndoTemplateSetHeight(t, 90); }},
+};
 
 TEST_F(TemplateEditorEditsTest, everyPropertyUndoesAndRedoesUnderItsName)
 {
-    for (const PropertyCase& property : propertyCases()) {
+    for (const PropertyCase& property : propertyCases) {
         SCOPED_TRACE(property.actionName);
-        const Pointer layer = layers[0];
-        layer->setTextColorCode("#000000FF");
+        layers[0]->setTextColorCode("#000000FF");
         templ->setFrame(QRectF(5, 7, 600, 300));
-        const QVariant old = property.read(*layer, *templ);
+        const Pointer target = QLatin1String(property.key) == "frame" ? templ : layers[0];
+        const auto value = [&] { return target->valueForKey(property.key); };
+        const QVariant old = value();
         const int previews = view->previews;
 
-        property.change(*view, layer, templ);
+        property.change(*view, target);
         endTurn();
-        EXPECT_EQ(property.read(*layer, *templ), property.changed);
+        EXPECT_EQ(value(), property.changed);
         EXPECT_EQ(undo->undoActionName(), property.actionName);
         EXPECT_EQ(view->previews, previews + 1);
-
-        undo->undo();
-        EXPECT_EQ(property.read(*layer, *templ), old);
-        EXPECT_EQ(undo->redoActionName(), property.actionName);
-        undo->redo();
-        EXPECT_EQ(property.read(*layer, *templ), property.changed);
-        EXPECT_EQ(undo->undoActionName(), property.actionName);
-        undo->undo();
-        EXPECT_EQ(property.read(*layer, *templ), old);
+        for (int pass = 0; pass < 2; ++pass) {
+            undo->undo();
+            EXPECT_EQ(value(), old);
+            EXPECT_EQ(undo->redoActionName(), property.actionName);
+            undo->redo();
+            EXPECT_EQ(value(), property.changed);
+            EXPECT_EQ(undo->undoActionName(), property.actionName);
+        }
         undo->removeAllActions();
     }
 }
@@ -154,23 +138,12 @@ TEST_F(TemplateEditorEditsTest, withoutUndoManagerTheValueIsAppliedAndNothingRec
     EXPECT_FALSE(undo->canUndo());
 }
 
-// A flag the caller sends unchanged comes back as it was, not negated.
-TEST_F(TemplateEditorEditsTest, flagUndoRestoresTheValueReadBefore)
-{
-    view->registerUndoLayerShadowEnabled(layers[0], false);
-    endTurn();
-    undo->undo();
-    EXPECT_FALSE(layers[0]->hasShadow());
-}
-
 TEST_F(TemplateEditorEditsTest, missingLayerOrTemplateChangesNothing)
 {
     const std::function<void(Edits&)> calls[] = {
         [](Edits& e) { e.registerUndoLayerTextOpacity(nullptr, 0.5); },
-        [](Edits& e) { e.registerUndoLayerKey(nullptr, "Stamp Type", "date"); },
         [](Edits& e) { e.registerUndoTemplateSetWidth(nullptr, 10); },
         [](Edits& e) { e.registerUndoMoveLayer(nullptr, QRectF(1, 2, 3, 4)); },
-        [](Edits& e) { e.registerUndoAddTemplateLayer(nullptr, {}); },
         [this](Edits& e) { e.registerUndoDeleteLayers({layers[0]}, {}); },
         [this](Edits& e) { e.registerUndoSelectLayers({layers[0]}, false, {}, {}); },
         [](Edits& e) { e.registerUndoAddLayerOfType(KOVA_Template::layerTypeTextbox, {}); },
@@ -196,36 +169,28 @@ TEST_F(TemplateEditorEditsTest, aHandlerOfAViewThatIsGoneDoesNothing)
 
 // ---- Frames ----
 
+// New frames are rounded; undo brings back the frame as it was, also an unrounded one.
 TEST_F(TemplateEditorEditsTest, movesRoundEachComponentHalfAwayFromZero)
 {
     const struct {
-        QRectF to;
-        QRectF rounded;
+        QRectF from, to, rounded;
     } cases[] = {
-        {{10.4, 20.5, 99.5, 50.49}, {10, 21, 100, 50}},
-        {{-2.5, 0, 1, 1}, {-3, 0, 1, 1}},
-        {{0.5, 0, 0.5, 1}, {1, 0, 1, 1}},
+        {{0, 0, 5, 5}, {10.4, 20.5, 99.5, 50.49}, {10, 21, 100, 50}},
+        {{0, 0, 5, 5}, {-2.5, 0, 1, 1}, {-3, 0, 1, 1}},
+        {{0, 0, 5, 5}, {0.5, 0, 0.5, 1}, {1, 0, 1, 1}},
+        {{10.4, 20, 30, 40}, {50, 60, 30, 40}, {50, 60, 30, 40}},
     };
     for (const auto& move : cases) {
-        const QRectF before = layers[1]->frame();
+        layers[1]->setFrame(move.from);
         view->registerUndoMoveLayer(layers[1], move.to);
         endTurn();
         EXPECT_EQ(layers[1]->frame(), move.rounded);
         EXPECT_EQ(undo->undoActionName(), "Move Layer");
         undo->undo();
-        EXPECT_EQ(layers[1]->frame(), before);
+        EXPECT_EQ(layers[1]->frame(), move.from);
+        undo->redo();
+        EXPECT_EQ(layers[1]->frame(), move.rounded);
     }
-}
-
-TEST_F(TemplateEditorEditsTest, undoingAMoveRestoresAnUnroundedFrameAsItWas)
-{
-    layers[0]->setFrame(QRectF(10.4, 20, 30, 40));
-    view->registerUndoMoveLayer(layers[0], QRectF(50, 60, 30, 40));
-    endTurn();
-    undo->undo();
-    EXPECT_EQ(layers[0]->frame(), QRectF(10.4, 20, 30, 40));
-    undo->redo();
-    EXPECT_EQ(layers[0]->frame(), QRectF(50, 60, 30, 40));
 }
 
 TEST_F(TemplateEditorEditsTest, aMoveToANegativeSizeRecordsNothingAndRedraws)
@@ -240,40 +205,33 @@ TEST_F(TemplateEditorEditsTest, aMoveToANegativeSizeRecordsNothingAndRedraws)
 
 // ---- Selection and layer list ----
 
+// Undo replaces the selection by the former one, also after an extension.
 TEST_F(TemplateEditorEditsTest, selectionStepsAreNamedByCount)
 {
     const struct {
-        List selectedBefore;
-        List selecting;
+        List before, selecting;
+        bool extending;
         const char* name;
+        List after;
     } cases[] = {
-        {{}, {layers[0]}, "Select Layer"},
-        {{}, layers, "Select Layers"},
-        {{layers[1]}, {}, "Deselect Layer"},
-        {{layers[0], layers[2]}, {}, "Deselect Layers"},
+        {{}, {layers[0]}, false, "Select Layer", {layers[0]}},
+        {{}, layers, false, "Select Layers", layers},
+        {{layers[1]}, {}, false, "Deselect Layer", {}},
+        {{layers[0], layers[2]}, {}, false, "Deselect Layers", {}},
+        {{layers[0]}, {layers[1]}, true, "Select Layer", {layers[0], layers[1]}},
     };
     for (const auto& selection : cases) {
-        templ->selectLayers(selection.selectedBefore, false);
+        templ->selectLayers(selection.before, false);
         List handed{nullptr};
-        view->registerUndoSelectLayers(selection.selecting, false, {}, [&](const List& l) { handed = l; });
+        view->registerUndoSelectLayers(selection.selecting, selection.extending, {}, [&](const List& l) { handed = l; });
         endTurn();
         EXPECT_EQ(undo->undoActionName(), selection.name);
-        EXPECT_EQ(templ->layersSelected(), selection.selecting);
+        EXPECT_EQ(templ->layersSelected(), selection.after);
         EXPECT_EQ(handed, selection.selecting);
         undo->undo();
-        EXPECT_EQ(templ->layersSelected(), selection.selectedBefore);
+        EXPECT_EQ(templ->layersSelected(), selection.before);
         EXPECT_EQ(undo->redoActionName(), selection.name);
     }
-}
-
-TEST_F(TemplateEditorEditsTest, undoingAnExtensionRestoresTheFormerSelection)
-{
-    templ->selectLayer(layers[0], false);
-    view->registerUndoSelectLayers({layers[1]}, true, {}, {});
-    endTurn();
-    EXPECT_EQ(templ->layersSelected(), (List{layers[0], layers[1]}));
-    undo->undo();
-    EXPECT_EQ(templ->layersSelected(), List{layers[0]});
 }
 
 TEST_F(TemplateEditorEditsTest, undoingADeleteRestoresPlacesAndSelection)

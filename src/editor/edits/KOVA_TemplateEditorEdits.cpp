@@ -103,37 +103,24 @@ void KOVA_TemplateEditorEdits::registerUndoLayerValue(const Pointer& layer, cons
     updatePreview({});
 }
 
-template <typename Getter, typename Setter>
-void KOVA_TemplateEditorEdits::registerUndoLayerNamedText(const Pointer& layer, const QString& actionName, Getter getter,
-                                                          Setter setter, const QString& value,
-                                                          void (KOVA_TemplateEditorEdits::*reenter)(const Pointer&,
-                                                                                                    const QString&,
-                                                                                                    const QString&))
-{
-    if (!layer)
-        return;
-    const QString old = std::invoke(getter, *layer);
-    recordUndo(layer.get(), QStringLiteral("Change ") + actionName,
-               [layer, actionName, old, reenter](KOVA_TemplateEditorEdits& view) {
-                   (view.*reenter)(layer, actionName, old);
-               });
-    std::invoke(setter, *layer, value);
-    updatePreview({});
-}
-
 // ---- Layer properties ----
 
 void KOVA_TemplateEditorEdits::registerUndoLayerStringValue(const Pointer& layer, const QString& actionName,
                                                             const QString& stringValue)
 {
-    registerUndoLayerNamedText(layer, actionName, &KOVA_Template::stringValue, &KOVA_Template::setStringValue,
-                               stringValue, &KOVA_TemplateEditorEdits::registerUndoLayerStringValue);
+    registerUndoLayerValue(layer, QStringLiteral("Change ") + actionName, &KOVA_Template::stringValue,
+                           &KOVA_Template::setStringValue, stringValue,
+                           [actionName](KOVA_TemplateEditorEdits& view, const Pointer& layer, const QString& old) {
+                               view.registerUndoLayerStringValue(layer, actionName, old);
+                           });
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerKey(const Pointer& layer, const QString& actionName, const QString& key)
 {
-    registerUndoLayerNamedText(layer, actionName, &KOVA_Template::key, &KOVA_Template::setKey, key,
-                               &KOVA_TemplateEditorEdits::registerUndoLayerKey);
+    registerUndoLayerValue(layer, QStringLiteral("Change ") + actionName, &KOVA_Template::key, &KOVA_Template::setKey,
+                           key, [actionName](KOVA_TemplateEditorEdits& view, const Pointer& layer, const QString& old) {
+                               view.registerUndoLayerKey(layer, actionName, old);
+                           });
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerTextColorCode(const Pointer& layer, const QString& textColorCode)
@@ -304,7 +291,8 @@ void KOVA_TemplateEditorEdits::registerUndoTemplateSetHeight(const Pointer& temp
 void KOVA_TemplateEditorEdits::registerUndoTemplateSize(const Pointer& templateObject, const QString& actionName,
                                                         qreal (QRectF::*dimension)() const,
                                                         void (QRectF::*setDimension)(qreal), double value,
-                                                        void (KOVA_TemplateEditorEdits::*reenter)(const Pointer&, double))
+                                                        void (KOVA_TemplateEditorEdits::*reenter)(const Pointer&,
+                                                                                                  double))
 {
     if (!templateObject)
         return;
@@ -320,7 +308,8 @@ void KOVA_TemplateEditorEdits::registerUndoTemplateSize(const Pointer& templateO
 
 // ---- Frames ----
 
-void KOVA_TemplateEditorEdits::registerUndoMoveLayer(const Pointer& layer, const QRectF& toFrame, const Completion& extra)
+void KOVA_TemplateEditorEdits::registerUndoMoveLayer(const Pointer& layer, const QRectF& toFrame,
+                                                     const Completion& extra)
 {
     if (!layer)
         return;

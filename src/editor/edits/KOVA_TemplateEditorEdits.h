@@ -124,17 +124,11 @@ private:
     // The handler as the undo manager runs it: a no-op once the view is gone.
     std::function<void()> whileAlive(UndoHandler handler);
 
-    // One layer property: reads the old value, records the re-entry with it, sets the
-    // new value and refreshes.
+    // One layer property: reads the old value, records `reenter` (view, layer, old value)
+    // with it, sets the new value and refreshes.
     template <typename Value, typename Getter, typename Setter, typename Reenter>
     void registerUndoLayerValue(const Pointer& layer, const QString& actionName, Getter getter, Setter setter,
                                 const Value& value, Reenter reenter);
-    // The same for a text whose action name the caller gives, after "Change ".
-    template <typename Getter, typename Setter>
-    void registerUndoLayerNamedText(const Pointer& layer, const QString& actionName, Getter getter, Setter setter,
-                                    const QString& value,
-                                    void (KOVA_TemplateEditorEdits::*reenter)(const Pointer&, const QString&,
-                                                                              const QString&));
     // Replaces one dimension of the template's frame, keeping origin and the other one.
     void registerUndoTemplateSize(const Pointer& templateObject, const QString& actionName,
                                   qreal (QRectF::*dimension)() const, void (QRectF::*setDimension)(qreal),
