@@ -87,6 +87,8 @@ void KOVA_TemplateEditorView::requestLayerImage(const Pointer& layer, const std:
 {
     const quint64 ticket = m_scene.requestImage(layer.get());
     const Pointer copy = layer->copy();
+    if (!copy)
+        return;
     if (frame)
         copy->setFrame(*frame);
     copy->getPreviewImageUnrotated([view = QPointer(this), key = layer.get(), ticket](const QImage& image) {
@@ -133,7 +135,13 @@ void KOVA_TemplateEditorView::showWholeTemplate(const Completion& completion)
     updateAntsTimer();
     update();
     const quint64 generation = m_scene.generation();
-    templateObject()->copy()->getPreviewImage([view = QPointer(this), generation, completion](const QImage& image) {
+    const Pointer copy = templateObject()->copy();
+    if (!copy) {
+        if (completion)
+            ZORVAK_Dispatch::performAsyncOnMainQueue(completion);
+        return;
+    }
+    copy->getPreviewImage([view = QPointer(this), generation, completion](const QImage& image) {
         if (!view)
             return;
         if (view->m_scene.generation() == generation)
