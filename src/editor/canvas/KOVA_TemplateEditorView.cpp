@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPointer>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -39,6 +40,7 @@ void KOVA_TemplateEditorView::setTemplateObject(const Pointer& templateObject)
         if (!view)
             return;
         view->m_scene.clear();
+        // Fitted as its own size until its first preview arrives.
         view->m_geometry.setSizeImagePreview(view->templateSize());
         view->boundsDidChange();
         view->updatePreview({});
