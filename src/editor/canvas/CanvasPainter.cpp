@@ -3,7 +3,6 @@
 #include "core/image/ZORVAK_color.h"
 
 #include <QPainter>
-#include <QPainterPath>
 
 #include <cmath>
 
@@ -31,8 +30,6 @@ void CanvasPainter::paintScene(QPainter& painter, const CanvasScene& scene, cons
 
 void CanvasPainter::paintMarquee(QPainter& painter, const QRectF& marquee)
 {
-    if (marquee.isNull())
-        return;
     painter.fillRect(marquee.normalized(), ZORVAK_color::colorForHexcode(marqueeCode));
 }
 

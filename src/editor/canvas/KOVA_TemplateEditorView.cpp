@@ -185,6 +185,7 @@ void KOVA_TemplateEditorView::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), palette().window());
     if (!templateObject())
         return;
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     CanvasPainter::paintPreview(painter, m_geometry.rectImagePreview(), m_imagePreview);
     CanvasPainter::paintScene(painter, m_scene,
                               {m_geometry.transformFromTemplateToView(), QRectF({}, templateSize()),
