@@ -45,6 +45,9 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return !view.imagePreview().isNull(); }));
     }
 
+    // No render outlives the test (nor its pictures).
+    void TearDown() override { EXPECT_TRUE(waitUntil([&] { return !view.isRenderingPreview(); })); }
+
     Pointer addPicture(const QRectF& frame, const QColor& color)
     {
         const QString path = scratch.path(color.name().mid(1) + QStringLiteral(".png"));

@@ -93,9 +93,11 @@ void KOVA_TemplateEditorView::requestLayerImage(const Pointer& layer, const std:
         return;
     if (frame)
         copy->setFrame(*frame);
+    ++m_previewsRendering;
     copy->getPreviewImageUnrotated([view = QPointer(this), key = layer.get(), ticket](const QImage& image) {
         if (!view)
             return;
+        --view->m_previewsRendering;
         if (view->m_scene.setImage(key, ticket, image))
             view->setImagePreview({});
         view->update();
@@ -143,9 +145,11 @@ void KOVA_TemplateEditorView::showWholeTemplate(const Completion& completion)
             ZORVAK_Dispatch::performAsyncOnMainQueue(completion);
         return;
     }
+    ++m_previewsRendering;
     copy->getPreviewImage([view = QPointer(this), generation, completion](const QImage& image) {
         if (!view)
             return;
+        --view->m_previewsRendering;
         if (view->m_scene.generation() == generation)
             view->setImagePreview(image);
         if (completion)

@@ -49,6 +49,8 @@ public:
     QSizeF sizeImagePreview() const { return m_geometry.sizeImagePreview(); }
     const CanvasScene& scene() const { return m_scene; }
     const QImage& imagePreview() const { return m_imagePreview; }
+    // Whether a preview asked for has not come back yet.
+    bool isRenderingPreview() const { return m_previewsRendering > 0; }
 
     // The editor's layer-outline switch: grey frames around the unselected layers.
     bool showsLayerFrames() const { return m_showsLayerFrames; }
@@ -106,6 +108,7 @@ private:
     CanvasScene m_scene;
     QImage m_imagePreview;
     std::optional<QRectF> m_marquee;
+    int m_previewsRendering = 0;
     bool m_showsLayerFrames = false;
     QTimer m_antsTimer;
     bool m_observesSelection = false;
