@@ -78,11 +78,14 @@ public:
     // The view is always one page: the range starting at page 1 of length 1.
     bool knowsPageRange(PageRange* range) const;
 
-    // Draws the image and the codes into the rectangle of a top-left painter.
+    // Draws the image and the codes into the rectangle of a top-left painter;
+    // without an image, the first image of the contents, whose properties then
+    // stand for the view's.
     void drawRect(QPainter* painter, const QRectF& rect) const;
 
 private:
-    // Draws the view's pages on the printer; false when it cannot start.
+    // Draws the view's page on the printer; false when the printer does not
+    // take it.
     bool printOn(QPrinter* printer);
     void readContents(QImage* image, QVariantMap* properties) const;
 
