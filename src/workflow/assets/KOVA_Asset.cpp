@@ -107,6 +107,20 @@ void applyCrop(ZORVAK_Image& picture, const KOVA_Template& layer)
     picture.setIsNormalizedCropRect(layer.isNormalizedCropRect());
 }
 
+// A node as the log shows it: its XML text, "(null)" for none.
+QString nodeText(const platform::XmlNode& node)
+{
+    return node.isNull() ? QStringLiteral("(null)") : node.xmlString();
+}
+
+QString nodeListText(const QList<platform::XmlNode>& nodes)
+{
+    QStringList texts;
+    for (const platform::XmlNode& node : nodes)
+        texts.append(nodeText(node));
+    return QStringLiteral("(%1)").arg(texts.join(QStringLiteral(", ")));
+}
+
 } // namespace
 
 KOVA_Asset::Pointer KOVA_Asset::assetWithXMLObject(const QVariant& object)
@@ -300,18 +314,19 @@ QString KOVA_Asset::description() const
 void KOVA_Asset::logNode(const platform::XmlNode& node)
 {
     if (node.kind() != platform::XmlNodeKind::Element && node.kind() != platform::XmlNodeKind::Attribute) {
-        platform::Log::log(QStringLiteral("xmlNode: %1\nChildCount:%2").arg(node.xmlString()).arg(node.childCount()));
+        platform::Log::log(QStringLiteral("xmlNode: %1\nChildCount:%2 Children:%3,nextNode:%4,next sibling:%5")
+                               .arg(nodeText(node), QString::number(node.childCount()), nodeListText(node.children()),
+                                    nodeText(node.nextNode()), nodeText(node.nextSibling())));
         return;
     }
     const bool isElement = node.kind() == platform::XmlNodeKind::Element;
-    QStringList attributes;
-    for (const platform::XmlNode& attribute : node.attributes())
-        attributes.append(attribute.xmlString());
-    platform::Log::log(QStringLiteral("Kind: %1\nName: %2\nString value: %3\nPrevious sibling: %4\nNext sibling: %5\n%6ChildCount: %7")
+    platform::Log::log(QStringLiteral("Kind: %1\nName: %2\nObject value: %3\nString value: %3\nNext node: %4\n"
+                                      "Previous sibling: %5\nNext sibling: %6\n%7ChildCount: %8\nChildren: %9")
                            .arg(isElement ? QStringLiteral("Element") : QStringLiteral("Attribute"), node.name(),
-                                node.stringValue(), node.previousSibling().name(), node.nextSibling().name(),
-                                isElement ? QStringLiteral("Attributes: %1\n").arg(attributes.join(u' ')) : QString())
-                           .arg(node.childCount()));
+                                node.stringValue(), nodeText(node.nextNode()), node.previousSibling().name(),
+                                node.nextSibling().name(),
+                                isElement ? QStringLiteral("Attributes: %1\n").arg(nodeListText(node.attributes())) : QString(),
+                                QString::number(node.childCount()), nodeListText(node.children())));
     if (isElement && node.childCount() >= 2) {
         for (const platform::XmlNode& child : node.children())
             logNode(child);
@@ -331,6 +346,16 @@ const QStringList& KOVA_Asset::knownParents()
                                      QStringLiteral("canvas"), QStringLiteral("square"),    QStringLiteral("landscape"),
                                      QStringLiteral("portrait")};
     return parents;
+}
+
+QStringList KOVA_Asset::availableOutletKeys() const
+{
+    return {};
+}
+
+QList<KOVA_Template::Pointer> KOVA_Asset::availableOutlets() const
+{
+    return {};
 }
 
 KOVA_Template::Pointer KOVA_Asset::firstOutlet() const
