@@ -8,6 +8,7 @@
 #include "platform/dispatch/DispatchQueue.h"
 #include "platform/files/BoundedFileRead.h"
 #include "platform/xml/XmlDocument.h"
+#include "template/KOVA_ProductImageComposer.h"
 #include "workflow/outputs/KOVA_Output.h"
 
 #include <QDir>
@@ -82,18 +83,7 @@ void applyDrawingSettings(ZORVAK_Image& picture, const KOVA_Template& layer)
 {
     picture.setContentsGravity(layer.gravity());
     picture.setBackgroundColorCode(layer.backgroundColorCode());
-    picture.setHasBorder(layer.hasBorder());
-    if (layer.hasBorder()) {
-        picture.setBorderColorCode(layer.borderColorCode());
-        picture.setBorderWidth(layer.borderWidth());
-        picture.setBorderClipsContent(layer.borderClipsContent());
-    }
-    picture.setHasShadow(layer.hasShadow());
-    if (layer.hasShadow()) {
-        picture.setShadowOffset(layer.shadowOffset());
-        picture.setShadowBlur(layer.shadowBlur());
-        picture.setShadowColorCode(layer.shadowColorCode());
-    }
+    KOVA_ProductImageComposer::applyBorderAndShadow(picture, layer, layer.borderWidth());
 }
 
 // The layer's crop is stored with rows counted from the bottom; pictures count from the top.
