@@ -26,6 +26,7 @@
 #include <utility>
 
 class QMimeData;
+class QTextDocument;
 
 namespace platform {
 class DispatchQueue;
@@ -466,6 +467,10 @@ public:
     // the text. Anything else, and image data that cannot be saved (logged), gives a
     // layer without type.
     static Pointer initWithPasteboardPropertyList(const QVariant& contents, const QString& ofType);
+    // Takes the document's plain text as this layer's text, with the colour, font, size
+    // and alignment of its first character, as pasted text gives them; false, changing
+    // nothing, for an empty document.
+    bool takeRichText(QTextDocument& document);
 
     // ---- Observation and audit ----
 

@@ -262,11 +262,8 @@ void pasteText(KOVA_Template& layer, const QVariant& contents, TextFormat format
     document.documentLayout()->setPaintDevice(&device);
     decodeText(contents, format, document);
     layer.setLayerType(KOVA_Template::layerTypeTextbox);
-    const QString text = document.toPlainText();
-    if (text.isEmpty())
+    if (!layer.takeRichText(document))
         return;
-    layer.setStringValue(text);
-    takeFirstCharacterAttributes(layer, document);
     // What the pasted text leaves open is measured in the font the layer is drawn in.
     if (const std::optional<TextAttributes> attributes = layer.attributes())
         document.setDefaultFont(attributes->font);
@@ -298,6 +295,16 @@ QStringList KOVA_Template::readableTypesForPasteboard(const QMimeData& pasteboar
 unsigned KOVA_Template::readingOptionsForType(const QString& type, const QMimeData& pasteboard)
 {
     return pasteboardReadingAsData;
+}
+
+bool KOVA_Template::takeRichText(QTextDocument& document)
+{
+    const QString text = document.toPlainText();
+    if (text.isEmpty())
+        return false;
+    setStringValue(text);
+    takeFirstCharacterAttributes(*this, document);
+    return true;
 }
 
 KOVA_Template::Pointer KOVA_Template::initWithPasteboardPropertyList(const QVariant& contents, const QString& ofType)

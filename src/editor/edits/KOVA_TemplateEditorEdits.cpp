@@ -1,0 +1,480 @@
+#include "editor/edits/KOVA_TemplateEditorEdits.h"
+
+#include "core/queues/ZORVAK_Dispatch.h"
+#include "editor/window/KOVA_TemplateEditor.h"
+#include "platform/Log.h"
+#include "platform/text/GeometryText.h"
+#include "platform/undo/UndoManager.h"
+
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+
+#include <cmath>
+#include <functional>
+#include <utility>
+
+namespace {
+
+const QString MoveLayerName = QStringLiteral("Move Layer");
+const QString AddLayerName = QStringLiteral("Add Layer");
+const QString ReorderLayersName = QStringLiteral("Reorder Layers");
+
+// Each component to the nearest whole unit, halves away from zero.
+QRectF roundedFrame(const QRectF& frame)
+{
+    return {std::round(frame.x()), std::round(frame.y()), std::round(frame.width()), std::round(frame.height())};
+}
+
+// Runs a change of the layer list (and the reading around it) where the editor keeps
+// every such change: synchronously on its shared queue.
+void onSharedQueue(const std::function<void()>& block)
+{
+    ZORVAK_Dispatch::performSyncOnQueue(KOVA_TemplateEditor::sharedSynchronizedQueue(), block);
+}
+
+// "Select Layer(s)" by the count selected; "Deselect Layer(s)" by the count that was
+// selected when the selection is cleared.
+QString selectionActionName(const KOVA_Template::List& selecting, const KOVA_Template::List& previous)
+{
+    if (!selecting.isEmpty())
+        return selecting.size() == 1 ? QStringLiteral("Select Layer") : QStringLiteral("Select Layers");
+    return previous.size() == 1 ? QStringLiteral("Deselect Layer") : QStringLiteral("Deselect Layers");
+}
+
+// A text box's text from pasted content: rich text with the attributes of its first
+// character, or plain text.
+void fillTextbox(KOVA_Template& layer, const QVariant& content)
+{
+    if (content.metaType() == QMetaType::fromType<QTextDocumentFragment>()) {
+        QTextDocument document;
+        QTextCursor(&document).insertFragment(content.value<QTextDocumentFragment>());
+        layer.takeRichText(document);
+    } else if (content.typeId() == QMetaType::QString) {
+        layer.setStringValue(content.toString());
+    }
+}
+
+} // namespace
+
+KOVA_TemplateEditorEdits::KOVA_TemplateEditorEdits() = default;
+
+KOVA_TemplateEditorEdits::~KOVA_TemplateEditorEdits() = default;
+
+void KOVA_TemplateEditorEdits::setTemplateObject(const Pointer& templateObject)
+{
+    m_template = templateObject;
+}
+
+void KOVA_TemplateEditorEdits::setUndoManager(const std::shared_ptr<platform::UndoManager>& undoManager)
+{
+    m_undoManager = undoManager;
+}
+
+// ---- Recording ----
+
+void KOVA_TemplateEditorEdits::recordUndo(const void* target, const QString& actionName, UndoHandler handler)
+{
+    if (!m_undoManager)
+        return;
+    m_undoManager->setActionName(actionName);
+    m_undoManager->registerUndo(target, whileAlive(std::move(handler)));
+}
+
+std::function<void()> KOVA_TemplateEditorEdits::whileAlive(UndoHandler handler)
+{
+    return [this, alive = std::weak_ptr<bool>(m_alive), handler = std::move(handler)] {
+        if (!alive.expired())
+            handler(*this);
+    };
+}
+
+template <typename Value, typename Getter, typename Setter, typename Reenter>
+void KOVA_TemplateEditorEdits::registerUndoLayerValue(const Pointer& layer, const QString& actionName, Getter getter,
+                                                      Setter setter, const Value& value, Reenter reenter)
+{
+    if (!layer)
+        return;
+    const Value old = std::invoke(getter, *layer);
+    recordUndo(layer.get(), actionName, [layer, old, reenter](KOVA_TemplateEditorEdits& view) {
+        std::invoke(reenter, view, layer, old);
+    });
+    std::invoke(setter, *layer, value);
+    updatePreview({});
+}
+
+// ---- Layer properties ----
+
+void KOVA_TemplateEditorEdits::registerUndoLayerStringValue(const Pointer& layer, const QString& actionName,
+                                                            const QString& stringValue)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Change ") + actionName, &KOVA_Template::stringValue,
+                           &KOVA_Template::setStringValue, stringValue,
+                           [actionName](KOVA_TemplateEditorEdits& view, const Pointer& layer, const QString& old) {
+                               view.registerUndoLayerStringValue(layer, actionName, old);
+                           });
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerKey(const Pointer& layer, const QString& actionName, const QString& key)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Change ") + actionName, &KOVA_Template::key, &KOVA_Template::setKey,
+                           key, [actionName](KOVA_TemplateEditorEdits& view, const Pointer& layer, const QString& old) {
+                               view.registerUndoLayerKey(layer, actionName, old);
+                           });
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerTextColorCode(const Pointer& layer, const QString& textColorCode)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Text Color"), &KOVA_Template::textColorCode,
+                           &KOVA_Template::setTextColorCode, textColorCode,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerTextColorCode);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerTextOpacity(const Pointer& layer, double textOpacity)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Text Opacity"), &KOVA_Template::textOpacity,
+                           &KOVA_Template::setTextOpacity, textOpacity,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerTextOpacity);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerGraphicPath(const Pointer& layer, const QString& graphicPath)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Change Graphic File"), &KOVA_Template::graphicPath,
+                           &KOVA_Template::setGraphicPath, graphicPath,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerGraphicPath);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerGravity(const Pointer& layer, const QString& gravity)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Change Gravity"), &KOVA_Template::gravity, &KOVA_Template::setGravity,
+                           gravity, &KOVA_TemplateEditorEdits::registerUndoLayerGravity);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerFontName(const Pointer& layer, const QString& fontName)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Change Font"), &KOVA_Template::fontName, &KOVA_Template::setFontName,
+                           fontName, &KOVA_TemplateEditorEdits::registerUndoLayerFontName);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerFontSize(const Pointer& layer, const QString& fontSize)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Change Font Size"), &KOVA_Template::fontSize,
+                           &KOVA_Template::setFontSize, fontSize, &KOVA_TemplateEditorEdits::registerUndoLayerFontSize);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerTextAlignment(const Pointer& layer, unsigned textAlignment)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Change Alignment"), &KOVA_Template::textAlignment,
+                           &KOVA_Template::setTextAlignment, textAlignment,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerTextAlignment);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerBackgroundEnabled(const Pointer& layer, bool backgroundEnabled)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Layer has Background"), &KOVA_Template::hasBackground,
+                           &KOVA_Template::setHasBackground, backgroundEnabled,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerBackgroundEnabled);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerBackgroundColorCode(const Pointer& layer,
+                                                                    const QString& backgroundColorCode)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Background Color"), &KOVA_Template::backgroundColorCode,
+                           &KOVA_Template::setBackgroundColorCode, backgroundColorCode,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerBackgroundColorCode);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerBackgroundOpacity(const Pointer& layer, double backgroundOpacity)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Background Opacity"), &KOVA_Template::backgroundOpacity,
+                           &KOVA_Template::setBackgroundOpacity, backgroundOpacity,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerBackgroundOpacity);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerBorderEnabled(const Pointer& layer, bool borderEnabled)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Layer has Border"), &KOVA_Template::hasBorder,
+                           &KOVA_Template::setHasBorder, borderEnabled,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerBorderEnabled);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerBorderWidth(const Pointer& layer, double borderWidth)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Change Border Width"), &KOVA_Template::borderWidth,
+                           &KOVA_Template::setBorderWidth, borderWidth,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerBorderWidth);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerBorderColorCode(const Pointer& layer, const QString& borderColorCode)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Border Color"), &KOVA_Template::borderColorCode,
+                           &KOVA_Template::setBorderColorCode, borderColorCode,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerBorderColorCode);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerBorderOpacity(const Pointer& layer, double borderOpacity)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Border Opacity"), &KOVA_Template::borderOpacity,
+                           &KOVA_Template::setBorderOpacity, borderOpacity,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerBorderOpacity);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerBorderClipsContent(const Pointer& layer, bool borderClipsContent)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Border Clips Content"), &KOVA_Template::borderClipsContent,
+                           &KOVA_Template::setBorderClipsContent, borderClipsContent,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerBorderClipsContent);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerShadowEnabled(const Pointer& layer, bool shadowEnabled)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Layer has shadow"), &KOVA_Template::hasShadow,
+                           &KOVA_Template::setHasShadow, shadowEnabled,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerShadowEnabled);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerShadowBlur(const Pointer& layer, double shadowBlur)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Shadow Blur"), &KOVA_Template::shadowBlur,
+                           &KOVA_Template::setShadowBlur, shadowBlur,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerShadowBlur);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerShadowColorCode(const Pointer& layer, const QString& shadowColorCode)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Shadow Color"), &KOVA_Template::shadowColorCode,
+                           &KOVA_Template::setShadowColorCode, shadowColorCode,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerShadowColorCode);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerShadowOpacity(const Pointer& layer, double shadowOpacity)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Shadow Opacity"), &KOVA_Template::shadowOpacity,
+                           &KOVA_Template::setShadowOpacity, shadowOpacity,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerShadowOpacity);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerShadowOffsetX(const Pointer& layer, double shadowOffsetX)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Shadow Offset"), &KOVA_Template::shadowOffsetX,
+                           &KOVA_Template::setShadowOffsetX, shadowOffsetX,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerShadowOffsetX);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerShadowOffsetY(const Pointer& layer, double shadowOffsetY)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Shadow Offset"), &KOVA_Template::shadowOffsetY,
+                           &KOVA_Template::setShadowOffsetY, shadowOffsetY,
+                           &KOVA_TemplateEditorEdits::registerUndoLayerShadowOffsetY);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoLayerRotation(const Pointer& layer, std::optional<double> rotation)
+{
+    registerUndoLayerValue(layer, QStringLiteral("Rotation"), &KOVA_Template::rotation, &KOVA_Template::setRotation,
+                           rotation, &KOVA_TemplateEditorEdits::registerUndoLayerRotation);
+}
+
+// ---- Canvas size ----
+
+void KOVA_TemplateEditorEdits::registerUndoTemplateSetWidth(const Pointer& templateObject, double width)
+{
+    registerUndoTemplateSize(templateObject, QStringLiteral("Change Canvas Width"), &QRectF::width, &QRectF::setWidth,
+                             width, &KOVA_TemplateEditorEdits::registerUndoTemplateSetWidth);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoTemplateSetHeight(const Pointer& templateObject, double height)
+{
+    registerUndoTemplateSize(templateObject, QStringLiteral("Change Canvas Height"), &QRectF::height,
+                             &QRectF::setHeight, height, &KOVA_TemplateEditorEdits::registerUndoTemplateSetHeight);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoTemplateSize(const Pointer& templateObject, const QString& actionName,
+                                                        qreal (QRectF::*dimension)() const,
+                                                        void (QRectF::*setDimension)(qreal), double value,
+                                                        void (KOVA_TemplateEditorEdits::*reenter)(const Pointer&,
+                                                                                                  double))
+{
+    if (!templateObject)
+        return;
+    QRectF frame = templateObject->frame();
+    const double old = (frame.*dimension)();
+    recordUndo(templateObject.get(), actionName, [templateObject, old, reenter](KOVA_TemplateEditorEdits& view) {
+        (view.*reenter)(templateObject, old);
+    });
+    (frame.*setDimension)(value);
+    templateObject->setFrame(frame);
+    updatePreview({});
+}
+
+// ---- Frames ----
+
+void KOVA_TemplateEditorEdits::registerUndoMoveLayer(const Pointer& layer, const QRectF& toFrame,
+                                                     const Completion& extra)
+{
+    if (!layer)
+        return;
+    const QRectF frame = roundedFrame(toFrame);
+    if (frame.width() < 0 || frame.height() < 0) {
+        // The model refuses such a frame; recording it would leave a step that undoes nothing.
+        platform::Log::error(QStringLiteral("Move Layer: the frame %1 has a negative size; the layer keeps its frame")
+                               .arg(platform::GeometryText::stringFromRect(frame)));
+        updatePreview(extra);
+        return;
+    }
+    moveLayer(layer, frame, extra);
+}
+
+void KOVA_TemplateEditorEdits::moveLayer(const Pointer& layer, const QRectF& frame, const Completion& extra)
+{
+    const QRectF old = layer->frame();
+    // Undo puts the old frame back exactly as it was, also one that was never rounded.
+    recordUndo(layer.get(), MoveLayerName,
+               [layer, old](KOVA_TemplateEditorEdits& view) { view.moveLayer(layer, old, {}); });
+    layer->setFrame(frame);
+    updatePreview(extra);
+}
+
+// ---- Selection and layer list ----
+
+void KOVA_TemplateEditorEdits::registerUndoSelectLayers(const List& layers, bool byExtendingSelection,
+                                                        const QString& actionName, const LayersCompletion& extra)
+{
+    const Pointer templateObject = m_template;
+    if (!templateObject)
+        return;
+    List previous;
+    onSharedQueue([&] {
+        previous = templateObject->layersSelected();
+        templateObject->selectLayers(layers, byExtendingSelection);
+    });
+    const QString name = actionName.isEmpty() ? selectionActionName(layers, previous) : actionName;
+    recordUndo(templateObject.get(), name, [previous, name, extra](KOVA_TemplateEditorEdits& view) {
+        view.registerUndoSelectLayers(previous, false, name, extra);
+    });
+    updatePreviewHanding(extra, layers);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoSetLayers(const List& layers, const QString& actionName,
+                                                     const LayersCompletion& extra)
+{
+    const Pointer templateObject = m_template;
+    if (!templateObject)
+        return;
+    List old;
+    onSharedQueue([&] {
+        old = templateObject->layers();
+        templateObject->setLayers(layers);
+    });
+    recordUndo(templateObject.get(), actionName, [old, actionName, extra](KOVA_TemplateEditorEdits& view) {
+        view.registerUndoSetLayers(old, actionName, extra);
+    });
+    updatePreviewHanding(extra, layers);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoDeleteLayers(const List& layers, const LayersCompletion& extra)
+{
+    const Pointer templateObject = m_template;
+    if (!templateObject)
+        return;
+    List old;
+    List previous;
+    List remaining;
+    onSharedQueue([&] {
+        old = templateObject->layers();
+        previous = templateObject->layersSelected();
+        templateObject->deleteLayers(layers);
+        remaining = templateObject->layers();
+    });
+    const QString name = layers.size() >= 2 ? QStringLiteral("Delete Layers") : QStringLiteral("Delete Layer");
+    recordUndo(templateObject.get(), name, [old, previous, name, extra](KOVA_TemplateEditorEdits& view) {
+        view.registerUndoSetLayers(
+            old, name, [alive = std::weak_ptr<bool>(view.m_alive), &view, previous, extra](const List& restored) {
+                if (extra)
+                    extra(restored);
+                if (!alive.expired())
+                    view.restoreSelection(previous);
+            });
+    });
+    updatePreviewHanding(extra, remaining);
+}
+
+void KOVA_TemplateEditorEdits::restoreSelection(const List& layers)
+{
+    const Pointer templateObject = m_template;
+    if (!templateObject)
+        return;
+    onSharedQueue([&] { templateObject->selectLayers(layers, false); });
+    // The refresh that ended the undo drew the canvas before the selection came back.
+    updatePreview({});
+}
+
+void KOVA_TemplateEditorEdits::registerUndoAddTemplateLayer(const Pointer& layer, const LayersCompletion& extra)
+{
+    if (!layer)
+        return;
+    addLayer([&layer](KOVA_Template& templateObject) { templateObject.addLayer(layer); }, extra);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoAddLayerOfType(unsigned layerType, const LayersCompletion& extra)
+{
+    registerUndoAddLayerOfType(layerType, QVariant(), extra);
+}
+
+void KOVA_TemplateEditorEdits::registerUndoAddLayerOfType(unsigned layerType, const QVariant& content,
+                                                          const LayersCompletion& extra)
+{
+    addLayer(
+        [layerType, &content](KOVA_Template& templateObject) {
+            const Pointer layer = templateObject.addLayerOfType(layerType);
+            if (layer && layerType == KOVA_Template::layerTypeTextbox)
+                fillTextbox(*layer, content);
+        },
+        extra);
+}
+
+void KOVA_TemplateEditorEdits::addLayer(const std::function<void(KOVA_Template&)>& add, const LayersCompletion& extra)
+{
+    const Pointer templateObject = m_template;
+    if (!templateObject)
+        return;
+    List old;
+    List added;
+    onSharedQueue([&] {
+        old = templateObject->layers();
+        add(*templateObject);
+        added = templateObject->layers();
+    });
+    recordUndo(templateObject.get(), AddLayerName, [old, extra](KOVA_TemplateEditorEdits& view) {
+        view.registerUndoSetLayers(old, AddLayerName, extra);
+    });
+    updatePreviewHanding(extra, added);
+}
+
+void KOVA_TemplateEditorEdits::updatePreviewHanding(const LayersCompletion& extra, const List& layers)
+{
+    updatePreview([extra, layers] {
+        if (extra)
+            extra(layers);
+    });
+}
+
+// ---- Stacking order ----
+
+void KOVA_TemplateEditorEdits::registerUndoLayers(const List& layers, const QStringList& setZLevels,
+                                                  const Completion& extra)
+{
+    const Pointer templateObject = m_template;
+    if (!templateObject)
+        return;
+    const List old = templateObject->layers();
+    const QStringList oldZLevels = templateObject->zLevelStrings();
+    recordUndo(templateObject.get(), ReorderLayersName, [old, oldZLevels, extra](KOVA_TemplateEditorEdits& view) {
+        view.registerUndoLayers(old, oldZLevels, extra);
+    });
+    for (qsizetype index = 0; index < layers.size(); ++index) {
+        if (layers[index])
+            layers[index]->setZLevelString(setZLevels.value(index, QStringLiteral("0")));
+    }
+    templateObject->sortLayers();
+    updatePreview(extra);
+}

@@ -1,0 +1,150 @@
+#pragma once
+
+#include "template/KOVA_Template.h"
+
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace platform {
+class UndoManager;
+}
+
+// The canvas view's undoable edits, apart from any widget: every change the editor
+// makes to a layer's property, a layer's frame, the selection, the layer list or the
+// stacking order passes through one registration here. A registration names its action,
+// registers with the current undo manager a handler that re-enters the same
+// registration with the old state (so that undo records the redo and the two alternate
+// without limit), applies the change and refreshes the canvas through updatePreview().
+//
+// Handlers hold the view weakly: once the view is gone they do nothing. With no undo
+// manager nothing is recorded and the change is still applied. A null layer or template
+// changes nothing and records nothing.
+//
+// All members are called on the main thread. Selecting, replacing, deleting and adding
+// layers run in synchronous blocks on the editor's shared synchronized queue, which also
+// reads the layer list; frames, properties and the stacking order change on the calling
+// thread.
+class KOVA_TemplateEditorEdits {
+public:
+    using Pointer = KOVA_Template::Pointer;
+    using List = KOVA_Template::List;
+    // Runs after the preview refresh that ends a move or a reorder.
+    using Completion = std::function<void()>;
+    // Runs after the preview refresh that ends a list operation, with the layers selected
+    // (select), set (set layers) or left in the template (delete, add).
+    using LayersCompletion = std::function<void(const List& layers)>;
+
+    KOVA_TemplateEditorEdits();
+    virtual ~KOVA_TemplateEditorEdits();
+    KOVA_TemplateEditorEdits(const KOVA_TemplateEditorEdits&) = delete;
+    KOVA_TemplateEditorEdits& operator=(const KOVA_TemplateEditorEdits&) = delete;
+
+    // The edited template.
+    const Pointer& templateObject() const { return m_template; }
+    virtual void setTemplateObject(const Pointer& templateObject);
+    // The open document's undo manager; none records nothing.
+    const std::shared_ptr<platform::UndoManager>& undoManager() const { return m_undoManager; }
+    void setUndoManager(const std::shared_ptr<platform::UndoManager>& undoManager);
+
+    // Redraws the canvas after an edit; `completion` (may be empty) runs when it is done,
+    // possibly later on the main queue.
+    virtual void updatePreview(Completion completion) = 0;
+
+    // ---- Layer properties ----
+
+    // "Change " followed by `actionName` ("Text", "Stamp Format", "Stamp Type").
+    void registerUndoLayerStringValue(const Pointer& layer, const QString& actionName, const QString& stringValue);
+    void registerUndoLayerKey(const Pointer& layer, const QString& actionName, const QString& key);
+    void registerUndoLayerTextColorCode(const Pointer& layer, const QString& textColorCode);
+    void registerUndoLayerTextOpacity(const Pointer& layer, double textOpacity);
+    void registerUndoLayerGraphicPath(const Pointer& layer, const QString& graphicPath);
+    void registerUndoLayerGravity(const Pointer& layer, const QString& gravity);
+    void registerUndoLayerFontName(const Pointer& layer, const QString& fontName);
+    void registerUndoLayerFontSize(const Pointer& layer, const QString& fontSize);
+    void registerUndoLayerTextAlignment(const Pointer& layer, unsigned textAlignment);
+    void registerUndoLayerBackgroundEnabled(const Pointer& layer, bool backgroundEnabled);
+    void registerUndoLayerBackgroundColorCode(const Pointer& layer, const QString& backgroundColorCode);
+    void registerUndoLayerBackgroundOpacity(const Pointer& layer, double backgroundOpacity);
+    void registerUndoLayerBorderEnabled(const Pointer& layer, bool borderEnabled);
+    void registerUndoLayerBorderWidth(const Pointer& layer, double borderWidth);
+    void registerUndoLayerBorderColorCode(const Pointer& layer, const QString& borderColorCode);
+    void registerUndoLayerBorderOpacity(const Pointer& layer, double borderOpacity);
+    void registerUndoLayerBorderClipsContent(const Pointer& layer, bool borderClipsContent);
+    void registerUndoLayerShadowEnabled(const Pointer& layer, bool shadowEnabled);
+    void registerUndoLayerShadowBlur(const Pointer& layer, double shadowBlur);
+    void registerUndoLayerShadowColorCode(const Pointer& layer, const QString& shadowColorCode);
+    void registerUndoLayerShadowOpacity(const Pointer& layer, double shadowOpacity);
+    void registerUndoLayerShadowOffsetX(const Pointer& layer, double shadowOffsetX);
+    void registerUndoLayerShadowOffsetY(const Pointer& layer, double shadowOffsetY);
+    // Radians; none means unrotated.
+    void registerUndoLayerRotation(const Pointer& layer, std::optional<double> rotation);
+
+    // ---- Canvas size ----
+
+    // Replaces only the width (height) of the template's frame.
+    void registerUndoTemplateSetWidth(const Pointer& templateObject, double width);
+    void registerUndoTemplateSetHeight(const Pointer& templateObject, double height);
+
+    // ---- Frames, selection, layer list, stacking order ----
+
+    // Sets the layer's frame rounded to whole units (halves away from zero); undo brings
+    // back the frame the layer had, unrounded. A rounded frame with a negative width or
+    // height is refused: nothing is recorded and the canvas is redrawn as it was.
+    void registerUndoMoveLayer(const Pointer& layer, const QRectF& toFrame, const Completion& extra = {});
+    // Selects `layers`, adding them to the selection or replacing it (an empty list
+    // clears it). Without an action name the step is named by count: "Select Layer(s)",
+    // or "Deselect Layer(s)" after the selection cleared. Undo restores the selection.
+    void registerUndoSelectLayers(const List& layers, bool byExtendingSelection, const QString& actionName,
+                                  const LayersCompletion& extra);
+    void registerUndoSetLayers(const List& layers, const QString& actionName, const LayersCompletion& extra);
+    // Undo restores the layers and the selection as they were.
+    void registerUndoDeleteLayers(const List& layers, const LayersCompletion& extra);
+    void registerUndoAddTemplateLayer(const Pointer& layer, const LayersCompletion& extra);
+    // Adds a new layer of the type. A text box takes its text from `content`: rich text
+    // (a QTextDocumentFragment) gives the text and the colour, font, size and alignment of
+    // its first character; a plain QString gives the text; anything else nothing.
+    void registerUndoAddLayerOfType(unsigned layerType, const LayersCompletion& extra);
+    void registerUndoAddLayerOfType(unsigned layerType, const QVariant& content, const LayersCompletion& extra);
+    // Gives each layer the z-level string of the same index ("0" past the end of
+    // `setZLevels`), then sorts the template's layers by them.
+    void registerUndoLayers(const List& layers, const QStringList& setZLevels, const Completion& extra);
+
+private:
+    // What an undo or redo does with the view, when it still exists.
+    using UndoHandler = std::function<void(KOVA_TemplateEditorEdits& view)>;
+
+    // Names the step and registers `handler` for `target` with the undo manager, if any.
+    void recordUndo(const void* target, const QString& actionName, UndoHandler handler);
+    // The handler as the undo manager runs it: a no-op once the view is gone.
+    std::function<void()> whileAlive(UndoHandler handler);
+
+    // One layer property: reads the old value, records `reenter` (view, layer, old value)
+    // with it, sets the new value and refreshes.
+    template <typename Value, typename Getter, typename Setter, typename Reenter>
+    void registerUndoLayerValue(const Pointer& layer, const QString& actionName, Getter getter, Setter setter,
+                                const Value& value, Reenter reenter);
+    // Replaces one dimension of the template's frame, keeping origin and the other one.
+    void registerUndoTemplateSize(const Pointer& templateObject, const QString& actionName,
+                                  qreal (QRectF::*dimension)() const, void (QRectF::*setDimension)(qreal),
+                                  double value, void (KOVA_TemplateEditorEdits::*reenter)(const Pointer&, double));
+
+    // Sets `frame` as it is (undo and redo) and records the frame it replaces.
+    void moveLayer(const Pointer& layer, const QRectF& frame, const Completion& extra);
+    // Runs `add` on the shared queue and records the list it changed as "Add Layer".
+    void addLayer(const std::function<void(KOVA_Template&)>& add, const LayersCompletion& extra);
+    // Selects exactly `layers` again after an undone delete.
+    void restoreSelection(const List& layers);
+    // Refreshes, then hands `layers` to `extra` (when there is one).
+    void updatePreviewHanding(const LayersCompletion& extra, const List& layers);
+
+    Pointer m_template;
+    std::shared_ptr<platform::UndoManager> m_undoManager;
+    // Expires with the view; handlers and completions hold it weakly.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};

@@ -1,0 +1,292 @@
+#include "editor/edits/KOVA_TemplateEditorEdits.h"
+
+#include "TestEnvironment.h"
+#include "core/image/ZORVAK_color.h"
+#include "platform/undo/UndoManager.h"
+
+#include <QTextDocumentFragment>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using Pointer = KOVA_Template::Pointer;
+using List = KOVA_Template::List;
+using Edits = KOVA_TemplateEditorEdits;
+
+// The canvas without a widget: a refresh is counted and completes at once.
+class FakeView : public KOVA_TemplateEditorEdits {
+public:
+    void updatePreview(Completion completion) override
+    {
+        ++previews;
+        if (completion)
+            completion();
+    }
+    int previews = 0;
+};
+
+class TemplateEditorEditsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        templ = KOVA_Template::init();
+        for (int index = 0; index < 3; ++index)
+            layers.append(templ->addLayerOfType(KOVA_Template::layerTypeTextbox));
+        templ->selectLayers({}, false);
+        view->setTemplateObject(templ);
+        view->setUndoManager(undo);
+    }
+
+    // Ends the event-loop turn, and with it the undo step being recorded.
+    static void endTurn() { kova::test::processMainQueue(); }
+
+    Pointer templ;
+    List layers;
+    std::shared_ptr<platform::UndoManager> undo = std::make_shared<platform::UndoManager>();
+    std::unique_ptr<FakeView> view = std::make_unique<FakeView>();
+};
+
+// One registration per row; the target is the template for "frame" and a layer otherwise.
+struct PropertyCase {
+    const char* actionName;
+    const char* key;
+    QVariant changed;
+    std::function<void(Edits&, const Pointer& target)> change;
+};
+
+using P = const Pointer&;
+const PropertyCase propertyCases[] = {
+    {"Change Text", "stringValue", "new", [](Edits& e, P t) { e.registerUndoLayerStringValue(t, "Text", "new"); }},
+    {"Change Stamp Type", "key", "date", [](Edits& e, P t) { e.registerUndoLayerKey(t, "Stamp Type", "date"); }},
+    {"Text Color", "textColorCode", "#11223344",
+     [](Edits& e, P t) { e.registerUndoLayerTextColorCode(t, "#11223344"); }},
+    {"Text Opacity", "textOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerTextOpacity(t, 0.2); }},
+    {"Change Graphic File", "graphicPath", "/a.png",
+     [](Edits& e, P t) { e.registerUndoLayerGraphicPath(t, "/a.png"); }},
+    {"Change Gravity", "gravity", "resize", [](Edits& e, P t) { e.registerUndoLayerGravity(t, "resize"); }},
+    {"Change Font", "fontName", "Courier", [](Edits& e, P t) { e.registerUndoLayerFontName(t, "Courier"); }},
+    {"Change Font Size", "fontSize", "31", [](Edits& e, P t) { e.registerUndoLayerFontSize(t, "31"); }},
+    {"Change Alignment", "textAlignment", 3u, [](Edits& e, P t) { e.registerUndoLayerTextAlignment(t, 3); }},
+    {"Layer has Background", "hasBackground", true,
+     [](Edits& e, P t) { e.registerUndoLayerBackgroundEnabled(t, true); }},
+    {"Background Color", "backgroundColorCode", "#102030FF",
+     [](Edits& e, P t) { e.registerUndoLayerBackgroundColorCode(t, "#102030FF"); }},
+    {"Background Opacity", "backgroundOpacity", 0.2,
+     [](Edits& e, P t) { e.registerUndoLayerBackgroundOpacity(t, 0.2); }},
+    {"Layer has Border", "hasBorder", true, [](Edits& e, P t) { e.registerUndoLayerBorderEnabled(t, true); }},
+    {"Change Border Width", "borderWidth", 7.0, [](Edits& e, P t) { e.registerUndoLayerBorderWidth(t, 7); }},
+    {"Border Color", "borderColorCode", "#405060FF",
+     [](Edits& e, P t) { e.registerUndoLayerBorderColorCode(t, "#405060FF"); }},
+    {"Border Opacity", "borderOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerBorderOpacity(t, 0.2); }},
+    {"Border Clips Content", "borderClipsContent", true,
+     [](Edits& e, P t) { e.registerUndoLayerBorderClipsContent(t, true); }},
+    {"Layer has shadow", "hasShadow", true, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, true); }},
+    // A flag sent unchanged comes back as it was, not negated.
+    {"Layer has shadow", "hasShadow", false, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, false); }},
+    {"Shadow Blur", "shadowBlur", 9.0, [](Edits& e, P t) { e.registerUndoLayerShadowBlur(t, 9); }},
+    {"Shadow Color", "shadowColorCode", "#708090FF",
+     [](Edits& e, P t) { e.registerUndoLayerShadowColorCode(t, "#708090FF"); }},
+    {"Shadow Opacity", "shadowOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerShadowOpacity(t, 0.2); }},
+    {"Shadow Offset", "shadowOffsetX", 4.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetX(t, 4); }},
+    {"Shadow Offset", "shadowOffsetY", -6.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetY(t, -6); }},
+    {"Rotation", "rotation", 0.5, [](Edits& e, P t) { e.registerUndoLayerRotation(t, 0.5); }},
+    // The canvas keeps its origin and the other dimension.
+    {"Change Canvas Width", "frame", QRectF(5, 7, 800, 300),
+     [](Edits& e, P t) { e.registerUndoTemplateSetWidth(t, 800); }},
+    {"Change Canvas Height", "frame", QRectF(5, 7, 600, 90),
+     [](Edits& e, P t) { e.registerUndoTemplateSetHeight(t, 90); }},
+};
+
+TEST_F(TemplateEditorEditsTest, everyPropertyUndoesAndRedoesUnderItsName)
+{
+    for (const PropertyCase& property : propertyCases) {
+        SCOPED_TRACE(property.actionName);
+        layers[0]->setTextColorCode("#000000FF");
+        templ->setFrame(QRectF(5, 7, 600, 300));
+        const Pointer target = QLatin1String(property.key) == "frame" ? templ : layers[0];
+        const auto value = [&] { return target->valueForKey(property.key); };
+        const QVariant old = value();
+        const int previews = view->previews;
+
+        property.change(*view, target);
+        endTurn();
+        EXPECT_EQ(value(), property.changed);
+        EXPECT_EQ(undo->undoActionName(), property.actionName);
+        EXPECT_EQ(view->previews, previews + 1);
+        for (int pass = 0; pass < 2; ++pass) {
+            undo->undo();
+            EXPECT_EQ(value(), old);
+            EXPECT_EQ(undo->redoActionName(), property.actionName);
+            undo->redo();
+            EXPECT_EQ(value(), property.changed);
+            EXPECT_EQ(undo->undoActionName(), property.actionName);
+        }
+        undo->removeAllActions();
+    }
+}
+
+TEST_F(TemplateEditorEditsTest, withoutUndoManagerTheValueIsAppliedAndNothingRecorded)
+{
+    view->setUndoManager(nullptr);
+    view->registerUndoLayerFontSize(layers[0], "40");
+    EXPECT_EQ(layers[0]->fontSize(), "40");
+    EXPECT_EQ(view->previews, 1);
+    EXPECT_FALSE(undo->canUndo());
+}
+
+TEST_F(TemplateEditorEditsTest, missingLayerOrTemplateChangesNothing)
+{
+    const std::function<void(Edits&)> calls[] = {
+        [](Edits& e) { e.registerUndoLayerTextOpacity(nullptr, 0.5); },
+        [](Edits& e) { e.registerUndoTemplateSetWidth(nullptr, 10); },
+        [](Edits& e) { e.registerUndoMoveLayer(nullptr, QRectF(1, 2, 3, 4)); },
+        [this](Edits& e) { e.registerUndoDeleteLayers({layers[0]}, {}); },
+        [this](Edits& e) { e.registerUndoSelectLayers({layers[0]}, false, {}, {}); },
+        [](Edits& e) { e.registerUndoAddLayerOfType(KOVA_Template::layerTypeTextbox, {}); },
+        [this](Edits& e) { e.registerUndoLayers(layers, {"3", "2", "1"}, {}); },
+    };
+    FakeView orphan;
+    orphan.setUndoManager(undo);
+    for (const auto& call : calls)
+        call(orphan);
+    EXPECT_EQ(orphan.previews, 0);
+    EXPECT_FALSE(undo->canUndo());
+    EXPECT_EQ(templ->layers(), layers);
+}
+
+TEST_F(TemplateEditorEditsTest, aHandlerOfAViewThatIsGoneDoesNothing)
+{
+    view->registerUndoLayerFontName(layers[0], "Courier");
+    endTurn();
+    view.reset();
+    undo->undo();
+    EXPECT_EQ(layers[0]->fontName(), "Courier");
+}
+
+// ---- Frames ----
+
+// New frames are rounded; undo brings back the frame as it was, also an unrounded one.
+TEST_F(TemplateEditorEditsTest, movesRoundEachComponentHalfAwayFromZero)
+{
+    const struct {
+        QRectF from, to, rounded;
+    } cases[] = {
+        {{0, 0, 5, 5}, {10.4, 20.5, 99.5, 50.49}, {10, 21, 100, 50}},
+        {{0, 0, 5, 5}, {-2.5, 0, 1, 1}, {-3, 0, 1, 1}},
+        {{0, 0, 5, 5}, {0.5, 0, 0.5, 1}, {1, 0, 1, 1}},
+        {{10.4, 20, 30, 40}, {50, 60, 30, 40}, {50, 60, 30, 40}},
+    };
+    for (const auto& move : cases) {
+        layers[1]->setFrame(move.from);
+        view->registerUndoMoveLayer(layers[1], move.to);
+        endTurn();
+        EXPECT_EQ(layers[1]->frame(), move.rounded);
+        EXPECT_EQ(undo->undoActionName(), "Move Layer");
+        undo->undo();
+        EXPECT_EQ(layers[1]->frame(), move.from);
+        undo->redo();
+        EXPECT_EQ(layers[1]->frame(), move.rounded);
+    }
+}
+
+TEST_F(TemplateEditorEditsTest, aMoveToANegativeSizeRecordsNothingAndRedraws)
+{
+    layers[0]->setFrame(QRectF(10, 20, 1, 40));
+    bool completed = false;
+    view->registerUndoMoveLayer(layers[0], QRectF(11, 20, -0.6, 40), [&] { completed = true; });
+    EXPECT_FALSE(undo->canUndo());
+    EXPECT_TRUE(completed);
+    EXPECT_EQ(layers[0]->frame(), QRectF(10, 20, 1, 40));
+}
+
+// ---- Selection and layer list ----
+
+// Undo replaces the selection by the former one, also after an extension.
+TEST_F(TemplateEditorEditsTest, selectionStepsAreNamedByCount)
+{
+    const struct {
+        List before, selecting;
+        bool extending;
+        const char* name;
+        List after;
+    } cases[] = {
+        {{}, {layers[0]}, false, "Select Layer", {layers[0]}},
+        {{}, layers, false, "Select Layers", layers},
+        {{layers[1]}, {}, false, "Deselect Layer", {}},
+        {{layers[0], layers[2]}, {}, false, "Deselect Layers", {}},
+        {{layers[0]}, {layers[1]}, true, "Select Layer", {layers[0], layers[1]}},
+    };
+    for (const auto& selection : cases) {
+        templ->selectLayers(selection.before, false);
+        List handed{nullptr};
+        view->registerUndoSelectLayers(selection.selecting, selection.extending, {}, [&](const List& l) { handed = l; });
+        endTurn();
+        EXPECT_EQ(undo->undoActionName(), selection.name);
+        EXPECT_EQ(templ->layersSelected(), selection.after);
+        EXPECT_EQ(handed, selection.selecting);
+        undo->undo();
+        EXPECT_EQ(templ->layersSelected(), selection.before);
+        EXPECT_EQ(undo->redoActionName(), selection.name);
+    }
+}
+
+TEST_F(TemplateEditorEditsTest, undoingADeleteRestoresPlacesAndSelection)
+{
+    templ->selectLayers({layers[0], layers[2]}, false);
+    List handed;
+    view->registerUndoDeleteLayers({layers[0], layers[2]}, [&](const List& l) { handed = l; });
+    endTurn();
+    EXPECT_EQ(templ->layers(), List{layers[1]});
+    EXPECT_EQ(handed, List{layers[1]});
+    EXPECT_EQ(undo->undoActionName(), "Delete Layers");
+
+    undo->undo();
+    EXPECT_EQ(templ->layers(), layers);
+    EXPECT_EQ(handed, layers);
+    EXPECT_EQ(templ->layersSelected(), (List{layers[0], layers[2]}));
+    undo->redo();
+    EXPECT_EQ(templ->layers(), List{layers[1]});
+    EXPECT_EQ(undo->undoActionName(), "Delete Layers");
+}
+
+TEST_F(TemplateEditorEditsTest, aTextBoxTakesPastedRichTextWithItsFirstCharacterAttributes)
+{
+    const auto text = QTextDocumentFragment::fromHtml(
+        "<p align=\"center\"><span style=\"color:#ff0000; font-size:24pt\">Red</span> rest</p>");
+    view->registerUndoAddLayerOfType(KOVA_Template::layerTypeTextbox, QVariant::fromValue(text), {});
+    endTurn();
+    const Pointer added = templ->layers().last();
+    EXPECT_EQ(added->stringValue(), "Red rest");
+    EXPECT_EQ(added->textColorCode(), ZORVAK_color::hexcodeForColor(Qt::red));
+    EXPECT_EQ(added->fontSize(), "24");
+    EXPECT_EQ(added->textAlignment(), KOVA_Template::textAlignmentCenter);
+    EXPECT_EQ(undo->undoActionName(), "Add Layer");
+    undo->undo();
+    EXPECT_EQ(templ->layers(), layers);
+}
+
+TEST_F(TemplateEditorEditsTest, anImageLayerTakesNoText)
+{
+    view->registerUndoAddLayerOfType(KOVA_Template::layerTypeImage, QString("pasted"), {});
+    ASSERT_EQ(templ->layers().size(), 4);
+    EXPECT_TRUE(templ->layers().last()->isImageType());
+    EXPECT_NE(templ->layers().last()->stringValue(), "pasted");
+}
+
+TEST_F(TemplateEditorEditsTest, reorderingGivesLayersPastTheZLevelsZero)
+{
+    const List two{layers[0], layers[1]};
+    templ->setLayers(two);
+    view->registerUndoLayers(two, {"300"}, {});
+    endTurn();
+    EXPECT_EQ(templ->layers(), (List{layers[1], layers[0]}));
+    EXPECT_EQ(undo->undoActionName(), "Reorder Layers");
+    undo->undo();
+    EXPECT_EQ(templ->layers(), two);
+}
+
+} // namespace
