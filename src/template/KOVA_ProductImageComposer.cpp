@@ -351,10 +351,16 @@ void KOVA_ProductImageComposer::applyDrawingSettings(ZORVAK_Image& picture, cons
     if (layer.hasBackground())
         picture.setBackgroundColorCode(layer.backgroundColorCode());
     picture.setRotation(m_options.unrotated ? std::nullopt : layer.rotation());
+    applyBorderAndShadow(picture, layer, layer.borderWidthScaledBy(m_options.scaleFactor()));
+}
+
+void KOVA_ProductImageComposer::applyBorderAndShadow(ZORVAK_Image& picture, const KOVA_Template& layer,
+                                                     double borderWidth)
+{
     picture.setHasBorder(layer.hasBorder());
     if (layer.hasBorder()) {
         picture.setBorderColorCode(layer.borderColorCode());
-        picture.setBorderWidth(layer.borderWidthScaledBy(m_options.scaleFactor()));
+        picture.setBorderWidth(borderWidth);
         picture.setBorderClipsContent(layer.borderClipsContent());
     }
     picture.setHasShadow(layer.hasShadow());

@@ -49,6 +49,8 @@ public:
     static const QStringList& searchFolders();
     // The placeholder picture of image layers in previews, among the resources.
     static inline const QString placeholderResourceName = QStringLiteral("Girl and Butterfly");
+    // Gives the picture the layer's border (drawn `borderWidth` wide) and shadow.
+    static void applyBorderAndShadow(ZORVAK_Image& picture, const KOVA_Template& layer, double borderWidth);
 
     KOVA_ProductImageComposer(const KOVA_Template& productTemplate, const KOVA_RenderOptions& options);
 

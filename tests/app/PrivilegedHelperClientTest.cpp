@@ -1,9 +1,15 @@
 #include "app/PrivilegedHelperClient.h"
 
 #include "FakeBusObject.h"
+#include "HelperSystemBus.h"
+#include "HostileFiles.h"
 #include "PrivateSessionBus.h"
 #include "TestEnvironment.h"
 #include "platform/dispatch/DispatchClock.h"
+
+#include <QDBusMessage>
+#include <QFileInfo>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -59,3 +65,53 @@ TEST(PrivilegedHelperClient, installsAtMostOnceAndAsksOnceForTheFolders)
         QDBusConnection::disconnectFromBus(label);
     }
 }
+
+namespace {
+
+// Keeps the arguments of the last signal it was handed.
+class SignalCatcher : public QObject {
+    Q_OBJECT
+public slots:
+    void caught(const QDBusMessage& signal) { arguments = signal.arguments(); }
+
+public:
+    QVariantList arguments;
+};
+
+} // namespace
+
+// The built helper (owners recorded), activated by a private system-type bus with
+// the project's policy: a current helper needs no install and makes the tree on
+// the client's one request; the "make" signal is answered by "made".
+TEST(PrivilegedHelperClient, MakesTheTreeThroughTheHelperOnTheSystemBus)
+{
+    if (kova::test::startsNoChildProcesses)
+        GTEST_SKIP() << "starts a private bus and the helper";
+    kova::test::HelperSystemBus bus(QStringLiteral(KOVA_RECORDING_HELPER), QStringLiteral(KOVA_HELPER_POLICY));
+    ASSERT_TRUE(bus.connection().isConnected());
+    const QString tree = qEnvironmentVariable("KOVA_LOCAL_DOMAIN") + QStringLiteral("/var/lib/Morvanta/KOVA");
+    const QString url = QUrl::fromLocalFile(tree).toString();
+    int installs = 0;
+    auto client = std::make_shared<PrivilegedHelperClient>(bus.connection(), [&](const QString&) {
+        ++installs;
+        return platform::Error();
+    });
+    const QString log = kova::test::loggedBy([&] {
+        client->connectToPrivilegedHelper();
+        EXPECT_TRUE(kova::test::waitUntil([&] { return !client->isConnected(); }));
+    });
+    EXPECT_EQ(installs, 0);
+    EXPECT_TRUE(log.contains(QStringLiteral("KOVA directory URL: ") + url)) << log.toStdString();
+    for (const char* folder : { "Jobs/Completed", "Jobs/Failed", "Jobs/Pending", "Graphics", "Templates", "Packages", "Nodes" })
+        EXPECT_TRUE(QFileInfo(tree + QLatin1Char('/') + QLatin1String(folder)).isDir()) << folder;
+
+    SignalCatcher made;
+    const QString folderInterface = QStringLiteral("com.morvanta.KOVA.kovaFolder");
+    ASSERT_TRUE(bus.connection().connect(QString(), QStringLiteral("/"), folderInterface, QStringLiteral("made"), &made,
+        SLOT(caught(QDBusMessage))));
+    bus.connection().send(QDBusMessage::createSignal(QStringLiteral("/"), folderInterface, QStringLiteral("make")));
+    EXPECT_TRUE(kova::test::waitUntil([&] { return !made.arguments.isEmpty(); }));
+    EXPECT_EQ(made.arguments, QVariantList({ tree, url }));
+}
+
+#include "PrivilegedHelperClientTest.moc"

@@ -123,3 +123,15 @@ TEST_F(Coalesce, WithoutQueueRunsOnTheMainQueue)
     ZORVAK_Coalesce::runOnceForKeyCollectingFor(QStringLiteral("main key"), nullptr, 1.0, [&] { onMain = ZORVAK_Dispatch::isMainQueue(); });
     EXPECT_TRUE(kova::test::waitUntil([&] { return onMain.load(); }));
 }
+
+TEST_F(Coalesce, ACancelledBurstNeitherRunsNorHoldsBackTheNext)
+{
+    request(ZORVAK_Coalesce::trailingRun, 1.0, 1);
+    ZORVAK_Coalesce::cancelRequestsForKey(key);
+    advanceTo(500ms);
+    request(ZORVAK_Coalesce::trailingRun, 0.2, 2);
+    advanceTo(700ms);
+    EXPECT_EQ(runs, std::vector<Run>({run(2, 700ms)}));
+    advanceTo(5000ms);
+    EXPECT_EQ(runs.size(), 1u);
+}

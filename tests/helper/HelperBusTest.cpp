@@ -1,7 +1,7 @@
 #include "helper/lib/KOVAFolderMaker.h"
 #include "helper/lib/PrivilegedHelper.h"
 
-#include "PrivateSessionBus.h"
+#include "HelperSystemBus.h"
 #include "RecordingOwnership.h"
 #include "TestEnvironment.h"
 #include "core/queues/ZORVAK_Coalesce.h"
@@ -10,13 +10,10 @@
 #include "platform/dispatch/DispatchClock.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusReply>
 #include <QUrl>
 #include <gtest/gtest.h>
 #include <optional>
-#include <signal.h>
 
 using kova::helper::KOVAFolderMaker;
 using kova::helper::PrivilegedHelper;
@@ -43,23 +40,11 @@ protected:
     {
         if (startsNoChildProcesses)
             GTEST_SKIP() << "starts a bus and the daemon";
-        writeFile(services.path(QStringLiteral("com.morvanta.KOVA-Helper.service")),
-            "[D-BUS Service]\nName=com.morvanta.KOVA-Helper\nExec=" KOVA_RECORDING_HELPER "\n");
-        bus = PrivateSessionBus::systemType(QStringLiteral(KOVA_HELPER_POLICY), services.path());
+        bus.emplace(QStringLiteral(KOVA_RECORDING_HELPER), QStringLiteral(KOVA_HELPER_POLICY));
         ASSERT_FALSE(bus->address().isEmpty());
         systemAddress.emplace("DBUS_SYSTEM_BUS_ADDRESS", bus->address());
-        connection = QDBusConnection::connectToBus(bus->address(), QStringLiteral("helper-test"));
+        connection = bus->connection();
         ASSERT_TRUE(connection.isConnected());
-    }
-    void TearDown() override
-    {
-        if (!bus)
-            return;
-        // The daemon would otherwise wait out its idle minute.
-        const QDBusReply<uint> pid = connection.interface()->servicePid(PrivilegedHelper::ServiceName);
-        if (pid.isValid())
-            kill(pid.value(), SIGTERM);
-        QDBusConnection::disconnectFromBus(QStringLiteral("helper-test"));
     }
 
     QVariantList call(const QString& method)
@@ -69,8 +54,7 @@ protected:
             QDBus::Block, 10000).arguments();
     }
 
-    ScratchFolder services;
-    std::unique_ptr<PrivateSessionBus> bus;
+    std::optional<HelperSystemBus> bus;
     std::optional<ScopedEnvironment> systemAddress;
     QDBusConnection connection { QString() };
 };

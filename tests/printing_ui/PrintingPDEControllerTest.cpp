@@ -24,8 +24,8 @@ TEST_F(PrintingPDEControllerTest, StartsFromTheDefaultsAndWritesOnlyChanges)
     EXPECT_EQ(controller.imageScaling(), 0);
     EXPECT_EQ(controller.barcodeScalingString(), QStringLiteral("0.00"));
     EXPECT_EQ(controller.barcodeMessage(), QStringLiteral("Morvanta_123"));
-    EXPECT_FALSE(m_preferences->objectForKey(zorvak_barcodeMessage).isValid());
-    EXPECT_FALSE(m_preferences->objectForKey(zorvak_barcodeScaling).isValid());
+    for (const QString& key : {zorvak_imageScaling, zorvak_barcodeScaling, zorvak_barcodeMessage})
+        EXPECT_FALSE(m_preferences->objectForKey(key).isValid()) << key.toStdString();
 
     controller.setBarcodeScaling(1.5);
     controller.setBarcodeScalingString(QStringLiteral("ignored"));

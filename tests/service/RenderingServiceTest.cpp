@@ -22,6 +22,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 // The built service, started by a private bus on the first call, in the test's own
 // preference folders.
 class RenderingService : public ::testing::Test {
@@ -30,13 +32,14 @@ protected:
     {
         if (kova::test::startsNoChildProcesses)
             GTEST_SKIP() << "starts the service as a child of the bus";
-        ASSERT_FALSE(bus.address().isEmpty());
+        bus.emplace(serviceBus());
+        ASSERT_FALSE(bus->address().isEmpty());
     }
     void TearDown() override { QDBusConnection::disconnectFromBus(connectionName); }
 
     QDBusMessage call(const QString& method, const QVariantList& arguments)
     {
-        QDBusConnection connection = QDBusConnection::connectToBus(bus.address(), connectionName);
+        QDBusConnection connection = QDBusConnection::connectToBus(bus->address(), connectionName);
         QDBusMessage message = QDBusMessage::createMethodCall(KOVA_RenderingEngine::ServiceName, QStringLiteral("/"),
             QStringLiteral("com.morvanta.KOVA.RenderingEngine"), method);
         message.setArguments(arguments);
@@ -61,7 +64,7 @@ protected:
         return options;
     }
 
-    kova::test::PrivateSessionBus bus { serviceBus() };
+    std::optional<kova::test::PrivateSessionBus> bus;
     const QString connectionName = QStringLiteral("rendering-service-test");
     const QString examples = QStringLiteral(KOVA_EXAMPLES_DIR);
     const QString tickets = examples + QStringLiteral("/../Tickets/");

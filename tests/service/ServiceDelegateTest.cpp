@@ -78,3 +78,16 @@ TEST_F(ServiceIdle, ARunningRequestFinishesBeforeTheExit)
     ServiceDelegate::group()->leave();
     EXPECT_TRUE(kova::test::waitUntil([this] { return exitStatus == 0; }));
 }
+
+TEST_F(ServiceIdle, AnEarlierDelegatesPendingWaitDoesNotHoldBackALaterOne)
+{
+    {
+        ServiceDelegate earlier(QDBusConnection(QStringLiteral("no bus")), {}, 3600.0);
+        earlier.didComplete();
+        settle();
+    }
+    delegate.didComplete();
+    settle();
+    advanceTo(600000ms);
+    EXPECT_EQ(exitStatus, 0);
+}

@@ -2,6 +2,7 @@
 
 #include "../core/ImageTestPictures.h"
 #include "FileFixtures.h"
+#include "HostileFiles.h"
 #include "workflow/outputs/KOVA_Output.h"
 
 #include <QImage>
@@ -57,6 +58,16 @@ TEST(KOVA_AssetTest, ReadsValuesPricesAndTemplates)
     EXPECT_EQ(asset->description(), "KOVA_Asset: {\n\tName: Mug\n\tPLU Code: 42\n\tProduct ID: ");
     EXPECT_FALSE(KOVA_Asset::initWithXML("<product>"));
     EXPECT_FALSE(KOVA_Asset::assetWithXMLObject(QVariant(3)));
+}
+
+TEST(KOVA_AssetTest, LogsUnrecognizedElementsWithTheirPlaceInTheDocument)
+{
+    const QString log = kova::test::loggedBy([] { assetOf("<box a=\"1\"><x/>text</box><name>N</name>"); });
+    for (const char* expected : {"Found unrecognized XML element:", "Kind: Element\nName: box\n",
+                                 "Next node: <x/>\nPrevious sibling: \nNext sibling: name\nAttributes: (a=\"1\")\nChildCount: 2\n",
+                                 "Kind: Element\nName: x\n", "Next node: text\n",
+                                 "xmlNode: text\nChildCount:0 Children:(),nextNode:<name>N</name>,next sibling:(null)"})
+        EXPECT_TRUE(log.contains(QLatin1String(expected))) << expected;
 }
 
 TEST(KOVA_AssetTest, ReparsingKeepsTheOutputCount)

@@ -6,12 +6,26 @@
 
 namespace {
 
-// Requests of each key whose waiting time has not yet run out. A key is present
-// only while its count is at least 1. Touched only on the coalescing queue.
-QHash<QString, qint64>& pendingCounts()
+// The requests of one key whose waiting time has not yet run out, and the burst
+// they belong to: each burst has a number of its own, so a release left over from
+// a burst that was cancelled never counts against a later one.
+struct PendingRequests {
+    qint64 count = 0;
+    quint64 burst = 0;
+};
+
+// A key is present only while its count is at least 1. Touched only on the
+// coalescing queue, as is the burst numbering.
+QHash<QString, PendingRequests>& pendingRequests()
 {
-    static auto* counts = new QHash<QString, qint64>;
-    return *counts;
+    static auto* requests = new QHash<QString, PendingRequests>;
+    return *requests;
+}
+
+quint64 nextBurst()
+{
+    static quint64 last = 0;
+    return ++last;
 }
 
 platform::DispatchClock::Nanos toNanos(double seconds)
@@ -22,17 +36,18 @@ platform::DispatchClock::Nanos toNanos(double seconds)
     return platform::DispatchClock::Nanos(qint64(std::trunc(std::min(seconds, maximumSeconds) * 1e9)));
 }
 
-void releaseRequest(const QString& key, const ZORVAK_Coalesce::Queue& target, qint64 when, const ZORVAK_Coalesce::Block& block)
+void releaseRequest(const QString& key, quint64 burst, const ZORVAK_Coalesce::Queue& target, qint64 when,
+    const ZORVAK_Coalesce::Block& block)
 {
-    auto& counts = pendingCounts();
-    const auto found = counts.find(key);
-    if (found == counts.end())
-        return; // every request is taken back exactly once; nothing to take back here
-    if (found.value() > 1) {
-        --found.value();
+    auto& requests = pendingRequests();
+    const auto found = requests.find(key);
+    if (found == requests.end() || found->burst != burst)
+        return; // the burst was cancelled
+    if (found->count > 1) {
+        --found->count;
         return;
     }
-    counts.erase(found);
+    requests.erase(found);
     if (when & ZORVAK_Coalesce::trailingRun)
         target->async(block);
 }
@@ -53,12 +68,22 @@ void ZORVAK_Coalesce::runOnceForKeyWhen(const QString& key, const Queue& queue, 
     // The release is scheduled from inside the request stage, so it can never run
     // before the request it takes back has been counted.
     counting->async([key, target, when, deadline, counting, block = std::move(block)] {
-        qint64& count = pendingCounts()[key];
-        if (count == 0 && (when & leadingRun))
-            target->async(block);
-        ++count;
-        counting->at(deadline, [key, target, when, block] { releaseRequest(key, target, when, block); });
+        PendingRequests& pending = pendingRequests()[key];
+        if (pending.count == 0) {
+            pending.burst = nextBurst();
+            if (when & leadingRun)
+                target->async(block);
+        }
+        ++pending.count;
+        counting->at(deadline, [key, burst = pending.burst, target, when, block] {
+            releaseRequest(key, burst, target, when, block);
+        });
     });
+}
+
+void ZORVAK_Coalesce::cancelRequestsForKey(const QString& key)
+{
+    coalescingQueue()->async([key] { pendingRequests().remove(key); });
 }
 
 void ZORVAK_Coalesce::runOnceForKeyCollectingFor(const QString& key, const Queue& queue, double collectingFor, Block block)

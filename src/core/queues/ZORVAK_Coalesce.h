@@ -27,6 +27,10 @@ public:
     // The first request runs at once and once more after the burst.
     static void runOnceForKeyBeforeAndAfter(const QString& key, const Queue& queue, double beforeAndAfter, Block block);
 
+    // Takes back every request made under `key` so far: none of them runs its
+    // block, and the next request starts a new burst.
+    static void cancelRequestsForKey(const QString& key);
+
     // The private queue on which the counts live (tests drain it).
     static Queue coalescingQueue();
 };

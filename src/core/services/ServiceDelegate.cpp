@@ -10,6 +10,20 @@
 
 namespace {
 
+const QString idleKey = QStringLiteral("didComplete:");
+const char* const idleLimitVariable = "KOVA_SERVICE_IDLE_LIMIT";
+
+// `idleSeconds`, or the limit from the environment when that is shorter.
+double limitedIdleSeconds(double idleSeconds)
+{
+    bool valid = false;
+    const double limit = qEnvironmentVariable(idleLimitVariable).toDouble(&valid);
+    if (!valid || !(limit >= 0) || limit >= idleSeconds)
+        return idleSeconds;
+    platform::Log::log(QStringLiteral("idle wait shortened to %1 seconds by %2").arg(limit).arg(QLatin1String(idleLimitVariable)));
+    return limit;
+}
+
 std::mutex& exitHookMutex()
 {
     static std::mutex mutex;
@@ -40,8 +54,13 @@ void endProcess(int status)
 ServiceDelegate::ServiceDelegate(QDBusConnection bus, QString busName, double idleSeconds)
     : m_bus(std::move(bus))
     , m_busName(std::move(busName))
-    , m_idleSeconds(idleSeconds)
+    , m_idleSeconds(limitedIdleSeconds(idleSeconds))
 {
+}
+
+ServiceDelegate::~ServiceDelegate()
+{
+    ZORVAK_Coalesce::cancelRequestsForKey(idleKey);
 }
 
 std::shared_ptr<platform::DispatchGroup> ServiceDelegate::group()
@@ -64,7 +83,7 @@ void ServiceDelegate::leaveRequest()
 void ServiceDelegate::didComplete()
 {
     platform::Log::log(QStringLiteral("-[ServiceDelegate didComplete:]"));
-    ZORVAK_Coalesce::runOnceForKeyAfterWaiting(QStringLiteral("didComplete:"), nullptr, m_idleSeconds,
+    ZORVAK_Coalesce::runOnceForKeyAfterWaiting(idleKey, nullptr, m_idleSeconds,
         [self = std::weak_ptr(m_self)] {
             if (const auto delegate = self.lock())
                 (*delegate)->idleTimeExpired();

@@ -13,6 +13,10 @@
 // the wait runs out the service gives up its bus name, lets the running
 // requests finish and ends with status 0. The bus starts it again on the next
 // call. Use on the main thread; enter and leave from any thread.
+//
+// The environment variable KOVA_SERVICE_IDLE_LIMIT (seconds) can only shorten
+// the idle wait; the tests that run the built services set it so that they
+// need not wait out the minutes.
 class ServiceDelegate {
 public:
     using ExitHook = std::function<void(int status)>;
@@ -20,6 +24,9 @@ public:
     // `busName` is released on `bus` before exiting; `idleSeconds` is the wait
     // after the last request.
     ServiceDelegate(QDBusConnection bus, QString busName, double idleSeconds);
+    // Withdraws the pending idle wait, so it neither ends the process nor holds
+    // back the wait of a delegate made later.
+    ~ServiceDelegate();
     ServiceDelegate(const ServiceDelegate&) = delete;
     ServiceDelegate& operator=(const ServiceDelegate&) = delete;
 

@@ -1,12 +1,16 @@
 #include "printing/ui/ZORVAK_PrintPanel.h"
 
+#include "core/queues/ZORVAK_Dispatch.h"
+#include "core/ui/ZORVAK_NSObjectOpenSave.h"
 #include "platform/Log.h"
+#include "platform/dispatch/DispatchQueue.h"
 #include "platform/observation/KeyValueObserver.h"
 #include "platform/observation/Observable.h"
 #include "printing/pages/ZORVAK_PrintPage.h"
 #include "printing/pages/ZORVAK_USBPrinter.h"
 #include "printing/profiles/ZORVAK_ColorProfiles.h"
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -15,8 +19,11 @@
 #include <QPixmap>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <chrono>
 
 namespace {
 
@@ -71,6 +78,24 @@ ZORVAK_PrintPanel::ZORVAK_PrintPanel(std::shared_ptr<ZORVAK_PrintPage> page, QWi
     layout->addWidget(m_preview);
     layout->addLayout(buttons);
     setWindowTitle(title());
+    awakeFromNib();
+}
+
+// Appears centred on its screen, in front and active, fading in.
+void ZORVAK_PrintPanel::awakeFromNib()
+{
+    platform::Log::log(QLatin1String(Q_FUNC_INFO));
+    adjustSize();
+    if (const QScreen* shownOn = screen())
+        move(shownOn->availableGeometry().center() - rect().center());
+    setWindowOpacity(0.0);
+    show();
+    raise();
+    activateWindow();
+    m_fadeIn = new QPropertyAnimation(this, "windowOpacity", this);
+    m_fadeIn->setDuration(fadeInMilliseconds);
+    m_fadeIn->setEndValue(1.0);
+    m_fadeIn->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 ZORVAK_PrintPanel::~ZORVAK_PrintPanel()
@@ -108,10 +133,8 @@ void ZORVAK_PrintPanel::printPage()
     m_page->print();
     auto* animation = new QPropertyAnimation(this, "geometry", this);
     animation->setDuration(printAnimationMilliseconds);
-    const QRect frame = geometry();
-    animation->setEndValue(QRect(frame.center(), QSize(1, 1)));
-    connect(animation, &QPropertyAnimation::finished, this, [this] { finish(true); });
-    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    animation->setEndValue(QRect(geometry().center(), QSize(1, 1)));
+    animateClosing(animation, true);
 }
 
 void ZORVAK_PrintPanel::cancelPrint()
@@ -122,8 +145,21 @@ void ZORVAK_PrintPanel::cancelPrint()
     auto* fade = new QPropertyAnimation(this, "windowOpacity", this);
     fade->setDuration(cancelFadeMilliseconds);
     fade->setEndValue(0.0);
-    connect(fade, &QPropertyAnimation::finished, this, [this] { finish(false); });
-    fade->start(QAbstractAnimation::DeleteWhenStopped);
+    animateClosing(fade, false);
+}
+
+// The completion is timed on the dispatch clock rather than by the animation's
+// end, so that it comes after the animation's duration whatever the frame rate.
+void ZORVAK_PrintPanel::animateClosing(QPropertyAnimation* animation, bool printed)
+{
+    if (m_fadeIn)
+        m_fadeIn->stop();
+    const std::chrono::milliseconds duration(animation->duration());
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+    platform::DispatchQueue::main()->after(duration, [panel = QPointer<ZORVAK_PrintPanel>(this), printed] {
+        if (panel)
+            panel->finish(printed);
+    });
 }
 
 void ZORVAK_PrintPanel::finish(bool printed)
@@ -180,14 +216,52 @@ void ZORVAK_PrintPanel::setColorProfileFromMenuItem(QAction* item)
 
 void ZORVAK_PrintPanel::setColorProfile()
 {
-    auto* chooser = new QFileDialog(this, QStringLiteral("Select color profile"));
-    chooser->setFileMode(QFileDialog::ExistingFile);
-    chooser->setNameFilter(QStringLiteral("(*.icc *.icm *.ICC *.ICM)"));
-    chooser->setAttribute(Qt::WA_DeleteOnClose);
-    connect(chooser, &QFileDialog::urlSelected, this, [this](const QUrl& url) {
-        platform::Log::log(QStringLiteral("setting color profile:%1").arg(url.toString()));
-        if (m_page)
-            ZORVAK_ColorProfiles::copyAndSetColorProfile(url, *m_page);
+    openPanelChooseColorProfileInWindow(this, QStringLiteral("Select color profile"),
+        [panel = QPointer<ZORVAK_PrintPanel>(this)](const QList<QUrl>& urls) {
+            if (!panel || urls.isEmpty())
+                return;
+            platform::Log::log(QStringLiteral("setting color profile:%1").arg(urls.first().toString()));
+            panel->copyAndSetColorProfile(urls.first());
+        });
+}
+
+void ZORVAK_PrintPanel::doCustomColorProfile()
+{
+    if (!m_page || m_page->colorManagement() != ProfileColorManagement)
+        return;
+    ZORVAK_Dispatch::performAsyncOnMainQueue([panel = QPointer<ZORVAK_PrintPanel>(this)] {
+        if (panel)
+            panel->setColorProfile();
     });
-    chooser->open();
+}
+
+bool ZORVAK_PrintPanel::copyAndSetColorProfile(const QUrl& url)
+{
+    return m_page && ZORVAK_ColorProfiles::copyAndSetColorProfile(url, *m_page);
+}
+
+void ZORVAK_PrintPanel::adjustWidth(QWidget* sender)
+{
+    auto* control = qobject_cast<QAbstractButton*>(sender);
+    if (!control || control->text().isEmpty())
+        return;
+    auto* animation = new QPropertyAnimation(control, "size", control);
+    animation->setEndValue(control->sizeHint());
+    animation->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void ZORVAK_PrintPanel::openPanelChooseColorProfileInWindow(QWidget* window, const QString& message, ChooserReply reply)
+{
+    QVariantMap options{
+        {QStringLiteral("message"), message},
+        {QStringLiteral("canChooseFiles"), true},
+        {QStringLiteral("canChooseDirectories"), false},
+        {QStringLiteral("allowsMultipleSelection"), false},
+        {QStringLiteral("allowedFileTypes"), QStringList{QStringLiteral("icc"), QStringLiteral("icm")}},
+    };
+    if (window)
+        options.insert(QStringLiteral("window"), QVariant::fromValue(window));
+    ZORVAK_NSObjectOpenSave::openPanelWithOptions(options, [reply = std::move(reply)](QFileDialog* panel, int response) {
+        reply(response == ZORVAK_NSObjectOpenSave::kResponseOK ? panel->selectedUrls() : QList<QUrl>());
+    });
 }

@@ -8,6 +8,7 @@
 #include "platform/dispatch/DispatchQueue.h"
 #include "platform/files/BoundedFileRead.h"
 #include "platform/xml/XmlDocument.h"
+#include "template/KOVA_ProductImageComposer.h"
 #include "workflow/outputs/KOVA_Output.h"
 
 #include <QDir>
@@ -82,18 +83,7 @@ void applyDrawingSettings(ZORVAK_Image& picture, const KOVA_Template& layer)
 {
     picture.setContentsGravity(layer.gravity());
     picture.setBackgroundColorCode(layer.backgroundColorCode());
-    picture.setHasBorder(layer.hasBorder());
-    if (layer.hasBorder()) {
-        picture.setBorderColorCode(layer.borderColorCode());
-        picture.setBorderWidth(layer.borderWidth());
-        picture.setBorderClipsContent(layer.borderClipsContent());
-    }
-    picture.setHasShadow(layer.hasShadow());
-    if (layer.hasShadow()) {
-        picture.setShadowOffset(layer.shadowOffset());
-        picture.setShadowBlur(layer.shadowBlur());
-        picture.setShadowColorCode(layer.shadowColorCode());
-    }
+    KOVA_ProductImageComposer::applyBorderAndShadow(picture, layer, layer.borderWidth());
 }
 
 // The layer's crop is stored with rows counted from the bottom; pictures count from the top.
@@ -105,6 +95,20 @@ void applyCrop(ZORVAK_Image& picture, const KOVA_Template& layer)
     crop.moveTop(picture.size().height() - crop.height() - crop.y());
     picture.setCropRect(crop);
     picture.setIsNormalizedCropRect(layer.isNormalizedCropRect());
+}
+
+// A node as the log shows it: its XML text, "(null)" for none.
+QString nodeText(const platform::XmlNode& node)
+{
+    return node.isNull() ? QStringLiteral("(null)") : node.xmlString();
+}
+
+QString nodeListText(const QList<platform::XmlNode>& nodes)
+{
+    QStringList texts;
+    for (const platform::XmlNode& node : nodes)
+        texts.append(nodeText(node));
+    return QStringLiteral("(%1)").arg(texts.join(QStringLiteral(", ")));
 }
 
 } // namespace
@@ -300,18 +304,19 @@ QString KOVA_Asset::description() const
 void KOVA_Asset::logNode(const platform::XmlNode& node)
 {
     if (node.kind() != platform::XmlNodeKind::Element && node.kind() != platform::XmlNodeKind::Attribute) {
-        platform::Log::log(QStringLiteral("xmlNode: %1\nChildCount:%2").arg(node.xmlString()).arg(node.childCount()));
+        platform::Log::log(QStringLiteral("xmlNode: %1\nChildCount:%2 Children:%3,nextNode:%4,next sibling:%5")
+                               .arg(nodeText(node), QString::number(node.childCount()), nodeListText(node.children()),
+                                    nodeText(node.nextNode()), nodeText(node.nextSibling())));
         return;
     }
     const bool isElement = node.kind() == platform::XmlNodeKind::Element;
-    QStringList attributes;
-    for (const platform::XmlNode& attribute : node.attributes())
-        attributes.append(attribute.xmlString());
-    platform::Log::log(QStringLiteral("Kind: %1\nName: %2\nString value: %3\nPrevious sibling: %4\nNext sibling: %5\n%6ChildCount: %7")
+    platform::Log::log(QStringLiteral("Kind: %1\nName: %2\nObject value: %3\nString value: %3\nNext node: %4\n"
+                                      "Previous sibling: %5\nNext sibling: %6\n%7ChildCount: %8\nChildren: %9")
                            .arg(isElement ? QStringLiteral("Element") : QStringLiteral("Attribute"), node.name(),
-                                node.stringValue(), node.previousSibling().name(), node.nextSibling().name(),
-                                isElement ? QStringLiteral("Attributes: %1\n").arg(attributes.join(u' ')) : QString())
-                           .arg(node.childCount()));
+                                node.stringValue(), nodeText(node.nextNode()), node.previousSibling().name(),
+                                node.nextSibling().name(),
+                                isElement ? QStringLiteral("Attributes: %1\n").arg(nodeListText(node.attributes())) : QString(),
+                                QString::number(node.childCount()), nodeListText(node.children())));
     if (isElement && node.childCount() >= 2) {
         for (const platform::XmlNode& child : node.children())
             logNode(child);
@@ -331,6 +336,16 @@ const QStringList& KOVA_Asset::knownParents()
                                      QStringLiteral("canvas"), QStringLiteral("square"),    QStringLiteral("landscape"),
                                      QStringLiteral("portrait")};
     return parents;
+}
+
+QStringList KOVA_Asset::availableOutletKeys() const
+{
+    return {};
+}
+
+QList<KOVA_Template::Pointer> KOVA_Asset::availableOutlets() const
+{
+    return {};
 }
 
 KOVA_Template::Pointer KOVA_Asset::firstOutlet() const

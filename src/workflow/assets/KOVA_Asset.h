@@ -66,6 +66,9 @@ public:
 
     static const QStringList& allOutletKeys();
     static const QStringList& knownParents();
+    // The older model keeps no list of the outlets it offers: both answer nothing.
+    QStringList availableOutletKeys() const;
+    QList<KOVA_Template::Pointer> availableOutlets() const;
     KOVA_Template::Pointer firstOutlet() const;
     // The outlet whose image layer is closest in shape to the image's.
     KOVA_Template::Pointer outletForImage(const QVariant& image) const;
