@@ -159,7 +159,9 @@ void KOVA_TemplateEditorView::showWholeTemplate(const Completion& completion)
 
 void KOVA_TemplateEditorView::abortDrag()
 {
-    applyEdit(m_gesture.abortDrag());
+    const CanvasGesture::State state = m_gesture.state();
+    if (state == CanvasGesture::State::movePending || state == CanvasGesture::State::moving)
+        applyEdit(m_gesture.abortDrag());
 }
 
 void KOVA_TemplateEditorView::kvoCustomTemplateSelection(bool observing)

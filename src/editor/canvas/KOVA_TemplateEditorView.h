@@ -67,7 +67,8 @@ public:
     // With a selection redraws the layers, else shows a new flattened preview; then
     // runs `completion` on the main queue.
     void updatePreview(Completion completion) override;
-    // Cancels a move drag: the layers go back to their frames, nothing is committed.
+    // Cancels a move drag (nothing else): the layers go back to their frames, nothing
+    // is committed, and the press's release does nothing.
     void abortDrag();
 
     // Observation of the template's selection, switched on by the editor: a selection
