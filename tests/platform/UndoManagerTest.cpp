@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 using namespace platform;
 
 namespace {
@@ -114,6 +116,25 @@ TEST_F(UndoManagerTest, ExplicitGroupsNestAndEmptyOnesVanish)
     undo.undo();
     EXPECT_EQ(runs, 2);
     EXPECT_FALSE(undo.canUndo());
+}
+
+// An edit that groups its own registration: undoing it records the redo step as usual.
+TEST_F(UndoManagerTest, AGroupOpenedWhileUndoingBelongsToTheRedoStep)
+{
+    int value = 0;
+    std::function<void(int)> set;
+    set = [&](int next) {
+        undo.beginUndoGrouping();
+        undo.registerUndo(this, [&, old = value] { set(old); });
+        undo.endUndoGrouping();
+        value = next;
+    };
+    set(1);
+    undo.undo();
+    undo.redo();
+    EXPECT_EQ(value, 1);
+    undo.undo();
+    EXPECT_EQ(value, 0);
 }
 
 TEST_F(UndoManagerTest, RemovingATargetsActionsDropsStepsLeftEmpty)

@@ -40,9 +40,10 @@ void UndoManager::setActionName(const QString& name)
     emit changed();
 }
 
+// While undoing or redoing, a handler's group is part of the step being recorded.
 void UndoManager::beginUndoGrouping()
 {
-    if (m_groupingLevel++ == 0)
+    if (m_groupingLevel++ == 0 && m_state == State::Idle)
         m_open = std::make_unique<Step>(Step{std::exchange(m_pendingName, {}), {}});
 }
 
@@ -52,7 +53,7 @@ void UndoManager::endUndoGrouping()
         Log::error("UndoManager: endUndoGrouping without an open group");
         return;
     }
-    if (--m_groupingLevel == 0)
+    if (--m_groupingLevel == 0 && m_state == State::Idle)
         closeOpenStep();
 }
 
