@@ -48,4 +48,7 @@ TEST(CanvasScene, onlyTheLatestRequestOfAnItemIsShown)
     scene.emptyImages();
     EXPECT_FALSE(scene.setImage(a.get(), beforeEmptying, image));
     EXPECT_TRUE(scene.itemForLayer(a.get())->image.isNull());
+    // Deselected with the layer frames on: the ants stop and the grey frame is back.
+    EXPECT_FALSE(scene.itemForLayer(a.get())->selected);
+    EXPECT_EQ(scene.itemForLayer(a.get())->borderWidth, CanvasScene::layerFrameWidth);
 }

@@ -39,6 +39,9 @@ void CanvasScene::emptyImages()
     for (const ItemPointer& item : std::as_const(m_items)) {
         item->image = QImage();
         item->ticket = 0;
+        // Nothing is selected in the whole-template view: the ants give way to the frame.
+        item->selected = false;
+        item->borderWidth = layerFrameWidth;
     }
 }
 

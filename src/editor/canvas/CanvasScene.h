@@ -41,7 +41,8 @@ public:
     void update(const KOVA_Template::List& layers, const KOVA_Template::List& selected, bool showsLayerFrames);
     // Drops every item (the whole-template preview is shown alone).
     void clear();
-    // Keeps the items but empties their images (the frames stay over the preview).
+    // Keeps the items but empties their images; every item, none selected now, gets the
+    // grey frame (the frames stay over the preview).
     void emptyImages();
     // Counts the passes, clearing and emptying: a flattened preview asked for in an
     // earlier generation is no longer wanted.
