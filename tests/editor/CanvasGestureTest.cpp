@@ -16,7 +16,11 @@ namespace {
 // A 1800 x 1200 template at 5 units a widget point: a layer at the top left, one
 // below it and a square turned by 45 degrees on the right. Points in template units.
 struct Canvas {
-    Canvas() { tmpl->setLayers({topLeft, bottomLeft, diamond}); }
+    Canvas()
+    {
+        tmpl->setFrame({0, 0, 1800, 1200});
+        tmpl->setLayers({topLeft, bottomLeft, diamond});
+    }
     CanvasEdit down(double x, double y, Qt::KeyboardModifiers modifiers = {})
     {
         return gesture.mouseDown(tmpl, viewPoint(x, y), modifiers);
@@ -117,13 +121,16 @@ TEST(CanvasGesture, marqueeSelectsTheLayersWhoseOutlineItOverlaps)
     const struct {
         QRectF marquee;
         bool topLeft, diamond;
+        double canvasWidth;
     } rows[] = {
-        {{20, 20, 130, 130}, true, false},  // the top-left corner of the template (no flip)
-        {{960, 460, 80, 80}, false, false}, // a corner of the diamond's unturned frame only
-        {{960, 460, 180, 80}, false, true}, // reaches the turned outline
+        {{20, 20, 130, 130}, true, false, 1800},  // the top-left corner of the template (no flip)
+        {{960, 460, 80, 80}, false, false, 1800}, // a corner of the diamond's unturned frame only
+        {{960, 460, 180, 80}, false, true, 1800}, // reaches the turned outline
+        {{960, 460, 180, 80}, false, false, 1000}, // ... only where the canvas no longer shows it
     };
     for (const auto& row : rows) {
         Canvas canvas;
+        canvas.tmpl->setFrame({0, 0, row.canvasWidth, 1200});
         canvas.tmpl->selectLayer(canvas.bottomLeft, false);
         canvas.down(row.marquee.left(), row.marquee.top());
         const CanvasEdit edit = canvas.drag(row.marquee.right(), row.marquee.bottom());

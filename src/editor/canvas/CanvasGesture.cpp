@@ -165,10 +165,13 @@ QList<CanvasEdit::LayerFrame> CanvasGesture::committable(const QList<CanvasEdit:
 CanvasEdit CanvasGesture::dragMarquee(const KOVA_Template::Pointer& tmpl, const QPointF& point) const
 {
     const QRectF marquee = QRectF(m_pointMouseDown, point).normalized();
+    // Only the canvas shows the layers: what lies beyond it is not caught.
+    const QRectF canvas(QPointF(), tmpl ? tmpl->frame().size() : QSizeF());
+    const QRectF caught = m_geometry.translateRectFromViewToTemplate(marquee).intersected(canvas);
     QPainterPath marqueePath;
-    marqueePath.addRect(m_geometry.translateRectFromViewToTemplate(marquee));
+    marqueePath.addRect(caught);
     KOVA_Template::List overlapped;
-    const KOVA_Template::List layers = tmpl ? tmpl->layers() : KOVA_Template::List();
+    const KOVA_Template::List layers = tmpl && !caught.isEmpty() ? tmpl->layers() : KOVA_Template::List();
     for (const KOVA_Template::Pointer& layer : layers)
         if (marqueePath.intersects(CanvasGeometry::outlineOfLayer(layer)))
             overlapped.append(layer);
