@@ -198,6 +198,15 @@ TEST_F(KOVA_TemplateEditorViewTest, KeysNudgeResizeAndDelete)
     EXPECT_EQ(tmpl->layers(), (List{topLeft, rotated}));
 }
 
+// A wider canvas with a layer selected: the layers are fitted and centred anew.
+TEST_F(KOVA_TemplateEditorViewTest, ACanvasOfANewSizeIsFittedAgain)
+{
+    select({middle});
+    view.registerUndoTemplateSetWidth(tmpl, 2400);
+    EXPECT_TRUE(waitUntil([&] { return view.translateTemplate() == QPointF(20, 60); }));
+    EXPECT_DOUBLE_EQ(view.scaleTemplate(), 2400.0 / 360.0);
+}
+
 TEST_F(KOVA_TemplateEditorViewTest, LayersAreDrawnWhereTheTemplatePutsThemWithAntsAroundTheSelection)
 {
     const QString folder = QStringLiteral(KOVA_SCREENSHOT_FOLDER);

@@ -107,13 +107,10 @@ void KOVA_TemplateEditorView::requestLayerImage(const Pointer& layer, const std:
 void KOVA_TemplateEditorView::setImagePreview(const QImage& image)
 {
     m_imagePreview = image;
-    if (image.isNull()) {
-        m_geometry.setSizeImagePreview(templateSize());
-    } else {
-        m_geometry.setSizeImagePreview(image.size());
-        boundsDidChange();
-    }
-    update();
+    // Without a flattened preview the layers alone show the template, fitted as its own
+    // size, which a change of the canvas size may have changed.
+    m_geometry.setSizeImagePreview(image.isNull() ? templateSize() : QSizeF(image.size()));
+    boundsDidChange();
 }
 
 void KOVA_TemplateEditorView::updatePreview(Completion completion)
