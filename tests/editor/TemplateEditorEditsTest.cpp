@@ -193,11 +193,12 @@ TEST_F(TemplateEditorEditsTest, movesRoundEachComponentHalfAwayFromZero)
     }
 }
 
-TEST_F(TemplateEditorEditsTest, aMoveToANegativeSizeRecordsNothingAndRedraws)
+TEST_F(TemplateEditorEditsTest, aMoveToANegativeSizeOrToTheSameFrameRecordsNothingAndRedraws)
 {
     layers[0]->setFrame(QRectF(10, 20, 1, 40));
     bool completed = false;
     view->registerUndoMoveLayer(layers[0], QRectF(11, 20, -0.6, 40), [&] { completed = true; });
+    view->registerUndoMoveLayer(layers[0], QRectF(10.2, 20, 1, 40));
     EXPECT_FALSE(undo->canUndo());
     EXPECT_TRUE(completed);
     EXPECT_EQ(layers[0]->frame(), QRectF(10, 20, 1, 40));
@@ -232,6 +233,17 @@ TEST_F(TemplateEditorEditsTest, selectionStepsAreNamedByCount)
         EXPECT_EQ(templ->layersSelected(), selection.before);
         EXPECT_EQ(undo->redoActionName(), selection.name);
     }
+}
+
+// A click on empty canvas with nothing selected changes nothing and keeps what can be redone.
+TEST_F(TemplateEditorEditsTest, aSelectionLeftAsItWasRecordsNoStep)
+{
+    view->registerUndoLayerFontName(layers[0], "Courier");
+    endTurn();
+    undo->undo();
+    view->registerUndoSelectLayers({}, false, {}, {});
+    EXPECT_FALSE(undo->canUndo());
+    EXPECT_EQ(undo->redoActionName(), "Change Font");
 }
 
 TEST_F(TemplateEditorEditsTest, undoingADeleteRestoresPlacesAndSelection)

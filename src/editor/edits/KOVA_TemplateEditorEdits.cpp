@@ -321,6 +321,12 @@ void KOVA_TemplateEditorEdits::registerUndoMoveLayer(const Pointer& layer, const
         updatePreview(extra);
         return;
     }
+    // A click on an edge, or a drag back to where it began, leaves the frame as it is: no
+    // step, which would undo nothing and drop the redo steps.
+    if (frame == layer->frame()) {
+        updatePreview(extra);
+        return;
+    }
     moveLayer(layer, frame, extra);
 }
 
@@ -343,14 +349,20 @@ void KOVA_TemplateEditorEdits::registerUndoSelectLayers(const List& layers, bool
     if (!templateObject)
         return;
     List previous;
+    List selected;
     onSharedQueue([&] {
         previous = templateObject->layersSelected();
         templateObject->selectLayers(layers, byExtendingSelection);
+        selected = templateObject->layersSelected();
     });
-    const QString name = actionName.isEmpty() ? selectionActionName(layers, previous) : actionName;
-    recordUndo(templateObject.get(), name, [previous, name, extra](KOVA_TemplateEditorEdits& view) {
-        view.registerUndoSelectLayers(previous, false, name, extra);
-    });
+    // A click that leaves the selection as it was (on empty canvas with nothing selected)
+    // records no step, which would undo nothing and drop the redo steps.
+    if (selected != previous) {
+        const QString name = actionName.isEmpty() ? selectionActionName(layers, previous) : actionName;
+        recordUndo(templateObject.get(), name, [previous, name, extra](KOVA_TemplateEditorEdits& view) {
+            view.registerUndoSelectLayers(previous, false, name, extra);
+        });
+    }
     updatePreviewHanding(extra, layers);
 }
 

@@ -95,11 +95,13 @@ public:
 
     // Sets the layer's frame rounded to whole units (halves away from zero); undo brings
     // back the frame the layer had, unrounded. A rounded frame with a negative width or
-    // height is refused: nothing is recorded and the canvas is redrawn as it was.
+    // height is refused, and one the layer already has changes nothing: either way nothing
+    // is recorded and the canvas is redrawn as it was.
     void registerUndoMoveLayer(const Pointer& layer, const QRectF& toFrame, const Completion& extra = {});
     // Selects `layers`, adding them to the selection or replacing it (an empty list
     // clears it). Without an action name the step is named by count: "Select Layer(s)",
-    // or "Deselect Layer(s)" after the selection cleared. Undo restores the selection.
+    // or "Deselect Layer(s)" after the selection cleared. Undo restores the selection. A
+    // selection left as it was records no step.
     void registerUndoSelectLayers(const List& layers, bool byExtendingSelection, const QString& actionName,
                                   const LayersCompletion& extra);
     void registerUndoSetLayers(const List& layers, const QString& actionName, const LayersCompletion& extra);
