@@ -13,6 +13,7 @@
 #include <cmath>
 #include <functional>
 #include <utility>
+#include <variant>
 
 namespace {
 
@@ -42,17 +43,29 @@ QString selectionActionName(const KOVA_Template::List& selecting, const KOVA_Tem
     return previous.size() == 1 ? QStringLiteral("Deselect Layer") : QStringLiteral("Deselect Layers");
 }
 
-// A text box's text from pasted content: rich text with the attributes of its first
-// character, or plain text.
-void fillTextbox(KOVA_Template& layer, const QVariant& content)
+using TextboxContent = std::variant<std::monostate, QString, std::shared_ptr<QTextDocument>>;
+
+// Pasted content as a text box takes it: rich text (with the attributes of its first
+// character) as a document, plain text as it is. Made on the calling thread, which owns
+// the pasted fragment, before the list change runs on the shared queue.
+TextboxContent textboxContent(const QVariant& content)
 {
     if (content.metaType() == QMetaType::fromType<QTextDocumentFragment>()) {
-        QTextDocument document;
-        QTextCursor(&document).insertFragment(content.value<QTextDocumentFragment>());
-        layer.takeRichText(document);
-    } else if (content.typeId() == QMetaType::QString) {
-        layer.setStringValue(content.toString());
+        auto document = std::make_shared<QTextDocument>();
+        QTextCursor(document.get()).insertFragment(content.value<QTextDocumentFragment>());
+        return document;
     }
+    if (content.typeId() == QMetaType::QString)
+        return content.toString();
+    return {};
+}
+
+void fillTextbox(KOVA_Template& layer, const TextboxContent& content)
+{
+    if (const auto* document = std::get_if<std::shared_ptr<QTextDocument>>(&content))
+        layer.takeRichText(**document);
+    else if (const auto* text = std::get_if<QString>(&content))
+        layer.setStringValue(*text);
 }
 
 } // namespace
@@ -435,11 +448,13 @@ void KOVA_TemplateEditorEdits::registerUndoAddLayerOfType(unsigned layerType, co
 void KOVA_TemplateEditorEdits::registerUndoAddLayerOfType(unsigned layerType, const QVariant& content,
                                                           const LayersCompletion& extra)
 {
+    const TextboxContent textbox =
+        layerType == KOVA_Template::layerTypeTextbox ? textboxContent(content) : TextboxContent();
     addLayer(
-        [layerType, &content](KOVA_Template& templateObject) {
+        [layerType, &textbox](KOVA_Template& templateObject) {
             const Pointer layer = templateObject.addLayerOfType(layerType);
-            if (layer && layerType == KOVA_Template::layerTypeTextbox)
-                fillTextbox(*layer, content);
+            if (layer)
+                fillTextbox(*layer, textbox);
         },
         extra);
 }
