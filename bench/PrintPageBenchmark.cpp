@@ -2,6 +2,7 @@
 // and rendered into a printer profile of colour tables; measured against Qt's own decode and
 // smooth scale of the same photo to the sheet and one lcms2 transform into the same profile.
 #include "PhotoFixtures.h"
+#include "TestProfiles.h"
 #include "printing/dnp/DNPMediaTables.h"
 #include "printing/pages/ZORVAK_PrintPage_DNP.h"
 
@@ -36,13 +37,8 @@ cmsPipeline* tablePipeline(cmsHPROFILE from, cmsUInt32Number fromType, cmsHPROFI
 // A printer's RGB output profile of colour tables: a wide-gamut, darker rendering of sRGB.
 QByteArray tablePrinterProfile()
 {
-    cmsCIExyY white;
-    cmsWhitePointFromTemp(&white, 6504);
-    const cmsCIExyYTRIPLE primaries = {{0.68, 0.31, 1}, {0.26, 0.67, 1}, {0.15, 0.05, 1}};
-    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.4);
-    cmsToneCurve* curves[3] = {curve, curve, curve};
-    cmsHPROFILE device = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(curve);
+    cmsHPROFILE device =
+        kova::test::matrixRgbProfile(6504, {{0.68, 0.31, 1}, {0.26, 0.67, 1}, {0.15, 0.05, 1}}, 2.4);
     cmsHPROFILE lab = cmsCreateLab2Profile(nullptr);
     cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
     cmsSetProfileVersion(profile, 2.4); // tables of 16-bit entries (lut16), Lab in its version 2 encoding

@@ -5,6 +5,7 @@
 #include "FileFixtures.h"
 #include "HostileFiles.h"
 #include "TestEnvironment.h"
+#include "TestProfiles.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -18,31 +19,7 @@ namespace {
 
 cmsHPROFILE rgbProfile()
 {
-    cmsCIExyY white;
-    cmsWhitePointFromTemp(&white, 6500);
-    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}};
-    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
-    cmsToneCurve* curves[3] = {curve, curve, curve};
-    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(curve);
-    return profile;
-}
-
-cmsHPROFILE greyProfile()
-{
-    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
-    cmsHPROFILE profile = cmsCreateGrayProfile(cmsD50_xyY(), curve);
-    cmsFreeToneCurve(curve);
-    return profile;
-}
-
-cmsHPROFILE cmykProfile()
-{
-    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
-    cmsSetColorSpace(profile, cmsSigCmykData);
-    cmsSetPCS(profile, cmsSigLabData);
-    cmsSetDeviceClass(profile, cmsSigOutputClass);
-    return profile;
+    return matrixRgbProfile(6500, {{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}}, 2.2);
 }
 
 // RGB to Lab through a table only, so it can be read from but not rendered into.
@@ -86,9 +63,9 @@ TEST(ColorProfiles, usableProfilesAreListedSortedAndOthersRefused)
 {
     QTemporaryDir user, system;
     writeProfile(rgbProfile(), user.filePath("b.icc"), "b");
-    writeProfile(greyProfile(), user.filePath("grey.ICM"), "grey");
+    writeProfile(greyProfile(cmsD50_xyY(), 2.2), user.filePath("grey.ICM"), "grey");
     writeProfile(rgbProfile(), system.filePath("a-file.icc"), "A");
-    writeProfile(cmykProfile(), system.filePath("cmyk.icc"));
+    writeProfile(cmykPlaceholderProfile(), system.filePath("cmyk.icc"));
     writeProfile(inputOnlyProfile(), system.filePath("input.icc"));
     writeProfile(rgbProfile(), system.filePath("sub/nested.icc"), "nested");
     writeFile(system.filePath("broken.icc"), "not a profile");

@@ -1,4 +1,5 @@
 #include "FileFixtures.h"
+#include "TestProfiles.h"
 
 #include "printing/dnp/DNPFrames.h"
 #include "printing/dnp/DNPMediaTables.h"
@@ -18,6 +19,9 @@
 namespace {
 
 using kova::test::ScratchFolder;
+using kova::test::cmykPlaceholderProfile;
+using kova::test::greyProfile;
+using kova::test::matrixRgbProfile;
 
 // A probe: the colour expected at (x, y) of a picture, rows from the top.
 struct Probe {
@@ -184,17 +188,10 @@ TEST_F(PrintPageRaster, printerProfilesAreUsedOrRefused)
 {
     cmsCIExyY white;
     cmsWhitePointFromTemp(&white, 5000);
-    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}};
-    cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.8);
-    cmsToneCurve* curves[3] = {curve, curve, curve};
-    const QUrl rgb = writeProfile(cmsCreateRGBProfile(&white, &primaries, curves), QStringLiteral("rgb.icc"));
-    const QUrl grey = writeProfile(cmsCreateGrayProfile(&white, curve), QStringLiteral("grey.icc"));
-    cmsHPROFILE cmykProfile = cmsCreateProfilePlaceholder(nullptr);
-    cmsSetColorSpace(cmykProfile, cmsSigCmykData);
-    cmsSetPCS(cmykProfile, cmsSigLabData);
-    cmsSetDeviceClass(cmykProfile, cmsSigOutputClass);
-    const QUrl cmyk = writeProfile(cmykProfile, QStringLiteral("cmyk.icc"));
-    cmsFreeToneCurve(curve);
+    const QUrl rgb = writeProfile(matrixRgbProfile(5000, {{0.64, 0.33, 1}, {0.21, 0.71, 1}, {0.15, 0.06, 1}}, 1.8),
+                                  QStringLiteral("rgb.icc"));
+    const QUrl grey = writeProfile(greyProfile(&white, 1.8), QStringLiteral("grey.icc"));
+    const QUrl cmyk = writeProfile(cmykPlaceholderProfile(), QStringLiteral("cmyk.icc"));
 
     // Pure red in the RGB profile, as lcms2 converts it.
     cmsHPROFILE sRGB = cmsCreate_sRGBProfile();
