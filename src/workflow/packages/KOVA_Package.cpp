@@ -237,7 +237,7 @@ platform::Error KOVA_Package::readBodyElement(const XmlNode& element, KOVA_Outpu
         readTemplateInPlace(element);
     } else if (isNamed(element, KOVA_XML_Key_output)) {
         if (outputs.size() == MaximumOutputs)
-            return OutputElementReading::limitPassed(QStringLiteral("the package %1").arg(displayName()),
+            return OutputElementReading::limitPassed(QStringLiteral("the package \"%1\"").arg(documentName()),
                                                      QStringLiteral("outputs"), MaximumOutputs);
         platform::Error refusal;
         const auto output = KOVA_Output::initWithNode(element, &refusal);
@@ -288,6 +288,12 @@ QString KOVA_Package::packageName() const
 QString KOVA_Package::pluCode() const
 {
     return value(KOVA_XML_Key_PLU).toString();
+}
+
+QString KOVA_Package::documentName() const
+{
+    const QUrl document = documentURL();
+    return document.isEmpty() ? displayName() : document.toLocalFile();
 }
 
 QString KOVA_Package::displayName() const

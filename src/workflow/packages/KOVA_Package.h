@@ -113,6 +113,8 @@ private:
     std::shared_ptr<KOVA_Package> sharedPackage();
     // The name the log and errors show: the package name, else its product code.
     QString displayName() const;
+    // The package file's path, else the display name.
+    QString documentName() const;
 
     mutable std::mutex m_packageMutex; // guards every field below
     std::weak_ptr<KOVA_Job> m_job;
