@@ -46,25 +46,3 @@ TEST(FileNames, NamesBecomeOneComponentThatFits)
         EXPECT_EQ(QString::fromUtf8(component.toUtf8()), component); // no character cut in half
     }
 }
-
-// A joined name keeps its suffix (a stamp) and shortens the base; a suffix longer than half
-// the room gives way too.
-TEST(FileNames, JoinedNamesShortenTheBaseFirst)
-{
-    const QString stamp = QStringLiteral("2026-03-04_05-06-07.089");
-    const struct {
-        const char* name;
-        QString base, suffix, expected;
-    } cases[] = {
-        {"short", QStringLiteral("IMG_1"), stamp, QStringLiteral("IMG_1_") + stamp},
-        {"parent base", QStringLiteral(".."), QStringLiteral(".."), QStringLiteral("image_image")},
-        {"long base", repeated(QStringLiteral("b"), 300), stamp, repeated(QStringLiteral("b"), 76) + QLatin1Char('_') + stamp},
-        {"long suffix", QStringLiteral("IMG"), repeated(QStringLiteral("s"), 300), QStringLiteral("IMG_") + repeated(QStringLiteral("s"), 50)},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const QString joined = FileNames::joinedComponent(c.base, c.suffix, 100);
-        EXPECT_EQ(joined, c.expected);
-        EXPECT_LE(joined.toUtf8().size(), 100);
-    }
-}
