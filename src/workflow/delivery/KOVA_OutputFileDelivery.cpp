@@ -13,6 +13,7 @@
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/folders/KOVA_PrintToFileSet.h"
 #include "workflow/jobs/KOVA_Job.h"
+#include "workflow/jobs/KOVA_JobBundle.h"
 #include "workflow/outputs/KOVA_Output.h"
 #include "workflow/packages/KOVA_Package.h"
 
@@ -114,7 +115,7 @@ QUrl KOVA_OutputFileDelivery::urlOriginalImage(const KOVA_Output& output) const
     const QUrl container = package ? package->urlJobContainer() : QUrl();
     if (ZORVAK_Extras_NSURL::conformsToUTType(url, platform::kUTTypeImage) || !container.isLocalFile())
         return url;
-    return QUrl::fromLocalFile(QDir::cleanPath(container.toLocalFile() + QStringLiteral("/Images/") + path));
+    return QUrl::fromLocalFile(QDir::cleanPath(KOVA_JobBundle::imagePath(container.toLocalFile(), path)));
 }
 
 QString KOVA_OutputFileDelivery::outputFilenameForDestination(const KOVA_Output& output,

@@ -9,6 +9,7 @@
 #include "platform/dispatch/WallClock.h"
 #include "platform/files/BoundedFileRead.h"
 #include "platform/files/FileOperations.h"
+#include "platform/files/FolderEntries.h"
 #include "platform/files/StandardPaths.h"
 #include "platform/files/UTType.h"
 #include "platform/plist/KeyedArchiver.h"
@@ -298,7 +299,8 @@ QUrl KOVA_OutputPrintCentreDelivery::printSettingsFileURL(const KOVA_Output& out
     const QUrl container = job ? job->urlJobContainer() : QUrl();
     if (relative.isEmpty() || !container.isLocalFile())
         return {};
-    const QString path = QDir::cleanPath(pathOf(container.toLocalFile(), relative));
+    // Inside the bundle the settings' path is looked up without regard to case, as every entry is.
+    const QString path = QDir::cleanPath(platform::FolderEntries::pathInside(container.toLocalFile(), relative));
     if (itemExists(path) && !isInside(path, container.toLocalFile())) {
         platform::Log::error(QStringLiteral("print settings %1 lie outside the job %2; not used").arg(relative, container.toLocalFile()));
         return {};
