@@ -387,22 +387,6 @@ TEST_F(KOVA_ProductImageComposerTest, JobContainerIsSearchedInsteadOfTheTemplate
     EXPECT_TRUE(near(probe(root->imageUncached(), 50, 50), blue));
 }
 
-// Entries of a job bundle are named in any case: the job writer's "images" is the
-// folder "Images" that the search names.
-TEST_F(KOVA_ProductImageComposerTest, JobContainerFoldersAndFilesAreFoundInAnyCase)
-{
-    auto root = rootOfSize({100, 100});
-    root->setDocumentURL(QUrl::fromLocalFile(scratch.path(QStringLiteral("Shop/Templates/a.xml"))));
-    const auto package = std::make_shared<JobPackage>(QUrl::fromLocalFile(scratch.path(QStringLiteral("job.kovajob"))));
-    root->setPackage(package);
-    auto graphic = addLayer(root, KOVA_Template::layerTypeGraphic, {0, 0, 100, 100});
-    graphic->setGraphicPath(QStringLiteral("art/logo.png"));
-    save(QStringLiteral("Shop/Graphics/art/logo.png"), kova::test::solid(10, 10, green));
-    save(QStringLiteral("job.kovajob/images/Art/LOGO.png"), kova::test::solid(10, 10, blue));
-
-    EXPECT_TRUE(near(probe(root->imageUncached(), 50, 50), blue));
-}
-
 TEST_F(KOVA_ProductImageComposerTest, PdfGraphicIsRasterised)
 {
     const QString path = scratch.path(QStringLiteral("artwork.pdf"));
