@@ -1,6 +1,6 @@
 #include "helper/lib/PrivilegedHelper.h"
 
-#include "core/queues/ZORVAK_Dispatch.h"
+#include "platform/dispatch/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/ipc/BusPropertyList.h"
 
@@ -67,7 +67,7 @@ void PrivilegedHelper::makeRequested()
 void PrivilegedHelper::makeOnWorker(std::function<void(const QString&, const platform::Error&)> reply)
 {
     m_delegate.enterRequest();
-    ZORVAK_Dispatch::performAsyncGlobal([this, reply = std::move(reply)] {
+    platform::DispatchQueue::global()->async([this, reply = std::move(reply)] {
         platform::Error error;
         const QString url = m_maker.makeKOVAFolder(&error);
         reply(url, error);

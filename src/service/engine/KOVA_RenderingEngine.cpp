@@ -2,7 +2,7 @@
 
 #include "core/foundation/ZORVAK_Audit.h"
 #include "core/observation/OBKVONotificationCenter.h"
-#include "core/services/ServiceDelegate.h"
+#include "platform/ipc/ServiceDelegate.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 #include "workflow/folders/KOVA_FolderSetClass.h"

@@ -8,6 +8,7 @@
 #include "platform/dispatch/DispatchQueue.h"
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/jobs/KOVA_Job.h"
+#include "workflow/outputs/OutputElementReading.h"
 #include "workflow/packages/KOVA_PackageLookup.h"
 
 #include <QFileInfo>
@@ -126,8 +127,11 @@ KOVA_Package::Pointer KOVA_Package::initWithNode(const XmlNode& node, const std:
 {
     auto package = std::make_shared<KOVA_Package>();
     package->setJob(job);
-    package->parseXMLNode(node);
-    return package;
+    const platform::Error refusal = package->parseXMLNode(node);
+    if (refusal.isNull())
+        return package;
+    platform::Log::error(refusal.message);
+    return nullptr;
 }
 
 KOVA_Package::Pointer KOVA_Package::packageWithDictionary(const QVariantMap& description)
@@ -160,10 +164,12 @@ void KOVA_Package::parseXML(const ParseCallback& callback)
         if (stop)
             return;
     }
-    parseXMLNode(root);
+    const platform::Error refusal = parseXMLNode(root);
     if (callback) {
         stop = false;
-        callback(valuesDict(), {}, stop);
+        callback(valuesDict(), refusal, stop);
+    } else if (!refusal.isNull()) {
+        platform::Log::error(refusal.message);
     }
 }
 
@@ -191,7 +197,7 @@ platform::Error KOVA_Package::readRootAttributes(const XmlNode& root)
     return {};
 }
 
-void KOVA_Package::parseXMLNode(const XmlNode& element)
+platform::Error KOVA_Package::parseXMLNode(const XmlNode& element)
 {
     {
         std::lock_guard lock(m_packageMutex);
@@ -199,15 +205,18 @@ void KOVA_Package::parseXMLNode(const XmlNode& element)
     }
     KOVA_Output::List outputs;
     for (const XmlNode& child : element.children()) {
-        if (child.kind() == XmlNodeKind::Element)
-            readBodyElement(child, outputs);
-        else if (child.kind() != XmlNodeKind::Comment)
-            platform::Log::log(QStringLiteral("Found unexpected XML element kind:\n%1").arg(static_cast<unsigned>(child.kind())));
+        if (child.kind() != XmlNodeKind::Element) {
+            if (child.kind() != XmlNodeKind::Comment)
+                platform::Log::log(QStringLiteral("Found unexpected XML element kind:\n%1").arg(static_cast<unsigned>(child.kind())));
+        } else if (const platform::Error refusal = readBodyElement(child, outputs); !refusal.isNull()) {
+            return refusal;
+        }
     }
     addOutputs(outputs);
+    return {};
 }
 
-void KOVA_Package::readBodyElement(const XmlNode& element, KOVA_Output::List& outputs)
+platform::Error KOVA_Package::readBodyElement(const XmlNode& element, KOVA_Output::List& outputs)
 {
     if (isAnyOf(element, {KOVA_XML_Key_PLU, KOVA_XML_Key_productID, KOVA_XML_Key_name, KOVA_XML_Key_icon})) {
         setValue(element.name().toLower(), element.stringValue());
@@ -218,11 +227,17 @@ void KOVA_Package::readBodyElement(const XmlNode& element, KOVA_Output::List& ou
     } else if (isAnyOf(element, {KOVA_XML_Key_layout, KOVA_XML_Key_portrait, KOVA_XML_Key_landscape, KOVA_XML_Key_square})) {
         readTemplateInPlace(element);
     } else if (isNamed(element, KOVA_XML_Key_output)) {
-        if (auto output = KOVA_Output::initWithNode(element)) {
-            output->setPackage(sharedPackage());
-            outputs.append(output);
-        }
+        if (outputs.size() == MaximumOutputs)
+            return OutputElementReading::limitPassed(QStringLiteral("the package \"%1\"").arg(documentName()),
+                                                     QStringLiteral("outputs"), MaximumOutputs);
+        platform::Error refusal;
+        const auto output = KOVA_Output::initWithNode(element, &refusal);
+        if (!output)
+            return refusal;
+        output->setPackage(sharedPackage());
+        outputs.append(output);
     }
+    return {};
 }
 
 // A template given by file: named by its "name", "id" or "key" attribute (the last
@@ -264,6 +279,12 @@ QString KOVA_Package::packageName() const
 QString KOVA_Package::pluCode() const
 {
     return value(KOVA_XML_Key_PLU).toString();
+}
+
+QString KOVA_Package::documentName() const
+{
+    const QUrl document = documentURL();
+    return document.isEmpty() ? displayName() : document.toLocalFile();
 }
 
 QString KOVA_Package::displayName() const
