@@ -22,8 +22,8 @@ bool PrivilegedHelper::exportOnBus()
     const bool listening = m_connection.connect(QString(), QString(), FolderInterface, QStringLiteral("make"), this,
         SLOT(makeRequested()));
     if (!listening)
-        platform::Log::error(QStringLiteral("ERROR %1 attempting to listen for %2.make")
-                                 .arg(m_connection.lastError().message(), FolderInterface));
+        platform::Log::log(QStringLiteral("ERROR %1 attempting to listen for %2.make")
+                               .arg(m_connection.lastError().message(), FolderInterface));
     return m_connection.registerObject(QStringLiteral("/"), this, QDBusConnection::ExportScriptableSlots);
 }
 

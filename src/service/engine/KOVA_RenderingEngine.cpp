@@ -60,7 +60,7 @@ KOVA_RenderingEngine::Result KOVA_RenderingEngine::runTicket(const QString& path
     job->processJob([&result](const platform::Error& error) {
         if (!error.isNull()) {
             result = { false, error };
-            platform::Log::error(error.description());
+            platform::Log::log(error.description());
         }
         ServiceDelegate::group()->leave();
     });

@@ -14,6 +14,7 @@
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/folders/KOVA_PrintToFileSet.h"
 #include "workflow/jobs/KOVA_Job.h"
+#include "workflow/jobs/KOVA_JobBundle.h"
 #include "workflow/outputs/KOVA_Output.h"
 #include "workflow/packages/KOVA_Package.h"
 
@@ -132,7 +133,7 @@ QUrl KOVA_OutputFileDelivery::urlOriginalImage(const KOVA_Output& output) const
     const QUrl container = package ? package->urlJobContainer() : QUrl();
     if (ZORVAK_Extras_NSURL::conformsToUTType(url, platform::kUTTypeImage) || !container.isLocalFile())
         return url;
-    const QString inBundle = QDir::cleanPath(container.toLocalFile() + QStringLiteral("/Images/") + path);
+    const QString inBundle = QDir::cleanPath(KOVA_JobBundle::imagePath(container.toLocalFile(), path));
     if (platform::FileNames::isInsideFolder(inBundle, container.toLocalFile()))
         return QUrl::fromLocalFile(inBundle);
     platform::Log::error(QStringLiteral("the original image %1 is no image of the job %2; not copied")

@@ -10,6 +10,7 @@
 #include "platform/files/BoundedFileRead.h"
 #include "platform/files/FileNames.h"
 #include "platform/files/FileOperations.h"
+#include "platform/files/FolderEntries.h"
 #include "platform/files/StandardPaths.h"
 #include "platform/files/UTType.h"
 #include "platform/plist/KeyedArchiver.h"
@@ -291,7 +292,8 @@ QUrl KOVA_OutputPrintCentreDelivery::printSettingsFileURL(const KOVA_Output& out
     const QUrl container = job ? job->urlJobContainer() : QUrl();
     if (relative.isEmpty() || !container.isLocalFile())
         return {};
-    const QString path = QDir::cleanPath(pathOf(container.toLocalFile(), relative));
+    // Inside the bundle the settings' path is looked up without regard to case, as every entry is.
+    const QString path = QDir::cleanPath(platform::FolderEntries::pathInside(container.toLocalFile(), relative));
     if (itemExists(path) && !platform::FileNames::isInsideFolder(path, container.toLocalFile())) {
         platform::Log::error(QStringLiteral("print settings %1 lie outside the job %2; not used").arg(relative, container.toLocalFile()));
         return {};

@@ -548,8 +548,11 @@ void KOVA_Output::processToCompletion(const Completion& completion)
     // Deliveries report to the caller themselves; they are given a block even when the caller
     // gave none.
     const Completion reply = completion ? completion : [](bool, const Error&) {};
-    const Failure fail = [&reply](const Error& error) {
-        platform::Log::error(error.description());
+    // A failure is the caller's to log, once, with the rest of its run; only a failure that
+    // has nobody to go to is logged here.
+    const Failure fail = [&completion, &reply](const Error& error) {
+        if (!completion)
+            platform::Log::error(error.description());
         reply(false, error);
     };
     if (ignoresTemplates()) {

@@ -6,7 +6,6 @@
 #include "platform/Log.h"
 #include "platform/dispatch/DispatchGroup.h"
 #include "platform/dispatch/DispatchQueue.h"
-#include "platform/text/StringValues.h"
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/jobs/KOVA_Job.h"
 #include "workflow/outputs/OutputElementReading.h"
@@ -15,7 +14,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cmath>
 #include <iterator>
 
 using platform::XmlNode;
@@ -36,16 +34,9 @@ bool isAnyOf(const XmlNode& node, std::initializer_list<QString> names)
     return std::any_of(names.begin(), names.end(), [&](const QString& name) { return isNamed(node, name); });
 }
 
-// The version text as a number; 0 when it is none or not finite, so it reads as too old.
-double versionNumber(const QString& text)
-{
-    const double version = platform::StringValues::doubleValue(text);
-    return std::isfinite(version) ? version : 0.0;
-}
-
 platform::Error versionError(const QString& text, const QString& type)
 {
-    const double version = versionNumber(text);
+    const double version = KOVA_XML_object::versionNumber(text);
     if (version > KOVA_XML_object::versionMaximum())
         return {platform::Error::POSIXDomain, -3, QStringLiteral("file version too new %1 when parsing %2").arg(text, type)};
     if (version < KOVA_XML_object::versionMinimum())
@@ -164,7 +155,7 @@ void KOVA_Package::parseXML(const ParseCallback& callback)
             stop = true;
             callback({}, error, stop);
         } else if (error.code == -3) {
-            platform::Log::error(error.description());
+            platform::Log::log(error.description());
         }
         return;
     }
@@ -430,12 +421,13 @@ void KOVA_Package::processToCompletion(const Completion& completion)
     }
     group->wait();
     auto [success, error] = outcome->result();
-    if (!success && error.isNull()) {
+    if (!success && error.isNull())
         error = {platform::Error::POSIXDomain, -3, QStringLiteral("package %1 failed").arg(displayName())};
-        platform::Log::error(error.description());
-    }
+    // The caller logs what it is told; a failure nobody is told of is logged here.
     if (completion)
         completion(success, error);
+    else if (!success)
+        platform::Log::error(error.description());
 }
 
 // ---- Writing ----

@@ -246,7 +246,7 @@ void KOVA_JobProcessor::run(const std::shared_ptr<KOVA_Job>& job)
 {
     job->processJob([this, job](const platform::Error& error) {
         if (!error.isNull())
-            platform::Log::error(error.description());
+            platform::Log::log(error.description());
         const bool filed = KOVA_JobFiling::fileJob(*job, error);
         release(job, filed);
     });
