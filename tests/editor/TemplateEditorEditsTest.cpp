@@ -1,5 +1,6 @@
 #include "editor/edits/KOVA_TemplateEditorEdits.h"
 
+#include "ChangeRecorder.h"
 #include "TestEnvironment.h"
 #include "core/image/ZORVAK_color.h"
 #include "platform/undo/UndoManager.h"
@@ -8,14 +9,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace {
 
 using Pointer = KOVA_Template::Pointer;
 using List = KOVA_Template::List;
 using Edits = KOVA_TemplateEditorEdits;
+using Property = KOVA_TemplateProperty::ID;
+using kova::test::ChangeRecorder;
 
 // The canvas without a widget: a refresh is counted and completes at once.
 class FakeView : public KOVA_TemplateEditorEdits {
@@ -28,6 +33,8 @@ public:
     }
     int previews = 0;
 };
+
+struct PropertyCase;
 
 class TemplateEditorEditsTest : public ::testing::Test {
 protected:
@@ -44,56 +51,80 @@ protected:
     // Ends the event-loop turn, and with it the undo step being recorded.
     static void endTurn() { kova::test::processMainQueue(); }
 
+    void expectUndoesAndRedoes(const PropertyCase& property, const Pointer& target,
+                               const std::function<void()>& change);
+
     Pointer templ;
     List layers;
     std::shared_ptr<platform::UndoManager> undo = std::make_shared<platform::UndoManager>();
     std::unique_ptr<FakeView> view = std::make_unique<FakeView>();
 };
 
-// One registration per row; the target is the template for "frame" and a layer otherwise.
+// One registration per named member; the target is the template for "frame" and a layer
+// otherwise. A member that forwards to a row of the property table names it: the row,
+// given the same value, must do what the member does.
 struct PropertyCase {
     const char* actionName;
     const char* key;
     QVariant changed;
     std::function<void(Edits&, const Pointer& target)> change;
+    std::optional<Property> row;
 };
 
 using P = const Pointer&;
 const PropertyCase propertyCases[] = {
-    {"Change Text", "stringValue", "new", [](Edits& e, P t) { e.registerUndoLayerStringValue(t, "Text", "new"); }},
-    {"Change Stamp Type", "key", "date", [](Edits& e, P t) { e.registerUndoLayerKey(t, "Stamp Type", "date"); }},
+    {"Change Text", "stringValue", "new", [](Edits& e, P t) { e.registerUndoLayerStringValue(t, "Text", "new"); },
+     Property::stringValue},
+    {"Change Stamp Format", "stringValue", "EEE",
+     [](Edits& e, P t) { e.registerUndoLayerStringValue(t, "Stamp Format", "EEE"); }},
+    {"Change Stamp Type", "key", "date", [](Edits& e, P t) { e.registerUndoLayerKey(t, "Stamp Type", "date"); },
+     Property::key},
     {"Text Color", "textColorCode", "#11223344",
-     [](Edits& e, P t) { e.registerUndoLayerTextColorCode(t, "#11223344"); }},
-    {"Text Opacity", "textOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerTextOpacity(t, 0.2); }},
+     [](Edits& e, P t) { e.registerUndoLayerTextColorCode(t, "#11223344"); }, Property::textColorCode},
+    {"Text Opacity", "textOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerTextOpacity(t, 0.2); },
+     Property::textOpacity},
     {"Change Graphic File", "graphicPath", "/a.png",
-     [](Edits& e, P t) { e.registerUndoLayerGraphicPath(t, "/a.png"); }},
-    {"Change Gravity", "gravity", "resize", [](Edits& e, P t) { e.registerUndoLayerGravity(t, "resize"); }},
-    {"Change Font", "fontName", "Courier", [](Edits& e, P t) { e.registerUndoLayerFontName(t, "Courier"); }},
-    {"Change Font Size", "fontSize", "31", [](Edits& e, P t) { e.registerUndoLayerFontSize(t, "31"); }},
-    {"Change Alignment", "textAlignment", 3u, [](Edits& e, P t) { e.registerUndoLayerTextAlignment(t, 3); }},
+     [](Edits& e, P t) { e.registerUndoLayerGraphicPath(t, "/a.png"); }, Property::graphicPath},
+    {"Change Gravity", "gravity", "resize", [](Edits& e, P t) { e.registerUndoLayerGravity(t, "resize"); },
+     Property::gravity},
+    {"Change Font", "fontName", "Courier", [](Edits& e, P t) { e.registerUndoLayerFontName(t, "Courier"); },
+     Property::fontName},
+    {"Change Font Size", "fontSize", "31", [](Edits& e, P t) { e.registerUndoLayerFontSize(t, "31"); },
+     Property::fontSize},
+    {"Change Alignment", "textAlignment", 3u, [](Edits& e, P t) { e.registerUndoLayerTextAlignment(t, 3); },
+     Property::textAlignment},
     {"Layer has Background", "hasBackground", true,
-     [](Edits& e, P t) { e.registerUndoLayerBackgroundEnabled(t, true); }},
+     [](Edits& e, P t) { e.registerUndoLayerBackgroundEnabled(t, true); }, Property::hasBackground},
     {"Background Color", "backgroundColorCode", "#102030FF",
-     [](Edits& e, P t) { e.registerUndoLayerBackgroundColorCode(t, "#102030FF"); }},
+     [](Edits& e, P t) { e.registerUndoLayerBackgroundColorCode(t, "#102030FF"); }, Property::backgroundColorCode},
     {"Background Opacity", "backgroundOpacity", 0.2,
-     [](Edits& e, P t) { e.registerUndoLayerBackgroundOpacity(t, 0.2); }},
-    {"Layer has Border", "hasBorder", true, [](Edits& e, P t) { e.registerUndoLayerBorderEnabled(t, true); }},
-    {"Change Border Width", "borderWidth", 7.0, [](Edits& e, P t) { e.registerUndoLayerBorderWidth(t, 7); }},
+     [](Edits& e, P t) { e.registerUndoLayerBackgroundOpacity(t, 0.2); }, Property::backgroundOpacity},
+    {"Layer has Border", "hasBorder", true, [](Edits& e, P t) { e.registerUndoLayerBorderEnabled(t, true); },
+     Property::hasBorder},
+    {"Change Border Width", "borderWidth", 7.0, [](Edits& e, P t) { e.registerUndoLayerBorderWidth(t, 7); },
+     Property::borderWidth},
     {"Border Color", "borderColorCode", "#405060FF",
-     [](Edits& e, P t) { e.registerUndoLayerBorderColorCode(t, "#405060FF"); }},
-    {"Border Opacity", "borderOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerBorderOpacity(t, 0.2); }},
+     [](Edits& e, P t) { e.registerUndoLayerBorderColorCode(t, "#405060FF"); }, Property::borderColorCode},
+    {"Border Opacity", "borderOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerBorderOpacity(t, 0.2); },
+     Property::borderOpacity},
     {"Border Clips Content", "borderClipsContent", true,
-     [](Edits& e, P t) { e.registerUndoLayerBorderClipsContent(t, true); }},
-    {"Layer has shadow", "hasShadow", true, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, true); }},
+     [](Edits& e, P t) { e.registerUndoLayerBorderClipsContent(t, true); }, Property::borderClipsContent},
+    {"Layer has shadow", "hasShadow", true, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, true); },
+     Property::hasShadow},
     // A flag sent unchanged comes back as it was, not negated.
-    {"Layer has shadow", "hasShadow", false, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, false); }},
-    {"Shadow Blur", "shadowBlur", 9.0, [](Edits& e, P t) { e.registerUndoLayerShadowBlur(t, 9); }},
+    {"Layer has shadow", "hasShadow", false, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, false); },
+     Property::hasShadow},
+    {"Shadow Blur", "shadowBlur", 9.0, [](Edits& e, P t) { e.registerUndoLayerShadowBlur(t, 9); },
+     Property::shadowBlur},
     {"Shadow Color", "shadowColorCode", "#708090FF",
-     [](Edits& e, P t) { e.registerUndoLayerShadowColorCode(t, "#708090FF"); }},
-    {"Shadow Opacity", "shadowOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerShadowOpacity(t, 0.2); }},
-    {"Shadow Offset", "shadowOffsetX", 4.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetX(t, 4); }},
-    {"Shadow Offset", "shadowOffsetY", -6.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetY(t, -6); }},
-    {"Rotation", "rotation", 0.5, [](Edits& e, P t) { e.registerUndoLayerRotation(t, 0.5); }},
+     [](Edits& e, P t) { e.registerUndoLayerShadowColorCode(t, "#708090FF"); }, Property::shadowColorCode},
+    {"Shadow Opacity", "shadowOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerShadowOpacity(t, 0.2); },
+     Property::shadowOpacity},
+    {"Shadow Offset", "shadowOffsetX", 4.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetX(t, 4); },
+     Property::shadowOffsetX},
+    {"Shadow Offset", "shadowOffsetY", -6.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetY(t, -6); },
+     Property::shadowOffsetY},
+    {"Rotation", "rotation", 0.5, [](Edits& e, P t) { e.registerUndoLayerRotation(t, 0.5); }, Property::rotation},
     // The canvas keeps its origin and the other dimension.
     {"Change Canvas Width", "frame", QRectF(5, 7, 800, 300),
      [](Edits& e, P t) { e.registerUndoTemplateSetWidth(t, 800); }},
@@ -101,6 +132,45 @@ const PropertyCase propertyCases[] = {
      [](Edits& e, P t) { e.registerUndoTemplateSetHeight(t, 90); }},
 };
 
+// The change, then undo and redo twice: the value alternates, observers are told each
+// value, and both menu items carry the action's name. Ends undone, nothing to redo.
+void TemplateEditorEditsTest::expectUndoesAndRedoes(const PropertyCase& property, const Pointer& target,
+                                                    const std::function<void()>& change)
+{
+    const auto value = [&] { return target->valueForKey(property.key); };
+    const QVariant old = value();
+    const int previews = view->previews;
+    const auto observer = ChangeRecorder::observing(*target, {property.key});
+    const QString undoTitle = QStringLiteral("Undo ") + property.actionName;
+    const QString redoTitle = QStringLiteral("Redo ") + property.actionName;
+
+    change();
+    endTurn();
+    EXPECT_EQ(value(), property.changed);
+    EXPECT_EQ(undo->undoActionName(), property.actionName);
+    EXPECT_EQ(undo->undoMenuItemTitle(), undoTitle);
+    EXPECT_EQ(view->previews, previews + 1);
+    for (int pass = 0; pass < 2; ++pass) {
+        undo->undo();
+        EXPECT_EQ(value(), old);
+        EXPECT_EQ(undo->redoActionName(), property.actionName);
+        EXPECT_EQ(undo->redoMenuItemTitle(), redoTitle);
+        undo->redo();
+        EXPECT_EQ(value(), property.changed);
+        EXPECT_EQ(undo->undoActionName(), property.actionName);
+        EXPECT_EQ(undo->undoMenuItemTitle(), undoTitle);
+    }
+    undo->undo();
+    QVariantList announced;
+    for (const ChangeRecorder::Change& notice : observer->changes())
+        announced.append(notice.newValue);
+    EXPECT_EQ(announced, (QVariantList{property.changed, old, property.changed, old, property.changed, old}));
+    EXPECT_EQ(view->previews, previews + 6);
+    target->removeObserver(observer.get(), property.key, nullptr);
+    undo->removeAllActions();
+}
+
+// Each named member, and the row of the property table it forwards to.
 TEST_F(TemplateEditorEditsTest, everyPropertyUndoesAndRedoesUnderItsName)
 {
     for (const PropertyCase& property : propertyCases) {
@@ -108,25 +178,47 @@ TEST_F(TemplateEditorEditsTest, everyPropertyUndoesAndRedoesUnderItsName)
         layers[0]->setTextColorCode("#000000FF");
         templ->setFrame(QRectF(5, 7, 600, 300));
         const Pointer target = QLatin1String(property.key) == "frame" ? templ : layers[0];
-        const auto value = [&] { return target->valueForKey(property.key); };
-        const QVariant old = value();
-        const int previews = view->previews;
-
-        property.change(*view, target);
-        endTurn();
-        EXPECT_EQ(value(), property.changed);
-        EXPECT_EQ(undo->undoActionName(), property.actionName);
-        EXPECT_EQ(view->previews, previews + 1);
-        for (int pass = 0; pass < 2; ++pass) {
-            undo->undo();
-            EXPECT_EQ(value(), old);
-            EXPECT_EQ(undo->redoActionName(), property.actionName);
-            undo->redo();
-            EXPECT_EQ(value(), property.changed);
-            EXPECT_EQ(undo->undoActionName(), property.actionName);
+        expectUndoesAndRedoes(property, target, [&] { property.change(*view, target); });
+        if (property.row) {
+            SCOPED_TRACE("through the property table");
+            EXPECT_EQ(KOVA_TemplateProperty::withID(*property.row).name, property.key);
+            expectUndoesAndRedoes(property, target,
+                                  [&] { view->registerUndoLayerProperty(target, *property.row, property.changed); });
         }
-        undo->removeAllActions();
     }
+}
+
+// A row the editor can set through the property table is one whose change has a case.
+TEST_F(TemplateEditorEditsTest, everyUndoableRowOfThePropertyTableHasACase)
+{
+    for (const KOVA_TemplateProperty& row : KOVA_TemplateProperty::all()) {
+        if (row.undoActionName.isEmpty())
+            continue;
+        const bool tested = std::any_of(std::begin(propertyCases), std::end(propertyCases),
+                                        [&](const PropertyCase& property) { return property.row == row.id; });
+        EXPECT_TRUE(tested) << row.name.toStdString();
+    }
+}
+
+// Values the editor changes through operations of their own (moves, reordering, list
+// changes) or never are not set through the table: no change, no step, no refresh.
+TEST_F(TemplateEditorEditsTest, rowsWithoutAnActionNameAreRefused)
+{
+    const std::pair<Property, QVariant> refused[] = {
+        {Property::frame, QRectF(1, 2, 3, 4)},
+        {Property::zLevelString, "9"},
+        {Property::layerType, KOVA_Template::layerTypeImage},
+        {Property::layers, QVariantList{}},
+    };
+    for (const auto& [property, value] : refused) {
+        const QString key = KOVA_TemplateProperty::withID(property).name;
+        SCOPED_TRACE(key.toStdString());
+        const QVariant before = layers[0]->valueForKey(key);
+        view->registerUndoLayerProperty(layers[0], property, value);
+        EXPECT_EQ(layers[0]->valueForKey(key), before);
+    }
+    EXPECT_FALSE(undo->canUndo());
+    EXPECT_EQ(view->previews, 0);
 }
 
 TEST_F(TemplateEditorEditsTest, withoutUndoManagerTheValueIsAppliedAndNothingRecorded)
