@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -61,70 +60,59 @@ protected:
 };
 
 // One registration per named member; the target is the template for "frame" and a layer
-// otherwise. A member that forwards to a row of the property table names it: the row,
-// given the same value, must do what the member does.
+// otherwise.
 struct PropertyCase {
     const char* actionName;
     const char* key;
     QVariant changed;
     std::function<void(Edits&, const Pointer& target)> change;
-    std::optional<Property> row;
+
+    // The row of the property table that sets the same property under the same name.
+    const KOVA_TemplateProperty* row() const
+    {
+        const KOVA_TemplateProperty* row = KOVA_TemplateProperty::named(key);
+        return row && row->undoActionName == actionName ? row : nullptr;
+    }
 };
 
 using P = const Pointer&;
 const PropertyCase propertyCases[] = {
-    {"Change Text", "stringValue", "new", [](Edits& e, P t) { e.registerUndoLayerStringValue(t, "Text", "new"); },
-     Property::stringValue},
+    {"Change Text", "stringValue", "new", [](Edits& e, P t) { e.registerUndoLayerStringValue(t, "Text", "new"); }},
     {"Change Stamp Format", "stringValue", "EEE",
      [](Edits& e, P t) { e.registerUndoLayerStringValue(t, "Stamp Format", "EEE"); }},
-    {"Change Stamp Type", "key", "date", [](Edits& e, P t) { e.registerUndoLayerKey(t, "Stamp Type", "date"); },
-     Property::key},
+    {"Change Stamp Type", "key", "date", [](Edits& e, P t) { e.registerUndoLayerKey(t, "Stamp Type", "date"); }},
     {"Text Color", "textColorCode", "#11223344",
-     [](Edits& e, P t) { e.registerUndoLayerTextColorCode(t, "#11223344"); }, Property::textColorCode},
-    {"Text Opacity", "textOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerTextOpacity(t, 0.2); },
-     Property::textOpacity},
+     [](Edits& e, P t) { e.registerUndoLayerTextColorCode(t, "#11223344"); }},
+    {"Text Opacity", "textOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerTextOpacity(t, 0.2); }},
     {"Change Graphic File", "graphicPath", "/a.png",
-     [](Edits& e, P t) { e.registerUndoLayerGraphicPath(t, "/a.png"); }, Property::graphicPath},
-    {"Change Gravity", "gravity", "resize", [](Edits& e, P t) { e.registerUndoLayerGravity(t, "resize"); },
-     Property::gravity},
-    {"Change Font", "fontName", "Courier", [](Edits& e, P t) { e.registerUndoLayerFontName(t, "Courier"); },
-     Property::fontName},
-    {"Change Font Size", "fontSize", "31", [](Edits& e, P t) { e.registerUndoLayerFontSize(t, "31"); },
-     Property::fontSize},
-    {"Change Alignment", "textAlignment", 3u, [](Edits& e, P t) { e.registerUndoLayerTextAlignment(t, 3); },
-     Property::textAlignment},
+     [](Edits& e, P t) { e.registerUndoLayerGraphicPath(t, "/a.png"); }},
+    {"Change Gravity", "gravity", "resize", [](Edits& e, P t) { e.registerUndoLayerGravity(t, "resize"); }},
+    {"Change Font", "fontName", "Courier", [](Edits& e, P t) { e.registerUndoLayerFontName(t, "Courier"); }},
+    {"Change Font Size", "fontSize", "31", [](Edits& e, P t) { e.registerUndoLayerFontSize(t, "31"); }},
+    {"Change Alignment", "textAlignment", 3u, [](Edits& e, P t) { e.registerUndoLayerTextAlignment(t, 3); }},
     {"Layer has Background", "hasBackground", true,
-     [](Edits& e, P t) { e.registerUndoLayerBackgroundEnabled(t, true); }, Property::hasBackground},
+     [](Edits& e, P t) { e.registerUndoLayerBackgroundEnabled(t, true); }},
     {"Background Color", "backgroundColorCode", "#102030FF",
-     [](Edits& e, P t) { e.registerUndoLayerBackgroundColorCode(t, "#102030FF"); }, Property::backgroundColorCode},
+     [](Edits& e, P t) { e.registerUndoLayerBackgroundColorCode(t, "#102030FF"); }},
     {"Background Opacity", "backgroundOpacity", 0.2,
-     [](Edits& e, P t) { e.registerUndoLayerBackgroundOpacity(t, 0.2); }, Property::backgroundOpacity},
-    {"Layer has Border", "hasBorder", true, [](Edits& e, P t) { e.registerUndoLayerBorderEnabled(t, true); },
-     Property::hasBorder},
-    {"Change Border Width", "borderWidth", 7.0, [](Edits& e, P t) { e.registerUndoLayerBorderWidth(t, 7); },
-     Property::borderWidth},
+     [](Edits& e, P t) { e.registerUndoLayerBackgroundOpacity(t, 0.2); }},
+    {"Layer has Border", "hasBorder", true, [](Edits& e, P t) { e.registerUndoLayerBorderEnabled(t, true); }},
+    {"Change Border Width", "borderWidth", 7.0, [](Edits& e, P t) { e.registerUndoLayerBorderWidth(t, 7); }},
     {"Border Color", "borderColorCode", "#405060FF",
-     [](Edits& e, P t) { e.registerUndoLayerBorderColorCode(t, "#405060FF"); }, Property::borderColorCode},
-    {"Border Opacity", "borderOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerBorderOpacity(t, 0.2); },
-     Property::borderOpacity},
+     [](Edits& e, P t) { e.registerUndoLayerBorderColorCode(t, "#405060FF"); }},
+    {"Border Opacity", "borderOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerBorderOpacity(t, 0.2); }},
     {"Border Clips Content", "borderClipsContent", true,
-     [](Edits& e, P t) { e.registerUndoLayerBorderClipsContent(t, true); }, Property::borderClipsContent},
-    {"Layer has shadow", "hasShadow", true, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, true); },
-     Property::hasShadow},
+     [](Edits& e, P t) { e.registerUndoLayerBorderClipsContent(t, true); }},
+    {"Layer has shadow", "hasShadow", true, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, true); }},
     // A flag sent unchanged comes back as it was, not negated.
-    {"Layer has shadow", "hasShadow", false, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, false); },
-     Property::hasShadow},
-    {"Shadow Blur", "shadowBlur", 9.0, [](Edits& e, P t) { e.registerUndoLayerShadowBlur(t, 9); },
-     Property::shadowBlur},
+    {"Layer has shadow", "hasShadow", false, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, false); }},
+    {"Shadow Blur", "shadowBlur", 9.0, [](Edits& e, P t) { e.registerUndoLayerShadowBlur(t, 9); }},
     {"Shadow Color", "shadowColorCode", "#708090FF",
-     [](Edits& e, P t) { e.registerUndoLayerShadowColorCode(t, "#708090FF"); }, Property::shadowColorCode},
-    {"Shadow Opacity", "shadowOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerShadowOpacity(t, 0.2); },
-     Property::shadowOpacity},
-    {"Shadow Offset", "shadowOffsetX", 4.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetX(t, 4); },
-     Property::shadowOffsetX},
-    {"Shadow Offset", "shadowOffsetY", -6.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetY(t, -6); },
-     Property::shadowOffsetY},
-    {"Rotation", "rotation", 0.5, [](Edits& e, P t) { e.registerUndoLayerRotation(t, 0.5); }, Property::rotation},
+     [](Edits& e, P t) { e.registerUndoLayerShadowColorCode(t, "#708090FF"); }},
+    {"Shadow Opacity", "shadowOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerShadowOpacity(t, 0.2); }},
+    {"Shadow Offset", "shadowOffsetX", 4.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetX(t, 4); }},
+    {"Shadow Offset", "shadowOffsetY", -6.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetY(t, -6); }},
+    {"Rotation", "rotation", 0.5, [](Edits& e, P t) { e.registerUndoLayerRotation(t, 0.5); }},
     // The canvas keeps its origin and the other dimension.
     {"Change Canvas Width", "frame", QRectF(5, 7, 800, 300),
      [](Edits& e, P t) { e.registerUndoTemplateSetWidth(t, 800); }},
@@ -179,23 +167,22 @@ TEST_F(TemplateEditorEditsTest, everyPropertyUndoesAndRedoesUnderItsName)
         templ->setFrame(QRectF(5, 7, 600, 300));
         const Pointer target = QLatin1String(property.key) == "frame" ? templ : layers[0];
         expectUndoesAndRedoes(property, target, [&] { property.change(*view, target); });
-        if (property.row) {
+        if (const KOVA_TemplateProperty* row = property.row()) {
             SCOPED_TRACE("through the property table");
-            EXPECT_EQ(KOVA_TemplateProperty::withID(*property.row).name, property.key);
             expectUndoesAndRedoes(property, target,
-                                  [&] { view->registerUndoLayerProperty(target, *property.row, property.changed); });
+                                  [&] { view->registerUndoLayerProperty(target, row->id, property.changed); });
         }
     }
 }
 
-// A row the editor can set through the property table is one whose change has a case.
+// Every row the editor can set through the property table has a case under its name.
 TEST_F(TemplateEditorEditsTest, everyUndoableRowOfThePropertyTableHasACase)
 {
     for (const KOVA_TemplateProperty& row : KOVA_TemplateProperty::all()) {
         if (row.undoActionName.isEmpty())
             continue;
         const bool tested = std::any_of(std::begin(propertyCases), std::end(propertyCases),
-                                        [&](const PropertyCase& property) { return property.row == row.id; });
+                                        [&](const PropertyCase& property) { return property.row() == &row; });
         EXPECT_TRUE(tested) << row.name.toStdString();
     }
 }
