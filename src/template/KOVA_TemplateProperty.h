@@ -14,7 +14,7 @@ class KOVA_Template;
 // KOVA_Template announces is a row: the setters announce by ID and take the name from
 // here, and valueForKey answers through the row's getter, so a property that announces
 // a change always answers its new value. The editor's undoable property edits read the
-// same rows.
+// same rows, and its inspector is to.
 struct KOVA_TemplateProperty {
     // One per row, in table order.
     enum class ID : unsigned {

@@ -59,9 +59,9 @@ public:
 
     // ---- Layer properties ----
 
-    // Sets the layer's property through its row of the property table, as the row's
-    // action name in the Undo menu; undo re-enters with the value read through the row's
-    // getter just before. A row without an action name (values the editor changes through
+    // Sets the layer's property through its row of the property table and records the step
+    // under the row's undo action name; undo re-enters with the value the row's getter read
+    // just before. A row without an action name (values the editor changes through
     // operations of their own, or not at all) is refused: nothing changes and nothing is
     // recorded.
     void registerUndoLayerProperty(const Pointer& layer, KOVA_TemplateProperty::ID property, const QVariant& value);
