@@ -10,10 +10,11 @@ class KOVA_Template;
 
 // One observable property of templates and layers, as a row of the one property table:
 // its name, how it is read and set through a QVariant, and the value-map entry it
-// writes. Every key KOVA_Template announces is a row: the setters announce by ID and
-// take the name from here, and valueForKey answers through the row's getter, so a
-// property that announces a change always answers its new value. The editor's
-// inspector and undo are to read the same rows.
+// writes, and the name its change has in the editor's Undo menu. Every key
+// KOVA_Template announces is a row: the setters announce by ID and take the name from
+// here, and valueForKey answers through the row's getter, so a property that announces
+// a change always answers its new value. The editor's undoable property edits read the
+// same rows, and its inspector is to.
 struct KOVA_TemplateProperty {
     // One per row, in table order.
     enum class ID : unsigned {
@@ -81,6 +82,10 @@ struct KOVA_TemplateProperty {
     Setter setter;
     // The value-map entry the setter writes; empty for values kept outside the map.
     QString storedKey;
+    // What the Undo menu calls a change of this property made in the editor ("Change
+    // Font Size"); empty for values the editor changes through operations of their own
+    // (frames, the stacking order, the layer list) or not at all.
+    QString undoActionName = {};
 
     // Every row, in ID order.
     static std::span<const KOVA_TemplateProperty> all();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -31,6 +32,17 @@ inline QByteArray runPython(const QString& script, const QByteArray& input = {},
     EXPECT_TRUE(python.waitForFinished(30000));
     EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
     return python.readAllStandardOutput();
+}
+
+// The lines of what the script writes, without their ends: for a script that answers every
+// case of a test in one run, a line a case, since starting python3 costs far more than a case.
+inline QList<QByteArray> pythonLines(const QString& script, const QByteArray& input = {},
+                                     const QStringList& arguments = {})
+{
+    QList<QByteArray> lines = runPython(script, input, arguments).split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 } // namespace kova::test

@@ -78,14 +78,14 @@ private:
     std::vector<Call> m_calls;
 };
 
-// Lets `seconds` of dispatch time pass, for checks that something did not happen.
-void letTimePass(double seconds)
+// Runs what a watcher's event queue holds now and what that hands on to it: a batch its
+// stream delivered, then the call of the block the batch queued. Once a probe has reported
+// a change, this makes sure a watcher that would have reported the same change earlier has
+// done so by now.
+void drain(const ZORVAK_FileEvent::Queue& queue)
 {
-    auto passed = std::make_shared<std::atomic<bool>>(false);
-    platform::DispatchQueue::createSerial()->after(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                                       std::chrono::duration<double>(seconds)),
-                                                   [passed] { *passed = true; });
-    EXPECT_TRUE(kova::test::waitUntil([&] { return passed->load(); }));
+    queue->sync([] {});
+    queue->sync([] {});
 }
 
 // Routes standard error into a file while it lives.
@@ -314,9 +314,12 @@ TEST_F(FileEventTest, ChangesWithinTheLatencyArriveAsOneBatch)
     write(a, "appended", QIODevice::Append);
     write(b, {});
     ASSERT_TRUE(recorder->waitForPath(b, 1));
-    letTimePass(0.4);
+    // The marker, changed after them in the same stream, is reported after all they brought.
+    write(marker, "probe", QIODevice::Append);
+    ASSERT_TRUE(recorder->waitForPath(marker, 2));
     const auto calls = recorder->calls();
-    ASSERT_EQ(calls.size(), 2u);
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[2].paths, QStringList{marker});
     EXPECT_EQ(calls[1].paths, (QStringList{a, b}));
     ASSERT_TRUE(calls[1].flags);
     EXPECT_EQ(calls[1].flags->size(), 2);
@@ -328,7 +331,8 @@ TEST_F(FileEventTest, ChangesWithinTheLatencyArriveAsOneBatch)
 TEST_F(FileEventTest, ASlowWriterIsReportedAgainWhenItClosesTheFile)
 {
     const QString jobs = folder(QStringLiteral("Jobs"));
-    ZORVAK_FileEvent watcher(QStringList{jobs}, 0.05);
+    const QString probes = folder(QStringLiteral("Probes"));
+    ZORVAK_FileEvent watcher(QStringList{jobs, probes}, 0.05);
     const auto recorder = start(watcher);
 
     QFile ticket(jobs + QStringLiteral("/ticket.xml"));
@@ -339,7 +343,10 @@ TEST_F(FileEventTest, ASlowWriterIsReportedAgainWhenItClosesTheFile)
         ticket.flush();
         ASSERT_TRUE(recorder->waitForPath(jobs, from)) << piece;
     }
-    letTimePass(0.1); // the writer pauses: whatever its writes brought has been reported
+    // The writer pauses: a change in the other folder, later in the same stream, is
+    // reported after whatever the writes brought.
+    write(probes + QStringLiteral("/probe"));
+    ASSERT_TRUE(recorder->waitForPath(probes, 1));
     const size_t from = recorder->count();
     ticket.close();
     const auto closed = recorder->waitForPath(jobs, from);
@@ -413,7 +420,8 @@ TEST_F(FileEventTest, StoppingEndsDeliveryAndStartingAgainReportsThePathsAgain)
 {
     const QString jobs = folder(QStringLiteral("Jobs"));
     ZORVAK_FileEvent watcher(QStringList{jobs}, 0.05);
-    ZORVAK_FileEvent probe(QStringList{jobs}, 0.05);
+    // Collects for longer: reports a change after the watcher would have.
+    ZORVAK_FileEvent probe(QStringList{jobs}, 0.2);
     const auto recorder = start(watcher);
     const auto probed = start(probe);
 
@@ -421,7 +429,7 @@ TEST_F(FileEventTest, StoppingEndsDeliveryAndStartingAgainReportsThePathsAgain)
     ASSERT_TRUE(kova::test::waitUntil([&] { return !watcher.isRunning(); }));
     write(jobs + QStringLiteral("/while-stopped"));
     ASSERT_TRUE(probed->waitForPath(jobs, 1));
-    letTimePass(0.1);
+    drain(watcher.eventQueue());
     EXPECT_EQ(recorder->count(), 1u);
 
     watcher.setRun(true);
@@ -439,11 +447,18 @@ TEST_F(FileEventTest, DestroyedWatcherNeverCallsItsBlockAgain)
 
     // Destroyed while a batch is being collected.
     auto pending = std::make_unique<ZORVAK_FileEvent>(QStringList{jobs}, 0.3);
+    const auto pendingQueue = pending->eventQueue();
     const auto recorder = start(*pending);
     write(jobs + QStringLiteral("/one"));
     ASSERT_TRUE(probed->waitForPath(jobs, 1));
     pending.reset();
-    letTimePass(0.5);
+    // As long a latency, started now: it reports a change made now after the batch of the
+    // destroyed watcher would have been delivered.
+    ZORVAK_FileEvent late(QStringList{jobs}, 0.3);
+    const auto lateProbed = start(late);
+    write(jobs + QStringLiteral("/after"));
+    ASSERT_TRUE(lateProbed->waitForPath(jobs, 1));
+    drain(pendingQueue);
     EXPECT_EQ(recorder->count(), 1u);
 
     // Destroyed by its own block, while it runs on the event queue.
@@ -455,6 +470,7 @@ TEST_F(FileEventTest, DestroyedWatcherNeverCallsItsBlockAgain)
     };
     auto owner = std::make_shared<Owner>();
     owner->watcher = std::make_unique<ZORVAK_FileEvent>(QStringList{jobs}, 0.05);
+    const auto ownerQueue = owner->watcher->eventQueue();
     owner->watcher->setEventBlock([owner](const QStringList&, const ZORVAK_FileEvent::Flags& flags) {
         if (!flags) {
             owner->started = true;
@@ -472,12 +488,14 @@ TEST_F(FileEventTest, DestroyedWatcherNeverCallsItsBlockAgain)
         owner->watcher->setRun(true);
     }
     ASSERT_TRUE(kova::test::waitUntil([&] { return owner->started.load(); }));
+    size_t from = lateProbed->count();
     write(jobs + QStringLiteral("/two"));
     ASSERT_TRUE(kova::test::waitUntil([&] { return owner->changes == 1; }));
-    const size_t from = probed->count();
+    ASSERT_TRUE(lateProbed->waitForPath(jobs, from));
+    from = lateProbed->count();
     write(jobs + QStringLiteral("/three"));
-    ASSERT_TRUE(probed->waitForPath(jobs, from));
-    letTimePass(0.1);
+    ASSERT_TRUE(lateProbed->waitForPath(jobs, from));
+    drain(ownerQueue);
     EXPECT_EQ(owner->changes.load(), 1);
     std::lock_guard lock(owner->mutex);
     EXPECT_FALSE(owner->watcher);

@@ -1,5 +1,6 @@
 #include "editor/edits/KOVA_TemplateEditorEdits.h"
 
+#include "ChangeRecorder.h"
 #include "TestEnvironment.h"
 #include "core/image/ZORVAK_color.h"
 #include "platform/undo/UndoManager.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -16,6 +18,8 @@ namespace {
 using Pointer = KOVA_Template::Pointer;
 using List = KOVA_Template::List;
 using Edits = KOVA_TemplateEditorEdits;
+using Property = KOVA_TemplateProperty::ID;
+using kova::test::ChangeRecorder;
 
 // The canvas without a widget: a refresh is counted and completes at once.
 class FakeView : public KOVA_TemplateEditorEdits {
@@ -28,6 +32,8 @@ public:
     }
     int previews = 0;
 };
+
+struct PropertyCase;
 
 class TemplateEditorEditsTest : public ::testing::Test {
 protected:
@@ -44,23 +50,36 @@ protected:
     // Ends the event-loop turn, and with it the undo step being recorded.
     static void endTurn() { kova::test::processMainQueue(); }
 
+    void expectUndoesAndRedoes(const PropertyCase& property, const Pointer& target,
+                               const std::function<void()>& change);
+
     Pointer templ;
     List layers;
     std::shared_ptr<platform::UndoManager> undo = std::make_shared<platform::UndoManager>();
     std::unique_ptr<FakeView> view = std::make_unique<FakeView>();
 };
 
-// One registration per row; the target is the template for "frame" and a layer otherwise.
+// One registration per named member; the target is the template for "frame" and a layer
+// otherwise.
 struct PropertyCase {
     const char* actionName;
     const char* key;
     QVariant changed;
     std::function<void(Edits&, const Pointer& target)> change;
+
+    // The row of the property table that sets the same property under the same name.
+    const KOVA_TemplateProperty* row() const
+    {
+        const KOVA_TemplateProperty* row = KOVA_TemplateProperty::named(key);
+        return row && row->undoActionName == actionName ? row : nullptr;
+    }
 };
 
 using P = const Pointer&;
 const PropertyCase propertyCases[] = {
     {"Change Text", "stringValue", "new", [](Edits& e, P t) { e.registerUndoLayerStringValue(t, "Text", "new"); }},
+    {"Change Stamp Format", "stringValue", "EEE",
+     [](Edits& e, P t) { e.registerUndoLayerStringValue(t, "Stamp Format", "EEE"); }},
     {"Change Stamp Type", "key", "date", [](Edits& e, P t) { e.registerUndoLayerKey(t, "Stamp Type", "date"); }},
     {"Text Color", "textColorCode", "#11223344",
      [](Edits& e, P t) { e.registerUndoLayerTextColorCode(t, "#11223344"); }},
@@ -101,6 +120,45 @@ const PropertyCase propertyCases[] = {
      [](Edits& e, P t) { e.registerUndoTemplateSetHeight(t, 90); }},
 };
 
+// The change, then undo and redo twice: the value alternates, observers are told each
+// value, and both menu items carry the action's name. Ends undone, nothing to redo.
+void TemplateEditorEditsTest::expectUndoesAndRedoes(const PropertyCase& property, const Pointer& target,
+                                                    const std::function<void()>& change)
+{
+    const auto value = [&] { return target->valueForKey(property.key); };
+    const QVariant old = value();
+    const int previews = view->previews;
+    const auto observer = ChangeRecorder::observing(*target, {property.key});
+    const QString undoTitle = QStringLiteral("Undo ") + property.actionName;
+    const QString redoTitle = QStringLiteral("Redo ") + property.actionName;
+
+    change();
+    endTurn();
+    EXPECT_EQ(value(), property.changed);
+    EXPECT_EQ(undo->undoActionName(), property.actionName);
+    EXPECT_EQ(undo->undoMenuItemTitle(), undoTitle);
+    EXPECT_EQ(view->previews, previews + 1);
+    for (int pass = 0; pass < 2; ++pass) {
+        undo->undo();
+        EXPECT_EQ(value(), old);
+        EXPECT_EQ(undo->redoActionName(), property.actionName);
+        EXPECT_EQ(undo->redoMenuItemTitle(), redoTitle);
+        undo->redo();
+        EXPECT_EQ(value(), property.changed);
+        EXPECT_EQ(undo->undoActionName(), property.actionName);
+        EXPECT_EQ(undo->undoMenuItemTitle(), undoTitle);
+    }
+    undo->undo();
+    QVariantList announced;
+    for (const ChangeRecorder::Change& notice : observer->changes())
+        announced.append(notice.newValue);
+    EXPECT_EQ(announced, (QVariantList{property.changed, old, property.changed, old, property.changed, old}));
+    EXPECT_EQ(view->previews, previews + 6);
+    target->removeObserver(observer.get(), property.key, nullptr);
+    undo->removeAllActions();
+}
+
+// Each named member, and the row of the property table it forwards to.
 TEST_F(TemplateEditorEditsTest, everyPropertyUndoesAndRedoesUnderItsName)
 {
     for (const PropertyCase& property : propertyCases) {
@@ -108,25 +166,46 @@ TEST_F(TemplateEditorEditsTest, everyPropertyUndoesAndRedoesUnderItsName)
         layers[0]->setTextColorCode("#000000FF");
         templ->setFrame(QRectF(5, 7, 600, 300));
         const Pointer target = QLatin1String(property.key) == "frame" ? templ : layers[0];
-        const auto value = [&] { return target->valueForKey(property.key); };
-        const QVariant old = value();
-        const int previews = view->previews;
-
-        property.change(*view, target);
-        endTurn();
-        EXPECT_EQ(value(), property.changed);
-        EXPECT_EQ(undo->undoActionName(), property.actionName);
-        EXPECT_EQ(view->previews, previews + 1);
-        for (int pass = 0; pass < 2; ++pass) {
-            undo->undo();
-            EXPECT_EQ(value(), old);
-            EXPECT_EQ(undo->redoActionName(), property.actionName);
-            undo->redo();
-            EXPECT_EQ(value(), property.changed);
-            EXPECT_EQ(undo->undoActionName(), property.actionName);
+        expectUndoesAndRedoes(property, target, [&] { property.change(*view, target); });
+        if (const KOVA_TemplateProperty* row = property.row()) {
+            SCOPED_TRACE("through the property table");
+            expectUndoesAndRedoes(property, target,
+                                  [&] { view->registerUndoLayerProperty(target, row->id, property.changed); });
         }
-        undo->removeAllActions();
     }
+}
+
+// Every row the editor can set through the property table has a case under its name.
+TEST_F(TemplateEditorEditsTest, everyUndoableRowOfThePropertyTableHasACase)
+{
+    for (const KOVA_TemplateProperty& row : KOVA_TemplateProperty::all()) {
+        if (row.undoActionName.isEmpty())
+            continue;
+        const bool tested = std::any_of(std::begin(propertyCases), std::end(propertyCases),
+                                        [&](const PropertyCase& property) { return property.row() == &row; });
+        EXPECT_TRUE(tested) << row.name.toStdString();
+    }
+}
+
+// Values the editor changes through operations of their own (moves, reordering, list
+// changes) or never are not set through the table: no change, no step, no refresh.
+TEST_F(TemplateEditorEditsTest, rowsWithoutAnActionNameAreRefused)
+{
+    const std::pair<Property, QVariant> refused[] = {
+        {Property::frame, QRectF(1, 2, 3, 4)},
+        {Property::zLevelString, "9"},
+        {Property::layerType, KOVA_Template::layerTypeImage},
+        {Property::layers, QVariantList{}},
+    };
+    for (const auto& [property, value] : refused) {
+        const QString key = KOVA_TemplateProperty::withID(property).name;
+        SCOPED_TRACE(key.toStdString());
+        const QVariant before = layers[0]->valueForKey(key);
+        view->registerUndoLayerProperty(layers[0], property, value);
+        EXPECT_EQ(layers[0]->valueForKey(key), before);
+    }
+    EXPECT_FALSE(undo->canUndo());
+    EXPECT_EQ(view->previews, 0);
 }
 
 TEST_F(TemplateEditorEditsTest, withoutUndoManagerTheValueIsAppliedAndNothingRecorded)

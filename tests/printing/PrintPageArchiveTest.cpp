@@ -243,32 +243,42 @@ TEST(PrintPageArchive, alteredArchivesGiveNothingOrDefaults)
 {
     if (kova::test::startsNoChildProcesses)
         GTEST_SKIP() << "starts a child process";
+    // One run alters a fresh copy of the archive for each case named, a line each.
     const QString alter = kova::test::ArchiveReading + QStringLiteral(R"(
-root = follow(archive['$top']['root'])
+import base64
+pristine = plistlib.dumps(archive, fmt=plistlib.FMT_BINARY)
 def add(value):
     objects.append(value)
     return plistlib.UID(len(objects) - 1)
-case = sys.argv[1]
-if case == 'unknownClass':
-    objects[root['$class'].data] = {'$classname': 'ZORVAK_PrintPageX', '$classes': ['ZORVAK_PrintPageX', 'NSObject']}
-elif case == 'badUID':
-    root['self.inputImages'] = plistlib.UID(100000)
-elif case == 'badRoot':
-    archive['$top']['root'] = plistlib.UID(len(objects))
-elif case == 'propertiesAreThePage':
-    root['self.properties'] = archive['$top']['root']
-elif case == 'gravityNumber':
-    properties = follow(root['self.properties'])
-    names = [follow(k) for k in properties['NS.keys']]
-    properties['NS.objects'][names.index('gravity')] = add(7)
-    properties['NS.objects'][names.index('autoRotate')] = add('no')
-sys.stdout.buffer.write(plistlib.dumps(archive, fmt=plistlib.FMT_BINARY))
+for case in sys.argv[1:]:
+    archive = plistlib.loads(pristine)
+    objects = archive['$objects']
+    root = follow(archive['$top']['root'])
+    if case == 'unknownClass':
+        objects[root['$class'].data] = {'$classname': 'ZORVAK_PrintPageX', '$classes': ['ZORVAK_PrintPageX', 'NSObject']}
+    elif case == 'badUID':
+        root['self.inputImages'] = plistlib.UID(100000)
+    elif case == 'badRoot':
+        archive['$top']['root'] = plistlib.UID(len(objects))
+    elif case == 'propertiesAreThePage':
+        root['self.properties'] = archive['$top']['root']
+    elif case == 'gravityNumber':
+        properties = follow(root['self.properties'])
+        names = [follow(k) for k in properties['NS.keys']]
+        properties['NS.objects'][names.index('gravity')] = add(7)
+        properties['NS.objects'][names.index('autoRotate')] = add('no')
+    print(base64.b64encode(plistlib.dumps(archive, fmt=plistlib.FMT_BINARY)).decode())
 )");
     const QByteArray data = archived(*configuredPage(QStringLiteral("DS620"), QStringLiteral("dnp6x4")));
-    for (const char* broken : {"unknownClass", "badUID", "badRoot", "propertiesAreThePage"})
-        EXPECT_EQ(decodedPage<ZORVAK_PrintPage>(kova::test::runPython(alter, data, {QString::fromLatin1(broken)})), nullptr) << broken;
+    const QStringList broken = {"unknownClass", "badUID", "badRoot", "propertiesAreThePage"};
+    const QList<QByteArray> altered =
+        kova::test::pythonLines(alter, data, broken + QStringList{QStringLiteral("gravityNumber")});
+    ASSERT_EQ(altered.size(), broken.size() + 1);
+    for (qsizetype index = 0; index < broken.size(); ++index)
+        EXPECT_EQ(decodedPage<ZORVAK_PrintPage>(QByteArray::fromBase64(altered.at(index))), nullptr)
+            << broken.at(index).toStdString();
 
-    const auto page = decodedPage<ZORVAK_PrintPage_DNP>(kova::test::runPython(alter, data, {QStringLiteral("gravityNumber")}));
+    const auto page = decodedPage<ZORVAK_PrintPage_DNP>(QByteArray::fromBase64(altered.last()));
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->imageGravity(), "resizeAspectFill");
     EXPECT_TRUE(page->autoRotate());

@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QImage>
 #include <QRegularExpression>
 #include <QUrl>
@@ -119,16 +120,25 @@ TEST_F(RenderingService, StoredValuesKeepTheirTypes)
         const QDBusMessage reply = call(QStringLiteral("setObject"), { platform::BusPropertyList::encode(c.value), c.key });
         EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     }
+    // One reader for every case: the stored values as they were, then the file once the
+    // text was removed.
     const QString plist = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/com.morvanta.KOVA-RenderingEngine.plist");
-    for (const Case& c : cases) {
-        const QByteArray seen = kova::test::runPython(QStringLiteral(
-            "import plistlib, sys\nv = plistlib.load(open(sys.argv[1], 'rb'))[sys.argv[2]]\nprint(type(v).__name__, v)"),
-            {}, { plist, c.key });
-        EXPECT_EQ(QString::fromUtf8(seen).trimmed(), c.python) << c.key.toStdString();
-    }
+    const QString stored = plist + QStringLiteral(".stored");
+    ASSERT_TRUE(QFile::copy(plist, stored));
     EXPECT_EQ(call(QStringLiteral("setObject"), { QByteArray(), QStringLiteral("text") }).type(), QDBusMessage::ReplyMessage);
-    EXPECT_EQ(kova::test::runPython(QStringLiteral("import plistlib, sys\nprint('text' in plistlib.load(open(sys.argv[1], 'rb')))"),
-                  {}, { plist }).trimmed(), "False");
+    QStringList arguments { stored, plist };
+    for (const Case& c : cases)
+        arguments.append(c.key);
+    const QList<QByteArray> seen = kova::test::pythonLines(QStringLiteral(
+        "import plistlib, sys\nstored = plistlib.load(open(sys.argv[1], 'rb'))\n"
+        "for key in sys.argv[3:]:\n    v = stored[key]\n    print(type(v).__name__, v)\n"
+        "print('text' in plistlib.load(open(sys.argv[2], 'rb')))"),
+        {}, arguments);
+    const qsizetype count = std::size(cases);
+    ASSERT_EQ(seen.size(), count + 1);
+    for (qsizetype index = 0; index < count; ++index)
+        EXPECT_EQ(QString::fromUtf8(seen.at(index)).trimmed(), cases[index].python) << cases[index].key.toStdString();
+    EXPECT_EQ(seen.last().trimmed(), "False");
 }
 
 TEST_F(RenderingService, AnUnreadableTicketAnswersNoWithTheError)

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -152,19 +153,31 @@ TEST(PrintToFileSetTransformers, forwardAndBack)
 }
 
 // The output delivery reads sets and options on its own queue while the preferences
-// change them on the main queue.
+// change them on the main queue: every read finds the third set whole, with no limit (as
+// saved, or as reloaded from the saved data) or with one of the limits written.
 TEST_F(PrintToFileSets, readersOnOtherThreadsSeeWholeValues)
 {
+    constexpr int Writes = 200;
     reloadFrom(printSets(), savedSets({}));
     std::atomic<bool> done = false;
+    // Looked at only once the reader has ended.
+    int reads = 0;
+    int setsNotWhole = 0;
+    std::optional<qint64> limitNeverWritten;
     std::thread reader([&] {
-        while (!done) {
+        do {
+            ++reads;
             auto set = std::dynamic_pointer_cast<KOVA_PrintToFileSet>(printSets().folderSetWithName(QStringLiteral("3")));
-            if (set)
-                (void)set->webUploadMaxPixels();
-        }
+            if (!set || set->name() != QStringLiteral("Path 3")) {
+                ++setsNotWhole;
+                continue;
+            }
+            const std::optional<qint64> limit = set->webUploadMaxPixels();
+            if (limit && (*limit < 0 || *limit >= Writes))
+                limitNeverWritten = limit;
+        } while (!done);
     });
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < Writes; ++i) {
         auto set = std::dynamic_pointer_cast<KOVA_PrintToFileSet>(printSets().folderSets().at(2));
         set->setWebUploadMaxPixels(i);
         if (i % 50 == 0)
@@ -172,4 +185,7 @@ TEST_F(PrintToFileSets, readersOnOtherThreadsSeeWholeValues)
     }
     done = true;
     reader.join();
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(setsNotWhole, 0);
+    EXPECT_EQ(limitNeverWritten, std::nullopt);
 }

@@ -17,6 +17,8 @@
 
 namespace {
 
+using Property = KOVA_TemplateProperty::ID;
+
 const QString MoveLayerName = QStringLiteral("Move Layer");
 const QString AddLayerName = QStringLiteral("Add Layer");
 const QString ReorderLayersName = QStringLiteral("Reorder Layers");
@@ -102,189 +104,156 @@ std::function<void()> KOVA_TemplateEditorEdits::whileAlive(UndoHandler handler)
     };
 }
 
-template <typename Value, typename Getter, typename Setter, typename Reenter>
-void KOVA_TemplateEditorEdits::registerUndoLayerValue(const Pointer& layer, const QString& actionName, Getter getter,
-                                                      Setter setter, const Value& value, Reenter reenter)
+// ---- Layer properties ----
+
+void KOVA_TemplateEditorEdits::registerUndoLayerProperty(const Pointer& layer, Property property, const QVariant& value)
+{
+    const KOVA_TemplateProperty& row = KOVA_TemplateProperty::withID(property);
+    changeLayerProperty(layer, row, value, row.undoActionName);
+}
+
+void KOVA_TemplateEditorEdits::changeLayerProperty(const Pointer& layer, const KOVA_TemplateProperty& row,
+                                                   const QVariant& value, const QString& actionName)
 {
     if (!layer)
         return;
-    const Value old = std::invoke(getter, *layer);
-    recordUndo(layer.get(), actionName, [layer, old, reenter](KOVA_TemplateEditorEdits& view) {
-        std::invoke(reenter, view, layer, old);
+    if (row.undoActionName.isEmpty() || !row.setter) {
+        // Such a step would undo a change the editor makes otherwise, or one it never makes.
+        platform::Log::error(
+            QStringLiteral("Undo: the layer property \"%1\" has no undoable change of its own; the layer keeps its value")
+                .arg(row.name));
+        return;
+    }
+    const QVariant old = row.getter(*layer);
+    recordUndo(layer.get(), actionName, [layer, &row, old, actionName](KOVA_TemplateEditorEdits& view) {
+        view.changeLayerProperty(layer, row, old, actionName);
     });
-    std::invoke(setter, *layer, value);
+    row.setter(*layer, value);
     updatePreview({});
 }
-
-// ---- Layer properties ----
 
 void KOVA_TemplateEditorEdits::registerUndoLayerStringValue(const Pointer& layer, const QString& actionName,
                                                             const QString& stringValue)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Change ") + actionName, &KOVA_Template::stringValue,
-                           &KOVA_Template::setStringValue, stringValue,
-                           [actionName](KOVA_TemplateEditorEdits& view, const Pointer& layer, const QString& old) {
-                               view.registerUndoLayerStringValue(layer, actionName, old);
-                           });
+    changeLayerProperty(layer, KOVA_TemplateProperty::withID(Property::stringValue), stringValue,
+                        QStringLiteral("Change ") + actionName);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerKey(const Pointer& layer, const QString& actionName, const QString& key)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Change ") + actionName, &KOVA_Template::key, &KOVA_Template::setKey,
-                           key, [actionName](KOVA_TemplateEditorEdits& view, const Pointer& layer, const QString& old) {
-                               view.registerUndoLayerKey(layer, actionName, old);
-                           });
+    changeLayerProperty(layer, KOVA_TemplateProperty::withID(Property::key), key,
+                        QStringLiteral("Change ") + actionName);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerTextColorCode(const Pointer& layer, const QString& textColorCode)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Text Color"), &KOVA_Template::textColorCode,
-                           &KOVA_Template::setTextColorCode, textColorCode,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerTextColorCode);
+    registerUndoLayerProperty(layer, Property::textColorCode, textColorCode);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerTextOpacity(const Pointer& layer, double textOpacity)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Text Opacity"), &KOVA_Template::textOpacity,
-                           &KOVA_Template::setTextOpacity, textOpacity,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerTextOpacity);
+    registerUndoLayerProperty(layer, Property::textOpacity, textOpacity);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerGraphicPath(const Pointer& layer, const QString& graphicPath)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Change Graphic File"), &KOVA_Template::graphicPath,
-                           &KOVA_Template::setGraphicPath, graphicPath,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerGraphicPath);
+    registerUndoLayerProperty(layer, Property::graphicPath, graphicPath);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerGravity(const Pointer& layer, const QString& gravity)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Change Gravity"), &KOVA_Template::gravity, &KOVA_Template::setGravity,
-                           gravity, &KOVA_TemplateEditorEdits::registerUndoLayerGravity);
+    registerUndoLayerProperty(layer, Property::gravity, gravity);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerFontName(const Pointer& layer, const QString& fontName)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Change Font"), &KOVA_Template::fontName, &KOVA_Template::setFontName,
-                           fontName, &KOVA_TemplateEditorEdits::registerUndoLayerFontName);
+    registerUndoLayerProperty(layer, Property::fontName, fontName);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerFontSize(const Pointer& layer, const QString& fontSize)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Change Font Size"), &KOVA_Template::fontSize,
-                           &KOVA_Template::setFontSize, fontSize, &KOVA_TemplateEditorEdits::registerUndoLayerFontSize);
+    registerUndoLayerProperty(layer, Property::fontSize, fontSize);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerTextAlignment(const Pointer& layer, unsigned textAlignment)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Change Alignment"), &KOVA_Template::textAlignment,
-                           &KOVA_Template::setTextAlignment, textAlignment,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerTextAlignment);
+    registerUndoLayerProperty(layer, Property::textAlignment, textAlignment);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerBackgroundEnabled(const Pointer& layer, bool backgroundEnabled)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Layer has Background"), &KOVA_Template::hasBackground,
-                           &KOVA_Template::setHasBackground, backgroundEnabled,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerBackgroundEnabled);
+    registerUndoLayerProperty(layer, Property::hasBackground, backgroundEnabled);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerBackgroundColorCode(const Pointer& layer,
                                                                     const QString& backgroundColorCode)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Background Color"), &KOVA_Template::backgroundColorCode,
-                           &KOVA_Template::setBackgroundColorCode, backgroundColorCode,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerBackgroundColorCode);
+    registerUndoLayerProperty(layer, Property::backgroundColorCode, backgroundColorCode);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerBackgroundOpacity(const Pointer& layer, double backgroundOpacity)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Background Opacity"), &KOVA_Template::backgroundOpacity,
-                           &KOVA_Template::setBackgroundOpacity, backgroundOpacity,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerBackgroundOpacity);
+    registerUndoLayerProperty(layer, Property::backgroundOpacity, backgroundOpacity);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerBorderEnabled(const Pointer& layer, bool borderEnabled)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Layer has Border"), &KOVA_Template::hasBorder,
-                           &KOVA_Template::setHasBorder, borderEnabled,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerBorderEnabled);
+    registerUndoLayerProperty(layer, Property::hasBorder, borderEnabled);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerBorderWidth(const Pointer& layer, double borderWidth)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Change Border Width"), &KOVA_Template::borderWidth,
-                           &KOVA_Template::setBorderWidth, borderWidth,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerBorderWidth);
+    registerUndoLayerProperty(layer, Property::borderWidth, borderWidth);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerBorderColorCode(const Pointer& layer, const QString& borderColorCode)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Border Color"), &KOVA_Template::borderColorCode,
-                           &KOVA_Template::setBorderColorCode, borderColorCode,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerBorderColorCode);
+    registerUndoLayerProperty(layer, Property::borderColorCode, borderColorCode);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerBorderOpacity(const Pointer& layer, double borderOpacity)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Border Opacity"), &KOVA_Template::borderOpacity,
-                           &KOVA_Template::setBorderOpacity, borderOpacity,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerBorderOpacity);
+    registerUndoLayerProperty(layer, Property::borderOpacity, borderOpacity);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerBorderClipsContent(const Pointer& layer, bool borderClipsContent)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Border Clips Content"), &KOVA_Template::borderClipsContent,
-                           &KOVA_Template::setBorderClipsContent, borderClipsContent,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerBorderClipsContent);
+    registerUndoLayerProperty(layer, Property::borderClipsContent, borderClipsContent);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerShadowEnabled(const Pointer& layer, bool shadowEnabled)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Layer has shadow"), &KOVA_Template::hasShadow,
-                           &KOVA_Template::setHasShadow, shadowEnabled,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerShadowEnabled);
+    registerUndoLayerProperty(layer, Property::hasShadow, shadowEnabled);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerShadowBlur(const Pointer& layer, double shadowBlur)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Shadow Blur"), &KOVA_Template::shadowBlur,
-                           &KOVA_Template::setShadowBlur, shadowBlur,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerShadowBlur);
+    registerUndoLayerProperty(layer, Property::shadowBlur, shadowBlur);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerShadowColorCode(const Pointer& layer, const QString& shadowColorCode)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Shadow Color"), &KOVA_Template::shadowColorCode,
-                           &KOVA_Template::setShadowColorCode, shadowColorCode,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerShadowColorCode);
+    registerUndoLayerProperty(layer, Property::shadowColorCode, shadowColorCode);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerShadowOpacity(const Pointer& layer, double shadowOpacity)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Shadow Opacity"), &KOVA_Template::shadowOpacity,
-                           &KOVA_Template::setShadowOpacity, shadowOpacity,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerShadowOpacity);
+    registerUndoLayerProperty(layer, Property::shadowOpacity, shadowOpacity);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerShadowOffsetX(const Pointer& layer, double shadowOffsetX)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Shadow Offset"), &KOVA_Template::shadowOffsetX,
-                           &KOVA_Template::setShadowOffsetX, shadowOffsetX,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerShadowOffsetX);
+    registerUndoLayerProperty(layer, Property::shadowOffsetX, shadowOffsetX);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerShadowOffsetY(const Pointer& layer, double shadowOffsetY)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Shadow Offset"), &KOVA_Template::shadowOffsetY,
-                           &KOVA_Template::setShadowOffsetY, shadowOffsetY,
-                           &KOVA_TemplateEditorEdits::registerUndoLayerShadowOffsetY);
+    registerUndoLayerProperty(layer, Property::shadowOffsetY, shadowOffsetY);
 }
 
 void KOVA_TemplateEditorEdits::registerUndoLayerRotation(const Pointer& layer, std::optional<double> rotation)
 {
-    registerUndoLayerValue(layer, QStringLiteral("Rotation"), &KOVA_Template::rotation, &KOVA_Template::setRotation,
-                           rotation, &KOVA_TemplateEditorEdits::registerUndoLayerRotation);
+    registerUndoLayerProperty(layer, Property::rotation, rotation ? QVariant(*rotation) : QVariant());
 }
 
 // ---- Canvas size ----

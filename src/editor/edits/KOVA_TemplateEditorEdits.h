@@ -1,6 +1,7 @@
 #pragma once
 
 #include "template/KOVA_Template.h"
+#include "template/KOVA_TemplateProperty.h"
 
 #include <QRectF>
 #include <QString>
@@ -58,6 +59,14 @@ public:
 
     // ---- Layer properties ----
 
+    // Sets the layer's property through its row of the property table and records the step
+    // under the row's undo action name; undo re-enters with the value the row's getter read
+    // just before. A row without an action name (values the editor changes through
+    // operations of their own, or not at all) is refused: nothing changes and nothing is
+    // recorded.
+    void registerUndoLayerProperty(const Pointer& layer, KOVA_TemplateProperty::ID property, const QVariant& value);
+
+    // The inspector's names for single properties, each one registerUndoLayerProperty.
     // "Change " followed by `actionName` ("Text", "Stamp Format", "Stamp Type").
     void registerUndoLayerStringValue(const Pointer& layer, const QString& actionName, const QString& stringValue);
     void registerUndoLayerKey(const Pointer& layer, const QString& actionName, const QString& key);
@@ -126,11 +135,10 @@ private:
     // The handler as the undo manager runs it: a no-op once the view is gone.
     std::function<void()> whileAlive(UndoHandler handler);
 
-    // One layer property: reads the old value, records `reenter` (view, layer, old value)
-    // with it, sets the new value and refreshes.
-    template <typename Value, typename Getter, typename Setter, typename Reenter>
-    void registerUndoLayerValue(const Pointer& layer, const QString& actionName, Getter getter, Setter setter,
-                                const Value& value, Reenter reenter);
+    // One layer property under `actionName`: reads the old value through the row,
+    // records the same change back to it, sets the new value and refreshes.
+    void changeLayerProperty(const Pointer& layer, const KOVA_TemplateProperty& row, const QVariant& value,
+                             const QString& actionName);
     // Replaces one dimension of the template's frame, keeping origin and the other one.
     void registerUndoTemplateSize(const Pointer& templateObject, const QString& actionName,
                                   qreal (QRectF::*dimension)() const, void (QRectF::*setDimension)(qreal),
