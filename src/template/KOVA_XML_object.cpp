@@ -234,11 +234,12 @@ std::shared_ptr<platform::XmlDocument> KOVA_XML_object::parseOnce()
         setXmlString(text);
     }
     platform::Error error;
-    auto document = platform::XmlDocument::parse(text, platform::XmlDocument::PreserveAll, &error);
+    auto document = platform::XmlDocument::parse(text, platform::XmlDocument::PreserveAll, &error,
+                                                 maximumSameNamedSiblings());
     if (document)
         return document;
     platform::Log::log(QStringLiteral("%1 %2").arg(documentURL().toString(), error.description()));
-    document = platform::XmlDocument::parse(text, platform::XmlDocument::TidyXML, &error);
+    document = platform::XmlDocument::parse(text, platform::XmlDocument::TidyXML, &error, maximumSameNamedSiblings());
     if (!document)
         platform::Log::log(error.description());
     return document;

@@ -96,6 +96,9 @@ public:
     void encodeWithCoder(platform::KeyedArchiver& coder) const override;
 
 protected:
+    // How many child elements of one name one element of this kind of document may
+    // hold; a text past it is refused while it is parsed (0: no bound).
+    virtual int maximumSameNamedSiblings() const { return 0; }
     // Fills this document from the keys encodeWithCoder wrote.
     void decodeFromCoder(platform::KeyedUnarchiver& coder);
     // Takes the XML text from `object` as initWithObject describes; false when none results.

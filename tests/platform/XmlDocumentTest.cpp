@@ -298,6 +298,37 @@ TEST(XmlDocumentSecurity, BoundsInputSizeAndNesting)
     }
 }
 
+// A bound on same-named siblings refuses the document at the first element past it,
+// whatever the case of its name, while other names and other parents count apart; a
+// refused parse is not repaired into a fragment.
+TEST(XmlDocumentSecurity, BoundsSameNamedSiblingsWhileParsing)
+{
+    const struct {
+        const char* name;
+        QByteArray text;
+        const char* refusal; // empty when the document is taken
+    } cases[] = {
+        {"at the bound", "<o>" + QByteArray("<d/>").repeated(3) + "<n/><n/><n/></o>", ""},
+        {"names fold case", "<o><d/><D/><d></d><D/></o>", "\"o\" holds more than 3 \"D\" elements"},
+        {"each parent counts apart", "<p><o><d/><d/><d/></o><o><d/><d/><d/></o></p>", ""},
+        {"deep inside", "<p><o>" + QByteArray("<d>x</d>").repeated(100000) + "</o></p>", "\"o\" holds more than 3 \"d\" elements"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto options : {Strict, Tidy}) {
+            Error error;
+            const auto document = XmlDocument::parse(c.text, options, &error, 3);
+            const QString refusal = QString::fromUtf8(c.refusal);
+            EXPECT_EQ(document == nullptr, !refusal.isEmpty());
+            if (!refusal.isEmpty()) {
+                EXPECT_EQ(error.code, EFBIG);
+                EXPECT_EQ(error.message, refusal);
+            }
+        }
+    }
+    EXPECT_TRUE(XmlDocument::parse(cases[3].text, Strict)); // no bound asked: read whole
+}
+
 TEST(XmlDocumentRobustness, DamagedBytesNeverCrash)
 {
     const QByteArray ticket =

@@ -3,6 +3,7 @@
 #include "platform/xml/XmlEntityExpansion.h"
 #include "platform/xml/XmlInputRepair.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
@@ -10,6 +11,9 @@
 
 #include <cerrno>
 #include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 namespace platform {
 
@@ -38,14 +42,65 @@ struct FirstParseError {
     QString message;
 };
 
+// The child elements of every open element, counted by name without regard to case,
+// so that a document is refused at the first element past the bound on same-named
+// siblings, before the rest of its text is read into a tree.
+struct SiblingCounts {
+    struct OpenElement {
+        QString name;
+        std::unordered_map<std::string, int> children;
+    };
+    int maximum = 0; // 0: no bound
+    std::vector<OpenElement> open;
+    QString refusal;
+};
+
+struct ParseState {
+    FirstParseError first;
+    SiblingCounts siblings;
+};
+
+ParseState& parseState(void* context)
+{
+    return *static_cast<ParseState*>(static_cast<xmlParserCtxtPtr>(context)->_private);
+}
+
 void collectParseError(void* context, xmlErrorPtr error)
 {
-    auto* first = static_cast<FirstParseError*>(static_cast<xmlParserCtxtPtr>(context)->_private);
-    if (error->level < XML_ERR_ERROR || first->code != 0)
+    FirstParseError& first = parseState(context).first;
+    if (error->level < XML_ERR_ERROR || first.code != 0)
         return;
-    first->code = error->code;
-    first->line = error->line;
-    first->message = QString::fromUtf8(error->message).trimmed();
+    first.code = error->code;
+    first.line = error->line;
+    first.message = QString::fromUtf8(error->message).trimmed();
+}
+
+void startCountedElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
+                         int namespaceCount, const xmlChar** namespaces, int attributeCount, int defaultedCount,
+                         const xmlChar** attributes)
+{
+    SiblingCounts& siblings = parseState(context).siblings;
+    const QString name = QString::fromUtf8(reinterpret_cast<const char*>(localName));
+    if (!siblings.open.empty()) {
+        SiblingCounts::OpenElement& parent = siblings.open.back();
+        if (++parent.children[name.toLower().toStdString()] > siblings.maximum) {
+            siblings.refusal = QStringLiteral("\"%1\" holds more than %2 \"%3\" elements")
+                                   .arg(parent.name, QString::number(siblings.maximum), name);
+            xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
+            return;
+        }
+    }
+    siblings.open.push_back({name, {}});
+    xmlSAX2StartElementNs(context, localName, prefix, uri, namespaceCount, namespaces, attributeCount,
+                          defaultedCount, attributes);
+}
+
+void endCountedElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri)
+{
+    SiblingCounts& siblings = parseState(context).siblings;
+    if (!siblings.open.empty())
+        siblings.open.pop_back();
+    xmlSAX2EndElementNs(context, localName, prefix, uri);
 }
 
 Error parseError(const FirstParseError& first)
@@ -88,21 +143,23 @@ constexpr const char* PrettyPrintIndent = "    ";
 
 } // namespace
 
-std::shared_ptr<XmlDocument> XmlDocument::parse(const QByteArray& data, ParseOptions options, Error* error)
+std::shared_ptr<XmlDocument> XmlDocument::parse(const QByteArray& data, ParseOptions options, Error* error,
+                                                 int maximumSameNamedSiblings)
 {
     if (!isWithinSizeLimit(data.size(), error))
         return nullptr;
     const QByteArray input = options.testFlag(TidyXML) ? XmlInputRepair::repaired(data) : data;
-    return parseBytes(input, nullptr, libraryOptions(options), error);
+    return parseBytes(input, nullptr, libraryOptions(options), error, maximumSameNamedSiblings);
 }
 
-std::shared_ptr<XmlDocument> XmlDocument::parse(const QString& text, ParseOptions options, Error* error)
+std::shared_ptr<XmlDocument> XmlDocument::parse(const QString& text, ParseOptions options, Error* error,
+                                                 int maximumSameNamedSiblings)
 {
     const QByteArray utf8 = text.toUtf8();
     if (!isWithinSizeLimit(utf8.size(), error))
         return nullptr;
     const QByteArray input = options.testFlag(TidyXML) ? XmlInputRepair::repaired(utf8) : utf8;
-    return parseBytes(input, "UTF-8", libraryOptions(options) | XML_PARSE_IGNORE_ENC, error);
+    return parseBytes(input, "UTF-8", libraryOptions(options) | XML_PARSE_IGNORE_ENC, error, maximumSameNamedSiblings);
 }
 
 bool XmlDocument::isWithinSizeLimit(qsizetype size, Error* error)
@@ -117,7 +174,7 @@ bool XmlDocument::isWithinSizeLimit(qsizetype size, Error* error)
 }
 
 std::shared_ptr<XmlDocument> XmlDocument::parseBytes(const QByteArray& data, const char* encoding,
-                                                     int libraryOptions, Error* error)
+                                                     int libraryOptions, Error* error, int maximumSameNamedSiblings)
 {
     initialiseLibrary();
     std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> context(xmlNewParserCtxt(), xmlFreeParserCtxt);
@@ -125,14 +182,23 @@ std::shared_ptr<XmlDocument> XmlDocument::parseBytes(const QByteArray& data, con
         setError(error, Error::fromErrno(ENOMEM));
         return nullptr;
     }
-    FirstParseError first;
-    context->_private = &first;
+    ParseState state;
+    context->_private = &state;
     context->sax->serror = collectParseError;
+    if (maximumSameNamedSiblings > 0) {
+        state.siblings.maximum = maximumSameNamedSiblings;
+        context->sax->startElementNs = startCountedElement;
+        context->sax->endElementNs = endCountedElement;
+    }
     DocumentPointer doc(xmlCtxtReadMemory(context.get(), data.constData(), static_cast<int>(data.size()),
                                           nullptr, encoding, libraryOptions),
                         xmlFreeDoc);
+    if (!state.siblings.refusal.isEmpty()) {
+        setError(error, Error{Error::POSIXDomain, EFBIG, state.siblings.refusal});
+        return nullptr;
+    }
     if (!doc || !xmlDocGetRootElement(doc.get())) {
-        setError(error, parseError(first));
+        setError(error, parseError(state.first));
         return nullptr;
     }
     if (XmlEntityExpansion::exceeds(doc.get(), MaximumEntityExpansion)) {

@@ -43,12 +43,16 @@ public:
 
     // Parses bytes; the encoding comes from a byte order mark or the XML declaration,
     // UTF-8 by default. Null on failure, with `error` set (the parser's first message
-    // and its line).
+    // and its line). With `maximumSameNamedSiblings`, a document in which one element
+    // holds more child elements of one name (without regard to case) is refused
+    // (POSIX EFBIG, naming both elements) as soon as the parser meets the first one
+    // past the bound, before the rest is read: a reader with a bound on how many of a
+    // kind it takes need not build a tree of millions of them first.
     static std::shared_ptr<XmlDocument> parse(const QByteArray& data, ParseOptions options,
-                                              Error* error = nullptr);
+                                              Error* error = nullptr, int maximumSameNamedSiblings = 0);
     // Parses text that is already decoded; an encoding named by its declaration is ignored.
     static std::shared_ptr<XmlDocument> parse(const QString& text, ParseOptions options,
-                                              Error* error = nullptr);
+                                              Error* error = nullptr, int maximumSameNamedSiblings = 0);
     // A new document whose root is `rootElement`, a standalone element (XmlNode::element());
     // the element's handles stay valid. Null when the element already has a place.
     static std::shared_ptr<XmlDocument> create(const XmlNode& rootElement);
@@ -81,7 +85,7 @@ private:
     explicit XmlDocument(_xmlDoc* doc);
     static bool isWithinSizeLimit(qsizetype size, Error* error);
     static std::shared_ptr<XmlDocument> parseBytes(const QByteArray& data, const char* encoding,
-                                                   int libraryOptions, Error* error);
+                                                   int libraryOptions, Error* error, int maximumSameNamedSiblings);
     static std::shared_ptr<XmlDocument> standaloneElement(const QString& name);
     static XmlDocument* owner(const _xmlNode* node);
 

@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -103,6 +104,15 @@ public:
 
     QStringList auditedProductKeys() const override { return {QStringLiteral("thumbnail")}; }
     QStringList archiveClassHierarchy() const override;
+
+protected:
+    // A package file past the most outputs, destinations or nodes is refused while it
+    // is parsed, so a file of a hundred thousand destinations costs no more than one
+    // of a thousand.
+    int maximumSameNamedSiblings() const override
+    {
+        return std::max({MaximumOutputs, KOVA_Output::MaximumDestinations, KOVA_Output::MaximumNodes});
+    }
 
 private:
     platform::Error readRootAttributes(const platform::XmlNode& root);
