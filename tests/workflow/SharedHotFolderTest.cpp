@@ -5,7 +5,7 @@
 #include "platform/files/FileClaim.h"
 #include "platform/files/FileOperations.h"
 #include "workflow/folders/KOVA_JobFolders.h"
-#include "workflow/folders/KOVA_PrintToFileSet.h"
+#include "workflow/delivery/KOVA_OutputPrintCentreDelivery.h"
 
 #include "FileFixtures.h"
 #include "TestEnvironment.h"
@@ -50,7 +50,8 @@ void tellStarted()
 }
 
 // The tree the processes share: the hot folder with its tickets, the completed and failed
-// folders, one delivery folder, and one picture per ticket, delivered under its name.
+// folders, the print centre's hot folder, and one picture per ticket: each run of a
+// ticket delivers a print job named after its picture and the moment.
 class SharedTree {
 public:
     explicit SharedTree(const QString& root)
@@ -83,8 +84,8 @@ public:
         defaults->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/Templates")), key_kovaFolderTemplates);
         defaults->setURL(QUrl::fromLocalFile(path(QStringLiteral("Completed"))), key_kovaFolderJobsCompleted);
         defaults->setURL(QUrl::fromLocalFile(path(QStringLiteral("Failed"))), key_kovaFolderJobsFailed);
-        for (const auto& set : KOVA_PrintToFileSet::classSide().folderSets())
-            set->setURL(QUrl::fromLocalFile(path(QStringLiteral("Delivered"))));
+        platform::UserDefaults::initWithSuiteName(KOVA_OutputPrintCentreDelivery::PressoriaSuiteName)
+            ->setURL(QUrl::fromLocalFile(path(QStringLiteral("Delivered"))), KOVA_OutputPrintCentreDelivery::HotFolderKey);
         defaults->setBool(true, key_kovaProcessorIsRunning);
     }
 
@@ -95,7 +96,8 @@ private:
     {
         return QStringLiteral("<data type=\"kova_job\" version=\"1.0\"><package type=\"inline\" name=\"Card\">"
                               "<template name=\"Postcard\"><filepath>Postcard.xml</filepath></template>"
-                              "<output size=\"{600, 400}\"><destination type=\"filepath\"><itempath>Path 2</itempath></destination></output>"
+                              "<output size=\"{600, 400}\"><destination type=\"printer\"><printer>2</printer><papersize>6x4</papersize>"
+                              "</destination></output>"
                               "<image1>%1</image1></package></data>")
             .arg(image)
             .toUtf8();
@@ -169,6 +171,8 @@ protected:
         QDir().mkpath(temporary);
         environment.insert(QStringLiteral("TMPDIR"), temporary);
         child.setProcessEnvironment(environment);
+        // Nobody reads the log while waiting for another child: a full pipe would stop it.
+        child.setStandardErrorFile(QProcess::nullDevice());
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + test});
         return child;
     }
@@ -199,9 +203,12 @@ protected:
     void expectEachTicketDeliveredOnce() const
     {
         QStringList delivered;
+        for (QString name : entries(m_tree.path(QStringLiteral("Delivered"))))
+            delivered.append(name.section(QLatin1Char('.'), 0, 0));
+        QStringList tickets;
         for (int number = 1; number <= ticketCount; ++number)
-            delivered.append(ticketName(number) + QStringLiteral(".jpeg"));
-        EXPECT_EQ(entries(m_tree.path(QStringLiteral("Delivered"))), delivered);
+            tickets.append(ticketName(number));
+        EXPECT_EQ(delivered.join(QLatin1Char(' ')).toStdString(), tickets.join(QLatin1Char(' ')).toStdString());
         EXPECT_EQ(entries(m_tree.path(QStringLiteral("Completed"))).size(), ticketCount);
         EXPECT_TRUE(entries(m_tree.path(QStringLiteral("Failed"))).isEmpty());
         EXPECT_TRUE(m_tree.hotFolderIsEmpty());
