@@ -1,17 +1,11 @@
 #include "platform/files/FileClaim.h"
 
 #include "FileFixtures.h"
-#include "TestEnvironment.h"
-
-#include <QCoreApplication>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cstdio>
 
 namespace {
 
@@ -20,9 +14,6 @@ using Outcome = FileClaim::Outcome;
 using kova::test::ScratchFolder;
 using kova::test::writeFile;
 
-constexpr const char* holderVariable = "KOVA_FILE_CLAIM_HOLDER";
-constexpr const char* holdsMarker = "claim held\n";
-
 Outcome claimOutcome(const QString& path)
 {
     Outcome outcome = Outcome::Failed;
@@ -30,6 +21,7 @@ Outcome claimOutcome(const QString& path)
     return outcome;
 }
 
+// Across processes, and a claimant killed outright: SharedHotFolder in the workflow tests.
 TEST(FileClaim, OneClaimAtATimeAndOnlyWhileThePathNamesTheFileClaimed)
 {
     const ScratchFolder folder;
@@ -62,43 +54,6 @@ TEST(FileClaim, OneClaimAtATimeAndOnlyWhileThePathNamesTheFileClaimed)
     };
     for (const auto& each : cases)
         EXPECT_EQ(claimOutcome(folder.path(QString::fromLatin1(each.name))), each.outcome) << each.name;
-}
-
-// Runs only as the child of the test below: claims the file and holds the claim until killed.
-TEST(FileClaimHolder, HoldsUntilKilled)
-{
-    if (!qEnvironmentVariableIsSet(holderVariable))
-        GTEST_SKIP() << "runs as the child of FileClaim.AnotherProcessIsHeldOffUntilTheHolderDies";
-    Outcome outcome = Outcome::Failed;
-    const auto claim = FileClaim::tryClaim(qEnvironmentVariable(holderVariable), &outcome);
-    ASSERT_TRUE(claim);
-    std::fputs(holdsMarker, stdout);
-    std::fflush(stdout);
-    ::pause();
-}
-
-TEST(FileClaim, AnotherProcessIsHeldOffUntilTheHolderDies)
-{
-    if (kova::test::startsNoChildProcesses)
-        GTEST_SKIP() << "starts child processes";
-    const ScratchFolder folder;
-    const QString ticket = folder.path(QStringLiteral("order.xml"));
-    ASSERT_TRUE(writeFile(ticket, "<data/>"));
-    QProcess holder;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QString::fromLatin1(holderVariable), ticket);
-    holder.setProcessEnvironment(environment);
-    holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=FileClaimHolder.*")});
-    QByteArray output;
-    while (!output.contains(holdsMarker) && holder.waitForReadyRead(30000))
-        output += holder.readAllStandardOutput();
-    ASSERT_TRUE(output.contains(holdsMarker)) << output.toStdString();
-
-    EXPECT_EQ(claimOutcome(ticket), Outcome::HeldElsewhere);
-    // A claimant killed outright leaves nothing behind that keeps its claim.
-    holder.kill();
-    holder.waitForFinished();
-    EXPECT_EQ(claimOutcome(ticket), Outcome::Claimed);
 }
 
 } // namespace
