@@ -1,4 +1,4 @@
-#include "core/services/ServiceDelegate.h"
+#include "platform/ipc/ServiceDelegate.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 #include "service/engine/KOVA_RenderingEngine.h"

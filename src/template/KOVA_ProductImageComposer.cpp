@@ -7,6 +7,7 @@
 #include "platform/Log.h"
 #include "platform/dispatch/DispatchGroup.h"
 #include "platform/files/BoundedFileRead.h"
+#include "platform/files/FolderEntries.h"
 #include "template/KOVA_TemplatePackage.h"
 #include "template/KOVA_XML_Keys.h"
 
@@ -268,7 +269,8 @@ std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::searchedPicture(const K
 
 // For each search folder F, with R = F/path: first in the job container (or the folder
 // holding the template file), then below the part of the template's path before
-// "Templates/" (the whole path when it has none).
+// "Templates/" (the whole path when it has none). Inside a job container R is looked up
+// without regard to case, as every entry of a bundle is.
 QStringList KOVA_ProductImageComposer::searchLocations(const QString& graphicPath) const
 {
     const QString templatePath = m_template.documentURL().toLocalFile();
@@ -280,7 +282,9 @@ QStringList KOVA_ProductImageComposer::searchLocations(const QString& graphicPat
     QStringList locations;
     for (const QString& folder : searchFolders()) {
         const QString relative = folder + QLatin1Char('/') + graphicPath;
-        locations.append(QDir::cleanPath(base + QLatin1Char('/') + relative));
+        const QString inBase = jobContainer.isEmpty() ? base + QLatin1Char('/') + relative
+                                                      : platform::FolderEntries::pathInside(base, relative);
+        locations.append(QDir::cleanPath(inBase));
         if (!prefix.isEmpty())
             locations.append(QDir::cleanPath(prefix + QLatin1Char('/') + relative));
     }

@@ -4,6 +4,7 @@
 #include "core/foundation/ZORVAK_Extras_NSURL.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/files/FolderEntries.h"
 #include "platform/files/UTType.h"
 #include "platform/text/GeometryText.h"
 #include "platform/text/StringValues.h"
@@ -101,21 +102,6 @@ QString standardizedPath(const QString& path)
     return QDir::cleanPath(expanded);
 }
 
-// The entry `name` of the folder: as written when it exists, else the first entry
-// equal to it without regard to case, else as written.
-QString entryNamed(const QString& folder, const QString& name)
-{
-    const QString exact = folder + QLatin1Char('/') + name;
-    if (QFileInfo::exists(exact))
-        return exact;
-    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString& entry : entries) {
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            return folder + QLatin1Char('/') + entry;
-    }
-    return exact;
-}
-
 // Where `path` is looked up inside a folder: a relative path below it, an absolute one
 // by its file name. Empty when there is nothing to look up.
 QString pathInsideFolder(const QString& folder, const QString& path, Qt::CaseSensitivity cs)
@@ -126,10 +112,7 @@ QString pathInsideFolder(const QString& folder, const QString& path, Qt::CaseSen
         return {};
     if (cs == Qt::CaseSensitive)
         return folder + QLatin1Char('/') + relative;
-    QString resolved = folder;
-    for (const QString& component : relative.split(QLatin1Char('/'), Qt::SkipEmptyParts))
-        resolved = entryNamed(resolved, component);
-    return resolved;
+    return platform::FolderEntries::pathInside(folder, relative);
 }
 
 // Only a regular file with contents can hold a template; anything else (a folder, a
@@ -545,7 +528,8 @@ QList<QUrl> KOVA_TemplateReader::candidateURLs(const QVariant& path, bool isNode
         return urls;
     if (jobContainer.isLocalFile()) {
         const QString container = jobContainer.toLocalFile();
-        const QString folder = entryNamed(container, isNode ? QStringLiteral("Nodes") : QStringLiteral("Templates"));
+        const QString folder
+            = platform::FolderEntries::entryPath(container, isNode ? QStringLiteral("Nodes") : QStringLiteral("Templates"));
         add(pathInsideFolder(folder, text, Qt::CaseInsensitive));
         add(pathInsideFolder(container, text, Qt::CaseInsensitive));
     }

@@ -5,10 +5,13 @@
 #include "platform/plist/KeyedArchiveFormat.h"
 #include "platform/plist/KeyedArchiver.h"
 #include "platform/plist/KeyedUnarchiver.h"
+#include "platform/text/StringValues.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
+
+#include <cmath>
 
 namespace {
 
@@ -268,6 +271,12 @@ QString KOVA_XML_object::name() const
 QString KOVA_XML_object::type() const
 {
     return value(QStringLiteral("type")).toString();
+}
+
+double KOVA_XML_object::versionNumber(const QVariant& version)
+{
+    const double number = platform::StringValues::doubleValue(version);
+    return std::isfinite(number) ? number : 0.0;
 }
 
 QString KOVA_XML_object::versionXML() const

@@ -83,6 +83,9 @@ public:
     QString lastPathComponent() const;
     static double versionMinimum() { return 1.0; }
     static double versionMaximum() { return 1.99; }
+    // A document version as a number: the number its text begins with; 0 when there is
+    // none or it is not finite, so that it reads as too old ("1.0.5" reads 1.0).
+    static double versionNumber(const QVariant& version);
 
     QVariant valueForKey(const QString& key) const override;
 

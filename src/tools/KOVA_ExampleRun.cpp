@@ -92,7 +92,7 @@ bool KOVA_ExampleRun::dropTickets()
     const QString bare = bareTicketFolder();
     const QString bundles = bundleFolder();
     if (bare.isEmpty() || bundles.isEmpty()) {
-        platform::Log::error(QStringLiteral("ERROR: no hot folder for tickets (%1) or job bundles (%2)").arg(bare, bundles));
+        platform::Log::error(QStringLiteral("no hot folder for tickets (%1) or job bundles (%2)").arg(bare, bundles));
         return false;
     }
     for (const QString& name : entries(m_settings.tickets)) {
@@ -122,7 +122,7 @@ bool KOVA_ExampleRun::drop(const QString& name, const QString& hotFolder)
     platform::Error error;
     if (!QDir().mkpath(hotFolder) || !platform::FileOperations::copyItem(m_settings.tickets + QLatin1Char('/') + name, copy, &error)
         || !platform::FileOperations::moveItemNoReplace(copy, hotFolder + QLatin1Char('/') + name, &error)) {
-        platform::Log::error(QStringLiteral("ERROR: could not drop %1 into %2 (error:%3)").arg(name, hotFolder, error.description()));
+        platform::Log::error(QStringLiteral("could not drop %1 into %2 (error:%3)").arg(name, hotFolder, error.description()));
         return false;
     }
     return true;

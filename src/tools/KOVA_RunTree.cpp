@@ -29,7 +29,7 @@ KOVA_RunTree::KOVA_RunTree()
 KOVA_RunTree::KOVA_RunTree(const QString& folder)
 {
     if (!QDir().mkpath(folder)) {
-        platform::Log::error(QStringLiteral("ERROR: could not make %1").arg(folder));
+        platform::Log::error(QStringLiteral("could not make %1").arg(folder));
         return;
     }
     m_root = QDir(folder).absolutePath();
@@ -52,7 +52,7 @@ bool KOVA_RunTree::markSetUp() const
     platform::Error error;
     if (platform::FileOperations::writeFileAtomically(setUpMark(), QByteArray(), &error))
         return true;
-    platform::Log::error(QStringLiteral("ERROR: could not mark %1 as set up (error:%2)").arg(root(), error.description()));
+    platform::Log::error(QStringLiteral("could not mark %1 as set up (error:%2)").arg(root(), error.description()));
     return false;
 }
 
@@ -70,7 +70,7 @@ bool makeFolder(const QString& folder)
 {
     if (QDir().mkpath(folder))
         return true;
-    platform::Log::error(QStringLiteral("ERROR: could not make %1").arg(folder));
+    platform::Log::error(QStringLiteral("could not make %1").arg(folder));
     return false;
 }
 } // namespace

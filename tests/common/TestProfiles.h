@@ -36,4 +36,18 @@ inline cmsHPROFILE cmykPlaceholderProfile()
     return profile;
 }
 
+// RGB to Lab through a table only, so it can be read from but not rendered into.
+inline cmsHPROFILE inputOnlyProfile()
+{
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetDeviceClass(profile, cmsSigInputClass);
+    cmsSetColorSpace(profile, cmsSigRgbData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsPipeline* lut = cmsPipelineAlloc(nullptr, 3, 3);
+    cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocCLut16bit(nullptr, 2, 3, 3, nullptr));
+    cmsWriteTag(profile, cmsSigAToB0Tag, lut);
+    cmsPipelineFree(lut);
+    return profile;
+}
+
 } // namespace kova::test

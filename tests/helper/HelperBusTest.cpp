@@ -4,8 +4,7 @@
 #include "HelperSystemBus.h"
 #include "RecordingOwnership.h"
 #include "TestEnvironment.h"
-#include "core/queues/ZORVAK_Coalesce.h"
-#include "core/services/ServiceDelegate.h"
+#include "platform/ipc/ServiceDelegate.h"
 #include "HostileFiles.h"
 #include "platform/dispatch/DispatchClock.h"
 
@@ -75,7 +74,6 @@ protected:
     void advanceTo(std::chrono::nanoseconds at)
     {
         clock->advance(start + at - clock->now());
-        ZORVAK_Coalesce::coalescingQueue()->sync([] {});
         processMainQueue();
         processMainQueue(); // the exit waits for the group by a notification
     }

@@ -275,6 +275,12 @@ TEST_F(Files, AtomicWritesReplaceInOneStepAndLeaveNoTemporaryFiles)
     EXPECT_EQ(readFile(path(QStringLiteral("new.jpeg"))), QByteArray("fourth"));
     EXPECT_EQ(entriesOf(path(QString())),
               QStringList({QStringLiteral("link.plist"), QStringLiteral("new.jpeg"), QStringLiteral("prefs.plist")}));
+
+    // Replacing without following puts the file in the link's place; its target stays.
+    ASSERT_TRUE(FileOperations::replaceFileAtomically(path(QStringLiteral("link.plist")), "fifth", &error));
+    EXPECT_FALSE(QFileInfo(path(QStringLiteral("link.plist"))).isSymLink());
+    EXPECT_EQ(readFile(path(QStringLiteral("link.plist"))), QByteArray("fifth"));
+    EXPECT_EQ(readFile(file), QByteArray("second"));
 }
 
 TEST_F(Files, AFailedAtomicWriteKeepsTheOriginal)

@@ -22,20 +22,6 @@ cmsHPROFILE rgbProfile()
     return matrixRgbProfile(6500, {{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}}, 2.2);
 }
 
-// RGB to Lab through a table only, so it can be read from but not rendered into.
-cmsHPROFILE inputOnlyProfile()
-{
-    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
-    cmsSetDeviceClass(profile, cmsSigInputClass);
-    cmsSetColorSpace(profile, cmsSigRgbData);
-    cmsSetPCS(profile, cmsSigLabData);
-    cmsPipeline* lut = cmsPipelineAlloc(nullptr, 3, 3);
-    cmsPipelineInsertStage(lut, cmsAT_END, cmsStageAllocCLut16bit(nullptr, 2, 3, 3, nullptr));
-    cmsWriteTag(profile, cmsSigAToB0Tag, lut);
-    cmsPipelineFree(lut);
-    return profile;
-}
-
 void writeProfile(cmsHPROFILE profile, const QString& path, const char* description = nullptr)
 {
     if (description) {

@@ -1,3 +1,4 @@
+#include "printing/dnp/DNPMediaTables.h"
 #include "printing/pages/PaperSelection.h"
 #include "printing/pages/ZORVAK_PrintPageMitsu1.h"
 #include "printing/pages/ZORVAK_PrintPage_DNP.h"
@@ -163,4 +164,25 @@ TEST(PrinterPages, reasonsAndPaperSelection)
     EXPECT_EQ(PaperSelection::indexOf(modes, 5), PaperSelection::NotFound);
     EXPECT_EQ(PaperSelection::modeAt(modes, 1), 4u);
     EXPECT_EQ(PaperSelection::modeAt(modes, 3), std::nullopt);
+}
+
+// An undefined multicut names no paper: the description leaves the paper empty rather
+// than showing a missing name.
+TEST(DNPPage, descriptionNamesTheMulticutsPaperOrNone)
+{
+    const std::pair<qint32, const char*> cases[] = {
+        {0, "DS620 , High Speed, Glossy\n( 6x4 media )"},
+        {1, "DS620 5 x 3.5, High Speed, Glossy\n( 6x4 media )"},
+        {2, "DS620 6 x 4, High Speed, Glossy\n( 6x4 media )"},
+        {23, "DS620 , High Speed, Glossy\n( 6x4 media )"},
+    };
+    for (const auto& [multicut, description] : cases) {
+        SCOPED_TRACE(multicut);
+        ZORVAK_PrintPage_DNP page;
+        page.setRequiredModel(QStringLiteral("DS620"));
+        page.setMediaSize(30);
+        page.setMulticut(multicut);
+        EXPECT_EQ(page.description(), description);
+        EXPECT_FALSE(dnp_paperNameForMulticut(multicut).isNull());
+    }
 }

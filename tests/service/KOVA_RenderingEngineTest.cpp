@@ -1,4 +1,4 @@
-#include "core/services/ServiceDelegate.h"
+#include "platform/ipc/ServiceDelegate.h"
 #include "platform/plist/KeyedArchiver.h"
 #include "service/engine/KOVA_RenderingEngine.h"
 #include "workflow/folders/KOVA_FolderSetClass.h"

@@ -104,8 +104,9 @@ protected:
         return set;
     }
 
-    // Runs an output of a 64 x 48 blue template saved as "Poster.xml" to the destinations.
-    Reports run(const QString& destinations, const std::shared_ptr<KOVA_Job>& forJob)
+    // Runs an output of a 64 x 48 blue template saved as "Poster.xml" to the destinations,
+    // for a job in the bundle `container` when one is given.
+    Reports run(const QString& destinations, const std::shared_ptr<KOVA_Job>& forJob, const QString& container = {})
     {
         auto poster = KOVA_Template::init();
         poster->setFrame(QRectF(0, 0, 64, 48));
@@ -120,6 +121,8 @@ protected:
         output->setTemplates({{QStringLiteral("Poster"), poster}});
         const auto package = KOVA_Package::init();
         package->setJob(forJob);
+        if (!container.isEmpty())
+            package->setValue(QStringLiteral("urlJobContainer"), QUrl::fromLocalFile(container));
         output->setPackage(package);
         Reports reports;
         output->processToCompletion([&](bool success, const Error& error) { reports.emplace_back(success, error); });
@@ -306,4 +309,96 @@ TEST_F(OutputFileDelivery, originalsAreCopiedAsTheyAre)
               sorted({QStringLiteral("IMG_1_%1.jpg").arg(Stamp), QStringLiteral("IMG_1_%1 1.jpg").arg(Stamp),
                       QStringLiteral("IMG_1_%1.jpeg").arg(Stamp)}));
     EXPECT_EQ(readFile(QStringLiteral("%1/IMG_1_%2 1.jpg").arg(plain, Stamp)), source);
+}
+
+// Names from the ticket never lead out of the set's folder: whatever the original is called,
+// every format, overwriting or not, writes one file directly in the set's folder.
+TEST_F(OutputFileDelivery, hostileNamesStayInTheSetsFolder)
+{
+    const QString hostile[] = {QStringLiteral(".."), QStringLiteral("x/.."), QStringLiteral("."), QStringLiteral("/"),
+                               QStringLiteral("n").repeated(300) + QStringLiteral(".JPG")};
+    const QString formats[] = {string_kova_ImageNameOnly, string_kova_ImagePlusDateTime, string_kova_ImagePlusTemplate,
+                               string_kova_ImagePlusCKTemplate};
+    int number = 0;
+    for (const QString& name : hostile) {
+        const auto named = jobWithImage(QStringLiteral("<image1>%1</image1>").arg(name));
+        for (const QString& format : formats) {
+            for (const bool overwrite : {true, false}) {
+                SCOPED_TRACE((name.left(12) + QLatin1Char(' ') + format + (overwrite ? QStringLiteral(" on") : QStringLiteral(" off"))).toStdString());
+                const QString tree = scratch.path(QStringLiteral("tree %1").arg(++number));
+                const QString out = folder(QStringLiteral("tree %1/Delivered/Path 1").arg(number));
+                pathSet(1, out, format, overwrite);
+                EXPECT_EQ(successes(run(setDestination("1") + setDestination("1", SaveOriginal), named)), 1u);
+                EXPECT_EQ(kova::test::entriesOf(tree), QStringList{QStringLiteral("Delivered")});
+                EXPECT_EQ(kova::test::entriesOf(tree + QStringLiteral("/Delivered")), QStringList{QStringLiteral("Path 1")});
+                const QStringList written = kova::test::entriesOf(out);
+                ASSERT_EQ(written.size(), 1);
+                EXPECT_TRUE(QFileInfo(out + QLatin1Char('/') + written.front()).isFile());
+                EXPECT_LE(written.front().toUtf8().size(), 255);
+            }
+        }
+    }
+}
+
+// With overwriting, a link planted at a delivered name is replaced by the file; the file it
+// pointed to is left as it was, for a rendered picture and for a copied original alike.
+TEST_F(OutputFileDelivery, plantedLinksAreReplacedNotFollowed)
+{
+    const QString victim = scratch.path("victim.jpeg");
+    ASSERT_TRUE(writeFile(victim, "keep"));
+    const struct {
+        const char* name;
+        QString destination, planted;
+    } cases[] = {
+        {"rendered", setDestination("1"), QStringLiteral("IMG_1.jpeg")},
+        {"copied", setDestination("1", SaveOriginal), QStringLiteral("IMG_1.JPG")},
+        {"copied without a set", pathDestination(scratch.path("plain"), SaveOriginal), QStringLiteral("IMG_1_%1.jpg").arg(Stamp)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString out = folder(QStringLiteral("linked"));
+        folder(QStringLiteral("plain"));
+        pathSet(1, out, string_kova_ImageNameOnly, true);
+        const QString planted = (c.destination.contains(QStringLiteral("itempath")) ? out : scratch.path("plain")) + QLatin1Char('/') + c.planted;
+        ASSERT_TRUE(QFile::link(victim, planted));
+        EXPECT_EQ(successes(run(c.destination, job)), 1u);
+        EXPECT_FALSE(QFileInfo(planted).isSymLink());
+        EXPECT_FALSE(QImage(planted).isNull());
+        EXPECT_EQ(readFile(victim), "keep");
+        ASSERT_TRUE(QFile::remove(planted));
+    }
+}
+
+// A destination's own path may not climb out of its folder, and an original copied as it is
+// must be an image of the job's bundle: both are refused and logged, and nothing is written.
+TEST_F(OutputFileDelivery, pathsLeavingTheirFolderAreRefused)
+{
+    const QString bundle = folder("Order.kovajob/Images");
+    ASSERT_TRUE(writeFile(bundle + QStringLiteral("/IMG_2.JPG"), readFile(original)));
+    ASSERT_TRUE(QFile::link(original, bundle + QStringLiteral("/linked.JPG")));
+    const QString out = folder("out");
+    const struct {
+        const char* name;
+        QString destination, image, logged;
+    } cases[] = {
+        {"parent in the path", pathDestination(out + QStringLiteral("/../escaped")), original, "refused the destination path"},
+        {"parent in a copy's path", pathDestination(out + QStringLiteral("/x/../../escaped"), SaveOriginal), original,
+         "refused the destination path"},
+        {"original above the bundle", pathDestination(out, SaveOriginal), QStringLiteral("../../IMG_1.JPG"), "no image of the job"},
+        {"original linked out of the bundle", pathDestination(out, SaveOriginal), QStringLiteral("linked.JPG"), "no image of the job"},
+        {"original in the bundle", pathDestination(out, SaveOriginal), QStringLiteral("IMG_2.JPG"), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto named = jobWithImage(QStringLiteral("<image1>%1</image1>").arg(c.image));
+        Reports reports;
+        const QString log = kova::test::loggedBy([&] { reports = run(c.destination, named, scratch.path("Order.kovajob")); });
+        const bool refused = !c.logged.isEmpty();
+        EXPECT_EQ(successes(reports), refused ? 0u : 1u);
+        EXPECT_EQ(log.contains(c.logged), true) << log.toStdString();
+        EXPECT_EQ(kova::test::entriesOf(out).size(), refused ? 0 : 1);
+        EXPECT_FALSE(QFileInfo::exists(scratch.path("escaped")));
+        for (const QString& name : kova::test::entriesOf(out))
+            ASSERT_TRUE(QFile::remove(out + QLatin1Char('/') + name));
+    }
 }

@@ -331,3 +331,36 @@ print(follow(follow(follow(root['self.inputImages'])['NS.objects'][0])['NS.relat
     EXPECT_EQ(picture, QUrl::fromLocalFile(Delivery::printPicturesFolderPath() + "/" + name + ".jpeg"));
     EXPECT_EQ(QImageReader(picture.toLocalFile()).size(), QSize(40, 30));
 }
+
+// Whatever the original image and the paper are called, a bundle and a page arrive directly
+// in the hot folder under names that fit, the picture's name keeping its stamp.
+TEST_F(KOVA_OutputPrintCentreDeliveryTest, hostileNamesArriveInTheHotFolder)
+{
+    const QString longName = QStringLiteral("n").repeated(300);
+    const struct {
+        const char* name;
+        QString original, paper, start;
+    } cases[] = {
+        {"parent", "..", "<papersize>6x8</papersize>", "image_6x8_"},
+        {"parent below a folder", "/photos/x/..", "<papersize>..</papersize>", "image_image_"},
+        {"current", ".", "", "image_image_"},
+        {"long original", longName + ".JPG", "<papersize>6x8</papersize>", "nnnn"},
+        {"long paper", "IMG_1.JPG", "<papersize>" + longName + "</papersize>", "IMG_1.JPG_nnnn"},
+    };
+    const QString page = QStringLiteral("<model>DS620</model>");
+    for (const auto& c : cases) {
+        for (const QString& form : {Computed, page}) {
+            SCOPED_TRACE(std::string(c.name) + (form == page ? " page" : " bundle"));
+            const auto output = outputTo(form + c.paper);
+            output->setAllImagesPath(c.original);
+            const Report report = deliver(output);
+            EXPECT_TRUE(report.first) << report.second.description().toStdString();
+            const QStringList arrived = entriesOf(hot);
+            ASSERT_EQ(arrived.size(), 1);
+            EXPECT_TRUE(arrived.front().startsWith(c.start)) << arrived.front().toStdString();
+            EXPECT_TRUE(arrived.front().contains(Stamp)) << arrived.front().toStdString();
+            EXPECT_LE(arrived.front().toUtf8().size(), 255);
+            ASSERT_TRUE(platform::FileOperations::removeItem(hot + "/" + arrived.front()));
+        }
+    }
+}

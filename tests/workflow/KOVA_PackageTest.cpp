@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include <sys/stat.h>
 
 namespace {
@@ -379,4 +381,57 @@ TEST(KOVA_PackageRun, outputsRunOnceAndAllImagesOncePerImage)
         EXPECT_EQ(delivery->runs().join(' '), QString::fromUtf8(c.runs));
     }
     KOVA_OutputDelivery::installDefaults();
+}
+
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr double RefusalSeconds = 10; // the sanitizer's allocator is many times slower
+#else
+constexpr double RefusalSeconds = 1;
+#endif
+
+// The processor time of the calling thread, where the lookup reads its candidates.
+double threadSeconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Fan-out past a limit is refused while the file is read, so the package is never found:
+// more outputs, or an output with more destinations or nodes, than a package may have.
+TEST(KOVA_PackageLookup, fanOutPastTheLimitsIsRefused)
+{
+    const auto repeated = [](const char* element, int times) { return QString::fromUtf8(element).repeated(times); };
+    const QString destination = QStringLiteral("<destination type=\"filepath\"><filepath>/out</filepath></destination>");
+    const struct {
+        const char* name;
+        QString body;
+        const char* refusal; // empty when the package is found
+    } cases[] = {
+        {"1000 outputs", repeated("<output/>", 1000), ""},
+        {"1001 outputs", repeated("<output/>", 1001), "more than 1000 outputs"},
+        {"1000 destinations", "<output>" + destination.repeated(1000) + "</output>", ""},
+        {"1001 destinations", "<output>" + destination.repeated(1001) + "</output>", "more than 1000 destinations"},
+        {"1001 nodes", "<output>" + repeated("<n type=\"node\"/>", 1001) + "</output>", "more than 1000 placement nodes"},
+        {"100,000 destinations", "<output>" + destination.repeated(100'000) + "</output>", "more than 1000 destinations"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder scratch;
+        ASSERT_TRUE(writeFile(scratch.path(QStringLiteral("candidate.xml")),
+                              packageFile(QStringLiteral("type=\"KOVA_Package\" version=\"1.0\" plucode=\"P100\""), c.body)));
+        const FolderPreference preference(key_kovaFolderPackages, scratch.path());
+        KOVA_Package::Pointer found;
+        const double started = threadSeconds(); // the reading's own work, however busy the machine
+        const QString log = loggedBy([&] { found = KOVA_Package::packageWithDictionary({{QStringLiteral("plucode"), QStringLiteral("P100")}}); });
+        EXPECT_LT(threadSeconds() - started, RefusalSeconds);
+        const QString refusal = QString::fromUtf8(c.refusal);
+        EXPECT_EQ(found == nullptr, !refusal.isEmpty());
+        EXPECT_TRUE(refusal.isEmpty() || (log.contains(QStringLiteral("Skipping package file")) && log.contains(refusal)))
+            << log.toStdString();
+        // The same body inline in a ticket.
+        const QByteArray inlineBody = QStringLiteral("<package type=\"inline\">%1</package>").arg(c.body).toUtf8();
+        const auto inlinePackage = KOVA_Package::initWithNode(rootElement(inlineBody.constData()), nullptr);
+        EXPECT_EQ(inlinePackage == nullptr, !refusal.isEmpty());
+    }
 }

@@ -123,11 +123,12 @@ bool itemExists(const QUrl& url)
 
 // Writes `data` atomically at `url`, or without overwriting at the first free
 // name from `url` on, claimed by the no-replace rename that puts the file in
-// place. Answers the URL written.
+// place. Answers the URL written. Output folders are shared with other
+// programs: a link found at the name is replaced, never written through.
 std::optional<QUrl> writeFile(const QUrl& url, const QByteArray& data, bool overwrite, Error* error)
 {
     if (overwrite)
-        return platform::FileOperations::writeFileAtomically(url.toLocalFile(), data, error) ? std::optional(url) : std::nullopt;
+        return platform::FileOperations::replaceFileAtomically(url.toLocalFile(), data, error) ? std::optional(url) : std::nullopt;
     QUrl candidate = ZORVAK_ImageWriter::URLWithoutOverwriting(url);
     for (int claim = 0; claim < maxNameClaims; ++claim) {
         Error claimError;

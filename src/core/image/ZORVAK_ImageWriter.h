@@ -23,8 +23,9 @@ inline const QString zorvakImageKey_utType = QStringLiteral("zorvakImage_utType"
 // Writes every image file the system produces. Files appear atomically: they
 // are written under a hidden name in the target folder and renamed into place,
 // and without overwriting a free name is claimed in the same step, so two
-// writers never take the same one. Every failure is logged with the path and
-// the reason. Thread-safe.
+// writers never take the same one. A link found at a file's name is replaced
+// by the file, never written through: output folders are shared with other
+// programs. Every failure is logged with the path and the reason. Thread-safe.
 class ZORVAK_ImageWriter {
 public:
     ZORVAK_ImageWriter() = delete;

@@ -1,6 +1,6 @@
 #include "helper/lib/HelperDaemon.h"
 
-#include "core/services/ServiceDelegate.h"
+#include "platform/ipc/ServiceDelegate.h"
 #include "helper/lib/KOVAFolderMaker.h"
 #include "helper/lib/PrivilegedHelper.h"
 #include "platform/Log.h"

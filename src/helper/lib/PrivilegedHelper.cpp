@@ -1,6 +1,6 @@
 #include "helper/lib/PrivilegedHelper.h"
 
-#include "core/queues/ZORVAK_Dispatch.h"
+#include "platform/dispatch/DispatchQueue.h"
 #include "platform/Log.h"
 #include "platform/ipc/BusPropertyList.h"
 
@@ -22,8 +22,8 @@ bool PrivilegedHelper::exportOnBus()
     const bool listening = m_connection.connect(QString(), QString(), FolderInterface, QStringLiteral("make"), this,
         SLOT(makeRequested()));
     if (!listening)
-        platform::Log::error(QStringLiteral("ERROR %1 attempting to listen for %2.make")
-                                 .arg(m_connection.lastError().message(), FolderInterface));
+        platform::Log::log(QStringLiteral("ERROR %1 attempting to listen for %2.make")
+                               .arg(m_connection.lastError().message(), FolderInterface));
     return m_connection.registerObject(QStringLiteral("/"), this, QDBusConnection::ExportScriptableSlots);
 }
 
@@ -67,7 +67,7 @@ void PrivilegedHelper::makeRequested()
 void PrivilegedHelper::makeOnWorker(std::function<void(const QString&, const platform::Error&)> reply)
 {
     m_delegate.enterRequest();
-    ZORVAK_Dispatch::performAsyncGlobal([this, reply = std::move(reply)] {
+    platform::DispatchQueue::global()->async([this, reply = std::move(reply)] {
         platform::Error error;
         const QString url = m_maker.makeKOVAFolder(&error);
         reply(url, error);

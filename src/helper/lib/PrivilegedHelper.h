@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/services/ServiceDelegate.h"
+#include "platform/ipc/ServiceDelegate.h"
 #include "helper/lib/KOVAFolderMaker.h"
 
 #include <QDBusConnection>

@@ -444,11 +444,14 @@ bool FileOperations::removeItem(const QString& path, Error* error)
 
 bool FileOperations::writeFileAtomically(const QString& path, const QByteArray& data, Error* error, int permissions)
 {
-    const QString target = followedLink(path);
-    struct stat existing {};
-    const bool replacing = ::stat(nativePath(target).constData(), &existing) == 0;
-    const QString written = writeHiddenFile(parentFolder(target), data,
-                                            replacing ? existing.st_mode & 07777 : static_cast<mode_t>(permissions), error);
+    return replaceFileAtomically(followedLink(path), data, error, permissions);
+}
+
+bool FileOperations::replaceFileAtomically(const QString& target, const QByteArray& data, Error* error, int permissions)
+{
+    const std::optional<struct stat> existing = linkStatus(target);
+    const mode_t mode = existing && S_ISREG(existing->st_mode) ? existing->st_mode & 07777 : static_cast<mode_t>(permissions);
+    const QString written = writeHiddenFile(parentFolder(target), data, mode, error);
     if (written.isEmpty())
         return false;
     if (::rename(nativePath(written).constData(), nativePath(target).constData()) != 0) {

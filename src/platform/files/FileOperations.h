@@ -35,6 +35,13 @@ public:
     static bool writeFileAtomically(const QString& path, const QByteArray& data, Error* error = nullptr,
                                     int permissions = 0644);
 
+    // As writeFileAtomically(), but a link at `path` is replaced by the file
+    // itself and what it points to is left alone: for files written into
+    // folders that others can write to, where a planted link would otherwise
+    // lead the write anywhere.
+    static bool replaceFileAtomically(const QString& path, const QByteArray& data, Error* error = nullptr,
+                                      int permissions = 0644);
+
     // As writeFileAtomically(), but fails with EEXIST instead of replacing
     // anything at `path`.
     static bool writeFileAtomicallyNoReplace(const QString& path, const QByteArray& data, Error* error = nullptr,

@@ -164,8 +164,10 @@ QSizeF dnp_pixelsForMulticutHiRes(qint64 multicut)
 
 QString dnp_paperNameForMulticut(qint64 multicut)
 {
+    // An undefined multicut has no paper: the empty text, never a missing one that a
+    // description would show as "(null)".
     const Multicut* row = findRow(Multicuts, multicut);
-    return row ? QString::fromLatin1(row->paperName) : QString();
+    return QString::fromLatin1(row ? row->paperName : "");
 }
 
 QString dnp_mediaNameForSize(qint64 media)

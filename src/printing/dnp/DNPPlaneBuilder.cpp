@@ -134,7 +134,7 @@ QList<QByteArray> DNPPlaneBuilder::planes(const ZORVAK_PrintPage& page) const
     QByteArray magenta = blank;
     QByteArray cyan = blank;
     if (raster.pixels.isEmpty() || !copyRaster(raster, yellow, magenta, cyan)) {
-        platform::Log::error(QStringLiteral("FAILED to raster data"));
+        platform::Log::log(QStringLiteral("FAILED to raster data"));
         return {};
     }
     QList<QByteArray> planes{yellow, magenta, cyan};

@@ -124,8 +124,10 @@ std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPage::printPageForModel(const QStr
 std::shared_ptr<ZORVAK_PrintPage> ZORVAK_PrintPage::printPageForOldKova(const QVariant& ticket)
 {
     const std::optional<QVariantMap> dictionary = ticketDictionary(ticket);
+    // A ticket file that cannot be read has been logged; the base import would only read
+    // and log it again.
     if (!dictionary)
-        return initWithOLDKOVA(ticket);
+        return ticket.typeId() == QMetaType::QUrl ? nullptr : initWithOLDKOVA(ticket);
     const qint64 index = platform::StringValues::integerValue(dictionary->value(PrinterKey));
     const QString className = pageClassNameForPrinter(index);
     const PrintPageClasses::Import import = PrintPageClasses::classNamed(className);

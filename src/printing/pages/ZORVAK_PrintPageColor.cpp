@@ -69,9 +69,9 @@ std::shared_ptr<const ZORVAK_ColorSpace> ZORVAK_PrintPage::outputColorSpace() co
     if (model == ZORVAK_ColorSpace::Model::Monochrome || model == ZORVAK_ColorSpace::Model::RGB) {
         if (space->producesOutput())
             return space;
-        platform::Log::error(QStringLiteral("incompatible color profile does not produce output!"));
+        platform::Log::log(QStringLiteral("incompatible color profile does not produce output!"));
     } else {
-        platform::Log::error(QStringLiteral("incompatible color space %1 for color profile. must be RGB or monochrome!").arg(int(model)));
+        platform::Log::log(QStringLiteral("incompatible color space %1 for color profile. must be RGB or monochrome!").arg(int(model)));
     }
     std::lock_guard lock(m_mutex);
     if (m_printerProfileICC == profileURL) {

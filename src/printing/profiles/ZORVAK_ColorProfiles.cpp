@@ -110,11 +110,11 @@ std::optional<QVariantMap> ZORVAK_ColorProfiles::testColorProfile(const QUrl& ur
         return std::nullopt;
     const int model = int(space->model());
     if (space->model() != ZORVAK_ColorSpace::Model::Monochrome && space->model() != ZORVAK_ColorSpace::Model::RGB) {
-        platform::Log::error(QStringLiteral("incompatible color space %1 for color profile. must be RGB or monochrome!").arg(model));
+        platform::Log::log(QStringLiteral("incompatible color space %1 for color profile. must be RGB or monochrome!").arg(model));
         return std::nullopt;
     }
     if (!space->producesOutput()) {
-        platform::Log::error(QStringLiteral("incompatible color profile does not produce output!"));
+        platform::Log::log(QStringLiteral("incompatible color profile does not produce output!"));
         return std::nullopt;
     }
     const ProfileFacts facts = factsOf(*data);
@@ -138,7 +138,7 @@ bool ZORVAK_ColorProfiles::copyAndSetColorProfile(const QUrl& url, ZORVAK_PrintP
     const QString folder = platform::StandardPaths::createdPath(platform::StandardPaths::Folder::ColorProfiles,
                                                                 platform::StandardPaths::Domain::User, &error);
     if (folder.isEmpty()) {
-        platform::Log::error(QStringLiteral("Error getting library folder: %1").arg(error.description()));
+        platform::Log::log(QStringLiteral("Error getting library folder: %1").arg(error.description()));
         return false;
     }
     const QFileInfo source(url.toLocalFile());
@@ -150,8 +150,8 @@ bool ZORVAK_ColorProfiles::copyAndSetColorProfile(const QUrl& url, ZORVAK_PrintP
             return true;
         }
         if (error.code != EEXIST) {
-            platform::Log::error(QStringLiteral("Error copying color profile (%1) to folder (%2):%3")
-                           .arg(url.toString(), folder, error.description()));
+            platform::Log::log(QStringLiteral("Error copying color profile (%1) to folder (%2):%3")
+                         .arg(url.toString(), folder, error.description()));
             return false;
         }
     }

@@ -2,7 +2,7 @@
 
 #include "core/foundation/ZORVAK_Audit.h"
 #include "core/observation/OBKVONotificationCenter.h"
-#include "core/services/ServiceDelegate.h"
+#include "platform/ipc/ServiceDelegate.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 #include "workflow/folders/KOVA_FolderSetClass.h"
@@ -60,7 +60,7 @@ KOVA_RenderingEngine::Result KOVA_RenderingEngine::runTicket(const QString& path
     job->processJob([&result](const platform::Error& error) {
         if (!error.isNull()) {
             result = { false, error };
-            platform::Log::error(error.description());
+            platform::Log::log(error.description());
         }
         ServiceDelegate::group()->leave();
     });

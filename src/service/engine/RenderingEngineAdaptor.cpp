@@ -1,7 +1,7 @@
 #include "service/engine/RenderingEngineAdaptor.h"
 
 #include "core/queues/ZORVAK_Dispatch.h"
-#include "core/services/ServiceDelegate.h"
+#include "platform/ipc/ServiceDelegate.h"
 #include "platform/Log.h"
 #include "platform/ipc/BusPropertyList.h"
 #include "platform/ipc/DelayedReply.h"

@@ -130,7 +130,7 @@ KOVA_Asset::Pointer KOVA_Asset::initWithXML(const QString& text)
     platform::Error error;
     const auto document = platform::XmlDocument::parse(text, platform::XmlDocument::PreserveAll, &error);
     if (!document) {
-        platform::Log::error(QStringLiteral("Error reading XML:%1").arg(error.description()));
+        platform::Log::log(QStringLiteral("Error reading XML:%1").arg(error.description()));
         return nullptr;
     }
     Pointer asset(new KOVA_Asset);
@@ -500,7 +500,7 @@ bool KOVA_Asset::writeImage(const QImage& image, const QVariant& destination, pl
         if (error)
             *error = platform::Error{platform::Error::CocoaDomain, 0, message};
         else
-            platform::Log::error(message);
+            platform::Log::log(message);
         return false;
     };
     if (path.isEmpty())

@@ -8,16 +8,20 @@
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/dispatch/WallClock.h"
+#include "platform/files/FileNames.h"
 #include "platform/files/StandardPaths.h"
 #include "platform/files/UTType.h"
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/folders/KOVA_PrintToFileSet.h"
 #include "workflow/jobs/KOVA_Job.h"
+#include "workflow/jobs/KOVA_JobBundle.h"
 #include "workflow/outputs/KOVA_Output.h"
 #include "workflow/packages/KOVA_Package.h"
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <cerrno>
 
 using platform::Error;
 
@@ -54,12 +58,27 @@ QString dateStamp()
     return ZORVAK_NSDateAdditions::stringWithUTSFormat(platform::WallClock::now(), KOVA_OutputFileDelivery::StampFormat);
 }
 
-// The original image's file name; "image" when the output knows no original, so that no
-// name comes out empty (a hidden ".jpeg", or the folder itself).
+// Room kept in every file name for the extension the writer gives it and the number of a
+// free name ("IMG_1 12.jpeg" for "IMG_1.JPG").
+constexpr qsizetype NameRoom = 16;
+constexpr qsizetype NameBytes = platform::FileNames::MaximumNameBytes - NameRoom;
+
+// The original image's file name as one name in the output folder; "image" when the
+// output knows no original or its name names no file ("", ".", ".."), so that no name
+// comes out empty (a hidden ".jpeg") or leads out of the folder.
 QString originalFileName(const KOVA_Output& output)
 {
-    const QString name = lastPathComponent(output.originalFilePath());
-    return name.isEmpty() ? KOVA_OutputFileDelivery::UnnamedImage : name;
+    return platform::FileNames::pathComponent(lastPathComponent(output.originalFilePath()), NameBytes);
+}
+
+QString suffixedName(const QString& base, const QString& suffix)
+{
+    return platform::FileNames::joinedComponent(base, suffix, NameBytes);
+}
+
+QString inFolder(const QString& folder, const QString& name)
+{
+    return QDir::cleanPath(folder + QLatin1Char('/') + name);
 }
 
 QString fallbackOutputPath()
@@ -114,7 +133,12 @@ QUrl KOVA_OutputFileDelivery::urlOriginalImage(const KOVA_Output& output) const
     const QUrl container = package ? package->urlJobContainer() : QUrl();
     if (ZORVAK_Extras_NSURL::conformsToUTType(url, platform::kUTTypeImage) || !container.isLocalFile())
         return url;
-    return QUrl::fromLocalFile(QDir::cleanPath(container.toLocalFile() + QStringLiteral("/Images/") + path));
+    const QString inBundle = QDir::cleanPath(KOVA_JobBundle::imagePath(container.toLocalFile(), path));
+    if (platform::FileNames::isInsideFolder(inBundle, container.toLocalFile()))
+        return QUrl::fromLocalFile(inBundle);
+    platform::Log::error(QStringLiteral("the original image %1 is no image of the job %2; not copied")
+                             .arg(path, container.toLocalFile()));
+    return {};
 }
 
 QString KOVA_OutputFileDelivery::outputFilenameForDestination(const KOVA_Output& output,
@@ -124,7 +148,7 @@ QString KOVA_OutputFileDelivery::outputFilenameForDestination(const KOVA_Output&
     const bool originalName
         = filename.isEmpty() || filename.compare(KOVA_XML_Key_oldKOVA_filenameOriginal, Qt::CaseInsensitive) == 0;
     const QString base = originalName ? fileNameWithoutExtension(originalFileName(output)) : UnnamedImage;
-    return base + QLatin1Char('_') + dateStamp();
+    return suffixedName(base, dateStamp());
 }
 
 QString KOVA_OutputFileDelivery::outputPathForDestination(const KOVA_Output& output, const KOVA_Destination& destination) const
@@ -137,7 +161,8 @@ QString KOVA_OutputFileDelivery::outputPathForDestination(const KOVA_Output& out
     }
     const PathParts parts = PathParts::of(path);
     const QString extension = parts.extension.isEmpty() ? QStringLiteral("jpg") : parts.extension;
-    const QString fileName = outputFilenameForDestination(output, destination) + QLatin1Char('.') + extension;
+    const QString fileName = platform::FileNames::pathComponent(
+        outputFilenameForDestination(output, destination) + QLatin1Char('.') + extension, NameBytes);
     // A path with an extension, or a file already there, names a file: only its folder and
     // its extension count.
     const QString folder = parts.extension.isEmpty() && isFolderOrNothing(path) ? path : QFileInfo(path).path();
@@ -148,16 +173,17 @@ QString KOVA_OutputFileDelivery::outputPathForPTFS(const KOVA_Output& output, co
 {
     if (!set)
         return {};
-    const QString path = QDir::cleanPath(set->URL().toLocalFile() + QLatin1Char('/') + originalFileName(output));
+    const QString folder = set->URL().toLocalFile();
+    const QString name = originalFileName(output);
     const QString format = set->nameFormat();
-    const QString stem = PathParts::of(path).withoutExtension + QLatin1Char('_');
+    const QString stem = fileNameWithoutExtension(name);
     if (format == string_kova_ImagePlusDateTime)
-        return stem + dateStamp();
+        return inFolder(folder, suffixedName(stem, dateStamp()));
     if (format == string_kova_ImagePlusTemplate)
-        return stem + templateNamePart(output);
+        return inFolder(folder, suffixedName(stem, templateNamePart(output)));
     if (format == string_kova_ImagePlusCKTemplate)
-        return stem + ckTemplateNamePart(output);
-    return path;
+        return inFolder(folder, suffixedName(stem, ckTemplateNamePart(output)));
+    return inFolder(folder, name);
 }
 
 // The file name of the template the first node names; "template" when there is none.
@@ -221,12 +247,39 @@ KOVA_OutputFileDelivery::Target KOVA_OutputFileDelivery::pictureTarget(const KOV
         options.insert(zorvakImageKey_utType, fileFormat.isEmpty() ? platform::kUTTypeJPEG : fileFormat);
         options.insert(zorvakImageKey_downsample, set->webUploadHasMaxPixels());
         options.insert(zorvakImageKey_maxPixelLength, set->webUploadMaxPixels().value_or(NoPixelLimit));
-        return {outputPathForPTFS(output, set.get()), set->uploadFolder().value_or(QString()), set->overwriteExisting()};
+        return setTarget(output, *set);
     }
     options.insert(zorvakImageKey_utType, platform::kUTTypeJPEG);
     options.insert(zorvakImageKey_downsample, destination.resize());
     options.insert(zorvakImageKey_maxPixelLength, destination.limitSize());
-    return {outputPathForDestination(output, destination), destination.uploadSite(), false};
+    return destinationTarget(output, destination, false);
+}
+
+KOVA_OutputFileDelivery::Target KOVA_OutputFileDelivery::setTarget(const KOVA_Output& output,
+                                                                   const KOVA_PrintToFileSet& set) const
+{
+    return {outputPathForPTFS(output, &set), set.uploadFolder().value_or(QString()), set.overwriteExisting(), {}};
+}
+
+KOVA_OutputFileDelivery::Target KOVA_OutputFileDelivery::destinationTarget(const KOVA_Output& output,
+                                                                           const KOVA_Destination& destination,
+                                                                           bool overwrite) const
+{
+    const QString path = destination.filepath();
+    if (!path.split(QLatin1Char('/')).contains(QStringLiteral("..")))
+        return {outputPathForDestination(output, destination), destination.uploadSite(), overwrite, {}};
+    const Error refusal{Error::POSIXDomain, EINVAL,
+                        QStringLiteral("refused the destination path %1: a \"..\" component leads out of its folder").arg(path)};
+    platform::Log::error(refusal.message);
+    return {{}, {}, false, refusal};
+}
+
+bool KOVA_OutputFileDelivery::reportedRefusal(const Target& target, const Reply& reply)
+{
+    if (target.refusal.isNull())
+        return false;
+    reply(false, target.refusal);
+    return true;
 }
 
 void KOVA_OutputFileDelivery::deliver(KOVA_Output& output, const QImage& picture,
@@ -238,6 +291,8 @@ void KOVA_OutputFileDelivery::deliver(KOVA_Output& output, const QImage& picture
     }
     QVariantMap options{{zorvakImageKey_lossyCompressionQuality, Quality}};
     const Target target = pictureTarget(output, *destination, options);
+    if (reportedRefusal(target, reply))
+        return;
     platform::Log::log(QStringLiteral("Will save to output path: %1").arg(target.path));
     options.insert(zorvakImageKey_exifComment, uploadComment(target));
     const QUrl file = ZORVAK_ImageWriter::URLWithExtensionOfType(QUrl::fromLocalFile(target.path),
@@ -261,8 +316,8 @@ KOVA_OutputFileDelivery::Target KOVA_OutputFileDelivery::originalTarget(const KO
                                                                         const KOVA_Destination& destination) const
 {
     if (const auto set = namedSet(destination))
-        return {outputPathForPTFS(output, set.get()), set->uploadFolder().value_or(QString()), set->overwriteExisting()};
-    return {outputPathForDestination(output, destination), destination.uploadSite(), true};
+        return setTarget(output, *set);
+    return destinationTarget(output, destination, true);
 }
 
 void KOVA_OutputFileDelivery::processSaveOriginalDestination(KOVA_Output& output, const KOVA_Destination& destination,
@@ -271,6 +326,8 @@ void KOVA_OutputFileDelivery::processSaveOriginalDestination(KOVA_Output& output
     if (destination.kind() != KOVA_Destination::Kind::Filepath || !destination.saveOriginal())
         return;
     const Target target = originalTarget(output, destination);
+    if (reportedRefusal(target, reply))
+        return;
     const QUrl source = urlOriginalImage(output);
     const Claim claimed = claim(output, QUrl::fromLocalFile(withImageExtension(target.path, source)), target.overwrite);
     Error error;

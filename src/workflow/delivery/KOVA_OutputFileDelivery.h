@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Error.h"
 #include "workflow/outputs/KOVA_OutputDelivery.h"
 
 #include <QSet>
@@ -66,6 +67,7 @@ private:
         QString path;
         QString uploadSite;
         bool overwrite = false;
+        platform::Error refusal; // why nothing may be written there; null when it may
     };
     // The file to write and whether an existing one may be replaced.
     struct Claim {
@@ -74,6 +76,12 @@ private:
     };
 
     static std::shared_ptr<KOVA_PrintToFileSet> namedSet(const KOVA_Destination& destination);
+    Target setTarget(const KOVA_Output& output, const KOVA_PrintToFileSet& set) const;
+    // The target of a destination without a set: its own path, refused (and logged) when a
+    // ".." component would lead out of the folder it names.
+    Target destinationTarget(const KOVA_Output& output, const KOVA_Destination& destination, bool overwrite) const;
+    // Reports (false, the refusal) for a refused target; whether it did.
+    static bool reportedRefusal(const Target& target, const Reply& reply);
     // Where the picture goes; the writer's type and downsampling go into `options`.
     Target pictureTarget(const KOVA_Output& output, const KOVA_Destination& destination, QVariantMap& options) const;
     Target originalTarget(const KOVA_Output& output, const KOVA_Destination& destination) const;

@@ -8,7 +8,9 @@
 #include "platform/defaults/UserDefaults.h"
 #include "platform/dispatch/WallClock.h"
 #include "platform/files/BoundedFileRead.h"
+#include "platform/files/FileNames.h"
 #include "platform/files/FileOperations.h"
+#include "platform/files/FolderEntries.h"
 #include "platform/files/StandardPaths.h"
 #include "platform/files/UTType.h"
 #include "platform/plist/KeyedArchiver.h"
@@ -47,6 +49,9 @@ const QString InputImagesKey = QStringLiteral("inputImages");
 const double PictureQuality = 0.95;
 // Names tried for one picture before the delivery gives up.
 const int MaximumNameClaims = 1000;
+// The longest picture name without extension: room is left for the number of a free name
+// and the longest extension an item takes (" 999.jpeg.printpage").
+constexpr qsizetype PictureNameBytes = platform::FileNames::MaximumNameBytes - 24;
 
 Error defaultsError(qint64 code, const QString& message)
 {
@@ -89,12 +94,6 @@ QString printPagePath(const QString& hotFolder, const QString& pictureBase)
     return pathOf(hotFolder, pictureBase + QLatin1Char('.') + pictureExtension() + QLatin1Char('.') + PrintPageExtension);
 }
 
-// A paper name comes from a package file: a "/" in it would lead into other folders.
-QString nameComponent(QString text)
-{
-    return text.replace(QLatin1Char('/'), QLatin1Char(':'));
-}
-
 // Removes what a failed delivery made; a removal that fails is only logged.
 void removeLeftover(const QString& path)
 {
@@ -106,13 +105,6 @@ void removeLeftover(const QString& path)
 QString textOrEmpty(const QString& text)
 {
     return text.isNull() ? QStringLiteral("") : text;
-}
-
-bool isInside(const QString& path, const QString& folder)
-{
-    const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
-    const QString canonicalPath = QFileInfo(path).canonicalFilePath();
-    return !canonicalFolder.isEmpty() && canonicalPath.startsWith(canonicalFolder + QLatin1Char('/'));
 }
 
 } // namespace
@@ -219,7 +211,9 @@ QString KOVA_OutputPrintCentreDelivery::printPictureName(const KOVA_Output& outp
         return {};
     const QString paper = destination.printerPaperSize();
     const QString stamp = ZORVAK_NSDateAdditions::stringWithUTSFormat(platform::WallClock::now(), TimeStampPattern);
-    return QStringLiteral("%1_%2_%3").arg(original, paper.isEmpty() ? NoPaperName : nameComponent(paper), stamp);
+    const QString paperAndStamp
+        = platform::FileNames::joinedComponent(paper.isEmpty() ? NoPaperName : paper, stamp, PictureNameBytes / 2);
+    return platform::FileNames::joinedComponent(original, paperAndStamp, PictureNameBytes);
 }
 
 // The items of a bundle or a page take their names from the picture: a name is free only
@@ -298,8 +292,9 @@ QUrl KOVA_OutputPrintCentreDelivery::printSettingsFileURL(const KOVA_Output& out
     const QUrl container = job ? job->urlJobContainer() : QUrl();
     if (relative.isEmpty() || !container.isLocalFile())
         return {};
-    const QString path = QDir::cleanPath(pathOf(container.toLocalFile(), relative));
-    if (itemExists(path) && !isInside(path, container.toLocalFile())) {
+    // Inside the bundle the settings' path is looked up without regard to case, as every entry is.
+    const QString path = QDir::cleanPath(platform::FolderEntries::pathInside(container.toLocalFile(), relative));
+    if (itemExists(path) && !platform::FileNames::isInsideFolder(path, container.toLocalFile())) {
         platform::Log::error(QStringLiteral("print settings %1 lie outside the job %2; not used").arg(relative, container.toLocalFile()));
         return {};
     }

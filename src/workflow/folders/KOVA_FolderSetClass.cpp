@@ -141,7 +141,7 @@ KOVA_FolderSetClass::FolderSets KOVA_FolderSetClass::folderSetsFromSavedData() c
     const QStringList allowed{QStringLiteral("NSDictionary"), QStringLiteral("NSArray"), className(), QStringLiteral("NSURL")};
     const QVariant root = platform::KeyedUnarchiver::unarchivedObjectOfClasses(data, allowed, &error);
     if (!error.isNull()) {
-        platform::Log::error(QStringLiteral("%1: %2").arg(keyForSavedFolderSets(), error.description()));
+        platform::Log::log(QStringLiteral("%1: %2").arg(keyForSavedFolderSets(), error.description()));
         return {};
     }
     FolderSets loaded;

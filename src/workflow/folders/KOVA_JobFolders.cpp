@@ -131,20 +131,20 @@ void KOVA_JobFolders::addJobFiles(const QList<QUrl>& urls)
     const std::shared_ptr<KOVA_JobFolders> folder = defaultJobFolder();
     const QUrl target = folder ? folder->jobsFolderURL() : QUrl();
     if (!folder || !QFileInfo(cleanPath(target)).isDir()) {
-        platform::Log::error(QStringLiteral("Failed to find job folder at %1").arg(target.toString()));
+        platform::Log::log(QStringLiteral("Failed to find job folder at %1").arg(target.toString()));
         return;
     }
     const QString jobType = folder->jobFileUTType();
     for (const QUrl& url : urls) {
         if (!ZORVAK_Extras_NSURL::conformsToUTType(url, jobType)) {
-            platform::Log::error(QStringLiteral("request to open unsupported file type %1 at %2")
-                                     .arg(ZORVAK_Extras_NSURL::UTI(url), url.toString()));
+            platform::Log::log(QStringLiteral("request to open unsupported file type %1 at %2")
+                                   .arg(ZORVAK_Extras_NSURL::UTI(url), url.toString()));
             continue;
         }
         const QString to = cleanPath(target) + QLatin1Char('/') + QFileInfo(cleanPath(url)).fileName();
         platform::Error error;
         if (!platform::FileOperations::moveItemNoReplace(cleanPath(url), to, &error))
-            platform::Log::error(error.description());
+            platform::Log::log(error.description());
     }
 }
 
@@ -367,8 +367,8 @@ void KOVA_JobFolders::handleEvent(const QStringList& paths, const Scan& scan)
     JobTable added;
     QDirIterator items(scan.folderPath, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     if (!QFileInfo(scan.folderPath).isReadable())
-        platform::Log::error(QStringLiteral("%1:%2").arg(QUrl::fromLocalFile(scan.folderPath).toString(),
-                                                          QStringLiteral("the folder cannot be listed")));
+        platform::Log::log(QStringLiteral("%1:%2").arg(QUrl::fromLocalFile(scan.folderPath).toString(),
+                                                        QStringLiteral("the folder cannot be listed")));
     while (items.hasNext()) {
         const QString itemPath = QDir::cleanPath(items.next());
         const QUrl item = QUrl::fromLocalFile(itemPath);

@@ -23,7 +23,7 @@
 #include <QStringDecoder>
 
 #include <chrono>
-#include <cmath>
+#include <mutex>
 #include <optional>
 
 using platform::UTType;
@@ -111,9 +111,7 @@ bool isEmptyValue(const QVariant& value)
 
 double versionOf(const QVariantMap& values)
 {
-    bool isNumber = false;
-    const double version = values.value(KOVA_XML_Key_version).toString().toDouble(&isNumber);
-    return isNumber && std::isfinite(version) ? version : 0.0;
+    return KOVA_XML_object::versionNumber(values.value(KOVA_XML_Key_version));
 }
 
 // The product suffixes a package name may carry beyond its product code.
@@ -148,12 +146,34 @@ bool isReceiptName(const QString& path)
     return QFileInfo(path).fileName().toLower().startsWith(QStringLiteral("receipt"));
 }
 
+// A hot folder reads a ticket it could not take again at every change of the folder:
+// its failure is logged once for each state of the file (its generation), not at every
+// reading. Failures without a file (tickets given as data) are always logged.
+void logTicketFailure(const QUrl& ticketFile, const QString& line, void (*log)(const QString&))
+{
+    static constexpr qsizetype RememberedFiles = 4096;
+    static std::mutex mutex;
+    static QHash<QString, QByteArray> logged; // ticket path to the generation logged
+    const QByteArray generation = ticketFile.isLocalFile() ? ZORVAK_Extras_NSURL::generationID(ticketFile) : QByteArray();
+    if (!generation.isEmpty()) {
+        const std::lock_guard lock(mutex);
+        QByteArray& last = logged[ticketFile.toLocalFile()];
+        if (last == generation)
+            return;
+        if (logged.size() > RememberedFiles)
+            logged = {{ticketFile.toLocalFile(), generation}};
+        else
+            last = generation;
+    }
+    log(line);
+}
+
 std::optional<QString> readTicketText(const QString& path)
 {
     platform::Error error;
     const QString text = KOVA_XML_object::readDocumentText(QUrl::fromLocalFile(path), &error);
     if (text.isNull()) {
-        platform::Log::error(error.description());
+        logTicketFailure(QUrl::fromLocalFile(path), error.description(), platform::Log::error);
         return std::nullopt;
     }
     return text;
@@ -226,18 +246,21 @@ std::optional<KOVA_Job::Ticket> KOVA_Job::ticketAtPath(const QString& givenPath)
 
 std::shared_ptr<KOVA_Job> KOVA_Job::withTicket(const Ticket& ticket)
 {
-    platform::Error parseError;
-    auto document = platform::XmlDocument::parse(ticket.text, platform::XmlDocument::PreserveAll, &parseError);
+    platform::Error error;
+    auto document = platform::XmlDocument::parse(ticket.text, platform::XmlDocument::PreserveAll, &error);
     if (!document) {
-        platform::Log::error(QStringLiteral("Error %1 parsing job %2").arg(parseError.description(), ticket.source));
+        // The parser's error, naming the ticket it is about.
+        error.message = ticket.source + QStringLiteral(": ") + error.message;
+        logTicketFailure(ticket.documentURL, error.description(), platform::Log::log);
         return nullptr;
     }
     std::shared_ptr<KOVA_Job> job(new KOVA_Job(std::move(document)));
     job->m_documentURL = ticket.documentURL;
     job->m_urlJobContainer = ticket.container;
-    const platform::Error error = job->readTicket();
+    error = job->readTicket();
     if (!error.isNull()) {
-        platform::Log::error(QStringLiteral("Error %1 parsing job %2").arg(error.description(), ticket.source));
+        logTicketFailure(ticket.documentURL, QStringLiteral("Error %1 parsing job %2").arg(error.description(), ticket.source),
+                         platform::Log::log);
         return nullptr;
     }
     return job;
@@ -248,7 +271,7 @@ std::shared_ptr<KOVA_Job> KOVA_Job::initWithXML(const QString& text)
     platform::Error error;
     auto document = platform::XmlDocument::parse(text, platform::XmlDocument::PreserveAll, &error);
     if (!document) {
-        platform::Log::error(error.description());
+        platform::Log::log(error.description());
         return nullptr;
     }
     return std::shared_ptr<KOVA_Job>(new KOVA_Job(std::move(document)));
@@ -260,7 +283,7 @@ void KOVA_Job::parseXML(const Completion& completion)
     if (completion)
         completion(error);
     else if (!error.isNull())
-        platform::Log::error(error.description());
+        platform::Log::log(error.description());
 }
 
 platform::Error KOVA_Job::readTicket()
@@ -407,8 +430,7 @@ QString KOVA_Job::graphicPath() const
         path = valueForKey(KOVA_XML_Key_image1, packageName()).toString();
     if (path.isEmpty() || m_urlJobContainer.isEmpty())
         return path;
-    const QString images = KOVA_JobBundle::entryPath(m_urlJobContainer.toLocalFile(), KOVA_JobBundle::imagesName);
-    return KOVA_JobBundle::appendingPathComponent(images, path);
+    return KOVA_JobBundle::imagePath(m_urlJobContainer.toLocalFile(), path);
 }
 
 QDateTime KOVA_Job::dateStarted() const
@@ -588,7 +610,7 @@ void KOVA_Job::processPackage(const QVariantMap& description, qint64 share, cons
             ? platform::Error{platform::Error::POSIXDomain, -3, QStringLiteral("package %1 failed").arg(packageName)}
             : error;
         run->store(failure);
-        platform::Log::error(QStringLiteral("error:%1").arg(failure.description()));
+        platform::Log::log(QStringLiteral("error:%1").arg(failure.description()));
     });
 }
 
@@ -757,5 +779,5 @@ void KOVA_Job::filePath(const QUrl& url, const SaveReply& saveChanges) const
     if (saveChanges)
         saveChanges({}, error);
     else
-        platform::Log::error(QStringLiteral("KOVA_Job::filePath:%1").arg(error.description()));
+        platform::Log::log(QStringLiteral("-[KOVA_Job filePath:saveChanges:]:%1").arg(error.description()));
 }

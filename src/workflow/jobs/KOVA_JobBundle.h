@@ -16,6 +16,8 @@ public:
     // first, else any entry whose name differs only in case), else `bundle`/`name`.
     // Every kind of entry counts, so that a reader refuses one that is no file.
     static QString entryPath(const QString& bundle, const QString& name);
+    // `path` inside the bundle's image folder, however the bundle spells that folder.
+    static QString imagePath(const QString& bundle, const QString& path);
     // `component` appended to `folder` with one separator, as path texts join.
     static QString appendingPathComponent(const QString& folder, const QString& component);
 };

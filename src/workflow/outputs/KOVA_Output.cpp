@@ -40,6 +40,7 @@ const QString HeightKey = QStringLiteral("self.height");
 const QString AllImagesPathKey = QStringLiteral("self.allImagesPath");
 const QString TemplatesKey = QStringLiteral("self.templates");
 const QString DestinationsProperty = QStringLiteral("destinations");
+const QString AnOutput = QStringLiteral("an output");
 
 constexpr qint64 NoTemplateCode = 1;
 constexpr qint64 NoOutputSizeCode = -5;
@@ -168,13 +169,20 @@ KOVA_Output::KOVA_Output() = default;
 
 // ---- Reading ----
 
-KOVA_Output::Pointer KOVA_Output::initWithNode(const XmlNode& node)
+KOVA_Output::Pointer KOVA_Output::initWithNode(const XmlNode& node, platform::Error* error)
 {
     auto output = std::make_shared<KOVA_Output>();
     for (const XmlNode& attribute : OutputElementReading::attributes(node))
         output->readAttribute(attribute);
-    for (const XmlNode& child : OutputElementReading::childElements(node))
-        output->readChild(child);
+    for (const XmlNode& child : OutputElementReading::childElements(node)) {
+        if (const platform::Error refusal = output->readChild(child); !refusal.isNull()) {
+            if (error)
+                *error = refusal;
+            else
+                platform::Log::error(refusal.message);
+            return nullptr;
+        }
+    }
     return output;
 }
 
@@ -195,10 +203,12 @@ void KOVA_Output::readAttribute(const XmlNode& attribute)
     }
 }
 
-void KOVA_Output::readChild(const XmlNode& child)
+platform::Error KOVA_Output::readChild(const XmlNode& child)
 {
     if (isNamed(child, KOVA_XML_Key_destination)) {
         const std::lock_guard lock(m_mutex);
+        if (m_destinations.size() == MaximumDestinations)
+            return OutputElementReading::limitPassed(AnOutput, QStringLiteral("destinations"), MaximumDestinations);
         m_destinations.append(std::make_shared<KOVA_Destination>(child));
     } else if (isNamed(child, KOVA_XML_Key_allImages)) {
         if (child.childCount() == 0 || platform::StringValues::boolValue(child.stringValue()))
@@ -216,9 +226,12 @@ void KOVA_Output::readChild(const XmlNode& child)
         });
         if (isNode) {
             const std::lock_guard lock(m_mutex);
+            if (m_outputNodes.size() == MaximumNodes)
+                return OutputElementReading::limitPassed(AnOutput, QStringLiteral("placement nodes"), MaximumNodes);
             m_outputNodes.append(std::make_shared<KOVA_Output_node>(child));
         }
     }
+    return {};
 }
 
 // The code's corner point becomes a fraction of the output size, so that it keeps its place
@@ -558,8 +571,11 @@ void KOVA_Output::processToCompletion(const Completion& completion)
     // Deliveries report to the caller themselves; they are given a block even when the caller
     // gave none.
     const Completion reply = completion ? completion : [](bool, const Error&) {};
-    const Failure fail = [&reply](const Error& error) {
-        platform::Log::error(error.description());
+    // A failure is the caller's to log, once, with the rest of its run; only a failure that
+    // has nobody to go to is logged here.
+    const Failure fail = [&completion, &reply](const Error& error) {
+        if (!completion)
+            platform::Log::error(error.description());
         reply(false, error);
     };
     if (ignoresTemplates()) {

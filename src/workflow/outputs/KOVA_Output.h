@@ -50,8 +50,15 @@ public:
     using Completion = std::function<void(bool success, const platform::Error& error)>;
 
     KOVA_Output();
+    // The most destinations, and the most placement nodes, one output may have: each is
+    // a file written or a picture drawn for every job.
+    static constexpr int MaximumDestinations = 1000;
+    static constexpr int MaximumNodes = 1000;
+
     // Reads an "output" element: attributes first, so the size is known when codes are read.
-    static Pointer initWithNode(const platform::XmlNode& node);
+    // An output past one of the limits above is refused while it is read: null, with the
+    // error naming the limit in `error`, or logged without one.
+    static Pointer initWithNode(const platform::XmlNode& node, platform::Error* error = nullptr);
 
     QVariantMap valuesDict() const;
     // The properties by name ("valuesDict", "width", "height", "size", "destinations",
@@ -120,7 +127,8 @@ private:
     using Failure = std::function<void(const platform::Error& error)>;
 
     void readAttribute(const platform::XmlNode& attribute);
-    void readChild(const platform::XmlNode& child);
+    // A null error, or the limit the child would pass.
+    platform::Error readChild(const platform::XmlNode& child);
     void readBarcode(const platform::XmlNode& element);
     void setAllImages();
 

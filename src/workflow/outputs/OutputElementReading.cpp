@@ -2,10 +2,18 @@
 
 #include "platform/Log.h"
 
+#include <cerrno>
+
 using platform::XmlNode;
 using platform::XmlNodeKind;
 
 namespace OutputElementReading {
+
+platform::Error limitPassed(const QString& element, const QString& what, int limit)
+{
+    return {platform::Error::POSIXDomain, EFBIG,
+            QStringLiteral("refused to read %1: more than %2 %3").arg(element, QString::number(limit), what)};
+}
 
 QList<XmlNode> attributes(const XmlNode& element)
 {

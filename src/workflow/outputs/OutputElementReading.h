@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Error.h"
 #include "platform/xml/XmlNode.h"
 
 #include <QList>
@@ -7,8 +8,13 @@
 
 // How the elements inside an output (destinations, codes, placement nodes) are walked: what
 // is passed over silently, what is logged and left out, and how names are compared. Nothing
-// here fails; content that does not fit is logged and skipped.
+// here fails; content that does not fit is logged and skipped. An element with more of some
+// child than a reader takes is refused with limitPassed()'s error.
 namespace OutputElementReading {
+
+// The error of an element refused while it is read: it has more than `limit` of `what`
+// ("refused to read an output: more than 1000 destinations").
+platform::Error limitPassed(const QString& element, const QString& what, int limit);
 
 // The element's attributes in document order. A node of another kind in the list is logged
 // ("unexpected xml parsing attributes for ...") with the element's name, level and index.

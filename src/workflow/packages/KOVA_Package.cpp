@@ -6,15 +6,14 @@
 #include "platform/Log.h"
 #include "platform/dispatch/DispatchGroup.h"
 #include "platform/dispatch/DispatchQueue.h"
-#include "platform/text/StringValues.h"
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/jobs/KOVA_Job.h"
+#include "workflow/outputs/OutputElementReading.h"
 #include "workflow/packages/KOVA_PackageLookup.h"
 
 #include <QFileInfo>
 
 #include <algorithm>
-#include <cmath>
 #include <iterator>
 
 using platform::XmlNode;
@@ -35,16 +34,9 @@ bool isAnyOf(const XmlNode& node, std::initializer_list<QString> names)
     return std::any_of(names.begin(), names.end(), [&](const QString& name) { return isNamed(node, name); });
 }
 
-// The version text as a number; 0 when it is none or not finite, so it reads as too old.
-double versionNumber(const QString& text)
-{
-    const double version = platform::StringValues::doubleValue(text);
-    return std::isfinite(version) ? version : 0.0;
-}
-
 platform::Error versionError(const QString& text, const QString& type)
 {
-    const double version = versionNumber(text);
+    const double version = KOVA_XML_object::versionNumber(text);
     if (version > KOVA_XML_object::versionMaximum())
         return {platform::Error::POSIXDomain, -3, QStringLiteral("file version too new %1 when parsing %2").arg(text, type)};
     if (version < KOVA_XML_object::versionMinimum())
@@ -135,8 +127,11 @@ KOVA_Package::Pointer KOVA_Package::initWithNode(const XmlNode& node, const std:
 {
     auto package = std::make_shared<KOVA_Package>();
     package->setJob(job);
-    package->parseXMLNode(node);
-    return package;
+    const platform::Error refusal = package->parseXMLNode(node);
+    if (refusal.isNull())
+        return package;
+    platform::Log::error(refusal.message);
+    return nullptr;
 }
 
 KOVA_Package::Pointer KOVA_Package::packageWithDictionary(const QVariantMap& description)
@@ -160,7 +155,7 @@ void KOVA_Package::parseXML(const ParseCallback& callback)
             stop = true;
             callback({}, error, stop);
         } else if (error.code == -3) {
-            platform::Log::error(error.description());
+            platform::Log::log(error.description());
         }
         return;
     }
@@ -169,10 +164,12 @@ void KOVA_Package::parseXML(const ParseCallback& callback)
         if (stop)
             return;
     }
-    parseXMLNode(root);
+    const platform::Error refusal = parseXMLNode(root);
     if (callback) {
         stop = false;
-        callback(valuesDict(), {}, stop);
+        callback(valuesDict(), refusal, stop);
+    } else if (!refusal.isNull()) {
+        platform::Log::error(refusal.message);
     }
 }
 
@@ -200,7 +197,7 @@ platform::Error KOVA_Package::readRootAttributes(const XmlNode& root)
     return {};
 }
 
-void KOVA_Package::parseXMLNode(const XmlNode& element)
+platform::Error KOVA_Package::parseXMLNode(const XmlNode& element)
 {
     {
         std::lock_guard lock(m_packageMutex);
@@ -208,15 +205,18 @@ void KOVA_Package::parseXMLNode(const XmlNode& element)
     }
     KOVA_Output::List outputs;
     for (const XmlNode& child : element.children()) {
-        if (child.kind() == XmlNodeKind::Element)
-            readBodyElement(child, outputs);
-        else if (child.kind() != XmlNodeKind::Comment)
-            platform::Log::log(QStringLiteral("Found unexpected XML element kind:\n%1").arg(static_cast<unsigned>(child.kind())));
+        if (child.kind() != XmlNodeKind::Element) {
+            if (child.kind() != XmlNodeKind::Comment)
+                platform::Log::log(QStringLiteral("Found unexpected XML element kind:\n%1").arg(static_cast<unsigned>(child.kind())));
+        } else if (const platform::Error refusal = readBodyElement(child, outputs); !refusal.isNull()) {
+            return refusal;
+        }
     }
     addOutputs(outputs);
+    return {};
 }
 
-void KOVA_Package::readBodyElement(const XmlNode& element, KOVA_Output::List& outputs)
+platform::Error KOVA_Package::readBodyElement(const XmlNode& element, KOVA_Output::List& outputs)
 {
     if (isAnyOf(element, {KOVA_XML_Key_PLU, KOVA_XML_Key_productID, KOVA_XML_Key_name, KOVA_XML_Key_icon})) {
         setValue(element.name().toLower(), element.stringValue());
@@ -227,11 +227,17 @@ void KOVA_Package::readBodyElement(const XmlNode& element, KOVA_Output::List& ou
     } else if (isAnyOf(element, {KOVA_XML_Key_layout, KOVA_XML_Key_portrait, KOVA_XML_Key_landscape, KOVA_XML_Key_square})) {
         readTemplateInPlace(element);
     } else if (isNamed(element, KOVA_XML_Key_output)) {
-        if (auto output = KOVA_Output::initWithNode(element)) {
-            output->setPackage(sharedPackage());
-            outputs.append(output);
-        }
+        if (outputs.size() == MaximumOutputs)
+            return OutputElementReading::limitPassed(QStringLiteral("the package \"%1\"").arg(documentName()),
+                                                     QStringLiteral("outputs"), MaximumOutputs);
+        platform::Error refusal;
+        const auto output = KOVA_Output::initWithNode(element, &refusal);
+        if (!output)
+            return refusal;
+        output->setPackage(sharedPackage());
+        outputs.append(output);
     }
+    return {};
 }
 
 // A template given by file: named by its "name", "id" or "key" attribute (the last
@@ -297,6 +303,12 @@ QString KOVA_Package::packageName() const
 QString KOVA_Package::pluCode() const
 {
     return value(KOVA_XML_Key_PLU).toString();
+}
+
+QString KOVA_Package::documentName() const
+{
+    const QUrl document = documentURL();
+    return document.isEmpty() ? displayName() : document.toLocalFile();
 }
 
 QString KOVA_Package::displayName() const
@@ -433,12 +445,13 @@ void KOVA_Package::processToCompletion(const Completion& completion)
     }
     group->wait();
     auto [success, error] = outcome->result();
-    if (!success && error.isNull()) {
+    if (!success && error.isNull())
         error = {platform::Error::POSIXDomain, -3, QStringLiteral("package %1 failed").arg(displayName())};
-        platform::Log::error(error.description());
-    }
+    // The caller logs what it is told; a failure nobody is told of is logged here.
     if (completion)
         completion(success, error);
+    else if (!success)
+        platform::Log::error(error.description());
 }
 
 // ---- Writing ----

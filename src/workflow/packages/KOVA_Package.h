@@ -46,18 +46,25 @@ public:
     ~KOVA_Package() override;
     // An empty package named "inlinePkg" with "type" "inline".
     static Pointer init();
-    // An inline package read from a "package" element of a ticket, owned by `job`.
+    // An inline package read from a "package" element of a ticket, owned by `job`; null
+    // when its body is refused.
     static Pointer initWithNode(const platform::XmlNode& node, const std::shared_ptr<KOVA_Job>& job);
     // The package to run for a job's package description, or null when none is found.
     static Pointer packageWithDictionary(const QVariantMap& description);
 
     // Reads the root's attributes and then the body. The callback hears of a wrong "type"
     // or a "version" outside 1.0 to 1.99 once, with the error (the body stays unread);
-    // otherwise once before the body, where it may stop the reading, and once after.
+    // otherwise once before the body, where it may stop the reading, and once after, with
+    // the error of a refused body.
     // Nothing is read, and nobody called, when the text is no XML document.
     void parseXML(const ParseCallback& callback);
-    // Reads a body: the children of a package root or of an inline "package" element.
-    void parseXMLNode(const platform::XmlNode& element);
+    // Reads a body: the children of a package root or of an inline "package" element. A
+    // body with more than MaximumOutputs outputs, or with an output that its reader refuses,
+    // is refused: no output is kept and the error names the limit.
+    platform::Error parseXMLNode(const platform::XmlNode& element);
+
+    // The most outputs one package may have.
+    static constexpr int MaximumOutputs = 1000;
 
     QString packageName() const override;
     QString pluCode() const override;
@@ -102,7 +109,7 @@ public:
 
 private:
     platform::Error readRootAttributes(const platform::XmlNode& root);
-    void readBodyElement(const platform::XmlNode& element, KOVA_Output::List& outputs);
+    platform::Error readBodyElement(const platform::XmlNode& element, KOVA_Output::List& outputs);
     void readTemplateElement(const platform::XmlNode& element);
     void readTemplateInPlace(const platform::XmlNode& element);
     void setNode(const QString& name, const KOVA_Template::Pointer& node);
@@ -110,6 +117,8 @@ private:
     std::shared_ptr<KOVA_Package> sharedPackage();
     // The name the log and errors show: the package name, else its product code.
     QString displayName() const;
+    // The package file's path, else the display name.
+    QString documentName() const;
 
     mutable std::mutex m_packageMutex; // guards every field below
     std::weak_ptr<KOVA_Job> m_job;

@@ -46,10 +46,8 @@ QString KOVA_PackageLookup::orientationSuffix(const QString& image1, const QUrl&
     if (image1.isEmpty())
         return QStringLiteral("LS");
     QSizeF size = ZORVAK_Image::orientedSizeForImage(QVariant(image1));
-    if (size.isEmpty() && container.isLocalFile()) {
-        const QString images = KOVA_JobBundle::entryPath(container.toLocalFile(), KOVA_JobBundle::imagesName);
-        size = ZORVAK_Image::orientedSizeForImage(QVariant(KOVA_JobBundle::appendingPathComponent(images, image1)));
-    }
+    if (size.isEmpty() && container.isLocalFile())
+        size = ZORVAK_Image::orientedSizeForImage(QVariant(KOVA_JobBundle::imagePath(container.toLocalFile(), image1)));
     return size.height() > size.width() ? QStringLiteral("PRT") : QStringLiteral("LS");
 }
 

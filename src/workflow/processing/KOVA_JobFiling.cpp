@@ -112,7 +112,7 @@ bool KOVA_JobFiling::fileJob(const KOVA_Job& job, const platform::Error& error)
     const QString folderKey = succeeded ? key_kovaFolderJobsCompleted : key_kovaFolderJobsFailed;
     const QUrl folder = platform::UserDefaults::standardUserDefaults()->URLForKey(folderKey);
     if (!folder.isLocalFile()) {
-        platform::Log::error(QStringLiteral("Failed to get %1 for jobfile:%2").arg(folderKey, job.documentURL().toString()));
+        platform::Log::log(QStringLiteral("Failed to get %1 for jobfile:%2").arg(folderKey, job.documentURL().toString()));
         return false;
     }
     const QUrl item = job.urlJobContainer().isEmpty() ? job.documentURL() : job.urlJobContainer();
@@ -125,8 +125,8 @@ bool KOVA_JobFiling::fileJob(const KOVA_Job& job, const platform::Error& error)
                                               "processor").arg(item.toString()));
             return true;
         }
-        platform::Log::error(QStringLiteral("Failed to move completed job to %1 (error:%2)")
-                                 .arg(QUrl::fromLocalFile(target).toString(), moveError.description()));
+        platform::Log::log(QStringLiteral("Failed to move completed job to %1 (error:%2)")
+                               .arg(QUrl::fromLocalFile(target).toString(), moveError.description()));
         return false;
     }
     raiseCounter(succeeded ? key_kovaProcessorJobsCompleted : key_kovaProcessorJobsFailed);

@@ -295,7 +295,7 @@ void KOVA_JobProcessor::run(const std::shared_ptr<KOVA_Job>& job, std::shared_pt
 {
     job->processJob([this, job, ticketClaim](const platform::Error& error) mutable {
         if (!error.isNull())
-            platform::Log::error(error.description());
+            platform::Log::log(error.description());
         const bool filed = KOVA_JobFiling::fileJob(*job, error);
         ticketClaim.reset(); // held until the ticket has left its hot folder
         release(job, filed ? Ending::Filed : Ending::LeftUnfiled);

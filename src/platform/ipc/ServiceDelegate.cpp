@@ -1,16 +1,16 @@
-#include "core/services/ServiceDelegate.h"
+#include "platform/ipc/ServiceDelegate.h"
 
-#include "core/queues/ZORVAK_Coalesce.h"
 #include "platform/Log.h"
+#include "platform/dispatch/DispatchQueue.h"
 
 #include <QDBusConnectionInterface>
 
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 
 namespace {
 
-const QString idleKey = QStringLiteral("didComplete:");
 const char* const idleLimitVariable = "KOVA_SERVICE_IDLE_LIMIT";
 
 // `idleSeconds`, or the limit from the environment when that is shorter.
@@ -58,11 +58,6 @@ ServiceDelegate::ServiceDelegate(QDBusConnection bus, QString busName, double id
 {
 }
 
-ServiceDelegate::~ServiceDelegate()
-{
-    ZORVAK_Coalesce::cancelRequestsForKey(idleKey);
-}
-
 std::shared_ptr<platform::DispatchGroup> ServiceDelegate::group()
 {
     static const auto shared = platform::DispatchGroup::create();
@@ -83,11 +78,15 @@ void ServiceDelegate::leaveRequest()
 void ServiceDelegate::didComplete()
 {
     platform::Log::log(QStringLiteral("-[ServiceDelegate didComplete:]"));
-    ZORVAK_Coalesce::runOnceForKeyAfterWaiting(idleKey, nullptr, m_idleSeconds,
-        [self = std::weak_ptr(m_self)] {
-            if (const auto delegate = self.lock())
-                (*delegate)->idleTimeExpired();
-        });
+    // Each request starts a new wait; an older wait that runs out finds its
+    // generation passed and does nothing, so only the last request's wait counts.
+    const std::uint64_t generation = m_idleWait->generation.fetch_add(1) + 1;
+    const auto delay = std::chrono::duration_cast<platform::DispatchClock::Nanos>(std::chrono::duration<double>(m_idleSeconds));
+    platform::DispatchQueue::main()->after(delay, [wait = std::weak_ptr(m_idleWait), generation] {
+        const auto idleWait = wait.lock();
+        if (idleWait && idleWait->generation.load() == generation)
+            idleWait->delegate->idleTimeExpired();
+    });
 }
 
 void ServiceDelegate::idleTimeExpired()

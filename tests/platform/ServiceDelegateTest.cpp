@@ -1,5 +1,4 @@
-#include "core/queues/ZORVAK_Coalesce.h"
-#include "core/services/ServiceDelegate.h"
+#include "platform/ipc/ServiceDelegate.h"
 
 #include "TestEnvironment.h"
 
@@ -24,7 +23,6 @@ protected:
     }
     void settle()
     {
-        ZORVAK_Coalesce::coalescingQueue()->sync([] {});
         kova::test::processMainQueue();
         kova::test::processMainQueue();
     }

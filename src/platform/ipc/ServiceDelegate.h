@@ -5,6 +5,9 @@
 #include <QDBusConnection>
 #include <QString>
 
+#include <atomic>
+#include <cstdint>
+
 #include <functional>
 #include <memory>
 
@@ -24,9 +27,7 @@ public:
     // `busName` is released on `bus` before exiting; `idleSeconds` is the wait
     // after the last request.
     ServiceDelegate(QDBusConnection bus, QString busName, double idleSeconds);
-    // Withdraws the pending idle wait, so it neither ends the process nor holds
-    // back the wait of a delegate made later.
-    ~ServiceDelegate();
+    // A pending idle wait of a destroyed delegate does nothing.
     ServiceDelegate(const ServiceDelegate&) = delete;
     ServiceDelegate& operator=(const ServiceDelegate&) = delete;
 
@@ -54,6 +55,11 @@ private:
     const QString m_busName;
     const double m_idleSeconds;
     // The pending idle wait reaches the delegate through this; a wait outliving its
-    // delegate (tests make several in one process) then does nothing.
-    const std::shared_ptr<ServiceDelegate*> m_self = std::make_shared<ServiceDelegate*>(this);
+    // delegate (tests make several in one process), or overtaken by a later
+    // request, then does nothing.
+    struct IdleWait {
+        ServiceDelegate* delegate;
+        std::atomic<std::uint64_t> generation { 0 };
+    };
+    const std::shared_ptr<IdleWait> m_idleWait = std::make_shared<IdleWait>(this);
 };
