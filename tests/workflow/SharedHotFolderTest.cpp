@@ -43,12 +43,6 @@ QString ticketName(int number)
     return QStringLiteral("ticket-%1").arg(number, 2, 10, QLatin1Char('0'));
 }
 
-void tellStarted()
-{
-    std::fputs(startedMarker, stdout);
-    std::fflush(stdout);
-}
-
 // The tree the processes share: the hot folder with its tickets, the completed and failed
 // folders, the print centre's hot folder, and one picture per ticket: each run of a
 // ticket delivers a print job named after its picture and the moment.
@@ -122,7 +116,6 @@ TEST(SharedHotFolderProcessor, RunsTheHotFolderUntilItIsEmpty)
     folder->setJobFileUTType(QStringLiteral("public.xml"));
     KOVA_JobFolders::classSide().addFolderSet(folder);
     folder->configureJobsFolder();
-    tellStarted();
     EXPECT_TRUE(waitUntil([&tree] { return tree.hotFolderIsEmpty() && !KOVA_JobFolders::isProcessing(); }, std::chrono::seconds(120)));
     const auto defaults = platform::UserDefaults::standardUserDefaults();
     defaults->setBool(false, key_kovaProcessorIsRunning);
@@ -140,7 +133,8 @@ TEST(SharedHotFolderHolder, HoldsATicketUntilKilled)
     platform::FileClaim::Outcome outcome = platform::FileClaim::Outcome::Failed;
     const auto claim = platform::FileClaim::tryClaim(qEnvironmentVariable(holdVariable), &outcome);
     ASSERT_TRUE(claim);
-    tellStarted();
+    std::fputs(startedMarker, stdout);
+    std::fflush(stdout);
     ::pause();
 }
 
@@ -178,15 +172,6 @@ protected:
     }
 
     QProcess& startProcessor() { return start(treeVariable, m_folder.path(), QStringLiteral("SharedHotFolderProcessor.*")); }
-
-    static bool hasStarted(QProcess& child)
-    {
-        while (!child.peek(1 << 20).contains(startedMarker)) {
-            if (!child.waitForReadyRead(30000))
-                return false;
-        }
-        return true;
-    }
 
     // The processor's counters, once it is done: completed plus failed, or -1.
     static qint64 filedBy(QProcess& child)
@@ -233,7 +218,8 @@ TEST_F(SharedHotFolder, AClaimLeftByAKilledProcessorIsTakenOver)
 {
     const QString held = m_tree.path(QStringLiteral("Hot/%1.xml").arg(ticketName(1)));
     QProcess& holder = start(holdVariable, held, QStringLiteral("SharedHotFolderHolder.*"));
-    ASSERT_TRUE(hasStarted(holder));
+    while (!holder.peek(1 << 20).contains(startedMarker))
+        ASSERT_TRUE(holder.waitForReadyRead(30000));
     QProcess& processor = startProcessor();
     // The processor runs every other ticket and leaves the held one alone.
     QElapsedTimer clock;
