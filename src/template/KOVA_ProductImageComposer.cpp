@@ -252,7 +252,7 @@ std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::filePicture(const KOVA_
     if (m_options.preview)
         return placeholderPicture(size);
     const QString jobImage = m_template.filepathCustomImage();
-    return jobImage.isEmpty() ? nullptr : ZORVAK_Image::imageWithObject(jobImage);
+    return jobImage.isEmpty() ? nullptr : loadPicture(jobImage, layer, size);
 }
 
 std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::searchedPicture(const KOVA_Template& layer, const QSizeF& size) const
@@ -299,9 +299,12 @@ std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::loadPicture(const QVari
     if (auto picture = ZORVAK_Image::imageWithObject(location))
         return picture;
     const QString path = localPath(location);
-    if (layer.layerType() != KOVA_Template::layerTypeGraphic || !isPDFFile(path))
-        return nullptr;
-    return wrapped(ZORVAK_ImageBitmaps::imageWithPDFObject(path, size));
+    if (layer.layerType() == KOVA_Template::layerTypeGraphic && isPDFFile(path))
+        return wrapped(ZORVAK_ImageBitmaps::imageWithPDFObject(path, size));
+    // Places searched in vain are not worth a line; a file there that is no picture is.
+    if (QFileInfo(path).isFile())
+        platform::Log::error(QStringLiteral("cannot read the picture %1 of layer %2").arg(path, layer.name()));
+    return nullptr;
 }
 
 std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::placeholderPicture(const QSizeF& size)

@@ -238,17 +238,29 @@ std::shared_ptr<platform::XmlDocument> KOVA_XML_object::parseOnce()
                                                  maximumSameNamedSiblings());
     if (document)
         return document;
+    // One line for a document that does not parse, repaired or not: its file and why.
     platform::Log::log(QStringLiteral("%1 %2").arg(documentURL().toString(), error.description()));
-    document = platform::XmlDocument::parse(text, platform::XmlDocument::TidyXML, &error, maximumSameNamedSiblings());
-    if (!document)
-        platform::Log::log(error.description());
+    if (platform::XmlDocument::isRepairable(text, error))
+        document = platform::XmlDocument::parse(text, platform::XmlDocument::TidyXML, nullptr, maximumSameNamedSiblings());
+    if (!document) {
+        std::lock_guard lock(m_mutex);
+        m_parseError = error;
+    }
     return document;
+}
+
+platform::Error KOVA_XML_object::parseError()
+{
+    xmlDoc();
+    std::lock_guard lock(m_mutex);
+    return m_parseError;
 }
 
 void KOVA_XML_object::setXmlDoc(std::shared_ptr<platform::XmlDocument> document)
 {
     std::lock_guard lock(m_mutex);
     m_xmlDoc = std::move(document);
+    m_parseError = {};
     m_parsed = true;
 }
 

@@ -68,9 +68,13 @@ public:
     void setXmlString(const QString& text);
 
     // The parsed document, parsing the text (read from documentURL when there is no
-    // text yet) on first use: strictly first, then, when that fails, repairing the
-    // text. Null when there is no text or neither parse gives a document.
+    // text yet) on first use: strictly first, then, when that fails and the damage is
+    // local, repairing the text. Null when there is no text or no parse gives a document.
     std::shared_ptr<platform::XmlDocument> xmlDoc();
+    // Why the text gave no document (parsing it first when it was not yet): the strict
+    // parse's error, when that failed and the damage was beyond repair. Null when the
+    // document was parsed, or when there is no text.
+    platform::Error parseError();
     void setXmlDoc(std::shared_ptr<platform::XmlDocument> document);
 
     QString name() const;
@@ -108,11 +112,12 @@ private:
     static QUrl urlForObject(const QVariant& object);
     std::shared_ptr<platform::XmlDocument> parseOnce();
 
-    mutable std::mutex m_mutex; // guards the four fields below
+    mutable std::mutex m_mutex; // guards the fields below
     QVariantMap m_valuesDict;
     QUrl m_documentURL;
     QString m_xmlString;
     std::shared_ptr<platform::XmlDocument> m_xmlDoc;
+    platform::Error m_parseError;
     bool m_parsed = false;
     std::mutex m_parseMutex; // one parse at a time, made once
 };

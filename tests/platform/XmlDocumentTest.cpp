@@ -385,3 +385,38 @@ TEST(XmlDocumentThreads, ParsesAndWritesOnSeveralThreadsAtOnce)
         thread.join();
     EXPECT_EQ(failures, 0);
 }
+
+namespace {
+
+// Local damage is repaired; a document that lost part of itself, or reached a limit, is not.
+TEST(XmlDocumentRepair, OnlyLocalDamageIsRepairable)
+{
+    const QByteArray package = "<?xml version=\"1.0\"?>\n<package plucode=\"INDEX\">\n    <template name=\"Frame\">\n"
+                               "        <filepath>Frame.xml</filepath>\n    </template>\n    <output size=\"{600, 400}\">\n"
+                               "        <destination type=\"filepath\"/>\n    </output>\n</package>\n";
+    const QByteArray deep = "<a>" + QByteArray("<b>").repeated(100000) + QByteArray("</b>").repeated(100000) + "</a>";
+    const struct {
+        const char* what;
+        QByteArray text;
+        bool repairable;
+    } cases[] = {
+        {"stray ampersand", "<data><name>Smith & Sons</name></data>", true},
+        {"end tags that do not match", "<data><a><b></a></b></data>", true},
+        {"a tag left open inside", "<data><layout><layer></layout>", true},
+        {"cut inside a tag", package.left(package.indexOf("<output") + 4), false},
+        {"cut inside a text", package.left(package.indexOf("Frame.xml") + 3), false},
+        {"cut after an end tag", package.left(package.indexOf("</template>") + 11) + "\n    ", false},
+        {"cut inside a comment", package.left(package.indexOf("<output")) + "<!-- one print", false},
+        {"nested past the limit", deep, false},
+        {"entities that loop", billionLaughs(), false},
+        {"no XML at all", "just words", false},
+    };
+    for (const auto& each : cases) {
+        const QString text = QString::fromLatin1(each.text);
+        Error error;
+        ASSERT_FALSE(XmlDocument::parse(text, Strict, &error)) << each.what;
+        EXPECT_EQ(XmlDocument::isRepairable(text, error), each.repairable) << each.what << ": " << error.description().toStdString();
+    }
+}
+
+} // namespace

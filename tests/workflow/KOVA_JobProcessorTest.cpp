@@ -326,6 +326,54 @@ TEST(JobFiling, StampsOfEarlierFilingsAreReplacedAndNumbersFollowTheStamp)
         EXPECT_EQ(KOVA_JobFiling::filedName(each.name, stamp, each.number), each.filed) << each.name.toStdString();
 }
 
+// A name too long to take the stamp gives up the end of its base, between characters.
+TEST(JobFiling, LongNamesAreShortenedToFitAndTheirStampIsStillRecognised)
+{
+    const QString stamp = QStringLiteral("20250303-140509");
+    const QString later = QStringLiteral("20260101-000000");
+    const struct {
+        QString name;
+        int number;
+        QString extension;
+    } cases[] = {
+        {QString(246, QLatin1Char('L')) + QStringLiteral(".xml"), 0, QStringLiteral(".xml")},
+        {QString(123, QChar(0x00e9)) + QStringLiteral(".xml"), 12, QStringLiteral(".xml")},
+        {QStringLiteral("\U0001F600").repeated(61) + QStringLiteral(".kovajob"), 0, QStringLiteral(".kovajob")},
+        {QString(235, QChar(0x4e00)).left(80) + QStringLiteral(".20250101-101010.xml"), 999, QStringLiteral(".xml")},
+        {QStringLiteral("o.") + QString(250, QLatin1Char('x')), 0, {}},
+    };
+    for (const auto& each : cases) {
+        const QString filed = KOVA_JobFiling::filedName(each.name, stamp, each.number);
+        SCOPED_TRACE(filed.toStdString());
+        EXPECT_LE(filed.toUtf8().size(), 255);
+        EXPECT_TRUE(filed.isValidUtf16());
+        EXPECT_EQ(filed.front(), each.name.front());
+        EXPECT_TRUE(filed.contains(QLatin1Char('.') + stamp));
+        EXPECT_TRUE(filed.endsWith(each.extension));
+        // Filed again, it takes the new stamp in place of the old one.
+        const QString again = KOVA_JobFiling::filedName(filed, later);
+        EXPECT_TRUE(again.contains(QLatin1Char('.') + later) && !again.contains(stamp)) << again.toStdString();
+    }
+}
+
+TEST_F(JobProcessorRoad, ATicketWithALongNameIsFiledAndNotRunAgain)
+{
+    const QString name = QString(246, QLatin1Char('L')) + QStringLiteral(".xml");
+    drop(name, missingPackage);
+    ASSERT_TRUE(waitUntil([this] { return counted(1); }, std::chrono::seconds(20)));
+    const QStringList filed = entries(m_failed);
+    ASSERT_EQ(filed.size(), 1);
+    EXPECT_TRUE(filed.first().startsWith(QStringLiteral("LLL")) && filed.first().endsWith(QStringLiteral(".20250303-140509.xml")))
+        << filed.first().toStdString();
+    EXPECT_TRUE(entries(m_hot).isEmpty());
+    // Watched anew, as at the next start: nothing is left to run.
+    m_folder->setEnabled(false);
+    m_folder->setEnabled(true);
+    EXPECT_TRUE(waitUntil([] { return pendingCount() == 0; }));
+    kova::test::processMainQueue();
+    EXPECT_EQ(runs(), 1);
+}
+
 } // namespace
 
 namespace {
@@ -338,10 +386,12 @@ TEST(JobFiling, ATicketThatCannotBeMovedStaysAndIsNotCounted)
     const struct {
         QString folder; // none: no preference
         bool filed;
+        bool goneFirst = false; // filed by another processor meanwhile: it left, not counted here
     } cases[] = {
         {QString(), false},
         {root + QStringLiteral("/Missing"), false},
         {root + QStringLiteral("/Completed"), true},
+        {root + QStringLiteral("/Completed"), true, true},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.folder.toStdString());
@@ -354,9 +404,11 @@ TEST(JobFiling, ATicketThatCannotBeMovedStaysAndIsNotCounted)
         each.folder.isNull() ? defaults()->removeObjectForKey(key_kovaFolderJobsCompleted)
                              : defaults()->setURL(QUrl::fromLocalFile(each.folder), key_kovaFolderJobsCompleted);
         defaults()->setInteger(7, key_kovaProcessorJobsCompleted);
+        if (each.goneFirst)
+            ASSERT_TRUE(QFile::remove(ticket));
         EXPECT_EQ(KOVA_JobFiling::fileJob(*job, {}), each.filed);
         EXPECT_EQ(QFileInfo::exists(ticket), !each.filed);
-        EXPECT_EQ(defaults()->integerForKey(key_kovaProcessorJobsCompleted), each.filed ? 8 : 7);
+        EXPECT_EQ(defaults()->integerForKey(key_kovaProcessorJobsCompleted), each.filed && !each.goneFirst ? 8 : 7);
     }
     defaults()->removeObjectForKey(key_kovaFolderJobsCompleted);
 }

@@ -210,6 +210,24 @@ std::shared_ptr<XmlDocument> XmlDocument::parseBytes(const QByteArray& data, con
     return std::shared_ptr<XmlDocument>(new XmlDocument(doc.release()));
 }
 
+bool XmlDocument::isRepairable(const QString& text, const Error& strictError)
+{
+    if (strictError.domain == Error::POSIXDomain)
+        return strictError.code != EFBIG;
+    if (strictError.domain != ErrorDomain)
+        return true;
+    switch (strictError.code) {
+    case XML_ERR_INTERNAL_ERROR: // how the parser reports its depth limit
+    case XML_ERR_ENTITY_LOOP: // entities that loop, or expand past the limit
+        return false;
+    case XML_ERR_TAG_NOT_FINISHED: // well formed up to its end, where elements are still open
+        return false;
+    default:
+        // A text that ends inside a tag, a comment or a run of text was cut off there.
+        return QStringView(text).trimmed().endsWith(QLatin1Char('>'));
+    }
+}
+
 std::shared_ptr<XmlDocument> XmlDocument::create(const XmlNode& rootElement)
 {
     if (rootElement.isNull())

@@ -53,6 +53,13 @@ public:
     // Parses text that is already decoded; an encoding named by its declaration is ignored.
     static std::shared_ptr<XmlDocument> parse(const QString& text, ParseOptions options,
                                               Error* error = nullptr, int maximumSameNamedSiblings = 0);
+    // Whether a document whose strict parse failed with `strictError` may be taken in
+    // its repaired form: only when the damage is local (a stray "&", bytes of another
+    // encoding, a tag left open inside). A text cut off (it ends inside markup or text,
+    // or is well formed up to an end where elements are still open), nested past the
+    // parser's depth limit, or whose entities loop or expand past the limit has lost
+    // what it holds: a repair would pass a fragment off as the whole document.
+    static bool isRepairable(const QString& text, const Error& strictError);
     // A new document whose root is `rootElement`, a standalone element (XmlNode::element());
     // the element's handles stay valid. Null when the element already has a place.
     static std::shared_ptr<XmlDocument> create(const XmlNode& rootElement);

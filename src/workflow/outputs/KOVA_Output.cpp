@@ -438,12 +438,30 @@ QImage KOVA_Output::filledPicture(const KOVA_Template::Pointer& source) const
     return source->image();
 }
 
+// The package's templates that were found but do not parse, by name.
+QMap<QString, Error> KOVA_Output::unreadableTemplates() const
+{
+    const auto owner = package();
+    return owner ? owner->unreadableTemplates() : QMap<QString, Error>();
+}
+
+bool KOVA_Output::usesUnreadableTemplate() const
+{
+    const QMap<QString, Error> unreadable = unreadableTemplates();
+    const QStringList names = nodeNames();
+    if (names.isEmpty())
+        return !unreadable.isEmpty();
+    return std::any_of(names.cbegin(), names.cend(), [&unreadable](const QString& name) { return unreadable.contains(name); });
+}
+
 KOVA_Output::NodePicture KOVA_Output::nodePicture(const KOVA_Output_node& node, const TemplateMap& templates,
                                                   const Failure& fail) const
 {
     const KOVA_Template::Pointer source = templates.value(node.name());
     if (!source) {
-        fail(cocoaError(NoTemplateCode, QStringLiteral("no template found named %1").arg(node.name())));
+        const Error unreadable = unreadableTemplates().value(node.name());
+        fail(unreadable.isNull() ? cocoaError(NoTemplateCode, QStringLiteral("no template found named %1").arg(node.name()))
+                                 : unreadable);
         return {};
     }
     return {source, cropped(filledPicture(source), node)};
@@ -503,8 +521,13 @@ QImage KOVA_Output::composedPicture(const Failure& fail) const
 {
     const auto nodes = outputNodes();
     const TemplateMap templates = this->templates();
-    if (nodes.isEmpty())
-        return templates.size() == 1 ? filledPicture(templates.first()) : QImage();
+    if (nodes.isEmpty()) {
+        if (templates.size() == 1)
+            return filledPicture(templates.first());
+        for (const Error& unreadable : unreadableTemplates())
+            fail(unreadable);
+        return QImage();
+    }
     if (isSimpleOutlet())
         return simpleOutletPicture(*nodes.constFirst(), templates, fail);
     return nUpPicture(nodes, templates, fail);
@@ -561,7 +584,9 @@ void KOVA_Output::processToCompletion(const Completion& completion)
     }
     const QImage picture = composedPicture(fail);
     if (picture.isNull()) {
-        fail(cocoaError(NoTemplateCode, QStringLiteral("failed to generate output image")));
+        // A template file that does not parse was reported with its name: that is why.
+        if (!usesUnreadableTemplate())
+            fail(cocoaError(NoTemplateCode, QStringLiteral("failed to generate output image")));
         return;
     }
     deliverPicture(picture, reply, fail);

@@ -133,6 +133,8 @@ private:
     void setAllImages();
 
     QImage filledPicture(const KOVA_Template::Pointer& source) const;
+    QMap<QString, platform::Error> unreadableTemplates() const;
+    bool usesUnreadableTemplate() const;
     NodePicture nodePicture(const KOVA_Output_node& node, const TemplateMap& templates, const Failure& fail) const;
     QImage composedPicture(const Failure& fail) const;
     QImage simpleOutletPicture(const KOVA_Output_node& node, const TemplateMap& templates, const Failure& fail) const;

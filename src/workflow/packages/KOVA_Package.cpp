@@ -252,9 +252,26 @@ void KOVA_Package::readTemplateElement(const XmlNode& element)
     for (const XmlNode& child : element.children()) {
         if (child.kind() != XmlNodeKind::Element || !isAnyOf(child, {KOVA_XML_Key_filepath, KOVA_XML_Key_filename}))
             continue;
-        if (auto node = KOVA_Template::templateWithPath(child.stringValue(), urlJobContainer()))
+        const auto node = KOVA_Template::templateWithPath(child.stringValue(), urlJobContainer());
+        if (!node)
+            continue;
+        // A file found that does not parse is no template: outputs that name it fail,
+        // saying which file it was, rather than drawing a blank picture.
+        if (const platform::Error error = node->parseError(); !error.isNull())
+            setUnreadableTemplate(name, node->documentURL(), error);
+        else
             setNode(name, node);
     }
+}
+
+void KOVA_Package::setUnreadableTemplate(const QString& name, const QUrl& file, const platform::Error& parseError)
+{
+    const platform::Error error{platform::Error::CocoaDomain, 1,
+                                QStringLiteral("template %1 could not be read from %2: %3")
+                                    .arg(name, file.toLocalFile(), parseError.message)};
+    std::lock_guard lock(m_packageMutex);
+    m_nodes.remove(name);
+    m_unreadableTemplates.insert(name, error);
 }
 
 void KOVA_Package::readTemplateInPlace(const XmlNode& element)
@@ -266,7 +283,14 @@ void KOVA_Package::readTemplateInPlace(const XmlNode& element)
 void KOVA_Package::setNode(const QString& name, const KOVA_Template::Pointer& node)
 {
     std::lock_guard lock(m_packageMutex);
+    m_unreadableTemplates.remove(name);
     m_nodes.insert(name, node);
+}
+
+QMap<QString, platform::Error> KOVA_Package::unreadableTemplates() const
+{
+    std::lock_guard lock(m_packageMutex);
+    return m_unreadableTemplates;
 }
 
 // ---- Values ----

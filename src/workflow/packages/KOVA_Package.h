@@ -8,6 +8,7 @@
 #include "template/KOVA_XML_object.h"
 #include "workflow/outputs/KOVA_Output.h"
 
+#include <QMap>
 #include <QString>
 #include <QUrl>
 #include <QVariantMap>
@@ -76,6 +77,8 @@ public:
 
     // Template name to template.
     KOVA_Output::TemplateMap kovaNodes() const;
+    // Template name to the error of a template file that was found but does not parse.
+    QMap<QString, platform::Error> unreadableTemplates() const;
     KOVA_Output::List outputs() const;
     // Stores each template under its name ("booger" when it has none).
     void addTemplates(const KOVA_Template::List& templates);
@@ -120,6 +123,7 @@ private:
     void readTemplateElement(const platform::XmlNode& element);
     void readTemplateInPlace(const platform::XmlNode& element);
     void setNode(const QString& name, const KOVA_Template::Pointer& node);
+    void setUnreadableTemplate(const QString& name, const QUrl& file, const platform::Error& parseError);
     std::shared_ptr<KOVA_Package> sharedPackage();
     // The name the log and errors show: the package name, else its product code.
     QString displayName() const;
@@ -129,5 +133,6 @@ private:
     mutable std::mutex m_packageMutex; // guards every field below
     std::weak_ptr<KOVA_Job> m_job;
     KOVA_Output::TemplateMap m_nodes;
+    QMap<QString, platform::Error> m_unreadableTemplates;
     KOVA_Output::List m_outputs;
 };

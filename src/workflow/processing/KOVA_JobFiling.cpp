@@ -5,6 +5,7 @@
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/dispatch/WallClock.h"
+#include "platform/files/FileLock.h"
 #include "platform/files/FileOperations.h"
 #include "workflow/jobs/KOVA_Job.h"
 
@@ -42,9 +43,37 @@ bool isStamp(const QString& extension)
     return stamp.match(extension).hasMatch();
 }
 
+// The longest name a folder entry can have, in bytes of its UTF-8 form.
+constexpr qsizetype longestName = 255;
+
+qsizetype utf8Size(const QString& text)
+{
+    return text.toUtf8().size();
+}
+
+// The leading part of `text` that takes at most `bytes` bytes as UTF-8, cut between
+// characters, never inside one.
+QString leadingPartFitting(const QString& text, qsizetype bytes)
+{
+    qsizetype taken = 0;
+    qsizetype end = 0;
+    while (end < text.size()) {
+        const qsizetype length = text.at(end).isHighSurrogate() && end + 1 < text.size() ? 2 : 1;
+        const qsizetype size = utf8Size(text.mid(end, length));
+        if (taken + size > bytes)
+            break;
+        taken += size;
+        end += length;
+    }
+    return text.left(end);
+}
+
+// Processors that share one set of preferences (two on one machine's work tree) take
+// turns, so that no count is lost between one's reading and its writing.
 void raiseCounter(const QString& key)
 {
     const auto defaults = platform::UserDefaults::standardUserDefaults();
+    const auto turn = platform::FileLock::acquire(defaults->filePath() + QStringLiteral(".counters.lock"));
     defaults->setInteger(defaults->integerForKey(key) + 1, key);
 }
 
@@ -61,10 +90,18 @@ QString KOVA_JobFiling::filedName(const QString& fileName, const QString& stamp,
     QString base = withoutExtension(fileName);
     while (isStamp(extensionOf(base)))
         base = withoutExtension(base);
-    QString name = base + QLatin1Char('.') + stamp;
+    QString tail = QLatin1Char('.') + stamp;
     if (number > 0)
-        name += QStringLiteral("-%1").arg(number);
-    return extension.isEmpty() ? name : name + QLatin1Char('.') + extension;
+        tail += QStringLiteral("-%1").arg(number);
+    // A long ticket name gives up the end of its base, so that the stamped name is still
+    // one a folder can hold; at least the base's first character stays, so the name never
+    // turns hidden. Only an extension too long for any stamp is shortened itself.
+    QString suffix = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
+    const qsizetype firstCharacter = utf8Size(leadingPartFitting(base, 4));
+    if (firstCharacter + utf8Size(tail) + utf8Size(suffix) > longestName)
+        suffix = leadingPartFitting(suffix, longestName - firstCharacter - utf8Size(tail));
+    base = leadingPartFitting(base, longestName - utf8Size(tail) - utf8Size(suffix));
+    return base + tail + suffix;
 }
 
 bool KOVA_JobFiling::fileJob(const KOVA_Job& job, const platform::Error& error)
@@ -81,7 +118,13 @@ bool KOVA_JobFiling::fileJob(const KOVA_Job& job, const platform::Error& error)
     const QUrl item = job.urlJobContainer().isEmpty() ? job.documentURL() : job.urlJobContainer();
     QString target;
     platform::Error moveError;
-    if (!moveUnderFreeName(QDir::cleanPath(item.toLocalFile()), QDir::cleanPath(folder.toLocalFile()), target, moveError)) {
+    const QString itemPath = QDir::cleanPath(item.toLocalFile());
+    if (!moveUnderFreeName(itemPath, QDir::cleanPath(folder.toLocalFile()), target, moveError)) {
+        if (!QFileInfo(itemPath).exists() && !QFileInfo(itemPath).isSymLink()) {
+            platform::Log::log(QStringLiteral("the ticket %1 left its hot folder before it was filed: filed by another "
+                                              "processor").arg(item.toString()));
+            return true;
+        }
         platform::Log::log(QStringLiteral("Failed to move completed job to %1 (error:%2)")
                                .arg(QUrl::fromLocalFile(target).toString(), moveError.description()));
         return false;

@@ -12,18 +12,19 @@ class KOVA_Job;
 // counter goes up by one. Stamps of earlier filings are taken off first, so they do
 // not pile up. A move never replaces anything: a name already taken gets "-1",
 // "-2" ... after the stamp. A ticket that cannot be filed stays where it is, logged,
-// and no counter changes.
+// and no counter changes. A ticket gone from its hot folder before it could be moved
+// was filed by another processor sharing the folder: logged, not counted here.
 class KOVA_JobFiling {
 public:
     static inline const QString StampFormat = QStringLiteral("yyyyMMdd-HHmmss");
     // Numbered names tried within one second before filing gives up.
     static constexpr int MaximumNumberedNames = 1000;
 
-    // True when the ticket was moved and counted.
+    // True when the ticket left its hot folder: moved and counted, or gone meanwhile.
     static bool fileJob(const KOVA_Job& job, const platform::Error& error);
 
     // The name `fileName` is filed under at `stamp`; `number` > 0 follows the stamp
-    // as "-number".
+    // as "-number". The end of a long base gives way, so that the name fits 255 bytes.
     static QString filedName(const QString& fileName, const QString& stamp, int number = 0);
 
 private:

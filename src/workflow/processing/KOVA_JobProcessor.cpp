@@ -7,6 +7,7 @@
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/dispatch/DispatchGroup.h"
+#include "platform/files/FileClaim.h"
 #include "platform/files/UTType.h"
 #include "workflow/folders/KOVA_JobFolders.h"
 #include "workflow/jobs/KOVA_Job.h"
@@ -25,6 +26,9 @@ namespace {
 constexpr auto firstScanDelay = std::chrono::microseconds(100);
 // The folders start watching this long after the list was loaded.
 constexpr auto configureDelay = std::chrono::milliseconds(1);
+// How long a ticket another processor holds is left alone before it is tried again: a
+// claim its holder left by dying is taken over after this long.
+constexpr auto claimRetryDelay = std::chrono::seconds(2);
 // Heap blocks of this size or more are mapped on their own. glibc otherwise raises
 // its threshold as large blocks are freed, after which they come from per-thread heaps
 // that keep the memory, malloc_trim or not: a run of jobs of 12-megapixel photos would
@@ -116,7 +120,7 @@ void KOVA_JobProcessor::processNextJob()
     {
         const std::lock_guard lock(m_mutex);
         const auto offered = std::find_if(m_jobsPending.cbegin(), m_jobsPending.cend(),
-                                          [this](const std::shared_ptr<KOVA_Job>& job) { return !wasLeftUnfiledLocked(job); });
+                                          [this](const std::shared_ptr<KOVA_Job>& job) { return !isPassedOverLocked(job); });
         if (offered == m_jobsPending.cend())
             return;
         next = *offered;
@@ -215,11 +219,56 @@ void KOVA_JobProcessor::request(const std::shared_ptr<KOVA_Job>& job, Offer offe
         if (claimed == Claim::Ended)
             return;
         if (claimed == Claim::Claimed) {
-            run(job);
+            std::shared_ptr<platform::FileClaim> ticketClaim;
+            if (claimTicket(job, ticketClaim))
+                run(job, std::move(ticketClaim));
             return;
         }
         running->wait();
     }
+}
+
+// Claimed here, the job is claimed against every other processor sharing its folder
+// before it runs. The claim of a ticket whose folder cannot hold one is skipped, and the
+// job runs as it would alone (`claim` stays null). False when the job is not to run: the
+// run claimed here is let go.
+bool KOVA_JobProcessor::claimTicket(const std::shared_ptr<KOVA_Job>& job, std::shared_ptr<platform::FileClaim>& claim)
+{
+    platform::FileClaim::Outcome outcome = platform::FileClaim::Outcome::Failed;
+    platform::Error error;
+    claim = platform::FileClaim::tryClaim(job->documentURL().toLocalFile(), &outcome, &error);
+    switch (outcome) {
+    case platform::FileClaim::Outcome::Claimed:
+        return true;
+    case platform::FileClaim::Outcome::Failed:
+        platform::Log::error(QStringLiteral("the ticket %1 runs without a claim: %2").arg(describedJob(job), error.description()));
+        return true;
+    case platform::FileClaim::Outcome::HeldElsewhere:
+        platform::Log::log(QStringLiteral("the ticket %1 is claimed by another processor; left to it").arg(describedJob(job)));
+        break;
+    case platform::FileClaim::Outcome::Gone:
+        platform::Log::log(QStringLiteral("the ticket %1 left its hot folder before it ran").arg(describedJob(job)));
+        break;
+    }
+    release(job, outcome == platform::FileClaim::Outcome::HeldElsewhere ? Ending::HeldElsewhere : Ending::NotRun);
+    return false;
+}
+
+// A ticket held elsewhere is passed over until the retry: a claim whose holder died
+// meanwhile is taken over then.
+void KOVA_JobProcessor::scheduleClaimRetry()
+{
+    const std::weak_ptr<KOVA_JobProcessor> weakSelf = weak_from_this();
+    platform::DispatchQueue::global()->after(claimRetryDelay, [weakSelf] {
+        const auto self = weakSelf.lock();
+        if (!self)
+            return;
+        {
+            const std::lock_guard lock(self->m_mutex);
+            self->m_heldElsewhere.clear();
+        }
+        self->processNextJob();
+    });
 }
 
 // Runs on the main queue.
@@ -228,7 +277,7 @@ KOVA_JobProcessor::Claim KOVA_JobProcessor::claim(const std::shared_ptr<KOVA_Job
 {
     {
         const std::lock_guard lock(m_mutex);
-        if (m_currentJob == job || (offer == Offer::Next && wasLeftUnfiledLocked(job)))
+        if (m_currentJob == job || (offer == Offer::Next && isPassedOverLocked(job)))
             return Claim::Ended;
         if (m_runGroup) {
             running = m_runGroup;
@@ -242,13 +291,14 @@ KOVA_JobProcessor::Claim KOVA_JobProcessor::claim(const std::shared_ptr<KOVA_Job
     return Claim::Claimed;
 }
 
-void KOVA_JobProcessor::run(const std::shared_ptr<KOVA_Job>& job)
+void KOVA_JobProcessor::run(const std::shared_ptr<KOVA_Job>& job, std::shared_ptr<platform::FileClaim> ticketClaim)
 {
-    job->processJob([this, job](const platform::Error& error) {
+    job->processJob([this, job, ticketClaim](const platform::Error& error) mutable {
         if (!error.isNull())
             platform::Log::log(error.description());
         const bool filed = KOVA_JobFiling::fileJob(*job, error);
-        release(job, filed);
+        ticketClaim.reset(); // held until the ticket has left its hot folder
+        release(job, filed ? Ending::Filed : Ending::LeftUnfiled);
     });
     // The job's decoded photos and rendered pictures are freed now. glibc keeps freed
     // heap for later allocations, so a processor that runs all day would otherwise hold
@@ -256,9 +306,10 @@ void KOVA_JobProcessor::run(const std::shared_ptr<KOVA_Job>& job)
     malloc_trim(0);
 }
 
-void KOVA_JobProcessor::release(const std::shared_ptr<KOVA_Job>& job, bool filed)
+void KOVA_JobProcessor::release(const std::shared_ptr<KOVA_Job>& job, Ending ending)
 {
-    ZORVAK_Dispatch::performSyncOnMainQueue([this, job, filed] {
+    bool retryClaims = false;
+    ZORVAK_Dispatch::performSyncOnMainQueue([&] {
         platform::Log::log(QStringLiteral("release %1").arg(describedJob(job)));
         std::shared_ptr<platform::DispatchGroup> group;
         {
@@ -266,16 +317,22 @@ void KOVA_JobProcessor::release(const std::shared_ptr<KOVA_Job>& job, bool filed
             group = std::move(m_runGroup);
             m_runGroup.reset();
             m_currentJob.reset();
-            if (!filed)
+            if (ending == Ending::LeftUnfiled)
                 m_leftUnfiled.insert(job->documentURL().toLocalFile(), ZORVAK_Extras_NSURL::generationID(job->documentURL()));
+            if (ending == Ending::HeldElsewhere) {
+                retryClaims = m_heldElsewhere.isEmpty();
+                m_heldElsewhere.insert(job->documentURL().toLocalFile());
+            }
         }
-        if (!filed)
+        if (ending == Ending::LeftUnfiled)
             platform::Log::error(QStringLiteral("the ticket %1 ran but stays in its hot folder; it is not run again "
                                                 "unless asked").arg(describedJob(job)));
         setIsProcessing(false);
         if (group)
             group->leave();
     });
+    if (retryClaims)
+        scheduleClaimRetry();
     processNextJob();
 }
 
@@ -290,6 +347,11 @@ bool KOVA_JobProcessor::isPending(const std::shared_ptr<KOVA_Job>& job) const
     const std::lock_guard lock(m_mutex);
     return std::any_of(m_jobsPending.cbegin(), m_jobsPending.cend(),
                        [&job](const std::shared_ptr<KOVA_Job>& pending) { return pending->isEqual(*job); });
+}
+
+bool KOVA_JobProcessor::isPassedOverLocked(const std::shared_ptr<KOVA_Job>& job) const
+{
+    return wasLeftUnfiledLocked(job) || m_heldElsewhere.contains(job->documentURL().toLocalFile());
 }
 
 bool KOVA_JobProcessor::wasLeftUnfiledLocked(const std::shared_ptr<KOVA_Job>& job) const

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -14,6 +15,7 @@ class OBKVOObservation;
 
 namespace platform {
 class DispatchGroup;
+class FileClaim;
 }
 
 // The system's main loop, the class side of the hot job folders: it keeps the
@@ -26,6 +28,11 @@ class DispatchGroup;
 // other queues read the list as snapshots under the same lock. A request waits on
 // the run group of the job that runs and never on the main queue, so requests made
 // on the main queue are handed to a global queue.
+//
+// Processors on other machines (or other processes) may share the hot folders: each job's
+// ticket is claimed before it runs and held until it is filed, so that a ticket runs in
+// one processor only. A ticket another one holds is passed over and tried again a little
+// later, which takes over the claim of a processor that died.
 //
 // A ticket that ran but could not be filed is not offered again by processNextJob()
 // during this run of the program (its outputs were delivered already), also not as
@@ -71,15 +78,22 @@ public:
 private:
     enum class Offer { Next, Request };
     enum class Claim { Claimed, Ended, Wait };
+    // How a run claimed here ends: its ticket filed, left in its hot folder after it ran,
+    // or not run at all (its ticket gone, or held by another processor).
+    enum class Ending { Filed, LeftUnfiled, NotRun, HeldElsewhere };
 
     KOVA_JobProcessor() = default;
     void start();
     void request(const std::shared_ptr<KOVA_Job>& job, Offer offer);
     Claim claim(const std::shared_ptr<KOVA_Job>& job, Offer offer, std::shared_ptr<platform::DispatchGroup>& running);
-    void run(const std::shared_ptr<KOVA_Job>& job);
-    void release(const std::shared_ptr<KOVA_Job>& job, bool filed);
+    bool claimTicket(const std::shared_ptr<KOVA_Job>& job, std::shared_ptr<platform::FileClaim>& claim);
+    void scheduleClaimRetry();
+    void run(const std::shared_ptr<KOVA_Job>& job, std::shared_ptr<platform::FileClaim> ticketClaim);
+    void release(const std::shared_ptr<KOVA_Job>& job, Ending ending);
     bool isCurrentJob(const std::shared_ptr<KOVA_Job>& job) const;
     bool isPending(const std::shared_ptr<KOVA_Job>& job) const;
+    // Not offered by processNextJob(): left unfiled, or held by another processor.
+    bool isPassedOverLocked(const std::shared_ptr<KOVA_Job>& job) const;
     bool wasLeftUnfiledLocked(const std::shared_ptr<KOVA_Job>& job) const;
     void observeJobsOf(const QString& uuid, const std::shared_ptr<OBKVOObservation>& observation);
 
@@ -89,6 +103,7 @@ private:
     std::shared_ptr<platform::DispatchGroup> m_runGroup;
     bool m_isProcessing = false;
     QMap<QString, QByteArray> m_leftUnfiled; // ticket path to the ticket's generation then
+    QSet<QString> m_heldElsewhere; // ticket paths another processor held, until the retry
     QMap<QString, std::shared_ptr<OBKVOObservation>> m_observations; // by folder uuid
     std::shared_ptr<OBKVOObservation> m_runSwitchObservation;
 };
