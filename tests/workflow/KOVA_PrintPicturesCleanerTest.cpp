@@ -5,6 +5,7 @@
 #include "TestEnvironment.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/dispatch/DispatchClock.h"
+#include "platform/dispatch/DispatchQueue.h"
 #include "platform/files/FileOperations.h"
 #include "platform/plist/KeyedArchiver.h"
 #include "printing/pages/ZORVAK_PrintPage.h"
@@ -113,5 +114,6 @@ TEST_F(KOVA_PrintPicturesCleanerTest, RunsAtTheStartAndEveryDayAfter)
     const QString next = picture(QStringLiteral("next.jpeg"), old);
     clock->advance(Cleaner::interval);
     EXPECT_TRUE(kova::test::waitUntil([&] { return !QFileInfo::exists(next); }));
+    cleaner->queue()->sync([] {});
     platform::DispatchClock::setCurrent(nullptr);
 }

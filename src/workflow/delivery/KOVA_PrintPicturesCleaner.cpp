@@ -36,10 +36,15 @@ std::vector<QFileInfo> oldPictures(const QString& folder)
 
 } // namespace
 
+KOVA_PrintPicturesCleaner::KOVA_PrintPicturesCleaner()
+    : m_queue(platform::DispatchQueue::createSerial(QStringLiteral("com.morvanta.kova.queue.printPicturesCleaner")))
+{
+}
+
 std::shared_ptr<KOVA_PrintPicturesCleaner> KOVA_PrintPicturesCleaner::start()
 {
     const std::shared_ptr<KOVA_PrintPicturesCleaner> cleaner(new KOVA_PrintPicturesCleaner());
-    platform::DispatchQueue::global()->async([] { removeOldPictures(); });
+    cleaner->m_queue->async([] { removeOldPictures(); });
     cleaner->scheduleNextRun();
     return cleaner;
 }
@@ -47,7 +52,7 @@ std::shared_ptr<KOVA_PrintPicturesCleaner> KOVA_PrintPicturesCleaner::start()
 void KOVA_PrintPicturesCleaner::scheduleNextRun()
 {
     const std::weak_ptr<KOVA_PrintPicturesCleaner> weakSelf = weak_from_this();
-    platform::DispatchQueue::global()->after(interval, [weakSelf] {
+    m_queue->after(interval, [weakSelf] {
         if (const auto self = weakSelf.lock()) {
             removeOldPictures();
             self->scheduleNextRun();
