@@ -22,6 +22,7 @@
 namespace {
 
 const QString bareTicketType = QStringLiteral("public.xml");
+const QString notFiled = QStringLiteral("not filed");
 
 QStringList entries(const QString& folder)
 {
@@ -115,13 +116,18 @@ bool KOVA_ExampleRun::carryOn()
 }
 
 // Copied into the tree first, then renamed into the hot folder: the watcher never sees
-// half a ticket.
+// half a ticket. A set-up cut short by a kill is carried on with: a ticket that landed
+// (pending, or filed meanwhile) is not dropped again, and the copy it left is made anew.
 bool KOVA_ExampleRun::drop(const QString& name, const QString& hotFolder)
 {
+    const QString dropped = hotFolder + QLatin1Char('/') + name;
+    if (QFileInfo::exists(dropped) || filing(name) != notFiled)
+        return true;
     const QString copy = m_tree.incomingFolder() + QLatin1Char('/') + name;
     platform::Error error;
-    if (!QDir().mkpath(hotFolder) || !platform::FileOperations::copyItem(m_settings.tickets + QLatin1Char('/') + name, copy, &error)
-        || !platform::FileOperations::moveItemNoReplace(copy, hotFolder + QLatin1Char('/') + name, &error)) {
+    if ((QFileInfo::exists(copy) && !platform::FileOperations::removeItem(copy, &error)) || !QDir().mkpath(hotFolder)
+        || !platform::FileOperations::copyItem(m_settings.tickets + QLatin1Char('/') + name, copy, &error)
+        || !platform::FileOperations::moveItemNoReplace(copy, dropped, &error)) {
         platform::Log::error(QStringLiteral("could not drop %1 into %2 (error:%3)").arg(name, hotFolder, error.description()));
         return false;
     }
@@ -142,7 +148,7 @@ QString KOVA_ExampleRun::filing(const QString& ticket) const
     };
     if (filedIn(m_tree.completedFolder()))
         return QStringLiteral("completed");
-    return filedIn(m_tree.failedFolder()) ? QStringLiteral("failed") : QStringLiteral("not filed");
+    return filedIn(m_tree.failedFolder()) ? QStringLiteral("failed") : notFiled;
 }
 
 bool KOVA_ExampleRun::filedAsMeant(const QString& ticket) const

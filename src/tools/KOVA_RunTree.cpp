@@ -86,18 +86,23 @@ bool KOVA_RunTree::writePreferences(const QString& examples) const
     if (!makeFolders())
         return false;
     const auto defaults = platform::UserDefaults::standardUserDefaults();
-    defaults->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/KOVA/Packages")), key_kovaFolderPackages);
-    defaults->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/KOVA/Templates")), key_kovaFolderTemplates);
-    defaults->setURL(QUrl::fromLocalFile(completedFolder()), key_kovaFolderJobsCompleted);
-    defaults->setURL(QUrl::fromLocalFile(failedFolder()), key_kovaFolderJobsFailed);
-    defaults->setBool(true, key_kovaProcessorIsRunning);
     const auto pressoria = platform::UserDefaults::initWithSuiteName(KOVA_OutputPrintCentreDelivery::PressoriaSuiteName);
-    pressoria->setURL(QUrl::fromLocalFile(printCentreFolder()), KOVA_OutputPrintCentreDelivery::HotFolderKey);
-    for (const auto& set : KOVA_PrintToFileSet::classSide().folderSets()) {
+    const bool written = defaults->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/KOVA/Packages")), key_kovaFolderPackages)
+        && defaults->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/KOVA/Templates")), key_kovaFolderTemplates)
+        && defaults->setURL(QUrl::fromLocalFile(completedFolder()), key_kovaFolderJobsCompleted)
+        && defaults->setURL(QUrl::fromLocalFile(failedFolder()), key_kovaFolderJobsFailed)
+        && defaults->setBool(true, key_kovaProcessorIsRunning)
+        && pressoria->setURL(QUrl::fromLocalFile(printCentreFolder()), KOVA_OutputPrintCentreDelivery::HotFolderKey);
+    if (!written)
+        return false;
+    KOVA_FolderSetClass& sets = KOVA_PrintToFileSet::classSide();
+    for (const auto& set : sets.folderSets()) {
         const QString folder = deliveredFolder() + QLatin1Char('/') + set->name();
         if (!makeFolder(folder))
             return false;
         set->setURL(QUrl::fromLocalFile(folder));
     }
-    return true;
+    // Saved before any ticket is dropped rather than after the sets' usual wait: a run
+    // killed once its first ticket landed carries on with them.
+    return sets.writeSavedData();
 }

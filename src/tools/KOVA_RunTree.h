@@ -23,7 +23,8 @@ public:
     void setKept(bool kept);
 
     // Whether the tree was set up before: its preferences written and its tickets
-    // dropped. Marked when the tickets are all in their hot folders.
+    // dropped. Marked when the tickets are all in their hot folders; until then every
+    // start sets the tree up again, carrying on with what an earlier one did.
     bool isSetUp() const;
     bool markSetUp() const;
 
@@ -39,7 +40,8 @@ public:
 
     // Writes the preferences of a processor that runs: the examples' packages and
     // templates, the completed and failed folders, the print-to-file sets and the
-    // print centre's hot folder. Needs the application object.
+    // print centre's hot folder; all of them written when it returns true. Written
+    // again by a set-up that carries on after a kill. Needs the application object.
     bool writePreferences(const QString& examples) const;
 
 private:

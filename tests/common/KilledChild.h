@@ -52,6 +52,20 @@ public:
         return atWork;
     }
 
+    // Starts one child with the variable set to `value` and lets it end by itself:
+    // its exit code (-1 when it did not end normally) and standard error.
+    std::pair<int, QString> runToEnd(const QString& value) const
+    {
+        QProcess child;
+        child.setProcessEnvironment(environment(value));
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + m_testName});
+        const bool ended = child.waitForFinished(60000) && child.exitStatus() == QProcess::NormalExit;
+        return {ended ? child.exitCode() : -1, QString::fromLocal8Bit(child.readAllStandardError())};
+    }
+
+    // The folder the children take as their temporary folder.
+    static QString childrenTemporaryFolder() { return sandboxRoot() + QStringLiteral("/children"); }
+
 private:
     static constexpr const char* workMarker = "child starts its work\n";
 
@@ -88,7 +102,7 @@ private:
 
     QProcessEnvironment environment(const QString& value) const
     {
-        const QString temporary = sandboxRoot() + QStringLiteral("/children");
+        const QString temporary = childrenTemporaryFolder();
         QDir().mkpath(temporary);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(m_variable, value);

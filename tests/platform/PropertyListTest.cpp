@@ -148,6 +148,18 @@ TEST(PropertyList, RoundTripsEveryKindOfValueInBothFormats)
     }
 }
 
+// Offsets take as many bytes as the list's size needs: one, two, three (64 KiB to 16 MiB)
+// or four.
+TEST(PropertyList, BinaryListsOfEverySizeReadBack)
+{
+    for (const qsizetype size : {qsizetype(100), qsizetype(1000), qsizetype(100 * 1024), qsizetype(17 * 1024 * 1024)}) {
+        const QVariantMap written{{QStringLiteral("data"), QByteArray(size, 'x')}, {QStringLiteral("text"), QStringLiteral("kept")}};
+        Error error;
+        EXPECT_EQ(PropertyList::fromData(PropertyList::toData(written, PropertyList::Format::Binary), &error).toMap(), written)
+            << size << " bytes: " << error.message.toStdString();
+    }
+}
+
 TEST(PropertyList, ConvertsOtherNumberTypesAndStringLists)
 {
     const QVariantList written{int(-7), uint(7), short(3), float(0.5f), QStringList{QStringLiteral("a"), QStringLiteral("b")}};

@@ -1,17 +1,25 @@
 #include "platform/files/StandardPaths.h"
 
-#include "FileFixtures.h"
+#include "platform/files/FileOperations.h"
+#include "platform/files/StagingItems.h"
 
+#include "FileFixtures.h"
+#include "KilledChild.h"
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sys/stat.h>
 
 using platform::StandardPaths;
 using Folder = platform::StandardPaths::Folder;
 using Domain = platform::StandardPaths::Domain;
+using kova::test::KilledChild;
 using kova::test::ScopedEnvironment;
 using kova::test::ScratchFolder;
 using kova::test::writeFile;
@@ -143,4 +151,83 @@ TEST(StandardPaths, ItemReplacementFolderMovesToTheCachesWhenOnlyTheyShareTheFil
     const ScopedEnvironment caches("XDG_CACHE_HOME", memory.path(QStringLiteral("cache")));
     const QString folder = StandardPaths::makeItemReplacementFolder(memory.path(QStringLiteral("target")));
     EXPECT_EQ(QFileInfo(folder).path(), memory.path(QStringLiteral("cache")));
+}
+
+namespace {
+
+constexpr const char* itemsFolderChildVariable = "KOVA_TEST_ITEMS_FOLDER_CHILD";
+const QString endsByItself = QStringLiteral("ends");
+const QString waitsToBeKilled = QStringLiteral("waits");
+
+QStringList itemsFoldersIn(const QString& folder, const QStringList& except = {})
+{
+    QStringList found = kova::test::entriesOf(folder).filter(QRegularExpression(QStringLiteral("-items-")));
+    found.removeIf([&except](const QString& name) { return except.contains(name); });
+    return found;
+}
+
+} // namespace
+
+// Runs only as the child of the test below: makes its items folder with an item in it,
+// then ends by itself or waits to be killed.
+TEST(ItemsFolderChild, MakesItsFolder)
+{
+    if (!qEnvironmentVariableIsSet(itemsFolderChildVariable))
+        GTEST_SKIP() << "runs as the child of StandardPaths.ItemsFoldersGoAtACleanExitAndStaleOnesAtTheNextStart";
+    const QString folder = StandardPaths::makeItemReplacementFolder(StandardPaths::path(Folder::Home));
+    ASSERT_FALSE(folder.isEmpty());
+    ASSERT_TRUE(writeFile(folder + QStringLiteral("/picture.jpeg"), "picture"));
+    if (qEnvironmentVariable(itemsFolderChildVariable) == waitsToBeKilled) {
+        KilledChild::startsWork();
+        std::getchar(); // standard input stays open until the child is killed
+    }
+}
+
+TEST(StandardPaths, ItemsFoldersGoAtACleanExitAndStaleOnesAtTheNextStart)
+{
+    if (kova::test::startsNoChildProcesses)
+        GTEST_SKIP() << "starts child processes";
+    KilledChild child(QStringLiteral("ItemsFolderChild.*"), itemsFolderChildVariable);
+    const QString temporary = KilledChild::childrenTemporaryFolder();
+    const QStringList earlier = itemsFoldersIn(temporary);
+    ASSERT_EQ(child.runAndKill({waitsToBeKilled, waitsToBeKilled}, std::chrono::milliseconds(0)), 2);
+    const QStringList killed = itemsFoldersIn(temporary, earlier);
+    ASSERT_EQ(killed.size(), 2);
+    platform::Error error;
+    const QString live = platform::StagingItems::makeProcessFolder(temporary, QCoreApplication::applicationName(), &error);
+    ASSERT_FALSE(live.isEmpty()) << qPrintable(error.message);
+    const QString otherProgram = QStringLiteral("kova_other-items-Ab12Cd");
+    ASSERT_TRUE(QDir(temporary).mkdir(otherProgram));
+
+    struct Case {
+        const char* what;
+        QString name;
+        bool isOld;
+        bool isRemoved;
+    };
+    const Case cases[] = {
+        {"left by a killed run", killed[0], true, true},
+        {"left by a killed run, changed within the hour", killed[1], false, false},
+        {"held by a live process", QFileInfo(live).fileName(), true, false},
+        {"another program's", otherProgram, true, false},
+    };
+    const auto pathOf = [&temporary](const Case& c) { return temporary + QLatin1Char('/') + c.name; };
+    for (const Case& c : cases) {
+        if (c.isOld)
+            ASSERT_TRUE(kova::test::makeOld(pathOf(c), platform::StagingItems::staleAge + std::chrono::minutes(1)));
+    }
+
+    const auto [exitCode, log] = child.runToEnd(endsByItself);
+    ASSERT_EQ(exitCode, 0) << qPrintable(log);
+    QStringList kept;
+    for (const Case& c : cases) {
+        EXPECT_NE(QFileInfo::exists(pathOf(c)), c.isRemoved) << c.what;
+        EXPECT_EQ(log.contains(QStringLiteral("Removed the stale items folder \"%1\"").arg(pathOf(c))), c.isRemoved) << c.what;
+        if (!c.isRemoved)
+            kept += c.name;
+    }
+    kept.sort();
+    EXPECT_EQ(itemsFoldersIn(temporary, earlier), kept) << "the child's own folder goes with its clean exit";
+    for (const QString& name : kept)
+        platform::FileOperations::removeItem(temporary + QLatin1Char('/') + name);
 }

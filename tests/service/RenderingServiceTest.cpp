@@ -1,7 +1,9 @@
 #include "core/foundation/KOVA_Constants.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/files/FileOperations.h"
 #include "platform/ipc/BusPropertyList.h"
 #include "platform/plist/KeyedArchiver.h"
+#include "platform/plist/PropertyList.h"
 #include "service/engine/KOVA_RenderingEngine.h"
 #include "workflow/folders/KOVA_FolderSetClass.h"
 #include "workflow/folders/KOVA_PrintToFileSet.h"
@@ -194,4 +196,31 @@ TEST_F(RenderingService, AFailingTicketAnswersNoWithTheJobsError)
     EXPECT_EQ(error.domain, platform::Error::POSIXDomain);
     EXPECT_EQ(error.code, -3);
     EXPECT_EQ(error.message, QStringLiteral("could not find package with name Nosuch"));
+}
+
+// The service reads its preferences file back with a limit: a value that would take the
+// file past it is refused rather than answered OK and lost with the whole file at the next
+// start. The file is given its large value directly, so little crosses the bus.
+TEST_F(RenderingService, AValueThatWouldTakeThePreferencesPastTheirReadLimitIsRefused)
+{
+    const QString plist = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/com.morvanta.KOVA-RenderingEngine.plist");
+    const QByteArray earlier = kova::test::readFile(plist);
+    QVariantMap stored = platform::PropertyList::fromData(earlier).toMap();
+    stored.insert(QStringLiteral("large"), QByteArray(platform::UserDefaults::maximumStoreSize - 4 * 1024 * 1024, 'x'));
+    ASSERT_TRUE(platform::FileOperations::writeFileAtomically(plist, platform::PropertyList::toData(stored, platform::PropertyList::Format::Binary)));
+
+    const QByteArray tooMuch(8 * 1024 * 1024, 'y');
+    const QDBusMessage refused = call(QStringLiteral("setObject"), { platform::BusPropertyList::encode(tooMuch), QStringLiteral("refused") });
+    EXPECT_EQ(refused.type(), QDBusMessage::ErrorMessage);
+    EXPECT_TRUE(refused.errorMessage().contains(QStringLiteral("past the 67108864 bytes"))) << refused.errorMessage().toStdString();
+
+    // Started again, the service reads what it kept and keeps what it answers OK.
+    QDBusConnection::disconnectFromBus(connectionName);
+    bus.emplace(serviceBus());
+    EXPECT_EQ(call(QStringLiteral("setObject"), { platform::BusPropertyList::encode(QStringLiteral("kept")), QStringLiteral("small") }).type(),
+        QDBusMessage::ReplyMessage);
+    stored = platform::PropertyList::fromData(kova::test::readFile(plist)).toMap();
+    EXPECT_EQ(stored.value(QStringLiteral("small")), QStringLiteral("kept"));
+    EXPECT_TRUE(stored.contains(QStringLiteral("large")) && !stored.contains(QStringLiteral("refused")));
+    EXPECT_TRUE(earlier.isEmpty() ? QFile::remove(plist) : platform::FileOperations::writeFileAtomically(plist, earlier));
 }

@@ -21,7 +21,6 @@
 namespace platform {
 namespace {
 
-constexpr qint64 maximumStoreSize = 64 * 1024 * 1024;
 // Damaged files kept aside within one second get numbered names; past this many
 // something else is wrong.
 constexpr int maximumKeptAsideNames = 100;
@@ -168,16 +167,19 @@ bool UserDefaults::setURL(const QUrl& url, const QString& key)
     return setObject(url.isLocalFile() ? abbreviateHome(url.toLocalFile()) : url.toString(), key);
 }
 
-bool UserDefaults::setObject(const QVariant& value, const QString& key)
+bool UserDefaults::setObject(const QVariant& value, const QString& key, Error* error)
 {
     if (isJavaPreferences()) {
-        Log::error(QStringLiteral("the preferences %1 are read only; %2 was not stored").arg(m_domain, key));
+        const QString message = QStringLiteral("the preferences %1 are read only; %2 was not stored").arg(m_domain, key);
+        Log::error(message);
+        setError(error, Error{Error::DefaultsDomain, 0, message});
         return false;
     }
     if (value.isValid()) {
-        Error error;
-        if (PropertyList::toData(QVariantMap{{key, value}}, PropertyList::Format::Binary, &error).isEmpty()) {
-            Log::error(QStringLiteral("cannot store %1 in the preferences %2: %3").arg(key, m_domain, error.message));
+        Error encodingError;
+        if (PropertyList::toData(QVariantMap{{key, value}}, PropertyList::Format::Binary, &encodingError).isEmpty()) {
+            Log::error(QStringLiteral("cannot store %1 in the preferences %2: %3").arg(key, m_domain, encodingError.message));
+            setError(error, encodingError);
             return false;
         }
     }
@@ -185,7 +187,7 @@ bool UserDefaults::setObject(const QVariant& value, const QString& key)
     bool written;
     {
         std::lock_guard lock(m_mutex);
-        written = writeLocked(value, key);
+        written = writeLocked(value, key, error);
     }
     if (written)
         didChangeValueForKey(key);
@@ -194,15 +196,16 @@ bool UserDefaults::setObject(const QVariant& value, const QString& key)
     return written;
 }
 
-bool UserDefaults::writeLocked(const QVariant& value, const QString& key)
+bool UserDefaults::writeLocked(const QVariant& value, const QString& key, Error* error)
 {
-    Error error;
+    Error writeError;
     const QString path = filePath();
     std::unique_ptr<FileLock> writersLock;
-    if (FileOperations::makeDirectory(QFileInfo(path).path(), true, &error))
-        writersLock = FileLock::acquire(path + QStringLiteral(".lock"), &error);
-    if (!writersLock || !replaceFileLocked(value, key, &error)) {
-        Log::error(QStringLiteral("cannot write the preferences %1 (key %2): %3").arg(path, key, error.message));
+    if (FileOperations::makeDirectory(QFileInfo(path).path(), true, &writeError))
+        writersLock = FileLock::acquire(path + QStringLiteral(".lock"), &writeError);
+    if (!writersLock || !replaceFileLocked(value, key, &writeError)) {
+        Log::error(QStringLiteral("cannot write the preferences %1 (key %2): %3").arg(path, key, writeError.message));
+        setError(error, writeError);
         return false;
     }
     return true;
@@ -226,6 +229,11 @@ bool UserDefaults::replaceFileLocked(const QVariant& value, const QString& key, 
     else
         changed.remove(key);
     const QByteArray data = PropertyList::toData(changed, PropertyList::Format::Binary, error);
+    if (data.size() > maximumStoreSize) {
+        *error = {Error::DefaultsDomain, 0, QStringLiteral("the file would grow to %1 bytes, past the %2 bytes it is read with")
+                                                .arg(data.size()).arg(maximumStoreSize)};
+        return false;
+    }
     if (data.isEmpty() || !FileOperations::writeFileAtomically(filePath(), data, error, 0600))
         return false;
     m_values = changed;

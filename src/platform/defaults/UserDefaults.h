@@ -30,6 +30,8 @@ namespace platform {
 class UserDefaults : public Observable {
 public:
     static inline const QString javaPreferencesSuite = QStringLiteral("com.apple.java.util.prefs");
+    // The largest preferences file read: a larger one would be lost at the next start.
+    static constexpr qint64 maximumStoreSize = 64 * 1024 * 1024;
 
     // The process's own domain (set at start-up with setStandardDomain).
     static std::shared_ptr<UserDefaults> standardUserDefaults();
@@ -53,9 +55,11 @@ public:
     QUrl URLForKey(const QString& key) const;
     QVariantMap dictionaryRepresentation() const;
 
-    // An invalid value removes the key. A value a property list cannot hold is
-    // refused with a log line. Returns whether the value was stored and written.
-    bool setObject(const QVariant& value, const QString& key);
+    // An invalid value removes the key. A value a property list cannot hold, or one
+    // that would take the file past the size it is read back with (maximumStoreSize),
+    // is refused with a log line. Returns whether the value was stored and written;
+    // `error` tells why not.
+    bool setObject(const QVariant& value, const QString& key, Error* error = nullptr);
     bool setBool(bool value, const QString& key) { return setObject(value, key); }
     bool setInteger(qint64 value, const QString& key) { return setObject(value, key); }
     bool setDouble(double value, const QString& key) { return setObject(value, key); }
@@ -90,7 +94,7 @@ private:
     bool isJavaPreferences() const { return m_domain == javaPreferencesSuite; }
     void reloadIfChangedLocked() const;
     QVariantMap readStore(FileProblem* problem) const;
-    bool writeLocked(const QVariant& value, const QString& key);
+    bool writeLocked(const QVariant& value, const QString& key, Error* error);
     bool replaceFileLocked(const QVariant& value, const QString& key, Error* error);
     bool keepDamagedFileAside(Error* error) const;
     FileStamp currentStamp() const;

@@ -3,6 +3,7 @@
 #include "platform/Log.h"
 #include "platform/files/BoundedFileRead.h"
 #include "platform/files/FileOperations.h"
+#include "platform/files/StagingItems.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -207,12 +208,7 @@ QString StandardPaths::makeItemReplacementFolder(const QString& appropriateFor, 
     QString name = QCoreApplication::applicationName();
     if (name.isEmpty())
         name = QStringLiteral("kova");
-    QByteArray pattern = QFile::encodeName(itemReplacementBase(appropriateFor) + QLatin1Char('/') + name + QStringLiteral("-items-XXXXXX"));
-    if (!::mkdtemp(pattern.data())) {
-        setError(error, Error::fromErrno(errno, QStringLiteral("cannot make a folder like \"%1\"").arg(QFile::decodeName(pattern))));
-        return {};
-    }
-    return QFile::decodeName(pattern);
+    return StagingItems::makeProcessFolder(itemReplacementBase(appropriateFor), name, error);
 }
 
 void StandardPaths::pointEveryDomainInto(const QString& root)

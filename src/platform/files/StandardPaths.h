@@ -49,6 +49,8 @@ public:
     // A new, empty, private folder for assembling items that will be moved next
     // to `appropriateFor` (a path that need not exist): on the same file system
     // when the temporary or the cache folder is, so the final move is a rename.
+    // Named after the program ("<program>-items-XXXXXX") and removed when it exits
+    // cleanly; those its earlier runs left there are removed first (StagingItems).
     // Empty, with `error` set, when no folder can be made.
     static QString makeItemReplacementFolder(const QString& appropriateFor, Error* error = nullptr);
 

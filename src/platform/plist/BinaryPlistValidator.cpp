@@ -86,7 +86,7 @@ private:
         m_objectCount = readUnsigned(trailer + 8, 8);
         m_topObject = readUnsigned(trailer + 16, 8);
         const quint64 tableOffset = readUnsigned(trailer + 24, 8);
-        if (!isPowerOfTwoSize(m_offsetSize) || !isPowerOfTwoSize(m_referenceSize))
+        if (!isIntegerSize(m_offsetSize) || !isIntegerSize(m_referenceSize))
             return fail(QStringLiteral("binary property list has invalid offset or reference sizes"));
         if (m_objectCount == 0 || m_objectCount > MaximumObjectCount || m_topObject >= m_objectCount)
             return fail(QStringLiteral("binary property list has an invalid object count or top object"));
@@ -96,6 +96,13 @@ private:
         m_tableOffset = qint64(tableOffset);
         m_visits.assign(m_objectCount, Visit{});
         return true;
+    }
+
+    // Offsets and references take as many bytes as their largest value needs: a list of
+    // 64 KiB to 16 MiB has three-byte offsets.
+    static bool isIntegerSize(int size)
+    {
+        return size >= 1 && size <= 8;
     }
 
     static bool isPowerOfTwoSize(int size)

@@ -30,11 +30,12 @@ void KOVA_RenderingEngine::observeSavedPrintToFileSets()
     });
 }
 
-void KOVA_RenderingEngine::setObject(const QVariant& value, const QString& key)
+bool KOVA_RenderingEngine::setObject(const QVariant& value, const QString& key, platform::Error* error)
 {
     m_serviceDelegate.enterRequest();
-    platform::UserDefaults::standardUserDefaults()->setObject(value, key);
+    const bool stored = platform::UserDefaults::standardUserDefaults()->setObject(value, key, error);
     m_serviceDelegate.leaveRequest();
+    return stored;
 }
 
 KOVA_RenderingEngine::Result KOVA_RenderingEngine::jobTicketPath(const QString& path)

@@ -20,8 +20,9 @@ public:
     explicit KOVA_RenderingEngine(ServiceDelegate& serviceDelegate);
 
     // Stores `value` under `key`; an invalid value removes the key. Returns once
-    // the stored value is in effect.
-    void setObject(const QVariant& value, const QString& key);
+    // the stored value is in effect: whether it was stored, and `error` when not
+    // (a value the preferences file cannot take, a write that failed).
+    bool setObject(const QVariant& value, const QString& key, platform::Error* error = nullptr);
 
     struct Result {
         bool success = false;

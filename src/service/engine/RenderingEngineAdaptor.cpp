@@ -37,7 +37,10 @@ void RenderingEngineAdaptor::setObject(const QByteArray& value, const QString& k
             reply.sendError(QDBusError::errorString(QDBusError::InvalidArgs), error.description());
             return;
         }
-        m_engine.setObject(decoded, key);
+        if (!m_engine.setObject(decoded, key, &error)) {
+            reply.sendError(QDBusError::errorString(QDBusError::Failed), error.description());
+            return;
+        }
         reply.send();
     });
 }

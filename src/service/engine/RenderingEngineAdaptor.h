@@ -20,7 +20,8 @@ public:
     explicit RenderingEngineAdaptor(KOVA_RenderingEngine& engine, QObject* parent = nullptr);
 
 public slots:
-    // `value` is a binary property list of any root; empty removes the key.
+    // `value` is a binary property list of any root; empty removes the key. A value
+    // that is not stored is answered with the error.
     void setObject(const QByteArray& value, const QString& key);
     // Answers whether the ticket ran and its error (empty when none).
     bool jobTicketPath(const QString& path, QByteArray& error);

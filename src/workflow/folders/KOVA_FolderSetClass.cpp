@@ -232,18 +232,19 @@ void KOVA_FolderSetClass::observeSavedData()
         });
 }
 
-void KOVA_FolderSetClass::writeSavedData()
+bool KOVA_FolderSetClass::writeSavedData()
 {
     platform::Error error;
     const QByteArray data = platform::KeyedArchiver::archivedDataWithRootObject(folderSets(), &error);
     if (data.isEmpty()) {
         platform::Log::error(QStringLiteral("could not archive the folder sets for %1: %2")
                                  .arg(keyForSavedFolderSets(), error.description()));
-        return;
+        return false;
     }
-    platform::UserDefaults::standardUserDefaults()->setObject(data, keyForSavedFolderSets());
+    const bool saved = platform::UserDefaults::standardUserDefaults()->setObject(data, keyForSavedFolderSets());
     if (std::shared_ptr<KOVA_DefaultsDelegate> delegate = KOVA_DefaultsDelegate::installedDelegate())
         delegate->setDefaultObject(data, keyForSavedFolderSets());
+    return saved;
 }
 
 void KOVA_FolderSetClass::notifyObservers()

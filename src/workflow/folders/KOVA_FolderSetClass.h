@@ -80,6 +80,8 @@ public:
 
     // Saves the list 0.5 s after the last of a burst of requests, on the main queue.
     void saveFolderSets();
+    // Saves the list at once, on the calling queue; false (logged) when it cannot be.
+    bool writeSavedData();
     // Tells the observers 0.1 s after the last of a burst of requests, on the main queue.
     void updateFolderSets();
 
@@ -100,7 +102,6 @@ private:
     void loadOnce();
     FolderSets arranged(const FolderSets& loaded) const;
     void observeSavedData();
-    void writeSavedData();
     void notifyObservers();
     QString coalescingKey(const QString& operation) const;
 

@@ -9,6 +9,7 @@
 #include "platform/dispatch/DispatchGroup.h"
 #include "platform/files/FileClaim.h"
 #include "platform/files/UTType.h"
+#include "workflow/delivery/KOVA_PrintPicturesCleaner.h"
 #include "workflow/folders/KOVA_JobFolders.h"
 #include "workflow/jobs/KOVA_Job.h"
 #include "workflow/processing/KOVA_JobFiling.h"
@@ -70,6 +71,7 @@ std::shared_ptr<KOVA_JobProcessor> KOVA_JobProcessor::shared()
 void KOVA_JobProcessor::start()
 {
     handBackLargeBlocks();
+    m_printPicturesCleaner = KOVA_PrintPicturesCleaner::start();
     const std::weak_ptr<KOVA_JobProcessor> weakSelf = weak_from_this();
     KOVA_JobFolders::classSide().addObserver(shared_from_this(), [weakSelf](const KOVA_FolderSetClass::FolderSets&) {
         if (const auto self = weakSelf.lock())

@@ -11,6 +11,7 @@
 #include <mutex>
 
 class KOVA_Job;
+class KOVA_PrintPicturesCleaner;
 class OBKVOObservation;
 
 namespace platform {
@@ -97,6 +98,7 @@ private:
     bool wasLeftUnfiledLocked(const std::shared_ptr<KOVA_Job>& job) const;
     void observeJobsOf(const QString& uuid, const std::shared_ptr<OBKVOObservation>& observation);
 
+    std::shared_ptr<KOVA_PrintPicturesCleaner> m_printPicturesCleaner; // set once, at the start
     mutable std::mutex m_mutex; // guards every field below
     Jobs m_jobsPending;
     std::shared_ptr<KOVA_Job> m_currentJob;
