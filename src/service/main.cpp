@@ -1,6 +1,7 @@
 #include "platform/ipc/ServiceDelegate.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/files/StandardPaths.h"
 #include "service/engine/KOVA_RenderingEngine.h"
 #include "service/engine/RenderingEngineAdaptor.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QGuiApplication app(argc, argv);
     platform::UserDefaults::setStandardDomain(KOVA_RenderingEngine::ServiceName);
+    platform::StandardPaths::removeStaleItemReplacementFolders();
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     ServiceDelegate serviceDelegate(bus, KOVA_RenderingEngine::ServiceName, KOVA_RenderingEngine::IdleSeconds);

@@ -9,6 +9,7 @@
 #include "KOVA_ExampleRun.h"
 #include "KOVA_RunTree.h"
 #include "core/image/ZORVAK_Image.h"
+#include "platform/files/StandardPaths.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -61,6 +62,7 @@ int main(int argc, char** argv)
         return parser.isSet(help) ? 0 : 2;
     }
     tree->setKept(parser.isSet(keep));
+    platform::StandardPaths::removeStaleItemReplacementFolders();
 
     if (!tree->isSetUp() && !tree->writePreferences(examples))
         return 1;

@@ -231,3 +231,21 @@ TEST(StandardPaths, ItemsFoldersGoAtACleanExitAndStaleOnesAtTheNextStart)
     for (const QString& name : kept)
         platform::FileOperations::removeItem(temporary + QLatin1Char('/') + name);
 }
+
+// At a program's start, the folders its killed runs left are cleared from the temporary
+// and the cache folder alike, whether or not it goes on to assemble anything.
+TEST(StandardPaths, StaleItemsFoldersGoAtStartInBothPlaces)
+{
+    ScratchFolder scratch;
+    const ScopedEnvironment temporary("TMPDIR", scratch.path(QStringLiteral("tmp")));
+    const ScopedEnvironment caches("XDG_CACHE_HOME", scratch.path(QStringLiteral("cache")));
+    const QString name = QCoreApplication::applicationName() + QStringLiteral("-items-Zq81Lm");
+    const QStringList stale = {scratch.path(QStringLiteral("tmp/")) + name, scratch.path(QStringLiteral("cache/")) + name};
+    for (const QString& folder : stale) {
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_TRUE(kova::test::makeOld(folder, platform::StagingItems::staleAge + std::chrono::minutes(1)));
+    }
+    StandardPaths::removeStaleItemReplacementFolders();
+    for (const QString& folder : stale)
+        EXPECT_FALSE(QFileInfo::exists(folder)) << qPrintable(folder);
+}

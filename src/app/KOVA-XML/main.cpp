@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 #include "app/PrivilegedHelperClient.h"
+#include "platform/files/StandardPaths.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -7,6 +8,7 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    platform::StandardPaths::removeStaleItemReplacementFolders();
     AppDelegate::initialize();
     auto helper = std::make_shared<PrivilegedHelperClient>(QDBusConnection::systemBus());
     auto delegate = std::make_shared<AppDelegate>(QDBusConnection::sessionBus(), helper);

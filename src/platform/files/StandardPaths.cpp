@@ -171,6 +171,13 @@ QString itemReplacementBase(const QString& appropriateFor)
     return !caches.isEmpty() && deviceOf(caches) == device ? caches : temporary;
 }
 
+// The program an items folder is named after.
+QString itemReplacementProgram()
+{
+    const QString name = QCoreApplication::applicationName();
+    return name.isEmpty() ? QStringLiteral("kova") : name;
+}
+
 } // namespace
 
 QString StandardPaths::path(Folder folder, Domain domain)
@@ -205,10 +212,15 @@ QStringList StandardPaths::pathsInEveryDomain(Folder folder)
 
 QString StandardPaths::makeItemReplacementFolder(const QString& appropriateFor, Error* error)
 {
-    QString name = QCoreApplication::applicationName();
-    if (name.isEmpty())
-        name = QStringLiteral("kova");
-    return StagingItems::makeProcessFolder(itemReplacementBase(appropriateFor), name, error);
+    return StagingItems::makeProcessFolder(itemReplacementBase(appropriateFor), itemReplacementProgram(), error);
+}
+
+void StandardPaths::removeStaleItemReplacementFolders()
+{
+    for (const Folder folder : {Folder::Temporary, Folder::Caches}) {
+        if (const QString base = userPath(folder); QFileInfo(base).isDir())
+            StagingItems::removeStaleProcessFolders(base, itemReplacementProgram());
+    }
 }
 
 void StandardPaths::pointEveryDomainInto(const QString& root)

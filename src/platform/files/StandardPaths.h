@@ -53,6 +53,10 @@ public:
     // cleanly; those its earlier runs left there are removed first (StagingItems).
     // Empty, with `error` set, when no folder can be made.
     static QString makeItemReplacementFolder(const QString& appropriateFor, Error* error = nullptr);
+    // Removes, each logged, the items folders that earlier runs of this program left in
+    // the temporary and the cache folder when they did not exit cleanly; programs call it
+    // as they start, so a run that prints nothing clears them too.
+    static void removeStaleItemReplacementFolders();
 
     // Points the home folder, the XDG folders (the runtime folder private), the
     // local domain and the session bus into `root`, making the folders: a process
