@@ -18,25 +18,6 @@ bool namesNoFile(const QString& name)
     return name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..");
 }
 
-// The longest start of `text` that takes at most `maximumBytes` in UTF-8, whole
-// characters only (a surrogate pair is one character).
-QString truncatedToBytes(const QString& text, qsizetype maximumBytes)
-{
-    qsizetype bytes = 0;
-    qsizetype end = 0;
-    while (end < text.size()) {
-        const char16_t unit = text.at(end).unicode();
-        const bool pair = QChar::isHighSurrogate(unit) && end + 1 < text.size() && text.at(end + 1).isLowSurrogate();
-        const qsizetype length = pair ? 2 : 1;
-        const qsizetype characterBytes = pair ? 4 : unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
-        if (bytes + characterBytes > maximumBytes)
-            break;
-        bytes += characterBytes;
-        end += length;
-    }
-    return text.left(end);
-}
-
 // The extension with its dot, when the name has one that leaves room for some base.
 QString keptExtension(const QString& name, qsizetype maximumBytes)
 {
@@ -58,7 +39,7 @@ QString FileNames::pathComponent(const QString& name, qsizetype maximumBytes)
         return component;
     const QString extension = keptExtension(component, maximumBytes);
     const QString base = component.left(component.size() - extension.size());
-    const QString shortened = truncatedToBytes(base, maximumBytes - byteLength(extension)) + extension;
+    const QString shortened = FileNames::truncatedToBytes(base, maximumBytes - byteLength(extension)) + extension;
     return namesNoFile(shortened) ? FallbackName : shortened;
 }
 
@@ -66,6 +47,23 @@ QString FileNames::joinedComponent(const QString& base, const QString& suffix, q
 {
     const QString tail = QLatin1Char('_') + pathComponent(suffix, maximumBytes / 2);
     return pathComponent(base, maximumBytes - byteLength(tail)) + tail;
+}
+
+QString FileNames::truncatedToBytes(const QString& text, qsizetype maximumBytes)
+{
+    qsizetype bytes = 0;
+    qsizetype end = 0;
+    while (end < text.size()) {
+        const char16_t unit = text.at(end).unicode();
+        const bool pair = QChar::isHighSurrogate(unit) && end + 1 < text.size() && text.at(end + 1).isLowSurrogate();
+        const qsizetype length = pair ? 2 : 1;
+        const qsizetype characterBytes = pair ? 4 : unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+        if (bytes + characterBytes > maximumBytes)
+            break;
+        bytes += characterBytes;
+        end += length;
+    }
+    return text.left(end);
 }
 
 bool FileNames::isInsideFolder(const QString& path, const QString& folder)

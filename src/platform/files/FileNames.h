@@ -29,6 +29,10 @@ public:
     // Whether `path` lies inside `folder`, links resolved; false when either is missing.
     static bool isInsideFolder(const QString& path, const QString& folder);
 
+    // The longest start of `text` that takes at most `maximumBytes` in UTF-8, whole
+    // characters only (a surrogate pair is one character).
+    static QString truncatedToBytes(const QString& text, qsizetype maximumBytes);
+
     // The length of `text` in UTF-8, the measure of a name's length on disk.
     static qsizetype byteLength(const QString& text);
 };

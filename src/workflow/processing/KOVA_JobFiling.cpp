@@ -6,6 +6,7 @@
 #include "platform/defaults/UserDefaults.h"
 #include "platform/dispatch/WallClock.h"
 #include "platform/files/FileLock.h"
+#include "platform/files/FileNames.h"
 #include "platform/files/FileOperations.h"
 #include "workflow/jobs/KOVA_Job.h"
 
@@ -14,6 +15,8 @@
 #include <QRegularExpression>
 
 #include <cerrno>
+
+using platform::FileNames;
 
 namespace {
 
@@ -41,31 +44,6 @@ bool isStamp(const QString& extension)
 {
     static const QRegularExpression stamp(QStringLiteral("^2[01][0-9]{6}-[0-9]{6}(-[0-9]+)?$"));
     return stamp.match(extension).hasMatch();
-}
-
-// The longest name a folder entry can have, in bytes of its UTF-8 form.
-constexpr qsizetype longestName = 255;
-
-qsizetype utf8Size(const QString& text)
-{
-    return text.toUtf8().size();
-}
-
-// The leading part of `text` that takes at most `bytes` bytes as UTF-8, cut between
-// characters, never inside one.
-QString leadingPartFitting(const QString& text, qsizetype bytes)
-{
-    qsizetype taken = 0;
-    qsizetype end = 0;
-    while (end < text.size()) {
-        const qsizetype length = text.at(end).isHighSurrogate() && end + 1 < text.size() ? 2 : 1;
-        const qsizetype size = utf8Size(text.mid(end, length));
-        if (taken + size > bytes)
-            break;
-        taken += size;
-        end += length;
-    }
-    return text.left(end);
 }
 
 // Processors that share one set of preferences (two on one machine's work tree) take
@@ -97,10 +75,10 @@ QString KOVA_JobFiling::filedName(const QString& fileName, const QString& stamp,
     // one a folder can hold; at least the base's first character stays, so the name never
     // turns hidden. Only an extension too long for any stamp is shortened itself.
     QString suffix = extension.isEmpty() ? QString() : QLatin1Char('.') + extension;
-    const qsizetype firstCharacter = utf8Size(leadingPartFitting(base, 4));
-    if (firstCharacter + utf8Size(tail) + utf8Size(suffix) > longestName)
-        suffix = leadingPartFitting(suffix, longestName - firstCharacter - utf8Size(tail));
-    base = leadingPartFitting(base, longestName - utf8Size(tail) - utf8Size(suffix));
+    const qsizetype firstCharacter = FileNames::byteLength(FileNames::truncatedToBytes(base, 4));
+    if (firstCharacter + FileNames::byteLength(tail) + FileNames::byteLength(suffix) > FileNames::MaximumNameBytes)
+        suffix = FileNames::truncatedToBytes(suffix, FileNames::MaximumNameBytes - firstCharacter - FileNames::byteLength(tail));
+    base = FileNames::truncatedToBytes(base, FileNames::MaximumNameBytes - FileNames::byteLength(tail) - FileNames::byteLength(suffix));
     return base + tail + suffix;
 }
 
