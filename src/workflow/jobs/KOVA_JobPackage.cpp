@@ -1,37 +1,26 @@
 #include "workflow/jobs/KOVA_JobPackage.h"
 
-#include <QtGlobal>
-
-#include <atomic>
+#include "workflow/KOVA_RoadHook.h"
 
 namespace {
 
-std::atomic<KOVA_JobPackage::NodeReader> installedReader{nullptr};
-std::atomic<KOVA_JobPackage::Finder> installedFinder{nullptr};
-
-template <class Hook>
-Hook installed(const std::atomic<Hook>& hook)
-{
-    const Hook function = hook.load();
-    if (!function)
-        qFatal("no product packages are installed: the program must set the road up (KOVA_Road::install) first");
-    return function;
-}
+constinit KOVA_RoadHook<KOVA_JobPackage::NodeReader> reader("reader of inline packages");
+constinit KOVA_RoadHook<KOVA_JobPackage::Finder> finder("package finder");
 
 } // namespace
 
-void KOVA_JobPackage::install(NodeReader reader, Finder finder)
+void KOVA_JobPackage::install(NodeReader nodeReader, Finder packageFinder)
 {
-    installedReader.store(reader);
-    installedFinder.store(finder);
+    reader.install(nodeReader);
+    finder.install(packageFinder);
 }
 
 KOVA_JobPackage::Pointer KOVA_JobPackage::initWithNode(const platform::XmlNode& node, const std::shared_ptr<KOVA_Job>& job)
 {
-    return installed(installedReader)(node, job);
+    return reader.installed()(node, job);
 }
 
 KOVA_JobPackage::Pointer KOVA_JobPackage::packageWithDictionary(const QVariantMap& description)
 {
-    return installed(installedFinder)(description);
+    return finder.installed()(description);
 }

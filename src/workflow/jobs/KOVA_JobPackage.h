@@ -42,7 +42,7 @@ public:
     virtual QVariant archivedValue() = 0;
 
     // Installs how packages are read and found. Thread-safe.
-    static void install(NodeReader reader, Finder finder);
+    static void install(NodeReader nodeReader, Finder packageFinder);
     // Through what was installed; a program that set no packages up stops with a message
     // saying so.
     static Pointer initWithNode(const platform::XmlNode& node, const std::shared_ptr<KOVA_Job>& job);

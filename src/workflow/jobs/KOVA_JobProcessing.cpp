@@ -1,24 +1,19 @@
 #include "workflow/jobs/KOVA_JobProcessing.h"
 
-#include <QtGlobal>
-
-#include <atomic>
+#include "workflow/KOVA_RoadHook.h"
 
 namespace {
 
-std::atomic<KOVA_JobProcessing::Maker> installedMaker{nullptr};
+constinit KOVA_RoadHook<KOVA_JobProcessing::Maker> processorMaker("job processor");
 
 } // namespace
 
 void KOVA_JobProcessing::install(Maker maker)
 {
-    installedMaker.store(maker);
+    processorMaker.install(maker);
 }
 
 std::shared_ptr<KOVA_JobProcessing> KOVA_JobProcessing::shared()
 {
-    const Maker maker = installedMaker.load();
-    if (!maker)
-        qFatal("no job processor is installed: the program must set the road up (KOVA_Road::install) first");
-    return maker();
+    return processorMaker.installed()();
 }

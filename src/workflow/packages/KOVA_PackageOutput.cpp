@@ -1,24 +1,19 @@
 #include "workflow/packages/KOVA_PackageOutput.h"
 
-#include <QtGlobal>
-
-#include <atomic>
+#include "workflow/KOVA_RoadHook.h"
 
 namespace {
 
-std::atomic<KOVA_PackageOutput::NodeReader> installedReader{nullptr};
+constinit KOVA_RoadHook<KOVA_PackageOutput::NodeReader> reader("reader of outputs");
 
 } // namespace
 
-void KOVA_PackageOutput::install(NodeReader reader)
+void KOVA_PackageOutput::install(NodeReader nodeReader)
 {
-    installedReader.store(reader);
+    reader.install(nodeReader);
 }
 
 KOVA_PackageOutput::Pointer KOVA_PackageOutput::initWithNode(const platform::XmlNode& node, platform::Error* error)
 {
-    const NodeReader reader = installedReader.load();
-    if (!reader)
-        qFatal("no outputs are installed: the program must set the road up (KOVA_Road::install) first");
-    return reader(node, error);
+    return reader.installed()(node, error);
 }

@@ -49,7 +49,7 @@ public:
     virtual platform::XmlNode asXMLElement() const = 0;
 
     // Installs how outputs are read. Thread-safe.
-    static void install(NodeReader reader);
+    static void install(NodeReader nodeReader);
     // Through what was installed; a program that set no outputs up stops with a message
     // saying so.
     static Pointer initWithNode(const platform::XmlNode& node, platform::Error* error);
