@@ -2,6 +2,7 @@
 // text layout and fonts need one even without a display. It runs in a temporary
 // work tree, so that no benchmark reads or writes the machine's preferences.
 #include "BenchWorkTree.h"
+#include "workflow/processing/KOVA_Road.h"
 
 #include <QGuiApplication>
 
@@ -22,6 +23,7 @@ int main(int argc, char** argv)
         return 1;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QGuiApplication app(argc, argv);
+    KOVA_Road::install();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

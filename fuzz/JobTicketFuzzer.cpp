@@ -8,6 +8,7 @@
 #include "platform/defaults/UserDefaults.h"
 #include "workflow/jobs/KOVA_Job.h"
 #include "workflow/packages/KOVA_Package.h"
+#include "workflow/processing/KOVA_Road.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -45,6 +46,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
         std::abort();
     packageFile = packages + QStringLiteral("/package.xml");
     platform::UserDefaults::standardUserDefaults()->setObject(packages, key_kovaFolderPackages);
+    KOVA_Road::install();
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/files/StandardPaths.h"
 #include "service/engine/KOVA_RenderingEngine.h"
 #include "service/engine/RenderingEngineAdaptor.h"
+#include "workflow/processing/KOVA_Road.h"
 
 #include <QDBusConnection>
 #include <QGuiApplication>
@@ -19,6 +20,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     platform::UserDefaults::setStandardDomain(KOVA_RenderingEngine::ServiceName);
     platform::StandardPaths::removeStaleItemReplacementFolders();
+    KOVA_Road::install();
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     ServiceDelegate serviceDelegate(bus, KOVA_RenderingEngine::ServiceName, KOVA_RenderingEngine::IdleSeconds);

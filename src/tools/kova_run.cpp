@@ -10,6 +10,7 @@
 #include "KOVA_RunTree.h"
 #include "core/image/ZORVAK_Image.h"
 #include "platform/files/StandardPaths.h"
+#include "workflow/processing/KOVA_Road.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -63,6 +64,7 @@ int main(int argc, char** argv)
     }
     tree->setKept(parser.isSet(keep));
     platform::StandardPaths::removeStaleItemReplacementFolders();
+    KOVA_Road::install();
 
     if (!tree->isSetUp() && !tree->writePreferences(examples))
         return 1;

@@ -8,6 +8,7 @@
 #include "platform/defaults/UserDefaults.h"
 #include "platform/dispatch/DispatchQueue.h"
 #include "workflow/jobs/KOVA_Job.h"
+#include "workflow/outputs/KOVA_Output.h"
 #include "workflow/outputs/KOVA_OutputDelivery.h"
 
 #include <QDir>

@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 #include "app/PrivilegedHelperClient.h"
 #include "platform/files/StandardPaths.h"
+#include "workflow/processing/KOVA_Road.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -13,6 +14,7 @@ int main(int argc, char* argv[])
     QApplication::setDesktopFileName(QStringLiteral("com.morvanta.KOVA-XML"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.morvanta.KOVA-XML")));
     platform::StandardPaths::removeStaleItemReplacementFolders();
+    KOVA_Road::install();
     AppDelegate::initialize();
     auto helper = std::make_shared<PrivilegedHelperClient>(QDBusConnection::systemBus());
     auto delegate = std::make_shared<AppDelegate>(QDBusConnection::sessionBus(), helper);

@@ -10,7 +10,7 @@
 #include "platform/files/UTType.h"
 #include "platform/plist/KeyedUnarchiver.h"
 #include "workflow/jobs/KOVA_Job.h"
-#include "workflow/processing/KOVA_JobProcessor.h"
+#include "workflow/jobs/KOVA_JobProcessing.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -83,7 +83,7 @@ KOVA_FolderSetClass& KOVA_JobFolders::classSide()
         .picksByNumber = false,
         .makeFolderSet = [](const QString& name) { return std::make_shared<KOVA_JobFolders>(name); },
         .arrangeLoadedList = &KOVA_JobFolders::arrangedLoadedList,
-        .didLoad = [] { KOVA_JobProcessor::shared()->listDidLoad(); },
+        .didLoad = [] { KOVA_JobProcessing::shared()->listDidLoad(); },
     });
     return side;
 }
@@ -95,7 +95,7 @@ KOVA_FolderSetClass& KOVA_JobFolders::folderSetClass() const
 
 void KOVA_JobFolders::initialize()
 {
-    KOVA_JobProcessor::shared();
+    KOVA_JobProcessing::shared();
 }
 
 QList<std::shared_ptr<KOVA_JobFolders>> KOVA_JobFolders::jobFolders()
@@ -182,32 +182,32 @@ KOVA_FolderSetClass::FolderSets KOVA_JobFolders::arrangedLoadedList(const KOVA_F
 
 KOVA_JobFolders::Jobs KOVA_JobFolders::jobsPending()
 {
-    return KOVA_JobProcessor::shared()->jobsPending();
+    return KOVA_JobProcessing::shared()->jobsPending();
 }
 
 void KOVA_JobFolders::processNextJob()
 {
-    KOVA_JobProcessor::shared()->processNextJob();
+    KOVA_JobProcessing::shared()->processNextJob();
 }
 
 void KOVA_JobFolders::processJob(const std::shared_ptr<KOVA_Job>& job)
 {
-    KOVA_JobProcessor::shared()->processJob(job);
+    KOVA_JobProcessing::shared()->processJob(job);
 }
 
 bool KOVA_JobFolders::isProcessing()
 {
-    return KOVA_JobProcessor::shared()->isProcessing();
+    return KOVA_JobProcessing::shared()->isProcessing();
 }
 
 void KOVA_JobFolders::setIsProcessing(bool isProcessing)
 {
-    KOVA_JobProcessor::shared()->setIsProcessing(isProcessing);
+    KOVA_JobProcessing::shared()->setIsProcessing(isProcessing);
 }
 
 platform::Observable& KOVA_JobFolders::classObservable()
 {
-    return *KOVA_JobProcessor::shared();
+    return *KOVA_JobProcessing::shared();
 }
 
 bool KOVA_JobFolders::flagOption(const QString& key) const

@@ -77,7 +77,7 @@ public:
     // name and every other folder takes XML tickets.
     static KOVA_FolderSetClass::FolderSets arrangedLoadedList(const KOVA_FolderSetClass::FolderSets& loaded);
 
-    // The processor (see KOVA_JobProcessor).
+    // The processor (see KOVA_JobProcessor), reached through the KOVA_JobProcessing it installs.
     static Jobs jobsPending();
     static void processNextJob();
     // Runs the job when its turn comes; asked on the main queue, the request is

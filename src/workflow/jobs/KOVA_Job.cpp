@@ -9,12 +9,10 @@
 #include "platform/progress/Progress.h"
 #include "template/KOVA_XML_Keys.h"
 #include "template/KOVA_XML_object.h"
-#include "workflow/folders/KOVA_JobFolders.h"
 #include "workflow/jobs/KOVA_JobBundle.h"
+#include "workflow/jobs/KOVA_JobProcessing.h"
 #include "workflow/jobs/KOVA_JobTicketReader.h"
 #include "workflow/jobs/KOVA_JobWriter.h"
-#include "workflow/outputs/KOVA_Output.h"
-#include "workflow/packages/KOVA_Package.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -550,7 +548,7 @@ platform::Error KOVA_Job::namesNoPackageError(const QString& jobName)
 
 void KOVA_Job::processToCompletion()
 {
-    KOVA_JobFolders::processJob(shared_from_this());
+    KOVA_JobProcessing::shared()->processJob(shared_from_this());
 }
 
 void KOVA_Job::processJob(const Completion& completion)
@@ -588,7 +586,7 @@ void KOVA_Job::processPackage(const QVariantMap& description, qint64 share, cons
     const platform::DispatchQueue* queue = platform::DispatchQueue::current();
     platform::Log::log(QStringLiteral("current queue label:%1").arg(queue ? queue->label() : QString()));
     const Clock::time_point start = Clock::now();
-    const KOVA_Package::Pointer package = KOVA_Package::packageWithDictionary(description);
+    const KOVA_JobPackage::Pointer package = KOVA_JobPackage::packageWithDictionary(description);
     if (!package) {
         // The package's units count as done, so that the job's progress still ends at its total.
         m_progress->completeUnitCount(share);
@@ -656,11 +654,11 @@ void KOVA_Job::addImages(const QList<Image>& images)
     addTemplates(templates);
 }
 
-void KOVA_Job::addPackages(const QList<KOVA_Package::Pointer>& packages)
+void KOVA_Job::addPackages(const QList<KOVA_JobPackage::Pointer>& packages)
 {
     QVariantList descriptions;
-    for (const KOVA_Package::Pointer& package : packages) {
-        QVariantMap description{{KOVA_XML_Key_package, platform::Archivable::toVariant(package)},
+    for (const KOVA_JobPackage::Pointer& package : packages) {
+        QVariantMap description{{KOVA_XML_Key_package, package->archivedValue()},
                                 {KOVA_XML_Key_name, package->packageName()}};
         if (!m_urlJobContainer.isEmpty())
             description.insert(KOVA_XML_Key_job, m_urlJobContainer);
@@ -673,7 +671,7 @@ void KOVA_Job::addPackages(const QList<KOVA_Package::Pointer>& packages)
     setValue(KOVA_XML_Key_package, descriptions);
 }
 
-void KOVA_Job::addOutputs(const QList<std::shared_ptr<KOVA_Output>>& outputs)
+void KOVA_Job::addOutputs(const QList<std::shared_ptr<platform::Archivable>>& outputs)
 {
     QVariantList stored = value(KOVA_XML_Key_output).toList();
     const qsizetype before = stored.size();
@@ -691,12 +689,12 @@ void KOVA_Job::addOutputs(const QList<std::shared_ptr<KOVA_Output>>& outputs)
     didChangeValueForKey(QStringLiteral("outputs"));
 }
 
-QList<std::shared_ptr<KOVA_Output>> KOVA_Job::outputs() const
+QList<std::shared_ptr<platform::Archivable>> KOVA_Job::outputs() const
 {
-    return objectsIn<KOVA_Output>(value(KOVA_XML_Key_output).toList());
+    return objectsIn<platform::Archivable>(value(KOVA_XML_Key_output).toList());
 }
 
-QList<KOVA_Package::Pointer> KOVA_Job::packages() const
+QList<KOVA_JobPackage::Pointer> KOVA_Job::packages() const
 {
     std::lock_guard lock(m_mutex);
     return m_packages;

@@ -3,9 +3,11 @@
 #include "core/foundation/ZORVAK_Audited.h"
 #include "platform/Error.h"
 #include "platform/observation/Observable.h"
+#include "platform/plist/Archivable.h"
 #include "platform/xml/XmlDocument.h"
 #include "template/KOVA_Template.h"
 #include "template/KOVA_TemplatePackage.h"
+#include "workflow/jobs/KOVA_JobPackage.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -21,8 +23,6 @@
 #include <mutex>
 #include <optional>
 
-class KOVA_Output;
-class KOVA_Package;
 class ZORVAK_Image;
 
 namespace platform {
@@ -138,11 +138,12 @@ public:
     // name and adds the template.
     void addImages(const QList<Image>& images);
     // Adds the packages and makes them the job's package descriptions.
-    void addPackages(const QList<std::shared_ptr<KOVA_Package>>& packages);
-    // Appends the outputs to the value "output", announcing "outputs".
-    void addOutputs(const QList<std::shared_ptr<KOVA_Output>>& outputs);
-    QList<std::shared_ptr<KOVA_Output>> outputs() const;
-    QList<std::shared_ptr<KOVA_Package>> packages() const;
+    void addPackages(const QList<KOVA_JobPackage::Pointer>& packages);
+    // Appends the outputs (KOVA_Output objects) to the value "output", announcing "outputs".
+    void addOutputs(const QList<std::shared_ptr<platform::Archivable>>& outputs);
+    // The outputs the value "output" holds.
+    QList<std::shared_ptr<platform::Archivable>> outputs() const;
+    QList<KOVA_JobPackage::Pointer> packages() const;
     KOVA_Template::List templates() const;
     QList<QUrl> images() const;
 
@@ -222,7 +223,7 @@ private:
     QVariantList m_previewItems;
     qint64 m_previewItemIndex = -1;
     QUrl m_previewItemURL;
-    QList<std::shared_ptr<KOVA_Package>> m_packages;
+    QList<KOVA_JobPackage::Pointer> m_packages;
     KOVA_Template::List m_templates;
     QList<QUrl> m_images;
 };

@@ -5,7 +5,7 @@
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/jobs/KOVA_Job.h"
 #include "workflow/jobs/KOVA_JobBundle.h"
-#include "workflow/packages/KOVA_Package.h"
+#include "workflow/jobs/KOVA_JobPackage.h"
 
 #include <algorithm>
 #include <iterator>
@@ -168,9 +168,9 @@ QVariantMap KOVA_JobTicketReader::packageDescription(const XmlNode& element, con
     }
     if (isInline) {
         const QString name = description.value(KOVA_XML_Key_name).toString();
-        if (const KOVA_Package::Pointer package = KOVA_Package::initWithNode(element, job)) {
-            package->setValue(KOVA_XML_Key_name, name.isEmpty() ? KOVA_XML_Key_inline : name);
-            description.insert(KOVA_XML_Key_package, platform::Archivable::toVariant(package));
+        if (const KOVA_JobPackage::Pointer package = KOVA_JobPackage::initWithNode(element, job)) {
+            package->setPackageName(name.isEmpty() ? KOVA_XML_Key_inline : name);
+            description.insert(KOVA_XML_Key_package, package->archivedValue());
         }
     }
     for (const XmlNode& child : elementChildren(element))

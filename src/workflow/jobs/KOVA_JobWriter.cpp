@@ -8,7 +8,6 @@
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/jobs/KOVA_Job.h"
 #include "workflow/jobs/KOVA_JobBundle.h"
-#include "workflow/packages/KOVA_Package.h"
 
 #include <QDir>
 #include <QFile>
@@ -66,7 +65,7 @@ bool makeReadable(const QString& folder, platform::Error* error)
 QList<XmlNode> KOVA_JobWriter::elementChildren(const KOVA_Job& job)
 {
     QList<XmlNode> children = valueElements(job.valuesDict());
-    for (const KOVA_Package::Pointer& package : job.packages())
+    for (const KOVA_JobPackage::Pointer& package : job.packages())
         children.append(package->asXMLElement());
     const QList<QUrl> images = job.images();
     if (!images.isEmpty())
@@ -214,7 +213,7 @@ bool KOVA_JobWriter::collectImages(const KOVA_Job& job, Files& files, platform::
 bool KOVA_JobWriter::collectTemplates(const KOVA_Job& job, Files& files, platform::Error* error)
 {
     KOVA_Template::List templates;
-    for (const KOVA_Package::Pointer& package : job.packages())
+    for (const KOVA_JobPackage::Pointer& package : job.packages())
         templates += package->kovaNodes().values();
     templates += job.templates();
     for (const KOVA_Template::Pointer& templ : std::as_const(templates)) {

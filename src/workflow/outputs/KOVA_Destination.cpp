@@ -7,7 +7,7 @@
 #include "template/KOVA_Template.h"
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/outputs/OutputArchiveValues.h"
-#include "workflow/outputs/OutputElementReading.h"
+#include "workflow/packages/OutputElementReading.h"
 
 #include <algorithm>
 #include <optional>

@@ -4,7 +4,7 @@
 #include "platform/text/GeometryText.h"
 #include "platform/text/StringValues.h"
 #include "template/KOVA_XML_Keys.h"
-#include "workflow/outputs/OutputElementReading.h"
+#include "workflow/packages/OutputElementReading.h"
 
 #include <array>
 #include <cmath>

@@ -15,8 +15,8 @@
 #include "workflow/outputs/KOVA_OuputBarcode.h"
 #include "workflow/outputs/KOVA_OutputDelivery.h"
 #include "workflow/outputs/OutputArchiveValues.h"
-#include "workflow/outputs/OutputElementReading.h"
 #include "workflow/packages/KOVA_Package.h"
+#include "workflow/packages/OutputElementReading.h"
 
 #include <QHash>
 
@@ -184,6 +184,12 @@ KOVA_Output::Pointer KOVA_Output::initWithNode(const XmlNode& node, platform::Er
         }
     }
     return output;
+}
+
+void KOVA_Output::install()
+{
+    KOVA_PackageOutput::install(
+        [](const XmlNode& node, platform::Error* error) -> KOVA_PackageOutput::Pointer { return initWithNode(node, error); });
 }
 
 void KOVA_Output::readAttribute(const XmlNode& attribute)
@@ -665,6 +671,23 @@ std::shared_ptr<platform::Archivable> KOVA_Output::initWithCoder(platform::Keyed
 QStringList KOVA_Output::archiveAllowedClasses()
 {
     return {ClassName, KOVA_Output_node::ClassName, KOVA_Destination::ClassName, KOVA_Template::ClassName};
+}
+
+KOVA_PackageOutput::Pointer KOVA_Output::copyForImage(const QString& imagePath) const
+{
+    const Pointer copied = copy();
+    if (copied)
+        copied->setAllImagesPath(imagePath);
+    return copied;
+}
+
+void KOVA_Output::setDestinationLabel(const QString& label)
+{
+    for (const auto& destination : destinations()) {
+        QVariantMap values = destination->valuesDict();
+        values.insert(KOVA_XML_Key_destinationLabel, label);
+        destination->setValuesDict(values);
+    }
 }
 
 KOVA_Output::Pointer KOVA_Output::copy() const

@@ -2,11 +2,11 @@
 
 #include "platform/Error.h"
 #include "platform/observation/Observable.h"
-#include "platform/plist/Archivable.h"
 #include "platform/xml/XmlNode.h"
 #include "template/KOVA_Template.h"
 #include "workflow/outputs/KOVA_Destination.h"
 #include "workflow/outputs/KOVA_Output_node.h"
+#include "workflow/packages/KOVA_PackageOutput.h"
 
 #include <QImage>
 #include <QList>
@@ -36,36 +36,29 @@ class KeyedUnarchiver;
 // once per job (once per job image for an all-images output) on an output queue.
 // Every property is read and replaced under a lock.
 class KOVA_Output : public platform::Observable,
-                    public platform::Archivable,
+                    public KOVA_PackageOutput,
                     public std::enable_shared_from_this<KOVA_Output> {
 public:
     static inline const QString ClassName = QStringLiteral("KOVA_Output");
 
     using Pointer = std::shared_ptr<KOVA_Output>;
     using List = QList<Pointer>;
-    // Template name to template: the package's templates, given before each run.
-    using TemplateMap = QMap<QString, KOVA_Template::Pointer>;
-    // Called once per reported event; any false flag is a failure of the output, and the
-    // caller keeps the last error it receives.
-    using Completion = std::function<void(bool success, const platform::Error& error)>;
 
     KOVA_Output();
-    // The most destinations, and the most placement nodes, one output may have: each is
-    // a file written or a picture drawn for every job.
-    static constexpr int MaximumDestinations = 1000;
-    static constexpr int MaximumNodes = 1000;
 
     // Reads an "output" element: attributes first, so the size is known when codes are read.
-    // An output past one of the limits above is refused while it is read: null, with the
-    // error naming the limit in `error`, or logged without one.
+    // An output past MaximumDestinations or MaximumNodes is refused while it is read: null,
+    // with the error naming the limit in `error`, or logged without one.
     static Pointer initWithNode(const platform::XmlNode& node, platform::Error* error = nullptr);
+    // Makes the packages read their outputs with initWithNode() (KOVA_PackageOutput).
+    static void install();
 
     QVariantMap valuesDict() const;
     // The properties by name ("valuesDict", "width", "height", "size", "destinations",
     // "barcodes", "nodeNames", "allImagesPath", "allImages", "isSimpleOutlet",
     // "ignoresTemplates"); an invalid value for any other key.
     QVariant valueForKey(const QString& key) const override;
-    QString name() const;
+    QString name() const override;
     double width() const;
     double height() const;
     QSizeF size() const;
@@ -77,9 +70,9 @@ public:
     // Code dictionaries; kept, archived and copied, never drawn.
     QVariantList barcodes() const;
     TemplateMap templates() const;
-    void setTemplates(const TemplateMap& templates);
-    std::shared_ptr<KOVA_Package> package() const;
-    void setPackage(const std::shared_ptr<KOVA_Package>& package);
+    void setTemplates(const TemplateMap& templates) override;
+    std::shared_ptr<KOVA_Package> package() const override;
+    void setPackage(const std::shared_ptr<KOVA_Package>& package) override;
     // The older product description that read this output, if any.
     std::shared_ptr<KOVA_Asset> asset() const;
     void setAsset(const std::shared_ptr<KOVA_Asset>& asset);
@@ -87,7 +80,7 @@ public:
     void setAllImagesPath(const QString& path);
 
     // Made once per job image.
-    bool allImages() const;
+    bool allImages() const override;
     // Exactly one node, and that node fills the output's size.
     bool isSimpleOutlet() const;
     // Every destination asks for the original file (also with no destination at all).
@@ -98,16 +91,18 @@ public:
 
     // A copy made through a keyed archive (its own templates), with the same package.
     Pointer copy() const;
+    KOVA_PackageOutput::Pointer copyForImage(const QString& imagePath) const override;
+    void setDestinationLabel(const QString& label) override;
 
     // Fills and renders the templates, composes the picture and hands it to the delivery
     // installed for each file and printer destination (a destination whose kind has none
     // fails with an error); when every destination asks for the original, renders nothing
     // and hands the file destinations over for a copy. Each template is held for this output
     // from filling until its picture is taken. Returns when every destination has been handled.
-    void processToCompletion(const Completion& completion);
+    void processToCompletion(const Completion& completion) override;
 
     static QString xmlElementName() { return QStringLiteral("output"); }
-    platform::XmlNode asXMLElement() const;
+    platform::XmlNode asXMLElement() const override;
     QString description() const;
 
     QStringList archiveClassHierarchy() const override;

@@ -8,7 +8,7 @@
 #include "platform/dispatch/DispatchQueue.h"
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/jobs/KOVA_Job.h"
-#include "workflow/outputs/OutputElementReading.h"
+#include "workflow/packages/OutputElementReading.h"
 #include "workflow/packages/KOVA_PackageLookup.h"
 
 #include <QFileInfo>
@@ -86,7 +86,7 @@ ZORVAK_QueuePool& outputQueuePool()
 
 // Runs the output on the next pool queue inside the group, recording what it reports.
 // `prepare` runs first on that queue.
-void submitOutput(const KOVA_Output::Pointer& output, const std::shared_ptr<platform::DispatchGroup>& group,
+void submitOutput(const KOVA_PackageOutput::Pointer& output, const std::shared_ptr<platform::DispatchGroup>& group,
                   const std::shared_ptr<RunOutcome>& outcome, const std::function<void()>& prepare = {})
 {
     group->async(KOVA_Package::outputQueue(), [output, outcome, prepare] {
@@ -95,15 +95,6 @@ void submitOutput(const KOVA_Output::Pointer& output, const std::shared_ptr<plat
         output->processToCompletion(
             [outcome](bool success, const platform::Error& error) { outcome->record(success, error); });
     });
-}
-
-void labelDestinations(const KOVA_Output& output, const QString& label)
-{
-    for (const auto& destination : output.destinations()) {
-        QVariantMap values = destination->valuesDict();
-        values.insert(KOVA_XML_Key_destinationLabel, label);
-        destination->setValuesDict(values);
-    }
 }
 
 } // namespace
@@ -139,6 +130,13 @@ KOVA_Package::Pointer KOVA_Package::packageWithDictionary(const QVariantMap& des
     if (auto inlinePackage = platform::Archivable::fromVariant<KOVA_Package>(description.value(KOVA_XML_Key_package)))
         return inlinePackage;
     return KOVA_PackageLookup(description).find();
+}
+
+void KOVA_Package::install()
+{
+    KOVA_JobPackage::install(
+        [](const XmlNode& node, const std::shared_ptr<KOVA_Job>& job) -> KOVA_JobPackage::Pointer { return initWithNode(node, job); },
+        [](const QVariantMap& description) -> KOVA_JobPackage::Pointer { return packageWithDictionary(description); });
 }
 
 // ---- Reading ----
@@ -203,7 +201,7 @@ platform::Error KOVA_Package::parseXMLNode(const XmlNode& element)
         std::lock_guard lock(m_packageMutex);
         m_outputs.clear();
     }
-    KOVA_Output::List outputs;
+    Outputs outputs;
     for (const XmlNode& child : element.children()) {
         if (child.kind() != XmlNodeKind::Element) {
             if (child.kind() != XmlNodeKind::Comment)
@@ -216,7 +214,7 @@ platform::Error KOVA_Package::parseXMLNode(const XmlNode& element)
     return {};
 }
 
-platform::Error KOVA_Package::readBodyElement(const XmlNode& element, KOVA_Output::List& outputs)
+platform::Error KOVA_Package::readBodyElement(const XmlNode& element, Outputs& outputs)
 {
     if (isAnyOf(element, {KOVA_XML_Key_PLU, KOVA_XML_Key_productID, KOVA_XML_Key_name, KOVA_XML_Key_icon})) {
         setValue(element.name().toLower(), element.stringValue());
@@ -231,7 +229,7 @@ platform::Error KOVA_Package::readBodyElement(const XmlNode& element, KOVA_Outpu
             return OutputElementReading::limitPassed(QStringLiteral("the package \"%1\"").arg(documentName()),
                                                      QStringLiteral("outputs"), MaximumOutputs);
         platform::Error refusal;
-        const auto output = KOVA_Output::initWithNode(element, &refusal);
+        const auto output = KOVA_PackageOutput::initWithNode(element, &refusal);
         if (!output)
             return refusal;
         output->setPackage(sharedPackage());
@@ -300,6 +298,11 @@ QString KOVA_Package::packageName() const
     return name();
 }
 
+void KOVA_Package::setPackageName(const QString& name)
+{
+    setValue(KOVA_XML_Key_name, name);
+}
+
 QString KOVA_Package::pluCode() const
 {
     return value(KOVA_XML_Key_PLU).toString();
@@ -343,13 +346,13 @@ void KOVA_Package::setJob(const std::shared_ptr<KOVA_Job>& job)
     m_job = job;
 }
 
-KOVA_Output::TemplateMap KOVA_Package::kovaNodes() const
+KOVA_Package::TemplateMap KOVA_Package::kovaNodes() const
 {
     std::lock_guard lock(m_packageMutex);
     return m_nodes;
 }
 
-KOVA_Output::List KOVA_Package::outputs() const
+KOVA_Package::Outputs KOVA_Package::outputs() const
 {
     std::lock_guard lock(m_packageMutex);
     return m_outputs;
@@ -365,9 +368,9 @@ void KOVA_Package::addTemplates(const KOVA_Template::List& templates)
     }
 }
 
-void KOVA_Package::addOutputs(const KOVA_Output::List& outputs)
+void KOVA_Package::addOutputs(const Outputs& outputs)
 {
-    KOVA_Output::List added;
+    Outputs added;
     std::copy_if(outputs.begin(), outputs.end(), std::back_inserter(added), [](const auto& output) { return output != nullptr; });
     if (added.isEmpty())
         return;
@@ -425,7 +428,7 @@ void KOVA_Package::processToCompletion(const Completion& completion)
     const auto outcome = std::make_shared<RunOutcome>();
     for (const auto& output : outputs()) {
         if (!label.isEmpty())
-            labelDestinations(*output, label);
+            output->setDestinationLabel(label);
         if (!output->allImages()) {
             submitOutput(output, group, outcome, [this, output] { output->setTemplates(kovaNodes()); });
             continue;
@@ -433,13 +436,12 @@ void KOVA_Package::processToCompletion(const Completion& completion)
         // An all-images output runs as one copy per job image; the output itself never runs.
         for (const QVariant& image : images) {
             output->setTemplates(kovaNodes());
-            const auto copy = output->copy();
+            const auto copy = output->copyForImage(image.toString());
             if (!copy) {
                 outcome->record(false, {platform::Error::POSIXDomain, -3,
                                         QStringLiteral("could not copy output %1 for image %2").arg(output->name(), image.toString())});
                 continue;
             }
-            copy->setAllImagesPath(image.toString());
             submitOutput(copy, group, outcome);
         }
     }
@@ -494,6 +496,11 @@ XmlNode KOVA_Package::asXMLElement()
     for (const XmlNode& child : xmlElementChildren())
         element.addChild(child);
     return element;
+}
+
+QVariant KOVA_Package::archivedValue()
+{
+    return platform::Archivable::toVariant(sharedPackage());
 }
 
 QStringList KOVA_Package::archiveClassHierarchy() const

@@ -4,9 +4,9 @@
 #include "platform/Error.h"
 #include "platform/xml/XmlNode.h"
 #include "template/KOVA_Template.h"
-#include "template/KOVA_TemplatePackage.h"
 #include "template/KOVA_XML_object.h"
-#include "workflow/outputs/KOVA_Output.h"
+#include "workflow/jobs/KOVA_JobPackage.h"
+#include "workflow/packages/KOVA_PackageOutput.h"
 
 #include <QMap>
 #include <QString>
@@ -30,18 +30,15 @@ class DispatchQueue;
 // packageWithDictionary() (the portrait or landscape variant by the shape of the job's
 // first image), then run for that job by processToCompletion(), which spreads the outputs
 // over the process-wide pool of output queues.
-class KOVA_Package : public KOVA_XML_object, public KOVA_TemplatePackage, public ZORVAK_Audited {
+class KOVA_Package : public KOVA_XML_object, public KOVA_JobPackage, public ZORVAK_Audited {
 public:
     static inline const QString ClassName = QStringLiteral("KOVA_Package");
 
     using Pointer = std::shared_ptr<KOVA_Package>;
+    using Outputs = QList<KOVA_PackageOutput::Pointer>;
     // Called with the values read so far, the parse's error (null for none) and a stop
     // flag the callback may set to leave the body unread.
     using ParseCallback = std::function<void(const QVariantMap& values, const platform::Error& error, bool& stop)>;
-    // Called once when every output has been run: false when any output failed, and the
-    // last error an output reported (a failure that reported none gets one naming the
-    // package, so that a failure never passes for success).
-    using Completion = std::function<void(bool success, const platform::Error& error)>;
 
     KOVA_Package();
     ~KOVA_Package() override;
@@ -52,6 +49,8 @@ public:
     static Pointer initWithNode(const platform::XmlNode& node, const std::shared_ptr<KOVA_Job>& job);
     // The package to run for a job's package description, or null when none is found.
     static Pointer packageWithDictionary(const QVariantMap& description);
+    // Makes the jobs read and find their packages with the two above (KOVA_JobPackage).
+    static void install();
 
     // Reads the root's attributes and then the body. The callback hears of a wrong "type"
     // or a "version" outside 1.0 to 1.99 once, with the error (the body stays unread);
@@ -68,31 +67,35 @@ public:
     static constexpr int MaximumOutputs = 1000;
 
     QString packageName() const override;
+    // Stores the name (the value "name").
+    void setPackageName(const QString& name) override;
     QString pluCode() const override;
     std::shared_ptr<KOVA_TemplateJob> job() const override;
     // The value "urlJobContainer", else the owning job's container.
     QUrl urlJobContainer() const override;
     std::shared_ptr<KOVA_Job> owningJob() const;
-    void setJob(const std::shared_ptr<KOVA_Job>& job);
+    void setJob(const std::shared_ptr<KOVA_Job>& job) override;
 
     // Template name to template.
-    KOVA_Output::TemplateMap kovaNodes() const;
+    TemplateMap kovaNodes() const override;
     // Template name to the error of a template file that was found but does not parse.
     QMap<QString, platform::Error> unreadableTemplates() const;
-    KOVA_Output::List outputs() const;
+    Outputs outputs() const;
     // Stores each template under its name ("booger" when it has none).
     void addTemplates(const KOVA_Template::List& templates);
     // Appends the outputs, announcing "outputs".
-    void addOutputs(const KOVA_Output::List& outputs);
+    void addOutputs(const Outputs& outputs);
 
     // The next queue of the process-wide pool of output queues, handed out in turn.
     static std::shared_ptr<platform::DispatchQueue> outputQueue();
     // The serial queue that guards the pool's turn.
     static std::shared_ptr<platform::DispatchQueue> atomicQueue();
     // Runs every output (an all-images output once per job image, as copies) and returns
-    // when all are done, after calling `completion` once. The job's destination label is
+    // when all are done, after calling `completion` once: false when any output failed, and
+    // the last error an output reported (a failure that reported none gets one naming the
+    // package, so that a failure never passes for success). The job's destination label is
     // stored in every destination first. An output that cannot be copied counts as failed.
-    void processToCompletion(const Completion& completion);
+    void processToCompletion(const Completion& completion) override;
 
     static QString xmlElementName() { return QStringLiteral("package"); }
     // "type" "inline" and "id" the package name ("pkg" without one).
@@ -100,7 +103,8 @@ public:
     // A "template" element per template read from a file, then the outputs' elements.
     QList<platform::XmlNode> xmlElementChildren() const;
     // The written form; a package whose values are still empty first reads its document.
-    platform::XmlNode asXMLElement();
+    platform::XmlNode asXMLElement() override;
+    QVariant archivedValue() override;
 
     // Answers "outputs" and "kovaNodes" besides the base's keys.
     QVariant valueForKey(const QString& key) const override;
@@ -114,12 +118,12 @@ protected:
     // of a thousand.
     int maximumSameNamedSiblings() const override
     {
-        return std::max({MaximumOutputs, KOVA_Output::MaximumDestinations, KOVA_Output::MaximumNodes});
+        return std::max({MaximumOutputs, KOVA_PackageOutput::MaximumDestinations, KOVA_PackageOutput::MaximumNodes});
     }
 
 private:
     platform::Error readRootAttributes(const platform::XmlNode& root);
-    platform::Error readBodyElement(const platform::XmlNode& element, KOVA_Output::List& outputs);
+    platform::Error readBodyElement(const platform::XmlNode& element, Outputs& outputs);
     void readTemplateElement(const platform::XmlNode& element);
     void readTemplateInPlace(const platform::XmlNode& element);
     void setNode(const QString& name, const KOVA_Template::Pointer& node);
@@ -132,7 +136,7 @@ private:
 
     mutable std::mutex m_packageMutex; // guards every field below
     std::weak_ptr<KOVA_Job> m_job;
-    KOVA_Output::TemplateMap m_nodes;
+    TemplateMap m_nodes;
     QMap<QString, platform::Error> m_unreadableTemplates;
-    KOVA_Output::List m_outputs;
+    Outputs m_outputs;
 };

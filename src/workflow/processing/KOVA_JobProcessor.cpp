@@ -68,6 +68,11 @@ std::shared_ptr<KOVA_JobProcessor> KOVA_JobProcessor::shared()
     return *processor;
 }
 
+void KOVA_JobProcessor::install()
+{
+    KOVA_JobProcessing::install([]() -> std::shared_ptr<KOVA_JobProcessing> { return shared(); });
+}
+
 void KOVA_JobProcessor::start()
 {
     handBackLargeBlocks();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/observation/Observable.h"
+#include "workflow/jobs/KOVA_JobProcessing.h"
 
 #include <QList>
 #include <QMap>
@@ -39,18 +39,19 @@ class FileClaim;
 // during this run of the program (its outputs were delivered already), also not as
 // a new job object after its folder was watched anew; only a ticket written again
 // counts as new. processJob() still runs it when asked.
-class KOVA_JobProcessor : public platform::Observable, public std::enable_shared_from_this<KOVA_JobProcessor> {
+class KOVA_JobProcessor : public KOVA_JobProcessing, public std::enable_shared_from_this<KOVA_JobProcessor> {
 public:
-    using Jobs = QList<std::shared_ptr<KOVA_Job>>;
 
     static inline const QString JobsPendingKey = QStringLiteral("jobsPending");
     static inline const QString IsProcessingKey = QStringLiteral("isProcessing");
 
     // The one processor, made and started on first use.
     static std::shared_ptr<KOVA_JobProcessor> shared();
+    // Makes the hot folders and the jobs reach this processor (KOVA_JobProcessing).
+    static void install();
 
     // The job folder list was loaded: follow the run switch and start watching.
-    void listDidLoad();
+    void listDidLoad() override;
 
     // Sets the heap up for a process that renders large pictures all day: blocks of a
     // megabyte or more (decoded photos, rendered prints) are mapped on their own and
@@ -58,15 +59,15 @@ public:
     // starts; a program that runs jobs without it calls it itself.
     static void handBackLargeBlocks();
 
-    Jobs jobsPending() const;
+    Jobs jobsPending() const override;
     // Starts the first pending job on a global queue when the processor is switched
     // on ("kovaProcessorIsRunning"); returns at once.
-    void processNextJob();
+    void processNextJob() override;
     // Runs the job when no other job runs, provided its ticket is still there and it
     // is still pending; blocks while it waits and while the job runs.
-    void processJob(const std::shared_ptr<KOVA_Job>& job);
-    bool isProcessing() const;
-    void setIsProcessing(bool isProcessing);
+    void processJob(const std::shared_ptr<KOVA_Job>& job) override;
+    bool isProcessing() const override;
+    void setIsProcessing(bool isProcessing) override;
 
     // Observes the jobs of every enabled folder, then rebuilds the pending list.
     void scanFolders();

@@ -1,4 +1,4 @@
-#include "workflow/outputs/OutputElementReading.h"
+#include "workflow/packages/OutputElementReading.h"
 
 #include "platform/Log.h"
 

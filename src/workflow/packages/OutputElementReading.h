@@ -6,7 +6,8 @@
 #include <QList>
 #include <QString>
 
-// How the elements inside an output (destinations, codes, placement nodes) are walked: what
+// How the elements inside a package file's outputs (destinations, codes, placement nodes), and
+// the outputs themselves, are walked: what
 // is passed over silently, what is logged and left out, and how names are compared. Nothing
 // here fails; content that does not fit is logged and skipped. An element with more of some
 // child than a reader takes is refused with limitPassed()'s error.
