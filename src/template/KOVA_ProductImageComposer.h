@@ -46,10 +46,11 @@ class DispatchGroup;
 // and graphic layers are decoded ahead on the user-initiated global queue, several at
 // once.
 //
-// Every picture drawn into a composition goes through drawPicture: the layers of a
+// Every picture is placed the same way, turned from the composition's top-left geometry
+// into the canvas's bottom-left one and given its drawing options: the layers of a
 // template, the layers of a template whose pictures a caller finds its own way
-// (composeLayers), and pictures a caller places into a canvas of its own at frames and
-// with options of its own (the placement nodes of an output).
+// (composeLayers), and pictures a caller draws into a canvas of its own at frames and
+// with options of its own (drawPicture: the placement nodes of an output).
 class KOVA_ProductImageComposer {
 public:
     // A layer's picture, cropped and turned, and the options it is drawn with; no

@@ -139,7 +139,7 @@ QImage cropped(const QImage& picture, const KOVA_Output_node& node)
     return picture.copy(inside.toAlignedRect());
 }
 
-KOVA_DrawingOptions::Shadow shadow(const KOVA_Output_node& node, const QString& color)
+KOVA_DrawingOptions::Shadow nodeShadow(const KOVA_Output_node& node, const QString& color)
 {
     KOVA_DrawingOptions::Shadow shadow;
     shadow.colorCode = color;
@@ -161,7 +161,7 @@ KOVA_DrawingOptions drawingOptions(const KOVA_Output_node& node)
     const QString gravity = node.gravity();
     options.gravity = gravity.isNull() ? KOVA_Output_node::gravityDefault() : gravity;
     if (const QString shadowColor = node.shadowColor(); !shadowColor.isNull())
-        options.shadow = shadow(node, shadowColor);
+        options.shadow = nodeShadow(node, shadowColor);
     if (const QString background = node.backgroundColor(); !background.isNull())
         options.backgroundColorCode = background;
     return options;
