@@ -85,6 +85,26 @@ KOVA_ProductImageComposer::KOVA_ProductImageComposer(const KOVA_Template& produc
 {
 }
 
+QRectF KOVA_ProductImageComposer::canvasRect(const QRectF& frame, double height)
+{
+    return {frame.x(), height - frame.height() - frame.y(), frame.width(), frame.height()};
+}
+
+void KOVA_ProductImageComposer::drawPicture(ZORVAK_Image& picture, const std::shared_ptr<BitmapContext>& canvas,
+                                            double height, const QRectF& frame, const KOVA_DrawingOptions& options)
+{
+    placePicture(picture, canvas, height, frame, options);
+    picture.draw();
+}
+
+void KOVA_ProductImageComposer::placePicture(ZORVAK_Image& picture, const std::shared_ptr<BitmapContext>& canvas,
+                                             double height, const QRectF& frame, const KOVA_DrawingOptions& options)
+{
+    picture.setDrawingContext(canvas);
+    picture.setDestinationRect(canvasRect(frame, height));
+    options.applyTo(picture);
+}
+
 QImage KOVA_ProductImageComposer::createProductImage()
 {
     m_canvas = createCanvas();
@@ -93,10 +113,24 @@ QImage KOVA_ProductImageComposer::createProductImage()
     fillBackground();
     const KOVA_Template::List layers = m_template.layers();
     if (layers.isEmpty()) {
-        if (const auto picture = preparedPicture(m_template, true))
+        if (const auto picture = placedPicture(m_template, true, preparedPicture(m_template, true)))
             picture->draw();
     }
-    drawLayers(layers);
+    drawLayers(layers, [this](const KOVA_Template& layer) { return preparedPicture(layer, false); });
+    return takeComposedImage();
+}
+
+QImage KOVA_ProductImageComposer::composeLayers(const LayerPictures& pictures)
+{
+    m_canvas = createCanvas();
+    if (!m_canvas)
+        return {};
+    drawLayers(m_template.layers(), pictures);
+    return takeComposedImage();
+}
+
+QImage KOVA_ProductImageComposer::takeComposedImage()
+{
     const QImage composed = m_canvas->createImage();
     m_canvas.reset();
     return composed;
@@ -136,7 +170,7 @@ void KOVA_ProductImageComposer::fillBackground()
 // ready. At most one picture per processor is open at a time, which bounds the
 // memory the decoded pictures take. Decoding never waits for anything, so the
 // waits here always end.
-void KOVA_ProductImageComposer::drawLayers(const KOVA_Template::List& layers)
+void KOVA_ProductImageComposer::drawLayers(const KOVA_Template::List& layers, const LayerPictures& pictures)
 {
     static const qsizetype window = ZORVAK_SystemInfo().cpuCountLogical();
     std::deque<DecodingPicture> ahead;
@@ -144,7 +178,7 @@ void KOVA_ProductImageComposer::drawLayers(const KOVA_Template::List& layers)
     while (next < layers.size() || !ahead.empty()) {
         for (; next < layers.size() && qsizetype(ahead.size()) < window; ++next) {
             if (layers.at(next))
-                ahead.push_back(decodingAhead(*layers.at(next)));
+                ahead.push_back(decodingAhead(*layers.at(next), pictures));
         }
         if (ahead.empty())
             continue;
@@ -157,9 +191,10 @@ void KOVA_ProductImageComposer::drawLayers(const KOVA_Template::List& layers)
     }
 }
 
-KOVA_ProductImageComposer::DecodingPicture KOVA_ProductImageComposer::decodingAhead(const KOVA_Template& layer) const
+KOVA_ProductImageComposer::DecodingPicture KOVA_ProductImageComposer::decodingAhead(const KOVA_Template& layer,
+                                                                                   const LayerPictures& pictures) const
 {
-    DecodingPicture ahead{preparedPicture(layer, false), nullptr};
+    DecodingPicture ahead{placedPicture(layer, false, pictures(layer)), nullptr};
     const unsigned type = layer.layerType();
     if (ahead.picture && (type == KOVA_Template::layerTypeImage || type == KOVA_Template::layerTypeGraphic)) {
         ahead.decoding = platform::DispatchGroup::create();
@@ -169,24 +204,31 @@ KOVA_ProductImageComposer::DecodingPicture KOVA_ProductImageComposer::decodingAh
     return ahead;
 }
 
-// The layer's picture with the layer's crop, turn and drawing settings, ready to
-// draw into the canvas; none when the layer shows nothing.
-std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::preparedPicture(const KOVA_Template& layer,
-                                                                         bool isTemplate) const
+std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::placedPicture(const KOVA_Template& layer, bool isTemplate,
+                                                                       const LayerPicture& layerPicture) const
 {
+    if (!layerPicture.picture)
+        return nullptr;
     const QRectF frame = layer.frameScaledBy(m_options.scaleFactor());
     const QPointF origin = isTemplate ? QPointF(0, 0) : frame.topLeft();
-    const QRectF destination(origin.x(), m_frame.height() - frame.height() - origin.y(), frame.width(), frame.height());
-    const auto picture = pictureForLayer(layer, isTemplate, frame.size());
+    placePicture(*layerPicture.picture, m_canvas, m_frame.height(), QRectF(origin, frame.size()), layerPicture.options);
+    return layerPicture.picture;
+}
+
+// The layer's picture with the layer's crop and turn, and the layer's options.
+KOVA_ProductImageComposer::LayerPicture KOVA_ProductImageComposer::preparedPicture(const KOVA_Template& layer,
+                                                                                   bool isTemplate) const
+{
+    const QSizeF size = layer.frameScaledBy(m_options.scaleFactor()).size();
+    const auto picture = pictureForLayer(layer, isTemplate, size);
     if (!picture)
-        return nullptr;
+        return {};
     const unsigned type = layer.layerType();
     if (type == KOVA_Template::layerTypeImage && layer.autorotate())
-        autorotate(*picture, frame.size());
+        autorotate(*picture, size);
     if (type == KOVA_Template::layerTypeImage || type == KOVA_Template::layerTypeGraphic)
         applyCrop(*picture, layer);
-    applyDrawingSettings(*picture, layer, destination);
-    return picture;
+    return {picture, layerOptions(layer)};
 }
 
 std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::pictureForLayer(const KOVA_Template& layer, bool isTemplate,
@@ -339,41 +381,22 @@ void KOVA_ProductImageComposer::autorotate(ZORVAK_Image& picture, const QSizeF& 
     }
 }
 
-// The crop rectangle is taken as stored: rows from the top, as the picture's are.
-void KOVA_ProductImageComposer::applyCrop(ZORVAK_Image& picture, const KOVA_Template& layer)
+// A normalised crop rectangle counts its rows in fractions of the picture's height.
+void KOVA_ProductImageComposer::applyCrop(ZORVAK_Image& picture, const KOVA_Template& layer, CropRows rows)
 {
-    const QRectF crop = layer.unflippedCropRect();
+    QRectF crop = layer.unflippedCropRect();
     if (!layer.hasCropRect() || crop.isEmpty())
         return;
+    if (rows == CropRows::FromBottom)
+        crop = canvasRect(crop, layer.isNormalizedCropRect() ? 1.0 : picture.size().height());
     picture.setCropRect(crop);
     picture.setIsNormalizedCropRect(layer.isNormalizedCropRect());
 }
 
-void KOVA_ProductImageComposer::applyDrawingSettings(ZORVAK_Image& picture, const KOVA_Template& layer,
-                                                     const QRectF& destination) const
+KOVA_DrawingOptions KOVA_ProductImageComposer::layerOptions(const KOVA_Template& layer) const
 {
-    picture.setDrawingContext(m_canvas);
-    picture.setDestinationRect(destination);
-    picture.setContentsGravity(layer.gravity());
-    if (layer.hasBackground())
-        picture.setBackgroundColorCode(layer.backgroundColorCode());
-    picture.setRotation(m_options.unrotated ? std::nullopt : layer.rotation());
-    applyBorderAndShadow(picture, layer, layer.borderWidthScaledBy(m_options.scaleFactor()));
-}
-
-void KOVA_ProductImageComposer::applyBorderAndShadow(ZORVAK_Image& picture, const KOVA_Template& layer,
-                                                     double borderWidth)
-{
-    picture.setHasBorder(layer.hasBorder());
-    if (layer.hasBorder()) {
-        picture.setBorderColorCode(layer.borderColorCode());
-        picture.setBorderWidth(borderWidth);
-        picture.setBorderClipsContent(layer.borderClipsContent());
-    }
-    picture.setHasShadow(layer.hasShadow());
-    if (layer.hasShadow()) {
-        picture.setShadowOffset(layer.shadowOffset());
-        picture.setShadowBlur(layer.shadowBlur());
-        picture.setShadowColorCode(layer.shadowColorCode());
-    }
+    KOVA_DrawingOptions options = KOVA_DrawingOptions::ofLayer(layer, layer.borderWidthScaledBy(m_options.scaleFactor()));
+    if (m_options.unrotated)
+        options.rotation.reset();
+    return options;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "template/KOVA_DrawingOptions.h"
 #include "template/KOVA_RenderOptions.h"
 #include "template/KOVA_Template.h"
 
@@ -10,6 +11,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 
 class BitmapContext;
@@ -43,33 +45,70 @@ class DispatchGroup;
 // template's rendering queue) and keeps no state between calls; the pictures of image
 // and graphic layers are decoded ahead on the user-initiated global queue, several at
 // once.
+//
+// Every picture is placed the same way, turned from the composition's top-left geometry
+// into the canvas's bottom-left one and given its drawing options: the layers of a
+// template, the layers of a template whose pictures a caller finds its own way
+// (composeLayers), and pictures a caller draws into a canvas of its own at frames and
+// with options of its own (drawPicture: the placement nodes of an output).
 class KOVA_ProductImageComposer {
 public:
+    // A layer's picture, cropped and turned, and the options it is drawn with; no
+    // picture when the layer shows nothing.
+    struct LayerPicture {
+        std::shared_ptr<ZORVAK_Image> picture;
+        KOVA_DrawingOptions options;
+    };
+    using LayerPictures = std::function<LayerPicture(const KOVA_Template& layer)>;
+    // Where the rows of a layer's stored crop rectangle are counted from.
+    enum class CropRows { FromTop, FromBottom };
+
     // The folders searched for layer pictures, in order.
     static const QStringList& searchFolders();
     // The placeholder picture of image layers in previews, among the resources.
     static inline const QString placeholderResourceName = QStringLiteral("Girl and Butterfly");
-    // Gives the picture the layer's border (drawn `borderWidth` wide) and shadow.
-    static void applyBorderAndShadow(ZORVAK_Image& picture, const KOVA_Template& layer, double borderWidth);
+
+    // `frame`, given from the top left of a composition `height` high (y down), as
+    // the canvas measures it: from the bottom left, y up.
+    static QRectF canvasRect(const QRectF& frame, double height);
+    // Draws `picture` with `options` into `canvas` at `frame`, given from the top left
+    // of a composition `height` high.
+    static void drawPicture(ZORVAK_Image& picture, const std::shared_ptr<BitmapContext>& canvas, double height,
+                            const QRectF& frame, const KOVA_DrawingOptions& options);
+    // Gives the picture the layer's crop rectangle, when it has one that is not empty.
+    // Rows counted from the bottom are turned into the picture's own, from the top.
+    static void applyCrop(ZORVAK_Image& picture, const KOVA_Template& layer, CropRows rows = CropRows::FromTop);
 
     KOVA_ProductImageComposer(const KOVA_Template& productTemplate, const KOVA_RenderOptions& options);
 
     // The composed picture; a null image when the canvas cannot be made (a side below
     // one pixel, or beyond the canvas limits, which is logged).
     QImage createProductImage();
+    // The template's layers alone, with the pictures and options `pictures` gives,
+    // each at its layer's frame, on a canvas of the template's frame at the options'
+    // scale that is left transparent; the template itself is never drawn. A null image
+    // when the canvas cannot be made.
+    QImage composeLayers(const LayerPictures& pictures);
 
 private:
     std::shared_ptr<BitmapContext> createCanvas() const;
     void fillBackground();
+    QImage takeComposedImage();
     // A layer's picture and, for a picture being decoded ahead, the group to wait on.
     struct DecodingPicture {
         std::shared_ptr<ZORVAK_Image> picture;
         std::shared_ptr<platform::DispatchGroup> decoding;
     };
 
-    void drawLayers(const KOVA_Template::List& layers);
-    DecodingPicture decodingAhead(const KOVA_Template& layer) const;
-    std::shared_ptr<ZORVAK_Image> preparedPicture(const KOVA_Template& layer, bool isTemplate) const;
+    void drawLayers(const KOVA_Template::List& layers, const LayerPictures& pictures);
+    DecodingPicture decodingAhead(const KOVA_Template& layer, const LayerPictures& pictures) const;
+    // The picture, set to be drawn into the canvas at the layer's frame (at the
+    // origin for the template itself); none when the layer shows nothing.
+    std::shared_ptr<ZORVAK_Image> placedPicture(const KOVA_Template& layer, bool isTemplate,
+                                                const LayerPicture& layerPicture) const;
+    static void placePicture(ZORVAK_Image& picture, const std::shared_ptr<BitmapContext>& canvas, double height,
+                             const QRectF& frame, const KOVA_DrawingOptions& options);
+    LayerPicture preparedPicture(const KOVA_Template& layer, bool isTemplate) const;
     std::shared_ptr<ZORVAK_Image> pictureForLayer(const KOVA_Template& layer, bool isTemplate, const QSizeF& size) const;
     std::shared_ptr<ZORVAK_Image> containerPicture(const KOVA_Template& layer, bool isTemplate) const;
     std::shared_ptr<ZORVAK_Image> graphicPicture(const KOVA_Template& layer, const QSizeF& size) const;
@@ -85,8 +124,7 @@ private:
     static std::shared_ptr<ZORVAK_Image> placeholderPicture(const QSizeF& size);
     // Turns the picture a quarter so that its long side runs along the layer's.
     static void autorotate(ZORVAK_Image& picture, const QSizeF& layerSize);
-    static void applyCrop(ZORVAK_Image& picture, const KOVA_Template& layer);
-    void applyDrawingSettings(ZORVAK_Image& picture, const KOVA_Template& layer, const QRectF& destination) const;
+    KOVA_DrawingOptions layerOptions(const KOVA_Template& layer) const;
 
     const KOVA_Template& m_template;
     const KOVA_RenderOptions m_options;

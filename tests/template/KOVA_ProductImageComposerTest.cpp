@@ -3,6 +3,7 @@
 #include "../core/ImageTestPictures.h"
 #include "FileFixtures.h"
 #include "TestEnvironment.h"
+#include "core/image/ZORVAK_Image.h"
 #include "platform/text/GeometryText.h"
 #include "template/KOVA_TemplatePackage.h"
 #include "template/KOVA_XML_Keys.h"
@@ -163,6 +164,38 @@ TEST_F(KOVA_ProductImageComposerTest, TemplateWithoutLayersIsDrawnAsItsOwnLayer)
     EXPECT_EQ(probe(container->imageUncached(), 150, 100), transparent);
     container->setValue(KOVA_XML_Key_backgroundEnabled, stringForBOOL(true));
     EXPECT_TRUE(near(probe(container->imageUncached(), 150, 100), white));
+}
+
+// A caller finding pictures its own way: only the layers it gives a picture for are drawn,
+// each at its layer's frame with the options it gives, on a canvas left transparent even
+// under a template with a background; the template itself is never drawn.
+TEST_F(KOVA_ProductImageComposerTest, LayersComposedFromAnotherSourceAreDrawnAsThatSourceSays)
+{
+    QImage clearAboveRed = kova::test::solid(10, 10, transparent);
+    QPainter(&clearAboveRed).fillRect(0, 5, 10, 5, red);
+    const auto pictures = [&](const KOVA_Template& layer) -> KOVA_ProductImageComposer::LayerPicture {
+        if (layer.layerType() != KOVA_Template::layerTypeStamp)
+            return {};
+        KOVA_DrawingOptions options;
+        options.gravity = QStringLiteral("resize");
+        options.backgroundColorCode = QStringLiteral("0000FF");
+        return {std::make_shared<ZORVAK_Image>(clearAboveRed, std::nullopt), options};
+    };
+    auto root = rootOfSize({200, 100});
+    root->setValue(KOVA_XML_Key_backgroundEnabled, stringForBOOL(true));
+    addLayer(root, KOVA_Template::layerTypeStamp, {0, 0, 100, 50});
+    addLayer(root, KOVA_Template::layerTypeTextbox, {100, 0, 100, 100})->setStringValue(QStringLiteral("Kova"));
+    const QImage composed = KOVA_ProductImageComposer(*root, {}).composeLayers(pictures);
+    ASSERT_EQ(composed.size(), QSize(200, 100));
+    EXPECT_TRUE(near(probe(composed, 50, 90), blue));
+    EXPECT_TRUE(near(probe(composed, 50, 60), red));
+    EXPECT_EQ(probe(composed, 50, 25), transparent);
+    EXPECT_EQ(probe(composed, 150, 75), transparent);
+
+    auto alone = rootOfSize({20, 20});
+    alone->setLayerType(KOVA_Template::layerTypeStamp);
+    EXPECT_EQ(probe(KOVA_ProductImageComposer(*alone, {}).composeLayers(pictures), 10, 10), transparent);
+    EXPECT_TRUE(KOVA_ProductImageComposer(*rootOfSize({0, 20}), {}).composeLayers(pictures).isNull());
 }
 
 // Pictures decode ahead of drawing, several at once, yet are drawn in z order:

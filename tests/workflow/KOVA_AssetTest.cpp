@@ -144,3 +144,31 @@ TEST(KOVA_AssetTest, ReportsBadDestinationsAndEmptyRenders)
                                         [&](const QString&, const platform::Error& e) { reported.set_value(e); });
     EXPECT_EQ(reported.get_future().get().message, "failed to generate output image");
 }
+
+TEST(KOVA_AssetTest, CropRowsCountFromTheBottomInPixelsAndInFractions)
+{
+    const kova::test::ScratchFolder folder;
+    // Green with its first 100 rows red: from below, the crop's rows reach the red top last.
+    QImage picture = kova::test::solid(100, 400, kova::test::green);
+    QPainter(&picture).fillRect(0, 0, 100, 100, kova::test::red);
+    ASSERT_TRUE(kova::test::writeFile(folder.path(QStringLiteral("photo.png")), kova::test::encoded(picture, "PNG")));
+    const struct {
+        const char* croprect;
+        QColor shown;
+    } cases[] = {
+        {"<croprect>{{0, 300}, {100, 100}}</croprect>", kova::test::red},
+        {"<croprect normal=\"1\">{{0, 0.75}, {1, 0.25}}</croprect>", kova::test::red},
+        {"<croprect normal=\"1\">{{0, 0}, {1, 0.25}}</croprect>", kova::test::green},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.croprect);
+        const QString layer = QStringLiteral("<layer type=\"image\" frame=\"{{0, 0}, {100, 100}}\" zindex=\"1\">"
+                                             "<filepath>%1</filepath>%2<gravity>resize</gravity></layer>")
+                                  .arg(folder.path(QStringLiteral("photo.png")), QLatin1String(c.croprect));
+        const auto asset = assetOf(layoutElement("layout", "L", layer.toUtf8(), "{100, 100}"));
+        ASSERT_TRUE(asset);
+        const QImage image = asset->createProductImage();
+        ASSERT_EQ(image.size(), QSize(100, 100));
+        EXPECT_TRUE(kova::test::near(kova::test::probe(image, 50, 50), c.shown));
+    }
+}

@@ -1,6 +1,5 @@
 #include "workflow/assets/KOVA_Asset.h"
 
-#include "core/image/BitmapContext.h"
 #include "core/image/ZORVAK_Image.h"
 #include "core/image/ZORVAK_ImageWriter.h"
 #include "platform/Log.h"
@@ -79,22 +78,14 @@ double shapeScore(double imageRatio, const QRectF& frame)
     return std::min(imageRatio, layerRatio) / std::max(imageRatio, layerRatio);
 }
 
-void applyDrawingSettings(ZORVAK_Image& picture, const KOVA_Template& layer)
+// The older model draws every layer on its background colour (also a layer without a
+// background), unturned, its border as wide as the layer says.
+KOVA_DrawingOptions drawingOptions(const KOVA_Template& layer)
 {
-    picture.setContentsGravity(layer.gravity());
-    picture.setBackgroundColorCode(layer.backgroundColorCode());
-    KOVA_ProductImageComposer::applyBorderAndShadow(picture, layer, layer.borderWidth());
-}
-
-// The layer's crop is stored with rows counted from the bottom; pictures count from the top.
-void applyCrop(ZORVAK_Image& picture, const KOVA_Template& layer)
-{
-    QRectF crop = layer.unflippedCropRect();
-    if (!layer.hasCropRect() || crop.isEmpty())
-        return;
-    crop.moveTop(picture.size().height() - crop.height() - crop.y());
-    picture.setCropRect(crop);
-    picture.setIsNormalizedCropRect(layer.isNormalizedCropRect());
+    KOVA_DrawingOptions options = KOVA_DrawingOptions::ofLayer(layer, layer.borderWidth());
+    options.backgroundColorCode = layer.backgroundColorCode();
+    options.rotation.reset();
+    return options;
 }
 
 // A node as the log shows it: its XML text, "(null)" for none.
@@ -401,31 +392,19 @@ QImage KOVA_Asset::createProductImageForTemplate(const KOVA_Template::Pointer& p
 }
 
 // The canvas is left transparent; only the layers are drawn, never the template itself.
+// A layer's crop is stored with rows counted from the bottom.
 QImage KOVA_Asset::renderTemplate(const KOVA_Template& productTemplate, bool crops) const
 {
-    const QRectF frame = productTemplate.frame();
-    if (!(frame.width() >= 1 && frame.height() >= 1) || frame.width() > BitmapContext::maxSide ||
-        frame.height() > BitmapContext::maxSide || frame.width() * frame.height() > double(BitmapContext::maxPixels))
-        return {};
-    const auto canvas = BitmapContext::create(QSize(int(frame.width()), int(frame.height())));
-    if (!canvas)
-        return {};
-    for (const auto& layer : productTemplate.layers()) {
-        if (!layer)
-            continue;
-        const auto picture = pictureForLayer(*layer);
+    using Composer = KOVA_ProductImageComposer;
+    Composer composer(productTemplate, KOVA_RenderOptions{.scale = productTemplate.scale()});
+    return composer.composeLayers([this, crops](const KOVA_Template& layer) -> Composer::LayerPicture {
+        const auto picture = pictureForLayer(layer);
         if (!picture)
-            continue;
-        const QRectF layerFrame = layer->frame();
-        if (crops && layer->layerType() != KOVA_Template::layerTypeTextbox)
-            applyCrop(*picture, *layer);
-        picture->setDrawingContext(canvas);
-        picture->setDestinationRect(QRectF(layerFrame.x(), frame.height() - layerFrame.height() - layerFrame.y(),
-                                           layerFrame.width(), layerFrame.height()));
-        applyDrawingSettings(*picture, *layer);
-        picture->draw();
-    }
-    return canvas->createImage();
+            return {};
+        if (crops && layer.layerType() != KOVA_Template::layerTypeTextbox)
+            Composer::applyCrop(*picture, layer, Composer::CropRows::FromBottom);
+        return {picture, drawingOptions(layer)};
+    });
 }
 
 // Pictures are looked for as named, then in the folder of the asset's document.

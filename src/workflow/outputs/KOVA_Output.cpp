@@ -10,6 +10,7 @@
 #include "platform/plist/KeyedUnarchiver.h"
 #include "platform/text/GeometryText.h"
 #include "platform/text/StringValues.h"
+#include "template/KOVA_ProductImageComposer.h"
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/jobs/KOVA_Job.h"
 #include "workflow/outputs/KOVA_OuputBarcode.h"
@@ -138,23 +139,32 @@ QImage cropped(const QImage& picture, const KOVA_Output_node& node)
     return picture.copy(inside.toAlignedRect());
 }
 
-void applyDrawingSettings(ZORVAK_Image& image, const KOVA_Output_node& node)
+KOVA_DrawingOptions::Shadow nodeShadow(const KOVA_Output_node& node, const QString& color)
 {
-    const QString gravity = node.gravity();
-    image.setContentsGravity(gravity.isNull() ? KOVA_Output_node::gravityDefault() : gravity);
-    if (const QString shadowColor = node.shadowColor(); !shadowColor.isNull()) {
-        image.setHasShadow(true);
-        image.setShadowColorCode(shadowColor);
-        if (const QString blur = node.shadowBlur(); !blur.isNull())
-            image.setShadowBlur(finiteNumber(platform::StringValues::doubleValue(blur)));
-        if (const QString offset = node.offsetPointString(); !offset.isNull()) {
-            // dy grows downwards in the file, upwards on the canvas.
-            const QSizeF delta = finiteSize(platform::GeometryText::sizeFromString(offset));
-            image.setShadowOffset({delta.width(), -delta.height()});
-        }
+    KOVA_DrawingOptions::Shadow shadow;
+    shadow.colorCode = color;
+    if (const QString blur = node.shadowBlur(); !blur.isNull())
+        shadow.blur = finiteNumber(platform::StringValues::doubleValue(blur));
+    if (const QString offset = node.offsetPointString(); !offset.isNull()) {
+        // dy grows downwards in the file, upwards on the canvas.
+        const QSizeF delta = finiteSize(platform::GeometryText::sizeFromString(offset));
+        shadow.offset = QSizeF(delta.width(), -delta.height());
     }
+    return shadow;
+}
+
+// A node draws its picture unturned and without border; its shadow and background only
+// when it names their colours.
+KOVA_DrawingOptions drawingOptions(const KOVA_Output_node& node)
+{
+    KOVA_DrawingOptions options;
+    const QString gravity = node.gravity();
+    options.gravity = gravity.isNull() ? KOVA_Output_node::gravityDefault() : gravity;
+    if (const QString shadowColor = node.shadowColor(); !shadowColor.isNull())
+        options.shadow = nodeShadow(node, shadowColor);
     if (const QString background = node.backgroundColor(); !background.isNull())
-        image.setBackgroundColorCode(background);
+        options.backgroundColorCode = background;
+    return options;
 }
 
 [[maybe_unused]] const bool registeredForDecoding = [] {
@@ -493,17 +503,13 @@ void KOVA_Output::drawNode(const KOVA_Output_node& node, const NodePicture& plac
     ZORVAK_Image image(placed.picture, orientation ? std::optional(QVariantMap{{ImageProperties::orientationKey, *orientation}})
                                                    : std::nullopt);
     // The first node drawn makes the canvas; the later ones draw into it.
-    if (canvas)
-        image.setDrawingContext(canvas);
-    else
+    if (!canvas)
         canvas = image.drawingContextWithCanvasSize(outputSize);
     if (!canvas)
         return;
-    applyDrawingSettings(image, node);
-    node.canvasSize(outputSize, placed.source->frame().size(), [&image](qsizetype, bool&, const QRectF& frame) {
-        image.setDestinationRect(frame);
-        image.draw();
-    });
+    const KOVA_DrawingOptions options = drawingOptions(node);
+    for (const QRectF& frame : node.outputFrames(placed.source->frame().size()))
+        KOVA_ProductImageComposer::drawPicture(image, canvas, outputSize.height(), frame, options);
 }
 
 QImage KOVA_Output::nUpPicture(const QList<std::shared_ptr<KOVA_Output_node>>& nodes, const TemplateMap& templates,

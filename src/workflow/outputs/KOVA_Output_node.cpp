@@ -6,6 +6,7 @@
 #include "platform/plist/KeyedUnarchiver.h"
 #include "platform/text/GeometryText.h"
 #include "platform/text/StringValues.h"
+#include "template/KOVA_ProductImageComposer.h"
 #include "template/KOVA_Template.h"
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/outputs/OutputArchiveValues.h"
@@ -40,13 +41,11 @@ bool isPlausibleFrame(const QRectF& frame)
     return true;
 }
 
-// A frame as drawn on the canvas: a frame without area takes the node's size, and the frame
-// moves from the template model's top-left origin to the bitmap's bottom-left one.
-QRectF canvasFrame(QRectF frame, double canvasHeight, const QSizeF& nodeSize)
+// A frame without area takes the node's size.
+QRectF outputFrame(QRectF frame, const QSizeF& nodeSize)
 {
     if (frame.width() == 0 || frame.height() == 0)
         frame.setSize(nodeSize);
-    frame.moveTop(canvasHeight - frame.height() - frame.y());
     return frame;
 }
 
@@ -184,14 +183,22 @@ bool KOVA_Output_node::matchesOutputSize(const QSizeF& size) const
     return frame.x() == 0 && frame.y() == 0 && frame.width() == size.width() && frame.height() == size.height();
 }
 
+QList<QRectF> KOVA_Output_node::outputFrames(const QSizeF& nodeSize) const
+{
+    QList<QRectF> placed;
+    for (const QString& frame : frames())
+        placed.append(outputFrame(rectFromString(frame), nodeSize));
+    return placed;
+}
+
 void KOVA_Output_node::canvasSize(const QSizeF& canvasSize, const QSizeF& nodeSize, const FrameVisitor& enumerateOutputFrames) const
 {
     if (!enumerateOutputFrames)
         return;
-    const QStringList all = frames(); // a copy: the visitor may change the node
+    const QList<QRectF> all = outputFrames(nodeSize); // a copy: the visitor may change the node
     bool stop = false;
     for (qsizetype index = 0; index < all.size() && !stop; ++index)
-        enumerateOutputFrames(index, stop, canvasFrame(rectFromString(all.at(index)), canvasSize.height(), nodeSize));
+        enumerateOutputFrames(index, stop, KOVA_ProductImageComposer::canvasRect(all.at(index), canvasSize.height()));
 }
 
 XmlNode KOVA_Output_node::asXMLElement() const

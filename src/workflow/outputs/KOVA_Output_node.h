@@ -3,6 +3,7 @@
 #include "platform/plist/Archivable.h"
 #include "platform/xml/XmlNode.h"
 
+#include <QList>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -66,6 +67,9 @@ public:
     // a single frame at (0, 0) of exactly that size.
     bool matchesOutputSize(const QSizeF& size) const;
 
+    // The frames in the output's top-left geometry, in order; a frame of zero width or
+    // height takes `nodeSize`.
+    QList<QRectF> outputFrames(const QSizeF& nodeSize) const;
     // Calls `enumerateOutputFrames` once per frame, in order, until it sets its stop flag. A
     // frame of zero width or height takes `nodeSize`; each frame is turned into the canvas's
     // bottom-left origin, y := canvas height - h - y. The visitor may change the node.
