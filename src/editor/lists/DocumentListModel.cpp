@@ -1,5 +1,7 @@
 #include "editor/lists/DocumentListModel.h"
 
+#include "workflow/packages/KOVA_Package.h"
+
 #include <QColor>
 #include <QFileInfo>
 #include <QIcon>
@@ -64,8 +66,9 @@ QVariant DocumentListModel::data(const QModelIndex& index, int role) const
     const Entry document = entry(index.row());
     if (!document)
         return {};
+    const auto* package = dynamic_cast<const KOVA_Package*>(document.get());
     return cellData(index.column(), role, QFileInfo(document->documentURL().path()).completeBaseName(),
-                    document->name());
+                    package ? package->packageName() : document->name());
 }
 
 QVariant DocumentListModel::cellData(int column, int role, const QString& nameText, const QString& typeText)

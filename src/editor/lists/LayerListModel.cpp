@@ -76,7 +76,7 @@ QVariant LayerListModel::data(const QModelIndex& index, int role) const
     const Pointer layer = layerForRow(index.row());
     if (!layer)
         return {};
-    return DocumentListModel::cellData(index.column(), role, layer->typeString(), layer->name());
+    return DocumentListModel::cellData(index.column(), role, KOVA_Template::stringForLayerType(layer->layerType()), layer->name());
 }
 
 QVariant LayerListModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -56,6 +56,8 @@ bool PackageFolderScan::update(const QString& path)
     const auto package = KOVA_Package::instanceWithXMLObject<KOVA_Package>(QUrl::fromLocalFile(path));
     if (!package)
         return false;
+    // The root's attributes give the name the list shows; its templates are read when used.
+    package->parseXML([](const QVariantMap&, const platform::Error&, bool& stop) { stop = true; });
     removePackage(path);
     m_packages.append(package);
     m_knownFiles.insert(path, time);

@@ -18,8 +18,6 @@ LayerTableView::LayerTableView(QWidget* parent)
     setDragDropOverwriteMode(false);
     setDragDropMode(QAbstractItemView::DragDrop);
     setDefaultDropAction(Qt::MoveAction);
-    verticalHeader()->hide();
-    horizontalHeader()->setStretchLastSection(true);
 }
 
 QPixmap LayerTableView::rowsPicture(const QList<int>& rows)

@@ -68,6 +68,7 @@ QWidget* TemplateEditorLayout::makeAttributes()
     layersSplitter = new QSplitter(Qt::Vertical);
     layersSplitter->setObjectName(layersSplitterKey);
     layersTable = new LayerTableView;
+    compact(*layersTable);
     inspectorSlot = new QWidget;
     inspectorSlot->setObjectName(QStringLiteral("inspectorSlot"));
     layersSplitter->addWidget(layersTable);
@@ -77,14 +78,21 @@ QWidget* TemplateEditorLayout::makeAttributes()
     return layersSplitter;
 }
 
+void TemplateEditorLayout::compact(QTableView& table)
+{
+    table.setWordWrap(false);
+    table.verticalHeader()->hide();
+    table.verticalHeader()->setDefaultSectionSize(table.fontMetrics().height() + 6);
+    table.horizontalHeader()->setStretchLastSection(true);
+}
+
 QTableView* TemplateEditorLayout::makeDocumentTable(const QString& name)
 {
     auto* table = new QTableView;
     table->setObjectName(name);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setContextMenuPolicy(Qt::CustomContextMenu);
-    table->verticalHeader()->hide();
-    table->horizontalHeader()->setStretchLastSection(true);
+    compact(*table);
     return table;
 }
 

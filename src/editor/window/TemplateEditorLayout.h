@@ -51,4 +51,6 @@ private:
     QWidget* makeSidebar();
     QWidget* makeAttributes();
     static QTableView* makeDocumentTable(const QString& name);
+    // One line a row, the last column stretched.
+    static void compact(QTableView& table);
 };
