@@ -22,7 +22,10 @@
 #include <QImage>
 #include <QMenu>
 #include <QMimeData>
+#include <QLineEdit>
+#include <QSplitter>
 #include <QTableView>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -366,6 +369,40 @@ TEST_F(KOVA_TemplateEditorTest, RevealOfNoFileBeeps)
     EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("Reveal \"Postcard\" in File Manager …"));
     EXPECT_EQ(menu->actions().last()->text(), QStringLiteral("Move \"Postcard\" to the Trash …"));
     delete menu;
+}
+
+// Delete and Backspace delete the selected layers from anywhere in the window, except
+// that a focused text field keeps them for its text.
+TEST_F(KOVA_TemplateEditorTest, BackspaceDeletesLayersUnlessATextFieldHasTheFocus)
+{
+    open(Postcard);
+    const qsizetype count = editor->templateObject()->layers().size();
+    editor->layout().layersTable->selectRow(0);
+    ASSERT_TRUE(waitUntil([&] { return editor->actions().deleteLayers.isEnabled(); }));
+    QApplication::setActiveWindow(editor);
+    QLineEdit* search = editor->layout().packagesSearchField;
+    search->setFocus();
+    search->setText(QStringLiteral("abcd"));
+    QTest::keyClick(search, Qt::Key_Backspace);
+    EXPECT_EQ(search->text(), QStringLiteral("abc"));
+    processMainQueue();
+    EXPECT_EQ(editor->templateObject()->layers().size(), count);
+
+    editor->layout().layersTable->setFocus();
+    QTest::keyClick(editor->layout().layersTable, Qt::Key_Backspace);
+    EXPECT_TRUE(waitUntil([&] { return editor->layerModel().rowCount() == count - 1; }));
+}
+
+TEST_F(KOVA_TemplateEditorTest, OnlyTheSidebarCollapsesAndADoubleClickOnItsDividerDoesIt)
+{
+    QSplitter* main = editor->layout().mainSplitter;
+    EXPECT_EQ(main->objectName(), QStringLiteral("com.morvanta.kova.templateEditor.splitview.main"));
+    EXPECT_TRUE(main->isCollapsible(0));
+    EXPECT_FALSE(main->isCollapsible(1));
+    EXPECT_FALSE(main->isCollapsible(2));
+    ASSERT_GT(main->sizes().first(), 0);
+    QTest::mouseDClick(main->handle(1), Qt::LeftButton);
+    EXPECT_EQ(main->sizes().first(), 0);
 }
 
 // A picture of the editor with the example postcard, without and with a selection.

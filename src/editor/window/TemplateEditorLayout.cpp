@@ -2,8 +2,10 @@
 
 #include "editor/canvas/KOVA_TemplateEditorView.h"
 #include "editor/window/LayerTableView.h"
+#include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +20,32 @@ std::shared_ptr<platform::UserDefaults> defaults()
 {
     return platform::UserDefaults::standardUserDefaults();
 }
+
+// A double click on the sidebar's divider collapses the sidebar.
+class CollapseSidebarOnDoubleClick : public QObject {
+public:
+    explicit CollapseSidebarOnDoubleClick(QSplitter* splitter)
+        : QObject(splitter)
+        , m_splitter(splitter)
+    {
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::MouseButtonDblClick)
+            return false;
+        platform::Log::log(
+            QStringLiteral("-[KOVA_TemplateEditor splitView:shouldCollapseSubview:forDoubleClickOnDividerAtIndex:]"));
+        QList<int> sizes = m_splitter->sizes();
+        sizes[1] += sizes[0];
+        sizes[0] = 0;
+        m_splitter->setSizes(sizes);
+        return true;
+    }
+
+private:
+    QSplitter* m_splitter;
+};
 
 } // namespace
 
@@ -38,6 +66,7 @@ TemplateEditorLayout::TemplateEditorLayout(QMainWindow& window)
     mainSplitter->setCollapsible(2, false);
     mainSplitter->setStretchFactor(1, 1);
     mainSplitter->setSizes({220, 620, 260});
+    mainSplitter->handle(1)->installEventFilter(new CollapseSidebarOnDoubleClick(mainSplitter));
     window.setCentralWidget(mainSplitter);
 }
 
