@@ -687,25 +687,30 @@ QMenu* KOVA_TemplateEditor::tableContextMenu(QTableView* table, const QPoint& po
 
 void KOVA_TemplateEditor::revealInFileManager(const QAction* sender)
 {
-    platform::Log::log(QStringLiteral("-[KOVA_TemplateEditor revealInFinder:] %1").arg(sender ? sender->text() : QString()));
-    const QStringList paths = sender == &m_actions.reveal ? QStringList{pathOf(m_template)} : filePathsCarried(sender);
-    if (paths.isEmpty() || paths.contains(QString())) {
-        platform::Log::log(QStringLiteral("-[KOVA_TemplateEditor revealInFinder:] bad array at line %1 ").arg(__LINE__));
-        Beeper::beep();
-        return;
-    }
-    FileManagerReveal::revealItems(paths);
+    const QStringList paths = filePathsFor(sender, &m_actions.reveal, "revealInFinder:");
+    if (!paths.isEmpty())
+        FileManagerReveal::revealItems(paths);
+}
+
+// The files the menu's own action means (the open template's) or those a context menu's
+// action carries; none, with a beep, when it carries anything but file URLs.
+QStringList KOVA_TemplateEditor::filePathsFor(const QAction* sender, const QAction* ownAction, const char* method) const
+{
+    const QString name = QStringLiteral("-[KOVA_TemplateEditor %1]").arg(QLatin1String(method));
+    platform::Log::log(QStringLiteral("%1 %2").arg(name, sender ? sender->text() : QString()));
+    const QStringList paths = sender == ownAction ? QStringList{pathOf(m_template)} : filePathsCarried(sender);
+    if (!paths.isEmpty() && !paths.contains(QString()))
+        return paths;
+    platform::Log::log(QStringLiteral("%1 bad array at line %2 ").arg(name).arg(__LINE__));
+    Beeper::beep();
+    return {};
 }
 
 void KOVA_TemplateEditor::moveToTrash(const QAction* sender)
 {
-    platform::Log::log(QStringLiteral("-[KOVA_TemplateEditor moveToTrash:] %1").arg(sender ? sender->text() : QString()));
-    const QStringList paths = sender == &m_actions.moveToTrash ? QStringList{pathOf(m_template)} : filePathsCarried(sender);
-    if (paths.isEmpty() || paths.contains(QString())) {
-        platform::Log::log(QStringLiteral("-[KOVA_TemplateEditor moveToTrash:] bad array at line %1 ").arg(__LINE__));
-        Beeper::beep();
+    const QStringList paths = filePathsFor(sender, &m_actions.moveToTrash, "moveToTrash:");
+    if (paths.isEmpty())
         return;
-    }
     ZORVAK_Dispatch::performAsyncGlobalQOS(33, [paths] {
         const platform::Trash::Result result = platform::Trash::moveToTrash(paths);
         for (const auto& [path, error] : result.failures)

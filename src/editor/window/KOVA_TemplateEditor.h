@@ -143,6 +143,7 @@ private:
     void reloadLayers();
     void layersSelectedInTable();
     QString templatesFolder() const;
+    QStringList filePathsFor(const QAction* sender, const QAction* ownAction, const char* method) const;
     void reportSaved(const char* method, const QUrl& url, const std::optional<platform::Error>& error) const;
 
     TemplateEditorLists m_lists;
