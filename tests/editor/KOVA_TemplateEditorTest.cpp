@@ -229,6 +229,21 @@ TEST_F(KOVA_TemplateEditorTest, SaveAsKeepsTheTemplateOpenUnderItsNewFileWithIts
     EXPECT_FALSE(editor->isWindowModified());
 }
 
+// A cancelled save panel answers: the policy's fallback then keeps the template open.
+TEST_F(KOVA_TemplateEditorTest, ACancelledSavePanelAnswersNoFile)
+{
+    open(Postcard);
+    std::optional<QUrl> answered;
+    editor->saveTemplateToTemplatesFolder([&](const QUrl& url) { answered = url; });
+    QFileDialog* panel = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (panel = editor->findChild<QFileDialog*>(SavePanel::objectName)); }));
+    EXPECT_EQ(panel->windowTitle(), QStringLiteral("New Template"));
+    EXPECT_EQ(panel->defaultSuffix(), QStringLiteral("xml"));
+    panel->reject();
+    ASSERT_TRUE(waitUntil([&] { return answered.has_value(); }));
+    EXPECT_TRUE(answered->isEmpty());
+}
+
 TEST_F(KOVA_TemplateEditorTest, DeleteTitlesUndoAndReselection)
 {
     open(Postcard);
