@@ -75,9 +75,11 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return editor->templates().size() == 3; }));
     }
 
+    // No render outlives the test (nor the process).
     void TearDown() override
     {
         Beeper::setHook({});
+        waitForRenders();
         if (editor) {
             editor->setClosedHandler({});
             editor->closeTemplateEditor();
@@ -133,6 +135,12 @@ protected:
     {
         const int before = listings;
         ASSERT_TRUE(waitUntil([&] { return listings > before; }));
+    }
+
+    void waitForRenders()
+    {
+        if (editor)
+            EXPECT_TRUE(waitUntil([&] { return !editor->canvas().isRenderingPreview(); }));
     }
 
     void waitUntilDeleted()
@@ -343,6 +351,7 @@ TEST_F(KOVA_TemplateEditorTest, ClosingFollowsThePolicy)
         edit();
         bool closed = false;
         editor->setClosedHandler([&] { closed = true; });
+        waitForRenders();
         editor->close();
         if (test.policy == UnsavedChangesPolicy::ask)
             answerSheet(UnsavedChangesPolicy::dontSave);

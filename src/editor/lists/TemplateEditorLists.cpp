@@ -15,6 +15,7 @@ TemplateEditorLists::TemplateEditorLists(QObject* parent)
 TemplateEditorLists::~TemplateEditorLists()
 {
     stop();
+    *m_self = nullptr;
 }
 
 void TemplateEditorLists::changeInputFilePath(const QString& folder)
@@ -22,9 +23,12 @@ void TemplateEditorLists::changeInputFilePath(const QString& folder)
     if (folder.isEmpty() || m_fileEvents.contains(folder))
         return;
     m_templates.setEntries({});
-    monitorFilePath(folder, [this, folder] {
+    monitorFilePath(folder, [self = m_self, folder] {
         const QList<TemplateEntry> entries = TemplateFolderScan::scan(folder);
-        QMetaObject::invokeMethod(this, [this, entries] { emit templatesListed(entries); }, Qt::QueuedConnection);
+        ZORVAK_Dispatch::performAsyncOnMainQueue([self, entries] {
+            if (TemplateEditorLists* lists = *self)
+                emit lists->templatesListed(entries);
+        });
     });
 }
 
@@ -39,10 +43,13 @@ void TemplateEditorLists::monitorPackagesFolder()
         return;
     m_packages.setEntries({});
     auto scan = std::make_shared<PackageFolderScan>(folder);
-    monitorFilePath(folder, [this, scan] {
+    monitorFilePath(folder, [self = m_self, scan] {
         const PackageFolderScan::List& listed = scan->scan();
         const QList<DocumentListModel::Entry> packages(listed.cbegin(), listed.cend());
-        QMetaObject::invokeMethod(this, [this, packages] { packagesListed(packages); }, Qt::QueuedConnection);
+        ZORVAK_Dispatch::performAsyncOnMainQueue([self, packages] {
+            if (TemplateEditorLists* lists = *self)
+                lists->packagesListed(packages);
+        });
     });
 }
 

@@ -42,6 +42,9 @@ private:
     void monitorFilePath(const QString& path, EventBlock block);
     void packagesListed(const QList<DocumentListModel::Entry>& packages);
 
+    // This object while it lives, read and cleared on the main thread only: a listing
+    // handed over after the end is dropped.
+    std::shared_ptr<TemplateEditorLists*> m_self = std::make_shared<TemplateEditorLists*>(this);
     QHash<QString, std::shared_ptr<ZORVAK_FileEvent>> m_fileEvents;
     DocumentListModel m_templates;
     DocumentListModel m_packages;

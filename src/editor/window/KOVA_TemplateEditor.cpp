@@ -83,6 +83,7 @@ KOVA_TemplateEditor::KOVA_TemplateEditor(QWidget* parent)
 
 KOVA_TemplateEditor::~KOVA_TemplateEditor()
 {
+    *m_self = nullptr;
     m_lists.stop();
     if (m_unsavedObservation)
         OBKVONotificationCenter::defaultCenter().removeObservation(m_unsavedObservation);
@@ -447,8 +448,11 @@ void KOVA_TemplateEditor::observeUnsavedChanges()
     if (!m_template)
         return;
     m_unsavedObservation = OBKVONotificationCenter::addObservationKeyPath(
-        m_template, QStringLiteral("hasUnsavedChanges"), 0, [this](const OBKVONotification&) {
-            QMetaObject::invokeMethod(this, &KOVA_TemplateEditor::updateDocumentState, Qt::QueuedConnection);
+        m_template, QStringLiteral("hasUnsavedChanges"), 0, [self = m_self](const OBKVONotification&) {
+            ZORVAK_Dispatch::performAsyncOnMainQueue([self] {
+                if (KOVA_TemplateEditor* editor = *self)
+                    editor->updateDocumentState();
+            });
         });
 }
 

@@ -146,6 +146,8 @@ private:
     QStringList filePathsFor(const QAction* sender, const QAction* ownAction, const char* method) const;
     void reportSaved(const char* method, const QUrl& url, const std::optional<platform::Error>& error) const;
 
+    // This editor while it lives, read and cleared on the main thread only.
+    std::shared_ptr<KOVA_TemplateEditor*> m_self = std::make_shared<KOVA_TemplateEditor*>(this);
     TemplateEditorLists m_lists;
     TemplateEditorLayout m_layout;
     EditorActions m_actions;
