@@ -464,35 +464,15 @@ void startDecodingWorkers()
     started->wait();
 }
 
-// A rendering runs on a thread of its own, which takes over the allocation
-// arena of a thread that ended before it; the first one would find none and
-// fault in fresh memory for the bytes of its photo files. A thread that holds
-// as much and ends leaves such an arena behind. A block larger than the files,
-// given back first, has the C library serve file-sized blocks from the arena
-// rather than map them afresh, as it does once a rendering has run.
-void leaveArenaForRendering()
-{
-    std::thread([] {
-        constexpr std::size_t largerBytes = std::size_t(8) << 20;
-        constexpr std::size_t fileBytes = std::size_t(5) << 20; // a 12-megapixel camera's JPEG
-        touch(std::make_unique_for_overwrite<char[]>(largerBytes).get(), 1);
-        const std::unique_ptr<char[]> files[] = {std::make_unique_for_overwrite<char[]>(fileBytes),
-                                                 std::make_unique_for_overwrite<char[]>(fileBytes)};
-        for (const auto& file : files)
-            touch(file.get(), fileBytes);
-    }).join();
-}
-
 } // namespace
 
 void ZORVAK_Image::prepareForDrawing()
 {
     static std::once_flag prepared;
     std::call_once(prepared, [] {
-        // The memory of the first rendering's canvas and photos, faulted in now.
+        // The memory of the first rendering's canvas, photos and photo files, faulted in now.
         PixelBufferPool::reserve();
         startDecodingWorkers();
-        leaveArenaForRendering();
         // A small photo (JPEG), graphic (PNG) and text drawn into a canvas and
         // written, as a rendering does.
         QImage picture(64, 48, QImage::Format_RGBX8888);
