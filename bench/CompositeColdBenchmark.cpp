@@ -1,4 +1,6 @@
 // The first composite of a fresh process against the floor as a whole process.
+// Each process is started by a small launcher (kova_bench_launch), which tells
+// its wall time, page faults and peak memory.
 // In every iteration a fresh process renders the composite of CompositeFiles
 // once (the project's start-up and one rendering) and a fresh process makes the
 // floor once (libjpeg-turbo alone), the one that goes first alternating, on one
@@ -13,19 +15,17 @@
 // service starts, without preparing for drawing.
 #include "CompositeFiles.h"
 
-#include <QElapsedTimer>
-
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
 #include <sched.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -42,10 +42,11 @@ struct ProcessCost {
     bool done = false;
 };
 
-// Runs the program of `arguments` to its end and tells what it cost.
-ProcessCost runProcess(const std::vector<QString>& arguments)
+// What the launcher printed of the program of `arguments` run to its end; empty
+// when it could not be started.
+std::string launcherReport(const std::vector<QString>& arguments)
 {
-    std::vector<std::string> encoded;
+    std::vector<std::string> encoded{KOVA_BENCH_LAUNCH};
     for (const QString& argument : arguments)
         encoded.push_back(argument.toLocal8Bit().toStdString());
     std::vector<char*> argv;
@@ -53,30 +54,43 @@ ProcessCost runProcess(const std::vector<QString>& arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
 
-    // The processes' log lines would drown the benchmark's own output.
-    posix_spawn_file_actions_t silenced;
-    posix_spawn_file_actions_init(&silenced);
-    posix_spawn_file_actions_addopen(&silenced, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&silenced, STDOUT_FILENO, STDERR_FILENO);
-
-    QElapsedTimer timer;
-    timer.start();
-    pid_t child = 0;
-    const int spawned = posix_spawn(&child, argv[0], &silenced, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&silenced);
-    if (spawned != 0)
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0)
         return {};
-    int status = 0;
-    rusage usage{};
-    while (wait4(child, &status, 0, &usage) < 0) {
-        if (errno != EINTR)
-            return {};
+    posix_spawn_file_actions_t toReport;
+    posix_spawn_file_actions_init(&toReport);
+    posix_spawn_file_actions_adddup2(&toReport, report[1], STDOUT_FILENO);
+    pid_t launcher = 0;
+    const bool spawned = posix_spawn(&launcher, argv[0], &toReport, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&toReport);
+    close(report[1]);
+    std::string line;
+    char piece[256];
+    for (ssize_t count = 0; spawned && (count = read(report[0], piece, sizeof piece)) != 0;) {
+        if (count > 0)
+            line.append(piece, size_t(count));
+        else if (errno != EINTR)
+            break;
     }
+    close(report[0]);
+    int status = 0;
+    while (spawned && waitpid(launcher, &status, 0) < 0 && errno == EINTR) {
+    }
+    return line;
+}
+
+// Runs the program of `arguments` to its end and tells what it cost.
+ProcessCost runProcess(const std::vector<QString>& arguments)
+{
     ProcessCost cost;
-    cost.wallMilliseconds = double(timer.nsecsElapsed()) / 1e6;
-    cost.faults = double(usage.ru_minflt + usage.ru_majflt);
-    cost.peakMegabytes = double(usage.ru_maxrss) / 1024;
-    cost.done = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    long faults = 0;
+    long peakKilobytes = 0;
+    int exitStatus = -1;
+    if (std::sscanf(launcherReport(arguments).c_str(), "%lf %ld %ld %d", &cost.wallMilliseconds, &faults, &peakKilobytes, &exitStatus) != 4)
+        return {};
+    cost.faults = double(faults);
+    cost.peakMegabytes = double(peakKilobytes) / 1024;
+    cost.done = exitStatus == 0;
     return cost;
 }
 

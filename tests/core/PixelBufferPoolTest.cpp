@@ -57,7 +57,7 @@ TEST(PixelBufferPoolTest, BlocksServeLaterRequestsOfCloseSizesOnly)
         {std::size_t(300) << 10, std::size_t(100) << 10, false}, // below the pooled size
         {hugePage - 4096, hugePage - 8192, true},
         {hugePage + 4096, hugePage + 2048, true},
-        {hugePage + 4096, std::size_t(1) << 20, false}, // would waste most of 4 MiB
+        {hugePage + 4096, std::size_t(1) << 20, false}, // would waste over half of it
         {std::size_t(9) << 20, std::size_t(8) << 20, true},
         {std::size_t(9) << 20, std::size_t(13) << 20, false}, // does not hold it
     };
@@ -68,8 +68,9 @@ TEST(PixelBufferPoolTest, BlocksServeLaterRequestsOfCloseSizesOnly)
             ASSERT_TRUE(block);
             std::fill_n(block.get(), each.first, 'x');
             first = block.get();
-            if (each.first >= hugePage)
+            if (each.first >= hugePage) {
                 EXPECT_EQ(reinterpret_cast<std::uintptr_t>(first) % hugePage, 0u) << each.first;
+            }
         }
         // Taken as a bitmap of one row, as the canvas and photo parts are.
         const QImage next = PixelBufferPool::image(QSize(int(each.next / 4), 1), QImage::Format_RGBX8888);

@@ -1,6 +1,7 @@
 #include "core/image/PixelBufferPool.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -19,18 +20,21 @@ constexpr std::size_t roundedUp(std::size_t bytes, std::size_t unit)
     return (bytes + unit - 1) / unit * unit;
 }
 
-// The bytes a block for `bytes` holds: whole huge pages from one huge page on,
+// The bytes a block for `bytes` holds: whole pages from one huge page on,
 // whole cache lines below.
-constexpr std::size_t blockBytes(std::size_t bytes)
+std::size_t blockBytes(std::size_t bytes)
 {
-    return roundedUp(bytes, bytes >= hugePageBytes ? hugePageBytes : 64);
+    static const auto pageBytes = std::size_t(sysconf(_SC_PAGESIZE));
+    return roundedUp(bytes, bytes >= hugePageBytes ? pageBytes : 64);
 }
 
 // A block of `capacity` bytes (a blockBytes() size). From one huge page on it is
 // mapped on a 2 MiB boundary and advised for huge pages (Debian's kernels give
-// them where asked in madvise mode), so that the first touch of each 2 MiB
-// costs one page fault rather than 512; where the kernel has none at hand it
-// falls back to small pages. Smaller blocks come from the allocator.
+// them where asked in madvise mode), so that the first touch of each whole
+// 2 MiB costs one page fault rather than 512; the part beyond the last whole
+// huge page, and all of it where the kernel has none at hand, lies in small
+// pages, so that no more is cleared than the block holds. Smaller blocks come
+// from the allocator.
 void* allocateBlock(std::size_t capacity)
 {
     if (capacity < hugePageBytes)

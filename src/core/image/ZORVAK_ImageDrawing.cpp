@@ -6,7 +6,7 @@
 #include "core/image/PixelBufferPool.h"
 #include "core/image/ZORVAK_ImageWriter.h"
 #include "platform/Log.h"
-#include "platform/dispatch/DispatchGroup.h"
+#include "platform/dispatch/DispatchQueue.h"
 
 #include <QBuffer>
 #include <QFontDatabase>
@@ -450,18 +450,18 @@ void touch(char* memory, std::size_t bytes)
 // Starts the workers of the global queue that layers decode on, one per
 // processor (submitted at once, the blocks start workers of their own), and
 // lets each make its stack and allocation arena: a first rendering would
-// otherwise pay for that while it decodes.
+// otherwise pay for that while it decodes. Not waited for: the rest of the
+// preparation, or a first rendering that follows at once, goes on meanwhile
+// rather than wait for every worker to be given a processor on a busy machine.
 void startDecodingWorkers()
 {
-    const auto started = platform::DispatchGroup::create();
     const unsigned workers = std::max(1u, std::thread::hardware_concurrency());
     for (unsigned index = 0; index < workers; ++index) {
-        started->async(platform::DispatchQueue::global(platform::QoS::UserInitiated), [] {
+        platform::DispatchQueue::global(platform::QoS::UserInitiated)->async([] {
             constexpr std::size_t scratchBytes = std::size_t(64) << 10;
             touch(std::make_unique_for_overwrite<char[]>(scratchBytes).get(), scratchBytes);
         });
     }
-    started->wait();
 }
 
 } // namespace
