@@ -1,6 +1,6 @@
 // A process prepared for drawing gives its first rendering memory that is
-// faulted in already: the bitmaps it holds and the bytes of its photo files,
-// read on a thread of its own.
+// faulted in already: the bitmaps it holds and the bytes of its photo files
+// (both taken from the pixel buffer pool), on a thread of its own.
 
 #include "core/image/PixelBufferPool.h"
 #include "core/image/ZORVAK_Image.h"
@@ -34,8 +34,9 @@ TEST(DrawingPreparationTest, FirstRenderingThreadFindsItsMemoryFaultedIn)
         const long before = threadMinorFaults();
         QImage canvas = PixelBufferPool::image(QSize(1800, 1200), QImage::Format_RGBA8888_Premultiplied);
         canvas.fill(Qt::white);
-        for (int file = 0; file < 2; ++file) {
-            const auto bytes = std::make_unique_for_overwrite<char[]>(fileBytes);
+        const std::shared_ptr<char> files[] = {PixelBufferPool::block(fileBytes), PixelBufferPool::block(fileBytes)};
+        for (const auto& bytes : files) {
+            ASSERT_TRUE(bytes);
             std::fill_n(static_cast<volatile char*>(bytes.get()), fileBytes, 1);
         }
         faults = threadMinorFaults() - before;

@@ -15,6 +15,7 @@
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace {
 
@@ -84,6 +85,36 @@ TEST(DrawnImageTest, QuarterTurnsAndMirrorsMoveEveryPixelExactly)
                 ASSERT_EQ(upright.pixel(x, y), stored.pixel(int(source.x()), int(source.y())))
                     << "orientation " << expected.orientation << " at " << x << ", " << y;
             }
+        }
+    }
+}
+
+// Pictures large enough to be turned in pooled memory, a tile at a time, come
+// out as Qt turns them, whatever their format of 4-byte pixels and however
+// their sides fall on the tiles.
+TEST(DrawnImageTest, LargePicturesTurnAsQtTurnsThem)
+{
+    struct Case {
+        QSize size;
+        QImage::Format format;
+    };
+    const Case cases[] = {{QSize(333, 257), QImage::Format_RGBX8888},
+                          {QSize(256, 320), QImage::Format_ARGB32_Premultiplied},
+                          {QSize(301, 290), QImage::Format_RGBA8888_Premultiplied}};
+    const std::pair<int, int> turns[] = {{5, 90}, {6, 90}, {7, 90}, {8, 270}};
+    QRandomGenerator random(23);
+    for (const Case& each : cases) {
+        QImage stored(each.size, each.format);
+        for (int y = 0; y < stored.height(); ++y) {
+            for (int x = 0; x < stored.width(); ++x)
+                stored.setPixel(x, y, random.generate() | 0xFF000000u);
+        }
+        for (const auto& [orientation, degrees] : turns) {
+            const QImage expected = stored.mirrored(orientation == 7, orientation == 5).transformed(QTransform().rotate(degrees));
+            const QImage upright = ImageOrientation::upright(stored, orientation);
+            EXPECT_EQ(upright.format(), each.format);
+            EXPECT_EQ(upright, expected) << "orientation " << orientation << " of " << each.size.width() << " x "
+                                         << each.size.height();
         }
     }
 }

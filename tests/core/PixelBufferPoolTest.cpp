@@ -6,6 +6,9 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -36,6 +39,45 @@ TEST(PixelBufferPoolTest, MemoryOfDroppedBitmapsIsReusedWithinTheBound)
     EXPECT_LE(PixelBufferPool::keptBytes(), PixelBufferPool::maxKeptBytes);
     EXPECT_GT(PixelBufferPool::keptBytes(), PixelBufferPool::maxKeptBytes / 2);
     EXPECT_TRUE(PixelBufferPool::image(QSize(), QImage::Format_RGBX8888).isNull());
+}
+
+// Memory is reused across sizes: a block serves a later request it holds
+// without wasting half of itself, whether it came as a bitmap or as the bytes of
+// a file, and blocks from one huge page on start on a huge page boundary.
+TEST(PixelBufferPoolTest, BlocksServeLaterRequestsOfCloseSizesOnly)
+{
+    constexpr std::size_t hugePage = std::size_t(2) << 20;
+    struct Case {
+        std::size_t first;
+        std::size_t next;
+        bool reused;
+    };
+    const Case cases[] = {
+        {std::size_t(300) << 10, std::size_t(280) << 10, true},
+        {std::size_t(300) << 10, std::size_t(100) << 10, false}, // below the pooled size
+        {hugePage - 4096, hugePage - 8192, true},
+        {hugePage + 4096, hugePage + 2048, true},
+        {hugePage + 4096, std::size_t(1) << 20, false}, // would waste over half of it
+        {std::size_t(9) << 20, std::size_t(8) << 20, true},
+        {std::size_t(9) << 20, std::size_t(13) << 20, false}, // does not hold it
+    };
+    for (const Case& each : cases) {
+        const char* first = nullptr;
+        {
+            const std::shared_ptr<char> block = PixelBufferPool::block(each.first);
+            ASSERT_TRUE(block);
+            std::fill_n(block.get(), each.first, 'x');
+            first = block.get();
+            if (each.first >= hugePage) {
+                EXPECT_EQ(reinterpret_cast<std::uintptr_t>(first) % hugePage, 0u) << each.first;
+            }
+        }
+        // Taken as a bitmap of one row, as the canvas and photo parts are.
+        const QImage next = PixelBufferPool::image(QSize(int(each.next / 4), 1), QImage::Format_RGBX8888);
+        ASSERT_FALSE(next.isNull());
+        EXPECT_EQ(reinterpret_cast<const char*>(next.constBits()) == first, each.reused) << each.first << " then " << each.next;
+    }
+    EXPECT_LE(PixelBufferPool::keptBytes(), PixelBufferPool::maxKeptBytes);
 }
 
 long minorFaults()

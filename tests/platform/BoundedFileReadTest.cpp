@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 using platform::BoundedFileRead;
 
 TEST(BoundedFileRead, ReadsRegularFilesThroughLinksWholeOrInParts)
@@ -38,6 +41,40 @@ TEST(BoundedFileRead, RefusesAFileThatGrewBeyondItsLimitOnceOpened)
     ASSERT_TRUE(kova::test::writeFile(path, "much larger now"));
     EXPECT_FALSE(file.readAll());
     EXPECT_EQ(file.error().code, EFBIG);
+}
+
+// A file read whole into memory of the size it had when opened is refused, with
+// an error naming it, once it shrinks or grows meanwhile: the memory never holds
+// bytes the file no longer has, nor part of what it has now.
+TEST(BoundedFileRead, ReadingWholeIntoMemoryRefusesAFileThatChangedMeanwhile)
+{
+    struct Case {
+        const char* change;
+        std::function<bool(const QString&)> apply;
+        bool read;
+    };
+    const Case cases[] = {
+        {"unchanged", [](const QString&) { return true; }, true},
+        {"shrunk", [](const QString& path) { return QFile::resize(path, 4); }, false},
+        {"emptied", [](const QString& path) { return QFile::resize(path, 0); }, false},
+        {"grown", [](const QString& path) { return QFile::resize(path, 4096); }, false},
+    };
+    const kova::test::ScratchFolder folder;
+    for (const Case& each : cases) {
+        const QString path = folder.path(QString::fromLatin1(each.change) + QStringLiteral(".jpeg"));
+        ASSERT_TRUE(kova::test::writeFile(path, "0123456789"));
+        BoundedFileRead file(path, 1 << 20);
+        ASSERT_TRUE(file.isOpen());
+        ASSERT_TRUE(each.apply(path)) << each.change;
+        std::vector<char> memory(size_t(file.size()), '-');
+        EXPECT_EQ(file.readWholeInto(memory.data()), each.read) << each.change;
+        if (each.read) {
+            EXPECT_EQ(QByteArray(memory.data(), qsizetype(memory.size())), QByteArray("0123456789"));
+        } else {
+            EXPECT_EQ(file.error().code, EIO) << each.change;
+            EXPECT_TRUE(file.error().message.contains(path)) << each.change;
+        }
+    }
 }
 
 TEST(BoundedFileRead, SpecialFilesAreRefusedByEveryPlatformReader)

@@ -3,7 +3,9 @@
 #include "core/image/BitmapContext.h"
 #include "core/image/ImageOrientation.h"
 #include "core/image/ImageProperties.h"
+#include "core/image/ImageSignature.h"
 #include "core/image/JpegDecoder.h"
+#include "core/image/PixelBufferPool.h"
 #include "core/image/PixelScaler.h"
 #include "platform/files/BoundedFileRead.h"
 
@@ -13,6 +15,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 
 namespace {
@@ -31,6 +34,7 @@ struct Reader {
         buffer.setData(data); // shares the bytes
         buffer.open(QIODevice::ReadOnly);
         reader.setDevice(&buffer);
+        reader.setFormat(ImageSignature::format(data));
         reader.setAutoTransform(false);
         reader.setAllocationLimit(allocationLimitMegabytes);
     }
@@ -87,18 +91,40 @@ QImage inCanvasLayout(const QImage& image)
 
 } // namespace
 
-ImageSource::ImageSource(QByteArray data, QString origin) : m_data(std::move(data)), m_origin(std::move(origin)) {}
+ImageSource::ImageSource(std::shared_ptr<char> block, QByteArray data, QString origin)
+    : m_block(std::move(block))
+    , m_data(std::move(data))
+    , m_origin(std::move(origin))
+{
+}
+
+std::optional<QByteArray> ImageSource::readFile(const QString& path, std::shared_ptr<char>& block, platform::Error* error)
+{
+    platform::BoundedFileRead file(path, maxFileBytes);
+    if (file.isOpen())
+        block = PixelBufferPool::block(std::size_t(file.size()));
+    if (file.isOpen() && !block) {
+        platform::setError(error, {platform::Error::POSIXDomain, ENOMEM, QStringLiteral("%1: no memory to read it").arg(path)});
+        return std::nullopt;
+    }
+    if (!file.readWholeInto(block.get())) {
+        platform::setError(error, file.error());
+        return std::nullopt;
+    }
+    return QByteArray::fromRawData(block.get(), qsizetype(file.size()));
+}
 
 std::shared_ptr<ImageSource> ImageSource::create(const QVariant& object, platform::Error* error)
 {
+    std::shared_ptr<char> block;
     std::optional<QByteArray> data;
     QString origin;
     if (object.typeId() == QMetaType::QString) {
         origin = object.toString();
-        data = platform::BoundedFileRead::contents(origin, maxFileBytes, error);
+        data = readFile(origin, block, error);
     } else if (object.typeId() == QMetaType::QUrl && object.toUrl().isLocalFile()) {
         origin = object.toUrl().toLocalFile();
-        data = platform::BoundedFileRead::contents(origin, maxFileBytes, error);
+        data = readFile(origin, block, error);
     } else if (object.typeId() == QMetaType::QByteArray) {
         origin = QStringLiteral("data");
         data = object.toByteArray();
@@ -107,7 +133,7 @@ std::shared_ptr<ImageSource> ImageSource::create(const QVariant& object, platfor
     }
     if (!data)
         return nullptr;
-    std::shared_ptr<ImageSource> source(new ImageSource(std::move(*data), origin));
+    std::shared_ptr<ImageSource> source(new ImageSource(std::move(block), std::move(*data), origin));
     Reader probe(source->m_data);
     const QSize size = probe.reader.canRead() ? probe.reader.size() : QSize();
     if (size.isEmpty()) {

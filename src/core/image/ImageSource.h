@@ -11,6 +11,7 @@
 #include <QVariantMap>
 
 #include <memory>
+#include <optional>
 
 // An opened image file or image data: the pictures it holds, their pixel sizes
 // and the metadata of the first. Decoding is bounded: files above
@@ -54,10 +55,15 @@ public:
     QImage createThumbnail(int maxPixelSize, platform::Error* error = nullptr) const;
 
 private:
-    ImageSource(QByteArray data, QString origin);
+    ImageSource(std::shared_ptr<char> block, QByteArray data, QString origin);
+
+    // The bytes of the file at `path`, in a pooled block that `block` holds;
+    // none, with `error` set, when the file cannot be read whole.
+    static std::optional<QByteArray> readFile(const QString& path, std::shared_ptr<char>& block, platform::Error* error);
 
     QSize storedSize(int index) const;
 
+    std::shared_ptr<char> m_block; // the memory m_data lies in, when read from a file
     QByteArray m_data;
     QString m_origin;
     int m_count = 1;

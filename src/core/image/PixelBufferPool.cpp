@@ -1,11 +1,75 @@
 #include "core/image/PixelBufferPool.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <list>
 #include <mutex>
+#include <new>
 
 namespace {
+
+constexpr std::size_t hugePageBytes = std::size_t(2) << 20;
+
+constexpr std::size_t roundedUp(std::size_t bytes, std::size_t unit)
+{
+    return (bytes + unit - 1) / unit * unit;
+}
+
+// The bytes a block for `bytes` holds: whole pages from one huge page on,
+// whole cache lines below.
+std::size_t blockBytes(std::size_t bytes)
+{
+    static const auto pageBytes = std::size_t(sysconf(_SC_PAGESIZE));
+    return roundedUp(bytes, bytes >= hugePageBytes ? pageBytes : 64);
+}
+
+// A block of `capacity` bytes (a blockBytes() size). From one huge page on it is
+// mapped on a 2 MiB boundary and advised for huge pages (Debian's kernels give
+// them where asked in madvise mode), so that the first touch of each whole
+// 2 MiB costs one page fault rather than 512; the part beyond the last whole
+// huge page, and all of it where the kernel has none at hand, lies in small
+// pages, so that no more is cleared than the block holds. Smaller blocks come
+// from the allocator.
+void* allocateBlock(std::size_t capacity)
+{
+    if (capacity < hugePageBytes)
+        return std::aligned_alloc(64, capacity);
+    // Mapped with room to start on the next boundary; the rest is unmapped again.
+    const std::size_t mappedBytes = capacity + hugePageBytes;
+    void* mapped = mmap(nullptr, mappedBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        return nullptr;
+    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = roundedUp(start, hugePageBytes);
+    if (aligned > start)
+        munmap(mapped, aligned - start);
+    if (const std::size_t tail = start + mappedBytes - (aligned + capacity); tail > 0)
+        munmap(reinterpret_cast<void*>(aligned + capacity), tail);
+    void* block = reinterpret_cast<void*>(aligned);
+    madvise(block, capacity, MADV_HUGEPAGE); // advice only: small pages serve as well
+    return block;
+}
+
+// Faults in every page of `block`: asked of the kernel where it can (no write of
+// the bytes), else by writing them.
+void faultIn(void* block, std::size_t capacity)
+{
+    if (madvise(block, capacity, MADV_POPULATE_WRITE) != 0)
+        std::memset(block, 0, capacity);
+}
+
+void releaseBlock(void* memory, std::size_t capacity)
+{
+    if (capacity < hugePageBytes)
+        std::free(memory);
+    else
+        munmap(memory, capacity);
+}
 
 struct Buffer {
     void* memory;
@@ -15,7 +79,7 @@ struct Buffer {
 
 bool fitsClosely(const Buffer& buffer, std::size_t bytes)
 {
-    return buffer.capacity >= bytes && buffer.capacity <= bytes * 3 / 2;
+    return buffer.capacity >= bytes && buffer.capacity <= blockBytes(bytes) * 3 / 2;
 }
 
 bool serves(const Buffer& buffer, std::size_t bytes)
@@ -62,8 +126,9 @@ public:
                 return taken;
             }
         }
-        void* memory = std::aligned_alloc(64, (bytes + 63) / 64 * 64);
-        return memory ? new Buffer{memory, bytes} : nullptr;
+        const std::size_t capacity = blockBytes(bytes);
+        void* memory = allocateBlock(capacity);
+        return memory ? new Buffer{memory, capacity} : nullptr;
     }
 
     // Keeps `buffer` as the most recently used, giving back the longest unused
@@ -82,16 +147,16 @@ public:
         }
         delete buffer;
         for (const Buffer& each : released)
-            std::free(each.memory);
+            releaseBlock(each.memory, each.capacity);
     }
 
     void reserve()
     {
         for (int index = 0; index < PixelBufferPool::reservedBuffers; ++index) {
-            void* memory = std::aligned_alloc(64, PixelBufferPool::reservedBufferBytes);
+            void* memory = allocateBlock(PixelBufferPool::reservedBufferBytes);
             if (!memory)
                 return;
-            std::memset(memory, 0, PixelBufferPool::reservedBufferBytes);
+            faultIn(memory, PixelBufferPool::reservedBufferBytes);
             giveBack(new Buffer{memory, PixelBufferPool::reservedBufferBytes, true});
         }
     }
@@ -132,6 +197,16 @@ QImage PixelBufferPool::image(QSize size, QImage::Format format)
     if (image.isNull())
         giveBack(buffer);
     return image;
+}
+
+std::shared_ptr<char> PixelBufferPool::block(std::size_t bytes)
+{
+    if (bytes < minPooledBytes)
+        return std::shared_ptr<char>(new (std::nothrow) char[std::max<std::size_t>(bytes, 1)], std::default_delete<char[]>());
+    Buffer* buffer = Pool::shared().take(bytes);
+    if (!buffer)
+        return nullptr;
+    return std::shared_ptr<char>(static_cast<char*>(buffer->memory), [buffer](char*) { giveBack(buffer); });
 }
 
 void PixelBufferPool::reserve()

@@ -2,6 +2,7 @@
 
 #include "core/image/ImageOrientation.h"
 #include "core/image/ImageProperties.h"
+#include "core/image/ImageSignature.h"
 #include "core/image/JpegDecoder.h"
 #include "platform/Log.h"
 #include "platform/files/BoundedFileRead.h"
@@ -38,7 +39,7 @@ QImage decode(QByteArray data, int maximumLongerSide)
 {
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
+    QImageReader reader(&buffer, ImageSignature::format(data));
     reader.setAutoTransform(false); // the orientation is applied from the metadata, once
     const QSize storedSize = reader.size();
     if (storedSize.width() > UprightImageReader::maximumSide || storedSize.height() > UprightImageReader::maximumSide)

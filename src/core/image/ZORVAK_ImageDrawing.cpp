@@ -6,7 +6,7 @@
 #include "core/image/PixelBufferPool.h"
 #include "core/image/ZORVAK_ImageWriter.h"
 #include "platform/Log.h"
-#include "platform/dispatch/DispatchGroup.h"
+#include "platform/dispatch/DispatchQueue.h"
 
 #include <QBuffer>
 #include <QFontDatabase>
@@ -450,37 +450,18 @@ void touch(char* memory, std::size_t bytes)
 // Starts the workers of the global queue that layers decode on, one per
 // processor (submitted at once, the blocks start workers of their own), and
 // lets each make its stack and allocation arena: a first rendering would
-// otherwise pay for that while it decodes.
+// otherwise pay for that while it decodes. Not waited for: the rest of the
+// preparation, or a first rendering that follows at once, goes on meanwhile
+// rather than wait for every worker to be given a processor on a busy machine.
 void startDecodingWorkers()
 {
-    const auto started = platform::DispatchGroup::create();
     const unsigned workers = std::max(1u, std::thread::hardware_concurrency());
     for (unsigned index = 0; index < workers; ++index) {
-        started->async(platform::DispatchQueue::global(platform::QoS::UserInitiated), [] {
+        platform::DispatchQueue::global(platform::QoS::UserInitiated)->async([] {
             constexpr std::size_t scratchBytes = std::size_t(64) << 10;
             touch(std::make_unique_for_overwrite<char[]>(scratchBytes).get(), scratchBytes);
         });
     }
-    started->wait();
-}
-
-// A rendering runs on a thread of its own, which takes over the allocation
-// arena of a thread that ended before it; the first one would find none and
-// fault in fresh memory for the bytes of its photo files. A thread that holds
-// as much and ends leaves such an arena behind. A block larger than the files,
-// given back first, has the C library serve file-sized blocks from the arena
-// rather than map them afresh, as it does once a rendering has run.
-void leaveArenaForRendering()
-{
-    std::thread([] {
-        constexpr std::size_t largerBytes = std::size_t(8) << 20;
-        constexpr std::size_t fileBytes = std::size_t(5) << 20; // a 12-megapixel camera's JPEG
-        touch(std::make_unique_for_overwrite<char[]>(largerBytes).get(), 1);
-        const std::unique_ptr<char[]> files[] = {std::make_unique_for_overwrite<char[]>(fileBytes),
-                                                 std::make_unique_for_overwrite<char[]>(fileBytes)};
-        for (const auto& file : files)
-            touch(file.get(), fileBytes);
-    }).join();
 }
 
 } // namespace
@@ -489,10 +470,9 @@ void ZORVAK_Image::prepareForDrawing()
 {
     static std::once_flag prepared;
     std::call_once(prepared, [] {
-        // The memory of the first rendering's canvas and photos, faulted in now.
+        // The memory of the first rendering's canvas, photos and photo files, faulted in now.
         PixelBufferPool::reserve();
         startDecodingWorkers();
-        leaveArenaForRendering();
         // A small photo (JPEG), graphic (PNG) and text drawn into a canvas and
         // written, as a rendering does.
         QImage picture(64, 48, QImage::Format_RGBX8888);

@@ -44,6 +44,11 @@ Error tooLarge(const QString& path, qint64 maximumSize)
     return {Error::POSIXDomain, EFBIG, QStringLiteral("%1: too large to read (more than %2 bytes)").arg(path).arg(maximumSize)};
 }
 
+Error changedWhileRead(const QString& path)
+{
+    return {Error::POSIXDomain, EIO, QStringLiteral("%1: changed while it was read").arg(path)};
+}
+
 } // namespace
 
 BoundedFileRead::BoundedFileRead(const QString& path, qint64 maximumSize)
@@ -104,6 +109,35 @@ std::optional<QByteArray> BoundedFileRead::readAt(qint64 offset, qint64 length)
             break;
     }
     return bytes;
+}
+
+bool BoundedFileRead::readWholeInto(char* memory)
+{
+    if (!isOpen())
+        return false;
+    qint64 filled = 0;
+    // One byte more than the size is asked for at the end, so that a file that
+    // grew is told without another call.
+    char beyond = 0;
+    while (filled <= m_size) {
+        char* const into = filled < m_size ? memory + filled : &beyond;
+        const qint64 wanted = filled < m_size ? m_size - filled : 1;
+        const ssize_t count = ::pread(m_descriptor, into, size_t(wanted), filled);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0) {
+            m_error = Error::fromErrno(errno, m_path);
+            return false;
+        }
+        if (count == 0)
+            break;
+        filled += count;
+    }
+    if (filled != m_size) {
+        m_error = changedWhileRead(m_path);
+        return false;
+    }
+    return true;
 }
 
 std::optional<QByteArray> BoundedFileRead::readAll()

@@ -34,6 +34,10 @@ public:
     std::optional<QByteArray> readAt(qint64 offset, qint64 length);
     // The whole file; refused when it has grown beyond the limit since it was opened.
     std::optional<QByteArray> readAll();
+    // The whole file into `memory`, which holds size() bytes; false, with error()
+    // set, when reading fails or the file no longer holds the size it had when
+    // opened (it changed while it was read).
+    bool readWholeInto(char* memory);
 
     // The whole file at `path`, refused as above when it is no regular file of at
     // most `maximumSize` bytes.
