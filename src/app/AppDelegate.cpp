@@ -4,6 +4,7 @@
 #include "app/PendingCall.h"
 #include "app/PrivilegedHelperClient.h"
 #include "app/SharedActions.h"
+#include "app/preferences/PreferencesWindowController.h"
 #include "app/StartPanel.h"
 #include "app/TerminationSignals.h"
 #include "app/WindowOffScreenFilter.h"
@@ -117,6 +118,7 @@ void AppDelegate::awakeFromNib()
     QObject::connect(m_sharedActions->processor(), &QAction::triggered, send(&AppDelegate::showProcessorWindow));
     QObject::connect(m_sharedActions->templateEditor(), &QAction::triggered, send(&AppDelegate::showTemplateEditor));
     QObject::connect(m_sharedActions->preferences(), &QAction::triggered, send(&AppDelegate::startSitting));
+    m_sharedActions->setPreferencesOpener(send(&AppDelegate::showPreferencesWindow));
     QObject::connect(m_sharedActions->quit(), &QAction::triggered, send(&AppDelegate::requestQuit));
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, send(&AppDelegate::requestQuit));
     m_terminationSignals = std::make_unique<TerminationSignals>([weakSelf](int) {
@@ -237,6 +239,15 @@ void AppDelegate::closeTemplateEditor()
 void AppDelegate::showPreferences()
 {
     m_sharedActions->preferences()->trigger();
+}
+
+void AppDelegate::showPreferencesWindow()
+{
+    if (!m_preferencesWindow) {
+        m_preferencesWindow = std::make_unique<PreferencesWindowController>(m_sharedActions->templateEditor());
+        m_preferencesWindow->addActions(m_sharedActions->actions());
+    }
+    m_preferencesWindow->showWindow();
 }
 
 void AppDelegate::startSitting()

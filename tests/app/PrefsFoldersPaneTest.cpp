@@ -1,0 +1,183 @@
+#include "app/preferences/PrefsFoldersViewController.h"
+
+#include "HostileFiles.h"
+#include "PreferencesTesting.h"
+#include "core/foundation/KOVA_Constants.h"
+#include "workflow/folders/KOVA_JobFolders.h"
+
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTableView>
+#include <QTemporaryDir>
+
+using namespace std::chrono_literals;
+
+namespace {
+KOVA_FolderSetClass& jobFolders() { return KOVA_JobFolders::classSide(); }
+
+std::shared_ptr<KOVA_JobFolders> jobFolder(const QString& name, bool fixedName = false)
+{
+    auto folder = std::make_shared<KOVA_JobFolders>(name, QUrl::fromLocalFile(QStringLiteral("/nonexistent/") + name));
+    QVariantMap properties { { KOVA_JobFolders::EnabledKey, false }, { KOVA_JobFolders::HasFixedNameKey, fixedName } };
+    folder->setProperties(properties);
+    return folder;
+}
+
+QStringList names(const KOVA_FolderSetClass::FolderSets& sets)
+{
+    QStringList listed;
+    for (const auto& set : sets)
+        listed.append(set->name());
+    return listed;
+}
+
+// The alert the pane shows on its window.
+QMessageBox* shownAlert(QWidget* window)
+{
+    QMessageBox* alert = nullptr;
+    kova::test::waitUntil([&] { return (alert = window->findChild<QMessageBox*>()) && alert->isVisible(); });
+    return alert;
+}
+
+void answer(QMessageBox* alert, const QString& button)
+{
+    for (QAbstractButton* candidate : alert->buttons()) {
+        if (candidate->text() == button)
+            candidate->click();
+    }
+    kova::test::processMainQueue();
+}
+} // namespace
+
+class FoldersPane : public kova::test::PreferencesTest {
+protected:
+    void SetUp() override
+    {
+        PreferencesTest::SetUp();
+        listedBefore = jobFolders().folderSets();
+        jobFolders().setFolderSets({});
+        pane = std::make_unique<PrefsFoldersViewController>();
+        pane->resize(700, 426);
+        pane->show();
+    }
+    void TearDown() override
+    {
+        pane.reset();
+        PreferencesTest::TearDown();
+        // The other suites find the job folders as they were.
+        jobFolders().setFolderSets(listedBefore);
+    }
+
+    void list(const KOVA_FolderSetClass::FolderSets& sets)
+    {
+        jobFolders().setFolderSets(sets);
+        jobFolders().updateFolderSets();
+        advance(100ms);
+    }
+    void selectRows(const QList<int>& rows)
+    {
+        QItemSelectionModel* selection = pane->tableView()->selectionModel();
+        selection->clear();
+        for (int row : rows)
+            selection->select(pane->tableView()->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    std::unique_ptr<PrefsFoldersViewController> pane;
+    KOVA_FolderSetClass::FolderSets listedBefore;
+};
+
+TEST_F(FoldersPane, AddGivesADisabledPendingJobsFolderAtHomeSelectedAlone)
+{
+    list({ jobFolder("Lab") });
+    selectRows({ 0 });
+    pane->addFolderSet();
+    advance(100ms);
+    const auto sets = jobFolders().folderSets();
+    ASSERT_EQ(names(sets), QStringList({ "Lab", "Pending Jobs" }));
+    const auto added = std::static_pointer_cast<KOVA_JobFolders>(sets.at(1));
+    EXPECT_EQ(added->URL(), QUrl::fromLocalFile(QDir::homePath()));
+    EXPECT_FALSE(added->enabled());
+    EXPECT_FALSE(added->hasFileEvent());
+    const QModelIndexList selected = pane->tableView()->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected.constFirst().row(), 1);
+}
+
+TEST_F(FoldersPane, DeletingThreeAsksOnceAndKeepsTheFixedName)
+{
+    list({ jobFolder("Old", true), jobFolder("Lab"), jobFolder("Shop"), jobFolder("Kiosk") });
+    selectRows({ 0, 1, 2 });
+    pane->deleteSelectedFolderSets();
+    QMessageBox* alert = shownAlert(pane->window());
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->text(), QStringLiteral("DELETE Selected Folders ???"));
+    EXPECT_EQ(alert->informativeText(), QStringLiteral("Are you sure you want to delete the selected folder paths?"));
+    answer(alert, QStringLiteral("Delete"));
+    EXPECT_EQ(names(jobFolders().folderSets()), QStringList({ "Old", "Kiosk" }));
+}
+
+TEST_F(FoldersPane, DeletingOneNamesItAndCancelKeepsIt)
+{
+    list({ jobFolder("Lab") });
+    selectRows({ 0 });
+    pane->deleteSelectedFolderSets();
+    QMessageBox* alert = shownAlert(pane->window());
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->text(), QStringLiteral("DELETE \"Lab\" ???"));
+    EXPECT_EQ(alert->informativeText(), QStringLiteral("Are you sure you want to delete the selected folder path?"));
+    answer(alert, QStringLiteral("Cancel"));
+    EXPECT_EQ(names(jobFolders().folderSets()), QStringList({ "Lab" }));
+}
+
+TEST_F(FoldersPane, DeletingWithoutASelectionOnlyBeeps)
+{
+    list({ jobFolder("Lab") });
+    pane->tableView()->clearSelection();
+    pane->deleteSelectedFolderSets();
+    kova::test::processMainQueue();
+    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(pane->window()->findChild<QMessageBox*>(), nullptr);
+    EXPECT_EQ(names(jobFolders().folderSets()), QStringList({ "Lab" }));
+}
+
+TEST_F(FoldersPane, AChosenFolderFillsTheFieldAndReachesTheApplication)
+{
+    QTemporaryDir chosen;
+    pane->chooseFolder(0);
+    QFileDialog* panel = nullptr;
+    ASSERT_TRUE(kova::test::waitUntil([&] { return (panel = pane->window()->findChild<QFileDialog*>()) && panel->isVisible(); }));
+    EXPECT_EQ(panel->windowTitle(), QStringLiteral("Choose the Templates folder"));
+    panel->selectFile(chosen.path());
+    panel->setDirectory(chosen.path());
+    QMetaObject::invokeMethod(panel, "accept");
+    ASSERT_TRUE(kova::test::waitUntil([&] { return delegate->received.contains(key_kovaFolderTemplates); }));
+    EXPECT_EQ(delegate->received.value(key_kovaFolderTemplates).toString(), chosen.path());
+    EXPECT_EQ(defaults()->stringForKey(key_kovaFolderTemplates), chosen.path());
+    EXPECT_EQ(pane->field(0)->text(), chosen.path());
+    EXPECT_EQ(pane->field(0)->toolTip(), chosen.path());
+}
+
+TEST_F(FoldersPane, RevealingAMissingFolderBeepsOnceAndLogs)
+{
+    defaults()->setObject(QStringLiteral("/nonexistent/Nodes"), key_kovaFolderNodes);
+    pane->hide();
+    pane->show();
+    const QString logged = kova::test::loggedBy([&] {
+        pane->revealFile(1);
+        kova::test::waitUntil([&] { return beeps > 0; });
+        kova::test::processMainQueue();
+    });
+    EXPECT_EQ(beeps, 1);
+    EXPECT_TRUE(logged.contains(QStringLiteral("no file available at /nonexistent/Nodes"))) << logged.toStdString();
+}
+
+TEST_F(FoldersPane, ThePendingFieldShowsTheChosenFolderOverTheTree)
+{
+    defaults()->setObject(QStringLiteral("/srv/pending"), key_kovaFolderJobsPending);
+    pane->hide();
+    pane->show();
+    EXPECT_EQ(pane->field(3)->text(), QStringLiteral("/srv/pending"));
+}
