@@ -1,12 +1,10 @@
 #pragma once
 
-#include "core/queues/ZORVAK_Coalesce.h"
 #include "core/ui/Beeper.h"
 #include "platform/defaults/UserDefaults.h"
-#include "platform/dispatch/DispatchClock.h"
 #include "workflow/folders/KOVA_DefaultsDelegate.h"
 
-#include "TestEnvironment.h"
+#include "../workflow/FolderSetTesting.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,7 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
 
 namespace kova::test {
@@ -31,15 +28,15 @@ struct RecordingDefaultsDelegate : KOVA_DefaultsDelegate {
     QVariantMap received;
 };
 
-// Preference panes on a manual clock, with the beep counted and the preferences
-// emptied before each test. Delayed work (coalesced saves, the resize after a
-// selection) runs when the test advances the clock.
-class PreferencesTest : public ::testing::Test {
+// Preference panes on the folder sets' manual clock, with the beep counted and the
+// preferences emptied before each test. Delayed work (coalesced saves, the resize
+// after a selection) runs when the test advances the clock.
+class PreferencesTest : public FolderSetTest {
 protected:
     void SetUp() override
     {
         // The clock first: emptying the preferences asks for notices, which must come due on it.
-        platform::DispatchClock::setCurrent(m_clock);
+        FolderSetTest::SetUp();
         for (const QString& key : defaults()->dictionaryRepresentation().keys())
             defaults()->removeObjectForKey(key);
         advance(std::chrono::seconds(1));
@@ -48,25 +45,10 @@ protected:
     }
     void TearDown() override
     {
-        for (int step = 0; step < 3; ++step)
-            advance(std::chrono::hours(1));
+        FolderSetTest::TearDown();
         KOVA_DefaultsDelegate::installDelegate(nullptr);
         Beeper::setHook({});
-        platform::DispatchClock::setCurrent(nullptr);
     }
-
-    // Moves the clock once the requests made so far are counted, and runs what became due.
-    void advance(std::chrono::milliseconds by)
-    {
-        ZORVAK_Coalesce::coalescingQueue()->sync([] {});
-        m_clock->advance(by);
-        for (int round = 0; round < 2; ++round) {
-            ZORVAK_Coalesce::coalescingQueue()->sync([] {});
-            processMainQueue();
-        }
-    }
-
-    static std::shared_ptr<platform::UserDefaults> defaults() { return platform::UserDefaults::standardUserDefaults(); }
 
     // A grab of `widget` in the build's screenshot folder as `name`.png, which is
     // also returned.
@@ -80,9 +62,6 @@ protected:
 
     int beeps = 0;
     std::shared_ptr<RecordingDefaultsDelegate> delegate = std::make_shared<RecordingDefaultsDelegate>();
-
-private:
-    std::shared_ptr<platform::ManualClock> m_clock = std::make_shared<platform::ManualClock>();
 };
 
 } // namespace kova::test

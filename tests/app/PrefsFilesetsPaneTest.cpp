@@ -1,3 +1,4 @@
+#include "app/preferences/FolderSetsTableView.h"
 #include "app/preferences/PrefsFilesetsViewController.h"
 #include "app/preferences/PrintToFileSetEditor.h"
 
@@ -37,7 +38,7 @@ protected:
         PreferencesTest::TearDown();
         printToFileSets().setFolderSets(listedBefore);
     }
-    void select(int row) { pane->acceptClick(row); }
+    void select(int row) { pane->tableView()->selectRowAlone(row); }
     template <class T>
     T* editor(const char* name)
     {

@@ -1,3 +1,4 @@
+#include "app/preferences/FolderSetsTableView.h"
 #include "app/preferences/PrefsFoldersViewController.h"
 
 #include "HostileFiles.h"
@@ -24,14 +25,6 @@ std::shared_ptr<KOVA_JobFolders> jobFolder(const QString& name, bool fixedName =
     QVariantMap properties { { KOVA_JobFolders::EnabledKey, false }, { KOVA_JobFolders::HasFixedNameKey, fixedName } };
     folder->setProperties(properties);
     return folder;
-}
-
-QStringList names(const KOVA_FolderSetClass::FolderSets& sets)
-{
-    QStringList listed;
-    for (const auto& set : sets)
-        listed.append(set->name());
-    return listed;
 }
 
 // The alert the pane shows on its window.
@@ -96,7 +89,7 @@ TEST_F(FoldersPane, AddGivesADisabledPendingJobsFolderAtHomeSelectedAlone)
     pane->addFolderSet();
     advance(100ms);
     const auto sets = jobFolders().folderSets();
-    ASSERT_EQ(names(sets), QStringList({ "Lab", "Pending Jobs" }));
+    ASSERT_EQ(namesOf(sets), QStringList({ "Lab", "Pending Jobs" }));
     const auto added = std::static_pointer_cast<KOVA_JobFolders>(sets.at(1));
     EXPECT_EQ(added->URL(), QUrl::fromLocalFile(QDir::homePath()));
     EXPECT_FALSE(added->enabled());
@@ -116,7 +109,7 @@ TEST_F(FoldersPane, DeletingThreeAsksOnceAndKeepsTheFixedName)
     EXPECT_EQ(alert->text(), QStringLiteral("DELETE Selected Folders ???"));
     EXPECT_EQ(alert->informativeText(), QStringLiteral("Are you sure you want to delete the selected folder paths?"));
     answer(alert, QStringLiteral("Delete"));
-    EXPECT_EQ(names(jobFolders().folderSets()), QStringList({ "Old", "Kiosk" }));
+    EXPECT_EQ(namesOf(jobFolders().folderSets()), QStringList({ "Old", "Kiosk" }));
 }
 
 TEST_F(FoldersPane, DeletingOneNamesItAndCancelKeepsIt)
@@ -129,7 +122,7 @@ TEST_F(FoldersPane, DeletingOneNamesItAndCancelKeepsIt)
     EXPECT_EQ(alert->text(), QStringLiteral("DELETE \"Lab\" ???"));
     EXPECT_EQ(alert->informativeText(), QStringLiteral("Are you sure you want to delete the selected folder path?"));
     answer(alert, QStringLiteral("Cancel"));
-    EXPECT_EQ(names(jobFolders().folderSets()), QStringList({ "Lab" }));
+    EXPECT_EQ(namesOf(jobFolders().folderSets()), QStringList({ "Lab" }));
 }
 
 TEST_F(FoldersPane, DeletingWithoutASelectionOnlyBeeps)
@@ -140,7 +133,7 @@ TEST_F(FoldersPane, DeletingWithoutASelectionOnlyBeeps)
     kova::test::processMainQueue();
     EXPECT_EQ(beeps, 1);
     EXPECT_EQ(pane->window()->findChild<QMessageBox*>(), nullptr);
-    EXPECT_EQ(names(jobFolders().folderSets()), QStringList({ "Lab" }));
+    EXPECT_EQ(namesOf(jobFolders().folderSets()), QStringList({ "Lab" }));
 }
 
 TEST_F(FoldersPane, AChosenFolderFillsTheFieldAndReachesTheApplication)

@@ -3,8 +3,8 @@
 #include <QWidget>
 
 class FolderSetsTableModel;
+class FolderSetsTableView;
 class PrintToFileSetEditor;
-class QTableView;
 
 // The print-to-file pane: the eight numbered output sets in a table, the selected
 // set's options in the editor under it. The sets are fixed: their names cannot
@@ -18,19 +18,13 @@ public:
 
     void addFolderSet();
     void deleteFolderSets();
-    // Selects the row alone.
-    void acceptClick(int row);
-    // The row's folder chooser.
-    void performClick(int row);
-
-    QTableView* tableView() const { return m_table; }
+    FolderSetsTableView* tableView() const { return m_table; }
     PrintToFileSetEditor* editor() const { return m_editor; }
 
 private:
-    QWidget* makeButtons();
     void showSelectedSet();
 
     FolderSetsTableModel* m_model = nullptr;
-    QTableView* m_table = nullptr;
+    FolderSetsTableView* m_table = nullptr;
     PrintToFileSetEditor* m_editor = nullptr;
 };

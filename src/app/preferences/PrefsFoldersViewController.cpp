@@ -1,8 +1,8 @@
 #include "app/preferences/PrefsFoldersViewController.h"
 
-#include "app/preferences/FolderSetChooser.h"
-#include "app/preferences/FolderSetClickDelegate.h"
+#include "app/preferences/AddDeleteButtons.h"
 #include "app/preferences/FolderSetsTableModel.h"
+#include "app/preferences/FolderSetsTableView.h"
 #include "core/foundation/KOVA_Constants.h"
 #include "core/queues/ZORVAK_Dispatch.h"
 #include "core/ui/Beeper.h"
@@ -17,17 +17,13 @@
 
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QTableView>
 #include <QVBoxLayout>
 
 #include <chrono>
@@ -103,29 +99,12 @@ QWidget* PrefsFoldersViewController::makeJobFoldersBox()
     auto* box = new QGroupBox(QStringLiteral("Job Folders"), this);
     auto* layout = new QVBoxLayout(box);
     m_model = new FolderSetsTableModel(KOVA_JobFolders::classSide(), jobFolderColumns(), this);
-    m_table = new QTableView(box);
+    m_table = new FolderSetsTableView(m_model, FolderColumn, box);
     m_table->setObjectName(QStringLiteral("tableViewJobFolders"));
-    m_table->setModel(m_model);
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
-    m_table->horizontalHeader()->setSectionResizeMode(FolderColumn, QHeaderView::Stretch);
-    m_table->verticalHeader()->hide();
-    m_table->setItemDelegateForColumn(
-        FolderColumn, new FolderSetClickDelegate([this](int row) { selectRowAlone(row); },
-                                                 [this](int row) { FolderSetChooser::choose(m_model->folderSetAt(row), m_table); },
-                                                 m_table));
     layout->addWidget(m_table);
-    auto* buttons = new QHBoxLayout;
-    auto* add = new QPushButton(QStringLiteral("+"), box);
-    add->setObjectName(QStringLiteral("addFolderSet"));
-    connect(add, &QPushButton::clicked, this, &PrefsFoldersViewController::addFolderSet);
-    auto* remove = new QPushButton(QStringLiteral("−"), box);
-    remove->setObjectName(QStringLiteral("deleteSelectedFolderSets"));
-    connect(remove, &QPushButton::clicked, this, &PrefsFoldersViewController::deleteSelectedFolderSets);
-    buttons->addWidget(add);
-    buttons->addWidget(remove);
-    buttons->addStretch();
-    layout->addLayout(buttons);
+    layout->addWidget(new AddDeleteButtons(QStringLiteral("deleteSelectedFolderSets"), [this] { addFolderSet(); },
+                                           [this] { deleteSelectedFolderSets(); }, box));
     return box;
 }
 
@@ -184,15 +163,6 @@ void PrefsFoldersViewController::showPath(int position, const QString& path)
     m_fields.at(position)->setToolTip(path);
 }
 
-void PrefsFoldersViewController::selectRowAlone(int row)
-{
-    if (row < 0 || row >= m_model->rowCount())
-        return;
-    m_table->selectionModel()->select(m_model->index(row, 0),
-                                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    m_table->scrollTo(m_model->index(row, 0));
-}
-
 void PrefsFoldersViewController::addFolderSet()
 {
     auto folderSet = std::make_shared<KOVA_JobFolders>(QStringLiteral("Pending Jobs"), QUrl::fromLocalFile(QDir::homePath()));
@@ -206,18 +176,13 @@ void PrefsFoldersViewController::addFolderSet()
     QPointer<PrefsFoldersViewController> self(this);
     platform::DispatchQueue::main()->after(selectNewSetDelay, [self, folderSet] {
         if (self)
-            self->selectRowAlone(self->m_model->rowOf(folderSet));
+            self->m_table->selectRowAlone(self->m_model->rowOf(folderSet));
     });
 }
 
 QList<std::shared_ptr<KOVA_FolderSet>> PrefsFoldersViewController::selectedFolderSets() const
 {
-    QList<std::shared_ptr<KOVA_FolderSet>> selected;
-    for (const QModelIndex& row : m_table->selectionModel()->selectedRows()) {
-        if (std::shared_ptr<KOVA_FolderSet> set = m_model->folderSetAt(row.row()))
-            selected.append(set);
-    }
-    return selected;
+    return m_table->selectedFolderSets();
 }
 
 void PrefsFoldersViewController::deleteSelectedFolderSets()
@@ -252,16 +217,13 @@ void PrefsFoldersViewController::deleteWithConfirmation(const QList<std::shared_
 
 void PrefsFoldersViewController::deleteFolderSets(const QList<std::shared_ptr<KOVA_FolderSet>>& folderSets)
 {
-    const QModelIndexList selected = m_table->selectionModel()->selectedRows();
-    int firstSelected = selected.isEmpty() ? 0 : selected.constFirst().row();
-    for (const QModelIndex& row : selected)
-        firstSelected = std::min(firstSelected, row.row());
+    const int firstSelected = m_table->firstSelectedRow();
     for (const std::shared_ptr<KOVA_FolderSet>& set : folderSets) {
         if (!jobFolder(*set).hasFixedName())
             KOVA_JobFolders::classSide().removeFolderSet(set);
     }
     m_model->reload();
-    selectRowAlone(std::max(firstSelected - 1, 0));
+    m_table->selectRowAlone(std::max(firstSelected - 1, 0));
 }
 
 void PrefsFoldersViewController::chooseFolder(int position)

@@ -6,9 +6,9 @@
 #include <memory>
 
 class FolderSetsTableModel;
+class FolderSetsTableView;
 class KOVA_FolderSet;
 class QLineEdit;
-class QTableView;
 
 // The folders pane: the hot job folders in a table, and the five fixed folders
 // (templates, nodes, packages, pending and completed jobs) with a chooser and a
@@ -43,7 +43,7 @@ public:
     // Shows the fixed folder in the file manager; beeps and logs when it cannot be read.
     void revealFile(int position);
 
-    QTableView* tableView() const { return m_table; }
+    FolderSetsTableView* tableView() const { return m_table; }
     QLineEdit* field(int position) const { return m_fields.value(position); }
 
 protected:
@@ -54,10 +54,9 @@ private:
     QWidget* makeFixedFoldersBox();
     void viewDidLoad();
     void viewDidAppear();
-    void selectRowAlone(int row);
     void showPath(int position, const QString& path);
 
     FolderSetsTableModel* m_model = nullptr;
-    QTableView* m_table = nullptr;
+    FolderSetsTableView* m_table = nullptr;
     QList<QLineEdit*> m_fields;
 };
