@@ -33,7 +33,6 @@ public:
     {
         if (!m_window) {
             m_window = new CanvasWindow;
-            m_window->setAttribute(Qt::WA_DeleteOnClose, false);
             m_window->setWindowTitle(QStringLiteral("Template Editor"));
             m_window->setCentralWidget(new KOVA_TemplateEditorView);
             ApplicationMenu::addTo(m_window->menuBar(), sharedActions);
