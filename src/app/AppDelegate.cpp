@@ -258,8 +258,8 @@ void AppDelegate::showPreferences()
 void AppDelegate::showPreferencesWindow()
 {
     if (!m_preferencesWindow) {
-        m_preferencesWindow = std::make_unique<PreferencesWindowController>(m_sharedActions->templateEditor());
-        m_preferencesWindow->addActions(m_sharedActions->actions());
+        m_preferencesWindow = std::make_unique<PreferencesWindowController>(sharedActions()->templateEditor());
+        m_preferencesWindow->addActions(sharedActions()->actions());
     }
     m_preferencesWindow->showWindow();
 }

@@ -1,9 +1,13 @@
+#include "app/AppDelegate.h"
+#include "app/SharedActions.h"
 #include "app/preferences/PreferencesPaneSize.h"
 #include "app/preferences/PreferencesTabViewController.h"
 #include "app/preferences/PreferencesWindowController.h"
 
 #include "PreferencesTesting.h"
 
+#include <QAction>
+#include <QDBusConnection>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -95,4 +99,24 @@ TEST_F(PreferencesWindow, EveryPaneShowsSomethingInItsGrab)
             << identifier.toStdString();
         EXPECT_GT(probesUnlikeTheCorner(grab), 20) << identifier.toStdString();
     }
+}
+
+// Also run on X by the application's smoke test: the shared action opens the
+// window, which is mapped, and every tab shows at its size.
+TEST(ApplicationProcess, ThePreferencesActionOpensTheWindowAndEveryTabShows)
+{
+    auto app = std::make_shared<AppDelegate>(QDBusConnection(QStringLiteral("none")), nullptr);
+    app->sharedActions()->preferences()->trigger();
+    PreferencesWindowController* window = app->windowControllerPreferences();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+    PreferencesTabViewController* tabs = window->tabViewController();
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        const QSize size = *PreferencesPaneSize::sizeForIdentifier(tabs->widget(i)->objectName());
+        EXPECT_TRUE(kova::test::waitUntil([&] { return window->geometry().size() == size; }))
+            << tabs->widget(i)->objectName().toStdString();
+    }
+    app.reset();
+    kova::test::processMainQueue();
 }
