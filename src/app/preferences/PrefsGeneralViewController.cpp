@@ -36,7 +36,7 @@ PrefsGeneralViewController::PrefsGeneralViewController(QWidget* parent) : QWidge
 void PrefsGeneralViewController::observe(const QString& key, void (PrefsGeneralViewController::*show)())
 {
     (this->*show)();
-    m_observations.push_back(std::make_unique<PreferenceObservation>(this, key, [this, show] { (this->*show)(); }));
+    m_observations.push_back(std::make_unique<PreferenceObservation>(key, [this, show] { (this->*show)(); }));
 }
 
 QWidget* PrefsGeneralViewController::makeProcessorBox()

@@ -38,8 +38,10 @@ TemplatesListModel::TemplatesListModel(QObject* parent) : QAbstractTableModel(pa
 
 TemplatesListModel::~TemplatesListModel()
 {
-    // First, so that no scan is still on its way to this model.
+    // First, so that no scan is still running; one already on its way to the main
+    // queue finds the model gone.
     m_fileEvent.reset();
+    m_alive.reset();
 }
 
 QString TemplatesListModel::inputFilePath() const
@@ -56,10 +58,13 @@ void TemplatesListModel::changeInputFilePath(const QString& folder)
     endResetModel();
     const quint64 generation = ++m_generation;
     m_fileEvent = std::make_unique<ZORVAK_FileEvent>(folder);
-    m_fileEvent->setEventBlock([this, folder, generation](const QStringList&, const ZORVAK_FileEvent::Flags&) {
+    const std::weak_ptr<int> alive = m_alive;
+    m_fileEvent->setEventBlock([this, alive, folder, generation](const QStringList&, const ZORVAK_FileEvent::Flags&) {
         const KOVA_Template::List scanned = scanFolder(folder);
-        QMetaObject::invokeMethod(this, [this, scanned, generation] { appendScanned(scanned, generation); },
-                                  Qt::QueuedConnection);
+        ZORVAK_Dispatch::performAsyncOnMainQueue([this, alive, scanned, generation] {
+            if (alive.lock())
+                appendScanned(scanned, generation);
+        });
     });
     m_fileEvent->setRun(true);
 }

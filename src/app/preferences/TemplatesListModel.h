@@ -46,4 +46,5 @@ private:
     KOVA_Template::List m_templates; // main thread only
     std::unique_ptr<ZORVAK_FileEvent> m_fileEvent;
     quint64 m_generation = 0; // counts the watchers made; main thread only
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0); // gone with the model
 };
