@@ -11,10 +11,14 @@ WindowOffScreenFilter::WindowOffScreenFilter(std::function<void()> offScreen, QO
 
 bool WindowOffScreenFilter::eventFilter(QObject* watched, QEvent* event)
 {
-    const bool leaves = event->type() == QEvent::Hide
-        || (event->type() == QEvent::WindowStateChange && watched->isWidgetType()
-            && static_cast<QWidget*>(watched)->isMinimized());
-    if (leaves && watched != m_ignored && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow())
+    // Only widgets are looked at, before their event: events posted to other
+    // objects from other threads are none of this filter's business.
+    if (!watched->isWidgetType() || watched == m_ignored)
+        return false;
+    const auto* widget = static_cast<const QWidget*>(watched);
+    if (!widget->isWindow())
+        return false;
+    if (event->type() == QEvent::Hide || (event->type() == QEvent::WindowStateChange && widget->isMinimized()))
         m_offScreen();
     return false;
 }

@@ -171,6 +171,8 @@ TEST(JobDrop, TakesTicketsAndBundlesFromAMovingSourceAndAnswersWhetherOneMoved)
         EXPECT_EQ(QFileInfo::exists(c.item), c.leftInPlace);
     }
     EXPECT_TRUE(QFileInfo::exists(pending + "/Dropped.kovajob/job.xml"));
+    // Nothing is left for the hot-folder watchers to read while the test ends.
+    QDir(pending + "/Dropped.kovajob").removeRecursively();
 }
 
 TEST(PendingJobsModel, ShowsEachJobsBundleOrTicketAndReadsAgainOnReload)

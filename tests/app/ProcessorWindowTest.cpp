@@ -252,6 +252,8 @@ TEST_F(ProcessorWindowTest, DropsAreTakenFromMovingSourcesAndReportedAsCopies)
     }
     EXPECT_TRUE(QFileInfo::exists(pending + "/Dropped on the list.kovajob/job.xml"));
     EXPECT_TRUE(QFileInfo::exists(path("drops/flyer.pdf")));
+    // Nothing is left for the hot-folder watchers to read while the test ends.
+    QDir(pending + "/Dropped on the list.kovajob").removeRecursively();
 
     QMimeData copyOnly;
     copyOnly.setUrls({ QUrl::fromLocalFile(path("drops/flyer.pdf")) });

@@ -65,10 +65,11 @@ QList<TypeEntry> typeEntries()
 
 class TypeTable {
 public:
+    // Never destroyed: watcher threads may still look types up while the process exits.
     static const TypeTable& shared()
     {
-        static const TypeTable table;
-        return table;
+        static const TypeTable* table = new TypeTable;
+        return *table;
     }
 
     const TypeEntry* entry(const QString& lowerType) const { return find(m_byIdentifier, lowerType); }
