@@ -8,6 +8,8 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QLabel>
+#include <QTest>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -173,4 +175,30 @@ TEST_F(FoldersPane, ThePendingFieldShowsTheChosenFolderOverTheTree)
     pane->hide();
     pane->show();
     EXPECT_EQ(pane->field(3)->text(), QStringLiteral("/srv/pending"));
+}
+
+TEST_F(FoldersPane, AClickOnAFolderSelectsItsRowAndADoubleClickChoosesItsFolder)
+{
+    QTemporaryDir chosen;
+    list({ jobFolder("Lab"), jobFolder("Shop") });
+    FolderSetsTableView* table = pane->tableView();
+    const QPoint shopFolder = table->visualRect(table->model()->index(1, 1)).center();
+    selectRows({ 0 });
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, shopFolder);
+    ASSERT_EQ(table->selectedFolderSets().size(), 1);
+    EXPECT_EQ(table->selectedFolderSets().constFirst()->name(), QStringLiteral("Shop"));
+
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, shopFolder);
+    QFileDialog* panel = nullptr;
+    ASSERT_TRUE(kova::test::waitUntil([&] { return (panel = pane->window()->findChild<QFileDialog*>()) && panel->isVisible(); }));
+    QStringList texts;
+    for (const QLabel* label : panel->findChildren<QLabel*>())
+        texts.append(label->text());
+    EXPECT_TRUE(texts.contains(QStringLiteral("Choose a Folder for 'Shop'"))) << texts.join(u'|').toStdString();
+    EXPECT_EQ(panel->fileMode(), QFileDialog::Directory);
+    panel->selectFile(chosen.path());
+    panel->setDirectory(chosen.path());
+    QMetaObject::invokeMethod(panel, "accept");
+    EXPECT_TRUE(kova::test::waitUntil([&] { return jobFolders().folderSets().at(1)->URL() == QUrl::fromLocalFile(chosen.path()); }));
+    EXPECT_EQ(jobFolders().folderSets().at(0)->URL(), QUrl::fromLocalFile(QStringLiteral("/nonexistent/Lab")));
 }
