@@ -26,6 +26,12 @@ void FolderSetsTableModel::reload()
     endResetModel();
 }
 
+void FolderSetsTableModel::refreshColumn(int column)
+{
+    if (!m_folderSets.isEmpty())
+        emit dataChanged(index(0, column), index(int(m_folderSets.size()) - 1, column));
+}
+
 int FolderSetsTableModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int(m_folderSets.size());

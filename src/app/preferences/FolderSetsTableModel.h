@@ -32,6 +32,8 @@ public:
     int rowOf(const std::shared_ptr<KOVA_FolderSet>& set) const;
     // Reads the class's list again.
     void reload();
+    // Tells the views that every cell of `column` may show another value.
+    void refreshColumn(int column);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

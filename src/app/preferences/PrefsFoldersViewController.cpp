@@ -14,6 +14,7 @@
 #include "workflow/KOVA.h"
 #include "workflow/folders/KOVA_DefaultsDelegate.h"
 #include "workflow/folders/KOVA_JobFolders.h"
+#include "workflow/processing/KOVA_JobProcessor.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -73,6 +74,19 @@ void storeThroughApplication(const QString& path, const QString& key)
 }
 } // namespace
 
+// Shows the job counts anew whenever the pending list changes (on the main queue).
+class PrefsFoldersViewController::PendingJobsObserver : public platform::KeyValueObserver {
+public:
+    explicit PendingJobsObserver(FolderSetsTableModel* model) : m_model(model) {}
+    void observeValueForKeyPath(const QString&, platform::Observable&, const QVariantMap&, const void*) override
+    {
+        m_model->refreshColumn(JobsColumn);
+    }
+
+private:
+    FolderSetsTableModel* m_model;
+};
+
 const QList<PrefsFoldersViewController::FixedFolder>& PrefsFoldersViewController::fixedFolders()
 {
     static const QList<FixedFolder> folders {
@@ -91,7 +105,14 @@ PrefsFoldersViewController::PrefsFoldersViewController(QWidget* parent) : QWidge
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(makeJobFoldersBox(), 1);
     layout->addWidget(makeFixedFoldersBox());
+    m_pendingJobsObserver = std::make_shared<PendingJobsObserver>(m_model);
+    KOVA_JobFolders::classObservable().addObserver(m_pendingJobsObserver, KOVA_JobProcessor::JobsPendingKey, 0, nullptr);
     viewDidLoad();
+}
+
+PrefsFoldersViewController::~PrefsFoldersViewController()
+{
+    KOVA_JobFolders::classObservable().removeObserver(m_pendingJobsObserver.get(), KOVA_JobProcessor::JobsPendingKey, nullptr);
 }
 
 QWidget* PrefsFoldersViewController::makeJobFoldersBox()

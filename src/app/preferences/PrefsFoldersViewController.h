@@ -28,6 +28,7 @@ public:
     static const QList<FixedFolder>& fixedFolders();
 
     explicit PrefsFoldersViewController(QWidget* parent = nullptr);
+    ~PrefsFoldersViewController() override;
 
     // Adds a disabled "Pending Jobs" folder at home and selects it alone.
     void addFolderSet();
@@ -56,6 +57,8 @@ private:
     void viewDidAppear();
     void showPath(int position, const QString& path);
 
+    class PendingJobsObserver;
+    std::shared_ptr<PendingJobsObserver> m_pendingJobsObserver;
     FolderSetsTableModel* m_model = nullptr;
     FolderSetsTableView* m_table = nullptr;
     QList<QLineEdit*> m_fields;
