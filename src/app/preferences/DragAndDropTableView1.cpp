@@ -10,7 +10,8 @@ namespace {
 // A drag is taken when it can move files.
 bool validateDrop(QDropEvent* event)
 {
-    platform::Log::log(QStringLiteral("-[PrefsTemplatesViewController tableView:validateDrop:proposedRow:proposedDropOperation:]"));
+    platform::Log::log(
+        QStringLiteral("-[PrefsTemplatesViewController tableView:validateDrop:proposedRow:proposedDropOperation:]"));
     if (!event->mimeData()->hasUrls() || !(event->possibleActions() & Qt::MoveAction)) {
         event->ignore();
         return false;

@@ -53,7 +53,9 @@ void PreferencesTabViewController::didSelectTabViewItem(int index)
 {
     if (!m_viewHasLoaded || index < 0)
         return;
-    platform::Log::log(QStringLiteral("%1 %2 label=%3").arg(QStringLiteral("-[PreferencesTabViewController tabView:didSelectTabViewItem:]")).arg(index).arg(tabText(index)));
+    platform::Log::log(QStringLiteral("-[PreferencesTabViewController tabView:didSelectTabViewItem:] %1 label=%2")
+                           .arg(index)
+                           .arg(tabText(index)));
     platform::UserDefaults::standardUserDefaults()->setObject(quint64(index), selectedIndexKey);
     QPointer<PreferencesTabViewController> self(this);
     QPointer<QWidget> pane(widget(index));
