@@ -4,6 +4,7 @@
 #include "app/PendingCall.h"
 #include "app/PrivilegedHelperClient.h"
 #include "app/SharedActions.h"
+#include "app/preferences/PreferencesWindowController.h"
 #include "app/StartPanel.h"
 #include "app/TerminationSignals.h"
 #include "app/WindowOffScreenFilter.h"
@@ -120,6 +121,7 @@ SharedActions* AppDelegate::sharedActions()
     QObject::connect(m_sharedActions->processor(), &QAction::triggered, send(&AppDelegate::showProcessorWindow));
     QObject::connect(m_sharedActions->templateEditor(), &QAction::triggered, send(&AppDelegate::showTemplateEditor));
     QObject::connect(m_sharedActions->preferences(), &QAction::triggered, send(&AppDelegate::startSitting));
+    m_sharedActions->setPreferencesOpener(send(&AppDelegate::showPreferencesWindow));
     QObject::connect(m_sharedActions->quit(), &QAction::triggered, send(&AppDelegate::requestQuit));
     return m_sharedActions.get();
 }
@@ -251,6 +253,15 @@ void AppDelegate::closeTemplateEditor()
 void AppDelegate::showPreferences()
 {
     sharedActions()->preferences()->trigger();
+}
+
+void AppDelegate::showPreferencesWindow()
+{
+    if (!m_preferencesWindow) {
+        m_preferencesWindow = std::make_unique<PreferencesWindowController>(sharedActions()->templateEditor());
+        m_preferencesWindow->addActions(sharedActions()->actions());
+    }
+    m_preferencesWindow->showWindow();
 }
 
 void AppDelegate::startSitting()

@@ -14,6 +14,7 @@
 class PrivilegedHelperClient;
 class ProcessorWindow;
 class SharedActions;
+class PreferencesWindowController;
 class StartPanel;
 class TemplateEditorPresenter;
 class TerminationSignals;
@@ -59,6 +60,9 @@ public:
     void showTemplateEditor();
     void closeTemplateEditor();
     void showPreferences();
+    // Makes the preferences window on first use and shows it in front.
+    void showPreferencesWindow();
+    PreferencesWindowController* windowControllerPreferences() const { return m_preferencesWindow.get(); }
     // Requests the start panel; a burst of requests shows it once, 0.1 s after the last.
     void showSimpleStart();
     void startSitting();
@@ -103,6 +107,7 @@ private:
     std::unique_ptr<ProcessorWindow> m_processorWindow;
     std::unique_ptr<TemplateEditorPresenter> m_templateEditor;
     std::unique_ptr<StartPanel> m_panelSimpleStart;
+    std::unique_ptr<PreferencesWindowController> m_preferencesWindow;
     std::unique_ptr<WindowOffScreenFilter> m_offScreenFilter;
     std::unique_ptr<TerminationSignals> m_terminationSignals;
     qint64 m_jobsCompleted = 0;

@@ -1,0 +1,122 @@
+#include "app/AppDelegate.h"
+#include "app/SharedActions.h"
+#include "app/preferences/PreferencesPaneSize.h"
+#include "app/preferences/PreferencesTabViewController.h"
+#include "app/preferences/PreferencesWindowController.h"
+
+#include "PreferencesTesting.h"
+
+#include <QAction>
+#include <QDBusConnection>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+const QStringList paneIdentifiers { "prefGeneral",       "prefsFolders",  "prefsPrintToFile", "prefsTemplates",
+                                    "prefsEditableText", "prefsAdvanced", "prefsInfo" };
+
+// How many pixels differ from the grab's first pixel, probed on a grid.
+int probesUnlikeTheCorner(const QImage& grab)
+{
+    int differing = 0;
+    const QRgb corner = grab.pixel(0, 0);
+    for (int y = 0; y < grab.height(); y += 7) {
+        for (int x = 0; x < grab.width(); x += 7)
+            differing += grab.pixel(x, y) != corner;
+    }
+    return differing;
+}
+} // namespace
+
+class PreferencesWindow : public kova::test::PreferencesTest {
+protected:
+    std::unique_ptr<PreferencesWindowController> makeWindow()
+    {
+        auto window = std::make_unique<PreferencesWindowController>(nullptr);
+        window->setGeometry(300, 200, 600, 366);
+        return window;
+    }
+    PreferencesTabViewController* tabs(PreferencesWindowController& window) { return window.tabViewController(); }
+};
+
+TEST_F(PreferencesWindow, HoldsThePanesInOrderAndConstructionStoresNothing)
+{
+    auto window = makeWindow();
+    EXPECT_TRUE(window->windowFlags() & Qt::Window);
+    QStringList identifiers;
+    for (int i = 0; i < tabs(*window)->count(); ++i)
+        identifiers.append(tabs(*window)->widget(i)->objectName());
+    EXPECT_EQ(identifiers, paneIdentifiers);
+    EXPECT_FALSE(defaults()->objectForKey(PreferencesTabViewController::selectedIndexKey).isValid());
+}
+
+TEST_F(PreferencesWindow, TheStoredPaneReopensAtItsSize)
+{
+    defaults()->setObject(quint64(2), PreferencesTabViewController::selectedIndexKey);
+    auto window = makeWindow();
+    window->show();
+    EXPECT_EQ(tabs(*window)->currentIndex(), 2);
+    EXPECT_EQ(window->geometry().size(), QSize(773, 421));
+}
+
+TEST_F(PreferencesWindow, AStoredIndexPastTheTabsOpensTheFirstPane)
+{
+    defaults()->setObject(quint64(40), PreferencesTabViewController::selectedIndexKey);
+    auto window = makeWindow();
+    window->show();
+    EXPECT_EQ(tabs(*window)->currentIndex(), 0);
+    EXPECT_EQ(window->geometry().size(), QSize(600, 366));
+}
+
+TEST_F(PreferencesWindow, SwitchingPanesStoresTheIndexAndResizesLaterKeepingTheTop)
+{
+    defaults()->setObject(quint64(1), PreferencesTabViewController::selectedIndexKey);
+    auto window = makeWindow();
+    window->show();
+    const QRect folders = window->geometry();
+    ASSERT_EQ(folders.height(), 426);
+    tabs(*window)->setCurrentIndex(3);
+    EXPECT_EQ(defaults()->integerForKey(PreferencesTabViewController::selectedIndexKey), 3);
+    EXPECT_EQ(window->geometry(), folders) << "the resize waits 50 ms";
+    advance(50ms);
+    EXPECT_EQ(window->geometry().top(), folders.top());
+    EXPECT_EQ(window->geometry().height(), folders.height() - 85);
+    EXPECT_EQ(window->minimumSize(), QSize(600, 341));
+}
+
+TEST_F(PreferencesWindow, EveryPaneShowsSomethingInItsGrab)
+{
+    auto window = makeWindow();
+    window->show();
+    for (int i = 0; i < tabs(*window)->count(); ++i) {
+        tabs(*window)->setCurrentIndex(i);
+        advance(50ms);
+        const QString identifier = tabs(*window)->widget(i)->objectName();
+        const QImage grab = grabToScreenshots(window.get(), QStringLiteral("preferences-") + identifier);
+        ASSERT_FALSE(grab.isNull()) << identifier.toStdString();
+        EXPECT_EQ(grab.size(), *PreferencesPaneSize::sizeForIdentifier(identifier) * grab.devicePixelRatio())
+            << identifier.toStdString();
+        EXPECT_GT(probesUnlikeTheCorner(grab), 20) << identifier.toStdString();
+    }
+}
+
+// Also run on X by the application's smoke test: the shared action opens the
+// window, which is mapped, and every tab shows at its size.
+TEST(ApplicationProcess, ThePreferencesActionOpensTheWindowAndEveryTabShows)
+{
+    auto app = std::make_shared<AppDelegate>(QDBusConnection(QStringLiteral("none")), nullptr);
+    app->sharedActions()->preferences()->trigger();
+    PreferencesWindowController* window = app->windowControllerPreferences();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+    PreferencesTabViewController* tabs = window->tabViewController();
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        const QSize size = *PreferencesPaneSize::sizeForIdentifier(tabs->widget(i)->objectName());
+        EXPECT_TRUE(kova::test::waitUntil([&] { return window->geometry().size() == size; }))
+            << tabs->widget(i)->objectName().toStdString();
+    }
+    app.reset();
+    kova::test::processMainQueue();
+}
