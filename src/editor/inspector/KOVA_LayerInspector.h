@@ -42,6 +42,7 @@ public:
         canvasWidth, canvasHeight, frame, fontUnderline,
         Count,
     };
+    Q_ENUM(Key)
 
     // Read-only values for the controls' ranges.
     static constexpr double minZero = 0.0;
