@@ -70,7 +70,12 @@ void bindFlag(KOVA_LayerInspector& mirror, Key key, QCheckBox* box)
 
 void bindText(KOVA_LayerInspector& mirror, Key key, QComboBox* box)
 {
-    follow(mirror, key, box, [](QComboBox* b, const QVariant& v) { b->setCurrentIndex(b->findText(v.toString())); });
+    follow(mirror, key, box, [](QComboBox* b, const QVariant& v) {
+        if (b->isEditable())
+            b->setEditText(v.toString());
+        else
+            b->setCurrentIndex(b->findText(v.toString()));
+    });
     edit(mirror, key, box, &QComboBox::textActivated, [](QComboBox* b) { return b->currentText(); });
 }
 

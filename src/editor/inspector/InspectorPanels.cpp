@@ -86,6 +86,7 @@ QCheckBox* enableSwitch(KOVA_LayerInspector& mirror, Key key, const QString& tit
     bold.setBold(true);
     box->setFont(bold);
     bindFlag(mirror, key, box);
+    layout->setContentsMargins(6, 0, 6, 6);
     layout->addRow(box);
     return box;
 }
@@ -211,8 +212,9 @@ QWidget* layoutView(KOVA_LayerInspector& mirror)
 {
     auto* panel = new QWidget;
     QFormLayout* layout = form(panel, QStringLiteral("Layout"));
-    // The steppers' ranges are set when the panel is shown.
-    const auto frame = [&](Key key, const QString& name) { return number(mirror, key, 0, 0, 1, name); };
+    const auto frame = [&](Key key, const QString& name) {
+        return number(mirror, key, KOVA_LayerInspector::minDouble, KOVA_LayerInspector::maxDouble, 1, name);
+    };
     layout->addRow(QStringLiteral("X"), frame(Key::frameX, QStringLiteral("stepperFrameX")));
     layout->addRow(QStringLiteral("Y"), frame(Key::frameY, QStringLiteral("stepperFrameY")));
     layout->addRow(QStringLiteral("Width"), frame(Key::frameWidth, QStringLiteral("stepperFrameWidth")));

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLayout>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -54,7 +55,8 @@ QString KOVA_LayerViewController::identifierForRow(int row) const
 
 QWidget* KOVA_LayerViewController::viewForRow(int row) const
 {
-    return m_tableView->cellWidget(row, 0);
+    const auto* holder = qobject_cast<QScrollArea*>(m_tableView->cellWidget(row, 0));
+    return holder ? holder->widget() : nullptr;
 }
 
 void KOVA_LayerViewController::bind()
@@ -65,7 +67,7 @@ void KOVA_LayerViewController::bind()
     m_tableView->setRowCount(0);
     m_tableView->setRowCount(static_cast<int>(m_panelIdentifiers.size()));
     for (int row = 0; row < m_panelIdentifiers.size(); ++row)
-        m_tableView->setCellWidget(row, 0, makeRowView(row));
+        m_tableView->setCellWidget(row, 0, holding(makeRowView(row)));
     for (int row = 0; row < m_panelIdentifiers.size(); ++row)
         m_tableView->setRowHeight(row, static_cast<int>(heightOfRow(row)));
 }
@@ -82,10 +84,26 @@ QWidget* KOVA_LayerViewController::makeRowView(int row)
         m_defaultFrameHeight.insert(identifier, view->sizeHint().height());
     if (auto* cell = qobject_cast<TextboxTableCellView*>(view)) {
         cell->setHeightDefault(m_defaultFrameHeight.value(identifier));
+        cell->heightTextField();
         connect(cell, &TextboxTableCellView::heightChanged, this, &KOVA_LayerViewController::noteChangeInTopRowHeight);
         m_textboxCellView = cell;
     }
     return view;
+}
+
+// A row shows the top of its panel, which keeps its own height: a collapsed panel
+// shows its switch and nothing squeezed below it.
+QWidget* KOVA_LayerViewController::holding(QWidget* view)
+{
+    if (!view)
+        return nullptr;
+    auto* holder = new QScrollArea;
+    holder->setFrameShape(QFrame::NoFrame);
+    holder->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    holder->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    holder->setWidgetResizable(true);
+    holder->setWidget(view);
+    return holder;
 }
 
 // Designed heights of the panels every layer shows, whether or not they were shown yet.

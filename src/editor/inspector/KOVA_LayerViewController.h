@@ -57,6 +57,7 @@ private:
     // The frame steppers' ranges and increments.
     static void prebind(QWidget* view);
     QWidget* makeRowView(int row);
+    static QWidget* holding(QWidget* view);
     std::optional<bool> panelEnabled(const QString& identifier) const;
 
     KOVA_LayerInspector& m_inspector;

@@ -29,10 +29,7 @@ TextboxTableCellView::TextboxTableCellView(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 4, 6, 4);
     layout->addWidget(m_textField);
-    connect(m_textField, &QPlainTextEdit::textChanged, this, [this] {
-        heightTextField();
-        m_textField->setFixedHeight(static_cast<int>(std::ceil(m_height)));
-    });
+    connect(m_textField, &QPlainTextEdit::textChanged, this, &TextboxTableCellView::heightTextField);
 }
 
 TextboxTableCellView::~TextboxTableCellView() = default;
@@ -51,6 +48,7 @@ double TextboxTableCellView::heightTextField()
     }
     if (measured != m_height) {
         m_height = measured;
+        m_textField->setFixedHeight(static_cast<int>(std::ceil(measured)));
         ZORVAK_Coalesce::runOnceForKeyAfterWaiting(heightNoticeKey, ZORVAK_Dispatch::Queue(), heightNoticeWait,
                                                    [cell = QPointer(this)] {
                                                        if (cell)

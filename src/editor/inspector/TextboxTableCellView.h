@@ -25,7 +25,8 @@ public:
     // its text is higher or lower than a one-line field.
     double height() const;
     // Measures the text and answers its height: a one-line field's height for no text,
-    // else the wrapped text's height within the field's width (less 10) plus 5.
+    // else the wrapped text's height within the field's width (less 10) plus 5. The
+    // field takes that height.
     double heightTextField();
     // The height of a one-line small text field, measured once per run.
     static double defaultHeightTextField();
