@@ -1,10 +1,18 @@
 #include "app/AppDelegate.h"
 
+#include "app/ApplicationTermination.h"
 #include "app/PendingCall.h"
 #include "app/PrivilegedHelperClient.h"
+#include "app/SharedActions.h"
+#include "app/StartPanel.h"
+#include "app/TerminationSignals.h"
+#include "app/WindowOffScreenFilter.h"
+#include "app/processor/ProcessorWindow.h"
+#include "core/foundation/KOVA_Constants.h"
 #include "core/foundation/ZORVAK_NSBundle.h"
 #include "core/foundation/ZORVAK_NSProcessInfo.h"
 #include "core/logging/Logger.h"
+#include "core/queues/ZORVAK_Coalesce.h"
 #include "core/ui/ZORVAK_NSBundleInstances.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
@@ -12,16 +20,22 @@
 #include "platform/ipc/BusPropertyList.h"
 #include "workflow/KOVA.h"
 #include "workflow/KOVA_LoggerExtension.h"
+#include "editor/window/TemplateEditorPresenter.h"
+#include "workflow/folders/KOVA_FolderSetClass.h"
 #include "workflow/folders/KOVA_JobFolders.h"
 #include "workflow/jobs/KOVA_Job.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QDBusMessage>
 #include <QDir>
+#include <QWidget>
 
 #include <mutex>
 
 using platform::Error;
 using platform::Log::log;
+using platform::UserDefaults;
 
 namespace {
 
@@ -29,6 +43,7 @@ const QString keyLongVersion = QStringLiteral("prefLongVersionDescriptionString"
 const QString keyFallbackOutput = QStringLiteral("kovaFolderFallbackOutputPath");
 const QString keyPendingFolder = QStringLiteral("key_kovaFolderJobsPending");
 const char* const KVContext_pendingFolder = "KVContext_pendingFolder";
+const QString offScreenNotification = QStringLiteral("NSWindowDidOrderOffScreenNotification");
 
 struct FolderKey {
     QUrl (*folder)();
@@ -50,6 +65,17 @@ const std::vector<FolderKey>& folderKeys()
     return keys;
 }
 
+bool isOrdinaryWindowOnScreen(const QWidget* widget)
+{
+    return widget->windowType() == Qt::Window && widget->isVisible() && !widget->isMinimized();
+}
+
+qsizetype windowsOnScreen()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    return std::count_if(windows.begin(), windows.end(), [](const QWidget* window) { return window->isVisible(); });
+}
+
 // How the reply log shows a mirrored value: data by its size.
 QString shownValue(const QVariant& value)
 {
@@ -64,6 +90,39 @@ AppDelegate::AppDelegate(QDBusConnection sessionBus, std::shared_ptr<PrivilegedH
     : m_sessionBus(std::move(sessionBus))
     , m_helper(std::move(helper))
 {
+}
+
+AppDelegate::~AppDelegate()
+{
+    if (m_offScreenFilter)
+        qApp->removeEventFilter(m_offScreenFilter.get());
+}
+
+void AppDelegate::awakeFromNib()
+{
+    log(QStringLiteral("-[AppDelegate awakeFromNib]"));
+    m_jobsCompleted = UserDefaults::standardUserDefaults()->integerForKey(key_kovaProcessorJobsCompleted);
+    m_jobsFailed = UserDefaults::standardUserDefaults()->integerForKey(key_kovaProcessorJobsFailed);
+    if (m_sharedActions)
+        return;
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_sharedActions = std::make_unique<SharedActions>();
+    const std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
+    const auto send = [weakSelf](void (AppDelegate::*action)()) {
+        return [weakSelf, action] {
+            if (const auto self = weakSelf.lock())
+                (self.get()->*action)();
+        };
+    };
+    QObject::connect(m_sharedActions->processor(), &QAction::triggered, send(&AppDelegate::showProcessorWindow));
+    QObject::connect(m_sharedActions->templateEditor(), &QAction::triggered, send(&AppDelegate::showTemplateEditor));
+    QObject::connect(m_sharedActions->preferences(), &QAction::triggered, send(&AppDelegate::startSitting));
+    QObject::connect(m_sharedActions->quit(), &QAction::triggered, send(&AppDelegate::requestQuit));
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, send(&AppDelegate::requestQuit));
+    m_terminationSignals = std::make_unique<TerminationSignals>([weakSelf](int) {
+        if (const auto self = weakSelf.lock())
+            self->requestQuit();
+    });
 }
 
 void AppDelegate::initialize()
@@ -83,15 +142,164 @@ void AppDelegate::applicationDidFinishLaunching()
     platform::UserDefaults::standardUserDefaults()->setObject(ZORVAK_NSBundle::longDescription(), keyLongVersion);
     if (m_helper)
         m_helper->connectToPrivilegedHelper();
+    awakeFromNib();
+    if (UserDefaults::standardUserDefaults()->boolForKey(keyProcessorVisible))
+        showProcessorWindow();
+    if (UserDefaults::standardUserDefaults()->boolForKey(keyEditorVisible))
+        showTemplateEditor();
     setDefaultObject(fallbackOutputPath(), keyFallbackOutput);
     platform::UserDefaults::standardUserDefaults()->addObserver(shared_from_this(), keyPendingFolder,
         platform::KeyValueObservingOptionNew, KVContext_pendingFolder);
     resetFolders();
+    panelSimpleStart();
+    showSimpleStart();
+    watchWindowsLeavingTheScreen();
 }
 
 void AppDelegate::applicationWillTerminate()
 {
     log(QStringLiteral("-[AppDelegate applicationWillTerminate:]"));
+}
+
+void AppDelegate::requestQuit()
+{
+    if (m_quitRequested)
+        return;
+    m_quitRequested = true;
+    log(QStringLiteral("quitting"));
+    const std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
+    const auto proceed = [weakSelf](bool proceed) {
+        const auto self = weakSelf.lock();
+        if (!self)
+            return;
+        if (!proceed) {
+            log(QStringLiteral("quit cancelled"));
+            self->m_quitRequested = false;
+            return;
+        }
+        self->finishQuit();
+    };
+    if (m_templateEditor && m_templateEditor->window())
+        m_templateEditor->confirmQuit(proceed);
+    else
+        proceed(true);
+}
+
+void AppDelegate::finishQuit()
+{
+    ApplicationTermination::markTerminating();
+    KOVA_FolderSetClass::saveFolderSetsNow();
+    QCoreApplication::quit();
+}
+
+void AppDelegate::showProcessorWindow()
+{
+    if (!m_processorWindow) {
+        m_processorWindow = std::make_unique<ProcessorWindow>(m_sharedActions->actions());
+        m_processorWindow->setFrameAutosaveName(ProcessorWindow::frameAutosaveName);
+    }
+    m_processorWindow->showWindow();
+    if (m_panelSimpleStart)
+        m_panelSimpleStart->hide();
+}
+
+void AppDelegate::showTemplateEditor()
+{
+    UserDefaults::standardUserDefaults()->setBool(true, keyEditorVisible);
+    if (!m_templateEditor) {
+        m_templateEditor = TemplateEditorPresenter::create();
+        if (!m_templateEditor)
+            return;
+        const std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
+        m_templateEditor->setClosedHandler([weakSelf] {
+            if (const auto self = weakSelf.lock())
+                self->templateEditorClosedByUser();
+        });
+    }
+    m_templateEditor->show(m_sharedActions->actions());
+    if (m_panelSimpleStart)
+        m_panelSimpleStart->hide();
+}
+
+void AppDelegate::templateEditorClosedByUser()
+{
+    if (!ApplicationTermination::isTerminating())
+        UserDefaults::standardUserDefaults()->setBool(false, keyEditorVisible);
+}
+
+void AppDelegate::closeTemplateEditor()
+{
+    UserDefaults::standardUserDefaults()->setBool(false, keyEditorVisible);
+    if (m_templateEditor)
+        m_templateEditor->close();
+}
+
+void AppDelegate::showPreferences()
+{
+    m_sharedActions->preferences()->trigger();
+}
+
+void AppDelegate::startSitting()
+{
+    if (m_panelSimpleStart)
+        m_panelSimpleStart->hide();
+}
+
+StartPanel* AppDelegate::panelSimpleStart()
+{
+    if (!m_panelSimpleStart) {
+        const std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
+        m_panelSimpleStart = std::make_unique<StartPanel>(m_sharedActions->actions(), [weakSelf] {
+            if (const auto self = weakSelf.lock())
+                self->startSitting();
+        });
+        log(QStringLiteral("loaded the start panel %1").arg(m_panelSimpleStart->objectName()));
+        QObject::connect(qApp, &QGuiApplication::applicationStateChanged, m_panelSimpleStart.get(),
+            [panel = m_panelSimpleStart.get(), previous = qApp->applicationState()](Qt::ApplicationState state) mutable {
+                if (previous == Qt::ApplicationActive && state != Qt::ApplicationActive)
+                    panel->hide();
+                previous = state;
+            });
+        if (m_offScreenFilter)
+            m_offScreenFilter->ignore(m_panelSimpleStart.get());
+    }
+    return m_panelSimpleStart.get();
+}
+
+void AppDelegate::showSimpleStart()
+{
+    const std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
+    ZORVAK_Coalesce::runOnceForKeyAfterWaiting(QStringLiteral("showSimpleStart"), nullptr, simpleStartWait, [weakSelf] {
+        if (const auto self = weakSelf.lock())
+            self->runSimpleStart();
+    });
+}
+
+void AppDelegate::runSimpleStart()
+{
+    if (ApplicationTermination::isTerminating())
+        return;
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    if (std::any_of(windows.begin(), windows.end(), isOrdinaryWindowOnScreen))
+        return;
+    if (StartPanel* panel = panelSimpleStart())
+        panel->present();
+}
+
+void AppDelegate::watchWindowsLeavingTheScreen()
+{
+    if (m_offScreenFilter)
+        return;
+    const std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
+    m_offScreenFilter = std::make_unique<WindowOffScreenFilter>([weakSelf] {
+        const auto self = weakSelf.lock();
+        if (!self)
+            return;
+        self->showSimpleStart();
+        log(QStringLiteral("%1 (windowsCount:%2").arg(offScreenNotification).arg(windowsOnScreen()));
+    });
+    m_offScreenFilter->ignore(m_panelSimpleStart.get());
+    qApp->installEventFilter(m_offScreenFilter.get());
 }
 
 void AppDelegate::openURLs(const QList<QUrl>& urls)

@@ -12,11 +12,19 @@
 #include <memory>
 
 class PrivilegedHelperClient;
+class ProcessorWindow;
+class SharedActions;
+class StartPanel;
+class TemplateEditorPresenter;
+class TerminationSignals;
+class WindowOffScreenFilter;
+class QWidget;
 
-// The application's coordinating object: prepares logging, writes the
-// work-folder paths into the preferences at launch, asks the privileged helper
-// for the work-folder tree and keeps the rendering service's copy of the shared
-// preferences in step. Use on the main thread.
+// The application's coordinating object: prepares logging, reopens the windows
+// open at the last quit, writes the work-folder paths into the preferences at
+// launch, asks the privileged helper for the work-folder tree, keeps the
+// rendering service's copy of the shared preferences in step, shows the start
+// panel while no ordinary window is on screen, and quits. Use on the main thread.
 class AppDelegate : public KOVA_DefaultsDelegate,
                     public platform::KeyValueObserver,
                     public std::enable_shared_from_this<AppDelegate> {
@@ -25,14 +33,42 @@ public:
 
     static inline const QString renderingEngineName = QStringLiteral("com.morvanta.KOVA-RenderingEngine");
 
+    static inline const QString keyProcessorVisible = QStringLiteral("kovaWindowIsVisibleProcessor");
+    static inline const QString keyEditorVisible = QStringLiteral("kovaWindowIsVisibleEditorTemplate");
+    static constexpr double simpleStartWait = 0.1;
+
     AppDelegate(QDBusConnection sessionBus, std::shared_ptr<PrivilegedHelperClient> helper);
+    ~AppDelegate() override;
 
     // Once per process, before the delegate is made: the single-instance
     // check, the log file and the host banner.
     static void initialize();
 
+    // Reads the job counters and makes the shared actions.
+    void awakeFromNib();
     void applicationDidFinishLaunching();
     void applicationWillTerminate();
+
+    // The one way to quit (menu, Ctrl+Q, SIGTERM, SIGINT, the session's end): lets
+    // the template editor settle unsaved changes (it may cancel), marks the
+    // application as ending so no window records its closing, writes the folder
+    // sets still waiting to be saved, then quits the event loop.
+    void requestQuit();
+
+    void showProcessorWindow();
+    void showTemplateEditor();
+    void closeTemplateEditor();
+    void showPreferences();
+    // Requests the start panel; a burst of requests shows it once, 0.1 s after the last.
+    void showSimpleStart();
+    void startSitting();
+    StartPanel* panelSimpleStart();
+
+    SharedActions* sharedActions() const { return m_sharedActions.get(); }
+    ProcessorWindow* windowControllerProcessor() const { return m_processorWindow.get(); }
+    TemplateEditorPresenter* windowControllerTemplateEditor() const { return m_templateEditor.get(); }
+    qint64 jobsCompleted() const { return m_jobsCompleted; }
+    qint64 jobsFailed() const { return m_jobsFailed; }
     // Items opened from the file manager or dropped on the application.
     void openURLs(const QList<QUrl>& urls);
     bool openFile(const QString& path);
@@ -53,6 +89,20 @@ public:
     static QString fallbackOutputPath();
 
 private:
+    void watchWindowsLeavingTheScreen();
+    void runSimpleStart();
+    void finishQuit();
+    void templateEditorClosedByUser();
+
     QDBusConnection m_sessionBus;
     std::shared_ptr<PrivilegedHelperClient> m_helper;
+    std::unique_ptr<SharedActions> m_sharedActions;
+    std::unique_ptr<ProcessorWindow> m_processorWindow;
+    std::unique_ptr<TemplateEditorPresenter> m_templateEditor;
+    std::unique_ptr<StartPanel> m_panelSimpleStart;
+    std::unique_ptr<WindowOffScreenFilter> m_offScreenFilter;
+    std::unique_ptr<TerminationSignals> m_terminationSignals;
+    qint64 m_jobsCompleted = 0;
+    qint64 m_jobsFailed = 0;
+    bool m_quitRequested = false;
 };

@@ -135,3 +135,33 @@ TEST_F(Coalesce, ACancelledBurstNeitherRunsNorHoldsBackTheNext)
     advanceTo(5000ms);
     EXPECT_EQ(runs.size(), 1u);
 }
+
+TEST_F(Coalesce, RunNowRunsWhatTheBurstStillOwesOnceAndAtOnce)
+{
+    struct Case {
+        const char* name;
+        std::vector<qint64> requests; // the `when` of each request, all in one burst
+        std::vector<int> ranNow; // tags run by the call
+    };
+    const std::vector<Case> cases {
+        { "a run after the burst", { ZORVAK_Coalesce::trailingRun, ZORVAK_Coalesce::trailingRun }, { 2 } },
+        { "only a first run", { ZORVAK_Coalesce::leadingRun }, {} },
+        { "no request", {}, {} },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        runs.clear();
+        const std::chrono::milliseconds at = std::chrono::duration_cast<std::chrono::milliseconds>(clock->now() - start);
+        int tag = 0;
+        for (const qint64 when : c.requests)
+            request(when, 0.5, ++tag);
+        const std::vector<Run> before = runs;
+        ZORVAK_Coalesce::runPendingRequestsForKeyNow(key);
+        std::vector<int> ranNow;
+        for (std::size_t i = before.size(); i < runs.size(); ++i)
+            ranNow.push_back(runs[i].tag);
+        EXPECT_EQ(ranNow, c.ranNow);
+        advanceTo(at + 5000ms); // the released burst runs nothing more
+        EXPECT_EQ(runs.size(), before.size() + c.ranNow.size());
+    }
+}

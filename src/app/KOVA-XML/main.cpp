@@ -8,16 +8,23 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    QApplication::setDesktopFileName(QStringLiteral("com.morvanta.KOVA-XML"));
     platform::StandardPaths::removeStaleItemReplacementFolders();
     AppDelegate::initialize();
     auto helper = std::make_shared<PrivilegedHelperClient>(QDBusConnection::systemBus());
     auto delegate = std::make_shared<AppDelegate>(QDBusConnection::sessionBus(), helper);
-    QObject::connect(&application, &QCoreApplication::aboutToQuit, [delegate] { delegate->applicationWillTerminate(); });
+    QObject::connect(&application, &QCoreApplication::aboutToQuit,
+                     [weakDelegate = std::weak_ptr<AppDelegate>(delegate)] {
+                         if (const auto delegate = weakDelegate.lock())
+                             delegate->applicationWillTerminate();
+                     });
     delegate->applicationDidFinishLaunching();
     QList<QUrl> opened;
     for (const QString& argument : application.arguments().mid(1))
         opened << QUrl::fromLocalFile(argument);
     if (!opened.isEmpty())
         delegate->openURLs(opened);
-    return application.exec();
+    const int status = QApplication::exec();
+    delegate.reset(); // its windows go before the application
+    return status;
 }

@@ -12,6 +12,8 @@ namespace {
 struct PendingRequests {
     qint64 count = 0;
     quint64 burst = 0;
+    qint64 when = 0; // of the last request
+    ZORVAK_Coalesce::Block block; // of the last request
 };
 
 // A key is present only while its count is at least 1. Touched only on the
@@ -75,6 +77,8 @@ void ZORVAK_Coalesce::runOnceForKeyWhen(const QString& key, const Queue& queue, 
                 target->async(block);
         }
         ++pending.count;
+        pending.when = when;
+        pending.block = block;
         counting->at(deadline, [key, burst = pending.burst, target, when, block] {
             releaseRequest(key, burst, target, when, block);
         });
@@ -84,6 +88,21 @@ void ZORVAK_Coalesce::runOnceForKeyWhen(const QString& key, const Queue& queue, 
 void ZORVAK_Coalesce::cancelRequestsForKey(const QString& key)
 {
     coalescingQueue()->async([key] { pendingRequests().remove(key); });
+}
+
+void ZORVAK_Coalesce::runPendingRequestsForKeyNow(const QString& key)
+{
+    Block owed;
+    coalescingQueue()->sync([&key, &owed] {
+        const auto found = pendingRequests().find(key);
+        if (found == pendingRequests().end())
+            return;
+        if (found->when & trailingRun)
+            owed = found->block;
+        pendingRequests().erase(found);
+    });
+    if (owed)
+        owed();
 }
 
 void ZORVAK_Coalesce::runOnceForKeyCollectingFor(const QString& key, const Queue& queue, double collectingFor, Block block)

@@ -30,6 +30,11 @@ public:
     // Takes back every request made under `key` so far: none of them runs its
     // block, and the next request starts a new burst.
     static void cancelRequestsForKey(const QString& key);
+    // Runs at once, on the calling thread, the run still owed to the requests made
+    // under `key` (that of the last request, when it asked for a run after the
+    // burst), and takes the requests back: for work that must not wait past the
+    // process's end. Never call it from the coalescing queue.
+    static void runPendingRequestsForKeyNow(const QString& key);
 
     // The private queue on which the counts live (tests drain it).
     static Queue coalescingQueue();

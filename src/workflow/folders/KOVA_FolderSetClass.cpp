@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <mutex>
 
 namespace {
 
@@ -34,6 +35,19 @@ QString countedOn(const QString& name)
     return name.left(match.capturedStart()) + QStringLiteral(" %1").arg(counter);
 }
 
+// Every class side made for the whole run, for the flush before the process ends.
+std::mutex& processWideMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::vector<KOVA_FolderSetClass*>& processWideClasses()
+{
+    static auto* classes = new std::vector<KOVA_FolderSetClass*>;
+    return *classes;
+}
+
 } // namespace
 
 KOVA_FolderSetClass::KOVA_FolderSetClass(Settings settings) : m_settings(std::move(settings)) {}
@@ -41,7 +55,20 @@ KOVA_FolderSetClass::KOVA_FolderSetClass(Settings settings) : m_settings(std::mo
 KOVA_FolderSetClass& KOVA_FolderSetClass::makeProcessWide(Settings settings)
 {
     const auto* kept = new std::shared_ptr<KOVA_FolderSetClass>(std::make_shared<KOVA_FolderSetClass>(std::move(settings)));
+    const std::lock_guard lock(processWideMutex());
+    processWideClasses().push_back(kept->get());
     return **kept;
+}
+
+void KOVA_FolderSetClass::saveFolderSetsNow()
+{
+    std::vector<KOVA_FolderSetClass*> classes;
+    {
+        const std::lock_guard lock(processWideMutex());
+        classes = processWideClasses();
+    }
+    for (KOVA_FolderSetClass* side : classes)
+        ZORVAK_Coalesce::runPendingRequestsForKeyNow(side->coalescingKey(QStringLiteral("save")));
 }
 
 std::shared_ptr<KOVA_FolderSet> KOVA_FolderSetClass::makeFolderSet(const QString& name) const

@@ -80,6 +80,9 @@ public:
 
     // Saves the list 0.5 s after the last of a burst of requests, on the main queue.
     void saveFolderSets();
+    // Writes at once a save that saveFolderSets() still holds back, in every
+    // process-wide class: the last thing before the process ends.
+    static void saveFolderSetsNow();
     // Saves the list at once, on the calling queue; false (logged) when it cannot be.
     bool writeSavedData();
     // Tells the observers 0.1 s after the last of a burst of requests, on the main queue.

@@ -1,0 +1,288 @@
+#include "app/SharedActions.h"
+#include "app/processor/JobPreviewDialog.h"
+#include "app/processor/PendingJobsModel.h"
+#include "app/processor/PendingJobsTable.h"
+#include "app/processor/ProcessorWindow.h"
+#include "core/foundation/KOVA_Constants.h"
+#include "core/ui/Beeper.h"
+#include "platform/files/StandardPaths.h"
+#include "platform/undo/UndoManager.h"
+#include "workflow/folders/KOVA_JobFolders.h"
+
+#include "HostileFiles.h"
+#include "JobFixtures.h"
+#include "ShellFixture.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+using namespace kova::test;
+
+namespace {
+
+QMessageBox* shownAlert()
+{
+    QMessageBox* found = nullptr;
+    waitUntil([&] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            for (QMessageBox* box : window->findChildren<QMessageBox*>())
+                found = box->isVisible() ? box : found;
+        }
+        return found != nullptr;
+    });
+    return found;
+}
+
+void answer(QMessageBox* alert, const QString& title)
+{
+    for (QAbstractButton* button : alert->buttons()) {
+        if (button->text() == title)
+            button->click();
+    }
+}
+
+QStringList titles(const QMenu* menu)
+{
+    QStringList shown;
+    for (const QAction* action : menu->actions()) {
+        if (!action->isSeparator())
+            shown << action->text() + (action->isEnabled() ? QString() : QStringLiteral(" (off)"));
+    }
+    return shown;
+}
+
+// Pixels that differ from the most common one, on a coarse grid.
+int detailedPixels(const QImage& image)
+{
+    const QRgb background = image.pixel(image.width() - 2, image.height() / 2);
+    int detailed = 0;
+    for (int y = 0; y < image.height(); y += 3)
+        for (int x = 0; x < image.width(); x += 3)
+            detailed += image.pixel(x, y) != background ? 1 : 0;
+    return detailed;
+}
+
+} // namespace
+
+class ProcessorWindowTest : public ShellFixture {
+protected:
+    void SetUp() override
+    {
+        ShellFixture::SetUp();
+        jobs = makeBundles(scratch.path(), { "Order 1", "Order 2", "Order 3" });
+        window = std::make_unique<ProcessorWindow>(actions.actions(), [this] { return jobs; });
+        window->setFrameAutosaveName(ProcessorWindow::frameAutosaveName);
+        window->showWindow();
+        settle();
+    }
+    void TearDown() override
+    {
+        window.reset();
+        ShellFixture::TearDown();
+    }
+    void select(const QList<int>& rows)
+    {
+        window->table()->selectionModel()->clear();
+        for (const int row : rows)
+            window->table()->selectionModel()->select(window->model()->index(row, 0),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    void grab(const QString& name)
+    {
+        const QImage image = window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QDir().mkpath(KOVA_SCREENSHOT_FOLDER);
+        EXPECT_TRUE(image.save(QStringLiteral(KOVA_SCREENSHOT_FOLDER "/processor-%1.png").arg(name)));
+        EXPECT_GT(detailedPixels(image), 200) << name.toStdString();
+        lastGrab = image;
+    }
+    QString path(const QString& name) const { return scratch.path(name); }
+
+    ScratchFolder scratch;
+    QList<std::shared_ptr<KOVA_Job>> jobs;
+    SharedActions actions;
+    std::unique_ptr<ProcessorWindow> window;
+    QImage lastGrab;
+};
+
+TEST_F(ProcessorWindowTest, TheSwitchStartsProcessingAndTheTitleFollows)
+{
+    QPushButton* button = window->buttonProcessorState();
+    EXPECT_EQ(button->text(), "Paused");
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_TRUE(defaults->boolForKey(key_kovaProcessorIsRunning));
+    EXPECT_TRUE(waitUntil([&] { return button->text() == "Idle (waiting for jobs…)"; })) << button->text().toStdString();
+    defaults->setBool(false, key_kovaProcessorIsRunning);
+    EXPECT_TRUE(waitUntil([&] { return button->text() == "Paused"; }));
+}
+
+TEST_F(ProcessorWindowTest, ScreenshotsEmptyWithJobsAndProcessing)
+{
+    auto kept = jobs;
+    jobs.clear();
+    window->model()->reload();
+    settle();
+    grab(QStringLiteral("empty"));
+    jobs = kept;
+    window->model()->reload();
+    select({ 1 });
+    settle();
+    grab(QStringLiteral("jobs"));
+    // The grey dot of the paused switch.
+    const QPoint dot = window->buttonProcessorState()->mapTo(window.get(), QPoint(12, window->buttonProcessorState()->height() / 2));
+    defaults->setBool(true, key_kovaProcessorIsRunning);
+    KOVA_JobFolders::setIsProcessing(true);
+    EXPECT_TRUE(waitUntil([&] { return window->buttonProcessorState()->text() == "Processing jobs…"; }));
+    EXPECT_TRUE(window->findChild<QProgressBar*>()->isVisible());
+    grab(QStringLiteral("processing"));
+    bool green = false;
+    for (int dx = -6; dx <= 12 && !green; ++dx) {
+        const QColor probe = lastGrab.pixelColor(dot + QPoint(dx, 0));
+        green = probe.green() > 150 && probe.red() < 120 && probe.blue() < 140;
+    }
+    EXPECT_TRUE(green) << "the running switch shows a green dot";
+    KOVA_JobFolders::setIsProcessing(false);
+    defaults->setBool(false, key_kovaProcessorIsRunning);
+}
+
+TEST_F(ProcessorWindowTest, ContextMenuTitlesFollowTheClickAndTheModifiers)
+{
+    select({ 0, 1 });
+    std::unique_ptr<QMenu> menu(window->contextMenu(2, Qt::NoModifier));
+    EXPECT_EQ(titles(menu.get()), QStringList({ "Reveal \"Order 3\" in File Manager …", "Move \"Order 3\" to the Trash …" }));
+    menu.reset(window->contextMenu(1, Qt::ControlModifier | Qt::AltModifier));
+    EXPECT_EQ(titles(menu.get()),
+        QStringList({ "Reveal \"selected items\" in File Manager …", "Move \"selected items\" to the Trash …",
+            "Move \"selected items\" to the Completed Folder …" }));
+    menu.reset(window->contextMenu(1, Qt::NoModifier));
+    EXPECT_EQ(titles(menu.get()).size(), 2) << "the completed entry needs the modifiers at each opening";
+    menu.reset(window->contextMenu(-1, Qt::NoModifier));
+    EXPECT_EQ(titles(menu.get()),
+        QStringList({ "Reveal \"selected items\" in File Manager … (off)", "Move \"selected items\" to the Trash … (off)" }));
+}
+
+TEST_F(ProcessorWindowTest, CompletedTakesWholeBundlesAndReplacesNothing)
+{
+    const QString completed = path("Completed");
+    QDir().mkpath(completed + "/Order 3.kovajob");
+    writeFile(completed + "/Order 3.kovajob/other", "kept");
+    defaults->setObject(completed, key_kovaFolderJobsCompleted);
+    select({ 0, 1, 2 });
+    std::unique_ptr<QMenu> menu(window->contextMenu(0, Qt::ControlModifier | Qt::AltModifier));
+    const QString logged = loggedBy([&] { menu->actions().last()->trigger(); });
+    EXPECT_EQ(readFile(completed + "/Order 1.kovajob/job.xml"), smallTicket);
+    EXPECT_EQ(readFile(completed + "/Order 2.kovajob/job.xml"), smallTicket);
+    EXPECT_EQ(readFile(completed + "/Order 3.kovajob/other"), "kept");
+    EXPECT_FALSE(QFileInfo::exists(completed + "/Order 3.kovajob/job.xml"));
+    EXPECT_TRUE(logged.contains("Failed to move file from " + path("Order 3.kovajob"))) << logged.toStdString();
+}
+
+TEST_F(ProcessorWindowTest, TrashAsksFirstAndUndoAndRedoFollow)
+{
+    const QString trash = platform::StandardPaths::path(platform::StandardPaths::Folder::Trash);
+    QDir(trash).removeRecursively();
+    select({ 0, 2 });
+    window->deleteSelectedOrders();
+    QMessageBox* alert = shownAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->text(), "Really Move Selected Job files to the Trash?");
+    EXPECT_EQ(alert->windowModality(), Qt::WindowModal);
+    answer(alert, QStringLiteral("Move to Trash"));
+    ASSERT_TRUE(waitUntil([&] { return window->undoManager()->canUndo(); }));
+    EXPECT_EQ(window->undoManager()->undoActionName(), "Move Files to Trash");
+    for (const char* name : { "Order 1.kovajob", "Order 3.kovajob" }) {
+        EXPECT_FALSE(QFileInfo::exists(path(name))) << name;
+        EXPECT_TRUE(QFileInfo::exists(trash + "/files/" + name + "/job.xml")) << name;
+        EXPECT_TRUE(QFileInfo::exists(trash + "/info/" + name + ".trashinfo")) << name;
+    }
+    EXPECT_TRUE(QFileInfo::exists(path("Order 2.kovajob/job.xml")));
+
+    QApplication::setActiveWindow(window.get());
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
+    for (const char* name : { "Order 1.kovajob", "Order 3.kovajob" }) {
+        EXPECT_TRUE(QFileInfo::exists(path(name) + "/job.xml")) << name;
+        EXPECT_FALSE(QFileInfo::exists(trash + "/info/" + name + ".trashinfo")) << name;
+    }
+    ASSERT_TRUE(window->undoManager()->canRedo());
+    QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QMessageBox* again = shownAlert();
+    ASSERT_TRUE(again);
+    answer(again, QStringLiteral("Cancel"));
+    settle();
+    EXPECT_TRUE(QFileInfo::exists(path("Order 1.kovajob/job.xml")));
+}
+
+TEST_F(ProcessorWindowTest, DropsAreTakenFromMovingSourcesAndReportedAsCopies)
+{
+    const QString pending = KOVA_JobFolders::defaultJobFolder()->jobsFolderURL().toLocalFile();
+    ASSERT_TRUE(QDir().mkpath(pending));
+    makeBundles(path("drops"), { "Dropped on the list" });
+    writeFile(path("drops/flyer.pdf"), "%PDF-1.4");
+    struct Case {
+        const char* name;
+        QString item;
+        Qt::DropActions offered;
+        bool accepted;
+    };
+    const Case cases[] {
+        { "a PDF", path("drops/flyer.pdf"), Qt::MoveAction | Qt::CopyAction, false },
+        { "a bundle", path("drops/Dropped on the list.kovajob"), Qt::MoveAction | Qt::CopyAction, true },
+    };
+    QWidget* viewport = window->table()->viewport();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QMimeData data;
+        data.setUrls({ QUrl::fromLocalFile(c.item) });
+        QDragEnterEvent move(QPoint(10, 10), c.offered, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        EXPECT_TRUE(move.isAccepted());
+        EXPECT_EQ(move.dropAction(), Qt::MoveAction);
+        QDropEvent drop(QPointF(10, 10), c.offered, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &drop);
+        EXPECT_EQ(drop.isAccepted(), c.accepted);
+        EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+    }
+    EXPECT_TRUE(QFileInfo::exists(pending + "/Dropped on the list.kovajob/job.xml"));
+    EXPECT_TRUE(QFileInfo::exists(path("drops/flyer.pdf")));
+
+    QMimeData copyOnly;
+    copyOnly.setUrls({ QUrl::fromLocalFile(path("drops/flyer.pdf")) });
+    QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &copyOnly, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST_F(ProcessorWindowTest, SpaceTogglesThePreviewOnlyWithASelection)
+{
+    window->table()->setFocus();
+    QTest::keyClick(window->table(), Qt::Key_Space);
+    EXPECT_FALSE(window->previewPanel() && window->previewPanel()->isVisible());
+    select({ 1 });
+    QTest::keyClick(window->table(), Qt::Key_Space);
+    ASSERT_TRUE(window->previewPanel());
+    EXPECT_TRUE(window->previewPanel()->isVisible());
+    EXPECT_FALSE(window->previewPanel()->isModal());
+    QTest::keyClick(window->table(), Qt::Key_Space);
+    EXPECT_FALSE(window->previewPanel()->isVisible());
+}
+
+TEST_F(ProcessorWindowTest, ClosedByTheUserItIsRecordedClosedButNotWhileQuitting)
+{
+    EXPECT_TRUE(defaults->boolForKey(ProcessorWindow::keyVisible));
+    ApplicationTermination::markTerminating();
+    window->close();
+    EXPECT_TRUE(defaults->boolForKey(ProcessorWindow::keyVisible));
+    ApplicationTermination::clear();
+    window->showWindow();
+    window->close();
+    EXPECT_FALSE(defaults->boolForKey(ProcessorWindow::keyVisible));
+    EXPECT_FALSE(defaults->objectForKey(ProcessorWindow::frameAutosaveName).toByteArray().isEmpty());
+}
