@@ -40,8 +40,8 @@ TEST(ZORVAK_NSImageRotated, turnsClockwiseForPositiveDegreesIntoTheBoundingBox)
         SCOPED_TRACE(turn.degrees);
         const QImage rotated = ZORVAK_NSImageRotated::imageRotatedByDegrees(marked(), turn.degrees);
         ASSERT_EQ(rotated.size(), turn.size);
-        EXPECT_TRUE(near(rotated.pixelColor(turn.red), kova::test::red)) << rotated.pixelColor(turn.red).name();
-        EXPECT_TRUE(near(rotated.pixelColor(turn.blue), kova::test::blue)) << rotated.pixelColor(turn.blue).name();
+        EXPECT_TRUE(near(rotated.pixelColor(turn.red), kova::test::red)) << rotated.pixelColor(turn.red).name().toStdString();
+        EXPECT_TRUE(near(rotated.pixelColor(turn.blue), kova::test::blue)) << rotated.pixelColor(turn.blue).name().toStdString();
         EXPECT_TRUE(near(rotated.pixelColor(turn.size.width() / 2, turn.size.height() / 2), Qt::white));
     }
 }

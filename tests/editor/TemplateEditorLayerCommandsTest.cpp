@@ -5,6 +5,7 @@
 #include "FileFixtures.h"
 #include "TestEnvironment.h"
 #include "core/foundation/KOVA_Constants.h"
+#include "core/ui/Beeper.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/undo/UndoManager.h"
 
@@ -33,8 +34,10 @@ protected:
         graphic = addLayer(KOVA_Template::layerTypeGraphic, {300, 300, 10, 10});
         canvas.setTemplateObject(templ);
         canvas.setUndoManager(undo);
-        commands.setBeep([this] { ++beeps; });
+        Beeper::setHook([this] { ++beeps; });
     }
+
+    void TearDown() override { Beeper::setHook(nullptr); }
 
     Pointer addLayer(unsigned type, const QRectF& frame)
     {

@@ -2,6 +2,7 @@
 
 #include "core/foundation/KOVA_Constants.h"
 #include "core/image/ZORVAK_Image.h"
+#include "core/ui/Beeper.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/files/UTType.h"
@@ -166,8 +167,8 @@ void KOVA_TemplateEditorLayerCommands::setCanvasSize(double size,
 {
     if (size >= 0)
         (m_canvas.*registration)(templateObject(), size);
-    else if (m_beep)
-        m_beep();
+    else
+        Beeper::beep();
 }
 
 bool KOVA_TemplateEditorLayerCommands::canPlace(const Pointer& layer) const
@@ -239,8 +240,12 @@ void KOVA_TemplateEditorLayerCommands::fillTemplateWithLayer(const Pointer& laye
 
 void KOVA_TemplateEditorLayerCommands::chooseGraphicPathForLayer(const Pointer& layer)
 {
-    if (!layer || !m_openPanel)
+    if (!layer)
         return;
+    if (!m_openPanel) {
+        platform::Log::error(QStringLiteral("no open panel to choose a graphic with"));
+        return;
+    }
     // The layer is held weakly: a layer deleted while the panel is open gets nothing.
     m_openPanel(openPanelChooseGraphicOptions(chooseGraphicTitle),
                 [this, weakLayer = std::weak_ptr(layer)](int response, const QList<QUrl>& urls) {

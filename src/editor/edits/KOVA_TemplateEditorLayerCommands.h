@@ -21,14 +21,11 @@ public:
     using OpenPanelReply = std::function<void(int response, const QList<QUrl>& urls)>;
     // Shows an open panel configured by `options` and answers through `reply`.
     using OpenPanel = std::function<void(const QVariantMap& options, const OpenPanelReply& reply)>;
-    using Beep = std::function<void()>;
 
     static inline const QString chooseGraphicTitle = QStringLiteral("Select a graphic image");
 
     explicit KOVA_TemplateEditorLayerCommands(KOVA_TemplateEditorEdits& canvas);
 
-    // The editor's feedback for a refused command (none: silence).
-    void setBeep(Beep beep) { m_beep = std::move(beep); }
     // The open panel choosing a graphic; without one, choosing does nothing.
     void setOpenPanel(OpenPanel openPanel) { m_openPanel = std::move(openPanel); }
 
@@ -67,7 +64,7 @@ public:
 
     // Registers the frame when its width and height are both above 0; else nothing.
     void moveTemplateLayer(const Pointer& layer, const QRectF& toFrame);
-    // A negative size (or one that is no number) beeps and changes nothing.
+    // A negative size (or one that is no number) beeps (Beeper) and changes nothing.
     void setCanvasWidth(double width);
     void setCanvasHeight(double height);
     // Axis bits: centre horizontally, vertically. The origin is rounded half away from
@@ -95,6 +92,5 @@ private:
     static QSizeF graphicContentSize(const KOVA_Template& layer);
 
     KOVA_TemplateEditorEdits& m_canvas;
-    Beep m_beep;
     OpenPanel m_openPanel;
 };
