@@ -262,6 +262,30 @@ TEST_F(KOVA_LayerInspectorTest, positionLimitsKeepTheRotatedLayerOnTheCanvas)
     EXPECT_EQ(limitsChanged, 1);
 }
 
+// The canvas size edited in the inspector is the template's, and follows its undo.
+TEST_F(KOVA_LayerInspectorTest, theCanvasSizeIsTheTemplatesFrame)
+{
+    inspector.setValue(Key::canvasWidth, 700.0);
+    inspector.setValue(Key::canvasHeight, -5.0);
+    EXPECT_EQ(templ->frame(), QRectF(0, 0, 700, 0));
+    EXPECT_EQ(inspector.value(Key::canvasHeight), 0.0);
+    undo->undo();
+    EXPECT_EQ(inspector.value(Key::canvasHeight), 800.0);
+    undo->undo();
+    EXPECT_EQ(inspector.value(Key::canvasWidth), 1000.0);
+
+    // Another template, or none, is followed once the editor says so.
+    const Pointer other = KOVA_Template::init();
+    canvas.setTemplateObject(other);
+    inspector.templateDidChange();
+    EXPECT_EQ(inspector.value(Key::canvasWidth), 1000.0);
+    templ->setFrame({0, 0, 10, 10});
+    EXPECT_EQ(inspector.value(Key::canvasWidth), 1000.0);
+    canvas.setTemplateObject(nullptr);
+    inspector.templateDidChange();
+    EXPECT_EQ(inspector.value(Key::canvasWidth), 0.0);
+}
+
 TEST_F(KOVA_LayerInspectorTest, inspectingTheSameLayerAgainObservesItOnce)
 {
     inspector.setLayer(layer);

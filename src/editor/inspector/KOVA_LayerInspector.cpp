@@ -536,45 +536,52 @@ void KOVA_LayerInspector::setCanvasSize(Key key, const QVariant& requested)
 // ---- Ranges and choices ----
 
 // The bounding box of the layer turned by the mirrored rotation, for any sign and size
-// of the angle.
+// of the angle: along one side, the side itself projected plus the other side projected.
 double KOVA_LayerInspector::rotatedWidth() const
 {
-    const double turn = std::abs(stored(Key::frameRotation).toDouble()) * std::numbers::pi / 180.0;
-    return stored(Key::frameWidth).toDouble() * std::abs(std::cos(turn))
-        + stored(Key::frameHeight).toDouble() * std::abs(std::sin(turn));
+    return rotatedExtent(stored(Key::frameWidth).toDouble(), stored(Key::frameHeight).toDouble());
 }
 
 double KOVA_LayerInspector::rotatedHeight() const
 {
+    return rotatedExtent(stored(Key::frameHeight).toDouble(), stored(Key::frameWidth).toDouble());
+}
+
+double KOVA_LayerInspector::rotatedExtent(double along, double across) const
+{
     const double turn = std::abs(stored(Key::frameRotation).toDouble()) * std::numbers::pi / 180.0;
-    return stored(Key::frameWidth).toDouble() * std::abs(std::sin(turn))
-        + stored(Key::frameHeight).toDouble() * std::abs(std::cos(turn));
+    return along * std::abs(std::cos(turn)) + across * std::abs(std::sin(turn));
+}
+
+// A rotated layer's frame lies inside its bounding box by half the difference on each side.
+double KOVA_LayerInspector::minPosition(double size, double rotatedSize) const
+{
+    return stored(Key::frameRotation).toDouble() == 0 ? 0.0 : (rotatedSize - size) / 2;
+}
+
+double KOVA_LayerInspector::maxPosition(double canvas, double size, double rotatedSize) const
+{
+    return canvas - size - minPosition(size, rotatedSize);
 }
 
 double KOVA_LayerInspector::frameMinX() const
 {
-    const double width = stored(Key::frameWidth).toDouble();
-    return stored(Key::frameRotation).toDouble() == 0 ? 0.0 : (rotatedWidth() - width) / 2;
+    return minPosition(stored(Key::frameWidth).toDouble(), rotatedWidth());
 }
 
 double KOVA_LayerInspector::frameMaxX() const
 {
-    const double width = stored(Key::frameWidth).toDouble();
-    const double canvas = stored(Key::canvasWidth).toDouble();
-    return stored(Key::frameRotation).toDouble() == 0 ? canvas - width : canvas - (rotatedWidth() + width) / 2;
+    return maxPosition(stored(Key::canvasWidth).toDouble(), stored(Key::frameWidth).toDouble(), rotatedWidth());
 }
 
 double KOVA_LayerInspector::frameMinY() const
 {
-    const double height = stored(Key::frameHeight).toDouble();
-    return stored(Key::frameRotation).toDouble() == 0 ? 0.0 : (rotatedHeight() - height) / 2;
+    return minPosition(stored(Key::frameHeight).toDouble(), rotatedHeight());
 }
 
 double KOVA_LayerInspector::frameMaxY() const
 {
-    const double height = stored(Key::frameHeight).toDouble();
-    const double canvas = stored(Key::canvasHeight).toDouble();
-    return stored(Key::frameRotation).toDouble() == 0 ? canvas - height : canvas - (rotatedHeight() + height) / 2;
+    return maxPosition(stored(Key::canvasHeight).toDouble(), stored(Key::frameHeight).toDouble(), rotatedHeight());
 }
 
 QStringList KOVA_LayerInspector::availableStampTypes()
@@ -640,22 +647,25 @@ QStringList KOVA_LayerInspector::availableGraphics()
 
 // ---- Actions ----
 
+void KOVA_LayerInspector::runAction(const char* name, void (Commands::*command)(const Pointer&))
+{
+    platform::Log::log(QStringLiteral("KOVA_LayerInspector::%1").arg(QLatin1String(name)));
+    (m_templateEditor.*command)(m_layer);
+}
+
 void KOVA_LayerInspector::fillCanvas()
 {
-    platform::Log::log(QStringLiteral("KOVA_LayerInspector::fillCanvas"));
-    m_templateEditor.fillTemplateWithLayer(m_layer);
+    runAction("fillCanvas", &Commands::fillTemplateWithLayer);
 }
 
 void KOVA_LayerInspector::chooseFile()
 {
-    platform::Log::log(QStringLiteral("KOVA_LayerInspector::chooseFile"));
-    m_templateEditor.chooseGraphicPathForLayer(m_layer);
+    runAction("chooseFile", &Commands::chooseGraphicPathForLayer);
 }
 
 void KOVA_LayerInspector::fitToContent()
 {
-    platform::Log::log(QStringLiteral("KOVA_LayerInspector::fitToContent"));
-    m_templateEditor.resizeLayerToFitContent(m_layer);
+    runAction("fitToContent", &Commands::resizeLayerToFitContent);
 }
 
 void KOVA_LayerInspector::centerHorizontally()

@@ -152,6 +152,13 @@ private:
     void moveLayer(const QRectF& frame);
     void loadFrame();
 
+    // One side of the rotated bounding box; the position limits along it.
+    double rotatedExtent(double along, double across) const;
+    double minPosition(double size, double rotatedSize) const;
+    double maxPosition(double canvas, double size, double rotatedSize) const;
+    // Logs the action's name and sends the command with the inspected layer.
+    void runAction(const char* name, void (KOVA_TemplateEditorLayerCommands::*command)(const Pointer&));
+
     void observeLayer(bool observing);
     void observeTemplate(bool observing);
     void layerKeyChanged(const void* context, const KOVA_Template* object);
