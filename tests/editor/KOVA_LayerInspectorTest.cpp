@@ -197,6 +197,19 @@ TEST_F(KOVA_LayerInspectorTest, aRefusedSizeReloadsTheMirror)
     EXPECT_EQ(layer->frame(), QRectF(90, 110, 120, 100));
 }
 
+// A whole rectangle is one edit of the layer's frame, undone at once.
+TEST_F(KOVA_LayerInspectorTest, aRectangleEditsEveryComponentThatDiffers)
+{
+    inspector.setFrame({10, 20, 150, 60});
+    EXPECT_EQ(layer->frame(), QRectF(10, 20, 150, 60));
+    EXPECT_EQ(inspector.value(Key::frame), QRectF(10, 20, 150, 60));
+    EXPECT_EQ(inspector.value(Key::frameWidth), 150.0);
+    kova::test::processMainQueue();
+    undo->undo();
+    EXPECT_EQ(layer->frame(), QRectF(100, 100, 100, 100));
+    EXPECT_EQ(inspector.value(Key::frameX), 100.0);
+}
+
 // Numbers typed as "nan" or "inf" never reach the layer.
 TEST_F(KOVA_LayerInspectorTest, numbersThatAreNoNumbersAreRefused)
 {
