@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-class QLineEdit;
 class QPlainTextEdit;
 
 // The text panel (its text field first in a vertical layout that the panel fills with
