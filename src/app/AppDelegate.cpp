@@ -103,9 +103,12 @@ void AppDelegate::awakeFromNib()
     log(QStringLiteral("-[AppDelegate awakeFromNib]"));
     m_jobsCompleted = UserDefaults::standardUserDefaults()->integerForKey(key_kovaProcessorJobsCompleted);
     m_jobsFailed = UserDefaults::standardUserDefaults()->integerForKey(key_kovaProcessorJobsFailed);
+}
+
+SharedActions* AppDelegate::sharedActions()
+{
     if (m_sharedActions)
-        return;
-    QApplication::setQuitOnLastWindowClosed(false);
+        return m_sharedActions.get();
     m_sharedActions = std::make_unique<SharedActions>();
     const std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
     const auto send = [weakSelf](void (AppDelegate::*action)()) {
@@ -118,11 +121,21 @@ void AppDelegate::awakeFromNib()
     QObject::connect(m_sharedActions->templateEditor(), &QAction::triggered, send(&AppDelegate::showTemplateEditor));
     QObject::connect(m_sharedActions->preferences(), &QAction::triggered, send(&AppDelegate::startSitting));
     QObject::connect(m_sharedActions->quit(), &QAction::triggered, send(&AppDelegate::requestQuit));
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, send(&AppDelegate::requestQuit));
-    m_terminationSignals = std::make_unique<TerminationSignals>([weakSelf](int) {
+    return m_sharedActions.get();
+}
+
+void AppDelegate::takeQuitRequests()
+{
+    if (m_terminationSignals)
+        return;
+    QApplication::setQuitOnLastWindowClosed(false);
+    const std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
+    const auto quit = [weakSelf] {
         if (const auto self = weakSelf.lock())
             self->requestQuit();
-    });
+    };
+    m_terminationSignals = std::make_unique<TerminationSignals>([quit](int) { quit(); });
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_terminationSignals.get(), quit);
 }
 
 void AppDelegate::initialize()
@@ -143,6 +156,7 @@ void AppDelegate::applicationDidFinishLaunching()
     if (m_helper)
         m_helper->connectToPrivilegedHelper();
     awakeFromNib();
+    takeQuitRequests();
     if (UserDefaults::standardUserDefaults()->boolForKey(keyProcessorVisible))
         showProcessorWindow();
     if (UserDefaults::standardUserDefaults()->boolForKey(keyEditorVisible))
@@ -195,7 +209,7 @@ void AppDelegate::finishQuit()
 void AppDelegate::showProcessorWindow()
 {
     if (!m_processorWindow) {
-        m_processorWindow = std::make_unique<ProcessorWindow>(m_sharedActions->actions());
+        m_processorWindow = std::make_unique<ProcessorWindow>(sharedActions()->actions());
         m_processorWindow->setFrameAutosaveName(ProcessorWindow::frameAutosaveName);
     }
     m_processorWindow->showWindow();
@@ -216,7 +230,7 @@ void AppDelegate::showTemplateEditor()
                 self->templateEditorClosedByUser();
         });
     }
-    m_templateEditor->show(m_sharedActions->actions());
+    m_templateEditor->show(sharedActions()->actions());
     if (m_panelSimpleStart)
         m_panelSimpleStart->hide();
 }
@@ -236,7 +250,7 @@ void AppDelegate::closeTemplateEditor()
 
 void AppDelegate::showPreferences()
 {
-    m_sharedActions->preferences()->trigger();
+    sharedActions()->preferences()->trigger();
 }
 
 void AppDelegate::startSitting()
@@ -249,7 +263,7 @@ StartPanel* AppDelegate::panelSimpleStart()
 {
     if (!m_panelSimpleStart) {
         const std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
-        m_panelSimpleStart = std::make_unique<StartPanel>(m_sharedActions->actions(), [weakSelf] {
+        m_panelSimpleStart = std::make_unique<StartPanel>(sharedActions()->actions(), [weakSelf] {
             if (const auto self = weakSelf.lock())
                 self->startSitting();
         });

@@ -44,7 +44,7 @@ public:
     // check, the log file and the host banner.
     static void initialize();
 
-    // Reads the job counters and makes the shared actions.
+    // Reads the job counters.
     void awakeFromNib();
     void applicationDidFinishLaunching();
     void applicationWillTerminate();
@@ -64,7 +64,8 @@ public:
     void startSitting();
     StartPanel* panelSimpleStart();
 
-    SharedActions* sharedActions() const { return m_sharedActions.get(); }
+    // Made on first use; the windows' menus show them.
+    SharedActions* sharedActions();
     ProcessorWindow* windowControllerProcessor() const { return m_processorWindow.get(); }
     TemplateEditorPresenter* windowControllerTemplateEditor() const { return m_templateEditor.get(); }
     qint64 jobsCompleted() const { return m_jobsCompleted; }
@@ -89,6 +90,8 @@ public:
     static QString fallbackOutputPath();
 
 private:
+    // SIGTERM, SIGINT and the session's end quit through requestQuit().
+    void takeQuitRequests();
     void watchWindowsLeavingTheScreen();
     void runSimpleStart();
     void finishQuit();

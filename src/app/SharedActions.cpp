@@ -13,9 +13,7 @@ SharedActions::SharedActions(QObject* parent)
 {
     m_separators << makeSeparator() << makeSeparator();
     m_preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    m_preferences->setMenuRole(QAction::PreferencesRole);
     m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    m_quit->setMenuRole(QAction::QuitRole);
     for (QAction* action : { m_preferences, m_quit })
         action->setShortcutContext(Qt::ApplicationShortcut);
     connect(m_preferences, &QAction::triggered, this, [this] {

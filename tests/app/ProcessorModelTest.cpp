@@ -1,6 +1,7 @@
 #include "app/processor/JobDrop.h"
 #include "app/processor/JobFileActions.h"
 #include "app/processor/JobMenuPlan.h"
+#include "app/processor/JobPreviewDialog.h"
 #include "app/processor/PendingJobsModel.h"
 #include "app/processor/ProcessorStatus.h"
 #include "core/foundation/KOVA_Constants.h"
@@ -14,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QImage>
 #include <QThread>
 #include <QMimeData>
 
@@ -187,4 +189,34 @@ TEST(PendingJobsModel, ShowsEachJobsBundleOrTicketAndReadsAgainOnReload)
     EXPECT_EQ(model.data(model.index(2, PendingJobsModel::NameColumn)).toString(), "loose.xml");
     EXPECT_EQ(model.data(model.index(2, PendingJobsModel::FolderColumn)).toString(), scratch.path());
     EXPECT_EQ(model.job(3), nullptr);
+}
+
+TEST(JobPreviewDialog, PreviewsPicturesAndAPdfsFirstPageAndNothingElse)
+{
+    ScratchFolder scratch;
+    QImage large(3000, 1000, QImage::Format_RGB32);
+    large.fill(Qt::red);
+    ASSERT_TRUE(large.save(scratch.path("large.png")));
+    writeFile(scratch.path("broken.jpg"), "not a picture");
+    writeFile(scratch.path("job.xml"), smallTicket);
+    struct Case {
+        QString path;
+        QSize size; // empty: no picture
+    };
+    const Case cases[] {
+        { scratch.path("large.png"), QSize(720, 240) },
+        { QStringLiteral(KOVA_EXAMPLE_PDF), QSize() },
+        { scratch.path("broken.jpg"), QSize() },
+        { scratch.path("job.xml"), QSize() },
+        { scratch.path(""), QSize() },
+    };
+    for (const Case& c : cases) {
+        const QImage shown = JobPreviewDialog::picture(c.path);
+        if (c.path.endsWith(".pdf")) {
+            EXPECT_FALSE(shown.isNull());
+            EXPECT_EQ(std::max(shown.width(), shown.height()), JobPreviewDialog::previewSide);
+        } else {
+            EXPECT_EQ(shown.isNull() ? QSize() : shown.size(), c.size) << c.path.toStdString();
+        }
+    }
 }

@@ -66,8 +66,10 @@ protected:
         processMainQueue();
         processMainQueue();
     }
+    // Requests made so far are counted before the clock moves on.
     void advance(std::chrono::milliseconds by)
     {
+        settle();
         clock->advance(by);
         settle();
     }

@@ -4,11 +4,14 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QIcon>
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    // Ties the windows to the installed desktop entry and its icon.
     QApplication::setDesktopFileName(QStringLiteral("com.morvanta.KOVA-XML"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.morvanta.KOVA-XML")));
     platform::StandardPaths::removeStaleItemReplacementFolders();
     AppDelegate::initialize();
     auto helper = std::make_shared<PrivilegedHelperClient>(QDBusConnection::systemBus());

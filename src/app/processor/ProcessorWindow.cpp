@@ -35,6 +35,7 @@ using platform::UserDefaults;
 namespace {
 
 constexpr int dotSide = 12;
+constexpr int nameColumnWidth = 260;
 const QColor runningDot(52, 199, 89);
 const QColor pausedDot(160, 160, 160);
 
@@ -75,6 +76,7 @@ ProcessorWindow::ProcessorWindow(const QList<QAction*>& sharedActions, std::func
     makeEditMenu();
 
     m_table->setModel(m_model);
+    m_table->setColumnWidth(PendingJobsModel::NameColumn, nameColumnWidth);
     m_table->toggleQuickLookPreviewPanel = [this] { toggleQuickLookPreviewPanel(); };
     m_table->contextMenuRequested = [this](const QPoint& at, int row, Qt::KeyboardModifiers modifiers) {
         QMenu* menu = contextMenu(row, modifiers);

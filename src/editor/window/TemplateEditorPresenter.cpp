@@ -1,76 +1,60 @@
 #include "editor/window/TemplateEditorPresenter.h"
 
-#include "core/ui/ApplicationMenu.h"
-#include "editor/canvas/KOVA_TemplateEditorView.h"
+#include "editor/window/KOVA_TemplateEditor.h"
 
-#include <QCloseEvent>
-#include <QMainWindow>
-#include <QMenuBar>
 #include <QPointer>
 
 namespace {
 
-// Until the editor's own window exists: the canvas on an empty template in a
-// plain window.
-class CanvasWindow : public QMainWindow {
+// The application's hold on the one template editor: made on show, released when its
+// window closes (by the user, after the unsaved-changes policy, or by the application).
+class EditorPresenter : public TemplateEditorPresenter {
 public:
-    std::function<void()> closedByUser;
-    bool closingForApplication = false;
-
-protected:
-    void closeEvent(QCloseEvent* event) override
+    ~EditorPresenter() override
     {
-        QMainWindow::closeEvent(event);
-        if (!closingForApplication && closedByUser)
-            closedByUser();
-        deleteLater();
+        if (m_editor) {
+            m_editor->setClosedHandler({});
+            delete m_editor.data();
+        }
     }
-};
 
-class CanvasPresenter : public TemplateEditorPresenter {
-public:
     void show(const QList<QAction*>& sharedActions) override
     {
-        if (!m_window) {
-            m_window = new CanvasWindow;
-            m_window->setAttribute(Qt::WA_DeleteOnClose, false);
-            m_window->setWindowTitle(QStringLiteral("Template Editor"));
-            m_window->setCentralWidget(new KOVA_TemplateEditorView);
-            ApplicationMenu::addTo(m_window->menuBar(), sharedActions);
-            m_window->closedByUser = [this] {
+        if (!m_editor) {
+            m_editor = new KOVA_TemplateEditor;
+            m_editor->addSharedActions(sharedActions);
+            m_editor->setClosedHandler([this] {
+                m_editor = nullptr;
                 if (m_closedHandler)
                     m_closedHandler();
-            };
-            m_window->resize(900, 700);
+            });
         }
-        m_window->show();
-        m_window->raise();
-        m_window->activateWindow();
+        m_editor->showWindow();
     }
 
     void close() override
     {
-        if (!m_window)
+        if (!m_editor)
             return;
-        m_window->closingForApplication = true;
-        m_window->close();
-        m_window = nullptr;
+        m_editor->setClosedHandler({});
+        m_editor->closeTemplateEditor();
+        m_editor = nullptr;
     }
 
-    QWidget* window() const override { return m_window; }
+    QWidget* window() const override { return m_editor; }
 
-    void confirmQuit(std::function<void(bool proceed)> completion) override { completion(true); }
+    void confirmQuit(std::function<void(bool proceed)> completion) override
+    {
+        if (m_editor)
+            m_editor->confirmQuit(std::move(completion));
+        else
+            completion(true);
+    }
 
     void setClosedHandler(std::function<void()> handler) override { m_closedHandler = std::move(handler); }
 
-    ~CanvasPresenter() override
-    {
-        if (m_window)
-            m_window->closedByUser = nullptr;
-    }
-
 private:
-    QPointer<CanvasWindow> m_window;
+    QPointer<KOVA_TemplateEditor> m_editor;
     std::function<void()> m_closedHandler;
 };
 
@@ -78,5 +62,5 @@ private:
 
 std::unique_ptr<TemplateEditorPresenter> TemplateEditorPresenter::create()
 {
-    return std::make_unique<CanvasPresenter>();
+    return std::make_unique<EditorPresenter>();
 }

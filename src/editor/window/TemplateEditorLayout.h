@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+class KOVA_TemplateEditorView;
+class LayerTableView;
+class QLineEdit;
+class QMainWindow;
+class QSplitter;
+class QTableView;
+class QVBoxLayout;
+class QWidget;
+
+// The editor window's widgets: the sidebar (templates table, package search field,
+// packages table), the canvas, and the attributes column (layers table above the
+// inspector's slot), in two splitters whose divider positions and the templates
+// table's columns are kept in the preferences. Only the sidebar collapses.
+class TemplateEditorLayout {
+public:
+    static inline const QString mainSplitterKey = QStringLiteral("com.morvanta.kova.templateEditor.splitview.main");
+    static inline const QString layersSplitterKey =
+        QStringLiteral("com.morvanta.kova.templateEditor.splitview.layers");
+    static inline const QString templatesTableKey =
+        QStringLiteral("com.morvanta.kova.templateEditor.tableView.templates");
+    // Divider limits: the sidebar from 100 to 400 points wide, the canvas ending no
+    // nearer than 300 points to the window's left edge.
+    static constexpr int sidebarMinimumWidth = 100;
+    static constexpr int sidebarMaximumWidth = 400;
+    static constexpr int canvasDividerMinimum = 300;
+
+    explicit TemplateEditorLayout(QMainWindow& window);
+
+    // Puts `inspector` in the slot below the layers table, replacing what was there.
+    void setInspectorWidget(QWidget* inspector);
+    void restoreState();
+    void saveState() const;
+    // Hides or shows the sidebar.
+    void toggleSidebar();
+
+    QWidget* sidebar = nullptr;
+    QTableView* templatesTable = nullptr;
+    QLineEdit* packagesSearchField = nullptr;
+    QTableView* packagesTable = nullptr;
+    KOVA_TemplateEditorView* canvas = nullptr;
+    LayerTableView* layersTable = nullptr;
+    QWidget* inspectorSlot = nullptr;
+    QSplitter* mainSplitter = nullptr;
+    QSplitter* layersSplitter = nullptr;
+
+private:
+    QWidget* makeSidebar();
+    QWidget* makeAttributes();
+    static QTableView* makeDocumentTable(const QString& name);
+    // One line a row, the last column stretched.
+    static void compact(QTableView& table);
+};

@@ -1,0 +1,498 @@
+#include "editor/window/KOVA_TemplateEditor.h"
+#include "editor/window/TemplateEditorPresenter.h"
+
+#include "FileFixtures.h"
+#include "TestEnvironment.h"
+#include "core/foundation/KOVA_Constants.h"
+#include "core/ui/Beeper.h"
+#include "editor/canvas/KOVA_TemplateEditorView.h"
+#include "editor/documents/SavePanel.h"
+#include "editor/documents/UnsavedChangesPolicy.h"
+#include "editor/lists/FileNameOrder.h"
+#include "editor/window/LayerTableView.h"
+#include "platform/defaults/UserDefaults.h"
+#include "platform/undo/UndoManager.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QImage>
+#include <QMenu>
+#include <QMimeData>
+#include <QLineEdit>
+#include <QSplitter>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using kova::test::processMainQueue;
+using kova::test::waitUntil;
+
+namespace {
+
+using Pointer = KOVA_Template::Pointer;
+const QString Examples = QStringLiteral(KOVA_EXAMPLES_DIR);
+// The example templates sort as these rows.
+constexpr int PhotoPrint = 0;
+constexpr int PortraitFrame = 1;
+constexpr int Postcard = 2;
+
+std::shared_ptr<platform::UserDefaults> defaults()
+{
+    return platform::UserDefaults::standardUserDefaults();
+}
+
+bool copyFolder(const QString& from, const QString& to)
+{
+    for (const QString& name : QDir(from).entryList(QDir::Files)) {
+        if (!QFile::copy(from + QLatin1Char('/') + name, to + QLatin1Char('/') + name))
+            return false;
+    }
+    return true;
+}
+
+// An editor on copies of the example templates and packages in a scratch folder.
+class KOVA_TemplateEditorTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir().mkpath(templatesFolder()) && QDir().mkpath(packagesFolder()));
+        ASSERT_TRUE(copyFolder(Examples + QStringLiteral("/Templates"), templatesFolder()));
+        ASSERT_TRUE(copyFolder(Examples + QStringLiteral("/Packages"), packagesFolder()));
+        defaults()->setObject(templatesFolder(), key_kovaFolderTemplates);
+        defaults()->setObject(packagesFolder(), key_kovaFolderPackages);
+        for (const QString& key : {UnsavedChangesPolicy::preferenceKey, KOVA_TemplateEditor::lastLoadedKey,
+                                   KOVA_TemplateEditor::outputOptionsKey, KOVA_TemplateEditor::visibilityKey})
+            defaults()->removeObjectForKey(key);
+        Beeper::setHook([this] { ++beeps; });
+        editor = new KOVA_TemplateEditor;
+        connect();
+        editor->showWindow();
+        ASSERT_TRUE(waitUntil([&] { return editor->templates().size() == 3; }));
+    }
+
+    // No render outlives the test (nor the process).
+    void TearDown() override
+    {
+        Beeper::setHook({});
+        waitForRenders();
+        if (editor) {
+            editor->setClosedHandler({});
+            editor->closeTemplateEditor();
+        }
+        waitUntilDeleted();
+    }
+
+    void connect()
+    {
+        QObject::connect(&editor->lists(), &TemplateEditorLists::templatesListed, [this] { ++listings; });
+    }
+
+    QString templatesFolder() const { return scratch.path(QStringLiteral("Templates")); }
+    QString packagesFolder() const { return scratch.path(QStringLiteral("Packages")); }
+    QString templatePath(const QString& name) const { return templatesFolder() + QLatin1Char('/') + name; }
+    QString pathOfRow(int row) const { return editor->templates().at(row).path(); }
+
+    void open(int row)
+    {
+        editor->layout().templatesTable->selectRow(row);
+        ASSERT_TRUE(waitUntil([&] { return editor->templateObject() && editor->templateObject()->documentURL().toLocalFile() == pathOfRow(row); }));
+    }
+
+    // Moves the lowest layer 10 to the right, an unsaved change.
+    void edit()
+    {
+        const Pointer layer = editor->templateObject()->layers().first();
+        editor->canvas().registerUndoMoveLayer(layer, layer->frame().translated(10, 0));
+        ASSERT_TRUE(waitUntil([&] { return editor->isWindowModified(); }));
+    }
+
+    double firstLayerX() const { return editor->templateObject()->layers().first()->frame().x(); }
+
+    void answerSheet(UnsavedChangesPolicy::Answer answer, bool doNotAsk = false)
+    {
+        ASSERT_TRUE(waitUntil([&] { return editor->saveSheet() && editor->saveSheet()->isVisible(); }));
+        editor->saveSheet()->doNotAskBox()->setChecked(doNotAsk);
+        editor->saveSheet()->answer(answer);
+        processMainQueue();
+    }
+
+    void answerSavePanel(const QString& path)
+    {
+        QFileDialog* panel = nullptr;
+        ASSERT_TRUE(waitUntil([&] { return (panel = editor->findChild<QFileDialog*>(SavePanel::objectName)); }));
+        panel->selectFile(path);
+        static_cast<QDialog*>(panel)->accept();
+        processMainQueue();
+    }
+
+    // Waits for the next listing of the templates folder.
+    void waitForListing()
+    {
+        const int before = listings;
+        ASSERT_TRUE(waitUntil([&] { return listings > before; }));
+    }
+
+    void waitForRenders()
+    {
+        if (editor)
+            EXPECT_TRUE(waitUntil([&] { return !editor->canvas().isRenderingPreview(); }));
+    }
+
+    void waitUntilDeleted()
+    {
+        EXPECT_TRUE(waitUntil([&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return editor.isNull();
+        }));
+    }
+
+    kova::test::ScratchFolder scratch;
+    QPointer<KOVA_TemplateEditor> editor;
+    int listings = 0;
+    int beeps = 0;
+};
+
+TEST_F(KOVA_TemplateEditorTest, TheSheetStoresThePolicyOnlyForSaveOrDontSaveWithTheBox)
+{
+    open(Postcard);
+    const QByteArray saved = kova::test::readFile(pathOfRow(Postcard));
+    const double savedX = firstLayerX();
+    edit();
+
+    // Box and Cancel: nothing stored, the template stays open and its row selected.
+    editor->layout().templatesTable->selectRow(PhotoPrint);
+    answerSheet(UnsavedChangesPolicy::cancel, true);
+    EXPECT_FALSE(defaults()->objectForKey(UnsavedChangesPolicy::preferenceKey).isValid());
+    EXPECT_EQ(editor->templateObject()->documentURL().toLocalFile(), pathOfRow(Postcard));
+    EXPECT_EQ(editor->layout().templatesTable->selectionModel()->selectedRows().first().row(), Postcard);
+
+    // Don't Save: the file stays as it was; opened again it shows the saved values.
+    editor->layout().templatesTable->selectRow(PhotoPrint);
+    answerSheet(UnsavedChangesPolicy::dontSave);
+    ASSERT_TRUE(waitUntil([&] { return editor->templateObject()->documentURL().toLocalFile() == pathOfRow(PhotoPrint); }));
+    EXPECT_EQ(kova::test::readFile(pathOfRow(Postcard)), saved);
+    open(Postcard);
+    EXPECT_EQ(firstLayerX(), savedX);
+    EXPECT_FALSE(editor->isWindowModified());
+
+    // Box and Save: policy 1, the file written.
+    edit();
+    editor->layout().templatesTable->selectRow(PhotoPrint);
+    answerSheet(UnsavedChangesPolicy::save, true);
+    EXPECT_EQ(defaults()->integerForKey(UnsavedChangesPolicy::preferenceKey), UnsavedChangesPolicy::saveAlways);
+    EXPECT_NE(kova::test::readFile(pathOfRow(Postcard)), saved);
+}
+
+// Edits and undo history survive changes of other files and the editor's own saves; a
+// change by another program asks.
+TEST_F(KOVA_TemplateEditorTest, ListingKeepsTheOpenTemplateUnlessAnotherProgramChangedIt)
+{
+    defaults()->setInteger(UnsavedChangesPolicy::neverSave, UnsavedChangesPolicy::preferenceKey);
+    open(Postcard);
+    const Pointer opened = editor->templateObject();
+    edit();
+    const QString other = pathOfRow(PortraitFrame);
+    ASSERT_TRUE(kova::test::writeFile(other, kova::test::readFile(other)));
+    waitForListing();
+    EXPECT_EQ(editor->templateObject(), opened);
+    EXPECT_TRUE(opened->hasUnsavedChanges());
+    EXPECT_EQ(editor->saveSheet(), nullptr);
+
+    editor->saveDocument();
+    EXPECT_FALSE(opened->hasUnsavedChanges());
+    waitForListing();
+    EXPECT_EQ(editor->templateObject(), opened);
+    EXPECT_TRUE(editor->undo()->canUndo());
+    EXPECT_EQ(editor->templates().at(Postcard).templateObject, opened);
+
+    defaults()->setInteger(UnsavedChangesPolicy::ask, UnsavedChangesPolicy::preferenceKey);
+    edit();
+    const QString path = pathOfRow(Postcard);
+    ASSERT_TRUE(kova::test::writeFile(path, kova::test::readFile(path) + "\n"));
+    ASSERT_TRUE(waitUntil([&] { return editor->saveSheet() != nullptr; }));
+    answerSheet(UnsavedChangesPolicy::cancel);
+    EXPECT_EQ(editor->templateObject(), opened);
+}
+
+TEST_F(KOVA_TemplateEditorTest, SaveAsKeepsTheTemplateOpenUnderItsNewFileWithItsHistory)
+{
+    open(Postcard);
+    const Pointer opened = editor->templateObject();
+    edit();
+    const QString copy = templatePath(QStringLiteral("Postcard copy.xml"));
+    editor->saveDocumentAs();
+    answerSavePanel(copy);
+    ASSERT_TRUE(QFileInfo::exists(copy));
+    EXPECT_EQ(defaults()->URLForKey(KOVA_TemplateEditor::lastLoadedKey).toLocalFile(), copy);
+    ASSERT_TRUE(waitUntil([&] { return editor->templates().size() == 4; }));
+    EXPECT_EQ(editor->templateObject(), opened);
+    EXPECT_EQ(opened->documentURL().toLocalFile(), copy);
+    EXPECT_EQ(editor->templates().at(editor->lists().templates().rowForPath(copy)).templateObject, opened);
+    EXPECT_TRUE(editor->undo()->canUndo());
+    EXPECT_FALSE(editor->isWindowModified());
+}
+
+// A cancelled save panel answers: the policy's fallback then keeps the template open.
+TEST_F(KOVA_TemplateEditorTest, ACancelledSavePanelAnswersNoFile)
+{
+    open(Postcard);
+    std::optional<QUrl> answered;
+    editor->saveTemplateToTemplatesFolder([&](const QUrl& url) { answered = url; });
+    QFileDialog* panel = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (panel = editor->findChild<QFileDialog*>(SavePanel::objectName)); }));
+    EXPECT_EQ(panel->windowTitle(), QStringLiteral("New Template"));
+    EXPECT_EQ(panel->defaultSuffix(), QStringLiteral("xml"));
+    panel->reject();
+    ASSERT_TRUE(waitUntil([&] { return answered.has_value(); }));
+    EXPECT_TRUE(answered->isEmpty());
+}
+
+TEST_F(KOVA_TemplateEditorTest, DeleteTitlesUndoAndReselection)
+{
+    open(Postcard);
+    EditorActions& actions = editor->actions();
+    const qsizetype count = editor->templateObject()->layers().size();
+    EXPECT_FALSE(actions.deleteLayers.isEnabled());
+    editor->layout().layersTable->selectRow(0);
+    ASSERT_TRUE(waitUntil([&] { return actions.deleteLayers.isEnabled(); }));
+    EXPECT_EQ(actions.deleteLayers.text(), QStringLiteral("Delete Layer"));
+    editor->layout().layersTable->selectionModel()->select(
+        editor->layerModel().index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    ASSERT_TRUE(waitUntil([&] { return actions.deleteLayers.text() == QStringLiteral("Delete Layers"); }));
+    const KOVA_Template::List selected = editor->templateObject()->layersSelected();
+    ASSERT_EQ(selected.size(), 2);
+
+    actions.deleteLayers.trigger();
+    ASSERT_TRUE(waitUntil([&] { return editor->layerModel().rowCount() == count - 2; }));
+    EXPECT_EQ(actions.undo.text(), QStringLiteral("Undo Delete Layers"));
+    actions.undo.trigger();
+    ASSERT_TRUE(waitUntil([&] { return editor->layerModel().rowCount() == count; }));
+    EXPECT_TRUE(waitUntil([&] { return editor->templateObject()->layersSelected() == selected; }));
+    EXPECT_TRUE(waitUntil([&] { return editor->layout().layersTable->selectionModel()->selectedRows().size() == 2; }));
+}
+
+TEST_F(KOVA_TemplateEditorTest, DeletingEveryLayerSelectsNothing)
+{
+    open(PhotoPrint);
+    editor->actions().selectAll.trigger();
+    ASSERT_TRUE(waitUntil([&] { return editor->actions().deleteLayers.isEnabled(); }));
+    editor->actions().deleteLayers.trigger();
+    ASSERT_TRUE(waitUntil([&] { return editor->layerModel().rowCount() == 0; }));
+    EXPECT_TRUE(editor->templateObject()->layersSelected().isEmpty());
+    EXPECT_FALSE(editor->actions().selectAll.isEnabled());
+}
+
+TEST_F(KOVA_TemplateEditorTest, ThePNGItemIsOfferedOnlyWithItsOptionAndOnce)
+{
+    open(Postcard);
+    const auto pngItems = [&] { return editor->canvasContextMenu()->actions().count(&editor->actions().savePNG); };
+    EXPECT_EQ(pngItems(), 0);
+    defaults()->setInteger(0x200 | 0x1, KOVA_TemplateEditor::outputOptionsKey);
+    EXPECT_EQ(pngItems(), 1);
+    EXPECT_EQ(pngItems(), 1);
+    EXPECT_TRUE(editor->actions().savePNG.isVisible());
+    EXPECT_EQ(editor->actions().savePNG.text(), QStringLiteral("Save as PNG…"));
+    defaults()->setInteger(0x1, KOVA_TemplateEditor::outputOptionsKey);
+    editor->canvasContextMenu();
+    EXPECT_FALSE(editor->actions().savePNG.isVisible());
+}
+
+TEST_F(KOVA_TemplateEditorTest, PastingTextAddsOneTextBoxAndAPictureWithoutGraphicsFolderNothing)
+{
+    open(Postcard);
+    const qsizetype count = editor->templateObject()->layers().size();
+    QApplication::clipboard()->setText(QStringLiteral("Greetings from the harbour"));
+    ASSERT_TRUE(waitUntil([&] { return editor->actions().paste.isEnabled(); }));
+    editor->actions().paste.trigger();
+    ASSERT_TRUE(waitUntil([&] { return editor->layerModel().rowCount() == count + 1; }));
+    const Pointer pasted = editor->templateObject()->layers().last();
+    EXPECT_TRUE(pasted->isTextboxType());
+    EXPECT_EQ(pasted->stringValue(), QStringLiteral("Greetings from the harbour"));
+    EXPECT_EQ(editor->templateObject()->layersSelected(), KOVA_Template::List{pasted});
+    editor->actions().undo.trigger();
+    ASSERT_TRUE(waitUntil([&] { return editor->layerModel().rowCount() == count; }));
+
+    defaults()->removeObjectForKey(key_kovaFolderGraphics);
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    picture.save(&buffer, "PNG");
+    auto* data = new QMimeData;
+    data->setData(QStringLiteral("image/png"), png);
+    QApplication::clipboard()->setMimeData(data);
+    EXPECT_FALSE(editor->layerCommands().paste(QApplication::clipboard()->mimeData()));
+    processMainQueue();
+    EXPECT_EQ(editor->templateObject()->layers().size(), count);
+}
+
+TEST_F(KOVA_TemplateEditorTest, ClosingFollowsThePolicy)
+{
+    struct Case {
+        UnsavedChangesPolicy::Policy policy;
+        bool fileWritten;
+    };
+    for (const Case test : {Case{UnsavedChangesPolicy::ask, false}, Case{UnsavedChangesPolicy::saveAlways, true},
+                            Case{UnsavedChangesPolicy::neverSave, false}}) {
+        if (!editor) {
+            editor = new KOVA_TemplateEditor;
+            connect();
+            editor->showWindow();
+            ASSERT_TRUE(waitUntil([&] { return editor->templates().size() == 3; }));
+        }
+        defaults()->setInteger(test.policy, UnsavedChangesPolicy::preferenceKey);
+        open(Postcard);
+        const QByteArray before = kova::test::readFile(pathOfRow(Postcard));
+        edit();
+        bool closed = false;
+        editor->setClosedHandler([&] { closed = true; });
+        waitForRenders();
+        editor->close();
+        if (test.policy == UnsavedChangesPolicy::ask)
+            answerSheet(UnsavedChangesPolicy::dontSave);
+        EXPECT_TRUE(closed) << test.policy;
+        EXPECT_FALSE(defaults()->boolForKey(KOVA_TemplateEditor::visibilityKey));
+        EXPECT_EQ(kova::test::readFile(templatePath(QStringLiteral("Postcard.xml"))) != before, test.fileWritten);
+        waitUntilDeleted();
+    }
+}
+
+TEST_F(KOVA_TemplateEditorTest, QuitWithEditsAsksAndCancelKeepsRunning)
+{
+    open(Postcard);
+    edit();
+    std::optional<bool> proceed;
+    editor->confirmQuit([&](bool answer) { proceed = answer; });
+    answerSheet(UnsavedChangesPolicy::cancel);
+    ASSERT_TRUE(proceed.has_value());
+    EXPECT_FALSE(*proceed);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_TRUE(defaults()->boolForKey(KOVA_TemplateEditor::visibilityKey));
+
+    editor->confirmQuit([&](bool answer) { proceed = answer; });
+    answerSheet(UnsavedChangesPolicy::dontSave);
+    EXPECT_TRUE(*proceed);
+    EXPECT_TRUE(defaults()->boolForKey(KOVA_TemplateEditor::visibilityKey));
+}
+
+TEST_F(KOVA_TemplateEditorTest, RevealOfNoFileBeeps)
+{
+    QAction noFiles;
+    noFiles.setData(QVariant::fromValue(QList<QUrl>{QUrl(QStringLiteral("https://example.com/a.xml"))}));
+    editor->revealInFileManager(&noFiles);
+    editor->moveToTrash(&noFiles);
+    EXPECT_EQ(beeps, 2);
+    QMenu* menu = editor->tableContextMenu(editor->layout().templatesTable,
+                                           editor->layout().templatesTable->visualRect(editor->lists().templates().index(Postcard, 0)).center());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("Reveal \"Postcard\" in File Manager …"));
+    EXPECT_EQ(menu->actions().last()->text(), QStringLiteral("Move \"Postcard\" to the Trash …"));
+    delete menu;
+}
+
+// Delete and Backspace delete the selected layers from anywhere in the window, except
+// that a focused text field keeps them for its text.
+TEST_F(KOVA_TemplateEditorTest, BackspaceDeletesLayersUnlessATextFieldHasTheFocus)
+{
+    open(Postcard);
+    const qsizetype count = editor->templateObject()->layers().size();
+    editor->layout().layersTable->selectRow(0);
+    ASSERT_TRUE(waitUntil([&] { return editor->actions().deleteLayers.isEnabled(); }));
+    QApplication::setActiveWindow(editor);
+    QLineEdit* search = editor->layout().packagesSearchField;
+    search->setFocus();
+    search->setText(QStringLiteral("abcd"));
+    QTest::keyClick(search, Qt::Key_Backspace);
+    EXPECT_EQ(search->text(), QStringLiteral("abc"));
+    processMainQueue();
+    EXPECT_EQ(editor->templateObject()->layers().size(), count);
+
+    editor->layout().layersTable->setFocus();
+    QTest::keyClick(editor->layout().layersTable, Qt::Key_Backspace);
+    EXPECT_TRUE(waitUntil([&] { return editor->layerModel().rowCount() == count - 1; }));
+}
+
+TEST_F(KOVA_TemplateEditorTest, OnlyTheSidebarCollapsesAndADoubleClickOnItsDividerDoesIt)
+{
+    QSplitter* main = editor->layout().mainSplitter;
+    EXPECT_EQ(main->objectName(), QStringLiteral("com.morvanta.kova.templateEditor.splitview.main"));
+    EXPECT_TRUE(main->isCollapsible(0));
+    EXPECT_FALSE(main->isCollapsible(1));
+    EXPECT_FALSE(main->isCollapsible(2));
+    ASSERT_GT(main->sizes().first(), 0);
+    QTest::mouseDClick(main->handle(1), Qt::LeftButton);
+    EXPECT_EQ(main->sizes().first(), 0);
+}
+
+// A picture of the editor with the example postcard, without and with a selection.
+TEST_F(KOVA_TemplateEditorTest, Screenshots)
+{
+    editor->resize(1100, 700);
+    open(Postcard);
+    ASSERT_TRUE(waitUntil([&] { return !editor->canvas().imagePreview().isNull() && !editor->canvas().isRenderingPreview(); }));
+    QDir().mkpath(QStringLiteral(KOVA_SCREENSHOT_FOLDER));
+    const auto grabAndProbe = [&](const QString& name) {
+        const QImage shot = editor->grab().toImage();
+        EXPECT_TRUE(shot.save(QStringLiteral(KOVA_SCREENSHOT_FOLDER "/editor-%1.png").arg(name)));
+        const QImage canvas = editor->canvas().grab().toImage();
+        QSet<QRgb> colours;
+        for (int y = 0; y < canvas.height(); y += 7) {
+            for (int x = 0; x < canvas.width(); x += 7)
+                colours.insert(canvas.pixel(x, y));
+        }
+        EXPECT_GT(colours.size(), 8) << name.toStdString();
+    };
+    grabAndProbe(QStringLiteral("postcard"));
+    editor->layout().layersTable->selectRow(0);
+    ASSERT_TRUE(waitUntil([&] { return !editor->templateObject()->layersSelected().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !editor->canvas().isRenderingPreview(); }));
+    grabAndProbe(QStringLiteral("postcard-selection"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(TemplateEditorPresenterTest, ShowsOneEditorAndReleasesItWhenClosed)
+{
+    const auto presenter = TemplateEditorPresenter::create();
+    int closedByUser = 0;
+    presenter->setClosedHandler([&] { ++closedByUser; });
+    bool proceed = false;
+    presenter->confirmQuit([&](bool answer) { proceed = answer; });
+    EXPECT_TRUE(proceed);
+
+    QAction shared(QStringLiteral("Processor"));
+    presenter->show({&shared});
+    QPointer<QWidget> window = presenter->window();
+    ASSERT_NE(window, nullptr);
+    presenter->show({&shared});
+    EXPECT_EQ(presenter->window(), window);
+    EXPECT_TRUE(window->isVisible());
+
+    // Closed by the user with nothing unsaved: released, and the application told.
+    window->close();
+    EXPECT_TRUE(waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return window.isNull();
+    }));
+    EXPECT_EQ(presenter->window(), nullptr);
+    EXPECT_EQ(closedByUser, 1);
+
+    // Closed by the application: released without telling.
+    presenter->show({&shared});
+    window = presenter->window();
+    presenter->close();
+    EXPECT_TRUE(waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return window.isNull();
+    }));
+    EXPECT_EQ(closedByUser, 1);
+}
+
+} // namespace
