@@ -48,6 +48,11 @@ KOVA_LayerViewController::KOVA_LayerViewController(KOVA_LayerInspector& inspecto
 
 KOVA_LayerViewController::~KOVA_LayerViewController() = default;
 
+TextboxTableCellView* KOVA_LayerViewController::textboxCellView() const
+{
+    return m_textboxCellView;
+}
+
 QString KOVA_LayerViewController::identifierForRow(int row) const
 {
     return row >= 0 && row < m_panelIdentifiers.size() ? m_panelIdentifiers.at(row) : QString();

@@ -28,7 +28,7 @@ public:
     KOVA_LayerInspector& inspector() const { return m_inspector; }
     QTableWidget* tableView() const { return m_tableView; }
     // The text panel once it has been shown.
-    TextboxTableCellView* textboxCellView() const { return m_textboxCellView; }
+    TextboxTableCellView* textboxCellView() const;
 
     // The panel identifiers, one per row.
     const QStringList& panels() const { return m_panelIdentifiers; }
