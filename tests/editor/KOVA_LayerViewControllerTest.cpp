@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSet>
@@ -142,6 +143,28 @@ TEST_F(KOVA_LayerViewControllerTest, aSwitchedOffShadowPanelIs18High)
     EXPECT_FALSE(text->hasShadow());
     EXPECT_FALSE(shadowSwitch->isChecked());
     EXPECT_EQ(rowHeight(InspectorPanels::shadow), 18);
+}
+
+// A field's edit is one step; a change of the layer made elsewhere shows in the field
+// and sends nothing back.
+TEST_F(KOVA_LayerViewControllerTest, aFieldEditsTheLayerAndShowsItsChangesWithoutEcho)
+{
+    const Pointer stamp = layerOfType(KOVA_Template::layerTypeStamp);
+    inspector.setLayer(stamp);
+    auto* x = panels.viewForRow(4)->findChild<QDoubleSpinBox*>(QStringLiteral("stepperFrameX"));
+    ASSERT_TRUE(x);
+    EXPECT_EQ(x->minimum(), KOVA_LayerInspector::minDouble);
+    x->setValue(50);
+    EXPECT_EQ(stamp->x(), 50);
+    settle();
+    undo->removeAllActions();
+    stamp->setX(70);
+    EXPECT_EQ(x->value(), 70);
+    settle();
+    EXPECT_FALSE(undo->canUndo());
+    auto* width = panels.viewForRow(4)->findChild<QDoubleSpinBox*>(QStringLiteral("stepperFrameWidth"));
+    ASSERT_TRUE(width);
+    EXPECT_EQ(width->minimum(), 0.0);
 }
 
 TEST_F(KOVA_LayerViewControllerTest, fiveLinesOfTextGiveOneHeightNoticeAfterTheLast)

@@ -47,6 +47,8 @@ QDoubleSpinBox* number(KOVA_LayerInspector& mirror, Key key, double minimum, dou
     field->setRange(minimum, maximum);
     field->setSingleStep(step);
     field->setDecimals(step < 1 ? 2 : 1);
+    // A typed number is one edit when it is entered, not one for each digit.
+    field->setKeyboardTracking(false);
     bindNumber(mirror, key, field);
     return field;
 }
@@ -99,6 +101,7 @@ void addFontRows(KOVA_LayerInspector& mirror, QFormLayout* layout)
     layout->addRow(QStringLiteral("Font"), choices(mirror, Key::fontName, KOVA_LayerInspector::availableFonts(), true));
     auto* size = new QSpinBox;
     size->setRange(KOVA_LayerInspector::fontSizeMin, 9999);
+    size->setKeyboardTracking(false);
     bindInteger(mirror, Key::fontSize, size);
     layout->addRow(QStringLiteral("Size"), size);
     layout->addRow(QStringLiteral("Color"), colorWell(mirror, Key::fontColor));
