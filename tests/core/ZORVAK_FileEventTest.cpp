@@ -1,5 +1,6 @@
 #include "core/queues/ZORVAK_FileEvent.h"
 
+#include "StandardErrorCapture.h"
 #include "TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -87,40 +88,6 @@ void drain(const ZORVAK_FileEvent::Queue& queue)
     queue->sync([] {});
     queue->sync([] {});
 }
-
-// Routes standard error into a file while it lives.
-class StandardErrorCapture {
-public:
-    StandardErrorCapture()
-    {
-        m_file.open();
-        std::fflush(stderr);
-        m_saved = ::dup(STDERR_FILENO);
-        ::dup2(m_file.handle(), STDERR_FILENO);
-    }
-    ~StandardErrorCapture() { restore(); }
-
-    QString text()
-    {
-        restore();
-        m_file.seek(0);
-        return QString::fromUtf8(m_file.readAll());
-    }
-
-private:
-    void restore()
-    {
-        if (m_saved < 0)
-            return;
-        std::fflush(stderr);
-        ::dup2(m_saved, STDERR_FILENO);
-        ::close(m_saved);
-        m_saved = -1;
-    }
-
-    QTemporaryFile m_file;
-    int m_saved = -1;
-};
 
 } // namespace
 
@@ -506,7 +473,7 @@ TEST_F(FileEventTest, StartingOnAMissingFolderFailsAndStaysStopped)
     const QString missing = path(QStringLiteral("Nowhere/Jobs"));
     ZORVAK_FileEvent watcher(missing);
     const auto recorder = Recorder::listenTo(watcher);
-    StandardErrorCapture log;
+    kova::test::StandardErrorCapture log;
     watcher.setRun(true);
     watcher.eventQueue()->sync([] {});
     watcher.eventQueue()->sync([] {}); // a first call would have been queued by now

@@ -1,6 +1,7 @@
 #include "editor/edits/KOVA_TemplateEditorEdits.h"
 
 #include "ChangeRecorder.h"
+#include "FakeCanvas.h"
 #include "TestEnvironment.h"
 #include "core/image/ZORVAK_color.h"
 #include "platform/undo/UndoManager.h"
@@ -21,17 +22,7 @@ using Edits = KOVA_TemplateEditorEdits;
 using Property = KOVA_TemplateProperty::ID;
 using kova::test::ChangeRecorder;
 
-// The canvas without a widget: a refresh is counted and completes at once.
-class FakeView : public KOVA_TemplateEditorEdits {
-public:
-    void updatePreview(Completion completion) override
-    {
-        ++previews;
-        if (completion)
-            completion();
-    }
-    int previews = 0;
-};
+using FakeView = kova::test::FakeCanvas;
 
 struct PropertyCase;
 

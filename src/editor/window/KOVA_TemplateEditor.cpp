@@ -8,11 +8,13 @@
 #include "editor/documents/SavePanel.h"
 #include "editor/documents/TemplateSaveSheet.h"
 #include "editor/documents/UnsavedChangesPolicy.h"
+#include "editor/inspector/KOVA_LayerViewController.h"
 #include "editor/window/LayerTableView.h"
 #include "editor/window/TemplateEditorMenus.h"
 #include "core/ui/ApplicationMenu.h"
 #include "core/ui/Beeper.h"
 #include "core/ui/FileManagerReveal.h"
+#include "core/ui/ZORVAK_NSObjectOpenSave.h"
 #include "platform/Log.h"
 #include "platform/files/Trash.h"
 #include "platform/defaults/UserDefaults.h"
@@ -22,6 +24,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -63,6 +66,8 @@ KOVA_TemplateEditor::KOVA_TemplateEditor(QWidget* parent)
     : QMainWindow(parent)
     , m_layout(*this)
     , m_layerCommands(*m_layout.canvas, [this] { reloadLayers(); })
+    , m_layerEditCommands(*m_layout.canvas)
+    , m_inspector(m_layerEditCommands)
 {
     connectLists();
     m_lists.changeInputFilePath(templatesFolder());
@@ -72,6 +77,7 @@ KOVA_TemplateEditor::KOVA_TemplateEditor(QWidget* parent)
     resize(1180, 760);
     connectTables();
     connectActions();
+    installInspector();
     TemplateEditorMenus::install(*this, m_actions, m_layout);
     m_layout.restoreState();
     m_actions.showLayerOutlines.setChecked(defaults()->boolForKey(showLayerOutlinesKey));
@@ -611,6 +617,18 @@ void KOVA_TemplateEditor::setShowsLayerFrames(bool showsLayerFrames)
     m_actions.showLayerOutlines.setChecked(showsLayerFrames);
     defaults()->setBool(showsLayerFrames, showLayerOutlinesKey);
     canvas().setShowsLayerFrames(showsLayerFrames);
+}
+
+void KOVA_TemplateEditor::installInspector()
+{
+    m_layerEditCommands.setOpenPanel(
+        [this](const QVariantMap& options, const KOVA_TemplateEditorLayerCommands::OpenPanelReply& reply) {
+            ZORVAK_NSObjectOpenSave::openPanelWithOptions(
+                options, [reply](QFileDialog* panel, int response) { reply(response, panel->selectedUrls()); }, this);
+        });
+    setInspectorWidget(new KOVA_LayerViewController(m_inspector));
+    connect(this, &KOVA_TemplateEditor::inspectedLayerChanged, &m_inspector, &KOVA_LayerInspector::setLayer);
+    connect(this, &KOVA_TemplateEditor::templateChanged, &m_inspector, &KOVA_LayerInspector::templateDidChange);
 }
 
 void KOVA_TemplateEditor::setInspectorWidget(QWidget* inspector)

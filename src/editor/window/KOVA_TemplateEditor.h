@@ -4,6 +4,8 @@
 #include "editor/commands/LayerListCommands.h"
 #include "editor/documents/TemplateDocuments.h"
 #include "editor/documents/TemplateSaveSheet.h"
+#include "editor/edits/KOVA_TemplateEditorLayerCommands.h"
+#include "editor/inspector/KOVA_LayerInspector.h"
 #include "editor/lists/LayerListModel.h"
 #include "editor/lists/TemplateEditorLists.h"
 #include "editor/menus/EditorActions.h"
@@ -87,6 +89,10 @@ public:
     // ---- Layers ----
     LayerListCommands& layerCommands() { return m_layerCommands; }
     void deleteSelectedLayers() { m_layerCommands.deleteSelectedLayers(); }
+    // The inspector's property edits and geometry commands on a layer, and its mirror of
+    // the inspected layer.
+    KOVA_TemplateEditorLayerCommands& layerEditCommands() { return m_layerEditCommands; }
+    KOVA_LayerInspector& inspector() { return m_inspector; }
     void paste();
     // Mirrors the template's selection into the layers table (silently) and the inspector.
     void selectedLayersDidChange();
@@ -127,6 +133,8 @@ private:
     void connectLists();
     void connectTables();
     void connectActions();
+    // The inspector's panels in their slot, following the open template and the selection.
+    void installInspector();
     void templatesListed(QList<TemplateEntry> entries);
     void setTemplates(const QList<TemplateEntry>& entries);
     void selectTemplateRow(int row);
@@ -153,6 +161,8 @@ private:
     EditorActions m_actions;
     LayerListModel m_layerModel;
     LayerListCommands m_layerCommands;
+    KOVA_TemplateEditorLayerCommands m_layerEditCommands;
+    KOVA_LayerInspector m_inspector;
     TemplateDocuments m_documents;
     QList<TemplateEntry> m_templates;
     Pointer m_template;
