@@ -2,6 +2,7 @@
 
 #include "core/foundation/KOVA_Constants.h"
 #include "core/queues/ZORVAK_FileEvent.h"
+#include "core/ui/StatusDot.h"
 #include "platform/Log.h"
 #include "platform/files/UTType.h"
 
@@ -9,24 +10,9 @@
 #include <QColor>
 #include <QDir>
 #include <QFileInfo>
-#include <QPainter>
-#include <QPixmap>
 #include <QUrl>
 
 namespace {
-// The green dot a listed template file shows.
-QPixmap availableDot()
-{
-    QPixmap dot(12, 12);
-    dot.fill(Qt::transparent);
-    QPainter painter(&dot);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(QColor(40, 190, 70));
-    painter.setPen(Qt::NoPen);
-    painter.drawEllipse(1, 1, 10, 10);
-    return dot;
-}
-
 bool isXMLFile(const QFileInfo& item)
 {
     return item.isFile() && !item.isSymLink()
@@ -133,7 +119,7 @@ QVariant TemplatesListModel::data(const QModelIndex& index, int role) const
         if (role == Qt::DisplayRole)
             return QFileInfo(listed.documentURL().toLocalFile()).completeBaseName();
         if (role == Qt::DecorationRole)
-            return availableDot();
+            return StatusDot::icon(StatusDot::available);
         return {};
     }
     const QString name = listed.name();

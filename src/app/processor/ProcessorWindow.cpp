@@ -10,6 +10,7 @@
 #include "app/processor/ProcessorStatus.h"
 #include "core/image/ZORVAK_Image.h"
 #include "core/ui/ApplicationMenu.h"
+#include "core/ui/StatusDot.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/undo/UndoManager.h"
@@ -22,7 +23,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -34,24 +34,7 @@ using platform::UserDefaults;
 
 namespace {
 
-constexpr int dotSide = 12;
 constexpr int nameColumnWidth = 260;
-const QColor runningDot(52, 199, 89);
-const QColor pausedDot(160, 160, 160);
-
-QIcon statusDot(bool running)
-{
-    QPixmap dot(dotSide * 2, dotSide * 2);
-    dot.setDevicePixelRatio(2);
-    dot.fill(Qt::transparent);
-    QPainter painter(&dot);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(running ? runningDot : pausedDot);
-    painter.drawEllipse(QRectF(1, 1, dotSide - 2, dotSide - 2));
-    return QIcon(dot);
-}
-
 // An entry of the context menu: its action, its title and its icon.
 struct MenuEntry {
     const char* operation;
@@ -118,7 +101,7 @@ QWidget* ProcessorWindow::makeStatusRow()
     layout->setContentsMargins(0, 0, 0, 0);
     m_buttonProcessorState = new QPushButton;
     m_buttonProcessorState->setObjectName(QStringLiteral("buttonProcessorState"));
-    m_buttonProcessorState->setIconSize(QSize(dotSide, dotSide));
+    m_buttonProcessorState->setIconSize(QSize(StatusDot::side, StatusDot::side));
     connect(m_buttonProcessorState, &QPushButton::clicked, this, [this] { runState(); });
     m_progressIndicator = new QProgressBar;
     m_progressIndicator->setObjectName(QStringLiteral("progressIndicator"));
@@ -224,7 +207,7 @@ void ProcessorWindow::saveFrame() const
 void ProcessorWindow::showStatus()
 {
     m_buttonProcessorState->setText(m_status->buttonTitle());
-    m_buttonProcessorState->setIcon(statusDot(m_status->isRunning()));
+    m_buttonProcessorState->setIcon(StatusDot::icon(m_status->isRunning() ? StatusDot::available : StatusDot::inactive));
     m_progressIndicator->setVisible(m_status->isProcessing());
     m_textFieldJobsCompleted->setText(tr("Completed: %1").arg(m_status->jobsCompleted()));
     m_textFieldJobsFailed->setText(tr("Failed: %1").arg(m_status->jobsFailed()));

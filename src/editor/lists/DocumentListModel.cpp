@@ -1,32 +1,14 @@
 #include "editor/lists/DocumentListModel.h"
 
+#include "core/ui/StatusDot.h"
 #include "workflow/packages/KOVA_Package.h"
 
 #include <QColor>
 #include <QFileInfo>
-#include <QIcon>
-#include <QPainter>
-#include <QPixmap>
 
 namespace {
 
 const QString MissingName = QStringLiteral("<missing>");
-
-// The green dot shown before every name.
-QIcon statusAvailableIcon()
-{
-    static const QIcon icon = [] {
-        QPixmap dot(12, 12);
-        dot.fill(Qt::transparent);
-        QPainter painter(&dot);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setBrush(QColor(40, 190, 70));
-        painter.setPen(Qt::NoPen);
-        painter.drawEllipse(QRectF(1, 1, 10, 10));
-        return QIcon(dot);
-    }();
-    return icon;
-}
 
 } // namespace
 
@@ -77,7 +59,7 @@ QVariant DocumentListModel::cellData(int column, int role, const QString& nameTe
         if (role == Qt::DisplayRole)
             return nameText;
         if (role == Qt::DecorationRole)
-            return statusAvailableIcon();
+            return StatusDot::icon(StatusDot::available);
         return {};
     }
     if (role == Qt::DisplayRole)
