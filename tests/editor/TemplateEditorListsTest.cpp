@@ -5,6 +5,7 @@
 #include "editor/lists/TemplateFolderScan.h"
 
 #include "FileFixtures.h"
+#include "StandardErrorCapture.h"
 
 #include <QDir>
 #include <QFile>
@@ -123,7 +124,9 @@ TEST(PackageFilterModelTest, FiltersByFileNamePartAndSortsByName)
     DocumentListModel list;
     list.setEntries(QList<DocumentListModel::Entry>(packages.cbegin(), packages.cend()));
     PackageFilterModel arranged;
+    kova::test::StandardErrorCapture log;
     arranged.setSourceModel(&list);
+    EXPECT_TRUE(log.text().contains(QStringLiteral("] <KOVA_Package: 0x")));
 
     const auto shown = [&] {
         QStringList rows;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "editor/lists/DocumentListModel.h"
+
 #include <QSortFilterProxyModel>
 
 // The packages table's view of the package list: sorted by file name (numbers by value,
 // letters in any case) and filtered by a part of the file name, ignoring case and
-// diacritics.
+// diacritics. Each comparison of the sort is logged with its first package.
 class PackageFilterModel : public QSortFilterProxyModel {
     Q_OBJECT
 public:
@@ -18,6 +20,7 @@ protected:
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
+    DocumentListModel::Entry entryOfRow(int sourceRow) const;
     QString fileNameOfRow(int sourceRow) const;
 
     QString m_filterText;

@@ -1,5 +1,6 @@
 #include "editor/window/TemplateEditorLayout.h"
 
+#include "core/queues/ZORVAK_Coalesce.h"
 #include "editor/canvas/KOVA_TemplateEditorView.h"
 #include "editor/window/LayerTableView.h"
 #include "platform/Log.h"
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSplitter>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -68,6 +70,20 @@ TemplateEditorLayout::TemplateEditorLayout(QMainWindow& window)
     mainSplitter->setSizes({220, 620, 260});
     mainSplitter->handle(1)->installEventFilter(new CollapseSidebarOnDoubleClick(mainSplitter));
     window.setCentralWidget(mainSplitter);
+    refitCanvasWhenDividersMove();
+}
+
+void TemplateEditorLayout::refitCanvasWhenDividersMove()
+{
+    const auto requestRefit = [canvas = QPointer(canvas)] {
+        ZORVAK_Coalesce::runOnceForKeyAfterWaiting(QStringLiteral("splitViewDidResizeSubviews:"),
+                                                   ZORVAK_Dispatch::Queue(), canvasRefitWait, [canvas] {
+                                                       if (canvas)
+                                                           canvas->boundsDidChange();
+                                                   });
+    };
+    for (QSplitter* splitter : {mainSplitter, layersSplitter})
+        QObject::connect(splitter, &QSplitter::splitterMoved, canvas, requestRefit);
 }
 
 QWidget* TemplateEditorLayout::makeSidebar()

@@ -27,6 +27,8 @@ public:
     static constexpr int sidebarMinimumWidth = 100;
     static constexpr int sidebarMaximumWidth = 400;
     static constexpr int canvasDividerMinimum = 300;
+    // Seconds after the last move of a divider before the canvas is fitted again.
+    static constexpr double canvasRefitWait = 0.05;
 
     explicit TemplateEditorLayout(QMainWindow& window);
 
@@ -50,6 +52,9 @@ public:
 private:
     QWidget* makeSidebar();
     QWidget* makeAttributes();
+    // A live drag of either divider refits the canvas once its moves pause; a window
+    // resize reaches the canvas through its own resize event.
+    void refitCanvasWhenDividersMove();
     static QTableView* makeDocumentTable(const QString& name);
     // One line a row, the last column stretched.
     static void compact(QTableView& table);
