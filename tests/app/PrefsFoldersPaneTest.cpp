@@ -2,6 +2,7 @@
 #include "app/preferences/PrefsFoldersViewController.h"
 
 #include "HostileFiles.h"
+#include "JobFixtures.h"
 #include "PreferencesTesting.h"
 #include "core/foundation/KOVA_Constants.h"
 #include "workflow/folders/KOVA_JobFolders.h"
@@ -13,6 +14,7 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -201,4 +203,58 @@ TEST_F(FoldersPane, AClickOnAFolderSelectsItsRowAndADoubleClickChoosesItsFolder)
     QMetaObject::invokeMethod(panel, "accept");
     EXPECT_TRUE(kova::test::waitUntil([&] { return jobFolders().folderSets().at(1)->URL() == QUrl::fromLocalFile(chosen.path()); }));
     EXPECT_EQ(jobFolders().folderSets().at(0)->URL(), QUrl::fromLocalFile(QStringLiteral("/nonexistent/Lab")));
+}
+
+TEST_F(FoldersPane, TheJobCountFollowsThePendingList)
+{
+    const QString hot = QDir::home().filePath(QStringLiteral("pane-hot"));
+    ASSERT_TRUE(QDir().mkpath(hot));
+    auto folder = std::make_shared<KOVA_JobFolders>(QStringLiteral("Hot"), QUrl::fromLocalFile(hot));
+    folder->setJobFileUTType(QStringLiteral("public.xml"));
+    list({ folder });
+    folder->configureJobsFolder();
+    QAbstractItemModel* model = pane->tableView()->model();
+    const QModelIndex count = model->index(0, 3);
+    QSignalSpy shown(model, &QAbstractItemModel::dataChanged);
+    const auto pendingBecomes = [&](qsizetype jobs) {
+        return kova::test::waitUntil([&] {
+            advance(1s);
+            return KOVA_JobFolders::jobsPending().size() == jobs;
+        });
+    };
+
+    ASSERT_TRUE(kova::test::writeFile(hot + QStringLiteral("/order.xml"), kova::test::smallTicket));
+    ASSERT_TRUE(pendingBecomes(1));
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_EQ(shown.constLast().at(1).toModelIndex().column(), count.column());
+    EXPECT_EQ(count.data().toInt(), 1);
+
+    shown.clear();
+    ASSERT_TRUE(QFile::remove(hot + QStringLiteral("/order.xml")));
+    ASSERT_TRUE(pendingBecomes(0));
+    EXPECT_FALSE(shown.isEmpty());
+    EXPECT_EQ(count.data().toInt(), 0);
+    folder->setEnabled(false);
+    QDir(hot).removeRecursively();
+}
+
+TEST_F(FoldersPane, AFolderRenamedInPlaceIsSavedUnderItsNewName)
+{
+    list({ jobFolder("Lab"), jobFolder("Shop") });
+    FolderSetsTableView* table = pane->tableView();
+    const QModelIndex name = table->model()->index(1, 0);
+    table->setCurrentIndex(name);
+    table->edit(name);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("Shop Front"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_TRUE(kova::test::waitUntil([] { return jobFolders().folderSets().at(1)->name() == QStringLiteral("Shop Front"); }));
+    // The save the rename asked for, written at once as on quitting.
+    KOVA_FolderSetClass::saveFolderSetsNow();
+
+    const QByteArray saved = defaults()->objectForKey(jobFolders().keyForSavedFolderSets()).toByteArray();
+    jobFolders().setFolderSets({});
+    reloadFrom(jobFolders(), saved);
+    EXPECT_EQ(namesOf(jobFolders().folderSets()).join(u'|'), QStringLiteral("Lab|Shop Front"));
 }

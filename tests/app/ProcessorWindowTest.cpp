@@ -276,6 +276,52 @@ TEST_F(ProcessorWindowTest, SpaceTogglesThePreviewOnlyWithASelection)
     EXPECT_FALSE(window->previewPanel()->isVisible());
 }
 
+TEST_F(ProcessorWindowTest, ThePreviewStepsThroughTheItemsOfTheJobTheListSelects)
+{
+    const QString bundle = path("Order 1.kovajob");
+    for (const char* name : { "photo-a.png", "photo-b.png" }) {
+        QImage photo(40, 30, QImage::Format_RGB32);
+        photo.fill(Qt::red);
+        ASSERT_TRUE(photo.save(bundle + QLatin1Char('/') + QLatin1String(name)));
+    }
+    jobs[0] = KOVA_Job::instanceWithXMLObject(bundle);
+    ASSERT_EQ(jobs[0]->previewItemsCount(), 3);
+    window->model()->reload();
+    select({ 0 });
+    window->toggleQuickLookPreviewPanel();
+    JobPreviewDialog* panel = window->previewPanel();
+    ASSERT_TRUE(panel && panel->isVisible());
+    EXPECT_EQ(panel->currentItemURL(), jobs[0]->documentURL());
+
+    // Page keys step through the job's items and stop at its ends; the job keeps its place.
+    const QList<std::pair<Qt::Key, int>> steps = {
+        { Qt::Key_PageDown, 1 }, { Qt::Key_PageDown, 2 }, { Qt::Key_PageDown, 2 },
+        { Qt::Key_PageUp, 1 },
+    };
+    for (const auto& [key, index] : steps) {
+        QTest::keyClick(panel, key);
+        EXPECT_EQ(panel->currentItemIndex(), index);
+        EXPECT_EQ(jobs[0]->previewItemIndex(), index);
+        EXPECT_EQ(panel->currentItemURL(), jobs[0]->previewItems().at(index).toUrl());
+    }
+    EXPECT_FALSE(JobPreviewDialog::picture(panel->currentItemURL().toLocalFile()).isNull());
+
+    // Arrow keys move the list's selection, and the panel follows it.
+    window->table()->setCurrentIndex(window->model()->index(0, 0));
+    QTest::keyClick(panel, Qt::Key_Down);
+    ASSERT_EQ(window->table()->selectedRows(), QList<int>{ 1 });
+    EXPECT_EQ(panel->currentItemURL(), jobs[1]->documentURL());
+    QTest::keyClick(panel, Qt::Key_Up);
+    ASSERT_EQ(window->table()->selectedRows(), QList<int>{ 0 });
+    EXPECT_EQ(panel->currentItemURL(), jobs[0]->previewItems().at(1).toUrl());
+
+    // With several jobs selected the first one is previewed; with none, nothing.
+    select({ 1, 2 });
+    EXPECT_EQ(panel->currentItemURL(), jobs[1]->documentURL());
+    select({});
+    EXPECT_TRUE(panel->currentItemURL().isEmpty());
+}
+
 TEST_F(ProcessorWindowTest, ClosedByTheUserItIsRecordedClosedButNotWhileQuitting)
 {
     EXPECT_TRUE(defaults->boolForKey(ProcessorWindow::keyVisible));

@@ -4,26 +4,50 @@
 #include <QImage>
 #include <QUrl>
 
-class QLabel;
+#include <functional>
 
-// A non-modal preview of a job's item, standing in for a quick look: pictures
+class QLabel;
+class QPushButton;
+
+// A non-modal preview of a job's items, standing in for a quick look: pictures
 // are decoded, a PDF shows its first page, anything else its icon and name.
-// Space closes it; arrow keys go to the list it previews.
+// The items come from a data source and are stepped through with the previous
+// and next buttons or Page Up and Page Down. Space closes it; arrow keys go to
+// the list it previews, which reloads it when its selection changes.
 class JobPreviewDialog : public QDialog {
 public:
     static constexpr int previewSide = 720;
 
-    JobPreviewDialog(QWidget* keyTarget, QWidget* parent);
+    struct DataSource {
+        std::function<int()> numberOfPreviewItems;
+        // The item at an index within the count; an empty URL when it has none.
+        std::function<QUrl(int index)> previewItemAtIndex;
+    };
 
-    void showItem(const QUrl& url);
-    // The picture the preview shows for `url`; null when it is none.
+    JobPreviewDialog(QWidget* keyTarget, DataSource source, QWidget* parent);
+
+    // Shows the item at `index`, kept within the items, and remembers it.
+    void setCurrentItemIndex(int index);
+    int currentItemIndex() const { return m_index; }
+    QUrl currentItemURL() const { return m_url; }
+    // Asks the data source again and shows the current item anew.
+    void reloadData() { setCurrentItemIndex(m_index); }
+
+    // The picture the preview shows for `path`; null when it is none.
     static QImage picture(const QString& path);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void showItem(int count);
+
     QWidget* m_keyTarget;
+    DataSource m_source;
     QLabel* m_image;
     QLabel* m_name;
+    QPushButton* m_previous;
+    QPushButton* m_next;
+    int m_index = 0;
+    QUrl m_url;
 };

@@ -3,7 +3,6 @@
 #include "app/ApplicationTermination.h"
 #include "app/processor/JobFileActions.h"
 #include "app/processor/JobMenuPlan.h"
-#include "app/processor/JobPreviewDialog.h"
 #include "app/processor/JobTrash.h"
 #include "app/processor/PendingJobsModel.h"
 #include "app/processor/PendingJobsTable.h"
@@ -66,8 +65,8 @@ ProcessorWindow::ProcessorWindow(const QList<QAction*>& sharedActions, std::func
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(at);
     };
-    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { showSelectedPreview(); });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { showSelectedPreview(); });
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { selectionDidChange(); });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { selectionDidChange(); });
 
     m_imageViewPending = new QLabel;
     m_imageViewPending->setObjectName(QStringLiteral("imageViewPending"));
@@ -311,10 +310,27 @@ void ProcessorWindow::moveToCompleted(const QVariant& represented)
         JobFileActions::moveToCompleted(*urls);
 }
 
-void ProcessorWindow::showSelectedPreview()
+std::shared_ptr<KOVA_Job> ProcessorWindow::jobPreview() const
 {
     const QList<int> rows = m_table->selectedRows();
-    const auto job = rows.isEmpty() ? nullptr : m_model->job(rows.first());
+    return rows.isEmpty() ? nullptr : m_model->job(rows.first());
+}
+
+void ProcessorWindow::selectionDidChange()
+{
+    showSelectedPreview();
+    if (!m_previewPanel || !m_previewPanel->isVisible())
+        return;
+    // A single job shows again the item it showed last; several keep the place.
+    if (m_table->selectedRows().size() == 1)
+        restoreLastIndexPreviewPanel();
+    else
+        m_previewPanel->reloadData();
+}
+
+void ProcessorWindow::showSelectedPreview()
+{
+    const auto job = jobPreview();
     const std::shared_ptr<ZORVAK_Image> image = job ? job->previewImage() : nullptr;
     if (!image) {
         m_imageViewPending->clear();
@@ -330,18 +346,35 @@ void ProcessorWindow::toggleQuickLookPreviewPanel()
         m_previewPanel->close();
         return;
     }
-    const QList<int> rows = m_table->selectedRows();
-    const auto job = rows.isEmpty() ? nullptr : m_model->job(rows.first());
-    if (!job)
+    if (!jobPreview())
         return;
-    QUrl item = PendingJobsModel::jobURL(*job);
-    for (const QVariant& candidate : job->previewItems()) {
-        if (candidate.toUrl().isLocalFile()) {
-            item = candidate.toUrl();
-            break;
-        }
-    }
     if (!m_previewPanel)
-        m_previewPanel = new JobPreviewDialog(m_table, this);
-    m_previewPanel->showItem(item);
+        m_previewPanel = new JobPreviewDialog(m_table, previewDataSource(), this);
+    restoreLastIndexPreviewPanel();
+    m_previewPanel->show();
+    m_previewPanel->raise();
+}
+
+JobPreviewDialog::DataSource ProcessorWindow::previewDataSource()
+{
+    return {
+        [this] {
+            const auto job = jobPreview();
+            return job ? int(job->previewItemsCount()) : 0;
+        },
+        [this](int index) {
+            const auto job = jobPreview();
+            if (!job)
+                return QUrl();
+            job->setPreviewItemIndex(index);
+            return job->previewItemURL();
+        },
+    };
+}
+
+void ProcessorWindow::restoreLastIndexPreviewPanel()
+{
+    const auto job = jobPreview();
+    const qint64 last = job ? job->previewItemIndex() : -1;
+    m_previewPanel->setCurrentItemIndex(last >= 0 && last < job->previewItemsCount() ? int(last) : 0);
 }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "app/processor/JobPreviewDialog.h"
+
 #include <QMainWindow>
 #include <QUrl>
 
 #include <functional>
 #include <memory>
 
-class JobPreviewDialog;
 class KOVA_Job;
 class JobTrash;
 class PendingJobsModel;
@@ -71,7 +72,11 @@ private:
     QWidget* makeListPane();
     void makeEditMenu();
     void showStatus();
+    std::shared_ptr<KOVA_Job> jobPreview() const;
+    void selectionDidChange();
     void showSelectedPreview();
+    JobPreviewDialog::DataSource previewDataSource();
+    void restoreLastIndexPreviewPanel();
     QList<QUrl> selectedJobURLs() const;
     void saveFrame() const;
     void revealInFinder(const QVariant& represented);
