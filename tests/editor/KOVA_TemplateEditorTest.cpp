@@ -8,6 +8,7 @@
 #include "editor/canvas/KOVA_TemplateEditorView.h"
 #include "editor/documents/SavePanel.h"
 #include "editor/documents/UnsavedChangesPolicy.h"
+#include "editor/inspector/KOVA_LayerViewController.h"
 #include "editor/lists/FileNameOrder.h"
 #include "editor/window/LayerTableView.h"
 #include "platform/defaults/UserDefaults.h"
@@ -430,6 +431,34 @@ TEST_F(KOVA_TemplateEditorTest, OnlyTheSidebarCollapsesAndADoubleClickOnItsDivid
 }
 
 // A picture of the editor with the example postcard, without and with a selection.
+// The panels sit in the slot below the layers table and show what the canvas selects;
+// an edit made in them is the open template's, undone by its undo manager.
+TEST_F(KOVA_TemplateEditorTest, TheInspectorFollowsTheSelectionAndEditsTheOpenTemplate)
+{
+    using Key = KOVA_LayerInspector::Key;
+    open(Postcard);
+    auto* panels = qobject_cast<KOVA_LayerViewController*>(editor->layout().inspectorSlot);
+    ASSERT_TRUE(panels);
+    KOVA_LayerInspector& inspector = editor->inspector();
+    EXPECT_EQ(inspector.value(Key::canvasWidth), 600.0);
+    EXPECT_EQ(panels->identifierForRow(0), QStringLiteral("empty"));
+
+    const Pointer text = editor->templateObject()->layers().at(3);
+    editor->canvas().registerUndoSelectLayers({text}, false, QString(), {});
+    ASSERT_TRUE(waitUntil([&] { return inspector.layer() == text; }));
+    EXPECT_EQ(panels->identifierForRow(0), QStringLiteral("textbox"));
+
+    inspector.setValue(Key::stringValue, QStringLiteral("Wish you were here"));
+    EXPECT_EQ(text->stringValue(), QStringLiteral("Wish you were here"));
+    processMainQueue();
+    editor->undo()->undo();
+    EXPECT_EQ(inspector.value(Key::stringValue), text->stringValue());
+    EXPECT_NE(text->stringValue(), QStringLiteral("Wish you were here"));
+
+    editor->canvas().registerUndoSelectLayers({}, false, QString(), {});
+    ASSERT_TRUE(waitUntil([&] { return inspector.layer() == nullptr; }));
+}
+
 TEST_F(KOVA_TemplateEditorTest, Screenshots)
 {
     editor->resize(1100, 700);

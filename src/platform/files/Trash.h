@@ -9,7 +9,7 @@
 
 namespace platform {
 
-// The user's trash as the freedesktop.org Trash specification lays it out: the
+// The user's trash as freedesktop.org desktops share it: the
 // home trash at $XDG_DATA_HOME/Trash with "files" and "info", each trashed item
 // described by info/NAME.trashinfo (original path and deletion date). A name is
 // claimed by creating its .trashinfo exclusively before the item moves into
