@@ -60,6 +60,13 @@ protected:
         return grabbed;
     }
 
+    // Runs a save asked for so far, then the notice of the list that the save brings.
+    void saveAndNotice()
+    {
+        advance(std::chrono::milliseconds(500));
+        advance(std::chrono::milliseconds(100));
+    }
+
     int beeps = 0;
     std::shared_ptr<RecordingDefaultsDelegate> delegate = std::make_shared<RecordingDefaultsDelegate>();
 };

@@ -8,6 +8,9 @@
 
 #include <QAction>
 #include <QDBusConnection>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTabBar>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -17,12 +20,12 @@ const QStringList paneIdentifiers { "prefGeneral",       "prefsFolders",  "prefs
                                     "prefsEditableText", "prefsAdvanced", "prefsInfo" };
 
 // How many pixels differ from the grab's first pixel, probed on a grid.
-int probesUnlikeTheCorner(const QImage& grab)
+int probesUnlikeTheCorner(const QImage& grab, int step = 7)
 {
     int differing = 0;
     const QRgb corner = grab.pixel(0, 0);
-    for (int y = 0; y < grab.height(); y += 7) {
-        for (int x = 0; x < grab.width(); x += 7)
+    for (int y = 0; y < grab.height(); y += step) {
+        for (int x = 0; x < grab.width(); x += step)
             differing += grab.pixel(x, y) != corner;
     }
     return differing;
@@ -85,19 +88,56 @@ TEST_F(PreferencesWindow, SwitchingPanesStoresTheIndexAndResizesLaterKeepingTheT
     EXPECT_EQ(window->minimumSize(), QSize(600, 341));
 }
 
-TEST_F(PreferencesWindow, EveryPaneShowsSomethingInItsGrab)
+// Every pane has its table's height, at least its table's width and room for the
+// whole row of tabs: each tab lies inside the bar and the bar inside the window,
+// and the last tab's label is drawn.
+TEST_F(PreferencesWindow, EveryPaneShowsSomethingAndEveryTabInItsGrab)
 {
     auto window = makeWindow();
     window->show();
+    QTabBar* bar = tabs(*window)->tabBar();
     for (int i = 0; i < tabs(*window)->count(); ++i) {
         tabs(*window)->setCurrentIndex(i);
         advance(50ms);
         const QString identifier = tabs(*window)->widget(i)->objectName();
+        const QSize table = *PreferencesPaneSize::sizeForIdentifier(identifier);
         const QImage grab = grabToScreenshots(window.get(), QStringLiteral("preferences-") + identifier);
         ASSERT_FALSE(grab.isNull()) << identifier.toStdString();
-        EXPECT_EQ(grab.size(), *PreferencesPaneSize::sizeForIdentifier(identifier) * grab.devicePixelRatio())
-            << identifier.toStdString();
+        EXPECT_EQ(grab.size(), window->size() * grab.devicePixelRatio()) << identifier.toStdString();
+        EXPECT_EQ(window->height(), table.height()) << identifier.toStdString();
+        EXPECT_GE(window->width(), table.width()) << identifier.toStdString();
         EXPECT_GT(probesUnlikeTheCorner(grab), 20) << identifier.toStdString();
+        EXPECT_TRUE(window->rect().contains(QRect(bar->mapTo(window.get(), QPoint()), bar->size())))
+            << identifier.toStdString();
+        for (int tab = 0; tab < bar->count(); ++tab)
+            EXPECT_TRUE(bar->rect().contains(bar->tabRect(tab))) << identifier.toStdString() << " " << tab;
+        const QRect lastTab = bar->tabRect(bar->count() - 1).translated(bar->mapTo(window.get(), QPoint()));
+        const QImage label = grab.copy(QRect(lastTab.topLeft() * grab.devicePixelRatio(), lastTab.size() * grab.devicePixelRatio()));
+        EXPECT_GT(probesUnlikeTheCorner(label, 1), 20) << identifier.toStdString();
+    }
+}
+
+TEST_F(PreferencesWindow, WithoutAKeptFrameTheWindowIsSizedAndLeftToBePlaced)
+{
+    defaults()->setObject(quint64(4), PreferencesTabViewController::selectedIndexKey);
+    PreferencesWindowController window(nullptr);
+    window.show();
+    EXPECT_FALSE(window.testAttribute(Qt::WA_Moved)) << "the window system places a new window";
+    EXPECT_EQ(window.size(), *tabs(window)->paneSize(4));
+}
+
+TEST_F(PreferencesWindow, AKeptFrameAboveTheScreenComesBackInsideItOnEveryTab)
+{
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    defaults()->setObject(QStringLiteral("%1 %2 600 366").arg(available.left() + 40).arg(available.top() - 20),
+                          QStringLiteral("NSWindow Frame ") + PreferencesWindowController::frameAutosaveName);
+    PreferencesWindowController window(nullptr);
+    window.show();
+    for (int i = 0; i < tabs(window)->count(); ++i) {
+        tabs(window)->setCurrentIndex(i);
+        advance(50ms);
+        EXPECT_TRUE(available.contains(window.frameGeometry())) << i;
+        EXPECT_EQ(window.frameGeometry().top(), available.top()) << i;
     }
 }
 
@@ -113,7 +153,7 @@ TEST(ApplicationProcess, ThePreferencesActionOpensTheWindowAndEveryTabShows)
     PreferencesTabViewController* tabs = window->tabViewController();
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
-        const QSize size = *PreferencesPaneSize::sizeForIdentifier(tabs->widget(i)->objectName());
+        const QSize size = *tabs->paneSize(i);
         EXPECT_TRUE(kova::test::waitUntil([&] { return window->geometry().size() == size; }))
             << tabs->widget(i)->objectName().toStdString();
     }

@@ -3,10 +3,12 @@
 #include "app/preferences/PrintToFileSetEditor.h"
 
 #include "PreferencesTesting.h"
+#include "core/foundation/KOVA_Constants.h"
 #include "workflow/folders/KOVA_PrintToFileSet.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QTableView>
 
@@ -95,4 +97,60 @@ TEST_F(PrintToFilePane, ShowingASetWritesNothing)
         select(row);
     advance(1s);
     EXPECT_FALSE(defaults()->objectForKey(printToFileSets().keyForSavedFolderSets()).isValid());
+}
+
+// The pane's own save comes back as a notice of the list: what is being typed, the
+// selection and the editor's set all outlive it.
+TEST_F(PrintToFilePane, ATypedLimitAndTheSelectionOutliveTheirOwnSave)
+{
+    select(1);
+    editor<QCheckBox>("webUploadHasMaxPixels")->click();
+    QLineEdit* maxPixels = editor<QLineEdit>("webUploadMaxPixels");
+    maxPixels->setText(QStringLiteral("1600"));
+    const auto shown = pane->editor()->folderSet();
+    saveAndNotice();
+    EXPECT_EQ(maxPixels->text(), QStringLiteral("1600"));
+    EXPECT_EQ(pane->editor()->folderSet(), shown);
+    ASSERT_EQ(pane->tableView()->selectedFolderSets().size(), 1);
+    EXPECT_EQ(pane->tableView()->selectedFolderSets().constFirst()->name(), QStringLiteral("Path 2"));
+    // The grab shows the typed limit and the selected row.
+    const QImage grab = grabToScreenshots(pane.get(), QStringLiteral("preferences-print-to-file-after-edit"));
+    const qreal scale = grab.devicePixelRatio();
+    const QRect field(maxPixels->mapTo(pane.get(), QPoint()) * scale, maxPixels->size() * scale);
+    const QColor fieldBackground = grab.pixelColor(field.topLeft() + QPoint(4, 4) * scale);
+    int textPixels = 0;
+    for (int x = field.left(); x < field.right(); ++x)
+        textPixels += grab.pixelColor(x, field.center().y()) != fieldBackground;
+    EXPECT_GT(textPixels, 6);
+    FolderSetsTableView* table = pane->tableView();
+    const QPoint selectedCell =
+        table->viewport()->mapTo(pane.get(), table->visualRect(table->model()->index(1, 2)).topLeft() + QPoint(2, 2)) * scale;
+    const QColor selectedColor = grab.pixelColor(selectedCell);
+    EXPECT_TRUE(selectedColor == table->palette().color(QPalette::Active, QPalette::Highlight)
+                || selectedColor == table->palette().color(QPalette::Inactive, QPalette::Highlight))
+        << selectedColor.name().toStdString();
+
+    emit maxPixels->editingFinished(); // the field left for another set
+    select(2);
+    advance(1s);
+    EXPECT_EQ(savedSet(1)->webUploadMaxPixels(), std::optional<qint64>(1600));
+    EXPECT_TRUE(savedSet(1)->webUploadHasMaxPixels());
+    EXPECT_EQ(pane->editor()->folderSet()->name(), QStringLiteral("Path 3"));
+}
+
+TEST_F(PrintToFilePane, TheUploadChoiceFollowsTheSelectedSet)
+{
+    const auto sets = printToFileSets().folderSets();
+    std::static_pointer_cast<KOVA_PrintToFileSet>(sets.at(0))->setUploadFolder(QStringLiteral("fyp"));
+    std::static_pointer_cast<KOVA_PrintToFileSet>(sets.at(2))->setUploadFolder(QStringLiteral("elsewhere"));
+    QComboBox* upload = editor<QComboBox>("uploadFolder");
+    const struct {
+        int row;
+        QString shown;
+    } cases[] = { { 0, QStringLiteral("fyp") }, { 1, string_kova_DoNotUpload }, { 0, QStringLiteral("fyp") },
+                  { 2, QString() } };
+    for (const auto& c : cases) {
+        select(c.row);
+        EXPECT_EQ(upload->currentText(), c.shown) << c.row;
+    }
 }

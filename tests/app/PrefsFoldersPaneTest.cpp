@@ -14,6 +14,7 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -98,9 +99,55 @@ TEST_F(FoldersPane, AddGivesADisabledPendingJobsFolderAtHomeSelectedAlone)
     EXPECT_EQ(added->URL(), QUrl::fromLocalFile(QDir::homePath()));
     EXPECT_FALSE(added->enabled());
     EXPECT_FALSE(added->hasFileEvent());
-    const QModelIndexList selected = pane->tableView()->selectionModel()->selectedRows();
-    ASSERT_EQ(selected.size(), 1);
-    EXPECT_EQ(selected.constFirst().row(), 1);
+    EXPECT_EQ(added->jobFileUTType(), QStringLiteral("public.xml")) << "as it is read back at the next start";
+    saveAndNotice();
+    EXPECT_EQ(pane->tableView()->selectedFolderSets(), QList<std::shared_ptr<KOVA_FolderSet>>({ added }));
+}
+
+// Changes of the list are announced row by row: a kept set's row follows it and
+// nothing is reset.
+TEST_F(FoldersPane, ListChangesMoveInsertAndRemoveRowsWithoutAReset)
+{
+    const auto a = jobFolder("A"), b = jobFolder("B"), c = jobFolder("C"), d = jobFolder("D");
+    const struct {
+        KOVA_FolderSetClass::FolderSets listed;
+        const char* rows;
+    } changes[] = {
+        { { a, b, c }, "A|B|C" }, { { a, c }, "A|C" }, { { a, b, c, d }, "A|B|C|D" }, { { d, c, a }, "D|C|A" },
+    };
+    list(changes[0].listed);
+    QAbstractItemModel* model = pane->tableView()->model();
+    QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+    const QPersistentModelIndex cRow = model->index(2, 0);
+    for (const auto& change : changes) {
+        list(change.listed);
+        QStringList rows;
+        for (int row = 0; row < model->rowCount(); ++row)
+            rows.append(model->index(row, 0).data().toString());
+        EXPECT_EQ(rows.join(u'|'), QString::fromLatin1(change.rows));
+        EXPECT_EQ(cRow.data().toString(), QStringLiteral("C")) << change.rows;
+    }
+    EXPECT_EQ(resets.count(), 0);
+}
+
+TEST_F(FoldersPane, AnOpenEditorAndTheSelectionOutliveTheSaveOfAnotherRow)
+{
+    list({ jobFolder("Lab"), jobFolder("Shop") });
+    FolderSetsTableView* table = pane->tableView();
+    const QModelIndex name = table->model()->index(1, 0);
+    table->setCurrentIndex(name);
+    table->edit(name);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("Shop Fr"));
+    const QPointer<QLineEdit> open(editor);
+    table->model()->setData(table->model()->index(0, 0), QStringLiteral("Lab 2"), Qt::EditRole);
+    saveAndNotice();
+    ASSERT_TRUE(open && open->isVisible());
+    EXPECT_EQ(open->text(), QStringLiteral("Shop Fr"));
+    ASSERT_EQ(table->selectedFolderSets().size(), 1);
+    EXPECT_EQ(table->selectedFolderSets().constFirst()->name(), QStringLiteral("Shop"));
+    EXPECT_EQ(table->model()->index(0, 0).data().toString(), QStringLiteral("Lab 2"));
 }
 
 TEST_F(FoldersPane, DeletingThreeAsksOnceAndKeepsTheFixedName)
@@ -209,11 +256,13 @@ TEST_F(FoldersPane, TheJobCountFollowsThePendingList)
 {
     const QString hot = QDir::home().filePath(QStringLiteral("pane-hot"));
     ASSERT_TRUE(QDir().mkpath(hot));
-    auto folder = std::make_shared<KOVA_JobFolders>(QStringLiteral("Hot"), QUrl::fromLocalFile(hot));
-    folder->setJobFileUTType(QStringLiteral("public.xml"));
-    list({ folder });
-    folder->configureJobsFolder();
+    // A folder added with "+", pointed at the hot folder and enabled, takes XML tickets.
+    pane->addFolderSet();
+    const auto folder = std::static_pointer_cast<KOVA_JobFolders>(jobFolders().folderSets().constLast());
+    folder->setURL(QUrl::fromLocalFile(hot));
     QAbstractItemModel* model = pane->tableView()->model();
+    model->setData(model->index(0, 2), Qt::Checked, Qt::CheckStateRole);
+    ASSERT_TRUE(folder->hasFileEvent());
     const QModelIndex count = model->index(0, 3);
     QSignalSpy shown(model, &QAbstractItemModel::dataChanged);
     const auto pendingBecomes = [&](qsizetype jobs) {

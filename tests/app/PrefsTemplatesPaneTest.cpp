@@ -12,10 +12,14 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 QByteArray templateText(const QString& name)
@@ -41,8 +45,9 @@ QStringList listedFiles(const TemplatesListModel& model)
     return files;
 }
 
-// Drops `paths` on the table as a move; answers whether the drop was taken.
-bool drop(DragAndDropTableView1* table, const QStringList& paths)
+// Drops `paths` on the table, offering a move or a copy; answers the action the
+// drop reports to its source (Qt::IgnoreAction when refused).
+Qt::DropAction drop(DragAndDropTableView1* table, const QStringList& paths)
 {
     QList<QUrl> urls;
     for (const QString& path : paths)
@@ -55,7 +60,22 @@ bool drop(DragAndDropTableView1* table, const QStringList& paths)
     EXPECT_EQ(enter.dropAction(), Qt::MoveAction);
     QDropEvent event(QPointF(10, 10), Qt::MoveAction | Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(table->viewport(), &event);
-    return event.isAccepted();
+    return event.isAccepted() ? event.dropAction() : Qt::IgnoreAction;
+}
+
+// The informative texts of the alerts shown on `window`, which are closed.
+QStringList alertsShown(QWidget* window)
+{
+    kova::test::processMainQueue();
+    QStringList texts;
+    for (QMessageBox* alert : window->findChildren<QMessageBox*>()) {
+        if (!alert->isVisible())
+            continue;
+        texts.append(alert->informativeText());
+        alert->done(0);
+    }
+    kova::test::processMainQueue();
+    return texts;
 }
 } // namespace
 
@@ -124,31 +144,53 @@ TEST_F(TemplatesPane, DropsMoveXMLFilesInWithoutReplacingAndRefuseOthers)
 {
     QTemporaryDir outside;
     write(outside.path() + "/picture.png", "png");
-    write(outside.path() + "/one.xml", templateText("One"));
-    write(outside.path() + "/two.xml", templateText("Two"));
+    for (const char* name : { "one", "two", "three", "four" })
+        write(outside.path() + "/" + name + ".xml", templateText(name));
     write(folder + "/two.xml", templateText("Kept"));
+    write(folder + "/four.xml", templateText("Kept"));
     auto pane = shownPane();
 
-    EXPECT_FALSE(drop(pane->tableView(), { outside.path() + "/picture.png" }));
     QMimeData copyOnly;
     copyOnly.setUrls({ QUrl::fromLocalFile(outside.path() + "/one.xml") });
     QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &copyOnly, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(pane->tableView()->viewport(), &refused);
     EXPECT_FALSE(refused.isAccepted());
-    EXPECT_TRUE(QFile::exists(outside.path() + "/picture.png"));
 
-    const QString logged = kova::test::loggedBy([&] {
-        EXPECT_TRUE(drop(pane->tableView(), { outside.path() + "/one.xml", outside.path() + "/two.xml" }));
-    });
-    EXPECT_EQ(pane->tableView()->draggedItems().size(), 2);
-    EXPECT_TRUE(QFile::exists(folder + "/one.xml"));
-    EXPECT_FALSE(QFile::exists(outside.path() + "/one.xml"));
-    // The name was taken: the dropped file stays where it was, the listed one is kept.
-    EXPECT_TRUE(QFile::exists(outside.path() + "/two.xml"));
+    // A move is answered only when every file moved: the source would delete the rest.
+    const struct {
+        QStringList dropped;
+        Qt::DropAction answered;
+        QStringList stayed;
+    } drops[] = {
+        { { "picture.png" }, Qt::IgnoreAction, { "picture.png" } },
+        { { "one.xml", "two.xml" }, Qt::CopyAction, { "two.xml" } },
+        { { "four.xml" }, Qt::IgnoreAction, { "four.xml" } },
+        { { "three.xml" }, Qt::MoveAction, {} },
+    };
+    for (const auto& d : drops) {
+        QStringList paths;
+        for (const QString& name : d.dropped)
+            paths.append(outside.path() + "/" + name);
+        const QString logged = kova::test::loggedBy([&] { EXPECT_EQ(drop(pane->tableView(), paths), d.answered); });
+        const QStringList alerts = alertsShown(pane.get());
+        if (d.stayed.isEmpty())
+            EXPECT_TRUE(alerts.isEmpty());
+        for (const QString& name : d.dropped) {
+            const bool stays = d.stayed.contains(name);
+            EXPECT_EQ(QFile::exists(outside.path() + "/" + name), stays) << name.toStdString();
+            if (!stays || !name.endsWith(".xml"))
+                continue;
+            EXPECT_TRUE(logged.contains(name)) << logged.toStdString();
+            ASSERT_EQ(alerts.size(), 1) << name.toStdString();
+            EXPECT_TRUE(alerts.constFirst().startsWith(name + ": ")) << alerts.constFirst().toStdString();
+            EXPECT_TRUE(alerts.constFirst().contains(QString::fromLocal8Bit(std::strerror(EEXIST))));
+        }
+    }
     QFile kept(folder + "/two.xml");
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_TRUE(kept.readAll().contains("Kept"));
-    EXPECT_TRUE(logged.contains(QStringLiteral("two.xml"))) << logged.toStdString();
+    EXPECT_TRUE(QFile::exists(folder + "/one.xml"));
+    EXPECT_TRUE(QFile::exists(folder + "/three.xml"));
 }
 
 TEST_F(TemplatesPane, WithoutATemplatesFolderADropIsRefused)
@@ -157,7 +199,7 @@ TEST_F(TemplatesPane, WithoutATemplatesFolderADropIsRefused)
     write(outside.path() + "/one.xml", templateText("One"));
     auto pane = shownPane();
     defaults()->removeObjectForKey(key_kovaFolderTemplates);
-    EXPECT_FALSE(drop(pane->tableView(), { outside.path() + "/one.xml" }));
+    EXPECT_EQ(drop(pane->tableView(), { outside.path() + "/one.xml" }), Qt::IgnoreAction);
     EXPECT_TRUE(QFile::exists(outside.path() + "/one.xml"));
     EXPECT_FALSE(QFile::exists(QDir::currentPath() + "/one.xml"));
 }

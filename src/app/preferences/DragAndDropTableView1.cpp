@@ -47,10 +47,11 @@ void DragAndDropTableView1::dropEvent(QDropEvent* event)
         if (url.isLocalFile())
             fileURLs.append(url);
     }
-    if (fileURLs.isEmpty() || !m_acceptDrop || !m_acceptDrop(fileURLs)) {
+    const Qt::DropAction answer = fileURLs.isEmpty() || !m_acceptDrop ? Qt::IgnoreAction : m_acceptDrop(fileURLs);
+    if (answer == Qt::IgnoreAction) {
         event->ignore();
         return;
     }
-    event->setDropAction(Qt::MoveAction);
+    event->setDropAction(answer);
     event->accept();
 }

@@ -7,12 +7,13 @@
 #include <functional>
 
 // A table that takes dropped files. A drag that offers moving is taken on the
-// whole table; on a drop, `acceptDrop` decides on the dropped file URLs, and the
-// URLs of an accepted drop are kept in draggedItems().
+// whole table; on a drop, `acceptDrop` handles the dropped file URLs and answers
+// the action the drop is reported as (Qt::IgnoreAction refuses it), and the URLs
+// of an accepted drop are kept in draggedItems().
 class DragAndDropTableView1 : public QTableView {
     Q_OBJECT
 public:
-    using AcceptDrop = std::function<bool(const QList<QUrl>& urls)>;
+    using AcceptDrop = std::function<Qt::DropAction(const QList<QUrl>& urls)>;
 
     explicit DragAndDropTableView1(QWidget* parent = nullptr);
 

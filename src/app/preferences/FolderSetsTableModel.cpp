@@ -6,6 +6,8 @@ FolderSetsTableModel::FolderSetsTableModel(KOVA_FolderSetClass& side, QList<Colu
     : QAbstractTableModel(parent), m_side(side), m_columns(std::move(columns))
 {
     m_folderSets = m_side.folderSets();
+    for (const std::shared_ptr<KOVA_FolderSet>& set : m_folderSets)
+        m_shown.append(shownValues(*set));
     m_side.addObserver(m_observerToken, [this](const KOVA_FolderSetClass::FolderSets&) { reload(); });
 }
 
@@ -21,9 +23,75 @@ int FolderSetsTableModel::rowOf(const std::shared_ptr<KOVA_FolderSet>& set) cons
 
 void FolderSetsTableModel::reload()
 {
-    beginResetModel();
-    m_folderSets = m_side.folderSets();
-    endResetModel();
+    const KOVA_FolderSetClass::FolderSets listed = m_side.folderSets();
+    removeRowsNotIn(listed);
+    arrangeRowsAs(listed);
+    announceChangedRows();
+}
+
+QVariantList FolderSetsTableModel::shownValues(const KOVA_FolderSet& set) const
+{
+    static const int shownRoles[] = { Qt::DisplayRole, Qt::CheckStateRole, Qt::ToolTipRole };
+    QVariantList values;
+    for (const Column& column : m_columns) {
+        for (int role : shownRoles)
+            values.append(column.data(set, role));
+    }
+    return values;
+}
+
+void FolderSetsTableModel::removeRowsNotIn(const KOVA_FolderSetClass::FolderSets& listed)
+{
+    for (int row = int(m_folderSets.size()) - 1; row >= 0; --row) {
+        if (listed.contains(m_folderSets.at(row)))
+            continue;
+        beginRemoveRows({}, row, row);
+        m_folderSets.removeAt(row);
+        m_shown.removeAt(row);
+        endRemoveRows();
+    }
+}
+
+// Every row left is listed: walking the list, each row is either in place, further
+// down (moved up to its place) or new (inserted).
+void FolderSetsTableModel::arrangeRowsAs(const KOVA_FolderSetClass::FolderSets& listed)
+{
+    for (int row = 0; row < listed.size(); ++row) {
+        const std::shared_ptr<KOVA_FolderSet>& set = listed.at(row);
+        if (row < m_folderSets.size() && m_folderSets.at(row) == set)
+            continue;
+        const int from = int(m_folderSets.indexOf(set));
+        if (from > row) {
+            beginMoveRows({}, from, from, {}, row);
+            m_folderSets.move(from, row);
+            m_shown.move(from, row);
+            endMoveRows();
+            continue;
+        }
+        beginInsertRows({}, row, row);
+        m_folderSets.insert(row, set);
+        m_shown.insert(row, shownValues(*set));
+        endInsertRows();
+    }
+    // Left over only when the model held a set twice.
+    const int listedRows = int(listed.size());
+    if (m_folderSets.size() > listedRows) {
+        beginRemoveRows({}, listedRows, int(m_folderSets.size()) - 1);
+        m_folderSets.resize(listedRows);
+        m_shown.resize(listedRows);
+        endRemoveRows();
+    }
+}
+
+void FolderSetsTableModel::announceChangedRows()
+{
+    for (int row = 0; row < m_folderSets.size(); ++row) {
+        QVariantList shown = shownValues(*m_folderSets.at(row));
+        if (shown == m_shown.at(row))
+            continue;
+        m_shown[row] = std::move(shown);
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    }
 }
 
 void FolderSetsTableModel::refreshColumn(int column)
@@ -56,6 +124,7 @@ bool FolderSetsTableModel::setData(const QModelIndex& index, const QVariant& val
     if (!set || index.column() >= m_columns.size() || !m_columns.at(index.column()).setData)
         return false;
     m_columns.at(index.column()).setData(*set, value, role);
+    m_shown[index.row()] = shownValues(*set);
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QVariantList>
 
 #include <functional>
 #include <memory>
@@ -11,8 +12,10 @@
 class KOVA_FolderSet;
 
 // The sets of one folder-set class as table rows, one column per entry of a
-// column table. The rows follow the class's list: they are read anew whenever the
-// class tells its observers of a change (on the main thread).
+// column table. The rows follow the class's list: whenever the class tells its
+// observers of a change (on the main thread) the list is read anew and only what
+// changed is announced (rows removed, moved or inserted, cells that show another
+// value), so the views keep their selection and an open editor.
 class FolderSetsTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -30,7 +33,7 @@ public:
     std::shared_ptr<KOVA_FolderSet> folderSetAt(int row) const;
     // The row of that very set; -1 when it is not listed.
     int rowOf(const std::shared_ptr<KOVA_FolderSet>& set) const;
-    // Reads the class's list again.
+    // Reads the class's list again and announces what changed.
     void reload();
     // Tells the views that every cell of `column` may show another value.
     void refreshColumn(int column);
@@ -46,8 +49,15 @@ public:
     static QVariant folderPath(const KOVA_FolderSet& set, int role);
 
 private:
+    // What a row's cells show, to tell which rows a notice changed.
+    QVariantList shownValues(const KOVA_FolderSet& set) const;
+    void removeRowsNotIn(const KOVA_FolderSetClass::FolderSets& listed);
+    void arrangeRowsAs(const KOVA_FolderSetClass::FolderSets& listed);
+    void announceChangedRows();
+
     KOVA_FolderSetClass& m_side;
     const QList<Column> m_columns;
     KOVA_FolderSetClass::FolderSets m_folderSets;
+    QList<QVariantList> m_shown; // shownValues() of each row as last announced
     std::shared_ptr<int> m_observerToken = std::make_shared<int>(0);
 };

@@ -1,5 +1,7 @@
 #include "app/preferences/PreferencesPaneSize.h"
 
+#include <algorithm>
+
 namespace {
 struct PaneSize {
     const char* identifier;
@@ -23,15 +25,23 @@ std::optional<QSize> PreferencesPaneSize::sizeForIdentifier(const QString& ident
     return std::nullopt;
 }
 
-std::optional<QRect> PreferencesPaneSize::resizedFrame(const QRect& frame, const QRect& available,
-                                                       const QString& identifier)
+std::optional<QRect> PreferencesPaneSize::resizedFrame(const QRect& frame, const QRect& available, const QSize& size)
 {
-    const std::optional<QSize> size = sizeForIdentifier(identifier);
-    if (!size || frame.isEmpty())
+    if (frame.isEmpty() || size.isEmpty())
         return std::nullopt;
-    QRect resized(frame.topLeft(), *size);
-    const int availableRight = available.x() + available.width();
-    if (!available.isEmpty() && resized.x() + resized.width() > availableRight)
-        resized.moveLeft(availableRight - resized.width());
-    return resized;
+    return keptInside(QRect(frame.topLeft(), size), available);
+}
+
+QRect PreferencesPaneSize::keptInside(const QRect& frame, const QRect& available)
+{
+    if (available.isEmpty())
+        return frame;
+    QRect inside = frame;
+    if (inside.x() + inside.width() > available.x() + available.width())
+        inside.moveLeft(available.x() + available.width() - inside.width());
+    if (inside.y() + inside.height() > available.y() + available.height())
+        inside.moveTop(available.y() + available.height() - inside.height());
+    inside.moveLeft(std::max(inside.x(), available.x()));
+    inside.moveTop(std::max(inside.y(), available.y()));
+    return inside;
 }

@@ -5,10 +5,12 @@
 #include "platform/defaults/UserDefaults.h"
 #include "platform/dispatch/DispatchQueue.h"
 
+#include <QLayout>
 #include <QPointer>
 #include <QScreen>
 #include <QStringList>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -17,6 +19,9 @@ constexpr std::chrono::milliseconds resizeDelay(50);
 
 PreferencesTabViewController::PreferencesTabViewController(QWidget* parent) : QTabWidget(parent)
 {
+    // The least width then holds the whole row of tabs, labels in full.
+    setUsesScrollButtons(false);
+    setElideMode(Qt::ElideNone);
     connect(this, &QTabWidget::currentChanged, this, &PreferencesTabViewController::didSelectTabViewItem);
 }
 
@@ -34,7 +39,23 @@ void PreferencesTabViewController::viewDidLoad()
 void PreferencesTabViewController::viewWillAppear()
 {
     setCurrentIndex(storedIndex());
-    configureTabView(currentIndex());
+    if (const std::optional<QSize> size = paneSize(currentIndex())) {
+        window()->setMinimumSize(*size);
+        window()->resize(*size);
+    }
+}
+
+std::optional<QSize> PreferencesTabViewController::paneSize(int index) const
+{
+    if (index < 0 || index >= count())
+        return std::nullopt;
+    std::optional<QSize> size = PreferencesPaneSize::sizeForIdentifier(widget(index)->objectName());
+    if (!size)
+        return std::nullopt;
+    const QLayout* around = window()->layout();
+    const QMargins margins = around ? around->contentsMargins() : QMargins();
+    size->setWidth(std::max(size->width(), minimumSizeHint().width() + margins.left() + margins.right()));
+    return size;
 }
 
 void PreferencesTabViewController::showEvent(QShowEvent* event)
@@ -81,12 +102,19 @@ void PreferencesTabViewController::configureTabView(int index)
     if (index < 0 || index >= count())
         return;
     logTabItems(index);
-    QWidget* window = this->window();
-    const QRect available = window->screen() ? window->screen()->availableGeometry() : QRect();
-    const std::optional<QRect> frame =
-        PreferencesPaneSize::resizedFrame(window->geometry(), available, widget(index)->objectName());
-    if (!frame)
+    const std::optional<QSize> size = paneSize(index);
+    if (!size)
         return;
-    window->setMinimumSize(frame->size());
-    window->setGeometry(*frame);
+    QWidget* window = this->window();
+    const QRect frame = window->frameGeometry();
+    const QRect client = window->geometry();
+    const QSize margins = frame.size() - client.size();
+    const QRect available = window->screen() ? window->screen()->availableGeometry() : QRect();
+    const std::optional<QRect> resized = PreferencesPaneSize::resizedFrame(frame, available, *size + margins);
+    if (!resized)
+        return;
+    window->setMinimumSize(*size);
+    window->resize(*size);
+    // A top-level move places the outer frame.
+    window->move(resized->topLeft());
 }

@@ -2,11 +2,15 @@
 
 #include <QTabWidget>
 
+#include <optional>
+
 // The tabs of the preferences window. Each pane's object name is its identifier,
-// which gives the window its size (PreferencesPaneSize). The selected tab is
+// which gives the window its size (PreferencesPaneSize), never narrower than the
+// row of tabs: every tab stays in view, without scroll arrows. The selected tab is
 // remembered under "key_kovaTabViewSelectedIndex" and selected again when the
 // window shows; selecting a tab resizes the window 50 ms later on the main queue,
-// keeping its top edge. Selections made while the tabs are added are not stored.
+// keeping its top edge and its frame inside the screen. Selections made while the
+// tabs are added are not stored.
 class PreferencesTabViewController : public QTabWidget {
     Q_OBJECT
 public:
@@ -18,9 +22,13 @@ public:
     void addPane(QWidget* pane, const QString& label);
     // Once every pane is added: selects the stored pane and starts storing selections.
     void viewDidLoad();
-    // Selects the stored pane and sizes the window for it.
+    // Selects the stored pane and gives the window its size, not its place: the
+    // window is about to be placed (by the window system, or where it was saved).
     void viewWillAppear();
-    // Sizes the window for the pane at `index`; an unknown identifier leaves it.
+    // The window's client size for the pane at `index`; none for an unknown identifier.
+    std::optional<QSize> paneSize(int index) const;
+    // Sizes the placed window for the pane at `index`, keeping its top edge and its
+    // frame inside the screen; an unknown identifier leaves it.
     void configureTabView(int index);
 
     bool viewHasLoaded() const { return m_viewHasLoaded; }

@@ -1,5 +1,6 @@
 #include "app/preferences/PreferencesWindowController.h"
 
+#include "app/preferences/PreferencesPaneSize.h"
 #include "app/preferences/PreferencesTabViewController.h"
 #include "app/preferences/PrefsAdvancedViewController.h"
 #include "app/preferences/PrefsEditableTextViewController.h"
@@ -10,7 +11,9 @@
 #include "app/preferences/PrefsTemplatesViewController.h"
 #include "platform/defaults/UserDefaults.h"
 
+#include <QGuiApplication>
 #include <QRect>
+#include <QScreen>
 #include <QStringList>
 #include <QVBoxLayout>
 
@@ -51,7 +54,8 @@ QString PreferencesWindowController::frameKey()
     return QStringLiteral("NSWindow Frame ") + frameAutosaveName;
 }
 
-// The frame is kept as "x y width height".
+// The frame is kept as "x y width height": the outer frame's origin and the client
+// size. A kept frame comes back inside the screen's available area.
 void PreferencesWindowController::restoreFrame()
 {
     const QStringList parts = platform::UserDefaults::standardUserDefaults()->stringForKey(frameKey()).split(u' ');
@@ -64,13 +68,18 @@ void PreferencesWindowController::restoreFrame()
         if (!isNumber)
             return;
     }
-    if (values[2] > 0 && values[3] > 0)
-        setGeometry(values[0], values[1], values[2], values[3]);
+    const QRect kept(values[0], values[1], values[2], values[3]);
+    if (kept.isEmpty())
+        return;
+    const QScreen* screen = QGuiApplication::screenAt(kept.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    resize(kept.size());
+    move(PreferencesPaneSize::keptInside(kept, screen ? screen->availableGeometry() : QRect()).topLeft());
 }
 
 void PreferencesWindowController::saveFrame() const
 {
-    const QRect frame = geometry();
     platform::UserDefaults::standardUserDefaults()->setObject(
-        QStringLiteral("%1 %2 %3 %4").arg(frame.x()).arg(frame.y()).arg(frame.width()).arg(frame.height()), frameKey());
+        QStringLiteral("%1 %2 %3 %4").arg(x()).arg(y()).arg(width()).arg(height()), frameKey());
 }

@@ -46,7 +46,6 @@ PrefsFilesetsViewController::PrefsFilesetsViewController(QWidget* parent) : QWid
     m_editor = new PrintToFileSetEditor(this);
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &PrefsFilesetsViewController::showSelectedSet);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &PrefsFilesetsViewController::showSelectedSet);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_table, 1);
@@ -67,9 +66,11 @@ void PrefsFilesetsViewController::deleteFolderSets()
     Beeper::beep();
 }
 
+// The editor is filled only for another set: what is being typed stays.
 void PrefsFilesetsViewController::showSelectedSet()
 {
     const QList<std::shared_ptr<KOVA_FolderSet>> selected = m_table->selectedFolderSets();
-    m_editor->setFolderSet(
-        std::dynamic_pointer_cast<KOVA_PrintToFileSet>(selected.isEmpty() ? nullptr : selected.constFirst()));
+    const auto shown = std::dynamic_pointer_cast<KOVA_PrintToFileSet>(selected.isEmpty() ? nullptr : selected.constFirst());
+    if (shown != m_editor->folderSet())
+        m_editor->setFolderSet(shown);
 }

@@ -11,6 +11,7 @@
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/dispatch/DispatchQueue.h"
+#include "platform/files/UTType.h"
 #include "workflow/KOVA.h"
 #include "workflow/folders/KOVA_DefaultsDelegate.h"
 #include "workflow/folders/KOVA_JobFolders.h"
@@ -188,9 +189,11 @@ void PrefsFoldersViewController::addFolderSet()
 {
     auto folderSet = std::make_shared<KOVA_JobFolders>(QStringLiteral("Pending Jobs"), QUrl::fromLocalFile(QDir::homePath()));
     // Disabled until the operator has picked its folder: watching home would take
-    // every ticket-shaped file there.
+    // every ticket-shaped file there. It takes XML tickets, as every folder but the
+    // old processor's does once the list is read back at the next start.
     QVariantMap properties = folderSet->properties();
     properties.insert(KOVA_JobFolders::EnabledKey, false);
+    properties.insert(KOVA_JobFolders::JobFileUTTypeKey, platform::kUTTypeXML);
     folderSet->setProperties(properties);
     KOVA_JobFolders::classSide().addFolderSet(folderSet);
     m_model->reload();

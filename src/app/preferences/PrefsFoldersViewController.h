@@ -30,7 +30,7 @@ public:
     explicit PrefsFoldersViewController(QWidget* parent = nullptr);
     ~PrefsFoldersViewController() override;
 
-    // Adds a disabled "Pending Jobs" folder at home and selects it alone.
+    // Adds a disabled "Pending Jobs" folder at home, taking XML tickets, and selects it alone.
     void addFolderSet();
     // Asks before deleting the selected folders; beeps when none is selected.
     void deleteSelectedFolderSets();

@@ -3,6 +3,7 @@
 #include "app/preferences/DragAndDropTableView1.h"
 #include "app/preferences/TemplatesListModel.h"
 #include "core/foundation/KOVA_Constants.h"
+#include "core/ui/ZORVAK_NSObjectOpenSave.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/files/FileOperations.h"
@@ -56,7 +57,7 @@ void PrefsTemplatesViewController::showEvent(QShowEvent* event)
         m_model->changeInputFilePath(folder);
 }
 
-bool PrefsTemplatesViewController::acceptDrop(const QList<QUrl>& urls)
+Qt::DropAction PrefsTemplatesViewController::acceptDrop(const QList<QUrl>& urls)
 {
     QList<QUrl> xmlFiles;
     for (const QUrl& url : urls) {
@@ -67,17 +68,19 @@ bool PrefsTemplatesViewController::acceptDrop(const QList<QUrl>& urls)
         xmlFiles.append(url);
     }
     if (xmlFiles.isEmpty())
-        return false;
+        return Qt::IgnoreAction;
     if (templatesFolder().isEmpty()) {
         platform::Log::log(QStringLiteral("no templates folder is set: the dropped templates stay where they are"));
-        return false;
+        return Qt::IgnoreAction;
     }
     m_table->setDraggedItems(xmlFiles);
-    receiveDraggedItems();
-    return true;
+    const int moved = receiveDraggedItems();
+    if (moved == 0)
+        return Qt::IgnoreAction;
+    return moved == xmlFiles.size() ? Qt::MoveAction : Qt::CopyAction;
 }
 
-void PrefsTemplatesViewController::receiveDraggedItems()
+int PrefsTemplatesViewController::receiveDraggedItems()
 {
     QStringList paths;
     for (const QUrl& url : m_table->draggedItems())
@@ -85,13 +88,31 @@ void PrefsTemplatesViewController::receiveDraggedItems()
     platform::Log::log(QStringLiteral("-[PrefsTemplatesViewController receiveDraggedItems]: (%1)").arg(paths.join(u", ")));
     const QString folder = templatesFolder();
     if (folder.isEmpty())
-        return;
+        return 0;
+    QStringList stayed;
     for (const QString& path : paths) {
         platform::Error error;
         const QString destination = QDir(folder).filePath(QFileInfo(path).fileName());
-        if (!platform::FileOperations::moveItemNoReplace(path, destination, &error))
-            platform::Log::log(error.description());
+        if (platform::FileOperations::moveItemNoReplace(path, destination, &error))
+            continue;
+        platform::Log::log(error.description());
+        stayed.append(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), error.message));
     }
+    if (!stayed.isEmpty())
+        tellFilesStayed(stayed);
+    return int(paths.size() - stayed.size());
+}
+
+void PrefsTemplatesViewController::tellFilesStayed(const QStringList& reasons)
+{
+    const QVariantMap options {
+        { QStringLiteral("messageText"), reasons.size() == 1 ? QStringLiteral("A dropped template was not moved")
+                                                             : QStringLiteral("%1 dropped templates were not moved").arg(reasons.size()) },
+        { QStringLiteral("informativeText"), reasons.join(u'\n') },
+        { QStringLiteral("alertStyle"), 0 },
+        { QStringLiteral("window"), QVariant::fromValue<QWidget*>(window()) },
+    };
+    ZORVAK_NSObjectOpenSave::alertPanelWithOptions(options);
 }
 
 void PrefsTemplatesViewController::openEditor()

@@ -20,11 +20,14 @@ public:
     // editor, may be null.
     explicit PrefsTemplatesViewController(QAction* templateEditorAction, QWidget* parent = nullptr);
 
-    // Takes a drop of the XML files among `urls` when there is a templates folder
-    // to move them into, and moves them.
-    bool acceptDrop(const QList<QUrl>& urls);
-    // Moves the table's dragged items into the templates folder, each under its own name.
-    void receiveDraggedItems();
+    // Moves the XML files among `urls` into the templates folder and answers how the
+    // drop went to the drag's source: a move when every file moved, a copy when only
+    // some did (so that the source deletes none of those that stayed), none when
+    // nothing moved. Files that stayed are logged and named to the operator with why.
+    Qt::DropAction acceptDrop(const QList<QUrl>& urls);
+    // Moves the table's dragged items into the templates folder, each under its own
+    // name; answers how many moved.
+    int receiveDraggedItems();
     void openEditor();
 
     DragAndDropTableView1* tableView() const { return m_table; }
@@ -34,6 +37,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // Names the files that stayed, each with why, on the pane's window.
+    void tellFilesStayed(const QStringList& reasons);
+
     QAction* m_templateEditorAction = nullptr;
     TemplatesListModel* m_model = nullptr;
     DragAndDropTableView1* m_table = nullptr;

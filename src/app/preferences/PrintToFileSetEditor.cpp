@@ -117,8 +117,9 @@ void PrintToFileSetEditor::showFolderSet()
     m_fileFormat->setCurrentIndex(int(KOVA_PrintToFileSet::fileFormats().indexOf(m_folderSet->fileFormat())));
     m_nameFormat->setCurrentIndex(int(KOVA_PrintToFileSet::nameFormats().indexOf(m_folderSet->nameFormat())));
     const std::optional<QString> upload = m_folderSet->uploadFolder();
-    m_uploadFolder->setCurrentText(
-        KOVA_WebUploadFolder::transformedValue(upload ? QVariant(*upload) : QVariant()).toString());
+    // A folder that is not among the choices shows none rather than the last set's.
+    m_uploadFolder->setCurrentIndex(
+        m_uploadFolder->findText(KOVA_WebUploadFolder::transformedValue(upload ? QVariant(*upload) : QVariant()).toString()));
     m_overwriteExisting->setChecked(m_folderSet->overwriteExisting());
     m_normalizeOrientation->setChecked(m_folderSet->normalizeOrientation());
     m_hasMaxPixels->setChecked(m_folderSet->webUploadHasMaxPixels());
