@@ -54,13 +54,15 @@ TEST_F(PreferencesWindow, HoldsThePanesInOrderAndConstructionStoresNothing)
     EXPECT_FALSE(defaults()->objectForKey(PreferencesTabViewController::selectedIndexKey).isValid());
 }
 
-TEST_F(PreferencesWindow, TheStoredPaneReopensAtItsSize)
+// Without a kept frame the window system places the window, already at its size.
+TEST_F(PreferencesWindow, TheStoredPaneReopensAtItsSizeLeftToBePlaced)
 {
     defaults()->setObject(quint64(2), PreferencesTabViewController::selectedIndexKey);
-    auto window = makeWindow();
-    window->show();
-    EXPECT_EQ(tabs(*window)->currentIndex(), 2);
-    EXPECT_EQ(window->geometry().size(), QSize(773, 421));
+    PreferencesWindowController window(nullptr);
+    window.show();
+    EXPECT_EQ(tabs(window)->currentIndex(), 2);
+    EXPECT_EQ(window.geometry().size(), QSize(773, 421));
+    EXPECT_FALSE(window.testAttribute(Qt::WA_Moved));
 }
 
 TEST_F(PreferencesWindow, AStoredIndexPastTheTabsOpensTheFirstPane)
@@ -115,15 +117,6 @@ TEST_F(PreferencesWindow, EveryPaneShowsSomethingAndEveryTabInItsGrab)
         const QImage label = grab.copy(QRect(lastTab.topLeft() * grab.devicePixelRatio(), lastTab.size() * grab.devicePixelRatio()));
         EXPECT_GT(probesUnlikeTheCorner(label, 1), 20) << identifier.toStdString();
     }
-}
-
-TEST_F(PreferencesWindow, WithoutAKeptFrameTheWindowIsSizedAndLeftToBePlaced)
-{
-    defaults()->setObject(quint64(4), PreferencesTabViewController::selectedIndexKey);
-    PreferencesWindowController window(nullptr);
-    window.show();
-    EXPECT_FALSE(window.testAttribute(Qt::WA_Moved)) << "the window system places a new window";
-    EXPECT_EQ(window.size(), *tabs(window)->paneSize(4));
 }
 
 TEST_F(PreferencesWindow, AKeptFrameAboveTheScreenComesBackInsideItOnEveryTab)
