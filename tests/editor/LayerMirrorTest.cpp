@@ -213,9 +213,10 @@ TEST_F(KOVA_LayerInspectorTest, aRectangleEditsEveryComponentThatDiffers)
 // Numbers typed as "nan" or "inf" never reach the layer.
 TEST_F(KOVA_LayerInspectorTest, numbersThatAreNoNumbersAreRefused)
 {
-    for (const Key key : {Key::frameRotation, Key::fontOpacity, Key::shadowBlur, Key::shadowOffsetX,
-                          Key::frameWidth, Key::frameX, Key::canvasWidth, Key::borderWidth}) {
-        for (const double bad : {std::nan(""), std::numeric_limits<double>::infinity()}) {
+    for (const Key key : {Key::frameRotation, Key::fontOpacity, Key::shadowBlur, Key::shadowOffsetX, Key::frameWidth,
+                          Key::frameX, Key::canvasWidth, Key::borderWidth, Key::fontSize, Key::textAlignment}) {
+        for (const QVariant bad : {QVariant(std::nan("")), QVariant(-std::numeric_limits<double>::infinity()),
+                                   QVariant(QStringLiteral("twelve"))}) {
             SCOPED_TRACE(KOVA_LayerInspector::name(key).toStdString());
             const QVariant before = inspector.value(key);
             inspector.setValue(key, bad);
@@ -226,6 +227,38 @@ TEST_F(KOVA_LayerInspectorTest, numbersThatAreNoNumbersAreRefused)
     }
     EXPECT_EQ(layer->frame(), QRectF(100, 100, 100, 100));
     EXPECT_EQ(templ->frame(), QRectF(0, 0, 1000, 800));
+}
+
+// A number past what its control offers is taken to the nearest end of that range,
+// whole for a whole-number control; so is a layer's font size as the control shows it.
+TEST_F(KOVA_LayerInspectorTest, numbersPastTheControlsRangeAreTakenIntoIt)
+{
+    struct Case {
+        Key key;
+        double edited;
+        const char* layerKey;
+        QVariant layerValue;
+    };
+    const Case cases[] = {
+        {Key::fontSize, 1e300, "fontSize", "9999"},
+        {Key::fontSize, -1e300, "fontSize", "1"},
+        {Key::fontSize, 30.9, "fontSize", "30"},
+        {Key::textAlignment, 1e300, "textAlignment", KOVA_Template::textAlignmentRight},
+        {Key::shadowBlur, 1e300, "shadowBlur", 100.0},
+        {Key::fontOpacity, -1e300, "textOpacity", 0.0},
+        {Key::frameX, 1e300, "x", KOVA_LayerInspector::maxDouble},
+        {Key::frameWidth, -1e300, "width", 100.0},
+    };
+    for (const Case& edit : cases) {
+        SCOPED_TRACE(KOVA_LayerInspector::name(edit.key).toStdString());
+        inspector.setValue(edit.key, edit.edited);
+        EXPECT_EQ(layer->valueForKey(edit.layerKey), edit.layerValue);
+    }
+    const std::pair<const char*, int> loaded[] = {{"1e300", 9999}, {"-1e300", 1}, {"nan", 0}, {"12pt", 0}, {"0.5", 1}};
+    for (const auto& [fontSize, shown] : loaded) {
+        layer->setFontSize(QString::fromLatin1(fontSize));
+        EXPECT_EQ(inspector.value(Key::fontSize), shown) << fontSize;
+    }
 }
 
 TEST_F(KOVA_LayerInspectorTest, withoutALayerNothingIsSent)

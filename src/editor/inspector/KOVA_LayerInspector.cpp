@@ -8,8 +8,10 @@
 
 #include <QColor>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <optional>
 
@@ -23,6 +25,9 @@ using Property = KOVA_TemplateProperty::ID;
 // The kind of a mirrored value: what it is stored as, loads as without a layer, and
 // whether it must be a finite number.
 enum class Kind { number, flag, text, color, integer, rectangle };
+
+constexpr KOVA_LayerInspector::Range anyNumber{std::numeric_limits<double>::lowest(),
+                                               std::numeric_limits<double>::max()};
 
 template <void (Commands::*command)(const Pointer&, double)>
 void sendNumber(Commands& editor, const Pointer& layer, const QVariant& value)
@@ -67,9 +72,26 @@ QVariant degrees(const QVariant& radians)
     return radians.toDouble() * 180.0 / std::numbers::pi;
 }
 
-QVariant integerPart(const QVariant& number)
+// A number within the range, as a whole one for a whole-number control; none for what
+// is no finite number (text that does not read as one, NaN, an infinity).
+std::optional<QVariant> numberWithin(const QVariant& value, Kind kind, KOVA_LayerInspector::Range range)
 {
-    return static_cast<int>(number.toString().toDouble());
+    bool isNumber = false;
+    const double number = value.toDouble(&isNumber);
+    if (!isNumber || !std::isfinite(number))
+        return std::nullopt;
+    const double within = std::clamp(number, range.minimum, range.maximum);
+    if (kind == Kind::integer)
+        return static_cast<int>(std::trunc(within));
+    return within;
+}
+
+// The layer keeps its font size as text; the control shows its whole part, within the
+// control's range (nothing for text that is no number).
+QVariant fontSizeShown(const QVariant& size)
+{
+    return numberWithin(size, Kind::integer, {KOVA_LayerInspector::fontSizeMin, KOVA_LayerInspector::fontSizeMax})
+        .value_or(0);
 }
 
 // Right is 1 and centre 2 in the layer, but the control shows them in reading order.
@@ -119,6 +141,8 @@ struct KOVA_LayerInspector::Row {
     Setter setter = nullptr;
     // The panel whose switch this is.
     QString panel = {};
+    // What its control offers, for numbers: an edit is taken into it.
+    Range range = anyNumber;
 };
 
 // Every mirrored value, in the order a new layer loads them.
@@ -126,57 +150,77 @@ const KOVA_LayerInspector::Row& KOVA_LayerInspector::row(Key key)
 {
     using I = KOVA_LayerInspector;
     using C = Commands;
+    const Range position{minDouble, maxDouble};
+    const Range size{minZero, maxDouble};
+    const Range opacity{0, 1};
+    const Range offset{-100, 100};
     static const Row rows[] = {
-        {Key::frameX, "frameX", Kind::number, Property::x, nullptr, nullptr, &I::setFrameComponent},
-        {Key::frameY, "frameY", Kind::number, Property::y, nullptr, nullptr, &I::setFrameComponent},
-        {Key::frameWidth, "frameWidth", Kind::number, Property::width, nullptr, nullptr, &I::setFrameComponent},
-        {Key::frameHeight, "frameHeight", Kind::number, Property::height, nullptr, nullptr, &I::setFrameComponent},
-        {Key::frameRotation, "frameRotation", Kind::number, Property::rotation, degrees, nullptr,
-         &I::setFrameRotation},
-        {Key::backgroundEnabled, "backgroundEnabled", Kind::flag, Property::hasBackground, nullptr,
-         sendFlag<&C::templateLayerBackgroundEnabled>, nullptr, "background"},
-        {Key::backgroundColor, "backgroundColor", Kind::color, Property::backgroundColorCode, opaqueColor, nullptr,
-         &I::setColor},
-        {Key::backgroundOpacity, "backgroundOpacity", Kind::number, Property::backgroundOpacity, nullptr,
-         sendNumber<&C::templateLayerBackgroundOpacity>},
-        {Key::shadowEnabled, "shadowEnabled", Kind::flag, Property::hasShadow, nullptr,
-         sendFlag<&C::templateLayerShadowEnabled>, nullptr, "shadow"},
-        {Key::shadowColor, "shadowColor", Kind::color, Property::shadowColorCode, opaqueColor, nullptr, &I::setColor},
-        {Key::shadowBlur, "shadowBlur", Kind::number, Property::shadowBlur, nullptr,
-         sendNumber<&C::templateLayerShadowBlur>},
-        {Key::shadowOpacity, "shadowOpacity", Kind::number, Property::shadowOpacity, nullptr,
-         sendNumber<&C::templateLayerShadowOpacity>},
-        {Key::shadowOffsetX, "shadowOffsetX", Kind::number, Property::shadowOffsetX, nullptr,
-         sendNumber<&C::templateLayerShadowOffsetX>},
-        {Key::shadowOffsetY, "shadowOffsetY", Kind::number, Property::shadowOffsetY, nullptr,
-         sendNumber<&C::templateLayerShadowOffsetY>},
-        {Key::borderEnabled, "borderEnabled", Kind::flag, Property::hasBorder, nullptr,
-         sendFlag<&C::templateLayerBorderEnabled>, nullptr, "border"},
-        {Key::borderColor, "borderColor", Kind::color, Property::borderColorCode, opaqueColor, nullptr, &I::setColor},
-        {Key::borderOpacity, "borderOpacity", Kind::number, Property::borderOpacity, nullptr,
-         sendNumber<&C::templateLayerBorderOpacity>},
-        {Key::borderWidth, "borderWidth", Kind::number, Property::borderWidth, nullptr,
-         sendNumber<&C::templateLayerBorderWidth>},
-        {Key::borderClipsContent, "borderClipsContent", Kind::flag, Property::borderClipsContent, nullptr,
-         sendFlag<&C::templateLayerBorderClipsContent>},
-        {Key::key, "key", Kind::text, Property::key},
-        {Key::stampType, "stampType", Kind::text, std::nullopt, nullptr, sendStampType},
-        {Key::gravity, "gravity", Kind::text, Property::gravity, nullptr, sendText<&C::templateLayerGravity>},
-        {Key::graphicPath, "graphicPath", Kind::text, Property::graphicPath, nullptr,
-         sendText<&C::templateLayerGraphicPath>},
-        {Key::stringValue, "stringValue", Kind::text, Property::stringValue, nullptr, sendTextEdit},
-        {Key::stampFormat, "stampFormat", Kind::text, std::nullopt, nullptr, nullptr, &I::setStampFormat},
-        {Key::fontName, "fontName", Kind::text, Property::fontName, nullptr, sendText<&C::templateLayerFontName>},
-        {Key::fontSize, "fontSize", Kind::integer, Property::fontSize, integerPart, nullptr, &I::setFontSize},
-        {Key::fontColor, "fontColor", Kind::color, Property::textColorCode, opaqueColor, nullptr, &I::setColor},
-        {Key::fontOpacity, "fontOpacity", Kind::number, Property::textOpacity, nullptr,
-         sendNumber<&C::templateLayerTextOpacity>},
-        {Key::textAlignment, "textAlignment", Kind::integer, Property::textAlignment, nullptr, nullptr,
-         &I::setTextAlignment},
-        {Key::canvasWidth, "canvasWidth", Kind::number, std::nullopt, nullptr, nullptr, &I::setCanvasSize},
-        {Key::canvasHeight, "canvasHeight", Kind::number, std::nullopt, nullptr, nullptr, &I::setCanvasSize},
-        {Key::frame, "frame", Kind::rectangle, std::nullopt, nullptr, nullptr, &I::setFrameRectangle},
-        {Key::fontUnderline, "fontUnderline", Kind::flag},
+        {.key = Key::frameX, .name = "frameX", .kind = Kind::number, .layerKey = Property::x,
+         .setter = &I::setFrameComponent, .range = position},
+        {.key = Key::frameY, .name = "frameY", .kind = Kind::number, .layerKey = Property::y,
+         .setter = &I::setFrameComponent, .range = position},
+        {.key = Key::frameWidth, .name = "frameWidth", .kind = Kind::number, .layerKey = Property::width,
+         .setter = &I::setFrameComponent, .range = size},
+        {.key = Key::frameHeight, .name = "frameHeight", .kind = Kind::number, .layerKey = Property::height,
+         .setter = &I::setFrameComponent, .range = size},
+        {.key = Key::frameRotation, .name = "frameRotation", .kind = Kind::number, .layerKey = Property::rotation,
+         .load = degrees, .setter = &I::setFrameRotation, .range = {frameRotationMin, frameRotationMax}},
+        {.key = Key::backgroundEnabled, .name = "backgroundEnabled", .kind = Kind::flag,
+         .layerKey = Property::hasBackground, .send = sendFlag<&C::templateLayerBackgroundEnabled>,
+         .panel = "background"},
+        {.key = Key::backgroundColor, .name = "backgroundColor", .kind = Kind::color,
+         .layerKey = Property::backgroundColorCode, .load = opaqueColor, .setter = &I::setColor},
+        {.key = Key::backgroundOpacity, .name = "backgroundOpacity", .kind = Kind::number,
+         .layerKey = Property::backgroundOpacity, .send = sendNumber<&C::templateLayerBackgroundOpacity>,
+         .range = opacity},
+        {.key = Key::shadowEnabled, .name = "shadowEnabled", .kind = Kind::flag, .layerKey = Property::hasShadow,
+         .send = sendFlag<&C::templateLayerShadowEnabled>, .panel = "shadow"},
+        {.key = Key::shadowColor, .name = "shadowColor", .kind = Kind::color, .layerKey = Property::shadowColorCode,
+         .load = opaqueColor, .setter = &I::setColor},
+        {.key = Key::shadowBlur, .name = "shadowBlur", .kind = Kind::number, .layerKey = Property::shadowBlur,
+         .send = sendNumber<&C::templateLayerShadowBlur>, .range = {0, 100}},
+        {.key = Key::shadowOpacity, .name = "shadowOpacity", .kind = Kind::number,
+         .layerKey = Property::shadowOpacity, .send = sendNumber<&C::templateLayerShadowOpacity>, .range = opacity},
+        {.key = Key::shadowOffsetX, .name = "shadowOffsetX", .kind = Kind::number,
+         .layerKey = Property::shadowOffsetX, .send = sendNumber<&C::templateLayerShadowOffsetX>, .range = offset},
+        {.key = Key::shadowOffsetY, .name = "shadowOffsetY", .kind = Kind::number,
+         .layerKey = Property::shadowOffsetY, .send = sendNumber<&C::templateLayerShadowOffsetY>, .range = offset},
+        {.key = Key::borderEnabled, .name = "borderEnabled", .kind = Kind::flag, .layerKey = Property::hasBorder,
+         .send = sendFlag<&C::templateLayerBorderEnabled>, .panel = "border"},
+        {.key = Key::borderColor, .name = "borderColor", .kind = Kind::color, .layerKey = Property::borderColorCode,
+         .load = opaqueColor, .setter = &I::setColor},
+        {.key = Key::borderOpacity, .name = "borderOpacity", .kind = Kind::number,
+         .layerKey = Property::borderOpacity, .send = sendNumber<&C::templateLayerBorderOpacity>, .range = opacity},
+        {.key = Key::borderWidth, .name = "borderWidth", .kind = Kind::number, .layerKey = Property::borderWidth,
+         .send = sendNumber<&C::templateLayerBorderWidth>, .range = {0, 1000}},
+        {.key = Key::borderClipsContent, .name = "borderClipsContent", .kind = Kind::flag,
+         .layerKey = Property::borderClipsContent, .send = sendFlag<&C::templateLayerBorderClipsContent>},
+        {.key = Key::key, .name = "key", .kind = Kind::text, .layerKey = Property::key},
+        {.key = Key::stampType, .name = "stampType", .kind = Kind::text, .send = sendStampType},
+        {.key = Key::gravity, .name = "gravity", .kind = Kind::text, .layerKey = Property::gravity,
+         .send = sendText<&C::templateLayerGravity>},
+        {.key = Key::graphicPath, .name = "graphicPath", .kind = Kind::text, .layerKey = Property::graphicPath,
+         .send = sendText<&C::templateLayerGraphicPath>},
+        {.key = Key::stringValue, .name = "stringValue", .kind = Kind::text, .layerKey = Property::stringValue,
+         .send = sendTextEdit},
+        {.key = Key::stampFormat, .name = "stampFormat", .kind = Kind::text, .setter = &I::setStampFormat},
+        {.key = Key::fontName, .name = "fontName", .kind = Kind::text, .layerKey = Property::fontName,
+         .send = sendText<&C::templateLayerFontName>},
+        {.key = Key::fontSize, .name = "fontSize", .kind = Kind::integer, .layerKey = Property::fontSize,
+         .load = fontSizeShown, .setter = &I::setFontSize, .range = {fontSizeMin, fontSizeMax}},
+        {.key = Key::fontColor, .name = "fontColor", .kind = Kind::color, .layerKey = Property::textColorCode,
+         .load = opaqueColor, .setter = &I::setColor},
+        {.key = Key::fontOpacity, .name = "fontOpacity", .kind = Kind::number, .layerKey = Property::textOpacity,
+         .send = sendNumber<&C::templateLayerTextOpacity>, .range = opacity},
+        // Left, centre, right as the control shows them.
+        {.key = Key::textAlignment, .name = "textAlignment", .kind = Kind::integer,
+         .layerKey = Property::textAlignment, .setter = &I::setTextAlignment, .range = {0, 2}},
+        {.key = Key::canvasWidth, .name = "canvasWidth", .kind = Kind::number, .setter = &I::setCanvasSize,
+         .range = size},
+        {.key = Key::canvasHeight, .name = "canvasHeight", .kind = Kind::number, .setter = &I::setCanvasSize,
+         .range = size},
+        {.key = Key::frame, .name = "frame", .kind = Kind::rectangle, .setter = &I::setFrameRectangle},
+        {.key = Key::fontUnderline, .name = "fontUnderline", .kind = Kind::flag},
     };
     static_assert(std::size(rows) == static_cast<std::size_t>(Key::Count));
     const Row& found = rows[static_cast<std::size_t>(key)];
@@ -239,6 +283,8 @@ void KOVA_LayerInspector::setLayer(const Pointer& layer)
 {
     if (layer == m_layer)
         return;
+    // What is being typed belongs to the layer it was typed for.
+    commitEditing();
     observeLayer(false);
     m_layer = layer;
     for (std::size_t index = 0; index < m_values.size(); ++index)
@@ -312,11 +358,21 @@ void KOVA_LayerInspector::loadCanvasSize()
     setUnboundValue(Key::canvasHeight, size.height());
 }
 
+void KOVA_LayerInspector::commitEditing()
+{
+    emit commitEditingRequested();
+}
+
 // ---- Mirrored values ----
 
 QString KOVA_LayerInspector::name(Key key)
 {
     return row(key).name;
+}
+
+KOVA_LayerInspector::Range KOVA_LayerInspector::range(Key key)
+{
+    return row(key).range;
 }
 
 QVariant KOVA_LayerInspector::value(Key key) const
@@ -351,18 +407,23 @@ void KOVA_LayerInspector::announced(Key key)
 void KOVA_LayerInspector::setValue(Key key, const QVariant& value)
 {
     const Row& row = KOVA_LayerInspector::row(key);
-    if (row.kind == Kind::number && !std::isfinite(value.toDouble())) {
-        platform::Log::log(QStringLiteral("refused %1 of %2: not a finite number").arg(value.toString(), row.name));
-        return;
+    QVariant taken = value;
+    if (row.kind == Kind::number || row.kind == Kind::integer) {
+        const std::optional<QVariant> number = numberWithin(value, row.kind, row.range);
+        if (!number) {
+            platform::Log::log(QStringLiteral("refused %1 of %2: not a finite number").arg(value.toString(), row.name));
+            return;
+        }
+        taken = *number;
     }
     if (row.setter) {
-        (this->*row.setter)(key, value);
+        (this->*row.setter)(key, taken);
         return;
     }
-    if (!store(key, value))
+    if (!store(key, taken))
         return;
     if (row.send && m_layer)
-        row.send(m_templateEditor, m_layer, value);
+        row.send(m_templateEditor, m_layer, taken);
     if (!row.panel.isEmpty())
         emit toggleViewForIdentifier(row.panel);
 }
@@ -489,7 +550,7 @@ void KOVA_LayerInspector::setColor(Key key, const QVariant& color)
 
 void KOVA_LayerInspector::setFontSize(Key key, const QVariant& fontSize)
 {
-    const int size = std::max(fontSizeMin, fontSize.toInt());
+    const int size = fontSize.toInt();
     if (store(key, size) && m_layer)
         m_templateEditor.templateLayerFontSize(m_layer, QString::number(size));
 }
