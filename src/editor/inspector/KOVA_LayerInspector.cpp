@@ -29,34 +29,6 @@ enum class Kind { number, flag, text, color, integer, rectangle };
 constexpr KOVA_LayerInspector::Range anyNumber{std::numeric_limits<double>::lowest(),
                                                std::numeric_limits<double>::max()};
 
-template <void (Commands::*command)(const Pointer&, double)>
-void sendNumber(Commands& editor, const Pointer& layer, const QVariant& value)
-{
-    (editor.*command)(layer, value.toDouble());
-}
-
-template <void (Commands::*command)(const Pointer&, bool)>
-void sendFlag(Commands& editor, const Pointer& layer, const QVariant& value)
-{
-    (editor.*command)(layer, value.toBool());
-}
-
-template <void (Commands::*command)(const Pointer&, const QString&)>
-void sendText(Commands& editor, const Pointer& layer, const QVariant& value)
-{
-    (editor.*command)(layer, value.toString());
-}
-
-void sendStampType(Commands& editor, const Pointer& layer, const QVariant& value)
-{
-    editor.templateLayerKey(layer, QStringLiteral("Stamp Type"), value.toString());
-}
-
-void sendTextEdit(Commands& editor, const Pointer& layer, const QVariant& value)
-{
-    editor.templateLayerStringValue(layer, QStringLiteral("Text"), value.toString());
-}
-
 // The colour well shows the colour opaque: its opacity has a control of its own.
 QVariant opaqueColor(const QVariant& code)
 {
@@ -124,19 +96,18 @@ QVariant emptyValue(Kind kind)
 } // namespace
 
 struct KOVA_LayerInspector::Row {
-    using Send = void (*)(Commands& editor, const Pointer& layer, const QVariant& value);
     using Setter = void (KOVA_LayerInspector::*)(Key key, const QVariant& value);
     using Load = QVariant (*)(const QVariant& layerValue);
 
     Key key;
     QString name;
     Kind kind;
-    // The layer key that feeds it, when one does.
-    std::optional<Property> layerKey = {};
+    // The layer's property that feeds it, and that an edit sends to when it sends.
+    std::optional<Property> property = {};
     // The mirrored form of the layer's value; none takes it as it is.
     Load load = nullptr;
-    // Sends an edit to the editor; none keeps it in the mirror.
-    Send send = nullptr;
+    // Whether an edit is sent to the editor as it is; else it stays in the mirror.
+    bool sends = false;
     // A setter of its own, in place of store and send.
     Setter setter = nullptr;
     // The panel whose switch this is.
@@ -149,72 +120,67 @@ struct KOVA_LayerInspector::Row {
 const KOVA_LayerInspector::Row& KOVA_LayerInspector::row(Key key)
 {
     using I = KOVA_LayerInspector;
-    using C = Commands;
     const Range position{minDouble, maxDouble};
     const Range size{minZero, maxDouble};
     const Range opacity{0, 1};
     const Range offset{-100, 100};
     static const Row rows[] = {
-        {.key = Key::frameX, .name = "frameX", .kind = Kind::number, .layerKey = Property::x,
+        {.key = Key::frameX, .name = "frameX", .kind = Kind::number, .property = Property::x,
          .setter = &I::setFrameComponent, .range = position},
-        {.key = Key::frameY, .name = "frameY", .kind = Kind::number, .layerKey = Property::y,
+        {.key = Key::frameY, .name = "frameY", .kind = Kind::number, .property = Property::y,
          .setter = &I::setFrameComponent, .range = position},
-        {.key = Key::frameWidth, .name = "frameWidth", .kind = Kind::number, .layerKey = Property::width,
+        {.key = Key::frameWidth, .name = "frameWidth", .kind = Kind::number, .property = Property::width,
          .setter = &I::setFrameComponent, .range = size},
-        {.key = Key::frameHeight, .name = "frameHeight", .kind = Kind::number, .layerKey = Property::height,
+        {.key = Key::frameHeight, .name = "frameHeight", .kind = Kind::number, .property = Property::height,
          .setter = &I::setFrameComponent, .range = size},
-        {.key = Key::frameRotation, .name = "frameRotation", .kind = Kind::number, .layerKey = Property::rotation,
+        {.key = Key::frameRotation, .name = "frameRotation", .kind = Kind::number, .property = Property::rotation,
          .load = degrees, .setter = &I::setFrameRotation, .range = {frameRotationMin, frameRotationMax}},
         {.key = Key::backgroundEnabled, .name = "backgroundEnabled", .kind = Kind::flag,
-         .layerKey = Property::hasBackground, .send = sendFlag<&C::templateLayerBackgroundEnabled>,
-         .panel = "background"},
+         .property = Property::hasBackground, .sends = true, .panel = "background"},
         {.key = Key::backgroundColor, .name = "backgroundColor", .kind = Kind::color,
-         .layerKey = Property::backgroundColorCode, .load = opaqueColor, .setter = &I::setColor},
+         .property = Property::backgroundColorCode, .load = opaqueColor, .setter = &I::setColor},
         {.key = Key::backgroundOpacity, .name = "backgroundOpacity", .kind = Kind::number,
-         .layerKey = Property::backgroundOpacity, .send = sendNumber<&C::templateLayerBackgroundOpacity>,
-         .range = opacity},
-        {.key = Key::shadowEnabled, .name = "shadowEnabled", .kind = Kind::flag, .layerKey = Property::hasShadow,
-         .send = sendFlag<&C::templateLayerShadowEnabled>, .panel = "shadow"},
-        {.key = Key::shadowColor, .name = "shadowColor", .kind = Kind::color, .layerKey = Property::shadowColorCode,
+         .property = Property::backgroundOpacity, .sends = true, .range = opacity},
+        {.key = Key::shadowEnabled, .name = "shadowEnabled", .kind = Kind::flag, .property = Property::hasShadow,
+         .sends = true, .panel = "shadow"},
+        {.key = Key::shadowColor, .name = "shadowColor", .kind = Kind::color, .property = Property::shadowColorCode,
          .load = opaqueColor, .setter = &I::setColor},
-        {.key = Key::shadowBlur, .name = "shadowBlur", .kind = Kind::number, .layerKey = Property::shadowBlur,
-         .send = sendNumber<&C::templateLayerShadowBlur>, .range = {0, 100}},
+        {.key = Key::shadowBlur, .name = "shadowBlur", .kind = Kind::number, .property = Property::shadowBlur,
+         .sends = true, .range = {0, 100}},
         {.key = Key::shadowOpacity, .name = "shadowOpacity", .kind = Kind::number,
-         .layerKey = Property::shadowOpacity, .send = sendNumber<&C::templateLayerShadowOpacity>, .range = opacity},
+         .property = Property::shadowOpacity, .sends = true, .range = opacity},
         {.key = Key::shadowOffsetX, .name = "shadowOffsetX", .kind = Kind::number,
-         .layerKey = Property::shadowOffsetX, .send = sendNumber<&C::templateLayerShadowOffsetX>, .range = offset},
+         .property = Property::shadowOffsetX, .sends = true, .range = offset},
         {.key = Key::shadowOffsetY, .name = "shadowOffsetY", .kind = Kind::number,
-         .layerKey = Property::shadowOffsetY, .send = sendNumber<&C::templateLayerShadowOffsetY>, .range = offset},
-        {.key = Key::borderEnabled, .name = "borderEnabled", .kind = Kind::flag, .layerKey = Property::hasBorder,
-         .send = sendFlag<&C::templateLayerBorderEnabled>, .panel = "border"},
-        {.key = Key::borderColor, .name = "borderColor", .kind = Kind::color, .layerKey = Property::borderColorCode,
+         .property = Property::shadowOffsetY, .sends = true, .range = offset},
+        {.key = Key::borderEnabled, .name = "borderEnabled", .kind = Kind::flag, .property = Property::hasBorder,
+         .sends = true, .panel = "border"},
+        {.key = Key::borderColor, .name = "borderColor", .kind = Kind::color, .property = Property::borderColorCode,
          .load = opaqueColor, .setter = &I::setColor},
         {.key = Key::borderOpacity, .name = "borderOpacity", .kind = Kind::number,
-         .layerKey = Property::borderOpacity, .send = sendNumber<&C::templateLayerBorderOpacity>, .range = opacity},
-        {.key = Key::borderWidth, .name = "borderWidth", .kind = Kind::number, .layerKey = Property::borderWidth,
-         .send = sendNumber<&C::templateLayerBorderWidth>, .range = {0, 1000}},
+         .property = Property::borderOpacity, .sends = true, .range = opacity},
+        {.key = Key::borderWidth, .name = "borderWidth", .kind = Kind::number, .property = Property::borderWidth,
+         .sends = true, .range = {0, 1000}},
         {.key = Key::borderClipsContent, .name = "borderClipsContent", .kind = Kind::flag,
-         .layerKey = Property::borderClipsContent, .send = sendFlag<&C::templateLayerBorderClipsContent>},
-        {.key = Key::key, .name = "key", .kind = Kind::text, .layerKey = Property::key},
-        {.key = Key::stampType, .name = "stampType", .kind = Kind::text, .send = sendStampType},
-        {.key = Key::gravity, .name = "gravity", .kind = Kind::text, .layerKey = Property::gravity,
-         .send = sendText<&C::templateLayerGravity>},
-        {.key = Key::graphicPath, .name = "graphicPath", .kind = Kind::text, .layerKey = Property::graphicPath,
-         .send = sendText<&C::templateLayerGraphicPath>},
-        {.key = Key::stringValue, .name = "stringValue", .kind = Kind::text, .layerKey = Property::stringValue,
-         .send = sendTextEdit},
+         .property = Property::borderClipsContent, .sends = true},
+        {.key = Key::key, .name = "key", .kind = Kind::text, .property = Property::key},
+        {.key = Key::stampType, .name = "stampType", .kind = Kind::text, .setter = &I::setStampType},
+        {.key = Key::gravity, .name = "gravity", .kind = Kind::text, .property = Property::gravity, .sends = true},
+        {.key = Key::graphicPath, .name = "graphicPath", .kind = Kind::text, .property = Property::graphicPath,
+         .sends = true},
+        {.key = Key::stringValue, .name = "stringValue", .kind = Kind::text, .property = Property::stringValue,
+         .sends = true},
         {.key = Key::stampFormat, .name = "stampFormat", .kind = Kind::text, .setter = &I::setStampFormat},
-        {.key = Key::fontName, .name = "fontName", .kind = Kind::text, .layerKey = Property::fontName,
-         .send = sendText<&C::templateLayerFontName>},
-        {.key = Key::fontSize, .name = "fontSize", .kind = Kind::integer, .layerKey = Property::fontSize,
+        {.key = Key::fontName, .name = "fontName", .kind = Kind::text, .property = Property::fontName, .sends = true},
+        {.key = Key::fontSize, .name = "fontSize", .kind = Kind::integer, .property = Property::fontSize,
          .load = fontSizeShown, .setter = &I::setFontSize, .range = {fontSizeMin, fontSizeMax}},
-        {.key = Key::fontColor, .name = "fontColor", .kind = Kind::color, .layerKey = Property::textColorCode,
+        {.key = Key::fontColor, .name = "fontColor", .kind = Kind::color, .property = Property::textColorCode,
          .load = opaqueColor, .setter = &I::setColor},
-        {.key = Key::fontOpacity, .name = "fontOpacity", .kind = Kind::number, .layerKey = Property::textOpacity,
-         .send = sendNumber<&C::templateLayerTextOpacity>, .range = opacity},
+        {.key = Key::fontOpacity, .name = "fontOpacity", .kind = Kind::number, .property = Property::textOpacity,
+         .sends = true, .range = opacity},
         // Left, centre, right as the control shows them.
         {.key = Key::textAlignment, .name = "textAlignment", .kind = Kind::integer,
-         .layerKey = Property::textAlignment, .setter = &I::setTextAlignment, .range = {0, 2}},
+         .property = Property::textAlignment, .setter = &I::setTextAlignment, .range = {0, 2}},
         {.key = Key::canvasWidth, .name = "canvasWidth", .kind = Kind::number, .setter = &I::setCanvasSize,
          .range = size},
         {.key = Key::canvasHeight, .name = "canvasHeight", .kind = Kind::number, .setter = &I::setCanvasSize,
@@ -288,7 +254,7 @@ void KOVA_LayerInspector::setLayer(const Pointer& layer)
     observeLayer(false);
     m_layer = layer;
     for (std::size_t index = 0; index < m_values.size(); ++index)
-        if (const Row& each = row(static_cast<Key>(index)); each.layerKey)
+        if (const Row& each = row(static_cast<Key>(index)); each.property)
             loadLayerKey(each);
     observeLayer(true);
     emit layerChanged();
@@ -308,9 +274,9 @@ void KOVA_LayerInspector::observeLayer(bool observing)
         return;
     for (std::size_t index = 0; index < m_values.size(); ++index) {
         const Row& each = row(static_cast<Key>(index));
-        if (!each.layerKey)
+        if (!each.property)
             continue;
-        const QString keyPath = KOVA_TemplateProperty::withID(*each.layerKey).name;
+        const QString keyPath = KOVA_TemplateProperty::withID(*each.property).name;
         if (observing)
             m_layer->addObserver(m_observer, keyPath, platform::KeyValueObservingOptionNew, &each);
         else
@@ -347,7 +313,7 @@ void KOVA_LayerInspector::loadLayerKey(const Row& row)
         setUnboundValue(row.key, emptyValue(row.kind));
         return;
     }
-    const QVariant value = KOVA_TemplateProperty::withID(*row.layerKey).getter(*m_layer);
+    const QVariant value = KOVA_TemplateProperty::withID(*row.property).getter(*m_layer);
     setUnboundValue(row.key, row.load ? row.load(value) : value);
 }
 
@@ -422,8 +388,8 @@ void KOVA_LayerInspector::setValue(Key key, const QVariant& value)
     }
     if (!store(key, taken))
         return;
-    if (row.send && m_layer)
-        row.send(m_templateEditor, m_layer, taken);
+    if (row.sends && m_layer)
+        m_templateEditor.templateLayerProperty(m_layer, *row.property, taken);
     if (!row.panel.isEmpty())
         emit toggleViewForIdentifier(row.panel);
 }
@@ -526,7 +492,7 @@ void KOVA_LayerInspector::setFrameRotation(Key key, const QVariant& degrees)
         [this, alive = std::weak_ptr(m_alive), layer = std::weak_ptr(m_layer), radians] {
             const Pointer edited = layer.lock();
             if (!alive.expired() && edited)
-                m_templateEditor.templateLayerRotation(edited, radians);
+                m_templateEditor.templateLayerProperty(edited, Property::rotation, radians);
         });
 }
 
@@ -535,16 +501,18 @@ void KOVA_LayerInspector::setColor(Key key, const QVariant& color)
 {
     if (!store(key, color) || !m_layer || !color.value<QColor>().isValid())
         return;
-    const auto send = [&](Key opacity, void (Commands::*command)(const Pointer&, const QString&)) {
-        const QString code = ZORVAK_color::hexcode(ZORVAK_color::hexcodeForColor(color.value<QColor>()),
-                                                   stored(opacity).toDouble());
-        (m_templateEditor.*command)(m_layer, code);
-    };
-    switch (key) {
-    case Key::backgroundColor: return send(Key::backgroundOpacity, &Commands::templateLayerBackgroundColorCode);
-    case Key::shadowColor: return send(Key::shadowOpacity, &Commands::templateLayerShadowColorCode);
-    case Key::borderColor: return send(Key::borderOpacity, &Commands::templateLayerBorderColorCode);
-    default: return send(Key::fontOpacity, &Commands::templateLayerTextColorCode);
+    const QString code =
+        ZORVAK_color::hexcode(ZORVAK_color::hexcodeForColor(color.value<QColor>()), stored(opacityOf(key)).toDouble());
+    m_templateEditor.templateLayerProperty(m_layer, *row(key).property, code);
+}
+
+Key KOVA_LayerInspector::opacityOf(Key color)
+{
+    switch (color) {
+    case Key::backgroundColor: return Key::backgroundOpacity;
+    case Key::shadowColor: return Key::shadowOpacity;
+    case Key::borderColor: return Key::borderOpacity;
+    default: return Key::fontOpacity;
     }
 }
 
@@ -552,7 +520,7 @@ void KOVA_LayerInspector::setFontSize(Key key, const QVariant& fontSize)
 {
     const int size = fontSize.toInt();
     if (store(key, size) && m_layer)
-        m_templateEditor.templateLayerFontSize(m_layer, QString::number(size));
+        m_templateEditor.templateLayerProperty(m_layer, Property::fontSize, QString::number(size));
 }
 
 // A stamp keeps its format as its text.
@@ -563,14 +531,21 @@ void KOVA_LayerInspector::setStampFormat(Key key, const QVariant& format)
     store(Key::stringValue, format);
     store(key, format);
     if (m_layer)
-        m_templateEditor.templateLayerStringValue(m_layer, QStringLiteral("Stamp Format"), format.toString());
+        m_templateEditor.templateLayerProperty(m_layer, Property::stringValue, format, QStringLiteral("Change Stamp Format"));
+}
+
+// The type chosen is the stamp's key.
+void KOVA_LayerInspector::setStampType(Key key, const QVariant& type)
+{
+    if (store(key, type) && m_layer)
+        m_templateEditor.templateLayerProperty(m_layer, Property::key, type);
 }
 
 void KOVA_LayerInspector::setTextAlignment(Key key, const QVariant& shown)
 {
     const unsigned alignment = swappedAlignment(shown.toUInt());
     if (store(key, alignment) && m_layer)
-        m_templateEditor.templateLayerTextAlignment(m_layer, alignment);
+        m_templateEditor.templateLayerProperty(m_layer, Property::textAlignment, alignment);
 }
 
 void KOVA_LayerInspector::setCanvasSize(Key key, const QVariant& requested)

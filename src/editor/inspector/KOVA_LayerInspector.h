@@ -159,7 +159,10 @@ private:
     void setFrameRectangle(Key key, const QVariant& frame);
     void setFrameRotation(Key key, const QVariant& degrees);
     void setColor(Key key, const QVariant& color);
+    // The opacity whose control goes with the colour's.
+    static Key opacityOf(Key color);
     void setFontSize(Key key, const QVariant& fontSize);
+    void setStampType(Key key, const QVariant& type);
     void setStampFormat(Key key, const QVariant& format);
     void setTextAlignment(Key key, const QVariant& shown);
     void setCanvasSize(Key key, const QVariant& size);
