@@ -13,8 +13,8 @@ class KOVA_Template;
 // writes, and the name its change has in the editor's Undo menu. Every key
 // KOVA_Template announces is a row: the setters announce by ID and take the name from
 // here, and valueForKey answers through the row's getter, so a property that announces
-// a change always answers its new value. The editor's undoable property edits read the
-// same rows, and its inspector is to.
+// a change always answers its new value. The editor's undoable property edits are one
+// registration over these rows, and its inspector sends its edits by row.
 struct KOVA_TemplateProperty {
     // One per row, in table order.
     enum class ID : unsigned {
@@ -83,8 +83,9 @@ struct KOVA_TemplateProperty {
     // The value-map entry the setter writes; empty for values kept outside the map.
     QString storedKey;
     // What the Undo menu calls a change of this property made in the editor ("Change
-    // Font Size"); empty for values the editor changes through operations of their own
-    // (frames, the stacking order, the layer list) or not at all.
+    // Font Size"): the property is one the editor edits on its own. Empty for values the
+    // editor changes through operations of their own (frames, the stacking order, the
+    // layer list) or not at all.
     QString undoActionName = {};
 
     // Every row, in ID order.

@@ -5,10 +5,12 @@
 #include "core/queues/ZORVAK_Coalesce.h"
 #include "editor/canvas/KOVA_TemplateEditorView.h"
 #include "editor/inspector/InspectorPanels.h"
+#include "editor/inspector/InspectorTextField.h"
 #include "editor/inspector/TextboxTableCellView.h"
 #include "platform/dispatch/DispatchClock.h"
 #include "platform/undo/UndoManager.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -16,6 +18,7 @@
 #include <QPushButton>
 #include <QSet>
 #include <QTableWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -185,7 +188,6 @@ TEST_F(KOVA_LayerViewControllerTest, fiveLinesOfTextGiveOneHeightNoticeAfterTheL
         settle();
         pass(100ms);
     }
-    EXPECT_EQ(inspector.layer()->stringValue(), text);
     pass(99ms);
     EXPECT_EQ(notices, 0);
     pass(1ms);
@@ -193,6 +195,75 @@ TEST_F(KOVA_LayerViewControllerTest, fiveLinesOfTextGiveOneHeightNoticeAfterTheL
     EXPECT_GT(rowHeight(InspectorPanels::textbox), before);
     pass(1s);
     EXPECT_EQ(notices, 1);
+}
+
+// What is typed reaches the layer as one step once the edit ends; a tab is typed only
+// with Ctrl, a line break with Shift or Ctrl.
+TEST_F(KOVA_LayerViewControllerTest, aTypedWordIsOneUndoStepAndTabLeavesTheField)
+{
+    const Pointer text = layerOfType(KOVA_Template::layerTypeTextbox);
+    const Pointer other = layerOfType(KOVA_Template::layerTypeStamp);
+    const QString original = text->stringValue();
+    struct Case {
+        const char* name;
+        std::function<void(InspectorTextField*)> typeAndEnd;
+        QString entered;
+        // Whether the field still has the focus, where it is still shown.
+        std::optional<bool> keepsFocus;
+    };
+    const Case cases[] = {
+        {"Tab", [](InspectorTextField* f) { QTest::keyClicks(f, "Hello"); QTest::keyClick(f, Qt::Key_Tab); },
+         "Hello", false},
+        {"Shift+Tab",
+         [](InspectorTextField* f) { QTest::keyClicks(f, "Hi"); QTest::keyClick(f, Qt::Key_Tab, Qt::ShiftModifier); },
+         "Hi", false},
+        {"Ctrl+Tab, Return",
+         [](InspectorTextField* f) {
+             QTest::keyClicks(f, "a");
+             QTest::keyClick(f, Qt::Key_Tab, Qt::ControlModifier);
+             QTest::keyClicks(f, "b");
+             QTest::keyClick(f, Qt::Key_Return);
+         },
+         "a\tb", true},
+        {"Shift+Return, Enter",
+         [](InspectorTextField* f) {
+             QTest::keyClicks(f, "a");
+             QTest::keyClick(f, Qt::Key_Return, Qt::ShiftModifier);
+             QTest::keyClicks(f, "b");
+             QTest::keyClick(f, Qt::Key_Enter, Qt::KeypadModifier);
+         },
+         "a\nb", true},
+        {"another layer inspected",
+         [&](InspectorTextField* f) { QTest::keyClicks(f, "Bye"); inspector.setLayer(other); }, "Bye", std::nullopt},
+        {"the editor commits", [&](InspectorTextField* f) { QTest::keyClicks(f, "Saved"); inspector.commitEditing(); },
+         "Saved", true},
+    };
+    panels.show();
+    QApplication::setActiveWindow(&panels);
+    for (const Case& edit : cases) {
+        SCOPED_TRACE(edit.name);
+        text->setStringValue(original);
+        inspector.setLayer(text);
+        settle();
+        undo->removeAllActions();
+        InspectorTextField* field = panels.textboxCellView()->textField();
+        field->setFocus();
+        ASSERT_TRUE(field->hasFocus());
+        field->clear();
+        QTest::keyClicks(field, "x");
+        EXPECT_EQ(text->stringValue(), original);
+        QTest::keyClick(field, Qt::Key_Backspace);
+        edit.typeAndEnd(field);
+        settle();
+        EXPECT_EQ(text->stringValue(), edit.entered);
+        if (edit.keepsFocus)
+            EXPECT_EQ(field->hasFocus(), *edit.keepsFocus);
+        EXPECT_EQ(undo->undoActionName(), QStringLiteral("Change Text"));
+        undo->undo();
+        EXPECT_EQ(text->stringValue(), original);
+        EXPECT_FALSE(undo->canUndo());
+        EXPECT_NE(other->stringValue(), edit.entered);
+    }
 }
 
 TEST_F(KOVA_LayerViewControllerTest, aPanelShownTwiceHasOneSeparator)

@@ -8,7 +8,9 @@
 #include "editor/canvas/KOVA_TemplateEditorView.h"
 #include "editor/documents/SavePanel.h"
 #include "editor/documents/UnsavedChangesPolicy.h"
+#include "editor/inspector/InspectorTextField.h"
 #include "editor/inspector/KOVA_LayerViewController.h"
+#include "editor/inspector/TextboxTableCellView.h"
 #include "editor/lists/FileNameOrder.h"
 #include "editor/window/LayerTableView.h"
 #include "platform/defaults/UserDefaults.h"
@@ -454,6 +456,13 @@ TEST_F(KOVA_TemplateEditorTest, TheInspectorFollowsTheSelectionAndEditsTheOpenTe
     editor->undo()->undo();
     EXPECT_EQ(inspector.value(Key::stringValue), text->stringValue());
     EXPECT_NE(text->stringValue(), QStringLiteral("Wish you were here"));
+
+    // Text typed and not yet entered is saved with the template.
+    panels->textboxCellView()->textField()->setPlainText(QStringLiteral("Typed, not entered"));
+    EXPECT_NE(text->stringValue(), QStringLiteral("Typed, not entered"));
+    editor->saveDocument();
+    EXPECT_EQ(text->stringValue(), QStringLiteral("Typed, not entered"));
+    ASSERT_TRUE(waitUntil([&] { return !editor->templateObject()->hasUnsavedChanges(); }));
 
     editor->canvas().registerUndoSelectLayers({}, false, QString(), {});
     ASSERT_TRUE(waitUntil([&] { return inspector.layer() == nullptr; }));

@@ -1,6 +1,7 @@
 #include "editor/inspector/KOVA_LayerInspector.h"
 
 #include "../core/ImageTestPictures.h"
+#include "ChangeRecorder.h"
 #include "FakeCanvas.h"
 #include "FileFixtures.h"
 #include "StandardErrorCapture.h"
@@ -75,6 +76,110 @@ protected:
 };
 
 } // namespace
+
+// Numbers alike to within rounding (a rotation travels as radians and back).
+bool alike(const QVariant& a, const QVariant& b)
+{
+    if (a.typeId() == QMetaType::Double && b.typeId() == QMetaType::Double)
+        return std::abs(a.toDouble() - b.toDouble()) < 1e-9;
+    return a == b;
+}
+
+// Every property the inspector edits, through its mirror: the edit reaches the layer (or
+// the canvas) as one step under its Undo menu name, and undo and redo alternate the layer's
+// value, each announced by the layer and shown by the mirror. Every undoable row of the
+// property table is reached.
+TEST_F(KOVA_LayerInspectorTest, everyEditablePropertyIsSetUndoneAndRedoneThroughTheMirror)
+{
+    struct Case {
+        Key key;
+        QVariant edited;
+        const char* property;
+        QVariant set;
+        const char* actionName;
+    };
+    const Case cases[] = {
+        {Key::frameX, 20.0, "x", 20.0, "Move Layer"},
+        {Key::frameY, 30.0, "y", 30.0, "Move Layer"},
+        {Key::frameWidth, 150.0, "width", 150.0, "Move Layer"},
+        {Key::frameHeight, 60.0, "height", 60.0, "Move Layer"},
+        {Key::frameRotation, 30.0, "rotation", radians(30), "Rotation"},
+        {Key::backgroundEnabled, true, "hasBackground", true, "Layer has Background"},
+        {Key::backgroundColor, QColor(0x10, 0x20, 0x30), "backgroundColorCode", "#102030FF", "Background Color"},
+        {Key::backgroundOpacity, 0.2, "backgroundOpacity", 0.2, "Background Opacity"},
+        {Key::shadowEnabled, true, "hasShadow", true, "Layer has shadow"},
+        {Key::shadowColor, QColor(0x40, 0x50, 0x60), "shadowColorCode", "#405060FF", "Shadow Color"},
+        {Key::shadowBlur, 11.0, "shadowBlur", 11.0, "Shadow Blur"},
+        {Key::shadowOpacity, 0.2, "shadowOpacity", 0.2, "Shadow Opacity"},
+        {Key::shadowOffsetX, 4.0, "shadowOffsetX", 4.0, "Shadow Offset"},
+        {Key::shadowOffsetY, -6.0, "shadowOffsetY", -6.0, "Shadow Offset"},
+        {Key::borderEnabled, true, "hasBorder", true, "Layer has Border"},
+        {Key::borderColor, QColor(0x70, 0x80, 0x90), "borderColorCode", "#708090FF", "Border Color"},
+        {Key::borderOpacity, 0.2, "borderOpacity", 0.2, "Border Opacity"},
+        {Key::borderWidth, 7.0, "borderWidth", 7.0, "Change Border Width"},
+        {Key::borderClipsContent, true, "borderClipsContent", true, "Border Clips Content"},
+        {Key::stampType, "Filename", "key", "Filename", "Change Stamp Type"},
+        {Key::gravity, "resizeAspect", "gravity", "resizeAspect", "Change Gravity"},
+        {Key::graphicPath, "/a.png", "graphicPath", "/a.png", "Change Graphic File"},
+        {Key::stringValue, "new", "stringValue", "new", "Change Text"},
+        {Key::stampFormat, "longDate", "stringValue", "longDate", "Change Stamp Format"},
+        {Key::fontName, "Courier", "fontName", "Courier", "Change Font"},
+        {Key::fontSize, 31, "fontSize", "31", "Change Font Size"},
+        {Key::fontColor, QColor(0x11, 0x22, 0x33), "textColorCode", "#112233FF", "Text Color"},
+        {Key::fontOpacity, 0.2, "textOpacity", 0.2, "Text Opacity"},
+        {Key::textAlignment, 2, "textAlignment", KOVA_Template::textAlignmentRight, "Change Alignment"},
+        // The canvas keeps its origin and the other dimension.
+        {Key::canvasWidth, 700.0, "frame", QRectF(5, 7, 700, 800), "Change Canvas Width"},
+        {Key::canvasHeight, 90.0, "frame", QRectF(5, 7, 1000, 90), "Change Canvas Height"},
+    };
+    // Switches off, opaque colours loaded with their opacities.
+    inspector.setLayer(nullptr);
+    for (const char* code : {"backgroundColorCode", "shadowColorCode", "borderColorCode", "textColorCode"})
+        KOVA_TemplateProperty::named(code)->setter(*layer, QStringLiteral("#000000FF"));
+    for (const char* flag : {"hasBackground", "hasShadow", "hasBorder", "borderClipsContent"})
+        KOVA_TemplateProperty::named(flag)->setter(*layer, false);
+    inspector.setLayer(layer);
+    templ->setFrame({5, 7, 1000, 800});
+    QStringList reached;
+    for (const Case& edit : cases) {
+        SCOPED_TRACE(edit.actionName);
+        const Pointer target = QLatin1String(edit.property) == "frame" ? templ : layer;
+        const auto layerValue = [&] { return target->valueForKey(edit.property); };
+        const QVariant before = layerValue();
+        const QVariant shown = inspector.value(edit.key);
+        const int previews = canvas.previews;
+        const auto observer = kova::test::ChangeRecorder::observing(*target, {edit.property});
+
+        inspector.setValue(edit.key, edit.edited);
+        pass(10ms);
+        EXPECT_TRUE(alike(layerValue(), edit.set)) << layerValue().toString().toStdString();
+        EXPECT_EQ(undo->undoMenuItemTitle(), QStringLiteral("Undo ") + edit.actionName);
+        for (int pass = 0; pass < 2; ++pass) {
+            undo->undo();
+            EXPECT_EQ(layerValue(), before);
+            EXPECT_TRUE(alike(inspector.value(edit.key), shown));
+            EXPECT_EQ(undo->redoMenuItemTitle(), QStringLiteral("Redo ") + edit.actionName);
+            undo->redo();
+            EXPECT_TRUE(alike(layerValue(), edit.set));
+            EXPECT_TRUE(alike(inspector.value(edit.key), edit.edited));
+        }
+        undo->undo();
+        EXPECT_FALSE(undo->canUndo());
+        QVariantList announced;
+        for (const auto& notice : observer->changes())
+            announced.append(notice.newValue);
+        EXPECT_EQ(announced.size(), 6);
+        EXPECT_TRUE(alike(announced.value(4), edit.set));
+        EXPECT_EQ(announced.value(5), before);
+        EXPECT_EQ(canvas.previews, previews + 6);
+        target->removeObserver(observer.get(), edit.property, nullptr);
+        undo->removeAllActions();
+        reached.append(QString::fromLatin1(edit.property));
+    }
+    for (const KOVA_TemplateProperty& row : KOVA_TemplateProperty::all())
+        if (!row.undoActionName.isEmpty())
+            EXPECT_TRUE(reached.contains(row.name)) << row.name.toStdString();
+}
 
 TEST_F(KOVA_LayerInspectorTest, aRotationIsSentInWholeDegreesTenMillisecondsLater)
 {
@@ -213,9 +318,10 @@ TEST_F(KOVA_LayerInspectorTest, aRectangleEditsEveryComponentThatDiffers)
 // Numbers typed as "nan" or "inf" never reach the layer.
 TEST_F(KOVA_LayerInspectorTest, numbersThatAreNoNumbersAreRefused)
 {
-    for (const Key key : {Key::frameRotation, Key::fontOpacity, Key::shadowBlur, Key::shadowOffsetX,
-                          Key::frameWidth, Key::frameX, Key::canvasWidth, Key::borderWidth}) {
-        for (const double bad : {std::nan(""), std::numeric_limits<double>::infinity()}) {
+    for (const Key key : {Key::frameRotation, Key::fontOpacity, Key::shadowBlur, Key::shadowOffsetX, Key::frameWidth,
+                          Key::frameX, Key::canvasWidth, Key::borderWidth, Key::fontSize, Key::textAlignment}) {
+        for (const QVariant bad : {QVariant(std::nan("")), QVariant(-std::numeric_limits<double>::infinity()),
+                                   QVariant(QStringLiteral("twelve"))}) {
             SCOPED_TRACE(KOVA_LayerInspector::name(key).toStdString());
             const QVariant before = inspector.value(key);
             inspector.setValue(key, bad);
@@ -226,6 +332,38 @@ TEST_F(KOVA_LayerInspectorTest, numbersThatAreNoNumbersAreRefused)
     }
     EXPECT_EQ(layer->frame(), QRectF(100, 100, 100, 100));
     EXPECT_EQ(templ->frame(), QRectF(0, 0, 1000, 800));
+}
+
+// A number past what its control offers is taken to the nearest end of that range,
+// whole for a whole-number control; so is a layer's font size as the control shows it.
+TEST_F(KOVA_LayerInspectorTest, numbersPastTheControlsRangeAreTakenIntoIt)
+{
+    struct Case {
+        Key key;
+        double edited;
+        const char* layerKey;
+        QVariant layerValue;
+    };
+    const Case cases[] = {
+        {Key::fontSize, 1e300, "fontSize", "9999"},
+        {Key::fontSize, -1e300, "fontSize", "1"},
+        {Key::fontSize, 30.9, "fontSize", "30"},
+        {Key::textAlignment, 1e300, "textAlignment", KOVA_Template::textAlignmentRight},
+        {Key::shadowBlur, 1e300, "shadowBlur", 100.0},
+        {Key::fontOpacity, -1e300, "textOpacity", 0.0},
+        {Key::frameX, 1e300, "x", KOVA_LayerInspector::maxDouble},
+        {Key::frameWidth, -1e300, "width", 100.0},
+    };
+    for (const Case& edit : cases) {
+        SCOPED_TRACE(KOVA_LayerInspector::name(edit.key).toStdString());
+        inspector.setValue(edit.key, edit.edited);
+        EXPECT_EQ(layer->valueForKey(edit.layerKey), edit.layerValue);
+    }
+    const std::pair<const char*, int> loaded[] = {{"1e300", 9999}, {"-1e300", 1}, {"nan", 0}, {"12pt", 0}, {"0.5", 1}};
+    for (const auto& [fontSize, shown] : loaded) {
+        layer->setFontSize(QString::fromLatin1(fontSize));
+        EXPECT_EQ(inspector.value(Key::fontSize), shown) << fontSize;
+    }
 }
 
 TEST_F(KOVA_LayerInspectorTest, withoutALayerNothingIsSent)

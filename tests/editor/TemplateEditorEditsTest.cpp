@@ -1,6 +1,5 @@
 #include "editor/edits/KOVA_TemplateEditorEdits.h"
 
-#include "ChangeRecorder.h"
 #include "FakeCanvas.h"
 #include "TestEnvironment.h"
 #include "core/image/ZORVAK_color.h"
@@ -10,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -20,11 +18,8 @@ using Pointer = KOVA_Template::Pointer;
 using List = KOVA_Template::List;
 using Edits = KOVA_TemplateEditorEdits;
 using Property = KOVA_TemplateProperty::ID;
-using kova::test::ChangeRecorder;
 
 using FakeView = kova::test::FakeCanvas;
-
-struct PropertyCase;
 
 class TemplateEditorEditsTest : public ::testing::Test {
 protected:
@@ -41,142 +36,11 @@ protected:
     // Ends the event-loop turn, and with it the undo step being recorded.
     static void endTurn() { kova::test::processMainQueue(); }
 
-    void expectUndoesAndRedoes(const PropertyCase& property, const Pointer& target,
-                               const std::function<void()>& change);
-
     Pointer templ;
     List layers;
     std::shared_ptr<platform::UndoManager> undo = std::make_shared<platform::UndoManager>();
     std::unique_ptr<FakeView> view = std::make_unique<FakeView>();
 };
-
-// One registration per named member; the target is the template for "frame" and a layer
-// otherwise.
-struct PropertyCase {
-    const char* actionName;
-    const char* key;
-    QVariant changed;
-    std::function<void(Edits&, const Pointer& target)> change;
-
-    // The row of the property table that sets the same property under the same name.
-    const KOVA_TemplateProperty* row() const
-    {
-        const KOVA_TemplateProperty* row = KOVA_TemplateProperty::named(key);
-        return row && row->undoActionName == actionName ? row : nullptr;
-    }
-};
-
-using P = const Pointer&;
-const PropertyCase propertyCases[] = {
-    {"Change Text", "stringValue", "new", [](Edits& e, P t) { e.registerUndoLayerStringValue(t, "Text", "new"); }},
-    {"Change Stamp Format", "stringValue", "EEE",
-     [](Edits& e, P t) { e.registerUndoLayerStringValue(t, "Stamp Format", "EEE"); }},
-    {"Change Stamp Type", "key", "date", [](Edits& e, P t) { e.registerUndoLayerKey(t, "Stamp Type", "date"); }},
-    {"Text Color", "textColorCode", "#11223344",
-     [](Edits& e, P t) { e.registerUndoLayerTextColorCode(t, "#11223344"); }},
-    {"Text Opacity", "textOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerTextOpacity(t, 0.2); }},
-    {"Change Graphic File", "graphicPath", "/a.png",
-     [](Edits& e, P t) { e.registerUndoLayerGraphicPath(t, "/a.png"); }},
-    {"Change Gravity", "gravity", "resize", [](Edits& e, P t) { e.registerUndoLayerGravity(t, "resize"); }},
-    {"Change Font", "fontName", "Courier", [](Edits& e, P t) { e.registerUndoLayerFontName(t, "Courier"); }},
-    {"Change Font Size", "fontSize", "31", [](Edits& e, P t) { e.registerUndoLayerFontSize(t, "31"); }},
-    {"Change Alignment", "textAlignment", 3u, [](Edits& e, P t) { e.registerUndoLayerTextAlignment(t, 3); }},
-    {"Layer has Background", "hasBackground", true,
-     [](Edits& e, P t) { e.registerUndoLayerBackgroundEnabled(t, true); }},
-    {"Background Color", "backgroundColorCode", "#102030FF",
-     [](Edits& e, P t) { e.registerUndoLayerBackgroundColorCode(t, "#102030FF"); }},
-    {"Background Opacity", "backgroundOpacity", 0.2,
-     [](Edits& e, P t) { e.registerUndoLayerBackgroundOpacity(t, 0.2); }},
-    {"Layer has Border", "hasBorder", true, [](Edits& e, P t) { e.registerUndoLayerBorderEnabled(t, true); }},
-    {"Change Border Width", "borderWidth", 7.0, [](Edits& e, P t) { e.registerUndoLayerBorderWidth(t, 7); }},
-    {"Border Color", "borderColorCode", "#405060FF",
-     [](Edits& e, P t) { e.registerUndoLayerBorderColorCode(t, "#405060FF"); }},
-    {"Border Opacity", "borderOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerBorderOpacity(t, 0.2); }},
-    {"Border Clips Content", "borderClipsContent", true,
-     [](Edits& e, P t) { e.registerUndoLayerBorderClipsContent(t, true); }},
-    {"Layer has shadow", "hasShadow", true, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, true); }},
-    // A flag sent unchanged comes back as it was, not negated.
-    {"Layer has shadow", "hasShadow", false, [](Edits& e, P t) { e.registerUndoLayerShadowEnabled(t, false); }},
-    {"Shadow Blur", "shadowBlur", 9.0, [](Edits& e, P t) { e.registerUndoLayerShadowBlur(t, 9); }},
-    {"Shadow Color", "shadowColorCode", "#708090FF",
-     [](Edits& e, P t) { e.registerUndoLayerShadowColorCode(t, "#708090FF"); }},
-    {"Shadow Opacity", "shadowOpacity", 0.2, [](Edits& e, P t) { e.registerUndoLayerShadowOpacity(t, 0.2); }},
-    {"Shadow Offset", "shadowOffsetX", 4.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetX(t, 4); }},
-    {"Shadow Offset", "shadowOffsetY", -6.0, [](Edits& e, P t) { e.registerUndoLayerShadowOffsetY(t, -6); }},
-    {"Rotation", "rotation", 0.5, [](Edits& e, P t) { e.registerUndoLayerRotation(t, 0.5); }},
-    // The canvas keeps its origin and the other dimension.
-    {"Change Canvas Width", "frame", QRectF(5, 7, 800, 300),
-     [](Edits& e, P t) { e.registerUndoTemplateSetWidth(t, 800); }},
-    {"Change Canvas Height", "frame", QRectF(5, 7, 600, 90),
-     [](Edits& e, P t) { e.registerUndoTemplateSetHeight(t, 90); }},
-};
-
-// The change, then undo and redo twice: the value alternates, observers are told each
-// value, and both menu items carry the action's name. Ends undone, nothing to redo.
-void TemplateEditorEditsTest::expectUndoesAndRedoes(const PropertyCase& property, const Pointer& target,
-                                                    const std::function<void()>& change)
-{
-    const auto value = [&] { return target->valueForKey(property.key); };
-    const QVariant old = value();
-    const int previews = view->previews;
-    const auto observer = ChangeRecorder::observing(*target, {property.key});
-    const QString undoTitle = QStringLiteral("Undo ") + property.actionName;
-    const QString redoTitle = QStringLiteral("Redo ") + property.actionName;
-
-    change();
-    endTurn();
-    EXPECT_EQ(value(), property.changed);
-    EXPECT_EQ(undo->undoActionName(), property.actionName);
-    EXPECT_EQ(undo->undoMenuItemTitle(), undoTitle);
-    EXPECT_EQ(view->previews, previews + 1);
-    for (int pass = 0; pass < 2; ++pass) {
-        undo->undo();
-        EXPECT_EQ(value(), old);
-        EXPECT_EQ(undo->redoActionName(), property.actionName);
-        EXPECT_EQ(undo->redoMenuItemTitle(), redoTitle);
-        undo->redo();
-        EXPECT_EQ(value(), property.changed);
-        EXPECT_EQ(undo->undoActionName(), property.actionName);
-        EXPECT_EQ(undo->undoMenuItemTitle(), undoTitle);
-    }
-    undo->undo();
-    QVariantList announced;
-    for (const ChangeRecorder::Change& notice : observer->changes())
-        announced.append(notice.newValue);
-    EXPECT_EQ(announced, (QVariantList{property.changed, old, property.changed, old, property.changed, old}));
-    EXPECT_EQ(view->previews, previews + 6);
-    target->removeObserver(observer.get(), property.key, nullptr);
-    undo->removeAllActions();
-}
-
-// Each named member, and the row of the property table it forwards to.
-TEST_F(TemplateEditorEditsTest, everyPropertyUndoesAndRedoesUnderItsName)
-{
-    for (const PropertyCase& property : propertyCases) {
-        SCOPED_TRACE(property.actionName);
-        layers[0]->setTextColorCode("#000000FF");
-        templ->setFrame(QRectF(5, 7, 600, 300));
-        const Pointer target = QLatin1String(property.key) == "frame" ? templ : layers[0];
-        expectUndoesAndRedoes(property, target, [&] { property.change(*view, target); });
-        if (const KOVA_TemplateProperty* row = property.row()) {
-            SCOPED_TRACE("through the property table");
-            expectUndoesAndRedoes(property, target,
-                                  [&] { view->registerUndoLayerProperty(target, row->id, property.changed); });
-        }
-    }
-}
-
-// Every row the editor can set through the property table has a case under its name.
-TEST_F(TemplateEditorEditsTest, everyUndoableRowOfThePropertyTableHasACase)
-{
-    for (const KOVA_TemplateProperty& row : KOVA_TemplateProperty::all()) {
-        if (row.undoActionName.isEmpty())
-            continue;
-        const bool tested = std::any_of(std::begin(propertyCases), std::end(propertyCases),
-                                        [&](const PropertyCase& property) { return property.row() == &row; });
-        EXPECT_TRUE(tested) << row.name.toStdString();
-    }
-}
 
 // Values the editor changes through operations of their own (moves, reordering, list
 // changes) or never are not set through the table: no change, no step, no refresh.
@@ -202,7 +66,7 @@ TEST_F(TemplateEditorEditsTest, rowsWithoutAnActionNameAreRefused)
 TEST_F(TemplateEditorEditsTest, withoutUndoManagerTheValueIsAppliedAndNothingRecorded)
 {
     view->setUndoManager(nullptr);
-    view->registerUndoLayerFontSize(layers[0], "40");
+    view->registerUndoLayerProperty(layers[0], Property::fontSize, "40");
     EXPECT_EQ(layers[0]->fontSize(), "40");
     EXPECT_EQ(view->previews, 1);
     EXPECT_FALSE(undo->canUndo());
@@ -211,7 +75,7 @@ TEST_F(TemplateEditorEditsTest, withoutUndoManagerTheValueIsAppliedAndNothingRec
 TEST_F(TemplateEditorEditsTest, missingLayerOrTemplateChangesNothing)
 {
     const std::function<void(Edits&)> calls[] = {
-        [](Edits& e) { e.registerUndoLayerTextOpacity(nullptr, 0.5); },
+        [](Edits& e) { e.registerUndoLayerProperty(nullptr, Property::textOpacity, 0.5); },
         [](Edits& e) { e.registerUndoTemplateSetWidth(nullptr, 10); },
         [](Edits& e) { e.registerUndoMoveLayer(nullptr, QRectF(1, 2, 3, 4)); },
         [this](Edits& e) { e.registerUndoDeleteLayers({layers[0]}, {}); },
@@ -230,7 +94,7 @@ TEST_F(TemplateEditorEditsTest, missingLayerOrTemplateChangesNothing)
 
 TEST_F(TemplateEditorEditsTest, aHandlerOfAViewThatIsGoneDoesNothing)
 {
-    view->registerUndoLayerFontName(layers[0], "Courier");
+    view->registerUndoLayerProperty(layers[0], Property::fontName, "Courier");
     endTurn();
     view.reset();
     undo->undo();
@@ -308,7 +172,7 @@ TEST_F(TemplateEditorEditsTest, selectionStepsAreNamedByCount)
 // A click on empty canvas with nothing selected changes nothing and keeps what can be redone.
 TEST_F(TemplateEditorEditsTest, aSelectionLeftAsItWasRecordsNoStep)
 {
-    view->registerUndoLayerFontName(layers[0], "Courier");
+    view->registerUndoLayerProperty(layers[0], Property::fontName, "Courier");
     endTurn();
     undo->undo();
     view->registerUndoSelectLayers({}, false, {}, {});

@@ -64,57 +64,6 @@ protected:
 
 } // namespace
 
-// Each forwarder reaches its own property of the layer, one undo step each.
-TEST_F(TemplateEditorLayerCommandsTest, eachPropertyEditReachesItsOwnProperty)
-{
-    struct Case {
-        const char* key;
-        QVariant value;
-        std::function<void(Commands&, const Pointer&)> edit;
-    };
-    using P = const Pointer&;
-    const Case cases[] = {
-        {"stringValue", "new", [](Commands& c, P l) { c.templateLayerStringValue(l, "Text", "new"); }},
-        {"key", "date", [](Commands& c, P l) { c.templateLayerKey(l, "Stamp Type", "date"); }},
-        {"graphicPath", "/g.png", [](Commands& c, P l) { c.templateLayerGraphicPath(l, "/g.png"); }},
-        {"gravity", "resizeAspect", [](Commands& c, P l) { c.templateLayerGravity(l, "resizeAspect"); }},
-        {"fontName", "Courier", [](Commands& c, P l) { c.templateLayerFontName(l, "Courier"); }},
-        {"fontSize", "31", [](Commands& c, P l) { c.templateLayerFontSize(l, "31"); }},
-        {"textColorCode", "#112233FF", [](Commands& c, P l) { c.templateLayerTextColorCode(l, "#112233FF"); }},
-        {"textOpacity", 0.2, [](Commands& c, P l) { c.templateLayerTextOpacity(l, 0.2); }},
-        {"textAlignment", 2u, [](Commands& c, P l) { c.templateLayerTextAlignment(l, 2); }},
-        {"hasBackground", true, [](Commands& c, P l) { c.templateLayerBackgroundEnabled(l, true); }},
-        {"backgroundColorCode", "#445566FF",
-         [](Commands& c, P l) { c.templateLayerBackgroundColorCode(l, "#445566FF"); }},
-        {"backgroundOpacity", 0.2, [](Commands& c, P l) { c.templateLayerBackgroundOpacity(l, 0.2); }},
-        {"hasBorder", true, [](Commands& c, P l) { c.templateLayerBorderEnabled(l, true); }},
-        {"borderWidth", 7.0, [](Commands& c, P l) { c.templateLayerBorderWidth(l, 7); }},
-        {"borderColorCode", "#778899FF", [](Commands& c, P l) { c.templateLayerBorderColorCode(l, "#778899FF"); }},
-        {"borderOpacity", 0.2, [](Commands& c, P l) { c.templateLayerBorderOpacity(l, 0.2); }},
-        {"borderClipsContent", true, [](Commands& c, P l) { c.templateLayerBorderClipsContent(l, true); }},
-        {"hasShadow", true, [](Commands& c, P l) { c.templateLayerShadowEnabled(l, true); }},
-        {"shadowBlur", 9.0, [](Commands& c, P l) { c.templateLayerShadowBlur(l, 9); }},
-        {"shadowColorCode", "#AABBCCFF", [](Commands& c, P l) { c.templateLayerShadowColorCode(l, "#AABBCCFF"); }},
-        {"shadowOpacity", 0.2, [](Commands& c, P l) { c.templateLayerShadowOpacity(l, 0.2); }},
-        {"shadowOffsetX", 4.0, [](Commands& c, P l) { c.templateLayerShadowOffsetX(l, 4); }},
-        {"shadowOffsetY", -6.0, [](Commands& c, P l) { c.templateLayerShadowOffsetY(l, -6); }},
-        {"rotation", 0.5, [](Commands& c, P l) { c.templateLayerRotation(l, 0.5); }},
-    };
-    for (const Case& edit : cases) {
-        SCOPED_TRACE(edit.key);
-        text->setTextColorCode(QStringLiteral("#000000FF"));
-        undo->removeAllActions();
-        edit.edit(commands, text);
-        kova::test::processMainQueue();
-        EXPECT_EQ(text->valueForKey(edit.key), edit.value);
-        EXPECT_TRUE(undo->canUndo());
-        // Without a layer nothing changes.
-        undo->removeAllActions();
-        edit.edit(commands, nullptr);
-        EXPECT_FALSE(undo->canUndo());
-    }
-}
-
 TEST_F(TemplateEditorLayerCommandsTest, movesOnlyToFramesOfPositiveSize)
 {
     EXPECT_EQ(after(picture, [&] { commands.moveTemplateLayer(picture, {1, 2, 30, 40}); }),

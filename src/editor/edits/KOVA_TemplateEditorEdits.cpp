@@ -106,10 +106,11 @@ std::function<void()> KOVA_TemplateEditorEdits::whileAlive(UndoHandler handler)
 
 // ---- Layer properties ----
 
-void KOVA_TemplateEditorEdits::registerUndoLayerProperty(const Pointer& layer, Property property, const QVariant& value)
+void KOVA_TemplateEditorEdits::registerUndoLayerProperty(const Pointer& layer, Property property, const QVariant& value,
+                                                         const QString& actionName)
 {
     const KOVA_TemplateProperty& row = KOVA_TemplateProperty::withID(property);
-    changeLayerProperty(layer, row, value, row.undoActionName);
+    changeLayerProperty(layer, row, value, actionName.isEmpty() ? row.undoActionName : actionName);
 }
 
 void KOVA_TemplateEditorEdits::changeLayerProperty(const Pointer& layer, const KOVA_TemplateProperty& row,
@@ -130,130 +131,6 @@ void KOVA_TemplateEditorEdits::changeLayerProperty(const Pointer& layer, const K
     });
     row.setter(*layer, value);
     updatePreview({});
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerStringValue(const Pointer& layer, const QString& actionName,
-                                                            const QString& stringValue)
-{
-    changeLayerProperty(layer, KOVA_TemplateProperty::withID(Property::stringValue), stringValue,
-                        QStringLiteral("Change ") + actionName);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerKey(const Pointer& layer, const QString& actionName, const QString& key)
-{
-    changeLayerProperty(layer, KOVA_TemplateProperty::withID(Property::key), key,
-                        QStringLiteral("Change ") + actionName);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerTextColorCode(const Pointer& layer, const QString& textColorCode)
-{
-    registerUndoLayerProperty(layer, Property::textColorCode, textColorCode);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerTextOpacity(const Pointer& layer, double textOpacity)
-{
-    registerUndoLayerProperty(layer, Property::textOpacity, textOpacity);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerGraphicPath(const Pointer& layer, const QString& graphicPath)
-{
-    registerUndoLayerProperty(layer, Property::graphicPath, graphicPath);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerGravity(const Pointer& layer, const QString& gravity)
-{
-    registerUndoLayerProperty(layer, Property::gravity, gravity);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerFontName(const Pointer& layer, const QString& fontName)
-{
-    registerUndoLayerProperty(layer, Property::fontName, fontName);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerFontSize(const Pointer& layer, const QString& fontSize)
-{
-    registerUndoLayerProperty(layer, Property::fontSize, fontSize);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerTextAlignment(const Pointer& layer, unsigned textAlignment)
-{
-    registerUndoLayerProperty(layer, Property::textAlignment, textAlignment);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerBackgroundEnabled(const Pointer& layer, bool backgroundEnabled)
-{
-    registerUndoLayerProperty(layer, Property::hasBackground, backgroundEnabled);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerBackgroundColorCode(const Pointer& layer,
-                                                                    const QString& backgroundColorCode)
-{
-    registerUndoLayerProperty(layer, Property::backgroundColorCode, backgroundColorCode);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerBackgroundOpacity(const Pointer& layer, double backgroundOpacity)
-{
-    registerUndoLayerProperty(layer, Property::backgroundOpacity, backgroundOpacity);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerBorderEnabled(const Pointer& layer, bool borderEnabled)
-{
-    registerUndoLayerProperty(layer, Property::hasBorder, borderEnabled);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerBorderWidth(const Pointer& layer, double borderWidth)
-{
-    registerUndoLayerProperty(layer, Property::borderWidth, borderWidth);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerBorderColorCode(const Pointer& layer, const QString& borderColorCode)
-{
-    registerUndoLayerProperty(layer, Property::borderColorCode, borderColorCode);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerBorderOpacity(const Pointer& layer, double borderOpacity)
-{
-    registerUndoLayerProperty(layer, Property::borderOpacity, borderOpacity);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerBorderClipsContent(const Pointer& layer, bool borderClipsContent)
-{
-    registerUndoLayerProperty(layer, Property::borderClipsContent, borderClipsContent);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerShadowEnabled(const Pointer& layer, bool shadowEnabled)
-{
-    registerUndoLayerProperty(layer, Property::hasShadow, shadowEnabled);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerShadowBlur(const Pointer& layer, double shadowBlur)
-{
-    registerUndoLayerProperty(layer, Property::shadowBlur, shadowBlur);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerShadowColorCode(const Pointer& layer, const QString& shadowColorCode)
-{
-    registerUndoLayerProperty(layer, Property::shadowColorCode, shadowColorCode);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerShadowOpacity(const Pointer& layer, double shadowOpacity)
-{
-    registerUndoLayerProperty(layer, Property::shadowOpacity, shadowOpacity);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerShadowOffsetX(const Pointer& layer, double shadowOffsetX)
-{
-    registerUndoLayerProperty(layer, Property::shadowOffsetX, shadowOffsetX);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerShadowOffsetY(const Pointer& layer, double shadowOffsetY)
-{
-    registerUndoLayerProperty(layer, Property::shadowOffsetY, shadowOffsetY);
-}
-
-void KOVA_TemplateEditorEdits::registerUndoLayerRotation(const Pointer& layer, std::optional<double> rotation)
-{
-    registerUndoLayerProperty(layer, Property::rotation, rotation ? QVariant(*rotation) : QVariant());
 }
 
 // ---- Canvas size ----

@@ -10,7 +10,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace platform {
 class UndoManager;
@@ -60,39 +59,15 @@ public:
     // ---- Layer properties ----
 
     // Sets the layer's property through its row of the property table and records the step
-    // under the row's undo action name; undo re-enters with the value the row's getter read
-    // just before. A row without an action name (values the editor changes through
-    // operations of their own, or not at all) is refused: nothing changes and nothing is
-    // recorded.
-    void registerUndoLayerProperty(const Pointer& layer, KOVA_TemplateProperty::ID property, const QVariant& value);
-
-    // The inspector's names for single properties, each one registerUndoLayerProperty.
-    // "Change " followed by `actionName` ("Text", "Stamp Format", "Stamp Type").
-    void registerUndoLayerStringValue(const Pointer& layer, const QString& actionName, const QString& stringValue);
-    void registerUndoLayerKey(const Pointer& layer, const QString& actionName, const QString& key);
-    void registerUndoLayerTextColorCode(const Pointer& layer, const QString& textColorCode);
-    void registerUndoLayerTextOpacity(const Pointer& layer, double textOpacity);
-    void registerUndoLayerGraphicPath(const Pointer& layer, const QString& graphicPath);
-    void registerUndoLayerGravity(const Pointer& layer, const QString& gravity);
-    void registerUndoLayerFontName(const Pointer& layer, const QString& fontName);
-    void registerUndoLayerFontSize(const Pointer& layer, const QString& fontSize);
-    void registerUndoLayerTextAlignment(const Pointer& layer, unsigned textAlignment);
-    void registerUndoLayerBackgroundEnabled(const Pointer& layer, bool backgroundEnabled);
-    void registerUndoLayerBackgroundColorCode(const Pointer& layer, const QString& backgroundColorCode);
-    void registerUndoLayerBackgroundOpacity(const Pointer& layer, double backgroundOpacity);
-    void registerUndoLayerBorderEnabled(const Pointer& layer, bool borderEnabled);
-    void registerUndoLayerBorderWidth(const Pointer& layer, double borderWidth);
-    void registerUndoLayerBorderColorCode(const Pointer& layer, const QString& borderColorCode);
-    void registerUndoLayerBorderOpacity(const Pointer& layer, double borderOpacity);
-    void registerUndoLayerBorderClipsContent(const Pointer& layer, bool borderClipsContent);
-    void registerUndoLayerShadowEnabled(const Pointer& layer, bool shadowEnabled);
-    void registerUndoLayerShadowBlur(const Pointer& layer, double shadowBlur);
-    void registerUndoLayerShadowColorCode(const Pointer& layer, const QString& shadowColorCode);
-    void registerUndoLayerShadowOpacity(const Pointer& layer, double shadowOpacity);
-    void registerUndoLayerShadowOffsetX(const Pointer& layer, double shadowOffsetX);
-    void registerUndoLayerShadowOffsetY(const Pointer& layer, double shadowOffsetY);
-    // Radians; none means unrotated.
-    void registerUndoLayerRotation(const Pointer& layer, std::optional<double> rotation);
+    // under `actionName`, or the row's own undo action name when none is given ("Change
+    // Font Size"; the text of a stamp is its format, "Change Stamp Format"); undo re-enters
+    // with the value the row's getter read just before. Every single-property edit of a
+    // layer is this one registration over a row (the rows name the edits: the font size
+    // row's is registerUndoLayerFontSize). A row without an undo action name (values the
+    // editor changes through operations of their own, or not at all) is refused: nothing
+    // changes and nothing is recorded.
+    void registerUndoLayerProperty(const Pointer& layer, KOVA_TemplateProperty::ID property, const QVariant& value,
+                                   const QString& actionName = {});
 
     // ---- Canvas size ----
 

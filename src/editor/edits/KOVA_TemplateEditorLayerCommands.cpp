@@ -18,129 +18,10 @@ KOVA_TemplateEditorLayerCommands::KOVA_TemplateEditorLayerCommands(KOVA_Template
 
 // ---- Property edits ----
 
-void KOVA_TemplateEditorLayerCommands::templateLayerStringValue(const Pointer& layer, const QString& actionName,
-                                                                const QString& stringValue)
+void KOVA_TemplateEditorLayerCommands::templateLayerProperty(const Pointer& layer, KOVA_TemplateProperty::ID property,
+                                                             const QVariant& value, const QString& actionName)
 {
-    m_canvas.registerUndoLayerStringValue(layer, actionName, stringValue);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerKey(const Pointer& layer, const QString& actionName,
-                                                        const QString& key)
-{
-    m_canvas.registerUndoLayerKey(layer, actionName, key);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerGraphicPath(const Pointer& layer, const QString& graphicPath)
-{
-    m_canvas.registerUndoLayerGraphicPath(layer, graphicPath);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerGravity(const Pointer& layer, const QString& gravity)
-{
-    m_canvas.registerUndoLayerGravity(layer, gravity);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerFontName(const Pointer& layer, const QString& fontName)
-{
-    m_canvas.registerUndoLayerFontName(layer, fontName);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerFontSize(const Pointer& layer, const QString& fontSize)
-{
-    m_canvas.registerUndoLayerFontSize(layer, fontSize);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerTextColorCode(const Pointer& layer, const QString& textColorCode)
-{
-    m_canvas.registerUndoLayerTextColorCode(layer, textColorCode);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerTextOpacity(const Pointer& layer, double textOpacity)
-{
-    m_canvas.registerUndoLayerTextOpacity(layer, textOpacity);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerTextAlignment(const Pointer& layer, unsigned textAlignment)
-{
-    m_canvas.registerUndoLayerTextAlignment(layer, textAlignment);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerBackgroundEnabled(const Pointer& layer, bool backgroundEnabled)
-{
-    m_canvas.registerUndoLayerBackgroundEnabled(layer, backgroundEnabled);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerBackgroundColorCode(const Pointer& layer,
-                                                                        const QString& backgroundColorCode)
-{
-    m_canvas.registerUndoLayerBackgroundColorCode(layer, backgroundColorCode);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerBackgroundOpacity(const Pointer& layer, double backgroundOpacity)
-{
-    m_canvas.registerUndoLayerBackgroundOpacity(layer, backgroundOpacity);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerBorderEnabled(const Pointer& layer, bool borderEnabled)
-{
-    m_canvas.registerUndoLayerBorderEnabled(layer, borderEnabled);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerBorderWidth(const Pointer& layer, double borderWidth)
-{
-    m_canvas.registerUndoLayerBorderWidth(layer, borderWidth);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerBorderColorCode(const Pointer& layer,
-                                                                    const QString& borderColorCode)
-{
-    m_canvas.registerUndoLayerBorderColorCode(layer, borderColorCode);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerBorderOpacity(const Pointer& layer, double borderOpacity)
-{
-    m_canvas.registerUndoLayerBorderOpacity(layer, borderOpacity);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerBorderClipsContent(const Pointer& layer, bool borderClipsContent)
-{
-    m_canvas.registerUndoLayerBorderClipsContent(layer, borderClipsContent);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerShadowEnabled(const Pointer& layer, bool shadowEnabled)
-{
-    m_canvas.registerUndoLayerShadowEnabled(layer, shadowEnabled);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerShadowBlur(const Pointer& layer, double shadowBlur)
-{
-    m_canvas.registerUndoLayerShadowBlur(layer, shadowBlur);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerShadowColorCode(const Pointer& layer,
-                                                                    const QString& shadowColorCode)
-{
-    m_canvas.registerUndoLayerShadowColorCode(layer, shadowColorCode);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerShadowOpacity(const Pointer& layer, double shadowOpacity)
-{
-    m_canvas.registerUndoLayerShadowOpacity(layer, shadowOpacity);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerShadowOffsetX(const Pointer& layer, double shadowOffsetX)
-{
-    m_canvas.registerUndoLayerShadowOffsetX(layer, shadowOffsetX);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerShadowOffsetY(const Pointer& layer, double shadowOffsetY)
-{
-    m_canvas.registerUndoLayerShadowOffsetY(layer, shadowOffsetY);
-}
-
-void KOVA_TemplateEditorLayerCommands::templateLayerRotation(const Pointer& layer, double rotation)
-{
-    m_canvas.registerUndoLayerRotation(layer, rotation);
+    m_canvas.registerUndoLayerProperty(layer, property, value, actionName);
 }
 
 // ---- Geometry ----
@@ -251,7 +132,7 @@ void KOVA_TemplateEditorLayerCommands::chooseGraphicPathForLayer(const Pointer& 
                 [this, weakLayer = std::weak_ptr(layer)](int response, const QList<QUrl>& urls) {
                     const Pointer chosenFor = weakLayer.lock();
                     if (response == 1 && !urls.isEmpty() && chosenFor)
-                        templateLayerGraphicPath(chosenFor, urls.first().toLocalFile());
+                        templateLayerProperty(chosenFor, KOVA_TemplateProperty::ID::graphicPath, urls.first().toLocalFile());
                 });
 }
 

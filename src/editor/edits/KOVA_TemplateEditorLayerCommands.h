@@ -10,8 +10,8 @@
 
 #include <functional>
 
-// The editor's commands on the selected layer, as the inspector sends them: each
-// property edit goes unchanged to the canvas's undoable registration of that property,
+// The editor's commands on the selected layer, as the inspector sends them: a property
+// edit goes unchanged to the canvas's undoable registration of that property,
 // and each geometry command works out the layer's new frame and registers it as one
 // "Move Layer" step. A null layer, or no template, changes nothing. Main thread only.
 class KOVA_TemplateEditorLayerCommands {
@@ -34,31 +34,13 @@ public:
 
     // ---- Property edits ----
 
-    void templateLayerStringValue(const Pointer& layer, const QString& actionName, const QString& stringValue);
-    void templateLayerKey(const Pointer& layer, const QString& actionName, const QString& key);
-    void templateLayerGraphicPath(const Pointer& layer, const QString& graphicPath);
-    void templateLayerGravity(const Pointer& layer, const QString& gravity);
-    void templateLayerFontName(const Pointer& layer, const QString& fontName);
-    void templateLayerFontSize(const Pointer& layer, const QString& fontSize);
-    void templateLayerTextColorCode(const Pointer& layer, const QString& textColorCode);
-    void templateLayerTextOpacity(const Pointer& layer, double textOpacity);
-    void templateLayerTextAlignment(const Pointer& layer, unsigned textAlignment);
-    void templateLayerBackgroundEnabled(const Pointer& layer, bool backgroundEnabled);
-    void templateLayerBackgroundColorCode(const Pointer& layer, const QString& backgroundColorCode);
-    void templateLayerBackgroundOpacity(const Pointer& layer, double backgroundOpacity);
-    void templateLayerBorderEnabled(const Pointer& layer, bool borderEnabled);
-    void templateLayerBorderWidth(const Pointer& layer, double borderWidth);
-    void templateLayerBorderColorCode(const Pointer& layer, const QString& borderColorCode);
-    void templateLayerBorderOpacity(const Pointer& layer, double borderOpacity);
-    void templateLayerBorderClipsContent(const Pointer& layer, bool borderClipsContent);
-    void templateLayerShadowEnabled(const Pointer& layer, bool shadowEnabled);
-    void templateLayerShadowBlur(const Pointer& layer, double shadowBlur);
-    void templateLayerShadowColorCode(const Pointer& layer, const QString& shadowColorCode);
-    void templateLayerShadowOpacity(const Pointer& layer, double shadowOpacity);
-    void templateLayerShadowOffsetX(const Pointer& layer, double shadowOffsetX);
-    void templateLayerShadowOffsetY(const Pointer& layer, double shadowOffsetY);
-    // Radians.
-    void templateLayerRotation(const Pointer& layer, double rotation);
+    // Hands the edit unchanged to the canvas's undoable registration of the property
+    // (KOVA_TemplateEditorEdits::registerUndoLayerProperty): every property edit the
+    // inspector sends is this one command over a row of the property table (the rows name
+    // the commands: the font size row's is templateLayerFontSize). A rotation is in
+    // radians, a font size text.
+    void templateLayerProperty(const Pointer& layer, KOVA_TemplateProperty::ID property, const QVariant& value,
+                               const QString& actionName = {});
 
     // ---- Geometry ----
 

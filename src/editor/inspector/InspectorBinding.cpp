@@ -1,12 +1,13 @@
 #include "editor/inspector/InspectorBinding.h"
 
+#include "editor/inspector/InspectorTextField.h"
+
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -91,13 +92,16 @@ void bindText(KOVA_LayerInspector& mirror, Key key, QLineEdit* field)
     edit(mirror, key, field, &QLineEdit::editingFinished, [](QLineEdit* f) { return f->text(); });
 }
 
-void bindText(KOVA_LayerInspector& mirror, Key key, QPlainTextEdit* field)
+void bindText(KOVA_LayerInspector& mirror, Key key, InspectorTextField* field)
 {
-    follow(mirror, key, field, [](QPlainTextEdit* f, const QVariant& v) {
+    follow(mirror, key, field, [](InspectorTextField* f, const QVariant& v) {
         if (f->toPlainText() != v.toString())
             f->setPlainText(v.toString());
     });
-    edit(mirror, key, field, &QPlainTextEdit::textChanged, [](QPlainTextEdit* f) { return f->toPlainText(); });
+    const auto read = [](InspectorTextField* f) { return f->toPlainText(); };
+    edit(mirror, key, field, &InspectorTextField::editingFinished, read);
+    QObject::connect(&mirror, &KOVA_LayerInspector::commitEditingRequested, field,
+                     [&mirror, key, field, read] { mirror.setValue(key, read(field)); });
 }
 
 void bindColor(KOVA_LayerInspector& mirror, Key key, QPushButton* well)

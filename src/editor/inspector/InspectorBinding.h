@@ -6,8 +6,8 @@ class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class InspectorTextField;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
 
@@ -27,7 +27,9 @@ void bindText(KOVA_LayerInspector& mirror, Key key, QComboBox* box);
 // The index of the chosen entry.
 void bindIndex(KOVA_LayerInspector& mirror, Key key, QComboBox* box);
 void bindText(KOVA_LayerInspector& mirror, Key key, QLineEdit* field);
-void bindText(KOVA_LayerInspector& mirror, Key key, QPlainTextEdit* field);
+// The text typed is one edit once the field ends it, or once the mirror asks for
+// edits going on to be committed.
+void bindText(KOVA_LayerInspector& mirror, Key key, InspectorTextField* field);
 // A swatch of the colour; a click opens a colour dialog whose choice is the edit.
 void bindColor(KOVA_LayerInspector& mirror, Key key, QPushButton* well);
 

@@ -11,7 +11,7 @@
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include "editor/inspector/InspectorTextField.h"
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -39,12 +39,11 @@ QFormLayout* form(QWidget* panel, const QString& title)
     return layout;
 }
 
-QDoubleSpinBox* number(KOVA_LayerInspector& mirror, Key key, double minimum, double maximum, double step,
-                       const QString& name = {})
+QDoubleSpinBox* number(KOVA_LayerInspector& mirror, Key key, double step, const QString& name = {})
 {
     auto* field = new QDoubleSpinBox;
     field->setObjectName(name);
-    field->setRange(minimum, maximum);
+    field->setRange(KOVA_LayerInspector::range(key).minimum, KOVA_LayerInspector::range(key).maximum);
     field->setSingleStep(step);
     field->setDecimals(step < 1 ? 2 : 1);
     // A typed number is one edit when it is entered, not one for each digit.
@@ -55,7 +54,7 @@ QDoubleSpinBox* number(KOVA_LayerInspector& mirror, Key key, double minimum, dou
 
 QDoubleSpinBox* opacity(KOVA_LayerInspector& mirror, Key key)
 {
-    return number(mirror, key, 0, 1, 0.05);
+    return number(mirror, key, 0.05);
 }
 
 QPushButton* colorWell(KOVA_LayerInspector& mirror, Key key)
@@ -100,7 +99,7 @@ void addFontRows(KOVA_LayerInspector& mirror, QFormLayout* layout)
 {
     layout->addRow(QStringLiteral("Font"), choices(mirror, Key::fontName, KOVA_LayerInspector::availableFonts(), true));
     auto* size = new QSpinBox;
-    size->setRange(KOVA_LayerInspector::fontSizeMin, 9999);
+    size->setRange(KOVA_LayerInspector::fontSizeMin, KOVA_LayerInspector::fontSizeMax);
     size->setKeyboardTracking(false);
     bindInteger(mirror, Key::fontSize, size);
     layout->addRow(QStringLiteral("Size"), size);
@@ -192,9 +191,9 @@ QWidget* shadowView(KOVA_LayerInspector& mirror)
     enableSwitch(mirror, Key::shadowEnabled, QStringLiteral("Shadow"), layout);
     layout->addRow(QStringLiteral("Color"), colorWell(mirror, Key::shadowColor));
     layout->addRow(QStringLiteral("Opacity"), opacity(mirror, Key::shadowOpacity));
-    layout->addRow(QStringLiteral("Blur"), number(mirror, Key::shadowBlur, 0, 100, 1));
-    layout->addRow(QStringLiteral("Offset X"), number(mirror, Key::shadowOffsetX, -100, 100, 1));
-    layout->addRow(QStringLiteral("Offset Y"), number(mirror, Key::shadowOffsetY, -100, 100, 1));
+    layout->addRow(QStringLiteral("Blur"), number(mirror, Key::shadowBlur, 1));
+    layout->addRow(QStringLiteral("Offset X"), number(mirror, Key::shadowOffsetX, 1));
+    layout->addRow(QStringLiteral("Offset Y"), number(mirror, Key::shadowOffsetY, 1));
     return panel;
 }
 
@@ -206,7 +205,7 @@ QWidget* borderView(KOVA_LayerInspector& mirror)
     layout->addRow(QStringLiteral("Color"), colorWell(mirror, Key::borderColor));
     layout->addRow(QStringLiteral("Opacity"), opacity(mirror, Key::borderOpacity));
     layout->addRow(QStringLiteral("Width"),
-                   number(mirror, Key::borderWidth, 0, 1000, 1, QStringLiteral("stepperBorderWidth")));
+                   number(mirror, Key::borderWidth, 1, QStringLiteral("stepperBorderWidth")));
     auto* clips = new QCheckBox(QStringLiteral("Clips Content"));
     bindFlag(mirror, Key::borderClipsContent, clips);
     layout->addRow(clips);
@@ -217,15 +216,11 @@ QWidget* layoutView(KOVA_LayerInspector& mirror)
 {
     auto* panel = new QWidget;
     QFormLayout* layout = form(panel, QStringLiteral("Layout"));
-    const auto frame = [&](Key key, const QString& name) {
-        return number(mirror, key, KOVA_LayerInspector::minDouble, KOVA_LayerInspector::maxDouble, 1, name);
-    };
-    layout->addRow(QStringLiteral("X"), frame(Key::frameX, QStringLiteral("stepperFrameX")));
-    layout->addRow(QStringLiteral("Y"), frame(Key::frameY, QStringLiteral("stepperFrameY")));
-    layout->addRow(QStringLiteral("Width"), frame(Key::frameWidth, QStringLiteral("stepperFrameWidth")));
-    layout->addRow(QStringLiteral("Height"), frame(Key::frameHeight, QStringLiteral("stepperFrameHeight")));
-    layout->addRow(QStringLiteral("Rotation"), number(mirror, Key::frameRotation, KOVA_LayerInspector::frameRotationMin,
-                                                      KOVA_LayerInspector::frameRotationMax, 1));
+    layout->addRow(QStringLiteral("X"), number(mirror, Key::frameX, 1, QStringLiteral("stepperFrameX")));
+    layout->addRow(QStringLiteral("Y"), number(mirror, Key::frameY, 1, QStringLiteral("stepperFrameY")));
+    layout->addRow(QStringLiteral("Width"), number(mirror, Key::frameWidth, 1, QStringLiteral("stepperFrameWidth")));
+    layout->addRow(QStringLiteral("Height"), number(mirror, Key::frameHeight, 1, QStringLiteral("stepperFrameHeight")));
+    layout->addRow(QStringLiteral("Rotation"), number(mirror, Key::frameRotation, 1));
     auto* centre = new QHBoxLayout;
     centre->addWidget(action(mirror, QStringLiteral("Center H"), &KOVA_LayerInspector::centerHorizontally));
     centre->addWidget(action(mirror, QStringLiteral("Center V"), &KOVA_LayerInspector::centerVertically));
@@ -241,8 +236,8 @@ QWidget* canvasView(KOVA_LayerInspector& mirror)
 {
     auto* panel = new QWidget;
     QFormLayout* layout = form(panel, QStringLiteral("Canvas"));
-    layout->addRow(QStringLiteral("Width"), number(mirror, Key::canvasWidth, 0, KOVA_LayerInspector::maxDouble, 1));
-    layout->addRow(QStringLiteral("Height"), number(mirror, Key::canvasHeight, 0, KOVA_LayerInspector::maxDouble, 1));
+    layout->addRow(QStringLiteral("Width"), number(mirror, Key::canvasWidth, 1));
+    layout->addRow(QStringLiteral("Height"), number(mirror, Key::canvasHeight, 1));
     return panel;
 }
 

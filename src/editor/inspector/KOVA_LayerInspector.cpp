@@ -8,8 +8,10 @@
 
 #include <QColor>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <optional>
 
@@ -24,33 +26,8 @@ using Property = KOVA_TemplateProperty::ID;
 // whether it must be a finite number.
 enum class Kind { number, flag, text, color, integer, rectangle };
 
-template <void (Commands::*command)(const Pointer&, double)>
-void sendNumber(Commands& editor, const Pointer& layer, const QVariant& value)
-{
-    (editor.*command)(layer, value.toDouble());
-}
-
-template <void (Commands::*command)(const Pointer&, bool)>
-void sendFlag(Commands& editor, const Pointer& layer, const QVariant& value)
-{
-    (editor.*command)(layer, value.toBool());
-}
-
-template <void (Commands::*command)(const Pointer&, const QString&)>
-void sendText(Commands& editor, const Pointer& layer, const QVariant& value)
-{
-    (editor.*command)(layer, value.toString());
-}
-
-void sendStampType(Commands& editor, const Pointer& layer, const QVariant& value)
-{
-    editor.templateLayerKey(layer, QStringLiteral("Stamp Type"), value.toString());
-}
-
-void sendTextEdit(Commands& editor, const Pointer& layer, const QVariant& value)
-{
-    editor.templateLayerStringValue(layer, QStringLiteral("Text"), value.toString());
-}
+constexpr KOVA_LayerInspector::Range anyNumber{std::numeric_limits<double>::lowest(),
+                                               std::numeric_limits<double>::max()};
 
 // The colour well shows the colour opaque: its opacity has a control of its own.
 QVariant opaqueColor(const QVariant& code)
@@ -67,9 +44,26 @@ QVariant degrees(const QVariant& radians)
     return radians.toDouble() * 180.0 / std::numbers::pi;
 }
 
-QVariant integerPart(const QVariant& number)
+// A number within the range, as a whole one for a whole-number control; none for what
+// is no finite number (text that does not read as one, NaN, an infinity).
+std::optional<QVariant> numberWithin(const QVariant& value, Kind kind, KOVA_LayerInspector::Range range)
 {
-    return static_cast<int>(number.toString().toDouble());
+    bool isNumber = false;
+    const double number = value.toDouble(&isNumber);
+    if (!isNumber || !std::isfinite(number))
+        return std::nullopt;
+    const double within = std::clamp(number, range.minimum, range.maximum);
+    if (kind == Kind::integer)
+        return static_cast<int>(std::trunc(within));
+    return within;
+}
+
+// The layer keeps its font size as text; the control shows its whole part, within the
+// control's range (nothing for text that is no number).
+QVariant fontSizeShown(const QVariant& size)
+{
+    return numberWithin(size, Kind::integer, {KOVA_LayerInspector::fontSizeMin, KOVA_LayerInspector::fontSizeMax})
+        .value_or(0);
 }
 
 // Right is 1 and centre 2 in the layer, but the control shows them in reading order.
@@ -102,81 +96,97 @@ QVariant emptyValue(Kind kind)
 } // namespace
 
 struct KOVA_LayerInspector::Row {
-    using Send = void (*)(Commands& editor, const Pointer& layer, const QVariant& value);
     using Setter = void (KOVA_LayerInspector::*)(Key key, const QVariant& value);
     using Load = QVariant (*)(const QVariant& layerValue);
 
     Key key;
     QString name;
     Kind kind;
-    // The layer key that feeds it, when one does.
-    std::optional<Property> layerKey = {};
+    // The layer's property that feeds it, and that an edit sends to when it sends.
+    std::optional<Property> property = {};
     // The mirrored form of the layer's value; none takes it as it is.
     Load load = nullptr;
-    // Sends an edit to the editor; none keeps it in the mirror.
-    Send send = nullptr;
+    // Whether an edit is sent to the editor as it is; else it stays in the mirror.
+    bool sends = false;
     // A setter of its own, in place of store and send.
     Setter setter = nullptr;
     // The panel whose switch this is.
     QString panel = {};
+    // What its control offers, for numbers: an edit is taken into it.
+    Range range = anyNumber;
 };
 
 // Every mirrored value, in the order a new layer loads them.
 const KOVA_LayerInspector::Row& KOVA_LayerInspector::row(Key key)
 {
     using I = KOVA_LayerInspector;
-    using C = Commands;
+    const Range position{minDouble, maxDouble};
+    const Range size{minZero, maxDouble};
+    const Range opacity{0, 1};
+    const Range offset{-100, 100};
     static const Row rows[] = {
-        {Key::frameX, "frameX", Kind::number, Property::x, nullptr, nullptr, &I::setFrameComponent},
-        {Key::frameY, "frameY", Kind::number, Property::y, nullptr, nullptr, &I::setFrameComponent},
-        {Key::frameWidth, "frameWidth", Kind::number, Property::width, nullptr, nullptr, &I::setFrameComponent},
-        {Key::frameHeight, "frameHeight", Kind::number, Property::height, nullptr, nullptr, &I::setFrameComponent},
-        {Key::frameRotation, "frameRotation", Kind::number, Property::rotation, degrees, nullptr,
-         &I::setFrameRotation},
-        {Key::backgroundEnabled, "backgroundEnabled", Kind::flag, Property::hasBackground, nullptr,
-         sendFlag<&C::templateLayerBackgroundEnabled>, nullptr, "background"},
-        {Key::backgroundColor, "backgroundColor", Kind::color, Property::backgroundColorCode, opaqueColor, nullptr,
-         &I::setColor},
-        {Key::backgroundOpacity, "backgroundOpacity", Kind::number, Property::backgroundOpacity, nullptr,
-         sendNumber<&C::templateLayerBackgroundOpacity>},
-        {Key::shadowEnabled, "shadowEnabled", Kind::flag, Property::hasShadow, nullptr,
-         sendFlag<&C::templateLayerShadowEnabled>, nullptr, "shadow"},
-        {Key::shadowColor, "shadowColor", Kind::color, Property::shadowColorCode, opaqueColor, nullptr, &I::setColor},
-        {Key::shadowBlur, "shadowBlur", Kind::number, Property::shadowBlur, nullptr,
-         sendNumber<&C::templateLayerShadowBlur>},
-        {Key::shadowOpacity, "shadowOpacity", Kind::number, Property::shadowOpacity, nullptr,
-         sendNumber<&C::templateLayerShadowOpacity>},
-        {Key::shadowOffsetX, "shadowOffsetX", Kind::number, Property::shadowOffsetX, nullptr,
-         sendNumber<&C::templateLayerShadowOffsetX>},
-        {Key::shadowOffsetY, "shadowOffsetY", Kind::number, Property::shadowOffsetY, nullptr,
-         sendNumber<&C::templateLayerShadowOffsetY>},
-        {Key::borderEnabled, "borderEnabled", Kind::flag, Property::hasBorder, nullptr,
-         sendFlag<&C::templateLayerBorderEnabled>, nullptr, "border"},
-        {Key::borderColor, "borderColor", Kind::color, Property::borderColorCode, opaqueColor, nullptr, &I::setColor},
-        {Key::borderOpacity, "borderOpacity", Kind::number, Property::borderOpacity, nullptr,
-         sendNumber<&C::templateLayerBorderOpacity>},
-        {Key::borderWidth, "borderWidth", Kind::number, Property::borderWidth, nullptr,
-         sendNumber<&C::templateLayerBorderWidth>},
-        {Key::borderClipsContent, "borderClipsContent", Kind::flag, Property::borderClipsContent, nullptr,
-         sendFlag<&C::templateLayerBorderClipsContent>},
-        {Key::key, "key", Kind::text, Property::key},
-        {Key::stampType, "stampType", Kind::text, std::nullopt, nullptr, sendStampType},
-        {Key::gravity, "gravity", Kind::text, Property::gravity, nullptr, sendText<&C::templateLayerGravity>},
-        {Key::graphicPath, "graphicPath", Kind::text, Property::graphicPath, nullptr,
-         sendText<&C::templateLayerGraphicPath>},
-        {Key::stringValue, "stringValue", Kind::text, Property::stringValue, nullptr, sendTextEdit},
-        {Key::stampFormat, "stampFormat", Kind::text, std::nullopt, nullptr, nullptr, &I::setStampFormat},
-        {Key::fontName, "fontName", Kind::text, Property::fontName, nullptr, sendText<&C::templateLayerFontName>},
-        {Key::fontSize, "fontSize", Kind::integer, Property::fontSize, integerPart, nullptr, &I::setFontSize},
-        {Key::fontColor, "fontColor", Kind::color, Property::textColorCode, opaqueColor, nullptr, &I::setColor},
-        {Key::fontOpacity, "fontOpacity", Kind::number, Property::textOpacity, nullptr,
-         sendNumber<&C::templateLayerTextOpacity>},
-        {Key::textAlignment, "textAlignment", Kind::integer, Property::textAlignment, nullptr, nullptr,
-         &I::setTextAlignment},
-        {Key::canvasWidth, "canvasWidth", Kind::number, std::nullopt, nullptr, nullptr, &I::setCanvasSize},
-        {Key::canvasHeight, "canvasHeight", Kind::number, std::nullopt, nullptr, nullptr, &I::setCanvasSize},
-        {Key::frame, "frame", Kind::rectangle, std::nullopt, nullptr, nullptr, &I::setFrameRectangle},
-        {Key::fontUnderline, "fontUnderline", Kind::flag},
+        {.key = Key::frameX, .name = "frameX", .kind = Kind::number, .property = Property::x,
+         .setter = &I::setFrameComponent, .range = position},
+        {.key = Key::frameY, .name = "frameY", .kind = Kind::number, .property = Property::y,
+         .setter = &I::setFrameComponent, .range = position},
+        {.key = Key::frameWidth, .name = "frameWidth", .kind = Kind::number, .property = Property::width,
+         .setter = &I::setFrameComponent, .range = size},
+        {.key = Key::frameHeight, .name = "frameHeight", .kind = Kind::number, .property = Property::height,
+         .setter = &I::setFrameComponent, .range = size},
+        {.key = Key::frameRotation, .name = "frameRotation", .kind = Kind::number, .property = Property::rotation,
+         .load = degrees, .setter = &I::setFrameRotation, .range = {frameRotationMin, frameRotationMax}},
+        {.key = Key::backgroundEnabled, .name = "backgroundEnabled", .kind = Kind::flag,
+         .property = Property::hasBackground, .sends = true, .panel = "background"},
+        {.key = Key::backgroundColor, .name = "backgroundColor", .kind = Kind::color,
+         .property = Property::backgroundColorCode, .load = opaqueColor, .setter = &I::setColor},
+        {.key = Key::backgroundOpacity, .name = "backgroundOpacity", .kind = Kind::number,
+         .property = Property::backgroundOpacity, .sends = true, .range = opacity},
+        {.key = Key::shadowEnabled, .name = "shadowEnabled", .kind = Kind::flag, .property = Property::hasShadow,
+         .sends = true, .panel = "shadow"},
+        {.key = Key::shadowColor, .name = "shadowColor", .kind = Kind::color, .property = Property::shadowColorCode,
+         .load = opaqueColor, .setter = &I::setColor},
+        {.key = Key::shadowBlur, .name = "shadowBlur", .kind = Kind::number, .property = Property::shadowBlur,
+         .sends = true, .range = {0, 100}},
+        {.key = Key::shadowOpacity, .name = "shadowOpacity", .kind = Kind::number,
+         .property = Property::shadowOpacity, .sends = true, .range = opacity},
+        {.key = Key::shadowOffsetX, .name = "shadowOffsetX", .kind = Kind::number,
+         .property = Property::shadowOffsetX, .sends = true, .range = offset},
+        {.key = Key::shadowOffsetY, .name = "shadowOffsetY", .kind = Kind::number,
+         .property = Property::shadowOffsetY, .sends = true, .range = offset},
+        {.key = Key::borderEnabled, .name = "borderEnabled", .kind = Kind::flag, .property = Property::hasBorder,
+         .sends = true, .panel = "border"},
+        {.key = Key::borderColor, .name = "borderColor", .kind = Kind::color, .property = Property::borderColorCode,
+         .load = opaqueColor, .setter = &I::setColor},
+        {.key = Key::borderOpacity, .name = "borderOpacity", .kind = Kind::number,
+         .property = Property::borderOpacity, .sends = true, .range = opacity},
+        {.key = Key::borderWidth, .name = "borderWidth", .kind = Kind::number, .property = Property::borderWidth,
+         .sends = true, .range = {0, 1000}},
+        {.key = Key::borderClipsContent, .name = "borderClipsContent", .kind = Kind::flag,
+         .property = Property::borderClipsContent, .sends = true},
+        {.key = Key::key, .name = "key", .kind = Kind::text, .property = Property::key},
+        {.key = Key::stampType, .name = "stampType", .kind = Kind::text, .setter = &I::setStampType},
+        {.key = Key::gravity, .name = "gravity", .kind = Kind::text, .property = Property::gravity, .sends = true},
+        {.key = Key::graphicPath, .name = "graphicPath", .kind = Kind::text, .property = Property::graphicPath,
+         .sends = true},
+        {.key = Key::stringValue, .name = "stringValue", .kind = Kind::text, .property = Property::stringValue,
+         .sends = true},
+        {.key = Key::stampFormat, .name = "stampFormat", .kind = Kind::text, .setter = &I::setStampFormat},
+        {.key = Key::fontName, .name = "fontName", .kind = Kind::text, .property = Property::fontName, .sends = true},
+        {.key = Key::fontSize, .name = "fontSize", .kind = Kind::integer, .property = Property::fontSize,
+         .load = fontSizeShown, .setter = &I::setFontSize, .range = {fontSizeMin, fontSizeMax}},
+        {.key = Key::fontColor, .name = "fontColor", .kind = Kind::color, .property = Property::textColorCode,
+         .load = opaqueColor, .setter = &I::setColor},
+        {.key = Key::fontOpacity, .name = "fontOpacity", .kind = Kind::number, .property = Property::textOpacity,
+         .sends = true, .range = opacity},
+        // Left, centre, right as the control shows them.
+        {.key = Key::textAlignment, .name = "textAlignment", .kind = Kind::integer,
+         .property = Property::textAlignment, .setter = &I::setTextAlignment, .range = {0, 2}},
+        {.key = Key::canvasWidth, .name = "canvasWidth", .kind = Kind::number, .setter = &I::setCanvasSize,
+         .range = size},
+        {.key = Key::canvasHeight, .name = "canvasHeight", .kind = Kind::number, .setter = &I::setCanvasSize,
+         .range = size},
+        {.key = Key::frame, .name = "frame", .kind = Kind::rectangle, .setter = &I::setFrameRectangle},
+        {.key = Key::fontUnderline, .name = "fontUnderline", .kind = Kind::flag},
     };
     static_assert(std::size(rows) == static_cast<std::size_t>(Key::Count));
     const Row& found = rows[static_cast<std::size_t>(key)];
@@ -239,10 +249,12 @@ void KOVA_LayerInspector::setLayer(const Pointer& layer)
 {
     if (layer == m_layer)
         return;
+    // What is being typed belongs to the layer it was typed for.
+    commitEditing();
     observeLayer(false);
     m_layer = layer;
     for (std::size_t index = 0; index < m_values.size(); ++index)
-        if (const Row& each = row(static_cast<Key>(index)); each.layerKey)
+        if (const Row& each = row(static_cast<Key>(index)); each.property)
             loadLayerKey(each);
     observeLayer(true);
     emit layerChanged();
@@ -262,9 +274,9 @@ void KOVA_LayerInspector::observeLayer(bool observing)
         return;
     for (std::size_t index = 0; index < m_values.size(); ++index) {
         const Row& each = row(static_cast<Key>(index));
-        if (!each.layerKey)
+        if (!each.property)
             continue;
-        const QString keyPath = KOVA_TemplateProperty::withID(*each.layerKey).name;
+        const QString keyPath = KOVA_TemplateProperty::withID(*each.property).name;
         if (observing)
             m_layer->addObserver(m_observer, keyPath, platform::KeyValueObservingOptionNew, &each);
         else
@@ -301,7 +313,7 @@ void KOVA_LayerInspector::loadLayerKey(const Row& row)
         setUnboundValue(row.key, emptyValue(row.kind));
         return;
     }
-    const QVariant value = KOVA_TemplateProperty::withID(*row.layerKey).getter(*m_layer);
+    const QVariant value = KOVA_TemplateProperty::withID(*row.property).getter(*m_layer);
     setUnboundValue(row.key, row.load ? row.load(value) : value);
 }
 
@@ -312,11 +324,21 @@ void KOVA_LayerInspector::loadCanvasSize()
     setUnboundValue(Key::canvasHeight, size.height());
 }
 
+void KOVA_LayerInspector::commitEditing()
+{
+    emit commitEditingRequested();
+}
+
 // ---- Mirrored values ----
 
 QString KOVA_LayerInspector::name(Key key)
 {
     return row(key).name;
+}
+
+KOVA_LayerInspector::Range KOVA_LayerInspector::range(Key key)
+{
+    return row(key).range;
 }
 
 QVariant KOVA_LayerInspector::value(Key key) const
@@ -351,18 +373,23 @@ void KOVA_LayerInspector::announced(Key key)
 void KOVA_LayerInspector::setValue(Key key, const QVariant& value)
 {
     const Row& row = KOVA_LayerInspector::row(key);
-    if (row.kind == Kind::number && !std::isfinite(value.toDouble())) {
-        platform::Log::log(QStringLiteral("refused %1 of %2: not a finite number").arg(value.toString(), row.name));
-        return;
+    QVariant taken = value;
+    if (row.kind == Kind::number || row.kind == Kind::integer) {
+        const std::optional<QVariant> number = numberWithin(value, row.kind, row.range);
+        if (!number) {
+            platform::Log::log(QStringLiteral("refused %1 of %2: not a finite number").arg(value.toString(), row.name));
+            return;
+        }
+        taken = *number;
     }
     if (row.setter) {
-        (this->*row.setter)(key, value);
+        (this->*row.setter)(key, taken);
         return;
     }
-    if (!store(key, value))
+    if (!store(key, taken))
         return;
-    if (row.send && m_layer)
-        row.send(m_templateEditor, m_layer, value);
+    if (row.sends && m_layer)
+        m_templateEditor.templateLayerProperty(m_layer, *row.property, taken);
     if (!row.panel.isEmpty())
         emit toggleViewForIdentifier(row.panel);
 }
@@ -465,7 +492,7 @@ void KOVA_LayerInspector::setFrameRotation(Key key, const QVariant& degrees)
         [this, alive = std::weak_ptr(m_alive), layer = std::weak_ptr(m_layer), radians] {
             const Pointer edited = layer.lock();
             if (!alive.expired() && edited)
-                m_templateEditor.templateLayerRotation(edited, radians);
+                m_templateEditor.templateLayerProperty(edited, Property::rotation, radians);
         });
 }
 
@@ -474,24 +501,26 @@ void KOVA_LayerInspector::setColor(Key key, const QVariant& color)
 {
     if (!store(key, color) || !m_layer || !color.value<QColor>().isValid())
         return;
-    const auto send = [&](Key opacity, void (Commands::*command)(const Pointer&, const QString&)) {
-        const QString code = ZORVAK_color::hexcode(ZORVAK_color::hexcodeForColor(color.value<QColor>()),
-                                                   stored(opacity).toDouble());
-        (m_templateEditor.*command)(m_layer, code);
-    };
-    switch (key) {
-    case Key::backgroundColor: return send(Key::backgroundOpacity, &Commands::templateLayerBackgroundColorCode);
-    case Key::shadowColor: return send(Key::shadowOpacity, &Commands::templateLayerShadowColorCode);
-    case Key::borderColor: return send(Key::borderOpacity, &Commands::templateLayerBorderColorCode);
-    default: return send(Key::fontOpacity, &Commands::templateLayerTextColorCode);
+    const QString code =
+        ZORVAK_color::hexcode(ZORVAK_color::hexcodeForColor(color.value<QColor>()), stored(opacityOf(key)).toDouble());
+    m_templateEditor.templateLayerProperty(m_layer, *row(key).property, code);
+}
+
+Key KOVA_LayerInspector::opacityOf(Key color)
+{
+    switch (color) {
+    case Key::backgroundColor: return Key::backgroundOpacity;
+    case Key::shadowColor: return Key::shadowOpacity;
+    case Key::borderColor: return Key::borderOpacity;
+    default: return Key::fontOpacity;
     }
 }
 
 void KOVA_LayerInspector::setFontSize(Key key, const QVariant& fontSize)
 {
-    const int size = std::max(fontSizeMin, fontSize.toInt());
+    const int size = fontSize.toInt();
     if (store(key, size) && m_layer)
-        m_templateEditor.templateLayerFontSize(m_layer, QString::number(size));
+        m_templateEditor.templateLayerProperty(m_layer, Property::fontSize, QString::number(size));
 }
 
 // A stamp keeps its format as its text.
@@ -502,14 +531,21 @@ void KOVA_LayerInspector::setStampFormat(Key key, const QVariant& format)
     store(Key::stringValue, format);
     store(key, format);
     if (m_layer)
-        m_templateEditor.templateLayerStringValue(m_layer, QStringLiteral("Stamp Format"), format.toString());
+        m_templateEditor.templateLayerProperty(m_layer, Property::stringValue, format, QStringLiteral("Change Stamp Format"));
+}
+
+// The type chosen is the stamp's key.
+void KOVA_LayerInspector::setStampType(Key key, const QVariant& type)
+{
+    if (store(key, type) && m_layer)
+        m_templateEditor.templateLayerProperty(m_layer, Property::key, type);
 }
 
 void KOVA_LayerInspector::setTextAlignment(Key key, const QVariant& shown)
 {
     const unsigned alignment = swappedAlignment(shown.toUInt());
     if (store(key, alignment) && m_layer)
-        m_templateEditor.templateLayerTextAlignment(m_layer, alignment);
+        m_templateEditor.templateLayerProperty(m_layer, Property::textAlignment, alignment);
 }
 
 void KOVA_LayerInspector::setCanvasSize(Key key, const QVariant& requested)

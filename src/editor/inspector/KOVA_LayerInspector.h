@@ -44,6 +44,12 @@ public:
     };
     Q_ENUM(Key)
 
+    // The values a number's control offers.
+    struct Range {
+        double minimum;
+        double maximum;
+    };
+
     // Read-only values for the controls' ranges.
     static constexpr double minZero = 0.0;
     static constexpr double minDouble = -2147483648.0;
@@ -53,6 +59,7 @@ public:
     static constexpr double frameMinWidth = 0.0;
     static constexpr double frameMinHeight = 0.0;
     static constexpr int fontSizeMin = 1;
+    static constexpr int fontSizeMax = 9999;
     // Milliseconds after a rotation edit at which it is sent.
     static constexpr int rotationSendDelay = 10;
 
@@ -69,6 +76,10 @@ public:
     void setLayer(const Pointer& layer);
     // The editor opened another template (or none): observes its frame for the canvas size.
     void templateDidChange();
+    // Ends an edit still going on in a control (text typed and not yet entered): it
+    // reaches the layer it was made for. Done before another layer is inspected; the
+    // editor asks for it before it saves or closes the template.
+    void commitEditing();
 
     // ---- Mirrored values ----
 
@@ -77,8 +88,11 @@ public:
     // The mirrored value; the text alignment as the control shows it (left, centre,
     // right as 0, 1, 2).
     QVariant value(Key key) const;
+    // What a number's control offers.
+    static Range range(Key key);
     // An edit from a control: a new value is stored and sent to the editor. A number
-    // that is no number or infinite is refused.
+    // that is no number or infinite is refused; another is taken into the control's
+    // range (a whole number's fraction dropped).
     void setValue(Key key, const QVariant& value);
     // A value loaded from the layer: stored and announced, never sent.
     void setUnboundValue(Key key, const QVariant& value);
@@ -127,6 +141,8 @@ signals:
     void noteChangeInTopRowHeight();
     // Another layer (or none) is inspected.
     void layerChanged();
+    // Controls with an edit going on are to send it now (commitEditing).
+    void commitEditingRequested();
 
 private:
     struct Row;
@@ -143,7 +159,10 @@ private:
     void setFrameRectangle(Key key, const QVariant& frame);
     void setFrameRotation(Key key, const QVariant& degrees);
     void setColor(Key key, const QVariant& color);
+    // The opacity whose control goes with the colour's.
+    static Key opacityOf(Key color);
     void setFontSize(Key key, const QVariant& fontSize);
+    void setStampType(Key key, const QVariant& type);
     void setStampFormat(Key key, const QVariant& format);
     void setTextAlignment(Key key, const QVariant& shown);
     void setCanvasSize(Key key, const QVariant& size);

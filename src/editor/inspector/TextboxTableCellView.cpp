@@ -1,10 +1,10 @@
 #include "editor/inspector/TextboxTableCellView.h"
 
 #include "core/queues/ZORVAK_Coalesce.h"
+#include "editor/inspector/InspectorTextField.h"
 
 #include <QFontMetricsF>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QVBoxLayout>
 
@@ -19,7 +19,7 @@ const QString heightNoticeKey = QStringLiteral("heightTextField");
 
 TextboxTableCellView::TextboxTableCellView(QWidget* parent)
     : QWidget(parent)
-    , m_textField(new QPlainTextEdit(this))
+    , m_textField(new InspectorTextField(this))
 {
     m_textField->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_textField->setWordWrapMode(QTextOption::WordWrap);

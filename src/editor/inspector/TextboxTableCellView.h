@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-class QPlainTextEdit;
+class InspectorTextField;
 
 // The text panel (its text field first in a vertical layout that the panel fills with
 // its other controls): grows and shrinks with the text it holds. Every change of the text
@@ -16,7 +16,7 @@ public:
     explicit TextboxTableCellView(QWidget* parent = nullptr);
     ~TextboxTableCellView() override;
 
-    QPlainTextEdit* textField() const { return m_textField; }
+    InspectorTextField* textField() const { return m_textField; }
     // The cell's height as designed (set by its panel once it is laid out).
     double heightDefault() const { return m_heightDefault; }
     void setHeightDefault(double heightDefault) { m_heightDefault = heightDefault; }
@@ -37,7 +37,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    QPlainTextEdit* m_textField;
+    InspectorTextField* m_textField;
     double m_heightDefault = 0;
     double m_height = 0;
 };

@@ -269,6 +269,7 @@ QString KOVA_TemplateEditor::templatesFolder() const
 
 void KOVA_TemplateEditor::verifyShouldCloseCurrentTemplate(Completion completion)
 {
+    m_inspector.commitEditing();
     if (!m_template || !m_template->hasUnsavedChanges()) {
         completion(true, {});
         return;
@@ -339,6 +340,7 @@ void KOVA_TemplateEditor::dropChanges()
 
 void KOVA_TemplateEditor::saveChangesLogged(const UrlReply& reply)
 {
+    m_inspector.commitEditing();
     const Pointer templateObject = m_template;
     if (!templateObject) {
         reply({});
@@ -399,6 +401,7 @@ void KOVA_TemplateEditor::saveDocumentAs()
 
 void KOVA_TemplateEditor::saveTemplateToTemplatesFolder(UrlReply reply)
 {
+    m_inspector.commitEditing();
     SavePanel::Options options = templatePanelOptions();
     options.folder = templatesFolder();
     SavePanel::open(this, options, [editor = QPointer(this), reply](const QUrl& chosen) {
@@ -425,6 +428,7 @@ void KOVA_TemplateEditor::saveTemplateToTemplatesFolder(UrlReply reply)
 
 void KOVA_TemplateEditor::savePNG()
 {
+    m_inspector.commitEditing();
     const Pointer templateObject = m_template;
     if (!templateObject)
         return;
