@@ -2,6 +2,7 @@
 
 #include "ImageFileFixtures.h"
 #include "core/image/ImageProperties.h"
+#include "core/image/ZORVAK_Extras_NSURL_ImageProperties.h"
 
 #include <QDir>
 

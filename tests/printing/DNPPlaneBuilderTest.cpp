@@ -1,5 +1,5 @@
 #include "printing/dnp/DNPMediaTables.h"
-#include "printing/dnp/DNPPlaneBuilder.h"
+#include "printing/pages/DNPPlaneBuilder.h"
 #include "printing/pages/ZORVAK_PrintPage_DNP.h"
 
 #include <QtEndian>

@@ -1,6 +1,5 @@
 #include "core/foundation/ZORVAK_Extras_NSURL.h"
 
-#include "core/image/ImageProperties.h"
 #include "platform/Error.h"
 #include "platform/Log.h"
 #include "platform/files/BoundedFileRead.h"
@@ -81,30 +80,6 @@ std::optional<VolumeStatus> volumeStatusOf(const QString& path)
     const bool knowsMountRoots = status.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT;
     return VolumeStatus{makedev(status.stx_dev_major, status.stx_dev_minor),
                         knowsMountRoots && (status.stx_attributes & STATX_ATTR_MOUNT_ROOT)};
-}
-
-void logRewriteFailure(const QString& path, const QString& reason)
-{
-    platform::Log::error(QStringLiteral("cannot rewrite the metadata of \"%1\": %2").arg(path, reason));
-}
-
-// The image with its metadata rewritten through `block`; none after a logged failure.
-std::optional<QByteArray> rewrittenImage(const QUrl& url, const PropertiesBlock& block)
-{
-    const QString path = localPath(url);
-    Error error;
-    const std::optional<QByteArray> contents = platform::BoundedFileRead::contents(path, maxContentsSize, &error);
-    if (!contents) {
-        logRewriteFailure(path, error.message);
-        return std::nullopt;
-    }
-    const std::optional<QVariantMap> properties = ImageProperties::read(*contents, &error);
-    std::optional<QByteArray> rewritten;
-    if (properties)
-        rewritten = ImageProperties::rewrite(*contents, block(*properties), &error);
-    if (!rewritten)
-        logRewriteFailure(path, error.message);
-    return rewritten;
 }
 
 } // namespace
@@ -226,9 +201,9 @@ QUrl localVolumeURL()
     return volumeURL(QUrl::fromLocalFile(QStringLiteral("/")));
 }
 
-std::optional<QByteArray> contentsAsData(const QUrl& url)
+std::optional<QByteArray> contentsAsData(const QUrl& url, Error* error)
 {
-    return platform::BoundedFileRead::contents(localPath(url), maxContentsSize);
+    return platform::BoundedFileRead::contents(localPath(url), maxContentsSize, error);
 }
 
 bool isValidJPEGFile(const QUrl& url)
@@ -246,42 +221,19 @@ bool isValidJPEGFileFaster(const QUrl& url)
     return tail == QByteArray(jpegEndOfImage);
 }
 
-bool changeImageProperties(const QUrl& url, const PropertiesBlock& block, const QUrl& destination)
+bool writeDataKeepingDateModified(const QUrl& url, const QByteArray& data, const QUrl& destination, const char* operation)
 {
-    if (!block)
-        return false;
-    if (!conformsToUTType(url, platform::kUTTypeImage)) {
-        platform::Log::log(QStringLiteral("ERROR calling %1\n\t\t file with UT Type \"%2\" at \"%3\" is not recognized as an image type")
-                         .arg(QStringLiteral("ZORVAK_Extras_NSURL::changeImageProperties"), UTI(url), url.toString()));
-        return false;
-    }
-    const std::optional<QByteArray> rewritten = rewrittenImage(url, block);
-    if (!rewritten)
-        return false;
     const QUrl target = destination.isEmpty() ? url : destination;
     // Linux keeps no settable creation date; the modification date is kept exactly.
     const std::optional<struct stat> original = statusOf(nativePath(url));
     Error error = Error::fromErrno(EINVAL, QStringLiteral("not a file URL"));
-    if (localPath(target).isEmpty() || !platform::FileOperations::writeFileAtomically(localPath(target), *rewritten, &error)) {
+    if (localPath(target).isEmpty() || !platform::FileOperations::writeFileAtomically(localPath(target), data, &error)) {
         platform::Log::error(QStringLiteral("cannot write \"%1\": %2").arg(target.toString(), error.description()));
         return false;
     }
     if (original)
-        setModificationTime(target, original->st_mtim, "ZORVAK_Extras_NSURL::changeImageProperties");
+        setModificationTime(target, original->st_mtim, operation);
     return true;
-}
-
-bool setImageOrientation(const QUrl& url, int orientation, const QUrl& destination)
-{
-    if (orientation < 1 || orientation > 8)
-        return false;
-    return changeImageProperties(
-        url,
-        [orientation](QVariantMap properties) {
-            properties.insert(ImageProperties::orientationKey, orientation);
-            return properties;
-        },
-        destination);
 }
 
 } // namespace ZORVAK_Extras_NSURL

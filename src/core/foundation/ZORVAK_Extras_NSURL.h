@@ -1,19 +1,21 @@
 #pragma once
 
+#include "platform/Error.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 #include <QUrl>
-#include <QVariantMap>
 
-#include <functional>
 #include <optional>
 
 // The file-system questions the workflow asks of file URLs all the time: an
 // item's type and whether it conforms to a type (which doubles as the test that
 // an item exists and is of a kind), types and file-name extensions, dates and
-// sizes, volumes, and two image-file utilities. A URL that is not a file URL
-// names no item. Every function is thread-safe.
+// sizes, volumes, and the JPEG and rewriting helpers of image files (their
+// metadata rewrite, which needs the image code, is in
+// core/image/ZORVAK_Extras_NSURL_ImageProperties.h). A URL that is not a file
+// URL names no item. Every function is thread-safe.
 namespace ZORVAK_Extras_NSURL {
 
 // ---- Types and extensions ----
@@ -64,8 +66,9 @@ QUrl volumeURL(const QUrl& url);
 // The volume of "/".
 QUrl localVolumeURL();
 
-// The whole contents of the file; none when it cannot be read.
-std::optional<QByteArray> contentsAsData(const QUrl& url);
+// The whole contents of the file; none (with the reason in `error`) when it
+// cannot be read.
+std::optional<QByteArray> contentsAsData(const QUrl& url, platform::Error* error = nullptr);
 
 // ---- Image files ----
 
@@ -75,18 +78,10 @@ bool isValidJPEGFile(const QUrl& url);
 // The same answer from the last two bytes alone.
 bool isValidJPEGFileFaster(const QUrl& url);
 
-// Gets the image's metadata (ImageProperties) and answers what to write.
-using PropertiesBlock = std::function<QVariantMap(QVariantMap properties)>;
-
-// Rewrites the image's metadata through `block` without re-encoding its pixels,
-// atomically into `destination`, or over the image itself when `destination`
-// is empty, and gives the written file the image's modification date. Answers
-// whether a file was written; every failure is logged with the path and the
-// reason. Without a block nothing happens.
-bool changeImageProperties(const QUrl& url, const PropertiesBlock& block, const QUrl& destination = {});
-
-// changeImageProperties() setting the orientation, when it is from 1 to 8;
-// any other value changes nothing.
-bool setImageOrientation(const QUrl& url, int orientation, const QUrl& destination = {});
+// Writes `data` atomically into `destination`, or over the item itself when
+// `destination` is empty, and gives the written file the item's modification
+// date to the nanosecond. Answers whether a file was written; a failure is
+// logged in the name of `operation`.
+bool writeDataKeepingDateModified(const QUrl& url, const QByteArray& data, const QUrl& destination, const char* operation);
 
 } // namespace ZORVAK_Extras_NSURL

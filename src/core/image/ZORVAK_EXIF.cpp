@@ -1,5 +1,6 @@
 #include "core/image/ZORVAK_EXIF.h"
 
+#include "core/foundation/ZORVAK_Extras_NSURL.h"
 #include "core/image/ImageProperties.h"
 #include "platform/Log.h"
 #include "platform/files/FileOperations.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/foundation/ZORVAK_Extras_NSURL.h"
+#include "core/image/ZORVAK_Extras_NSURL_ImageProperties.h"
 #include "platform/Error.h"
 
 #include <QByteArray>

@@ -2,9 +2,9 @@
 
 #include "platform/files/StandardPaths.h"
 
-#include "core/foundation/ZORVAK_NSDateAdditions.h"
 #include "core/logging/StandardErrorCapture.h"
 #include "core/queues/ZORVAK_Dispatch.h"
+#include "core/text/UtsDateFormatter.h"
 #include "platform/Log.h"
 
 #include <QDir>
@@ -170,7 +170,7 @@ QDateTime Logger::now()
 void Logger::writeLine(const QString& message)
 {
     const platform::DispatchQueue* queue = platform::DispatchQueue::current();
-    const QString stamp = ZORVAK_NSDateAdditions::stringWithUTSFormat(now(), QStringLiteral("yyyy-MM-dd HH:mm:ss.SSS"));
+    const QString stamp = UtsDateFormatter(QStringLiteral("yyyy-MM-dd HH:mm:ss.SSS")).format(now());
     const QString line = stamp + QStringLiteral("[Q ") + (queue ? queue->label() : QString()) + QStringLiteral("] ") + message
         + QLatin1Char('\n');
     state().writingQueue->async([bytes = line.toUtf8()] { platform::Log::writeAll(STDERR_FILENO, bytes); });

@@ -1,4 +1,4 @@
-#include "printing/dnp/DNPPlaneBuilder.h"
+#include "printing/pages/DNPPlaneBuilder.h"
 
 #include "platform/Log.h"
 
