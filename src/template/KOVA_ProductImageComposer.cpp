@@ -48,6 +48,14 @@ QString localPath(const QVariant& location)
     return location.typeId() == QMetaType::QString ? location.toString() : QString();
 }
 
+// A path that names a file only relative to the process's working folder: such a path
+// (a template's own, or a job's) is looked up in the search folders alone.
+bool isRelativePath(const QVariant& location)
+{
+    const QString path = localPath(location);
+    return !path.isEmpty() && QDir::isRelativePath(path);
+}
+
 bool isPDFFile(const QString& path)
 {
     platform::BoundedFileRead file(path, ZORVAK_ImageBitmaps::maximumPDFFileSize);
@@ -263,7 +271,7 @@ std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::graphicPicture(const KO
     const QVariant object = graphicObject(layer);
     if (!object.isValid())
         return nullptr;
-    if (m_options.preview) {
+    if (m_options.preview && !isRelativePath(object)) {
         if (auto preview = ZORVAK_Image::previewImageWithObject(object))
             return preview;
     }
@@ -325,8 +333,10 @@ QStringList KOVA_ProductImageComposer::searchLocations(const QString& graphicPat
     for (const QString& folder : searchFolders()) {
         const QString relative = folder + QLatin1Char('/') + graphicPath;
         const QString inBase = jobContainer.isEmpty() ? base + QLatin1Char('/') + relative
-                                                      : platform::FolderEntries::pathInside(base, relative);
-        locations.append(QDir::cleanPath(inBase));
+                                                      : QDir::cleanPath(platform::FolderEntries::pathInside(base, relative));
+        // A path that climbs out of the job's own folder is not looked for there.
+        if (jobContainer.isEmpty() || inBase.startsWith(QDir::cleanPath(base) + QLatin1Char('/')))
+            locations.append(QDir::cleanPath(inBase));
         if (!prefix.isEmpty())
             locations.append(QDir::cleanPath(prefix + QLatin1Char('/') + relative));
     }
@@ -336,7 +346,7 @@ QStringList KOVA_ProductImageComposer::searchLocations(const QString& graphicPat
 std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::loadPicture(const QVariant& location, const KOVA_Template& layer,
                                                                      const QSizeF& size)
 {
-    if (!location.isValid())
+    if (!location.isValid() || isRelativePath(location))
         return nullptr;
     if (auto picture = ZORVAK_Image::imageWithObject(location))
         return picture;

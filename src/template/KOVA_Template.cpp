@@ -677,6 +677,18 @@ QUrl KOVA_Template::currentTemplatesFolder()
 
 // ---- Saving and export ----
 
+std::optional<platform::Error> KOVA_Template::unreadableReason()
+{
+    if (type() != ClassName || !documentURL().isLocalFile())
+        return std::nullopt;
+    if (const platform::Error parse = parseError(); !parse.isNull())
+        return parse;
+    // The file's type for a file that holds no template (NSFileReadCorruptFileError).
+    constexpr qint64 corruptFile = 259;
+    return platform::Error{platform::Error::CocoaDomain, corruptFile,
+                           QStringLiteral("%1 holds no template layout").arg(documentURL().toLocalFile())};
+}
+
 void KOVA_Template::saveChanges(const SaveReply& reply)
 {
     filePath(documentURL(), reply);

@@ -334,6 +334,10 @@ public:
 
     // ---- Saving and export ----
 
+    // Why the file this document was read from gave no template (it does not parse, or
+    // holds no layout): the reader's bare document of such a file. Nothing for a
+    // template that was read, or one that has no file.
+    std::optional<platform::Error> unreadableReason();
     // True when the value map differs from that of lastSaved, or there is no lastSaved.
     bool hasUnsavedChanges() const;
     void saveChanges(const SaveReply& reply);

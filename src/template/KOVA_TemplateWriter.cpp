@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -111,6 +112,10 @@ void KOVA_TemplateWriter::save(KOVA_Template& templ, const QUrl& url, const KOVA
         reportFailure({platform::Error::URLDomain, -1, QStringLiteral("No filepathURL specified")}, reply);
         return;
     }
+    if (const auto unread = unreadFileRefusal(templ, target)) {
+        reportFailure(*unread, reply);
+        return;
+    }
     if (const auto error = write(templ, target)) {
         reportFailure(*error, reply);
         return;
@@ -120,6 +125,20 @@ void KOVA_TemplateWriter::save(KOVA_Template& templ, const QUrl& url, const KOVA
         templ.setDocumentURL(target);
     if (reply)
         reply(target, std::nullopt);
+}
+
+// A file that gave no template is never written over by the bare document read from it:
+// that would replace whatever the file holds with an empty template.
+std::optional<platform::Error> KOVA_TemplateWriter::unreadFileRefusal(KOVA_Template& templ, const QUrl& target)
+{
+    if (!isSameFile(target, templ.documentURL()))
+        return std::nullopt;
+    const auto reason = templ.unreadableReason();
+    if (!reason)
+        return std::nullopt;
+    return platform::Error{reason->domain, reason->code,
+                           QStringLiteral("%1 was not read as a template and is not written over: %2")
+                               .arg(target.toLocalFile(), reason->message)};
 }
 
 std::optional<platform::Error> KOVA_TemplateWriter::write(const KOVA_Template& templ, const QUrl& target)
@@ -167,9 +186,32 @@ XmlNode KOVA_TemplateWriter::layoutElement(const KOVA_Template& templ)
     const QString name = templ.value(KOVA_XML_Key_name).toString();
     if (!name.isEmpty() && name != KOVA_XML_Key_layout)
         layout.setAttribute(KOVA_XML_Key_name, name);
+    for (const auto& [key, value] : layoutChildValues(templ))
+        layout.addChild(XmlNode::element(key, value));
     for (const KOVA_Template::Pointer& layer : templ.layers())
         layout.addChild(layerElement(*layer));
     return layout;
+}
+
+// The reader keeps the text of every child of a layout other than its layers, width and
+// height under the child's own name (the page's "backgroundEnabled" and "backgroundcolor"
+// among them): each such text value goes back as that child. What the layout writes in
+// other forms (its size, name, layers, the document's type and version) does not, nor a
+// value without a text form or under a name no element can carry.
+QList<std::pair<QString, QString>> KOVA_TemplateWriter::layoutChildValues(const KOVA_Template& templ)
+{
+    static const QStringList writtenOtherwise{KOVA_XML_Key_frame, KOVA_XML_Key_name, KOVA_XML_Key_type,
+                                              KOVA_XML_Key_version, KOVA_XML_Key_layersArray,
+                                              KOVA_XML_Key_width, KOVA_XML_Key_height};
+    static const QRegularExpression elementName(QStringLiteral("^[A-Za-z_][A-Za-z0-9._-]*$"));
+    QList<std::pair<QString, QString>> children;
+    const QVariantMap values = templ.valuesDict();
+    for (auto entry = values.cbegin(); entry != values.cend(); ++entry) {
+        const bool hasText = entry->typeId() == QMetaType::QString || platform::StringValues::isNumber(*entry);
+        if (hasText && !writtenOtherwise.contains(entry.key()) && elementName.match(entry.key()).hasMatch())
+            children.append({entry.key(), textForValue(*entry)});
+    }
+    return children;
 }
 
 XmlNode KOVA_TemplateWriter::layerElement(const KOVA_Template& layer)

@@ -22,7 +22,8 @@ class XmlNode;
 // writes, a layer's shadow, border, background and font element is also written when
 // only its attributes are present (a colour without its flag, a size without a font),
 // with no text, so the reader sets no flag or font from it; the path read from
-// "filename" and a stamp's number are written back; frames are written unscaled.
+// "filename" and a stamp's number are written back; frames are written unscaled; the
+// layout's own values (the page's background among them) are written as its children.
 class KOVA_TemplateWriter {
 public:
     // Writes `templ` to `url`, else to its own file, when it has unsaved changes, and
@@ -57,9 +58,11 @@ private:
     };
 
     static void save(KOVA_Template& templ, const QUrl& url, const KOVA_Template::SaveReply& reply, WriteMode mode);
+    static std::optional<platform::Error> unreadFileRefusal(KOVA_Template& templ, const QUrl& target);
     static std::optional<platform::Error> write(const KOVA_Template& templ, const QUrl& target);
     static void keepOlderFormatBackup(const KOVA_Template& templ, const QUrl& target);
     static platform::XmlNode layoutElement(const KOVA_Template& templ);
+    static QList<std::pair<QString, QString>> layoutChildValues(const KOVA_Template& templ);
     static platform::XmlNode layerElement(const KOVA_Template& layer);
     static platform::XmlNode childElement(const KOVA_Template& layer, const QString& childKey);
 };

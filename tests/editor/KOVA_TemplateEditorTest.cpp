@@ -1,6 +1,7 @@
 #include "editor/window/KOVA_TemplateEditor.h"
 #include "editor/window/TemplateEditorPresenter.h"
 
+#include "../core/ImageTestPictures.h"
 #include "FileFixtures.h"
 #include "TestEnvironment.h"
 #include "core/foundation/KOVA_Constants.h"
@@ -24,6 +25,8 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QMimeData>
 #include <QLineEdit>
 #include <QSplitter>
@@ -466,6 +469,64 @@ TEST_F(KOVA_TemplateEditorTest, TheInspectorFollowsTheSelectionAndEditsTheOpenTe
 
     editor->canvas().registerUndoSelectLayers({}, false, QString(), {});
     ASSERT_TRUE(waitUntil([&] { return inspector.layer() == nullptr; }));
+}
+
+// A file that gives no template is listed, but choosing it says why it cannot be opened
+// and opens no empty canvas that a save would write over it: the open template stays.
+TEST_F(KOVA_TemplateEditorTest, AnUnreadableTemplateSaysWhyAndIsNeitherOpenedNorWritten)
+{
+    open(Postcard);
+    edit();
+    const QString unreadable = templatePath(QStringLiteral("Unreadable.xml"));
+    const QByteArray garbage("\x89PNG\r\n\x1a\n <<&&>> no template here");
+    ASSERT_TRUE(kova::test::writeFile(unreadable, garbage));
+    ASSERT_TRUE(waitUntil([&] { return editor->templates().size() == 4; }));
+    const int row = editor->lists().templates().rowForPath(unreadable);
+    editor->layout().templatesTable->selectRow(row);
+    QMessageBox* alert = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (alert = editor->findChild<QMessageBox*>()) && alert->isVisible(); }));
+    EXPECT_EQ(alert->text(), QStringLiteral("The template \"Unreadable\" cannot be opened."));
+    EXPECT_FALSE(alert->informativeText().isEmpty());
+    EXPECT_EQ(editor->saveSheet(), nullptr);
+    EXPECT_EQ(editor->templateObject()->documentURL().toLocalFile(), pathOfRow(Postcard));
+    EXPECT_EQ(editor->layout().templatesTable->selectionModel()->selectedRows().first().row(), Postcard);
+    alert->buttons().first()->click();
+    processMainQueue();
+    editor->saveDocument();
+    EXPECT_FALSE(editor->isWindowModified());
+    EXPECT_EQ(kova::test::readFile(unreadable), garbage);
+}
+
+// The editor after an edit is saved and the editor opened anew: the postcard read back
+// shows its white page and the photo where it was moved (10 to the right, its dark border
+// now at x 30 to 36, the page left of it).
+TEST_F(KOVA_TemplateEditorTest, ScreenshotAfterASaveAndReopen)
+{
+    editor->resize(1100, 700);
+    open(Postcard);
+    edit();
+    editor->saveDocument();
+    ASSERT_FALSE(editor->isWindowModified());
+    waitForRenders();
+    editor->setClosedHandler({});
+    editor->closeTemplateEditor();
+    waitUntilDeleted();
+    editor = new KOVA_TemplateEditor;
+    editor->resize(1100, 700);
+    editor->showWindow();
+    ASSERT_TRUE(waitUntil([&] { return editor->templateObject() && !editor->canvas().imagePreview().isNull()
+                                       && !editor->canvas().isRenderingPreview(); }));
+    EXPECT_EQ(editor->templateObject()->documentURL().toLocalFile(), templatePath(QStringLiteral("Postcard.xml")));
+    QDir().mkpath(QStringLiteral(KOVA_SCREENSHOT_FOLDER));
+    EXPECT_TRUE(editor->grab().toImage().save(QStringLiteral(KOVA_SCREENSHOT_FOLDER "/editor-postcard-reopened.png")));
+    const QImage canvas = editor->canvas().grab().toImage();
+    const auto at = [&](double x, double y) {
+        const QPointF point = editor->canvas().translateTemplate() + QPointF(x, y) / editor->canvas().scaleTemplate();
+        return canvas.pixelColor((point * canvas.devicePixelRatio()).toPoint());
+    };
+    EXPECT_TRUE(kova::test::near(at(5, 5), Qt::white, 12)) << at(5, 5).name().toStdString();
+    EXPECT_TRUE(kova::test::near(at(25, 100), Qt::white, 12)) << at(25, 100).name().toStdString();
+    EXPECT_TRUE(kova::test::near(at(33, 100), QColor(0x20, 0x30, 0x40), 24)) << at(33, 100).name().toStdString();
 }
 
 TEST_F(KOVA_TemplateEditorTest, Screenshots)

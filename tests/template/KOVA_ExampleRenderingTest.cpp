@@ -380,6 +380,43 @@ TEST_F(KOVA_ExampleRenderingTest, ThumbnailsFitTheThumbnailSize)
     }
 }
 
+// One save keeps what the page draws: a template edited, saved and read back is the
+// same template and renders the same pixels, its page's background included (white
+// at the corner, where no layer lies). The coloured page is saved over its own file.
+TEST_F(KOVA_ExampleRenderingTest, SavedTemplatesReadBackAndRenderTheSamePixels)
+{
+    kova::test::ScratchFolder scratch;
+    // A work folder of the same shape, whose pictures are the examples' own.
+    const QString templates = scratch.path(QStringLiteral("KOVA/Templates"));
+    ASSERT_TRUE(QDir().mkpath(templates));
+    for (const QString& folder : {QStringLiteral("Images"), QStringLiteral("Graphics")})
+        ASSERT_TRUE(QFile::link(examplePath(folder), scratch.path(QStringLiteral("KOVA/") + folder)));
+    const QString coloured = templates + QStringLiteral("/Coloured Page.xml");
+    ASSERT_TRUE(kova::test::writeFile(coloured, R"(<data version="1.0"><layout size="{300, 200}">
+        <backgroundcolor>#3366CC</backgroundcolor><backgroundEnabled>yes</backgroundEnabled>
+        <layer type="textbox" frame="{{40, 40}, {200, 60}}" zindex="1"><string>Hello</string></layer>
+        </layout></data>)"));
+    for (const QString& name : {QStringLiteral("Photo Print 6x4"), QStringLiteral("Postcard"),
+                                QStringLiteral("Portrait Frame"), QStringLiteral("Coloured Page")}) {
+        const QString file = templates + QLatin1Char('/') + name + QStringLiteral(".xml");
+        const auto edited = QFileInfo::exists(file) ? KOVA_Template::templateWithPath(file, QUrl()) : load(name);
+        ASSERT_TRUE(edited);
+        const auto layer = edited->layers().last();
+        layer->setFrame(layer->frame().translated(5, 0));
+        const QUrl saved = QUrl::fromLocalFile(file);
+        std::optional<platform::Error> failure;
+        edited->saveChangesToURL(saved, [&](const QUrl&, const auto& error) { failure = error; });
+        ASSERT_FALSE(failure) << name.toStdString();
+        const auto reread = KOVA_Template::templateWithPath(saved, QUrl());
+        ASSERT_TRUE(reread);
+        EXPECT_TRUE(reread->isEqual(edited.get())) << reread->description().toStdString();
+        const QImage picture = reread->imageUncached();
+        EXPECT_TRUE(picture == edited->imageUncached()) << name.toStdString();
+        EXPECT_EQ(at(picture, 2, 2).name(QColor::HexArgb), white.name(QColor::HexArgb)) << name.toStdString();
+    }
+    EXPECT_EQ(KOVA_Template::templateWithPath(coloured, QUrl())->backgroundColorCode(), QStringLiteral("#3366CC"));
+}
+
 // A rendering of one example kept as a picture: a change that alters how
 // templates render shows up here. To make the reference anew (after a wanted
 // change), run this test with KOVA_UPDATE_REFERENCE=1 in the environment

@@ -186,10 +186,22 @@ TEST_F(KOVA_TemplateFilesTest, MalformedFilesAreRepairedOrYieldTheBareDocument)
     EXPECT_EQ(load("malformed-stray-ampersand.xml")->layers().value(0)->stringValue(), QStringLiteral("Smith & Sons"));
     EXPECT_EQ(load("malformed-latin1-bytes.xml")->layers().value(0)->stringValue(), QStringLiteral("Café crème"));
     EXPECT_TRUE(load("malformed-unclosed-layer.xml")->isTypeContainer());
+    EXPECT_FALSE(load("malformed-unclosed-layer.xml")->unreadableReason());
+    EXPECT_FALSE(KOVA_Template::init()->unreadableReason());
+    // A bare document says why, and is never written over the file it could not read.
     for (const char* bare : {"malformed-no-container.xml", "malformed-garbage.xml"}) {
-        const Pointer document = load(bare);
+        const QString path = scratchCopy(QString::fromLatin1(bare));
+        const Pointer document = KOVA_Template::instanceWithXMLObject(path);
         EXPECT_EQ(document->type(), KOVA_Template::ClassName) << bare;
         EXPECT_TRUE(document->layers().isEmpty()) << bare;
+        const auto reason = document->unreadableReason();
+        ASSERT_TRUE(reason) << bare;
+        document->addLayerOfType(KOVA_Template::layerTypeTextbox);
+        SaveResult result;
+        document->saveChanges([&](const QUrl& url, const auto& error) { result = {url, error}; });
+        ASSERT_TRUE(result.error) << bare;
+        EXPECT_TRUE(result.error->message.contains(reason->message)) << result.error->message.toStdString();
+        EXPECT_EQ(readFile(path), readFile(fixture(QString::fromLatin1(bare)))) << bare;
     }
     testing::internal::GetCapturedStderr();
 }

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QUuid>
 
 #include <gtest/gtest.h>
@@ -268,6 +269,47 @@ TEST_F(JobProcessorRoad, JobBundlesAreMovedIntoTheDefaultFolderAndRunOtherFilesA
     const QStringList filings = entries(m_completed) + entries(m_failed);
     EXPECT_EQ(filings, QStringList{QStringLiteral("Order 1001.20250303-140509.kovajob")});
     EXPECT_TRUE(QFileInfo::exists(m_completed + QLatin1Char('/') + filings.value(0) + QStringLiteral("/job.xml")));
+}
+
+// A bundle whose original climbs out of it is run from a working folder where the path
+// names a real picture: nothing is copied, the line names the path, and the job is filed
+// as failed.
+TEST_F(JobProcessorRoad, ABundleWhoseOriginalClimbsOutCopiesNothingAndFails)
+{
+    const QString root = QFileInfo(m_hot).path();
+    const QString out = root + QStringLiteral("/Out");
+    const QString climbing = QStringLiteral("../../../elsewhere/secret.jpg");
+    QImage secret(8, 8, QImage::Format_RGB32);
+    secret.fill(Qt::red);
+    ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/w/elsewhere")) && QDir().mkpath(root + QStringLiteral("/w/a/b/c")));
+    ASSERT_TRUE(secret.save(root + QStringLiteral("/w/elsewhere/secret.jpg"), "JPEG"));
+    const QString bundle = m_incoming + QStringLiteral("/Climb.kovajob");
+    ASSERT_TRUE(QDir().mkpath(bundle + QStringLiteral("/images")));
+    QFile ticket(bundle + QStringLiteral("/job.xml"));
+    ASSERT_TRUE(ticket.open(QIODevice::WriteOnly));
+    ticket.write(QStringLiteral("<data type=\"kova_job\" version=\"1.0\"><package type=\"inline\" name=\"Climb\">"
+                                "<template name=\"Postcard\"><filepath>Postcard.xml</filepath></template>"
+                                "<output name=\"card\" size=\"{600, 400}\"><destination type=\"filepath\">"
+                                "<filepath>%1</filepath><saveoriginalfileasis>yes</saveoriginalfileasis></destination>"
+                                "</output><image1>%2</image1></package></data>")
+                     .arg(out, climbing)
+                     .toUtf8());
+    ticket.close();
+
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(root + QStringLiteral("/w/a/b/c")));
+    ASSERT_TRUE(QFileInfo(climbing).isFile());
+    testing::internal::CaptureStderr();
+    KOVA_JobFolders::addJobFiles({QUrl::fromLocalFile(bundle)});
+    const bool done = waitUntil([this] { return counted(1); }, std::chrono::seconds(30));
+    const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
+    QDir::setCurrent(previous);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(counter(key_kovaProcessorJobsFailed), 1);
+    EXPECT_EQ(entries(m_failed).size(), 1);
+    EXPECT_TRUE(entries(m_failed).value(0).startsWith(QStringLiteral("Climb.")));
+    EXPECT_TRUE(entries(out).isEmpty());
+    EXPECT_TRUE(log.contains(QStringLiteral("refused the path %1").arg(climbing))) << log.toStdString();
 }
 
 TEST(JobFolders, BuiltInFoldersAndTheJobTypesOfAFolderListReadAgain)

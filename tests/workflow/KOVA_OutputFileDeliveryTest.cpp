@@ -369,30 +369,67 @@ TEST_F(OutputFileDelivery, plantedLinksAreReplacedNotFollowed)
     }
 }
 
+// Runs with `folder` as the process's working folder, and goes back to the one before.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const QString& folder)
+    {
+        if (!folder.isEmpty())
+            EXPECT_TRUE(QDir().mkpath(folder) && QDir::setCurrent(folder));
+    }
+    ~WorkingFolder() { QDir::setCurrent(m_previous); }
+
+private:
+    const QString m_previous = QDir::currentPath();
+};
+
 // A destination's own path may not climb out of its folder, and an original copied as it is
-// must be an image of the job's bundle: both are refused and logged, and nothing is written.
+// must be the job's own: in its bundle, else beside its ticket, never found through the
+// working folder (each climbing original would be found from the working folder given).
+// Both are refused and logged, and nothing is written.
 TEST_F(OutputFileDelivery, pathsLeavingTheirFolderAreRefused)
 {
     const QString bundle = folder("Order.kovajob/Images");
     ASSERT_TRUE(writeFile(bundle + QStringLiteral("/IMG_2.JPG"), readFile(original)));
     ASSERT_TRUE(QFile::link(original, bundle + QStringLiteral("/linked.JPG")));
+    ASSERT_TRUE(writeFile(folder("tickets/pics") + QStringLiteral("/IMG_3.JPG"), readFile(original)));
     const QString out = folder("out");
+    const QString leads = QStringLiteral("leads out of the job folder");
+    enum Job { InBundle, FromTicketFile, FromData };
     const struct {
         const char* name;
-        QString destination, image, logged;
+        QString destination, image;
+        Job job;
+        QString workingFolder, logged;
     } cases[] = {
-        {"parent in the path", pathDestination(out + QStringLiteral("/../escaped")), original, "refused the destination path"},
-        {"parent in a copy's path", pathDestination(out + QStringLiteral("/x/../../escaped"), SaveOriginal), original,
+        {"parent in the path", pathDestination(out + QStringLiteral("/../escaped")), original, InBundle, {},
          "refused the destination path"},
-        {"original above the bundle", pathDestination(out, SaveOriginal), QStringLiteral("../../IMG_1.JPG"), "no image of the job"},
-        {"original linked out of the bundle", pathDestination(out, SaveOriginal), QStringLiteral("linked.JPG"), "no image of the job"},
-        {"original in the bundle", pathDestination(out, SaveOriginal), QStringLiteral("IMG_2.JPG"), ""},
+        {"parent in a copy's path", pathDestination(out + QStringLiteral("/x/../../escaped"), SaveOriginal), original,
+         InBundle, {}, "refused the destination path"},
+        {"original above the bundle", pathDestination(out, SaveOriginal), QStringLiteral("../../IMG_1.JPG"), InBundle,
+         scratch.path("w/a"), leads},
+        {"original linked out of the bundle", pathDestination(out, SaveOriginal), QStringLiteral("linked.JPG"), InBundle,
+         {}, leads},
+        {"original in the bundle", pathDestination(out, SaveOriginal), QStringLiteral("IMG_2.JPG"), InBundle, {}, ""},
+        {"original above its ticket", pathDestination(out, SaveOriginal), QStringLiteral("../IMG_1.JPG"), FromTicketFile,
+         scratch.path("w"), leads},
+        {"original beside its ticket", pathDestination(out, SaveOriginal), QStringLiteral("pics/IMG_3.JPG"),
+         FromTicketFile, scratch.path("w"), ""},
+        {"relative original of a job without a folder", pathDestination(out, SaveOriginal), QStringLiteral("IMG_1.JPG"),
+         FromData, scratch.path(), "the job has no folder"},
     };
+    const QString ticket = scratch.path("tickets/order.xml");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto named = jobWithImage(QStringLiteral("<image1>%1</image1>").arg(c.image));
+        const QString image = QStringLiteral("<image1>%1</image1>").arg(c.image);
+        ASSERT_TRUE(writeFile(ticket, QStringLiteral("<data type=\"kova_job\" version=\"1.0\">%1</data>").arg(image).toUtf8()));
+        const auto named = c.job == FromTicketFile ? KOVA_Job::instanceWithXMLObject(QUrl::fromLocalFile(ticket)) : jobWithImage(image);
+        ASSERT_TRUE(named);
         Reports reports;
-        const QString log = kova::test::loggedBy([&] { reports = run(c.destination, named, scratch.path("Order.kovajob")); });
+        const QString log = kova::test::loggedBy([&] {
+            const WorkingFolder working(c.workingFolder);
+            reports = run(c.destination, named, c.job == InBundle ? scratch.path("Order.kovajob") : QString());
+        });
         const bool refused = !c.logged.isEmpty();
         EXPECT_EQ(successes(reports), refused ? 0u : 1u);
         EXPECT_EQ(log.contains(c.logged), true) << log.toStdString();

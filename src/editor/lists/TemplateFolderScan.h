@@ -17,8 +17,9 @@ struct TemplateEntry {
 };
 
 // Reads every XML template file lying directly in a folder, sorted by file name (numbers
-// by value, letters in any case). Other items are logged and left out; a file that does
-// not read as a template is left out.
+// by value, letters in any case). Other items are logged and left out; a file that gives
+// no object is left out, one that gives no template is listed as the reader's bare
+// document (which the editor refuses to open, saying why).
 class TemplateFolderScan {
 public:
     static QList<TemplateEntry> scan(const QString& folder);

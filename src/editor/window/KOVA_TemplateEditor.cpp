@@ -189,6 +189,12 @@ void KOVA_TemplateEditor::loadTemplate(const Pointer& templateObject, const QByt
 
 void KOVA_TemplateEditor::selectTemplateAtIndex(int index)
 {
+    if (const Pointer chosen = m_templates.value(index).templateObject) {
+        if (const auto reason = chosen->unreadableReason()) {
+            refuseUnreadable(chosen, *reason);
+            return;
+        }
+    }
     verifyShouldCloseCurrentTemplate([editor = QPointer(this), index](bool proceed, const QUrl&) {
         if (!editor)
             return;
@@ -199,6 +205,27 @@ void KOVA_TemplateEditor::selectTemplateAtIndex(int index)
         const TemplateEntry entry = editor->m_templates.value(index);
         editor->loadTemplate(entry.templateObject, entry.generation);
     });
+}
+
+// A file that gave no template is not opened (an empty canvas saved over it would
+// replace it): the operator is told why, and the open template stays.
+void KOVA_TemplateEditor::refuseUnreadable(const Pointer& unreadable, const platform::Error& reason)
+{
+    const QString name = QFileInfo(pathOf(unreadable)).completeBaseName();
+    platform::Log::log(QStringLiteral("-[KOVA_TemplateEditor selectTemplateAtIndex:] cannot open %1: %2")
+                           .arg(pathOf(unreadable), reason.description()));
+    const QVariantMap options{
+        {QStringLiteral("messageText"), QStringLiteral("The template \"%1\" cannot be opened.").arg(name)},
+        {QStringLiteral("informativeText"), reason.message},
+        {QStringLiteral("window"), QVariant::fromValue<QWidget*>(this)},
+    };
+    ZORVAK_NSObjectOpenSave::alertPanelWithOptions(options, {}, this);
+    if (m_template) {
+        keepOpenTemplate();
+        return;
+    }
+    const QSignalBlocker silent(m_layout.templatesTable->selectionModel());
+    m_layout.templatesTable->selectionModel()->clearSelection();
 }
 
 void KOVA_TemplateEditor::keepOpenTemplate()
@@ -235,9 +262,14 @@ void KOVA_TemplateEditor::templatesListed(QList<TemplateEntry> entries)
     const int row = m_lists.templates().rowForPath(lastLoaded.toLocalFile());
     if (row < 0 || lastLoaded.isEmpty())
         return;
+    // A last-loaded file that no longer reads is left for the operator to choose, who is
+    // then told why it cannot be opened, rather than at every change of the folder.
+    const Pointer last = m_templates.at(row).templateObject;
+    if (last != m_template && last->unreadableReason())
+        return;
     selectTemplateRow(row);
     m_layout.templatesTable->scrollTo(m_lists.templates().index(row, 0));
-    if (m_templates.at(row).templateObject != m_template)
+    if (last != m_template)
         selectTemplateAtIndex(row);
 }
 

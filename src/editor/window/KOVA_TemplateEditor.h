@@ -138,6 +138,7 @@ private:
     void templatesListed(QList<TemplateEntry> entries);
     void setTemplates(const QList<TemplateEntry>& entries);
     void selectTemplateRow(int row);
+    void refuseUnreadable(const Pointer& unreadable, const platform::Error& reason);
     // The open template stays: its row is selected again and it takes its file's entry.
     void keepOpenTemplate();
     // Drops the open template's changes: its entry is read from its file again.

@@ -15,6 +15,7 @@
 #include "workflow/folders/KOVA_PrintToFileSet.h"
 #include "workflow/jobs/KOVA_Job.h"
 #include "workflow/jobs/KOVA_JobBundle.h"
+#include "workflow/jobs/KOVA_JobPaths.h"
 #include "workflow/outputs/KOVA_Output.h"
 #include "workflow/packages/KOVA_Package.h"
 
@@ -123,22 +124,26 @@ std::shared_ptr<KOVA_Job> jobOf(const KOVA_Output& output)
 
 // ---- Names ----
 
+// A relative original is the job's own: inside its bundle, else beside its ticket, and
+// never taken from the process's working folder. An absolute one that names no image is
+// looked for in the bundle's images folder. Empty (logged) for a path leading out.
 QUrl KOVA_OutputFileDelivery::urlOriginalImage(const KOVA_Output& output) const
 {
     const QString path = output.originalFilePath();
     if (path.isEmpty())
         return {};
-    const QUrl url = QUrl::fromLocalFile(path);
     const auto package = output.package();
     const QUrl container = package ? package->urlJobContainer() : QUrl();
-    if (ZORVAK_Extras_NSURL::conformsToUTType(url, platform::kUTTypeImage) || !container.isLocalFile())
-        return url;
-    const QString inBundle = QDir::cleanPath(KOVA_JobBundle::imagePath(container.toLocalFile(), path));
-    if (platform::FileNames::isInsideFolder(inBundle, container.toLocalFile()))
-        return QUrl::fromLocalFile(inBundle);
-    platform::Log::error(QStringLiteral("the original image %1 is no image of the job %2; not copied")
-                             .arg(path, container.toLocalFile()));
-    return {};
+    QString file = path;
+    if (QDir::isRelativePath(path)) {
+        const auto job = jobOf(output);
+        file = KOVA_JobPaths::imagePath(path, container, job ? job->documentURL() : QUrl());
+    } else if (container.isLocalFile()
+               && !ZORVAK_Extras_NSURL::conformsToUTType(QUrl::fromLocalFile(path), platform::kUTTypeImage)) {
+        file = KOVA_JobPaths::insideFolder(KOVA_JobBundle::imagePath(container.toLocalFile(), path),
+                                           container.toLocalFile(), path);
+    }
+    return file.isEmpty() ? QUrl() : QUrl::fromLocalFile(file);
 }
 
 QString KOVA_OutputFileDelivery::outputFilenameForDestination(const KOVA_Output& output,

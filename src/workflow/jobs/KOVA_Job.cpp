@@ -10,6 +10,7 @@
 #include "template/KOVA_XML_Keys.h"
 #include "template/KOVA_XML_object.h"
 #include "workflow/jobs/KOVA_JobBundle.h"
+#include "workflow/jobs/KOVA_JobPaths.h"
 #include "workflow/jobs/KOVA_JobProcessing.h"
 #include "workflow/jobs/KOVA_JobTicketReader.h"
 #include "workflow/jobs/KOVA_JobWriter.h"
@@ -350,14 +351,14 @@ void KOVA_Job::appendBundlePreviewItems(QVariantList& items) const
 
 void KOVA_Job::appendBarePreviewItems(QVariantList& items) const
 {
-    const QVariantList images = value(KOVA_XML_Key_allImages).toList();
+    QStringList images;
+    for (const QVariant& image : value(KOVA_XML_Key_allImages).toList())
+        images.append(KOVA_JobPaths::imagePath(image.toString(), {}, m_documentURL));
     const QString graphic = graphicPath();
-    if (!graphic.isEmpty() && !images.contains(graphic))
+    if (QDir::isAbsolutePath(graphic) && !images.contains(graphic))
         items.append(QUrl::fromLocalFile(graphic));
-    for (const QVariant& image : images) {
-        const QString path = image.toString();
+    for (const QString& path : images)
         items.append(path.isEmpty() ? QVariant() : QVariant(QUrl::fromLocalFile(path)));
-    }
 }
 
 QVariantMap KOVA_Job::valuesDict() const
@@ -426,9 +427,14 @@ QString KOVA_Job::graphicPath() const
     QString path = value(KOVA_XML_Key_imagePath).toString();
     if (path.isEmpty())
         path = valueForKey(KOVA_XML_Key_image1, packageName()).toString();
-    if (path.isEmpty() || m_urlJobContainer.isEmpty())
+    if (path.isEmpty())
         return path;
-    return KOVA_JobBundle::imagePath(m_urlJobContainer.toLocalFile(), path);
+    if (!m_urlJobContainer.isEmpty()) {
+        const QString bundle = m_urlJobContainer.toLocalFile();
+        return KOVA_JobPaths::insideFolder(KOVA_JobBundle::imagePath(bundle, path), bundle, path);
+    }
+    // A job read from data has no folder: a relative path is then only a name.
+    return m_documentURL.isLocalFile() ? KOVA_JobPaths::imagePath(path, {}, m_documentURL) : path;
 }
 
 QDateTime KOVA_Job::dateStarted() const
@@ -440,7 +446,7 @@ QDateTime KOVA_Job::dateStarted() const
 std::shared_ptr<ZORVAK_Image> KOVA_Job::previewImage() const
 {
     const QString path = graphicPath();
-    return path.isEmpty() ? nullptr : ZORVAK_Image::imageWithObject(QUrl::fromLocalFile(path));
+    return QDir::isAbsolutePath(path) ? ZORVAK_Image::imageWithObject(QUrl::fromLocalFile(path)) : nullptr;
 }
 
 QVariant KOVA_Job::valueForKey(const QString& key, const QString& packageName, const QString& metaKey) const

@@ -108,10 +108,12 @@ public:
     QString packageLabel() const;
     // The job bundle's name, else the ticket's, without extension; else empty.
     QString name() const;
+    // The job's image: inside its bundle's images folder, else a relative path beside its
+    // ticket; empty (logged) when it leads out of that folder.
     QString graphicPath() const override;
     // When the ticket file was last changed, else now.
     QDateTime dateStarted() const;
-    // The image at graphicPath(); null without a path or when it cannot be read.
+    // The image at graphicPath(); null without a file path or when it cannot be read.
     std::shared_ptr<ZORVAK_Image> previewImage() const;
     // A job stands for no template of its own.
     KOVA_Template::Pointer templateObject() const { return nullptr; }
