@@ -1,4 +1,4 @@
-#include "app/AppDelegate.h"
+#include "app/delegate/AppDelegate.h"
 
 #include "FakeBusObject.h"
 #include "FileFixtures.h"

@@ -1,4 +1,4 @@
-#include "app/AppDelegate.h"
+#include "app/delegate/AppDelegate.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/files/StandardPaths.h"
 

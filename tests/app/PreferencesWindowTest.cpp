@@ -1,4 +1,4 @@
-#include "app/AppDelegate.h"
+#include "app/delegate/AppDelegate.h"
 #include "app/SharedActions.h"
 #include "app/preferences/PreferencesPaneSize.h"
 #include "app/preferences/PreferencesTabViewController.h"

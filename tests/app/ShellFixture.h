@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AppDelegate.h"
+#include "app/delegate/AppDelegate.h"
 #include "app/ApplicationTermination.h"
 #include "app/StartPanel.h"
 #include "core/queues/ZORVAK_Coalesce.h"

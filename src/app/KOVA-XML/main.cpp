@@ -1,4 +1,4 @@
-#include "app/AppDelegate.h"
+#include "app/delegate/AppDelegate.h"
 #include "app/PrivilegedHelperClient.h"
 #include "platform/files/StandardPaths.h"
 #include "workflow/processing/KOVA_Road.h"

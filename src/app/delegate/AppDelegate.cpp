@@ -1,4 +1,4 @@
-#include "app/AppDelegate.h"
+#include "app/delegate/AppDelegate.h"
 
 #include "app/ApplicationTermination.h"
 #include "app/PendingCall.h"
