@@ -1,7 +1,6 @@
 #include "app/AppDelegate.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/files/StandardPaths.h"
-#include "workflow/folders/KOVA_JobFolders.h"
 
 #include "FileFixtures.h"
 #include "HelperSystemBus.h"
@@ -137,9 +136,9 @@ public:
     }
     // Starts the running copy and waits until it has launched: the start panel
     // is loaded after the windows are shown and the signals taken.
-    void launch()
+    void launch(const QStringList& arguments = {})
     {
-        start(running, {});
+        start(running, arguments);
         EXPECT_TRUE(waitUntil([&] { return logText().contains("loaded the start panel"); })) << logText().toStdString();
     }
     QString logText() const { return QString::fromUtf8(readFile(log)); }
@@ -180,26 +179,26 @@ TEST(ApplicationProcess, ATerminatedApplicationReopensItsWindowsAndExitsCleanly)
     EXPECT_TRUE(program.preferences->boolForKey(AppDelegate::keyEditorVisible));
 }
 
-// A second start hands the items named on its command line (relative ones taken
-// against its own working folder) to the running copy, which takes job bundles
-// into its job folder; it ends with 0 when every item was taken, else with 1,
-// naming each refused item on standard error and in the running copy's log.
-TEST(ApplicationProcess, ASecondStartHandsItsItemsToTheRunningCopy)
+// A start takes the items named on its command line (relative ones taken
+// against its own working folder) into its job folder. A second start hands its items to the
+// running copy and ends with 0 when every item was taken, else with 1, naming
+// each refused item on standard error and in the running copy's log.
+TEST(ApplicationProcess, AStartTakesItsItemsAndASecondStartHandsThemToTheRunningCopy)
 {
     if (startsNoChildProcesses)
         GTEST_SKIP() << "starts child processes";
     ProgramOnBuses program;
     ASSERT_TRUE(program.hasBuses());
-    program.launch();
-    const auto folder = KOVA_JobFolders::builtInFolders().constFirst();
-    const QString jobFolder = std::dynamic_pointer_cast<KOVA_JobFolders>(folder)->jobsFolderURL().toLocalFile();
-    ASSERT_TRUE(waitUntil([&] { return QFileInfo(jobFolder).isDir(); })) << jobFolder.toStdString();
     ScratchFolder incoming;
-    for (const char* bundle : { "Order 1.kovajob", "Order 2.kovajob" }) {
+    for (const char* bundle : { "Order 0.kovajob", "Order 1.kovajob", "Order 2.kovajob" }) {
         ASSERT_TRUE(QDir().mkpath(incoming.path(QString::fromUtf8(bundle))));
         ASSERT_TRUE(writeFile(incoming.path(QString::fromUtf8(bundle) + QStringLiteral("/job.xml")), "<data/>"));
     }
     ASSERT_TRUE(writeFile(incoming.path(QStringLiteral("loose.xml")), "<data/>"));
+    program.running.setWorkingDirectory(incoming.path());
+    program.launch({ QStringLiteral("Order 0.kovajob") });
+    const QString firstTaken = QStringLiteral("moved %1 into the job folder").arg(incoming.path(QStringLiteral("Order 0.kovajob")));
+    EXPECT_TRUE(waitUntil([&] { return program.logText().contains(firstTaken); })) << program.logText().toStdString();
 
     const struct {
         QStringList items;
