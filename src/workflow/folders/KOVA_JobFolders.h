@@ -126,6 +126,9 @@ public:
     QStringList archiveClassHierarchy() const override;
 
 private:
+    // The default job folder, its folder made when missing; none, with the
+    // reason in `*reason`, when there is no such folder or it cannot be made.
+    static std::shared_ptr<KOVA_JobFolders> folderTakingJobFiles(QString* reason);
     struct Scan;
     bool flagOption(const QString& key) const;
     void handleEvent(const QStringList& paths, const Scan& scan);
