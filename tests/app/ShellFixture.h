@@ -77,7 +77,13 @@ protected:
     // application does; answers the loop's exit status.
     int quit()
     {
-        QTimer::singleShot(0, qApp, [this] { app->requestQuit(); });
+        return runLoop([this] { app->requestQuit(); });
+    }
+    // Runs the event loop with `turn` as its first work until it ends;
+    // answers its exit status (99 when it did not end within ten seconds).
+    int runLoop(const std::function<void()>& turn)
+    {
+        QTimer::singleShot(0, qApp, turn);
         QTimer guard;
         QObject::connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(99); });
         guard.start(10000);

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QImage>
 #include <QMenuBar>
+#include <QSessionManager>
 
 using namespace std::chrono_literals;
 using kova::test::ShellFixture;
@@ -120,6 +121,31 @@ TEST_F(RestoreTest, AFolderSetEditedJustBeforeQuittingIsSaved)
     for (const auto& set : sets.folderSetsFromSavedData())
         saved << set->name();
     EXPECT_TRUE(saved.contains(QStringLiteral("Saved at quit"))) << saved.join(", ").toStdString();
+}
+
+// A session manager asks for state at checkpoints, not only at log-out; only the
+// session's end (the platform's Quit event) quits, keeping the windows for the
+// next launch.
+TEST_F(RestoreTest, AStateRequestLeavesTheApplicationRunningAndTheSessionsEndQuitsIt)
+{
+    launch();
+    app->showProcessorWindow();
+    QSessionManager* session = qApp->findChild<QSessionManager*>();
+    ASSERT_TRUE(session);
+    EXPECT_EQ(runLoop([session] {
+        emit qApp->commitDataRequest(*session);
+        emit qApp->saveStateRequest(*session);
+        QCoreApplication::exit(7);
+    }), 7);
+    EXPECT_FALSE(ApplicationTermination::isTerminating());
+    EXPECT_TRUE(app->windowControllerProcessor()->isVisible());
+
+    EXPECT_EQ(runLoop([] {
+        QEvent sessionEnds(QEvent::Quit);
+        QCoreApplication::sendEvent(qApp, &sessionEnds);
+    }), 0);
+    EXPECT_TRUE(ApplicationTermination::isTerminating());
+    EXPECT_TRUE(defaults->boolForKey(AppDelegate::keyProcessorVisible));
 }
 
 TEST_F(RestoreTest, EveryWindowShowsTheSharedActionsAndPreferencesGoThroughTheirAction)

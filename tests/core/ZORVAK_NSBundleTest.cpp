@@ -27,9 +27,11 @@ namespace {
 // A copy of the application, in a child process, prints "beep" when it beeps,
 // "running" when it goes on, and "activated" each time it is asked to come
 // forward; a running copy ends after the number of activations it is told.
-// Every test process starts without a session bus, so the copy is told which.
+// Every test process starts without a session bus, so the copy is told which,
+// and the items it starts with ("|" between them).
 const char kCopyVariable[] = "KOVA_TEST_COPY_ACTIVATIONS";
 const char kCopyBusVariable[] = "KOVA_TEST_COPY_BUS";
+const char kCopyItemsVariable[] = "KOVA_TEST_COPY_ITEMS";
 
 void say(const char* line)
 {
@@ -39,20 +41,22 @@ void say(const char* line)
 
 class Copy {
 public:
-    Copy(const QString& busAddress, int activations)
+    Copy(const QString& busAddress, int activations, const QStringList& items = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QLatin1String(kCopyVariable), QString::number(activations));
         environment.insert(QLatin1String(kCopyBusVariable), busAddress);
+        environment.insert(QLatin1String(kCopyItemsVariable), items.join(QLatin1Char('|')));
         m_process.setProcessEnvironment(environment);
         m_process.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--gtest_filter=ZORVAK_NSBundleCopy.*") });
     }
-    // Whether it ended with status 0, within a minute.
-    bool endedWell()
+    // Whether it ended with `status`, within a minute.
+    bool endedWell(int status = 0)
     {
         const bool ended = kova::test::waitUntil([this] { return m_process.state() == QProcess::NotRunning; }, std::chrono::minutes(1));
-        return ended && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+        return ended && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == status;
     }
+    QString errors() { return QString::fromUtf8(m_process.readAllStandardError()); }
     int count(const QByteArray& line)
     {
         m_output += m_process.readAllStandardOutput();
@@ -77,7 +81,8 @@ TEST(ZORVAK_NSBundleCopy, RunsTheCheck)
         .exit = {},
         .activate = [&] { ++activations; say("activated"); },
     });
-    ZORVAK_NSBundle::checkForDuplicateRunningInstances();
+    const QString items = qEnvironmentVariable(kCopyItemsVariable);
+    ZORVAK_NSBundle::checkForDuplicateRunningInstances(items.isEmpty() ? QStringList() : items.split(QLatin1Char('|')));
     say("running");
     const int expected = qEnvironmentVariableIntValue(kCopyVariable);
     EXPECT_TRUE(kova::test::waitUntil([&] { return activations >= expected; }, std::chrono::seconds(30)));
@@ -119,24 +124,52 @@ TEST_F(ZORVAK_NSBundleInstances, OfCopiesStartedTogetherOneRunsAndTheOthersActiv
     EXPECT_EQ(activations, kCopies - 1);
 }
 
-// Leaves this process as the running copy: the last test of the suite.
+// Leaves this process as the running copy: the last test of the suite. A copy
+// started with items hands them over and ends with 0 only when all were taken.
 TEST_F(ZORVAK_NSBundleInstances, FirstCopyGoesOnAndAnswersTheNext)
 {
     int beeps = 0, activations = 0;
+    QStringList opened;
     std::optional<int> exitStatus;
     ZORVAK_NSBundle::setDuplicateInstanceActions({
         .beep = [&] { ++beeps; },
         .exit = [&](int status) { exitStatus = status; },
         .activate = [&] { ++activations; },
+        .open = [&](const QStringList& paths) {
+            opened += paths;
+            QStringList refused;
+            for (const QString& path : paths) {
+                if (path.endsWith(QStringLiteral(".xml")))
+                    refused << path + QStringLiteral(" stays where it is: not a job bundle");
+            }
+            return refused;
+        },
     });
     ZORVAK_NSBundle::checkForDuplicateRunningInstances();
     EXPECT_EQ(beeps, 0);
     EXPECT_FALSE(exitStatus);
 
-    Copy second(bus->address(), 0);
-    EXPECT_TRUE(second.endedWell());
-    EXPECT_EQ(second.count("beep"), 1);
-    EXPECT_EQ(second.count("running"), 0);
-    EXPECT_EQ(activations, 1);
+    const struct {
+        QStringList items;
+        int status;
+        QString named;
+    } cases[] = {
+        { {}, 0, {} },
+        { { QStringLiteral("/in/a.kovajob") }, 0, {} },
+        { { QStringLiteral("/in/b.kovajob"), QStringLiteral("/in/c.xml") }, 1, QStringLiteral("/in/c.xml stays where it is: not a job bundle") },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.items.join(QLatin1Char(' ')).toStdString());
+        const int activatedBefore = activations;
+        opened.clear();
+        Copy second(bus->address(), 0, c.items);
+        EXPECT_TRUE(second.endedWell(c.status));
+        EXPECT_EQ(second.count("beep"), 1);
+        EXPECT_EQ(second.count("running"), 0);
+        EXPECT_EQ(activations, activatedBefore + 1);
+        EXPECT_EQ(opened, c.items);
+        if (!c.named.isEmpty())
+            EXPECT_TRUE(second.errors().contains(c.named));
+    }
     ZORVAK_NSBundle::setDuplicateInstanceActions({});
 }

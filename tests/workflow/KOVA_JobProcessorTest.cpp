@@ -263,7 +263,9 @@ TEST_F(JobProcessorRoad, JobBundlesAreMovedIntoTheDefaultFolderAndRunOtherFilesA
     ASSERT_TRUE(loose.open(QIODevice::WriteOnly) && loose.write(missingPackage) > 0);
     loose.close();
     platform::WallClock::setNow([] { return QDateTime(QDate(2025, 3, 3), QTime(14, 5, 9)); });
-    KOVA_JobFolders::addJobFiles({QUrl::fromLocalFile(m_incoming + QStringLiteral("/loose.xml")), QUrl::fromLocalFile(bundle)});
+    const QStringList refused =
+        KOVA_JobFolders::addJobFiles({QUrl::fromLocalFile(m_incoming + QStringLiteral("/loose.xml")), QUrl::fromLocalFile(bundle)});
+    EXPECT_EQ(refused, QStringList{m_incoming + QStringLiteral("/loose.xml stays where it is: not a job bundle")});
     EXPECT_EQ(entries(m_incoming), QStringList{QStringLiteral("loose.xml")});
     ASSERT_TRUE(waitUntil([this] { return counted(1); }, std::chrono::seconds(30)));
     const QStringList filings = entries(m_completed) + entries(m_failed);

@@ -24,11 +24,7 @@ int main(int argc, char* argv[])
                              delegate->applicationWillTerminate();
                      });
     delegate->applicationDidFinishLaunching();
-    QList<QUrl> opened;
-    for (const QString& argument : application.arguments().mid(1))
-        opened << QUrl::fromLocalFile(argument);
-    if (!opened.isEmpty())
-        delegate->openURLs(opened);
+    delegate->openPaths(AppDelegate::startItems());
     const int status = QApplication::exec();
     delegate.reset(); // its windows go before the application
     return status;

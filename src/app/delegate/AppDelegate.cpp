@@ -3,6 +3,7 @@
 #include "app/ApplicationTermination.h"
 #include "app/PendingCall.h"
 #include "app/PrivilegedHelperClient.h"
+#include "app/SessionEndFilter.h"
 #include "app/SharedActions.h"
 #include "app/preferences/PreferencesWindowController.h"
 #include "app/StartPanel.h"
@@ -30,6 +31,7 @@
 #include <QApplication>
 #include <QDBusMessage>
 #include <QDir>
+#include <QFileInfo>
 #include <QWidget>
 
 #include <mutex>
@@ -97,6 +99,8 @@ AppDelegate::~AppDelegate()
 {
     if (m_offScreenFilter)
         qApp->removeEventFilter(m_offScreenFilter.get());
+    if (m_sessionEnd)
+        qApp->removeEventFilter(m_sessionEnd.get());
 }
 
 void AppDelegate::awakeFromNib()
@@ -137,17 +141,26 @@ void AppDelegate::takeQuitRequests()
             self->requestQuit();
     };
     m_terminationSignals = std::make_unique<TerminationSignals>([quit](int) { quit(); });
-    QObject::connect(qApp, &QGuiApplication::commitDataRequest, m_terminationSignals.get(), quit);
+    m_sessionEnd = std::make_unique<SessionEndFilter>(quit);
+    qApp->installEventFilter(m_sessionEnd.get());
 }
 
 void AppDelegate::initialize()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        ZORVAK_NSBundle::checkForDuplicateRunningInstances();
+        ZORVAK_NSBundle::checkForDuplicateRunningInstances(startItems());
         Logger::setLogFile(KOVA_LoggerExtension::defaultLogFileKOVA());
         ZORVAK_NSProcessInfo::logCurrentSystemInfo();
     });
+}
+
+QStringList AppDelegate::startItems()
+{
+    QStringList items;
+    for (const QString& argument : QCoreApplication::arguments().mid(1))
+        items << QFileInfo(argument).absoluteFilePath();
+    return items;
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -170,6 +183,7 @@ void AppDelegate::applicationDidFinishLaunching()
     panelSimpleStart();
     showSimpleStart();
     watchWindowsLeavingTheScreen();
+    takeItemsOfLaterStarts();
 }
 
 void AppDelegate::applicationWillTerminate()
@@ -327,9 +341,31 @@ void AppDelegate::watchWindowsLeavingTheScreen()
     qApp->installEventFilter(m_offScreenFilter.get());
 }
 
-void AppDelegate::openURLs(const QList<QUrl>& urls)
+void AppDelegate::takeItemsOfLaterStarts()
 {
-    KOVA_JobFolders::addJobFiles(urls);
+    ZORVAK_NSBundle::setDuplicateInstanceActions({
+        .open = [weakSelf = weak_from_this()](const QStringList& paths) {
+            if (const auto self = weakSelf.lock())
+                return self->openPaths(paths);
+            QStringList refused;
+            for (const QString& path : paths)
+                refused << QStringLiteral("%1 stays where it is: the application is quitting").arg(path);
+            return refused;
+        },
+    });
+}
+
+QStringList AppDelegate::openURLs(const QList<QUrl>& urls)
+{
+    return KOVA_JobFolders::addJobFiles(urls);
+}
+
+QStringList AppDelegate::openPaths(const QStringList& paths)
+{
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls << QUrl::fromLocalFile(path);
+    return openURLs(urls);
 }
 
 bool AppDelegate::openFile(const QString& path)

@@ -15,6 +15,7 @@ class PrivilegedHelperClient;
 class ProcessorWindow;
 class SharedActions;
 class PreferencesWindowController;
+class SessionEndFilter;
 class StartPanel;
 class TemplateEditorPresenter;
 class TerminationSignals;
@@ -42,18 +43,23 @@ public:
     ~AppDelegate() override;
 
     // Once per process, before the delegate is made: the single-instance
-    // check, the log file and the host banner.
+    // check (which hands this start's items to a copy already running), the
+    // log file and the host banner.
     static void initialize();
+    // The items this start was asked to open: the program's arguments as
+    // absolute paths, relative ones taken against the working folder.
+    static QStringList startItems();
 
     // Reads the job counters.
     void awakeFromNib();
     void applicationDidFinishLaunching();
     void applicationWillTerminate();
 
-    // The one way to quit (menu, Ctrl+Q, SIGTERM, SIGINT, the session's end): lets
-    // the template editor settle unsaved changes (it may cancel), marks the
-    // application as ending so no window records its closing, writes the folder
-    // sets still waiting to be saved, then quits the event loop.
+    // The one way to quit (menu, Ctrl+Q, SIGTERM, SIGINT, the session's end; a
+    // session's mere request for state quits nothing): lets the template editor
+    // settle unsaved changes (it may cancel), marks the application as ending so
+    // no window records its closing, writes the folder sets still waiting to be
+    // saved, then quits the event loop.
     void requestQuit();
 
     void showProcessorWindow();
@@ -74,8 +80,11 @@ public:
     TemplateEditorPresenter* windowControllerTemplateEditor() const { return m_templateEditor.get(); }
     qint64 jobsCompleted() const { return m_jobsCompleted; }
     qint64 jobsFailed() const { return m_jobsFailed; }
-    // Items opened from the file manager or dropped on the application.
-    void openURLs(const QList<QUrl>& urls);
+    // Items opened from the file manager, dropped on the application, named
+    // on its command line or handed over by a second start. Answers a line for
+    // each item not taken, naming it and saying why.
+    QStringList openURLs(const QList<QUrl>& urls);
+    QStringList openPaths(const QStringList& paths);
     bool openFile(const QString& path);
 
     // Stores `object` locally, then sends it to the rendering service.
@@ -97,6 +106,8 @@ private:
     // SIGTERM, SIGINT and the session's end quit through requestQuit().
     void takeQuitRequests();
     void watchWindowsLeavingTheScreen();
+    // Items a second start hands over are opened here, as this start's own are.
+    void takeItemsOfLaterStarts();
     void runSimpleStart();
     void finishQuit();
     void templateEditorClosedByUser();
@@ -110,6 +121,7 @@ private:
     std::unique_ptr<PreferencesWindowController> m_preferencesWindow;
     std::unique_ptr<WindowOffScreenFilter> m_offScreenFilter;
     std::unique_ptr<TerminationSignals> m_terminationSignals;
+    std::unique_ptr<SessionEndFilter> m_sessionEnd;
     qint64 m_jobsCompleted = 0;
     qint64 m_jobsFailed = 0;
     bool m_quitRequested = false;

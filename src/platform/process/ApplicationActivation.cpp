@@ -2,8 +2,9 @@
 
 namespace platform {
 
-ApplicationActivation::ApplicationActivation(std::function<void()> onActivate)
+ApplicationActivation::ApplicationActivation(std::function<void()> onActivate, OpenItems onOpen)
     : m_onActivate(std::move(onActivate))
+    , m_onOpen(std::move(onOpen))
 {
 }
 
@@ -11,6 +12,19 @@ void ApplicationActivation::activate()
 {
     if (m_onActivate)
         m_onActivate();
+}
+
+QStringList ApplicationActivation::open(const QStringList& paths)
+{
+    QStringList refused;
+    if (m_onOpen) {
+        refused = m_onOpen(paths);
+    } else {
+        for (const QString& path : paths)
+            refused << QStringLiteral("%1 stays where it is: this copy takes no items").arg(path);
+    }
+    activate();
+    return refused;
 }
 
 } // namespace platform

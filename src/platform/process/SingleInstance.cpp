@@ -15,12 +15,14 @@ namespace platform {
 namespace {
 // How long a second copy waits for the running one to answer before it ends.
 constexpr int kActivationTimeoutMilliseconds = 5000;
+// Taking items may copy them across file systems, so their answer may be slow.
+constexpr int kOpenTimeoutMilliseconds = 120000;
 } // namespace
 
-SingleInstance::SingleInstance(QDBusConnection bus, QString name, std::function<void()> onActivate)
+SingleInstance::SingleInstance(QDBusConnection bus, QString name, std::function<void()> onActivate, OpenItems onOpen)
     : m_bus(std::move(bus))
     , m_name(std::move(name))
-    , m_activation(std::make_unique<ApplicationActivation>(std::move(onActivate)))
+    , m_activation(std::make_unique<ApplicationActivation>(std::move(onActivate), std::move(onOpen)))
 {
 }
 
@@ -80,14 +82,35 @@ bool SingleInstance::activateOwner() const
 {
     if (!m_bus.isConnected())
         return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(m_name, ApplicationActivation::kObjectPath,
-        ApplicationActivation::kInterface, QStringLiteral("activate"));
-    call.setAutoStartService(false);
-    const QDBusMessage reply = m_bus.call(call, QDBus::Block, kActivationTimeoutMilliseconds);
+    const QDBusMessage reply = callOwner(QStringLiteral("activate"), {}, kActivationTimeoutMilliseconds);
     if (reply.type() == QDBusMessage::ReplyMessage)
         return true;
     Log::log(QStringLiteral("the running copy of %1 did not answer: %2").arg(m_name, reply.errorMessage()));
     return false;
+}
+
+bool SingleInstance::openInOwner(const QStringList& paths, QStringList* refused, QString* error) const
+{
+    if (!m_bus.isConnected()) {
+        *error = QStringLiteral("no session bus reaches the running copy of %1").arg(m_name);
+        return false;
+    }
+    const QDBusMessage reply = callOwner(QStringLiteral("open"), { paths }, kOpenTimeoutMilliseconds);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) {
+        *error = QStringLiteral("the running copy of %1 did not answer: %2").arg(m_name, reply.errorMessage());
+        return false;
+    }
+    *refused = reply.arguments().constFirst().toStringList();
+    return true;
+}
+
+QDBusMessage SingleInstance::callOwner(const QString& method, const QVariantList& arguments, int timeoutMilliseconds) const
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(m_name, ApplicationActivation::kObjectPath,
+        ApplicationActivation::kInterface, method);
+    call.setArguments(arguments);
+    call.setAutoStartService(false);
+    return m_bus.call(call, QDBus::Block, timeoutMilliseconds);
 }
 
 QString SingleInstance::lockFilePath(const QString& name)

@@ -2,6 +2,9 @@
 
 #include <QDBusConnection>
 #include <QString>
+#include <QStringList>
+
+#include <QVariantList>
 
 #include <functional>
 #include <memory>
@@ -20,9 +23,14 @@ class FileLock;
 // Use on the main thread, after the application object exists.
 class SingleInstance {
 public:
+    // Takes the items a second copy hands over; answers a line for each one it
+    // did not take, naming it and saying why.
+    using OpenItems = std::function<QStringList(const QStringList& paths)>;
+
     // `onActivate` runs on the main thread when another copy asks this one to
-    // come to the front.
-    SingleInstance(QDBusConnection bus, QString name, std::function<void()> onActivate);
+    // come to the front, `onOpen` when it hands this one its items (without it
+    // every item is refused).
+    SingleInstance(QDBusConnection bus, QString name, std::function<void()> onActivate, OpenItems onOpen = {});
     ~SingleInstance();
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
@@ -34,6 +42,11 @@ public:
     // Asks the copy that holds the name to come to the front; false when none
     // answers (always without a bus).
     bool activateOwner() const;
+    // Hands the items at `paths` (absolute) to the copy that holds the name,
+    // which takes them and comes to the front. False when none answers, with
+    // the reason in `*error`; otherwise `*refused` holds the owner's line for
+    // each item it did not take.
+    bool openInOwner(const QStringList& paths, QStringList* refused, QString* error) const;
 
     // Where the lock file of `name` lies.
     static QString lockFilePath(const QString& name);
@@ -42,6 +55,7 @@ private:
     enum class BusClaim { Owned, Taken, Failed };
     BusClaim claimBusName();
     bool claimLockFile();
+    QDBusMessage callOwner(const QString& method, const QVariantList& arguments, int timeoutMilliseconds) const;
 
     QDBusConnection m_bus;
     const QString m_name;

@@ -126,26 +126,54 @@ std::shared_ptr<KOVA_JobFolders> KOVA_JobFolders::defaultJobFolder()
     return nullptr;
 }
 
-void KOVA_JobFolders::addJobFiles(const QList<QUrl>& urls)
+std::shared_ptr<KOVA_JobFolders> KOVA_JobFolders::folderTakingJobFiles(QString* reason)
 {
     const std::shared_ptr<KOVA_JobFolders> folder = defaultJobFolder();
     const QUrl target = folder ? folder->jobsFolderURL() : QUrl();
-    if (!folder || !QFileInfo(cleanPath(target)).isDir()) {
-        platform::Log::log(QStringLiteral("Failed to find job folder at %1").arg(target.toString()));
-        return;
+    // Right after launch the folder may not be made yet: its watcher makes it a
+    // moment later, and so does this.
+    platform::Error error;
+    if (folder && (QFileInfo(cleanPath(target)).isDir() || platform::FileOperations::makeDirectory(cleanPath(target), true, &error)))
+        return folder;
+    platform::Log::log(QStringLiteral("Failed to find job folder at %1").arg(target.toString()));
+    *reason = folder ? QStringLiteral("the job folder %1 cannot be made: %2").arg(cleanPath(target), error.message)
+                     : QStringLiteral("no enabled job folder takes job bundles");
+    return nullptr;
+}
+
+QStringList KOVA_JobFolders::addJobFiles(const QList<QUrl>& urls)
+{
+    QStringList refused;
+    if (urls.isEmpty())
+        return refused;
+    const auto refuse = [&refused](const QUrl& url, const QString& reason) {
+        refused << QStringLiteral("%1 stays where it is: %2").arg(cleanPath(url), reason);
+        platform::Log::log(refused.constLast());
+    };
+    QString reason;
+    const std::shared_ptr<KOVA_JobFolders> folder = folderTakingJobFiles(&reason);
+    if (!folder) {
+        for (const QUrl& url : urls)
+            refuse(url, reason);
+        return refused;
     }
+    const QString target = cleanPath(folder->jobsFolderURL());
     const QString jobType = folder->jobFileUTType();
     for (const QUrl& url : urls) {
         if (!ZORVAK_Extras_NSURL::conformsToUTType(url, jobType)) {
             platform::Log::log(QStringLiteral("request to open unsupported file type %1 at %2")
                                    .arg(ZORVAK_Extras_NSURL::UTI(url), url.toString()));
+            refuse(url, QStringLiteral("not a job bundle"));
             continue;
         }
-        const QString to = cleanPath(target) + QLatin1Char('/') + QFileInfo(cleanPath(url)).fileName();
+        const QString to = target + QLatin1Char('/') + QFileInfo(cleanPath(url)).fileName();
         platform::Error error;
-        if (!platform::FileOperations::moveItemNoReplace(cleanPath(url), to, &error))
-            platform::Log::log(error.description());
+        if (platform::FileOperations::moveItemNoReplace(cleanPath(url), to, &error))
+            platform::Log::log(QStringLiteral("moved %1 into the job folder %2").arg(cleanPath(url), target));
+        else
+            refuse(url, error.description());
     }
+    return refused;
 }
 
 KOVA_FolderSetClass::FolderSets KOVA_JobFolders::builtInFolders()

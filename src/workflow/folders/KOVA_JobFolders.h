@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -67,8 +68,9 @@ public:
     // The first enabled folder of the job-bundle type (ignoring case and diacritics).
     static std::shared_ptr<KOVA_JobFolders> defaultJobFolder();
     // Moves each job bundle among `urls` into the default job folder, never onto an
-    // existing name; other items stay where they are (logged).
-    static void addJobFiles(const QList<QUrl>& urls);
+    // existing name; other items stay where they are. Answers, and logs, a line
+    // for each item that stayed, naming it and saying why.
+    static QStringList addJobFiles(const QList<QUrl>& urls);
     // The list if there were no saved data: the old processor folder, then the
     // Wrenlow prints folder.
     static KOVA_FolderSetClass::FolderSets builtInFolders();
@@ -124,6 +126,9 @@ public:
     QStringList archiveClassHierarchy() const override;
 
 private:
+    // The default job folder, its folder made when missing; none, with the
+    // reason in `*reason`, when there is no such folder or it cannot be made.
+    static std::shared_ptr<KOVA_JobFolders> folderTakingJobFiles(QString* reason);
     struct Scan;
     bool flagOption(const QString& key) const;
     void handleEvent(const QStringList& paths, const Scan& scan);
