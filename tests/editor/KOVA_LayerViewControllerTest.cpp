@@ -4,6 +4,7 @@
 #include "TestEnvironment.h"
 #include "core/queues/ZORVAK_Coalesce.h"
 #include "editor/canvas/KOVA_TemplateEditorView.h"
+#include "editor/edits/CanvasViewEdits.h"
 #include "editor/inspector/InspectorPanels.h"
 #include "editor/inspector/InspectorTextField.h"
 #include "editor/inspector/TextboxTableCellView.h"
@@ -38,8 +39,8 @@ protected:
         platform::DispatchClock::setCurrent(clock);
         postcard = KOVA_Template::templateWithPath(QStringLiteral(KOVA_EXAMPLES_DIR "/Templates/Postcard.xml"), QUrl());
         ASSERT_TRUE(postcard);
-        view.setUndoManager(undo);
-        view.setTemplateObject(postcard);
+        edits.setUndoManager(undo);
+        edits.setTemplateObject(postcard);
         view.resize(400, 300);
         inspector.templateDidChange();
         panels.resize(320, 1200);
@@ -82,7 +83,8 @@ protected:
     Pointer postcard;
     std::shared_ptr<platform::UndoManager> undo = std::make_shared<platform::UndoManager>();
     KOVA_TemplateEditorView view;
-    KOVA_TemplateEditorLayerCommands commands{view};
+    CanvasViewEdits edits{view};
+    KOVA_TemplateEditorLayerCommands commands{edits};
     KOVA_LayerInspector inspector{commands};
     KOVA_LayerViewController panels{inspector};
 };

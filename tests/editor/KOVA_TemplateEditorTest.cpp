@@ -113,7 +113,7 @@ protected:
     void edit()
     {
         const Pointer layer = editor->templateObject()->layers().first();
-        editor->canvas().registerUndoMoveLayer(layer, layer->frame().translated(10, 0));
+        editor->canvasEdits().registerUndoMoveLayer(layer, layer->frame().translated(10, 0));
         ASSERT_TRUE(waitUntil([&] { return editor->isWindowModified(); }));
     }
 
@@ -449,7 +449,7 @@ TEST_F(KOVA_TemplateEditorTest, TheInspectorFollowsTheSelectionAndEditsTheOpenTe
     EXPECT_EQ(panels->identifierForRow(0), QStringLiteral("empty"));
 
     const Pointer text = editor->templateObject()->layers().at(3);
-    editor->canvas().registerUndoSelectLayers({text}, false, QString(), {});
+    editor->canvasEdits().registerUndoSelectLayers({text}, false, QString(), {});
     ASSERT_TRUE(waitUntil([&] { return inspector.layer() == text; }));
     EXPECT_EQ(panels->identifierForRow(0), QStringLiteral("textbox"));
 
@@ -467,7 +467,7 @@ TEST_F(KOVA_TemplateEditorTest, TheInspectorFollowsTheSelectionAndEditsTheOpenTe
     EXPECT_EQ(text->stringValue(), QStringLiteral("Typed, not entered"));
     ASSERT_TRUE(waitUntil([&] { return !editor->templateObject()->hasUnsavedChanges(); }));
 
-    editor->canvas().registerUndoSelectLayers({}, false, QString(), {});
+    editor->canvasEdits().registerUndoSelectLayers({}, false, QString(), {});
     ASSERT_TRUE(waitUntil([&] { return inspector.layer() == nullptr; }));
 }
 

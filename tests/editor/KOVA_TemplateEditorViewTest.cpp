@@ -1,4 +1,5 @@
 #include "editor/canvas/KOVA_TemplateEditorView.h"
+#include "editor/edits/CanvasViewEdits.h"
 
 #include "../core/ImageTestPictures.h"
 #include "FileFixtures.h"
@@ -39,8 +40,8 @@ protected:
         rotated->setRotation(std::numbers::pi / 4);
         tmpl->selectLayers({}, false);
         view.resize(400, 300);
-        view.setUndoManager(undo);
-        view.setTemplateObject(tmpl);
+        edits.setUndoManager(undo);
+        edits.setTemplateObject(tmpl);
         view.show();
         ASSERT_TRUE(waitUntil([&] { return !view.imagePreview().isNull(); }));
     }
@@ -94,6 +95,7 @@ protected:
     std::shared_ptr<platform::UndoManager> undo = std::make_shared<platform::UndoManager>();
     Pointer tmpl, topLeft, middle, rotated;
     KOVA_TemplateEditorView view;
+    CanvasViewEdits edits{view};
 };
 
 } // namespace
@@ -202,7 +204,7 @@ TEST_F(KOVA_TemplateEditorViewTest, KeysNudgeResizeAndDelete)
 TEST_F(KOVA_TemplateEditorViewTest, ACanvasOfANewSizeIsFittedAgain)
 {
     select({middle});
-    view.registerUndoTemplateSetWidth(tmpl, 2400);
+    edits.registerUndoTemplateSetWidth(tmpl, 2400);
     EXPECT_TRUE(waitUntil([&] { return view.translateTemplate() == QPointF(20, 60); }));
     EXPECT_DOUBLE_EQ(view.scaleTemplate(), 2400.0 / 360.0);
 }

@@ -1,4 +1,4 @@
-#include "editor/edits/KOVA_TemplateEditorLayerCommands.h"
+#include "editor/commands/KOVA_TemplateEditorLayerCommands.h"
 
 #include "../core/ImageTestPictures.h"
 #include "FakeCanvas.h"

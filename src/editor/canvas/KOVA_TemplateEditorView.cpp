@@ -4,7 +4,7 @@
 #include "core/queues/ZORVAK_Coalesce.h"
 #include "core/queues/ZORVAK_Dispatch.h"
 #include "editor/canvas/CanvasPainter.h"
-#include "editor/window/KOVA_TemplateEditor.h"
+#include "editor/documents/TemplateEditorQueue.h"
 #include "platform/dispatch/DispatchClock.h"
 
 #include <QKeyEvent>
@@ -34,7 +34,7 @@ KOVA_TemplateEditorView::~KOVA_TemplateEditorView()
 
 void KOVA_TemplateEditorView::setTemplateObject(const Pointer& templateObject)
 {
-    KOVA_TemplateEditorEdits::setTemplateObject(templateObject);
+    m_template = templateObject;
     observeSelection();
     ZORVAK_Dispatch::performAsyncOnMainQueue([view = QPointer(this)] {
         if (!view)
@@ -256,14 +256,15 @@ void KOVA_TemplateEditorView::applyEdit(const CanvasEdit& edit)
         moveLayers(edit.frames);
         break;
     case Kind::selectLayers:
-        registerUndoSelectLayers(edit.layers, edit.byExtendingSelection, {}, {});
+        if (m_edits)
+            m_edits->registerUndoSelectLayers(edit.layers, edit.byExtendingSelection, {}, {});
         break;
     case Kind::markLayers:
         markLayers(edit.layers);
         break;
     case Kind::deleteLayers:
-        if (!edit.layers.isEmpty())
-            registerUndoDeleteLayers(edit.layers, {});
+        if (m_edits && !edit.layers.isEmpty())
+            m_edits->registerUndoDeleteLayers(edit.layers, {});
         break;
     case Kind::abortDrag:
         m_scene.restoreFrames();
@@ -295,15 +296,16 @@ void KOVA_TemplateEditorView::showFrames(const CanvasEdit& edit)
 // A frame the model refuses leaves the shapes where the model has them.
 void KOVA_TemplateEditorView::moveLayers(const QList<CanvasEdit::LayerFrame>& frames)
 {
-    for (const CanvasEdit::LayerFrame& frame : frames)
-        registerUndoMoveLayer(frame.layer, frame.frame);
+    if (m_edits)
+        for (const CanvasEdit::LayerFrame& frame : frames)
+            m_edits->registerUndoMoveLayer(frame.layer, frame.frame);
     m_scene.restoreFrames();
 }
 
 void KOVA_TemplateEditorView::markLayers(const List& layers)
 {
     const Pointer tmpl = templateObject();
-    ZORVAK_Dispatch::performSyncOnQueue(KOVA_TemplateEditor::sharedSynchronizedQueue(),
+    ZORVAK_Dispatch::performSyncOnQueue(TemplateEditorQueue::sharedSynchronizedQueue(),
                                         [&] { tmpl->selectLayers(layers, false); });
     drawCurrentTemplateLayers();
 }

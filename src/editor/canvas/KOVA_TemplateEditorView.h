@@ -1,9 +1,9 @@
 #pragma once
 
+#include "editor/canvas/CanvasEditing.h"
 #include "editor/canvas/CanvasGeometry.h"
 #include "editor/canvas/CanvasGesture.h"
 #include "editor/canvas/CanvasScene.h"
-#include "editor/edits/KOVA_TemplateEditorEdits.h"
 
 #include <QCursor>
 #include <QImage>
@@ -20,13 +20,18 @@ class OBKVOObservation;
 // of the whole template; with a selection, each layer's own preview (the selected ones
 // outlined by marching ants) above it, and the flattened preview goes once the layers'
 // images have arrived. Mouse and keys select, move, resize, nudge and delete layers;
-// every committed change goes through the undoable edits of the base class.
+// every committed change goes through the undoable edits the view is handed (none
+// commits nothing), which also hand it the template they edit.
 //
 // Previews are rendered from copies taken on the main thread, so a render never reads
 // a layer that an edit is changing.
-class KOVA_TemplateEditorView : public QWidget, public KOVA_TemplateEditorEdits {
+class KOVA_TemplateEditorView : public QWidget {
     Q_OBJECT
 public:
+    using Pointer = CanvasEditing::Pointer;
+    using List = CanvasEditing::List;
+    using Completion = CanvasEditing::Completion;
+
     // Margin in widget points the editor keeps free around the template.
     static constexpr double defaultInsetTemplate = 20.0;
     static constexpr int antsFrameMilliseconds = 40;
@@ -38,9 +43,14 @@ public:
     explicit KOVA_TemplateEditorView(QWidget* parent = nullptr);
     ~KOVA_TemplateEditorView() override;
 
+    // What the view commits its gestures through.
+    void setEdits(CanvasEditing* edits) { m_edits = edits; }
+
+    // The shown template.
+    const Pointer& templateObject() const { return m_template; }
     // Stores the template, then (on the main queue) drops the layer items, fits the
     // template and refreshes the preview.
-    void setTemplateObject(const Pointer& templateObject) override;
+    void setTemplateObject(const Pointer& templateObject);
 
     double insetTemplate() const { return m_geometry.insetTemplate(); }
     void setInsetTemplate(double inset);
@@ -66,7 +76,7 @@ public:
     void setImagePreview(const QImage& image);
     // With a selection redraws the layers, else shows a new flattened preview; then
     // runs `completion` on the main queue.
-    void updatePreview(Completion completion) override;
+    void updatePreview(Completion completion);
     // Cancels a move drag (nothing else): the layers go back to their frames, nothing
     // is committed, and the press's release does nothing.
     void abortDrag();
@@ -104,6 +114,8 @@ private:
     void observeSelection();
     QCursor cursorAt(const QPointF& point) const;
 
+    Pointer m_template;
+    CanvasEditing* m_edits = nullptr;
     CanvasGeometry m_geometry;
     CanvasGesture m_gesture{m_geometry};
     CanvasScene m_scene;

@@ -1,7 +1,7 @@
 #include "editor/edits/KOVA_TemplateEditorEdits.h"
 
 #include "core/queues/ZORVAK_Dispatch.h"
-#include "editor/window/KOVA_TemplateEditor.h"
+#include "editor/documents/TemplateEditorQueue.h"
 #include "platform/Log.h"
 #include "platform/text/GeometryText.h"
 #include "platform/undo/UndoManager.h"
@@ -33,7 +33,7 @@ QRectF roundedFrame(const QRectF& frame)
 // every such change: synchronously on its shared queue.
 void onSharedQueue(const std::function<void()>& block)
 {
-    ZORVAK_Dispatch::performSyncOnQueue(KOVA_TemplateEditor::sharedSynchronizedQueue(), block);
+    ZORVAK_Dispatch::performSyncOnQueue(TemplateEditorQueue::sharedSynchronizedQueue(), block);
 }
 
 // "Select Layer(s)" by the count selected; "Deselect Layer(s)" by the count that was

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/canvas/CanvasEditing.h"
 #include "template/KOVA_Template.h"
 #include "template/KOVA_TemplateProperty.h"
 
@@ -21,8 +22,10 @@ class UndoManager;
 // registers with the current undo manager a handler that re-enters the same
 // registration with the old state (so that undo records the redo and the two alternate
 // without limit), applies the change and refreshes the canvas through updatePreview().
+// The canvas commits its gestures through them (CanvasEditing); CanvasViewEdits are the
+// ones that refresh the editor's canvas widget.
 //
-// Handlers hold the view weakly: once the view is gone they do nothing. With no undo
+// Handlers hold the edits weakly: once the edits are gone they do nothing. With no undo
 // manager nothing is recorded and the change is still applied. A null layer or template
 // changes nothing and records nothing.
 //
@@ -30,18 +33,10 @@ class UndoManager;
 // layers run in synchronous blocks on the editor's shared synchronized queue, which also
 // reads the layer list; frames, properties and the stacking order change on the calling
 // thread.
-class KOVA_TemplateEditorEdits {
+class KOVA_TemplateEditorEdits : public CanvasEditing {
 public:
-    using Pointer = KOVA_Template::Pointer;
-    using List = KOVA_Template::List;
-    // Runs after the preview refresh that ends a move or a reorder.
-    using Completion = std::function<void()>;
-    // Runs after the preview refresh that ends a list operation, with the layers selected
-    // (select), set (set layers) or left in the template (delete, add).
-    using LayersCompletion = std::function<void(const List& layers)>;
-
     KOVA_TemplateEditorEdits();
-    virtual ~KOVA_TemplateEditorEdits();
+    ~KOVA_TemplateEditorEdits() override;
     KOVA_TemplateEditorEdits(const KOVA_TemplateEditorEdits&) = delete;
     KOVA_TemplateEditorEdits& operator=(const KOVA_TemplateEditorEdits&) = delete;
 
@@ -81,16 +76,16 @@ public:
     // back the frame the layer had, unrounded. A rounded frame with a negative width or
     // height is refused, and one the layer already has changes nothing: either way nothing
     // is recorded and the canvas is redrawn as it was.
-    void registerUndoMoveLayer(const Pointer& layer, const QRectF& toFrame, const Completion& extra = {});
+    void registerUndoMoveLayer(const Pointer& layer, const QRectF& toFrame, const Completion& extra = {}) override;
     // Selects `layers`, adding them to the selection or replacing it (an empty list
     // clears it). Without an action name the step is named by count: "Select Layer(s)",
     // or "Deselect Layer(s)" after the selection cleared. Undo restores the selection. A
     // selection left as it was records no step.
     void registerUndoSelectLayers(const List& layers, bool byExtendingSelection, const QString& actionName,
-                                  const LayersCompletion& extra);
+                                  const LayersCompletion& extra) override;
     void registerUndoSetLayers(const List& layers, const QString& actionName, const LayersCompletion& extra);
     // Undo restores the layers and the selection as they were.
-    void registerUndoDeleteLayers(const List& layers, const LayersCompletion& extra);
+    void registerUndoDeleteLayers(const List& layers, const LayersCompletion& extra) override;
     void registerUndoAddTemplateLayer(const Pointer& layer, const LayersCompletion& extra);
     // Adds a new layer of the type. A text box takes its text from `content`: rich text
     // (a QTextDocumentFragment) gives the text and the colour, font, size and alignment of
@@ -102,12 +97,12 @@ public:
     void registerUndoLayers(const List& layers, const QStringList& setZLevels, const Completion& extra);
 
 private:
-    // What an undo or redo does with the view, when it still exists.
+    // What an undo or redo does with the edits, when they still exist.
     using UndoHandler = std::function<void(KOVA_TemplateEditorEdits& view)>;
 
     // Names the step and registers `handler` for `target` with the undo manager, if any.
     void recordUndo(const void* target, const QString& actionName, UndoHandler handler);
-    // The handler as the undo manager runs it: a no-op once the view is gone.
+    // The handler as the undo manager runs it: a no-op once the edits are gone.
     std::function<void()> whileAlive(UndoHandler handler);
 
     // One layer property under `actionName`: reads the old value through the row,
@@ -130,6 +125,6 @@ private:
 
     Pointer m_template;
     std::shared_ptr<platform::UndoManager> m_undoManager;
-    // Expires with the view; handlers and completions hold it weakly.
+    // Expires with the edits; handlers and completions hold it weakly.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/edits/KOVA_TemplateEditorLayerCommands.h"
+#include "editor/commands/KOVA_TemplateEditorLayerCommands.h"
 
 #include <QObject>
 #include <QRectF>

@@ -6,6 +6,7 @@
 #include "core/observation/OBKVONotificationCenter.h"
 #include "editor/canvas/KOVA_TemplateEditorView.h"
 #include "editor/documents/SavePanel.h"
+#include "editor/documents/TemplateEditorQueue.h"
 #include "editor/documents/TemplateSaveSheet.h"
 #include "editor/documents/UnsavedChangesPolicy.h"
 #include "editor/inspector/KOVA_LayerViewController.h"
@@ -57,16 +58,15 @@ const SavePanel::Options& templatePanelOptions()
 
 ZORVAK_Dispatch::Queue KOVA_TemplateEditor::sharedSynchronizedQueue()
 {
-    static const ZORVAK_Dispatch::Queue queue = ZORVAK_Dispatch::dispatchQueueSerialWithDebugLabel(
-        QStringLiteral("com.morvanta.kova.queue.sharedSynchronized.KOVA_TemplateEditor"));
-    return queue;
+    return TemplateEditorQueue::sharedSynchronizedQueue();
 }
 
 KOVA_TemplateEditor::KOVA_TemplateEditor(QWidget* parent)
     : QMainWindow(parent)
     , m_layout(*this)
-    , m_layerCommands(*m_layout.canvas, [this] { reloadLayers(); })
-    , m_layerEditCommands(*m_layout.canvas)
+    , m_canvasEdits(*m_layout.canvas)
+    , m_layerCommands(m_canvasEdits, [this] { reloadLayers(); })
+    , m_layerEditCommands(m_canvasEdits)
     , m_inspector(m_layerEditCommands)
 {
     connectLists();
@@ -173,8 +173,8 @@ void KOVA_TemplateEditor::loadTemplate(const Pointer& templateObject, const QByt
     });
     if (templateObject)
         defaults()->setURL(templateObject->documentURL(), lastLoadedKey);
-    canvas().setUndoManager(undo);
-    canvas().setTemplateObject(templateObject);
+    m_canvasEdits.setUndoManager(undo);
+    m_canvasEdits.setTemplateObject(templateObject);
     if (!templateObject)
         canvas().setImagePreview({});
     if (undo)
@@ -582,7 +582,7 @@ void KOVA_TemplateEditor::layersSelectedInTable()
             layers.append(layer);
     }
     if (!layers.isEmpty())
-        canvas().registerUndoSelectLayers(layers, false, {}, {});
+        m_canvasEdits.registerUndoSelectLayers(layers, false, {}, {});
 }
 
 void KOVA_TemplateEditor::selectedLayersDidChange()

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "core/queues/ZORVAK_Dispatch.h"
+#include "editor/commands/KOVA_TemplateEditorLayerCommands.h"
 #include "editor/commands/LayerListCommands.h"
 #include "editor/documents/TemplateDocuments.h"
 #include "editor/documents/TemplateSaveSheet.h"
-#include "editor/edits/KOVA_TemplateEditorLayerCommands.h"
+#include "editor/edits/CanvasViewEdits.h"
 #include "editor/inspector/KOVA_LayerInspector.h"
 #include "editor/lists/LayerListModel.h"
 #include "editor/lists/TemplateEditorLists.h"
@@ -87,6 +88,8 @@ public:
     void saveTemplateToTemplatesFolder(UrlReply reply);
 
     // ---- Layers ----
+    // The canvas's undoable edits, through which every change of the open template passes.
+    KOVA_TemplateEditorEdits& canvasEdits() { return m_canvasEdits; }
     LayerListCommands& layerCommands() { return m_layerCommands; }
     void deleteSelectedLayers() { m_layerCommands.deleteSelectedLayers(); }
     // The inspector's property edits and geometry commands on a layer, and its mirror of
@@ -159,6 +162,7 @@ private:
     std::shared_ptr<KOVA_TemplateEditor*> m_self = std::make_shared<KOVA_TemplateEditor*>(this);
     TemplateEditorLists m_lists;
     TemplateEditorLayout m_layout;
+    CanvasViewEdits m_canvasEdits;
     EditorActions m_actions;
     LayerListModel m_layerModel;
     LayerListCommands m_layerCommands;

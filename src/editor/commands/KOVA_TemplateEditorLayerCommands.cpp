@@ -1,4 +1,4 @@
-#include "editor/edits/KOVA_TemplateEditorLayerCommands.h"
+#include "editor/commands/KOVA_TemplateEditorLayerCommands.h"
 
 #include "core/foundation/KOVA_Constants.h"
 #include "core/image/ZORVAK_Image.h"
