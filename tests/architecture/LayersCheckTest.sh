@@ -21,6 +21,10 @@ cases=(
   "printing/pages/A.cpp>printing/ui/ZORVAK_PrintPanel.h|1"
   "platform/files/A.cpp>platform/defaults/UserDefaults.h|1"
   "helper/lib/A.cpp>helper/B.h|1"
+  "app/processor/A.cpp>app/delegate/AppDelegate.h|1"
+  "app/A.cpp>app/preferences/PreferencesWindowController.h|1"
+  "editor/canvas/A.h>editor/edits/KOVA_TemplateEditorEdits.h|1"
+  "editor/edits/A.cpp>editor/window/KOVA_TemplateEditor.h|1"
   "newlibrary/A.cpp>newlibrary/B.h|1|src/newlibrary: the library has no order"
   "core/text/A.cpp>core/image/B.h core/image/B.cpp>core/text/A.h|1|src/core: the sub-folders text image include each other"
   "workflow/folders/A.cpp>workflow/jobs/KOVA_Job.h|0"
@@ -31,6 +35,8 @@ cases=(
   "platform/files/A.cpp>platform/Error.h|0"
   "service/main.cpp>service/engine/KOVA_RenderingEngine.h|0"
   "template/A.cpp>core/image/ZORVAK_Image.h|0"
+  "app/delegate/A.cpp>app/processor/ProcessorWindow.h|0"
+  "editor/window/A.cpp>editor/canvas/KOVA_TemplateEditorView.h|0"
 )
 failures=0
 for entry in "${cases[@]}"; do
