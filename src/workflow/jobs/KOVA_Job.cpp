@@ -5,6 +5,7 @@
 #include "core/image/ZORVAK_Image.h"
 #include "platform/Log.h"
 #include "platform/dispatch/DispatchGroup.h"
+#include "platform/files/FileNames.h"
 #include "platform/files/UTType.h"
 #include "platform/progress/Progress.h"
 #include "template/KOVA_XML_Keys.h"
@@ -350,14 +351,14 @@ void KOVA_Job::appendBundlePreviewItems(QVariantList& items) const
 
 void KOVA_Job::appendBarePreviewItems(QVariantList& items) const
 {
-    const QVariantList images = value(KOVA_XML_Key_allImages).toList();
+    QStringList images;
+    for (const QVariant& image : value(KOVA_XML_Key_allImages).toList())
+        images.append(picturePath(image.toString()));
     const QString graphic = graphicPath();
     if (!graphic.isEmpty() && !images.contains(graphic))
         items.append(QUrl::fromLocalFile(graphic));
-    for (const QVariant& image : images) {
-        const QString path = image.toString();
+    for (const QString& path : images)
         items.append(path.isEmpty() ? QVariant() : QVariant(QUrl::fromLocalFile(path)));
-    }
 }
 
 QVariantMap KOVA_Job::valuesDict() const
@@ -423,12 +424,43 @@ QString KOVA_Job::name() const
 
 QString KOVA_Job::graphicPath() const
 {
-    QString path = value(KOVA_XML_Key_imagePath).toString();
-    if (path.isEmpty())
-        path = valueForKey(KOVA_XML_Key_image1, packageName()).toString();
-    if (path.isEmpty() || m_urlJobContainer.isEmpty())
-        return path;
-    return KOVA_JobBundle::imagePath(m_urlJobContainer.toLocalFile(), path);
+    QString name = value(KOVA_XML_Key_imagePath).toString();
+    if (name.isEmpty())
+        name = valueForKey(KOVA_XML_Key_image1, packageName()).toString();
+    return picturePath(name);
+}
+
+QString KOVA_Job::picturePath(const QString& name) const
+{
+    if (name.isEmpty() || QDir::isAbsolutePath(name))
+        return name;
+    if (!m_urlJobContainer.isEmpty()) {
+        const QString bundle = m_urlJobContainer.toLocalFile();
+        return pathInsideFolder(KOVA_JobBundle::imagePath(bundle, name), bundle);
+    }
+    if (m_documentURL.isEmpty())
+        return name; // a ticket given as data has no folder to look in
+    const QString searchFolder = KOVA_JobTicketReader::wrenlowSearchFolder();
+    if (!searchFolder.isEmpty()) {
+        const QString searched = pathInsideFolder(KOVA_JobBundle::appendingPathComponent(searchFolder, name), searchFolder);
+        if (!searched.isEmpty() && QFileInfo::exists(searched))
+            return searched;
+    }
+    const QString ticketFolder = QFileInfo(m_documentURL.toLocalFile()).path();
+    return pathInsideFolder(KOVA_JobBundle::appendingPathComponent(ticketFolder, name), ticketFolder);
+}
+
+QString KOVA_Job::pathInsideFolder(const QString& path, const QString& folder)
+{
+    const QString root = QDir::cleanPath(folder);
+    const QString cleaned = QDir::cleanPath(path);
+    if (root.isEmpty() || !cleaned.startsWith(root + QLatin1Char('/')))
+        return {};
+    // A link inside the folder may still lead out of it.
+    const QFileInfo item(cleaned);
+    if ((item.exists() || item.isSymLink()) && !platform::FileNames::isInsideFolder(cleaned, root))
+        return {};
+    return cleaned;
 }
 
 QDateTime KOVA_Job::dateStarted() const
