@@ -258,6 +258,28 @@ TEST_F(ProcessorWindowTest, TrashAsksFirstAndUndoAndRedoFollow)
     EXPECT_TRUE(QFileInfo::exists(path("Order 1.kovajob/job.xml")));
 }
 
+TEST_F(ProcessorWindowTest, ATrashMoveThatLeavesAnItemBehindBeepsAndNamesIt)
+{
+    int beeps = 0;
+    Beeper::setHook([&] { ++beeps; });
+    select({ 1 });
+    window->deleteSelectedOrders();
+    QMessageBox* confirm = shownAlert();
+    ASSERT_TRUE(confirm);
+    QDir(path("Order 2.kovajob")).removeRecursively(); // gone before it could be trashed
+    answer(confirm, QStringLiteral("Move to Trash"));
+    QMessageBox* told = nullptr;
+    EXPECT_TRUE(waitUntil([&] {
+        told = shownAlert();
+        return told && told->text().startsWith("Not moved to the Trash");
+    }));
+    Beeper::setHook(nullptr);
+    ASSERT_TRUE(told);
+    EXPECT_TRUE(told->informativeText().startsWith("Order 2.kovajob: ")) << told->informativeText().toStdString();
+    EXPECT_EQ(beeps, 1);
+    told->close();
+}
+
 TEST_F(ProcessorWindowTest, DropsAreTakenFromMovingSourcesAndReportedAsCopies)
 {
     const QString pending = KOVA_JobFolders::defaultJobFolder()->jobsFolderURL().toLocalFile();
