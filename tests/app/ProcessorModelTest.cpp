@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QImage>
+#include <QItemSelectionModel>
 #include <QThread>
 #include <QMimeData>
 
@@ -191,6 +192,53 @@ TEST(PendingJobsModel, ShowsEachJobsBundleOrTicketAndReadsAgainOnReload)
     EXPECT_EQ(model.data(model.index(2, PendingJobsModel::NameColumn)).toString(), "loose.xml");
     EXPECT_EQ(model.data(model.index(2, PendingJobsModel::FolderColumn)).toString(), scratch.path());
     EXPECT_EQ(model.job(3), nullptr);
+}
+
+// Arrivals and filings change rows one by one, never resetting the model: the
+// selection stays on its job, and an unfiled ticket's row says so.
+TEST(PendingJobsModel, RowsComeAndGoByTheirJobAndTheSelectionStays)
+{
+    ScratchFolder scratch;
+    const auto all = makeBundles(scratch.path(), { "A", "B", "C", "D", "E" });
+    QList<std::shared_ptr<KOVA_Job>> source { all[1], all[3] };
+    PendingJobsModel::Unfiled unfiled;
+    PendingJobsModel model([&] { return source; }, [&] { return unfiled; });
+    QItemSelectionModel selection(&model);
+    selection.select(model.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    int resets = 0;
+    QObject::connect(&model, &QAbstractItemModel::modelReset, [&] { ++resets; });
+    const QString ticketD = all[3]->documentURL().toLocalFile();
+    const struct {
+        const char* change;
+        QList<std::shared_ptr<KOVA_Job>> jobs;
+        PendingJobsModel::Unfiled unfiled;
+        int selectedRow;
+    } steps[] {
+        { "an arrival above", { all[0], all[1], all[3] }, {}, 2 },
+        { "an arrival below", { all[0], all[1], all[3], all[4] }, {}, 2 },
+        { "an arrival between", { all[0], all[1], all[2], all[3], all[4] }, {}, 3 },
+        { "a filing above", { all[1], all[2], all[3], all[4] }, {}, 2 },
+        { "the job read anew and left unfiled", { all[1], all[2], KOVA_Job::instanceWithXMLObject(ticketD), all[4] },
+            { { ticketD, "No Completed folder is chosen." } }, 2 },
+        { "a new order", { all[3], all[2], all[1] }, {}, 0 },
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.change);
+        source = step.jobs;
+        unfiled = step.unfiled;
+        model.reload();
+        ASSERT_EQ(model.rowCount(), step.jobs.size());
+        for (int row = 0; row < model.rowCount(); ++row)
+            EXPECT_EQ(PendingJobsModel::jobURL(*model.job(row)), PendingJobsModel::jobURL(*step.jobs[row])) << row;
+        const QModelIndexList selected = selection.selectedRows();
+        ASSERT_EQ(selected.size(), 1);
+        EXPECT_EQ(selected.first().row(), step.selectedRow);
+        const QModelIndex name = model.index(step.selectedRow, PendingJobsModel::NameColumn);
+        EXPECT_EQ(model.data(name).toString(), step.unfiled.isEmpty() ? "D.kovajob" : "D.kovajob (ran, not filed)");
+        EXPECT_EQ(model.data(name, Qt::ToolTipRole).toString().contains("Ran, but could not be filed: No Completed folder is chosen."),
+            !step.unfiled.isEmpty());
+    }
+    EXPECT_EQ(resets, 0);
 }
 
 TEST(JobPreviewDialog, PreviewsPicturesAndAPdfsFirstPageAndNothingElse)

@@ -3,7 +3,9 @@
 #include "app/processor/PendingJobsModel.h"
 #include "app/processor/PendingJobsTable.h"
 #include "app/processor/ProcessorWindow.h"
+#include "app/processor/PreviewSplitter.h"
 #include "core/foundation/KOVA_Constants.h"
+#include "core/image/ImageProperties.h"
 #include "core/ui/Beeper.h"
 #include "platform/files/StandardPaths.h"
 #include "platform/undo/UndoManager.h"
@@ -14,6 +16,11 @@
 #include "ShellFixture.h"
 
 #include <QAbstractButton>
+#include <QBuffer>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSplitterHandle>
 #include <QDir>
 #include <QFileInfo>
 #include <QItemSelectionModel>
@@ -69,6 +76,27 @@ int detailedPixels(const QImage& image)
         for (int x = 0; x < image.width(); x += 3)
             detailed += image.pixel(x, y) != background ? 1 : 0;
     return detailed;
+}
+
+// A JPEG stored landscape, its left half `left` and right half `right`, whose
+// metadata turns it a quarter clockwise (orientation 6): upright it is portrait,
+// `left` on top.
+QByteArray turnedPhoto(const QColor& left, const QColor& right)
+{
+    QImage stored(80, 40, QImage::Format_RGB32);
+    stored.fill(right);
+    QPainter(&stored).fillRect(0, 0, 40, 40, left);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    stored.save(&buffer, "JPEG", 95);
+    return ImageProperties::rewrite(jpeg, { { ImageProperties::orientationKey, 6 } }).value_or(QByteArray());
+}
+
+bool near(const QColor& probe, const QColor& expected)
+{
+    return std::abs(probe.red() - expected.red()) < 60 && std::abs(probe.green() - expected.green()) < 60
+        && std::abs(probe.blue() - expected.blue()) < 60;
 }
 
 } // namespace
@@ -175,9 +203,19 @@ TEST_F(ProcessorWindowTest, CompletedTakesWholeBundlesAndReplacesNothing)
     QDir().mkpath(completed + "/Order 3.kovajob");
     writeFile(completed + "/Order 3.kovajob/other", "kept");
     defaults->setObject(completed, key_kovaFolderJobsCompleted);
+    int beeps = 0;
+    Beeper::setHook([&] { ++beeps; });
     select({ 0, 1, 2 });
     std::unique_ptr<QMenu> menu(window->contextMenu(0, Qt::ControlModifier | Qt::AltModifier));
     const QString logged = loggedBy([&] { menu->actions().last()->trigger(); });
+    Beeper::setHook(nullptr);
+    EXPECT_EQ(beeps, 1);
+    // The operator is told which item stayed and why.
+    QMessageBox* alert = shownAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->text(), "Not moved to the Completed Folder; these items stayed where they were:");
+    EXPECT_EQ(alert->informativeText(), "Order 3.kovajob: File exists");
+    alert->close();
     EXPECT_EQ(readFile(completed + "/Order 1.kovajob/job.xml"), smallTicket);
     EXPECT_EQ(readFile(completed + "/Order 2.kovajob/job.xml"), smallTicket);
     EXPECT_EQ(readFile(completed + "/Order 3.kovajob/other"), "kept");
@@ -218,6 +256,28 @@ TEST_F(ProcessorWindowTest, TrashAsksFirstAndUndoAndRedoFollow)
     answer(again, QStringLiteral("Cancel"));
     settle();
     EXPECT_TRUE(QFileInfo::exists(path("Order 1.kovajob/job.xml")));
+}
+
+TEST_F(ProcessorWindowTest, ATrashMoveThatLeavesAnItemBehindBeepsAndNamesIt)
+{
+    int beeps = 0;
+    Beeper::setHook([&] { ++beeps; });
+    select({ 1 });
+    window->deleteSelectedOrders();
+    QMessageBox* confirm = shownAlert();
+    ASSERT_TRUE(confirm);
+    QDir(path("Order 2.kovajob")).removeRecursively(); // gone before it could be trashed
+    answer(confirm, QStringLiteral("Move to Trash"));
+    QMessageBox* told = nullptr;
+    EXPECT_TRUE(waitUntil([&] {
+        told = shownAlert();
+        return told && told->text().startsWith("Not moved to the Trash");
+    }));
+    Beeper::setHook(nullptr);
+    ASSERT_TRUE(told);
+    EXPECT_TRUE(told->informativeText().startsWith("Order 2.kovajob: ")) << told->informativeText().toStdString();
+    EXPECT_EQ(beeps, 1);
+    told->close();
 }
 
 TEST_F(ProcessorWindowTest, DropsAreTakenFromMovingSourcesAndReportedAsCopies)
@@ -333,4 +393,85 @@ TEST_F(ProcessorWindowTest, ClosedByTheUserItIsRecordedClosedButNotWhileQuitting
     window->close();
     EXPECT_FALSE(defaults->boolForKey(ProcessorWindow::keyVisible));
     EXPECT_FALSE(defaults->objectForKey(ProcessorWindow::frameAutosaveName).toByteArray().isEmpty());
+}
+
+// A bare ticket's picture named next to it, and a bundle's photo turned by its EXIF
+// orientation, preview as they print: found, and upright.
+TEST_F(ProcessorWindowTest, ThePreviewShowsABareTicketsPictureAndATurnedPhotoUpright)
+{
+    QImage green(60, 40, QImage::Format_RGB32);
+    green.fill(QColor(0, 200, 0));
+    ASSERT_TRUE(green.save(path("photo.png")));
+    writeFile(path("bare.xml"), "<data type=\"kova_job\" version=\"1.0\"><image1>photo.png</image1></data>");
+    QDir().mkpath(path("Turned.kovajob/Images"));
+    writeFile(path("Turned.kovajob/job.xml"), "<data type=\"kova_job\" version=\"1.0\"><image1>turned.jpg</image1></data>");
+    writeFile(path("Turned.kovajob/Images/turned.jpg"), turnedPhoto(Qt::red, Qt::blue));
+    jobs = { KOVA_Job::instanceWithXMLObject(path("bare.xml")), KOVA_Job::instanceWithXMLObject(path("Turned.kovajob")) };
+    window->model()->reload();
+    const struct {
+        int row;
+        QColor top, bottom;
+        bool portrait;
+    } cases[] { { 0, QColor(0, 200, 0), QColor(0, 200, 0), false }, { 1, Qt::red, Qt::blue, true } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        select({ c.row });
+        const QImage shown = window->imageViewPending()->pixmap().toImage();
+        ASSERT_FALSE(shown.isNull());
+        EXPECT_EQ(shown.height() > shown.width(), c.portrait) << shown.width() << "x" << shown.height();
+        EXPECT_TRUE(near(shown.pixelColor(shown.width() / 2, shown.height() / 8), c.top));
+        EXPECT_TRUE(near(shown.pixelColor(shown.width() / 2, shown.height() * 7 / 8), c.bottom));
+    }
+}
+
+// The list keeps the operator's place while tickets arrive and leave: the selected
+// job, its preview and the scroll position stay; a double click on the divider
+// folds the preview away and brings it back.
+TEST_F(ProcessorWindowTest, SelectionPreviewAndScrollSurviveArrivalsAndAFiling)
+{
+    QImage photo(60, 40, QImage::Format_RGB32);
+    photo.fill(QColor(0, 200, 0));
+    ASSERT_TRUE(photo.save(path("photo.png")));
+    writeFile(path("bare.xml"), "<data type=\"kova_job\" version=\"1.0\"><image1>photo.png</image1></data>");
+    const auto bare = KOVA_Job::instanceWithXMLObject(path("bare.xml"));
+    jobs << bare << makeBundles(path("many"), { "M1", "M2", "M3", "M4", "M5", "M6", "M7", "M8", "M9", "M10", "M11", "M12",
+                                                  "M13", "M14", "M15", "M16", "M17", "M18", "M19", "M20", "M21", "M22" });
+    window->model()->reload();
+    select({ 3 });
+    settle();
+    QScrollBar* scroll = window->table()->verticalScrollBar();
+    scroll->setValue(scroll->maximum() / 2);
+    const int scrolled = scroll->value();
+    const qint64 preview = window->imageViewPending()->pixmap().cacheKey();
+    ASSERT_FALSE(window->imageViewPending()->pixmap().isNull());
+    const auto arrivals = makeBundles(path("arrivals"), { "Late 1", "Late 2", "Late 3" });
+    for (const auto& arrival : arrivals) {
+        jobs.append(arrival);
+        window->model()->reload();
+    }
+    jobs.removeFirst(); // "Order 1" filed
+    window->model()->reload();
+    settle();
+    const QList<int> selected = window->table()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(window->model()->job(selected.first()), bare);
+    EXPECT_EQ(window->imageViewPending()->pixmap().cacheKey(), preview);
+    EXPECT_EQ(scroll->value(), scrolled);
+    window->table()->scrollTo(window->model()->index(selected.first(), 0));
+    settle();
+    grab(QStringLiteral("selected-preview"));
+    const QPoint middle = window->imageViewPending()->mapTo(window.get(), window->imageViewPending()->rect().center());
+    EXPECT_TRUE(near(lastGrab.pixelColor(middle), QColor(0, 200, 0))) << "the selected ticket's picture";
+    const QRect row = window->table()->visualRect(window->model()->index(selected.first(), 0));
+    const QPoint inRow = window->table()->viewport()->mapTo(window.get(), row.center() + QPoint(row.width() / 3, 0));
+    const QPalette colours = window->table()->palette();
+    EXPECT_TRUE(near(lastGrab.pixelColor(inRow), colours.color(QPalette::Active, QPalette::Highlight))
+        || near(lastGrab.pixelColor(inRow), colours.color(QPalette::Inactive, QPalette::Highlight)))
+        << "the selected row is highlighted";
+
+    QSplitterHandle* divider = window->splitter()->handle(1);
+    QTest::mouseDClick(divider, Qt::LeftButton, Qt::NoModifier, divider->rect().center());
+    EXPECT_EQ(window->splitter()->sizes().value(1), 0);
+    QTest::mouseDClick(divider, Qt::LeftButton, Qt::NoModifier, divider->rect().center());
+    EXPECT_GT(window->splitter()->sizes().value(1), 0);
 }

@@ -220,6 +220,9 @@ TEST_F(JobProcessorRoad, ATicketThatCannotBeFiledStaysRunsOnceAndLaterTicketsSti
     EXPECT_EQ(counter(key_kovaProcessorJobsFailed), 1);
     EXPECT_FALSE(KOVA_JobFolders::isProcessing());
     EXPECT_EQ(runs(), 2);
+    const QString delivered = m_hot + QStringLiteral("/delivered.xml");
+    EXPECT_EQ(KOVA_JobProcessor::shared()->ticketsLeftUnfiled(),
+              (QMap<QString, QString>{{delivered, QStringLiteral("No Completed folder is chosen.")}}));
 
     // Watched anew, the ticket becomes a new job object, and still does not run again
     // ahead of a newer ticket.
@@ -229,13 +232,18 @@ TEST_F(JobProcessorRoad, ATicketThatCannotBeFiledStaysRunsOnceAndLaterTicketsSti
     ASSERT_TRUE(waitUntil([this] { return counted(2) && pendingCount() == 1; }, std::chrono::seconds(20)));
     EXPECT_EQ(runs(), 3);
 
-    // Asked for on the main queue, the job runs again on another queue; the main
-    // queue stays free for the claim and the release.
+    // Asked for, it is still not run again: once its folder is chosen it is filed as
+    // it ran, and counted, without printing twice.
     const KOVA_JobFolders::Jobs pending = KOVA_JobFolders::jobsPending();
     ASSERT_EQ(pending.size(), 1);
     pending.first()->processToCompletion();
-    EXPECT_TRUE(waitUntil([this] { return runs() == 4 && !KOVA_JobFolders::isProcessing(); }, std::chrono::seconds(20)));
-    EXPECT_EQ(entries(m_hot), QStringList{QStringLiteral("delivered.xml")});
+    defaults()->setURL(QUrl::fromLocalFile(m_completed), key_kovaFolderJobsCompleted);
+    KOVA_JobProcessor::shared()->fileLeftUnfiled();
+    EXPECT_TRUE(waitUntil([this] { return counted(3) && pendingCount() == 0; }, std::chrono::seconds(20)));
+    EXPECT_EQ(counter(key_kovaProcessorJobsCompleted), 1);
+    EXPECT_TRUE(entries(m_hot).isEmpty());
+    EXPECT_TRUE(KOVA_JobProcessor::shared()->ticketsLeftUnfiled().isEmpty());
+    EXPECT_EQ(runs(), 3);
 }
 
 TEST_F(JobProcessorRoad, DisablingAFolderTakesItsTicketsOffTheListAndEnablingRescansIt)
@@ -430,12 +438,13 @@ TEST(JobFiling, ATicketThatCannotBeMovedStaysAndIsNotCounted)
     const struct {
         QString folder; // none: no preference
         bool filed;
+        QString whyNot;
         bool goneFirst = false; // filed by another processor meanwhile: it left, not counted here
     } cases[] = {
-        {QString(), false},
-        {root + QStringLiteral("/Missing"), false},
-        {root + QStringLiteral("/Completed"), true},
-        {root + QStringLiteral("/Completed"), true, true},
+        {QString(), false, QStringLiteral("No Completed folder is chosen.")},
+        {root + QStringLiteral("/Missing"), false, QStringLiteral("The Completed folder %1/Missing does not exist.").arg(root)},
+        {root + QStringLiteral("/Completed"), true, QString()},
+        {root + QStringLiteral("/Completed"), true, QString(), true},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.folder.toStdString());
@@ -450,7 +459,9 @@ TEST(JobFiling, ATicketThatCannotBeMovedStaysAndIsNotCounted)
         defaults()->setInteger(7, key_kovaProcessorJobsCompleted);
         if (each.goneFirst)
             ASSERT_TRUE(QFile::remove(ticket));
-        EXPECT_EQ(KOVA_JobFiling::fileJob(*job, {}), each.filed);
+        QString whyNot;
+        EXPECT_EQ(KOVA_JobFiling::fileJob(*job, {}, &whyNot), each.filed);
+        EXPECT_EQ(whyNot, each.whyNot);
         EXPECT_EQ(QFileInfo::exists(ticket), !each.filed);
         EXPECT_EQ(defaults()->integerForKey(key_kovaProcessorJobsCompleted), each.filed && !each.goneFirst ? 8 : 7);
     }

@@ -6,6 +6,7 @@
 #include "template/KOVA_XML_object.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -229,4 +230,49 @@ TEST(KOVA_JobFiles, pipesFoldersAndOversizedTicketsAreRefused)
                                                return bundle + QStringLiteral("/job.xml");
                                            },
                                            [&](const QString& path) { return readJob(path, QFileInfo(path).path()); }});
+}
+
+// A picture named relatively lies in the job's own folder (or the ordering
+// application's search folder, for a bare ticket), never outside it.
+TEST(KOVA_JobFiles, picturesNamedRelativelyStayInsideTheJobsFolder)
+{
+    ScratchFolder scratch;
+    ASSERT_TRUE(QDir().mkpath(scratch.path(QStringLiteral("Order.kovajob/images"))));
+    ASSERT_TRUE(QDir().mkpath(scratch.path(QStringLiteral("Hot"))));
+    ASSERT_TRUE(QDir().mkpath(scratch.path(QStringLiteral("Search"))));
+    for (const char* name : {"Order.kovajob/images/a.jpg", "Hot/photo.jpg", "secret.jpg", "Search/found.jpg"})
+        ASSERT_TRUE(writeFile(scratch.path(QString::fromUtf8(name)), "jpeg"));
+    ASSERT_TRUE(QFile::link(scratch.path(QStringLiteral("secret.jpg")), scratch.path(QStringLiteral("Hot/link.jpg"))));
+    const QString node = platform::StandardPaths::path(platform::StandardPaths::Folder::Home)
+        + QStringLiteral("/.java/.userPrefs/Wrenlow");
+    ASSERT_TRUE(QDir().mkpath(node));
+    ASSERT_TRUE(writeFile(node + QStringLiteral("/prefs.xml"),
+                          QStringLiteral("<map MAP_XML_VERSION=\"1.0\"><entry key=\"searchfolder\" value=\"%1\"/></map>")
+                              .arg(scratch.path(QStringLiteral("Search"))).toUtf8()));
+    const QByteArray ticket = "<data type=\"kova_job\" version=\"1.0\"><image1>photo.jpg</image1></data>";
+    ASSERT_TRUE(writeFile(scratch.path(QStringLiteral("Order.kovajob/job.xml")), ticket));
+    ASSERT_TRUE(writeFile(scratch.path(QStringLiteral("Hot/bare.xml")), ticket));
+    const auto bundle = KOVA_Job::instanceWithXMLObject(scratch.path(QStringLiteral("Order.kovajob")));
+    const auto bare = KOVA_Job::instanceWithXMLObject(scratch.path(QStringLiteral("Hot/bare.xml")));
+    const auto data = KOVA_Job::instanceWithXMLObject(ticket);
+    ASSERT_TRUE(bundle && bare && data);
+    EXPECT_EQ(bare->graphicPath(), scratch.path(QStringLiteral("Hot/photo.jpg")));
+    const struct {
+        const KOVA_Job* job;
+        QString name;
+        QString path; // empty: none
+    } cases[] = {
+        {bundle.get(), QStringLiteral("a.jpg"), scratch.path(QStringLiteral("Order.kovajob/images/a.jpg"))},
+        {bundle.get(), QStringLiteral("../../secret.jpg"), QString()},
+        {bare.get(), QStringLiteral("photo.jpg"), scratch.path(QStringLiteral("Hot/photo.jpg"))},
+        {bare.get(), QStringLiteral("found.jpg"), scratch.path(QStringLiteral("Search/found.jpg"))},
+        {bare.get(), QStringLiteral("later.jpg"), scratch.path(QStringLiteral("Hot/later.jpg"))},
+        {bare.get(), QStringLiteral("../secret.jpg"), QString()},
+        {bare.get(), QStringLiteral("link.jpg"), QString()},
+        {bare.get(), QStringLiteral("/elsewhere/x.jpg"), QStringLiteral("/elsewhere/x.jpg")},
+        {data.get(), QStringLiteral("x.jpg"), QStringLiteral("x.jpg")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.job->picturePath(c.name), c.path) << c.name.toStdString();
+    QDir(node).removeRecursively();
 }

@@ -3,11 +3,14 @@
 #include "core/foundation/KOVA_Constants.h"
 #include "core/ui/Beeper.h"
 #include "core/ui/FileManagerReveal.h"
+#include "core/ui/ZORVAK_NSObjectOpenSave.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/files/FileOperations.h"
 
 #include <QFileInfo>
+#include <QObject>
+#include <QWidget>
 
 #include <cerrno>
 #include <cstring>
@@ -38,9 +41,10 @@ void JobFileActions::revealInFinder(const QList<QUrl>& urls)
     FileManagerReveal::revealItems(paths);
 }
 
-void JobFileActions::moveToCompleted(const QList<QUrl>& urls)
+JobFileActions::Stayed JobFileActions::moveToCompleted(const QList<QUrl>& urls)
 {
     const QString folder = platform::UserDefaults::standardUserDefaults()->stringForKey(key_kovaFolderJobsCompleted);
+    Stayed stayed;
     for (const QUrl& url : urls) {
         const QString source = url.toLocalFile();
         const QString name = QFileInfo(source).fileName();
@@ -50,7 +54,26 @@ void JobFileActions::moveToCompleted(const QList<QUrl>& urls)
             error.code = ENOENT;
         else if (platform::FileOperations::moveItemNoReplace(source, destination, &error))
             continue;
-        log(QStringLiteral("Failed to move file from %1 to %2 (%3)")
-                .arg(source, destination, QString::fromLocal8Bit(std::strerror(int(error.code)))));
+        const QString reason = QString::fromLocal8Bit(std::strerror(int(error.code)));
+        log(QStringLiteral("Failed to move file from %1 to %2 (%3)").arg(source, destination, reason));
+        stayed.append({ source, reason });
     }
+    return stayed;
+}
+
+void JobFileActions::tellItemsThatStayed(QWidget* window, const QString& destination, const Stayed& stayed)
+{
+    if (stayed.isEmpty())
+        return;
+    Beeper::beep();
+    QStringList lines;
+    for (const auto& [path, reason] : stayed)
+        lines << QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason);
+    const QVariantMap options {
+        { QStringLiteral("messageText"),
+            QObject::tr("Not moved to %1; these items stayed where they were:").arg(destination) },
+        { QStringLiteral("informativeText"), lines.join(QLatin1Char('\n')) },
+        { QStringLiteral("window"), QVariant::fromValue(window) },
+    };
+    ZORVAK_NSObjectOpenSave::alertPanelWithOptions(options);
 }

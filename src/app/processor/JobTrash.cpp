@@ -1,5 +1,7 @@
 #include "app/processor/JobTrash.h"
 
+#include "app/processor/JobFileActions.h"
+
 #include "core/ui/Beeper.h"
 #include "core/ui/ZORVAK_NSObjectOpenSave.h"
 #include "platform/Log.h"
@@ -55,9 +57,15 @@ void JobTrash::moveConfirmed(const QList<QUrl>& urls)
     QPointer<JobTrash> self(this);
     platform::DispatchQueue::global(platform::QoS::UserInitiated)->async([self, urls, paths] {
         const platform::Trash::Result result = platform::Trash::moveToTrash(paths);
-        platform::DispatchQueue::main()->async([self, urls, trashed = result.trashed] {
-            if (self && !trashed.isEmpty())
+        JobFileActions::Stayed stayed;
+        for (const auto& [path, error] : result.failures)
+            stayed.append({ path, error.description() });
+        platform::DispatchQueue::main()->async([self, urls, trashed = result.trashed, stayed] {
+            if (!self)
+                return;
+            if (!trashed.isEmpty())
                 self->registerUndo(urls, trashed);
+            JobFileActions::tellItemsThatStayed(self->m_window, tr("the Trash"), stayed);
         });
     });
 }

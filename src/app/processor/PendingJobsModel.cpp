@@ -5,13 +5,29 @@
 #include "workflow/jobs/KOVA_Job.h"
 #include "workflow/processing/KOVA_JobProcessor.h"
 
+#include <QBrush>
+#include <QColor>
 #include <QFileInfo>
+#include <QSet>
 
-PendingJobsModel::PendingJobsModel(std::function<Jobs()> source, QObject* parent)
+namespace {
+
+const QColor unfiledColor(170, 40, 20);
+
+PendingJobsModel::Unfiled unfiledOfTheProcessor()
+{
+    return KOVA_JobProcessor::shared()->ticketsLeftUnfiled();
+}
+
+} // namespace
+
+PendingJobsModel::PendingJobsModel(std::function<Jobs()> source, std::function<Unfiled()> unfiled, QObject* parent)
     : QAbstractTableModel(parent)
     , m_source(source ? std::move(source) : std::function<Jobs()>(&KOVA_JobFolders::jobsPending))
+    , m_unfiledSource(unfiled ? std::move(unfiled) : std::function<Unfiled()>(&unfiledOfTheProcessor))
 {
     m_jobs = m_source();
+    m_unfiled = m_unfiledSource();
 }
 
 PendingJobsModel::~PendingJobsModel()
@@ -35,9 +51,67 @@ void PendingJobsModel::observeJobFolders()
 
 void PendingJobsModel::reload()
 {
-    beginResetModel();
-    m_jobs = m_source();
-    endResetModel();
+    const Jobs fresh = m_source();
+    const Unfiled before = std::exchange(m_unfiled, m_unfiledSource());
+    removeRowsMissingFrom(fresh);
+    placeRowsAsIn(fresh);
+    refreshRows(fresh, before);
+}
+
+void PendingJobsModel::removeRowsMissingFrom(const Jobs& fresh)
+{
+    QSet<QUrl> kept;
+    for (const auto& job : fresh)
+        kept.insert(jobURL(*job));
+    for (int row = int(m_jobs.size()) - 1; row >= 0; --row) {
+        if (kept.contains(jobURL(*m_jobs.at(row))))
+            continue;
+        beginRemoveRows({}, row, row);
+        m_jobs.removeAt(row);
+        endRemoveRows();
+    }
+}
+
+// Every job of `fresh` gets its row in its place: a listed job moves there, a new one
+// is inserted there; rows left over at the end (a job listed twice before) go.
+void PendingJobsModel::placeRowsAsIn(const Jobs& fresh)
+{
+    for (int row = 0; row < fresh.size(); ++row) {
+        const QUrl wanted = jobURL(*fresh.at(row));
+        int found = -1;
+        for (int listed = row; listed < m_jobs.size() && found < 0; ++listed)
+            found = jobURL(*m_jobs.at(listed)) == wanted ? listed : -1;
+        if (found == row)
+            continue;
+        if (found > row) {
+            beginMoveRows({}, found, found, {}, row);
+            m_jobs.move(found, row);
+            endMoveRows();
+            continue;
+        }
+        beginInsertRows({}, row, row);
+        m_jobs.insert(row, fresh.at(row));
+        endInsertRows();
+    }
+    if (m_jobs.size() > fresh.size()) {
+        beginRemoveRows({}, int(fresh.size()), int(m_jobs.size()) - 1);
+        m_jobs.resize(fresh.size());
+        endRemoveRows();
+    }
+}
+
+// A job read anew for the same ticket takes its row; a row whose filing state changed
+// is shown again.
+void PendingJobsModel::refreshRows(const Jobs& fresh, const Unfiled& before)
+{
+    for (int row = 0; row < m_jobs.size(); ++row) {
+        const QString ticket = fresh.at(row)->documentURL().toLocalFile();
+        const bool sameJob = m_jobs.at(row) == fresh.at(row);
+        if (sameJob && before.value(ticket) == m_unfiled.value(ticket))
+            continue;
+        m_jobs[row] = fresh.at(row);
+        emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+    }
 }
 
 std::shared_ptr<KOVA_Job> PendingJobsModel::job(int row) const
@@ -48,6 +122,11 @@ std::shared_ptr<KOVA_Job> PendingJobsModel::job(int row) const
 QUrl PendingJobsModel::jobURL(const KOVA_Job& job)
 {
     return job.urlJobContainer().isValid() ? job.urlJobContainer() : job.documentURL();
+}
+
+QString PendingJobsModel::unfiledReason(const KOVA_Job& job) const
+{
+    return m_unfiled.value(job.documentURL().toLocalFile());
 }
 
 int PendingJobsModel::rowCount(const QModelIndex& parent) const
@@ -63,12 +142,22 @@ int PendingJobsModel::columnCount(const QModelIndex& parent) const
 QVariant PendingJobsModel::data(const QModelIndex& index, int role) const
 {
     const std::shared_ptr<KOVA_Job> shown = job(index.row());
-    if (!shown || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    if (!shown)
         return {};
     const QFileInfo item(jobURL(*shown).toLocalFile());
-    if (role == Qt::ToolTipRole)
-        return item.filePath();
-    return index.column() == NameColumn ? item.fileName() : item.path();
+    const QString unfiled = unfiledReason(*shown);
+    switch (role) {
+    case Qt::DisplayRole:
+        if (index.column() == FolderColumn)
+            return item.path();
+        return unfiled.isEmpty() ? item.fileName() : tr("%1 (ran, not filed)").arg(item.fileName());
+    case Qt::ToolTipRole:
+        return unfiled.isEmpty() ? item.filePath() : tr("%1\nRan, but could not be filed: %2").arg(item.filePath(), unfiled);
+    case Qt::ForegroundRole:
+        return unfiled.isEmpty() ? QVariant() : QVariant(QBrush(unfiledColor));
+    default:
+        return {};
+    }
 }
 
 QVariant PendingJobsModel::headerData(int section, Qt::Orientation orientation, int role) const

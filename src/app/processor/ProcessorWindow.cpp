@@ -6,8 +6,8 @@
 #include "app/processor/JobTrash.h"
 #include "app/processor/PendingJobsModel.h"
 #include "app/processor/PendingJobsTable.h"
+#include "app/processor/PreviewSplitter.h"
 #include "app/processor/ProcessorStatus.h"
-#include "core/image/ZORVAK_Image.h"
 #include "core/ui/ApplicationMenu.h"
 #include "core/ui/StatusDot.h"
 #include "platform/Log.h"
@@ -46,7 +46,7 @@ struct MenuEntry {
 
 ProcessorWindow::ProcessorWindow(const QList<QAction*>& sharedActions, std::function<Jobs()> jobsSource, QWidget* parent)
     : QMainWindow(parent)
-    , m_model(new PendingJobsModel(std::move(jobsSource), this))
+    , m_model(new PendingJobsModel(std::move(jobsSource), {}, this))
     , m_table(new PendingJobsTable)
     , m_undoManager(new platform::UndoManager(this))
     , m_trash(new JobTrash(this, m_undoManager))
@@ -65,14 +65,21 @@ ProcessorWindow::ProcessorWindow(const QList<QAction*>& sharedActions, std::func
         menu->setAttribute(Qt::WA_DeleteOnClose);
         menu->popup(at);
     };
-    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { selectionDidChange(); });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { selectionDidChange(); });
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { previewMayHaveChanged(); });
+    // Rows that come, go or change keep the selection; the preview follows only when
+    // the job it shows is no longer the first selected one (several selected show the
+    // first).
+    const auto follow = [this] { previewMayHaveChanged(); };
+    connect(m_model, &QAbstractItemModel::modelReset, this, follow);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, follow);
+    connect(m_model, &QAbstractItemModel::rowsMoved, this, follow);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, follow);
 
     m_imageViewPending = new QLabel;
     m_imageViewPending->setObjectName(QStringLiteral("imageViewPending"));
     m_imageViewPending->setAlignment(Qt::AlignCenter);
     m_imageViewPending->setMinimumHeight(1);
-    m_splitter = new QSplitter(Qt::Vertical);
+    m_splitter = new PreviewSplitter(Qt::Vertical);
     m_splitter->setObjectName(QStringLiteral("splitViewOrdersPending"));
     m_splitter->setHandleWidth(1);
     m_splitter->addWidget(makeListPane());
@@ -307,7 +314,7 @@ void ProcessorWindow::moveToCompleted(const QVariant& represented)
     const QString operation = QStringLiteral("-[ViewController moveToCompleted:]");
     log(operation);
     if (const auto urls = JobFileActions::fileURLs(represented, operation, __LINE__))
-        JobFileActions::moveToCompleted(*urls);
+        JobFileActions::tellItemsThatStayed(this, tr("the Completed Folder"), JobFileActions::moveToCompleted(*urls));
 }
 
 std::shared_ptr<KOVA_Job> ProcessorWindow::jobPreview() const
@@ -328,16 +335,25 @@ void ProcessorWindow::selectionDidChange()
         m_previewPanel->reloadData();
 }
 
+void ProcessorWindow::previewMayHaveChanged()
+{
+    if (jobPreview() != m_previewedJob)
+        selectionDidChange();
+}
+
 void ProcessorWindow::showSelectedPreview()
 {
+    // Read as the preview panel reads it, so a photo turned by its EXIF orientation
+    // shows upright here too.
     const auto job = jobPreview();
-    const std::shared_ptr<ZORVAK_Image> image = job ? job->previewImage() : nullptr;
-    if (!image) {
+    m_previewedJob = job;
+    const QImage image = job ? JobPreviewDialog::picture(job->graphicPath()) : QImage();
+    if (image.isNull()) {
         m_imageViewPending->clear();
         return;
     }
     const QSize room = m_imageViewPending->size().expandedTo(QSize(64, 64));
-    m_imageViewPending->setPixmap(QPixmap::fromImage(image->cgImage().scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    m_imageViewPending->setPixmap(QPixmap::fromImage(image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 void ProcessorWindow::toggleQuickLookPreviewPanel()

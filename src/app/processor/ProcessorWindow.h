@@ -12,13 +12,13 @@ class KOVA_Job;
 class JobTrash;
 class PendingJobsModel;
 class PendingJobsTable;
+class PreviewSplitter;
 class ProcessorStatus;
 class QAction;
 class QLabel;
 class QMenu;
 class QProgressBar;
 class QPushButton;
-class QSplitter;
 
 namespace platform {
 class UndoManager;
@@ -62,6 +62,8 @@ public:
     QPushButton* buttonProcessorState() const { return m_buttonProcessorState; }
     platform::UndoManager* undoManager() const { return m_undoManager; }
     JobPreviewDialog* previewPanel() const { return m_previewPanel; }
+    PreviewSplitter* splitter() const { return m_splitter; }
+    QLabel* imageViewPending() const { return m_imageViewPending; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -74,6 +76,7 @@ private:
     void showStatus();
     std::shared_ptr<KOVA_Job> jobPreview() const;
     void selectionDidChange();
+    void previewMayHaveChanged();
     void showSelectedPreview();
     JobPreviewDialog::DataSource previewDataSource();
     void restoreLastIndexPreviewPanel();
@@ -88,12 +91,13 @@ private:
     platform::UndoManager* m_undoManager;
     JobTrash* m_trash;
     ProcessorStatus* m_status = nullptr;
-    QSplitter* m_splitter = nullptr;
+    PreviewSplitter* m_splitter = nullptr;
     QLabel* m_imageViewPending = nullptr;
     QPushButton* m_buttonProcessorState = nullptr;
     QProgressBar* m_progressIndicator = nullptr;
     QLabel* m_textFieldJobsCompleted = nullptr;
     QLabel* m_textFieldJobsFailed = nullptr;
     JobPreviewDialog* m_previewPanel = nullptr;
+    std::shared_ptr<KOVA_Job> m_previewedJob;
     QString m_frameAutosaveName;
 };

@@ -353,7 +353,7 @@ void KOVA_Job::appendBarePreviewItems(QVariantList& items) const
 {
     QStringList images;
     for (const QVariant& image : value(KOVA_XML_Key_allImages).toList())
-        images.append(KOVA_JobPaths::imagePath(image.toString(), {}, m_documentURL));
+        images.append(picturePath(image.toString()));
     const QString graphic = graphicPath();
     if (QDir::isAbsolutePath(graphic) && !images.contains(graphic))
         items.append(QUrl::fromLocalFile(graphic));
@@ -424,17 +424,26 @@ QString KOVA_Job::name() const
 
 QString KOVA_Job::graphicPath() const
 {
-    QString path = value(KOVA_XML_Key_imagePath).toString();
-    if (path.isEmpty())
-        path = valueForKey(KOVA_XML_Key_image1, packageName()).toString();
-    if (path.isEmpty())
-        return path;
-    if (!m_urlJobContainer.isEmpty()) {
-        const QString bundle = m_urlJobContainer.toLocalFile();
-        return KOVA_JobPaths::insideFolder(KOVA_JobBundle::imagePath(bundle, path), bundle, path);
+    QString name = value(KOVA_XML_Key_imagePath).toString();
+    if (name.isEmpty())
+        name = valueForKey(KOVA_XML_Key_image1, packageName()).toString();
+    return picturePath(name);
+}
+
+QString KOVA_Job::picturePath(const QString& name) const
+{
+    if (name.isEmpty() || QDir::isAbsolutePath(name))
+        return name;
+    const bool bare = m_urlJobContainer.isEmpty();
+    if (bare && !m_documentURL.isLocalFile())
+        return name; // a ticket given as data has no folder to look in
+    const QString searchFolder = bare ? KOVA_JobTicketReader::wrenlowSearchFolder() : QString();
+    if (!searchFolder.isEmpty()) {
+        const QString searched = KOVA_JobPaths::insideFolder(KOVA_JobBundle::appendingPathComponent(searchFolder, name), searchFolder, name);
+        if (!searched.isEmpty() && QFileInfo::exists(searched))
+            return searched;
     }
-    // A job read from data has no folder: a relative path is then only a name.
-    return m_documentURL.isLocalFile() ? KOVA_JobPaths::imagePath(path, {}, m_documentURL) : path;
+    return KOVA_JobPaths::imagePath(name, m_urlJobContainer, m_documentURL);
 }
 
 QDateTime KOVA_Job::dateStarted() const

@@ -108,9 +108,15 @@ public:
     QString packageLabel() const;
     // The job bundle's name, else the ticket's, without extension; else empty.
     QString name() const;
-    // The job's image: inside its bundle's images folder, else a relative path beside its
-    // ticket; empty (logged) when it leads out of that folder.
+    // The job's picture: "imagepath", else the first package's "image1", as a path
+    // (see picturePath).
     QString graphicPath() const override;
+    // Where a picture the ticket names lies: an absolute name as it is; a relative one
+    // inside the job's own folder only, the bundle's Images folder, else (a bare ticket)
+    // the ordering application's search folder when it holds the picture, then the
+    // ticket's folder. A name that leads out of its folder gives none; a ticket given
+    // as data, which has no folder, keeps the name.
+    QString picturePath(const QString& name) const;
     // When the ticket file was last changed, else now.
     QDateTime dateStarted() const;
     // The image at graphicPath(); null without a file path or when it cannot be read.

@@ -82,22 +82,29 @@ QString KOVA_JobFiling::filedName(const QString& fileName, const QString& stamp,
     return base + tail + suffix;
 }
 
-bool KOVA_JobFiling::fileJob(const KOVA_Job& job, const platform::Error& error)
+bool KOVA_JobFiling::fileJob(const KOVA_Job& job, const platform::Error& error, QString* whyNot)
 {
     const bool succeeded = error.isNull();
     platform::Log::log(QStringLiteral("Job completed successfully? %1 (error:%2)")
                            .arg(succeeded ? QStringLiteral("Yes") : QStringLiteral("No"), described(error)));
     const QString folderKey = succeeded ? key_kovaFolderJobsCompleted : key_kovaFolderJobsFailed;
+    const QString folderName = succeeded ? QStringLiteral("Completed") : QStringLiteral("Failed");
     const QUrl folder = platform::UserDefaults::standardUserDefaults()->URLForKey(folderKey);
+    const auto notFiled = [whyNot](const QString& reason) {
+        if (whyNot)
+            *whyNot = reason;
+        return false;
+    };
     if (!folder.isLocalFile()) {
         platform::Log::log(QStringLiteral("Failed to get %1 for jobfile:%2").arg(folderKey, job.documentURL().toString()));
-        return false;
+        return notFiled(QStringLiteral("No %1 folder is chosen.").arg(folderName));
     }
     const QUrl item = job.urlJobContainer().isEmpty() ? job.documentURL() : job.urlJobContainer();
     QString target;
     platform::Error moveError;
     const QString itemPath = QDir::cleanPath(item.toLocalFile());
-    if (!moveUnderFreeName(itemPath, QDir::cleanPath(folder.toLocalFile()), target, moveError)) {
+    const QString folderPath = QDir::cleanPath(folder.toLocalFile());
+    if (!moveUnderFreeName(itemPath, folderPath, target, moveError)) {
         if (!QFileInfo(itemPath).exists() && !QFileInfo(itemPath).isSymLink()) {
             platform::Log::log(QStringLiteral("the ticket %1 left its hot folder before it was filed: filed by another "
                                               "processor").arg(item.toString()));
@@ -105,7 +112,9 @@ bool KOVA_JobFiling::fileJob(const KOVA_Job& job, const platform::Error& error)
         }
         platform::Log::log(QStringLiteral("Failed to move completed job to %1 (error:%2)")
                                .arg(QUrl::fromLocalFile(target).toString(), moveError.description()));
-        return false;
+        if (!QFileInfo(folderPath).isDir())
+            return notFiled(QStringLiteral("The %1 folder %2 does not exist.").arg(folderName, folderPath));
+        return notFiled(QStringLiteral("It could not be moved to %1: %2").arg(target, moveError.description()));
     }
     raiseCounter(succeeded ? key_kovaProcessorJobsCompleted : key_kovaProcessorJobsFailed);
     return true;

@@ -21,7 +21,8 @@ public:
     static constexpr int MaximumNumberedNames = 1000;
 
     // True when the ticket left its hot folder: moved and counted, or gone meanwhile.
-    static bool fileJob(const KOVA_Job& job, const platform::Error& error);
+    // Otherwise `whyNot`, when given, receives the reason in the operator's words.
+    static bool fileJob(const KOVA_Job& job, const platform::Error& error, QString* whyNot = nullptr);
 
     // The name `fileName` is filed under at `stamp`; `number` > 0 follows the stamp
     // as "-number". The end of a long base gives way, so that the name fits 255 bytes.

@@ -30,6 +30,9 @@ constexpr auto configureDelay = std::chrono::milliseconds(1);
 // How long a ticket another processor holds is left alone before it is tried again: a
 // claim its holder left by dying is taken over after this long.
 constexpr auto claimRetryDelay = std::chrono::seconds(2);
+// How often a ticket that ran but could not be filed is tried again: its folder may
+// have been made or chosen meanwhile.
+constexpr auto filingRetryDelay = std::chrono::seconds(5);
 // Heap blocks of this size or more are mapped on their own. glibc otherwise raises
 // its threshold as large blocks are freed, after which they come from per-thread heaps
 // that keep the memory, malloc_trim or not: a run of jobs of 12-megapixel photos would
@@ -216,6 +219,16 @@ void KOVA_JobProcessor::request(const std::shared_ptr<KOVA_Job>& job, Offer offe
     platform::Log::log(QStringLiteral("+[KOVA_JobFolders processJob:] %1").arg(describedJob(job)));
     if (isCurrentJob(job))
         return;
+    bool ranAlready = false;
+    {
+        const std::lock_guard lock(m_mutex);
+        ranAlready = wasLeftUnfiledLocked(job);
+    }
+    if (ranAlready) {
+        // Run once, it is only filed now, so that nothing is printed twice.
+        fileLeftUnfiled();
+        return;
+    }
     for (;;) {
         // A ticket filed, moved or deleted meanwhile ends the request.
         if (!ZORVAK_Extras_NSURL::conformsToUTType(job->documentURL(), platform::kUTTypeXML) || !isPending(job))
@@ -303,8 +316,12 @@ void KOVA_JobProcessor::run(const std::shared_ptr<KOVA_Job>& job, std::shared_pt
     job->processJob([this, job, ticketClaim](const platform::Error& error) mutable {
         if (!error.isNull())
             platform::Log::log(error.description());
-        const bool filed = KOVA_JobFiling::fileJob(*job, error);
-        ticketClaim.reset(); // held until the ticket has left its hot folder
+        QString whyNot;
+        const bool filed = KOVA_JobFiling::fileJob(*job, error, &whyNot);
+        if (filed)
+            ticketClaim.reset(); // held until the ticket has left its hot folder
+        else
+            leaveUnfiled({job, ZORVAK_Extras_NSURL::generationID(job->documentURL()), error, whyNot, std::move(ticketClaim)});
         release(job, filed ? Ending::Filed : Ending::LeftUnfiled);
     });
     // The job's decoded photos and rendered pictures are freed now. glibc keeps freed
@@ -324,23 +341,101 @@ void KOVA_JobProcessor::release(const std::shared_ptr<KOVA_Job>& job, Ending end
             group = std::move(m_runGroup);
             m_runGroup.reset();
             m_currentJob.reset();
-            if (ending == Ending::LeftUnfiled)
-                m_leftUnfiled.insert(job->documentURL().toLocalFile(), ZORVAK_Extras_NSURL::generationID(job->documentURL()));
             if (ending == Ending::HeldElsewhere) {
                 retryClaims = m_heldElsewhere.isEmpty();
                 m_heldElsewhere.insert(job->documentURL().toLocalFile());
             }
         }
-        if (ending == Ending::LeftUnfiled)
+        if (ending == Ending::LeftUnfiled) {
             platform::Log::error(QStringLiteral("the ticket %1 ran but stays in its hot folder; it is not run again "
-                                                "unless asked").arg(describedJob(job)));
+                                                "and is filed once it can be").arg(describedJob(job)));
+            announceJobsPending();
+        }
         setIsProcessing(false);
         if (group)
             group->leave();
     });
     if (retryClaims)
         scheduleClaimRetry();
+    if (ending == Ending::LeftUnfiled)
+        scheduleFilingRetry();
     processNextJob();
+}
+
+void KOVA_JobProcessor::leaveUnfiled(Unfiled unfiled)
+{
+    const std::lock_guard lock(m_mutex);
+    const QString path = unfiled.job->documentURL().toLocalFile();
+    m_leftUnfiled.insert(path, std::move(unfiled));
+}
+
+void KOVA_JobProcessor::fileLeftUnfiled()
+{
+    const std::lock_guard oneAtATime(m_filingMutex);
+    QMap<QString, Unfiled> unfiled;
+    {
+        const std::lock_guard lock(m_mutex);
+        unfiled = m_leftUnfiled;
+    }
+    bool changed = false;
+    for (auto ticket = unfiled.cbegin(); ticket != unfiled.cend(); ++ticket) {
+        // A ticket gone or written again is no longer the one that ran.
+        bool done = ZORVAK_Extras_NSURL::generationID(QUrl::fromLocalFile(ticket.key())) != ticket->generation;
+        QString whyNot = ticket->reason;
+        if (!done)
+            done = KOVA_JobFiling::fileJob(*ticket->job, ticket->jobError, &whyNot);
+        const std::lock_guard lock(m_mutex);
+        const auto kept = m_leftUnfiled.find(ticket.key());
+        if (kept == m_leftUnfiled.end() || kept->generation != ticket->generation)
+            continue;
+        if (done)
+            m_leftUnfiled.erase(kept);
+        else
+            kept->reason = whyNot;
+        changed = changed || done || whyNot != ticket->reason;
+    }
+    if (changed)
+        ZORVAK_Dispatch::performAsyncOnMainQueue([self = shared_from_this()] { self->announceJobsPending(); });
+    scheduleFilingRetry();
+}
+
+void KOVA_JobProcessor::scheduleFilingRetry()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_filingRetryScheduled || m_leftUnfiled.isEmpty())
+            return;
+        m_filingRetryScheduled = true;
+    }
+    const std::weak_ptr<KOVA_JobProcessor> weakSelf = weak_from_this();
+    platform::DispatchQueue::global()->after(filingRetryDelay, [weakSelf] {
+        const auto self = weakSelf.lock();
+        if (!self)
+            return;
+        {
+            const std::lock_guard lock(self->m_mutex);
+            self->m_filingRetryScheduled = false;
+        }
+        self->fileLeftUnfiled();
+    });
+}
+
+// Runs on the main queue: the list is the same, what it shows of a job changed.
+void KOVA_JobProcessor::announceJobsPending()
+{
+    willChangeValueForKey(JobsPendingKey);
+    didChangeValueForKey(JobsPendingKey);
+}
+
+QMap<QString, QString> KOVA_JobProcessor::ticketsLeftUnfiled() const
+{
+    const std::lock_guard lock(m_mutex);
+    QMap<QString, QString> reasons;
+    for (auto ticket = m_leftUnfiled.cbegin(); ticket != m_leftUnfiled.cend(); ++ticket) {
+        if (ZORVAK_Extras_NSURL::generationID(QUrl::fromLocalFile(ticket.key())) == ticket->generation)
+            reasons.insert(ticket.key(), ticket->reason);
+    }
+    return reasons;
 }
 
 bool KOVA_JobProcessor::isCurrentJob(const std::shared_ptr<KOVA_Job>& job) const
@@ -364,7 +459,7 @@ bool KOVA_JobProcessor::isPassedOverLocked(const std::shared_ptr<KOVA_Job>& job)
 bool KOVA_JobProcessor::wasLeftUnfiledLocked(const std::shared_ptr<KOVA_Job>& job) const
 {
     const auto entry = m_leftUnfiled.constFind(job->documentURL().toLocalFile());
-    return entry != m_leftUnfiled.cend() && *entry == ZORVAK_Extras_NSURL::generationID(job->documentURL());
+    return entry != m_leftUnfiled.cend() && entry->generation == ZORVAK_Extras_NSURL::generationID(job->documentURL());
 }
 
 QVariant KOVA_JobProcessor::valueForKey(const QString& key) const

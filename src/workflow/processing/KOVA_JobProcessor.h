@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Error.h"
 #include "workflow/jobs/KOVA_JobProcessing.h"
 
 #include <QList>
@@ -35,10 +36,12 @@ class FileClaim;
 // one processor only. A ticket another one holds is passed over and tried again a little
 // later, which takes over the claim of a processor that died.
 //
-// A ticket that ran but could not be filed is not offered again by processNextJob()
-// during this run of the program (its outputs were delivered already), also not as
-// a new job object after its folder was watched anew; only a ticket written again
-// counts as new. processJob() still runs it when asked.
+// A ticket that ran but could not be filed (its Completed or Failed folder missing or
+// not chosen) is never run again during this run of the program, also not when asked
+// or as a new job object after its folder was watched anew: its outputs were delivered
+// already. It stays pending with the reason, its claim held, and filing is tried again
+// every few seconds and whenever it is asked to run, until it is filed as it ran and
+// counted. Only a ticket written again counts as new.
 class KOVA_JobProcessor : public KOVA_JobProcessing, public std::enable_shared_from_this<KOVA_JobProcessor> {
 public:
 
@@ -75,6 +78,12 @@ public:
     // queue, then starts the next job.
     void rebuildJobsPending();
 
+    // The tickets that ran but could not be filed, by path, with the reason.
+    QMap<QString, QString> ticketsLeftUnfiled() const;
+    // Tries again to file the tickets that ran but could not be filed; one try at a
+    // time, on the calling thread (never the main queue's: it moves files).
+    void fileLeftUnfiled();
+
     QVariant valueForKey(const QString& key) const override;
 
 private:
@@ -90,7 +99,20 @@ private:
     Claim claim(const std::shared_ptr<KOVA_Job>& job, Offer offer, std::shared_ptr<platform::DispatchGroup>& running);
     bool claimTicket(const std::shared_ptr<KOVA_Job>& job, std::shared_ptr<platform::FileClaim>& claim);
     void scheduleClaimRetry();
+    // A ticket that ran: how it ran, why it is still in its hot folder, and its claim,
+    // held until it is filed.
+    struct Unfiled {
+        std::shared_ptr<KOVA_Job> job;
+        QByteArray generation;
+        platform::Error jobError;
+        QString reason;
+        std::shared_ptr<platform::FileClaim> claim;
+    };
+
     void run(const std::shared_ptr<KOVA_Job>& job, std::shared_ptr<platform::FileClaim> ticketClaim);
+    void leaveUnfiled(Unfiled unfiled);
+    void scheduleFilingRetry();
+    void announceJobsPending();
     void release(const std::shared_ptr<KOVA_Job>& job, Ending ending);
     bool isCurrentJob(const std::shared_ptr<KOVA_Job>& job) const;
     bool isPending(const std::shared_ptr<KOVA_Job>& job) const;
@@ -105,7 +127,9 @@ private:
     std::shared_ptr<KOVA_Job> m_currentJob;
     std::shared_ptr<platform::DispatchGroup> m_runGroup;
     bool m_isProcessing = false;
-    QMap<QString, QByteArray> m_leftUnfiled; // ticket path to the ticket's generation then
+    QMap<QString, Unfiled> m_leftUnfiled; // by ticket path
+    bool m_filingRetryScheduled = false;
+    std::mutex m_filingMutex; // held by the one try at filing the unfiled tickets
     QSet<QString> m_heldElsewhere; // ticket paths another processor held, until the retry
     QMap<QString, std::shared_ptr<OBKVOObservation>> m_observations; // by folder uuid
     std::shared_ptr<OBKVOObservation> m_runSwitchObservation;
