@@ -5,16 +5,22 @@
 #include "editor/window/LayerTableView.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/text/GeometryText.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QPointer>
+#include <QScreen>
 #include <QSplitter>
+#include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -52,6 +58,7 @@ private:
 } // namespace
 
 TemplateEditorLayout::TemplateEditorLayout(QMainWindow& window)
+    : m_window(window)
 {
     mainSplitter = new QSplitter(Qt::Horizontal);
     mainSplitter->setObjectName(mainSplitterKey);
@@ -151,18 +158,60 @@ void TemplateEditorLayout::setInspectorWidget(QWidget* inspector)
     inspectorSlot = inspector;
 }
 
+// The window first: the dividers then share out the size it comes back with.
 void TemplateEditorLayout::restoreState()
 {
+    restoreWindowFrame();
     mainSplitter->restoreState(defaults()->dataForKey(mainSplitterKey));
     layersSplitter->restoreState(defaults()->dataForKey(layersSplitterKey));
     templatesTable->horizontalHeader()->restoreState(defaults()->dataForKey(templatesTableKey));
 }
 
+// A zoomed window keeps the place and size it goes back to.
 void TemplateEditorLayout::saveState() const
 {
+    defaults()->setObject(platform::GeometryText::stringFromRect(m_window.normalGeometry()), windowFrameKey);
     defaults()->setObject(mainSplitter->saveState(), mainSplitterKey);
     defaults()->setObject(layersSplitter->saveState(), layersSplitterKey);
     defaults()->setObject(templatesTable->horizontalHeader()->saveState(), templatesTableKey);
+}
+
+// The stored text is untrusted: a frame without area or far off any screen is none.
+void TemplateEditorLayout::restoreWindowFrame()
+{
+    static const QRectF plausible(-1e6, -1e6, 2e6, 2e6);
+    const QRectF saved = platform::GeometryText::rectFromString(defaults()->stringForKey(windowFrameKey));
+    const bool usable = saved.width() > 0 && saved.height() > 0 && plausible.contains(saved);
+    QRect frame = usable ? saved.toRect() : QRect(QPoint(), m_window.size());
+    QScreen* screen = usable ? QGuiApplication::screenAt(frame.center()) : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    if (!usable)
+        frame.moveCenter(available.center());
+    m_window.setGeometry(fittedInside(frame, windowFrameMargins(), available));
+}
+
+QMargins TemplateEditorLayout::windowFrameMargins() const
+{
+    const QRect outer = m_window.frameGeometry();
+    const QRect inner = m_window.geometry();
+    if (outer != inner)
+        return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                outer.bottom() - inner.bottom()};
+    const int border = m_window.style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+    return {border, m_window.style()->pixelMetric(QStyle::PM_TitleBarHeight), border, border};
+}
+
+QRect TemplateEditorLayout::fittedInside(const QRect& window, const QMargins& margins, const QRect& available)
+{
+    QRect outer = window.marginsAdded(margins);
+    outer.setSize(outer.size().boundedTo(available.size()));
+    outer.moveLeft(std::clamp(outer.left(), available.left(), available.left() + available.width() - outer.width()));
+    outer.moveTop(std::clamp(outer.top(), available.top(), available.top() + available.height() - outer.height()));
+    return outer.marginsRemoved(margins);
 }
 
 void TemplateEditorLayout::toggleSidebar()
