@@ -18,9 +18,11 @@
 #include <QSplitter>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -53,6 +55,35 @@ public:
 
 private:
     QSplitter* m_splitter;
+};
+
+// The room left for the window manager's frame before the window was shown could only
+// be guessed: once the shown window is framed, `fit` brings the frame inside the
+// screen, once. From then on the window is the operator's to move.
+class FitOnceFramed : public QObject {
+public:
+    FitOnceFramed(QWidget& window, std::function<void()> fit)
+        : QObject(&window)
+        , m_window(window)
+        , m_fit(std::move(fit))
+    {
+        window.installEventFilter(this);
+    }
+
+    // The frame comes with no event of its own: the first event that finds it (a paint,
+    // as a rule) posts the fit.
+    bool eventFilter(QObject*, QEvent*) override
+    {
+        if (m_window.isVisible() && m_window.frameGeometry() != m_window.geometry()) {
+            m_window.removeEventFilter(this);
+            QTimer::singleShot(0, &m_window, m_fit);
+        }
+        return false;
+    }
+
+private:
+    QWidget& m_window;
+    std::function<void()> m_fit;
 };
 
 } // namespace
@@ -188,10 +219,21 @@ void TemplateEditorLayout::restoreWindowFrame()
         screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const QRect available = screen->availableGeometry();
     if (!usable)
-        frame.moveCenter(available.center());
-    m_window.setGeometry(fittedInside(frame, windowFrameMargins(), available));
+        frame.moveCenter(screen->availableGeometry().center());
+    m_window.setGeometry(frame);
+    fitWindowInside(*screen);
+    new FitOnceFramed(m_window, [this] {
+        if (QScreen* shownOn = m_window.screen())
+            fitWindowInside(*shownOn);
+    });
+}
+
+void TemplateEditorLayout::fitWindowInside(const QScreen& screen)
+{
+    const QRect fitted = fittedInside(m_window.geometry(), windowFrameMargins(), screen.availableGeometry());
+    if (fitted != m_window.geometry())
+        m_window.setGeometry(fitted);
 }
 
 QMargins TemplateEditorLayout::windowFrameMargins() const

@@ -8,6 +8,7 @@ class KOVA_TemplateEditorView;
 class LayerTableView;
 class QLineEdit;
 class QMainWindow;
+class QScreen;
 class QSplitter;
 class QTableView;
 class QVBoxLayout;
@@ -59,8 +60,9 @@ public:
 
 private:
     // The saved place and size, or the present size centred on the screen; either kept
-    // inside the available screen.
+    // inside the available screen, before it is shown and once it is framed.
     void restoreWindowFrame();
+    void fitWindowInside(const QScreen& screen);
     // The window manager's frame: as the window has it once shown, else room for a
     // title bar above and a border around.
     QMargins windowFrameMargins() const;
