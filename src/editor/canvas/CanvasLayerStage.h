@@ -26,6 +26,7 @@ public:
 
 private:
     CanvasLayerStage(KOVA_Template::Pointer stage, double margin);
+    static void keepShadowOnThePage(KOVA_Template& copy);
 
     KOVA_Template::Pointer m_stage;
     double m_margin;
