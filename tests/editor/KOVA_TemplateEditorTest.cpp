@@ -23,11 +23,13 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QImage>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QMimeData>
+#include <QScreen>
 #include <QLineEdit>
 #include <QSplitter>
 #include <QTableView>
@@ -61,18 +63,23 @@ bool copyFolder(const QString& from, const QString& to)
     return true;
 }
 
-// An editor on copies of the example templates and packages in a scratch folder.
+// An editor on copies of the example templates, packages, pictures and graphics in a
+// scratch folder.
 class KOVA_TemplateEditorTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(QDir().mkpath(templatesFolder()) && QDir().mkpath(packagesFolder()));
-        ASSERT_TRUE(copyFolder(Examples + QStringLiteral("/Templates"), templatesFolder()));
-        ASSERT_TRUE(copyFolder(Examples + QStringLiteral("/Packages"), packagesFolder()));
+        for (const QString& folder : {QStringLiteral("Templates"), QStringLiteral("Packages"),
+                                      QStringLiteral("Images"), QStringLiteral("Graphics")}) {
+            ASSERT_TRUE(QDir().mkpath(scratch.path(folder)));
+            ASSERT_TRUE(copyFolder(Examples + QLatin1Char('/') + folder, scratch.path(folder)));
+        }
         defaults()->setObject(templatesFolder(), key_kovaFolderTemplates);
         defaults()->setObject(packagesFolder(), key_kovaFolderPackages);
         for (const QString& key : {UnsavedChangesPolicy::preferenceKey, KOVA_TemplateEditor::lastLoadedKey,
-                                   KOVA_TemplateEditor::outputOptionsKey, KOVA_TemplateEditor::visibilityKey})
+                                   KOVA_TemplateEditor::outputOptionsKey, KOVA_TemplateEditor::visibilityKey,
+                                   TemplateEditorLayout::windowFrameKey, TemplateEditorLayout::mainSplitterKey,
+                                   TemplateEditorLayout::layersSplitterKey, TemplateEditorLayout::templatesTableKey})
             defaults()->removeObjectForKey(key);
         Beeper::setHook([this] { ++beeps; });
         editor = new KOVA_TemplateEditor;
@@ -91,6 +98,17 @@ protected:
             editor->closeTemplateEditor();
         }
         waitUntilDeleted();
+    }
+
+    // The window ends as the application's end takes it, and a new editor starts.
+    void restart()
+    {
+        editor->setClosedHandler({});
+        delete editor.data();
+        editor = new KOVA_TemplateEditor;
+        connect();
+        editor->showWindow();
+        processMainQueue();
     }
 
     void connect()
@@ -386,6 +404,37 @@ TEST_F(KOVA_TemplateEditorTest, QuitWithEditsAsksAndCancelKeepsRunning)
     EXPECT_TRUE(defaults()->boolForKey(KOVA_TemplateEditor::visibilityKey));
 }
 
+// The next start shows the dividers, columns, place and size of the window that was
+// open at the quit; a place saved off the screen comes back inside it.
+TEST_F(KOVA_TemplateEditorTest, TheArrangementSurvivesAQuitAndAStart)
+{
+    const QRect available = editor->screen()->availableGeometry();
+    const QRect geometry(available.topLeft() + QPoint(40, 60), QSize(700, 480));
+    editor->setGeometry(geometry);
+    processMainQueue();
+    editor->layout().mainSplitter->setSizes({120, 330, 232});
+    editor->layout().layersSplitter->setSizes({150, 290});
+    editor->layout().templatesTable->horizontalHeader()->resizeSection(0, 90);
+    const auto arrangement = [&] {
+        const TemplateEditorLayout& layout = editor->layout();
+        return std::tuple(editor->geometry(), layout.mainSplitter->sizes(), layout.layersSplitter->sizes(),
+                          layout.templatesTable->horizontalHeader()->sectionSize(0));
+    };
+    const auto before = arrangement();
+    EXPECT_EQ(std::get<0>(before), geometry);
+    bool proceed = false;
+    editor->confirmQuit([&](bool answer) { proceed = answer; });
+    ASSERT_TRUE(proceed);
+    restart();
+    EXPECT_EQ(arrangement(), before);
+
+    defaults()->setObject(QStringLiteral("{{40, %1}, {700, 480}}").arg(available.bottom() - 100),
+                          TemplateEditorLayout::windowFrameKey);
+    restart();
+    EXPECT_TRUE(available.contains(editor->frameGeometry())) << editor->frameGeometry().y();
+    EXPECT_EQ(editor->size(), geometry.size());
+}
+
 TEST_F(KOVA_TemplateEditorTest, RevealOfNoFileBeeps)
 {
     QAction noFiles;
@@ -529,28 +578,55 @@ TEST_F(KOVA_TemplateEditorTest, ScreenshotAfterASaveAndReopen)
     EXPECT_TRUE(kova::test::near(at(33, 100), QColor(0x20, 0x30, 0x40), 24)) << at(33, 100).name().toStdString();
 }
 
+// The example postcard before and after a layer is selected: each layer shows what the
+// whole template's preview shows of it, its pictures and graphics found from the
+// template's file; only the selected layer's marks differ.
 TEST_F(KOVA_TemplateEditorTest, Screenshots)
 {
     editor->resize(1100, 700);
     open(Postcard);
     ASSERT_TRUE(waitUntil([&] { return !editor->canvas().imagePreview().isNull() && !editor->canvas().isRenderingPreview(); }));
     QDir().mkpath(QStringLiteral(KOVA_SCREENSHOT_FOLDER));
-    const auto grabAndProbe = [&](const QString& name) {
-        const QImage shot = editor->grab().toImage();
-        EXPECT_TRUE(shot.save(QStringLiteral(KOVA_SCREENSHOT_FOLDER "/editor-%1.png").arg(name)));
-        const QImage canvas = editor->canvas().grab().toImage();
-        QSet<QRgb> colours;
-        for (int y = 0; y < canvas.height(); y += 7) {
-            for (int x = 0; x < canvas.width(); x += 7)
-                colours.insert(canvas.pixel(x, y));
-        }
-        EXPECT_GT(colours.size(), 8) << name.toStdString();
+    KOVA_TemplateEditorView& canvas = editor->canvas();
+    const auto grab = [&](const QString& name) {
+        EXPECT_TRUE(editor->grab().toImage().save(QStringLiteral(KOVA_SCREENSHOT_FOLDER "/editor-%1.png").arg(name)));
+        return canvas.grab().toImage();
     };
-    grabAndProbe(QStringLiteral("postcard"));
-    editor->layout().layersTable->selectRow(0);
-    ASSERT_TRUE(waitUntil([&] { return !editor->templateObject()->layersSelected().isEmpty(); }));
-    ASSERT_TRUE(waitUntil([&] { return !editor->canvas().isRenderingPreview(); }));
-    grabAndProbe(QStringLiteral("postcard-selection"));
+    const auto inView = [&](const QRectF& rect) {
+        return QRectF(canvas.translateTemplate() + rect.topLeft() / canvas.scaleTemplate(),
+                      rect.size() / canvas.scaleTemplate());
+    };
+    const QImage whole = grab(QStringLiteral("postcard"));
+    const Pointer text = editor->templateObject()->layers().at(3);
+    editor->layout().layersTable->selectRow(editor->layerModel().rowCount() - 1 - 3);
+    ASSERT_TRUE(waitUntil([&] {
+        return editor->templateObject()->layersSelected() == KOVA_Template::List{text} &&
+               !canvas.isRenderingPreview() && canvas.imagePreview().isNull();
+    }));
+    const QImage selected = grab(QStringLiteral("postcard-selection"));
+
+    const QRect marks = inView(text->frame()).toAlignedRect().adjusted(-3, -3, 3, 3);
+    int differing = 0;
+    for (int y = 0; y < whole.height(); ++y) {
+        for (int x = 0; x < whole.width(); ++x) {
+            if (!marks.contains(x, y) && !kova::test::near(whole.pixelColor(x, y), selected.pixelColor(x, y), 24))
+                ++differing;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    const struct {
+        const char* name;
+        QPointF inTemplate;
+        QColor expected;
+    } probes[] = {
+        {"the ribbon graphic", {300, 282}, QColor(32, 96, 192)},
+        {"the harbour photo's sea", {140, 170}, QColor(20, 60, 90)},
+    };
+    for (const auto& probe : probes) {
+        const QPoint at = inView({probe.inTemplate, QSizeF()}).topLeft().toPoint();
+        for (const QImage& image : {whole, selected})
+            EXPECT_TRUE(kova::test::near(image.pixelColor(at), probe.expected, 40)) << probe.name;
+    }
 }
 
 } // namespace

@@ -209,8 +209,15 @@ TEST_F(KOVA_TemplateEditorViewTest, ACanvasOfANewSizeIsFittedAgain)
     EXPECT_DOUBLE_EQ(view.scaleTemplate(), 2400.0 / 360.0);
 }
 
+// Away from the selected layer's ants the canvas shows what the whole template's
+// preview shows, a turned layer's shadow included.
 TEST_F(KOVA_TemplateEditorViewTest, LayersAreDrawnWhereTheTemplatePutsThemWithAntsAroundTheSelection)
 {
+    rotated->setHasShadow(true);
+    rotated->setShadowOffsetX(60);
+    rotated->setShadowOffsetY(60);
+    view.updatePreview({});
+    ASSERT_TRUE(waitUntil([&] { return !view.isRenderingPreview(); }));
     const QString folder = QStringLiteral(KOVA_SCREENSHOT_FOLDER);
     QDir().mkpath(folder);
     // A clock that stands still holds the ants at the start of their run.
@@ -232,6 +239,13 @@ TEST_F(KOVA_TemplateEditorViewTest, LayersAreDrawnWhereTheTemplatePutsThemWithAn
         EXPECT_TRUE(near(image.pixelColor(70, 65), kova::test::red));
         EXPECT_FALSE(near(image.pixelColor(70, 75), kova::test::red));
     }
+    int differing = 0;
+    const QRect marks = QRect(200, 90, 60, 60).adjusted(-3, -3, 3, 3);
+    for (int y = 0; y < whole.height(); ++y) {
+        for (int x = 0; x < whole.width(); ++x)
+            differing += !marks.contains(x, y) && !near(whole.pixelColor(x, y), selected.pixelColor(x, y), 24);
+    }
+    EXPECT_EQ(differing, 0);
     const QColor ants = view.palette().color(QPalette::Highlight);
     int dash = 0;
     while (near(selected.pixelColor(200 + dash, 90), ants))

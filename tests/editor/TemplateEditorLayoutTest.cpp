@@ -71,4 +71,25 @@ TEST_F(TemplateEditorLayoutTest, DividerMovesRefitTheCanvasOnceAfterTheyPause)
     EXPECT_DOUBLE_EQ(canvas.scaleTemplate(), scaleForCanvas(dragged));
 }
 
+// A 1024 x 768 screen less a 28-point panel, under a frame with a 23-point title bar.
+TEST(TemplateEditorLayoutFrameTest, AWindowComesBackInsideTheAvailableScreenFrameAndAll)
+{
+    const QRect available(0, 0, 1024, 740);
+    const QMargins frame(1, 23, 1, 1);
+    const struct {
+        const char* name;
+        QRect window;
+        QRect expected;
+    } rows[] = {
+        {"inside stays", {100, 100, 800, 500}, {100, 100, 800, 500}},
+        {"past the bottom moves up", {50, 300, 800, 500}, {50, 239, 800, 500}},
+        {"title bar above the top moves down", {100, 10, 800, 500}, {100, 23, 800, 500}},
+        {"left of the screen moves right", {-300, 100, 800, 500}, {1, 100, 800, 500}},
+        {"larger than the screen shrinks", {0, 23, 1180, 760}, {1, 23, 1022, 716}},
+        {"on another screen moves onto this one", {1500, 900, 400, 300}, {623, 439, 400, 300}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(TemplateEditorLayout::fittedInside(row.window, frame, available), row.expected) << row.name;
+}
+
 } // namespace

@@ -42,8 +42,11 @@ void CanvasPainter::paintItem(QPainter& painter, const CanvasScene::Item& item, 
     painter.save();
     painter.setTransform(itemToTemplate * view.templateToView);
     const QRectF bounds({}, item.frame.size());
-    if (!item.image.isNull())
-        painter.drawImage(placeImage(item.image.size(), bounds, item.gravity), item.image);
+    if (!item.image.isNull()) {
+        const double margin = item.imageMargin;
+        const QRectF reach = bounds.adjusted(-margin, -margin, margin, margin);
+        painter.drawImage(placeImage(item.image.size(), reach, item.gravity), item.image);
+    }
     if (item.selected)
         paintAnts(painter, bounds, view);
     else if (item.borderWidth > 0)

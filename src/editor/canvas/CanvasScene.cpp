@@ -51,12 +51,13 @@ quint64 CanvasScene::requestImage(const KOVA_Template* layer)
     return item ? item->ticket = ++m_lastTicket : 0;
 }
 
-bool CanvasScene::setImage(const KOVA_Template* layer, quint64 ticket, const QImage& image)
+bool CanvasScene::setImage(const KOVA_Template* layer, quint64 ticket, const QImage& image, double margin)
 {
     const ItemPointer item = itemForLayer(layer);
     if (!item || ticket == 0 || item->ticket != ticket)
         return false;
     item->image = image;
+    item->imageMargin = margin;
     item->ticket = 0;
     m_waiting.remove(item.get());
     return m_waiting.isEmpty();

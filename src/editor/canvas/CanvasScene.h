@@ -24,6 +24,7 @@ public:
     struct Item {
         std::weak_ptr<KOVA_Template> layer;
         QImage image;
+        double imageMargin = 0;                  // how far the image reaches past the frame on each side
         quint64 ticket = 0;                      // of the image awaited, 0 for none
         QRectF frame;                            // unrotated, template units
         double rotation = 0;                     // radians, about the frame's centre
@@ -50,10 +51,10 @@ public:
 
     // The ticket of a new image for the layer's item; 0 when it has none.
     quint64 requestImage(const KOVA_Template* layer);
-    // Stores the image when `ticket` is still its item's. True when every item shown
-    // at the start of the pass has had its image since: the flattened preview
-    // underneath can go.
-    bool setImage(const KOVA_Template* layer, quint64 ticket, const QImage& image);
+    // Stores the image, reaching `margin` past the frame on each side, when `ticket` is
+    // still its item's. True when every item shown at the start of the pass has had its
+    // image since: the flattened preview underneath can go.
+    bool setImage(const KOVA_Template* layer, quint64 ticket, const QImage& image, double margin = 0);
 
     // Live feedback: draws the layer's item at `frame`, its image placed by `gravity`.
     void showFrame(const KOVA_Template* layer, const QRectF& frame, Qt::Alignment gravity);

@@ -3,6 +3,7 @@
 #include "core/observation/OBKVONotificationCenter.h"
 #include "core/queues/ZORVAK_Coalesce.h"
 #include "core/queues/ZORVAK_Dispatch.h"
+#include "editor/canvas/CanvasLayerStage.h"
 #include "editor/canvas/CanvasPainter.h"
 #include "editor/documents/TemplateEditorQueue.h"
 #include "platform/dispatch/DispatchClock.h"
@@ -88,20 +89,19 @@ void KOVA_TemplateEditorView::drawCurrentTemplateLayers()
 void KOVA_TemplateEditorView::requestLayerImage(const Pointer& layer, const std::optional<QRectF>& frame)
 {
     const quint64 ticket = m_scene.requestImage(layer.get());
-    const Pointer copy = layer->copy();
-    if (!copy)
+    const std::optional<CanvasLayerStage> stage = CanvasLayerStage::make(layer, templateObject(), frame);
+    if (!stage)
         return;
-    if (frame)
-        copy->setFrame(*frame);
     ++m_previewsRendering;
-    copy->getPreviewImageUnrotated([view = QPointer(this), key = layer.get(), ticket](const QImage& image) {
-        if (!view)
-            return;
-        --view->m_previewsRendering;
-        if (view->m_scene.setImage(key, ticket, image))
-            view->setImagePreview({});
-        view->update();
-    });
+    stage->stage()->getPreviewImageUnrotated(
+        [view = QPointer(this), key = layer.get(), ticket, margin = stage->margin()](const QImage& image) {
+            if (!view)
+                return;
+            --view->m_previewsRendering;
+            if (view->m_scene.setImage(key, ticket, image, margin))
+                view->setImagePreview({});
+            view->update();
+        });
 }
 
 void KOVA_TemplateEditorView::setImagePreview(const QImage& image)

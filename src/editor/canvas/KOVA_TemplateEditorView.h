@@ -99,8 +99,8 @@ protected:
 private:
     QSizeF templateSize() const;
     void showWholeTemplate(const Completion& completion);
-    // Renders a copy of the layer at `frame` (its own frame when none) and gives the
-    // image to the layer's item.
+    // Renders a copy of the layer at `frame` (its own frame when none), as the open
+    // template's preview draws it, and gives the image to the layer's item.
     void requestLayerImage(const Pointer& layer, const std::optional<QRectF>& frame = {});
     void updateAntsTimer();
     double antsProgress() const;

@@ -141,6 +141,9 @@ void KOVA_TemplateEditor::confirmQuit(std::function<void(bool proceed)> completi
         [editor = QPointer(this), completion = std::move(completion)](bool proceed, const QUrl&) {
             if (editor)
                 editor->m_quitConfirmed = proceed;
+            // The application ends with the window open: its arrangement is kept now.
+            if (editor && proceed)
+                editor->m_layout.saveState();
             completion(proceed);
         });
 }

@@ -67,7 +67,7 @@ public:
     void setClosedHandler(std::function<void()> handler) { m_closedHandler = std::move(handler); }
     // Before the application quits: applies the unsaved-changes policy; proceed false
     // (Cancel, or a failed save) keeps the application running. Once it proceeds the
-    // window closes without asking again and stores no visibility.
+    // layout is saved, and the window closes without asking again and stores no visibility.
     void confirmQuit(std::function<void(bool proceed)> completion);
     // Puts the application's shared actions at the front of the menu bar.
     void addSharedActions(const QList<QAction*>& sharedActions);

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QMargins>
+#include <QRect>
 #include <QString>
 
 class KOVA_TemplateEditorView;
 class LayerTableView;
 class QLineEdit;
 class QMainWindow;
+class QScreen;
 class QSplitter;
 class QTableView;
 class QVBoxLayout;
@@ -13,8 +16,9 @@ class QWidget;
 
 // The editor window's widgets: the sidebar (templates table, package search field,
 // packages table), the canvas, and the attributes column (layers table above the
-// inspector's slot), in two splitters whose divider positions and the templates
-// table's columns are kept in the preferences. Only the sidebar collapses.
+// inspector's slot), in two splitters. The divider positions, the templates table's
+// columns and the window's place and size are kept in the preferences; the window
+// comes back inside the available screen. Only the sidebar collapses.
 class TemplateEditorLayout {
 public:
     static inline const QString mainSplitterKey = QStringLiteral("com.morvanta.kova.templateEditor.splitview.main");
@@ -22,6 +26,8 @@ public:
         QStringLiteral("com.morvanta.kova.templateEditor.splitview.layers");
     static inline const QString templatesTableKey =
         QStringLiteral("com.morvanta.kova.templateEditor.tableView.templates");
+    // The window's place and size, without the window manager's frame, as "{{x, y}, {w, h}}".
+    static inline const QString windowFrameKey = QStringLiteral("com.morvanta.kova.templateEditor.window.frame");
     // Divider limits: the sidebar from 100 to 400 points wide, the canvas ending no
     // nearer than 300 points to the window's left edge.
     static constexpr int sidebarMinimumWidth = 100;
@@ -36,6 +42,9 @@ public:
     void setInspectorWidget(QWidget* inspector);
     void restoreState();
     void saveState() const;
+    // `window` moved and shrunk as little as it takes for it and its frame `margins`
+    // to lie inside `available`.
+    static QRect fittedInside(const QRect& window, const QMargins& margins, const QRect& available);
     // Hides or shows the sidebar.
     void toggleSidebar();
 
@@ -50,6 +59,13 @@ public:
     QSplitter* layersSplitter = nullptr;
 
 private:
+    // The saved place and size, or the present size centred on the screen; either kept
+    // inside the available screen, before it is shown and once it is framed.
+    void restoreWindowFrame();
+    void fitWindowInside(const QScreen& screen);
+    // The window manager's frame: as the window has it once shown, else room for a
+    // title bar above and a border around.
+    QMargins windowFrameMargins() const;
     QWidget* makeSidebar();
     QWidget* makeAttributes();
     // A live drag of either divider refits the canvas once its moves pause; a window
@@ -58,4 +74,6 @@ private:
     static QTableView* makeDocumentTable(const QString& name);
     // One line a row, the last column stretched.
     static void compact(QTableView& table);
+
+    QMainWindow& m_window;
 };
