@@ -110,6 +110,10 @@ QString pathInsideFolder(const QString& folder, const QString& path, Qt::CaseSen
     const QString relative = QDir::isAbsolutePath(clean) ? QFileInfo(clean).fileName() : clean;
     if (folder.isEmpty() || relative.isEmpty() || relative == QLatin1String("."))
         return {};
+    if (relative == QLatin1String("..") || relative.startsWith(QLatin1String("../"))) {
+        platform::Log::error(QStringLiteral("refused the template path %1: it leads out of the folder %2").arg(path, folder));
+        return {};
+    }
     if (cs == Qt::CaseSensitive)
         return folder + QLatin1Char('/') + relative;
     return platform::FolderEntries::pathInside(folder, relative);
@@ -517,9 +521,12 @@ QList<QUrl> KOVA_TemplateReader::candidateURLs(const QVariant& path, bool isNode
     };
     QString text;
     if (path.typeId() == QMetaType::QString) {
+        // A relative path is looked up in the folders below only, never against the
+        // process's working folder.
         text = path.toString();
-        add(text);
-        add(standardizedPath(text));
+        for (const QString& given : {text, standardizedPath(text)})
+            if (QDir::isAbsolutePath(given))
+                add(given);
     } else if (path.typeId() == QMetaType::QUrl && path.toUrl().isLocalFile()) {
         text = path.toUrl().toLocalFile();
         add(text);

@@ -303,6 +303,29 @@ TEST_F(KOVA_TemplateFilesTest, ConfiguredFolderHoldsRelativePathsAndTheNamesOfAb
               std::string::npos);
 }
 
+// A package names its templates; a relative name is never taken against the process's
+// working folder, nor above the folders it is looked up in.
+TEST_F(KOVA_TemplateFilesTest, RelativeNamesStayInsideTheFoldersTheyAreLookedUpIn)
+{
+    QDir(scratch.path()).mkpath(QStringLiteral("lab/configured"));
+    QDir(scratch.path()).mkpath(QStringLiteral("lab/job"));
+    writeFile(scratch.path(QStringLiteral("lab/outside.xml")), templateText(QStringLiteral("name=\"outside\"")));
+    writeFile(scratch.path(QStringLiteral("lab/cwd.xml")), templateText(QStringLiteral("name=\"cwd\"")));
+    preferences()->setURL(QUrl::fromLocalFile(scratch.path(QStringLiteral("lab/configured"))), key_kovaFolderTemplates);
+    const QUrl job = QUrl::fromLocalFile(scratch.path(QStringLiteral("lab/job")));
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(scratch.path(QStringLiteral("lab"))));
+
+    testing::internal::CaptureStderr();
+    const bool foundInWorkingFolder = bool(KOVA_Template::templateWithPath(QStringLiteral("cwd.xml"), job));
+    const bool foundAbove = bool(KOVA_Template::templateWithPath(QStringLiteral("../outside.xml"), job));
+    const std::string log = testing::internal::GetCapturedStderr();
+    QDir::setCurrent(previous);
+    EXPECT_FALSE(foundInWorkingFolder);
+    EXPECT_FALSE(foundAbove);
+    EXPECT_NE(log.find("refused the template path ../outside.xml"), std::string::npos) << log;
+}
+
 TEST_F(KOVA_TemplateFilesTest, TemplatesFolderFindsTheNodesFolderAbove)
 {
     QDir(scratch.path()).mkpath(QStringLiteral("Nodes"));
