@@ -330,15 +330,18 @@ QStringList KOVA_ProductImageComposer::searchLocations(const QString& graphicPat
     const QUrl jobContainer = package ? package->urlJobContainer() : QUrl();
     const QString base = jobContainer.isEmpty() ? QFileInfo(templatePath).path() : jobContainer.toLocalFile();
     QStringList locations;
+    // A path that climbs out of the folder it is looked for in is not looked for there:
+    // a ticket must not have a picture from elsewhere on the disk printed.
+    const auto appendInside = [&locations](const QString& root, const QString& path) {
+        const QString cleaned = QDir::cleanPath(path);
+        if (!root.isEmpty() && cleaned.startsWith(QDir::cleanPath(root) + QLatin1Char('/')))
+            locations.append(cleaned);
+    };
     for (const QString& folder : searchFolders()) {
         const QString relative = folder + QLatin1Char('/') + graphicPath;
-        const QString inBase = jobContainer.isEmpty() ? base + QLatin1Char('/') + relative
-                                                      : QDir::cleanPath(platform::FolderEntries::pathInside(base, relative));
-        // A path that climbs out of the job's own folder is not looked for there.
-        if (jobContainer.isEmpty() || inBase.startsWith(QDir::cleanPath(base) + QLatin1Char('/')))
-            locations.append(QDir::cleanPath(inBase));
-        if (!prefix.isEmpty())
-            locations.append(QDir::cleanPath(prefix + QLatin1Char('/') + relative));
+        appendInside(base, jobContainer.isEmpty() ? base + QLatin1Char('/') + relative
+                                                  : platform::FolderEntries::pathInside(base, relative));
+        appendInside(prefix, prefix + QLatin1Char('/') + relative);
     }
     return locations;
 }

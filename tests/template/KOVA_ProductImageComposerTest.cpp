@@ -404,6 +404,23 @@ TEST_F(KOVA_ProductImageComposerTest, GraphicIsSearchedForInOrder)
     EXPECT_EQ(probe(root->imageUncached(), 50, 50), transparent);
 }
 
+// A picture name that climbs out of the folders it is searched in is not looked for
+// there: a ticket's value cannot have a file from elsewhere printed.
+TEST_F(KOVA_ProductImageComposerTest, GraphicClimbingOutOfTheSearchedFoldersIsNotFound)
+{
+    auto root = rootOfSize({100, 100});
+    root->setDocumentURL(QUrl::fromLocalFile(scratch.path(QStringLiteral("Shop/Templates/Cards/a.xml"))));
+    auto graphic = addLayer(root, KOVA_Template::layerTypeGraphic, {0, 0, 100, 100});
+    save(QStringLiteral("secret.png"), kova::test::solid(10, 10, red));
+    save(QStringLiteral("Shop/Graphics/inside.png"), kova::test::solid(10, 10, green));
+    for (const char* climbing : {"../../../../secret.png", "../../secret.png"}) {
+        graphic->setGraphicPath(QString::fromUtf8(climbing));
+        EXPECT_EQ(probe(root->imageUncached(), 50, 50), transparent) << climbing;
+    }
+    graphic->setGraphicPath(QStringLiteral("../Graphics/inside.png"));
+    EXPECT_TRUE(near(probe(root->imageUncached(), 50, 50), green));
+}
+
 TEST_F(KOVA_ProductImageComposerTest, JobContainerIsSearchedInsteadOfTheTemplateFolder)
 {
     auto root = rootOfSize({100, 100});

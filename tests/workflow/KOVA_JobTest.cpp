@@ -2,6 +2,8 @@
 
 #include "FileFixtures.h"
 #include "HostileFiles.h"
+#include "core/foundation/KOVA_Constants.h"
+#include "platform/defaults/UserDefaults.h"
 #include "platform/files/StandardPaths.h"
 #include "template/KOVA_XML_object.h"
 
@@ -240,7 +242,9 @@ TEST(KOVA_JobFiles, picturesNamedRelativelyStayInsideTheJobsFolder)
     ASSERT_TRUE(QDir().mkpath(scratch.path(QStringLiteral("Order.kovajob/images"))));
     ASSERT_TRUE(QDir().mkpath(scratch.path(QStringLiteral("Hot"))));
     ASSERT_TRUE(QDir().mkpath(scratch.path(QStringLiteral("Search"))));
-    for (const char* name : {"Order.kovajob/images/a.jpg", "Hot/photo.jpg", "secret.jpg", "Search/found.jpg"})
+    ASSERT_TRUE(QDir().mkpath(scratch.path(QStringLiteral("Tree/Templates"))));
+    ASSERT_TRUE(QDir().mkpath(scratch.path(QStringLiteral("Tree/Images"))));
+    for (const char* name : {"Order.kovajob/images/a.jpg", "Hot/photo.jpg", "secret.jpg", "Search/found.jpg", "Tree/Images/tree.jpg"})
         ASSERT_TRUE(writeFile(scratch.path(QString::fromUtf8(name)), "jpeg"));
     ASSERT_TRUE(QFile::link(scratch.path(QStringLiteral("secret.jpg")), scratch.path(QStringLiteral("Hot/link.jpg"))));
     const QString node = platform::StandardPaths::path(platform::StandardPaths::Folder::Home)
@@ -249,6 +253,9 @@ TEST(KOVA_JobFiles, picturesNamedRelativelyStayInsideTheJobsFolder)
     ASSERT_TRUE(writeFile(node + QStringLiteral("/prefs.xml"),
                           QStringLiteral("<map MAP_XML_VERSION=\"1.0\"><entry key=\"searchfolder\" value=\"%1\"/></map>")
                               .arg(scratch.path(QStringLiteral("Search"))).toUtf8()));
+    // Rendering finds a bare ticket's pictures beside the templates folder too.
+    const auto defaults = platform::UserDefaults::standardUserDefaults();
+    ASSERT_TRUE(defaults->setURL(QUrl::fromLocalFile(scratch.path(QStringLiteral("Tree/Templates"))), key_kovaFolderTemplates));
     const QByteArray ticket = "<data type=\"kova_job\" version=\"1.0\"><image1>photo.jpg</image1></data>";
     ASSERT_TRUE(writeFile(scratch.path(QStringLiteral("Order.kovajob/job.xml")), ticket));
     ASSERT_TRUE(writeFile(scratch.path(QStringLiteral("Hot/bare.xml")), ticket));
@@ -266,6 +273,7 @@ TEST(KOVA_JobFiles, picturesNamedRelativelyStayInsideTheJobsFolder)
         {bundle.get(), QStringLiteral("../../secret.jpg"), QString()},
         {bare.get(), QStringLiteral("photo.jpg"), scratch.path(QStringLiteral("Hot/photo.jpg"))},
         {bare.get(), QStringLiteral("found.jpg"), scratch.path(QStringLiteral("Search/found.jpg"))},
+        {bare.get(), QStringLiteral("tree.jpg"), scratch.path(QStringLiteral("Tree/Images/tree.jpg"))},
         {bare.get(), QStringLiteral("later.jpg"), scratch.path(QStringLiteral("Hot/later.jpg"))},
         {bare.get(), QStringLiteral("../secret.jpg"), QString()},
         {bare.get(), QStringLiteral("link.jpg"), QString()},
@@ -275,4 +283,5 @@ TEST(KOVA_JobFiles, picturesNamedRelativelyStayInsideTheJobsFolder)
     for (const auto& c : cases)
         EXPECT_EQ(c.job->picturePath(c.name), c.path) << c.name.toStdString();
     QDir(node).removeRecursively();
+    defaults->removeObjectForKey(key_kovaFolderTemplates);
 }

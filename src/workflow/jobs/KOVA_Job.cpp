@@ -2,11 +2,14 @@
 
 #include "core/foundation/ZORVAK_Audit.h"
 #include "core/foundation/ZORVAK_Extras_NSURL.h"
+#include "core/foundation/KOVA_Constants.h"
 #include "core/image/ZORVAK_Image.h"
 #include "platform/Log.h"
+#include "platform/defaults/UserDefaults.h"
 #include "platform/dispatch/DispatchGroup.h"
 #include "platform/files/UTType.h"
 #include "platform/progress/Progress.h"
+#include "template/KOVA_ProductImageComposer.h"
 #include "template/KOVA_XML_Keys.h"
 #include "template/KOVA_XML_object.h"
 #include "workflow/jobs/KOVA_JobBundle.h"
@@ -434,16 +437,37 @@ QString KOVA_Job::picturePath(const QString& name) const
 {
     if (name.isEmpty() || QDir::isAbsolutePath(name))
         return name;
-    const bool bare = m_urlJobContainer.isEmpty();
-    if (bare && !m_documentURL.isLocalFile())
+    if (!m_urlJobContainer.isEmpty())
+        return KOVA_JobPaths::imagePath(name, m_urlJobContainer, m_documentURL);
+    if (!m_documentURL.isLocalFile())
         return name; // a ticket given as data has no folder to look in
-    const QString searchFolder = bare ? KOVA_JobTicketReader::wrenlowSearchFolder() : QString();
-    if (!searchFolder.isEmpty()) {
-        const QString searched = KOVA_JobPaths::insideFolder(KOVA_JobBundle::appendingPathComponent(searchFolder, name), searchFolder, name);
-        if (!searched.isEmpty() && QFileInfo::exists(searched))
-            return searched;
+    const QString besideTicket = KOVA_JobPaths::imagePath(name, {}, m_documentURL);
+    if (besideTicket.isEmpty())
+        return besideTicket;
+    for (const QString& folder : barePictureFolders()) {
+        const QString found = KOVA_JobPaths::insideFolder(KOVA_JobBundle::appendingPathComponent(folder, name), folder, name);
+        if (!found.isEmpty() && QFileInfo::exists(found))
+            return found;
     }
-    return KOVA_JobPaths::imagePath(name, m_urlJobContainer, m_documentURL);
+    return besideTicket;
+}
+
+// Where a bare ticket's pictures lie, first to last: the ordering application's search
+// folder, the ticket's own folder, and the folders beside the templates folder that
+// rendering looks in (the work-folder tree's "Images", "Graphics", "Templates").
+QStringList KOVA_Job::barePictureFolders() const
+{
+    QStringList folders;
+    if (const QString searchFolder = KOVA_JobTicketReader::wrenlowSearchFolder(); !searchFolder.isEmpty())
+        folders.append(searchFolder);
+    folders.append(QFileInfo(m_documentURL.toLocalFile()).absolutePath());
+    const QUrl templates = platform::UserDefaults::standardUserDefaults()->URLForKey(key_kovaFolderTemplates);
+    if (templates.isLocalFile()) {
+        const QString tree = QFileInfo(QDir::cleanPath(templates.toLocalFile())).path();
+        for (const QString& folder : KOVA_ProductImageComposer::searchFolders())
+            folders.append(KOVA_JobBundle::appendingPathComponent(tree, folder));
+    }
+    return folders;
 }
 
 QDateTime KOVA_Job::dateStarted() const

@@ -113,9 +113,9 @@ public:
     QString graphicPath() const override;
     // Where a picture the ticket names lies: an absolute name as it is; a relative one
     // inside the job's own folder only, the bundle's Images folder, else (a bare ticket)
-    // the ordering application's search folder when it holds the picture, then the
-    // ticket's folder. A name that leads out of its folder gives none; a ticket given
-    // as data, which has no folder, keeps the name.
+    // the first of barePictureFolders() that holds it, else beside the ticket. A name
+    // that leads out of its folder gives none; a ticket given as data, which has no
+    // folder, keeps the name.
     QString picturePath(const QString& name) const;
     // When the ticket file was last changed, else now.
     QDateTime dateStarted() const;
@@ -215,6 +215,7 @@ private:
     static platform::Error versionError(const QVariantMap& values);
     void appendBundlePreviewItems(QVariantList& items) const;
     void appendBarePreviewItems(QVariantList& items) const;
+    QStringList barePictureFolders() const;
     static QVariantMap packageDescriptionNamed(const QVariantMap& values, const QString& packageName);
     static QVariant stampAnswer(const QVariantMap& values, const QString& key);
     void processPackage(const QVariantMap& description, qint64 share, const std::shared_ptr<Run>& run);
