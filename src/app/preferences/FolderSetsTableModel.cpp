@@ -3,11 +3,11 @@
 #include "workflow/folders/KOVA_FolderSet.h"
 
 FolderSetsTableModel::FolderSetsTableModel(KOVA_FolderSetClass& side, QList<Column> columns, QObject* parent)
-    : QAbstractTableModel(parent), m_side(side), m_columns(std::move(columns))
+    : ListTableModel(parent), m_side(side), m_columns(std::move(columns))
 {
     m_folderSets = m_side.folderSets();
     for (const std::shared_ptr<KOVA_FolderSet>& set : m_folderSets)
-        m_shown.append(shownValues(*set));
+        m_shown.insert(set.get(), shownValues(*set));
     m_side.addObserver(m_observerToken, [this](const KOVA_FolderSetClass::FolderSets&) { reload(); });
 }
 
@@ -23,9 +23,7 @@ int FolderSetsTableModel::rowOf(const std::shared_ptr<KOVA_FolderSet>& set) cons
 
 void FolderSetsTableModel::reload()
 {
-    const KOVA_FolderSetClass::FolderSets listed = m_side.folderSets();
-    removeRowsNotIn(listed);
-    arrangeRowsAs(listed);
+    arrangeRows(m_folderSets, m_side.folderSets(), [](const std::shared_ptr<KOVA_FolderSet>& set) { return set.get(); });
     announceChangedRows();
 }
 
@@ -40,58 +38,17 @@ QVariantList FolderSetsTableModel::shownValues(const KOVA_FolderSet& set) const
     return values;
 }
 
-void FolderSetsTableModel::removeRowsNotIn(const KOVA_FolderSetClass::FolderSets& listed)
-{
-    for (int row = int(m_folderSets.size()) - 1; row >= 0; --row) {
-        if (listed.contains(m_folderSets.at(row)))
-            continue;
-        beginRemoveRows({}, row, row);
-        m_folderSets.removeAt(row);
-        m_shown.removeAt(row);
-        endRemoveRows();
-    }
-}
-
-// Every row left is listed: walking the list, each row is either in place, further
-// down (moved up to its place) or new (inserted).
-void FolderSetsTableModel::arrangeRowsAs(const KOVA_FolderSetClass::FolderSets& listed)
-{
-    for (int row = 0; row < listed.size(); ++row) {
-        const std::shared_ptr<KOVA_FolderSet>& set = listed.at(row);
-        if (row < m_folderSets.size() && m_folderSets.at(row) == set)
-            continue;
-        const int from = int(m_folderSets.indexOf(set));
-        if (from > row) {
-            beginMoveRows({}, from, from, {}, row);
-            m_folderSets.move(from, row);
-            m_shown.move(from, row);
-            endMoveRows();
-            continue;
-        }
-        beginInsertRows({}, row, row);
-        m_folderSets.insert(row, set);
-        m_shown.insert(row, shownValues(*set));
-        endInsertRows();
-    }
-    // Left over only when the model held a set twice.
-    const int listedRows = int(listed.size());
-    if (m_folderSets.size() > listedRows) {
-        beginRemoveRows({}, listedRows, int(m_folderSets.size()) - 1);
-        m_folderSets.resize(listedRows);
-        m_shown.resize(listedRows);
-        endRemoveRows();
-    }
-}
-
 void FolderSetsTableModel::announceChangedRows()
 {
+    QHash<const KOVA_FolderSet*, QVariantList> shownNow;
     for (int row = 0; row < m_folderSets.size(); ++row) {
-        QVariantList shown = shownValues(*m_folderSets.at(row));
-        if (shown == m_shown.at(row))
-            continue;
-        m_shown[row] = std::move(shown);
-        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+        const KOVA_FolderSet* set = m_folderSets.at(row).get();
+        QVariantList shown = shownValues(*set);
+        if (shown != m_shown.value(set))
+            emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+        shownNow.insert(set, std::move(shown));
     }
+    m_shown = std::move(shownNow);
 }
 
 void FolderSetsTableModel::refreshColumn(int column)
@@ -124,7 +81,7 @@ bool FolderSetsTableModel::setData(const QModelIndex& index, const QVariant& val
     if (!set || index.column() >= m_columns.size() || !m_columns.at(index.column()).setData)
         return false;
     m_columns.at(index.column()).setData(*set, value, role);
-    m_shown[index.row()] = shownValues(*set);
+    m_shown.insert(set.get(), shownValues(*set));
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), columnCount() - 1));
     return true;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "app/ListTableModel.h"
 #include "workflow/folders/KOVA_FolderSetClass.h"
 
-#include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
 #include <QVariantList>
 
@@ -16,7 +17,7 @@ class KOVA_FolderSet;
 // observers of a change (on the main thread) the list is read anew and only what
 // changed is announced (rows removed, moved or inserted, cells that show another
 // value), so the views keep their selection and an open editor.
-class FolderSetsTableModel : public QAbstractTableModel {
+class FolderSetsTableModel : public ListTableModel {
     Q_OBJECT
 public:
     struct Column {
@@ -51,13 +52,11 @@ public:
 private:
     // What a row's cells show, to tell which rows a notice changed.
     QVariantList shownValues(const KOVA_FolderSet& set) const;
-    void removeRowsNotIn(const KOVA_FolderSetClass::FolderSets& listed);
-    void arrangeRowsAs(const KOVA_FolderSetClass::FolderSets& listed);
     void announceChangedRows();
 
     KOVA_FolderSetClass& m_side;
     const QList<Column> m_columns;
     KOVA_FolderSetClass::FolderSets m_folderSets;
-    QList<QVariantList> m_shown; // shownValues() of each row as last announced
+    QHash<const KOVA_FolderSet*, QVariantList> m_shown; // shownValues() of each set as last announced
     std::shared_ptr<int> m_observerToken = std::make_shared<int>(0);
 };

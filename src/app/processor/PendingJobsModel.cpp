@@ -8,7 +8,6 @@
 #include <QBrush>
 #include <QColor>
 #include <QFileInfo>
-#include <QSet>
 
 namespace {
 
@@ -22,7 +21,7 @@ PendingJobsModel::Unfiled unfiledOfTheProcessor()
 } // namespace
 
 PendingJobsModel::PendingJobsModel(std::function<Jobs()> source, std::function<Unfiled()> unfiled, QObject* parent)
-    : QAbstractTableModel(parent)
+    : ListTableModel(parent)
     , m_source(source ? std::move(source) : std::function<Jobs()>(&KOVA_JobFolders::jobsPending))
     , m_unfiledSource(unfiled ? std::move(unfiled) : std::function<Unfiled()>(&unfiledOfTheProcessor))
 {
@@ -53,51 +52,8 @@ void PendingJobsModel::reload()
 {
     const Jobs fresh = m_source();
     const Unfiled before = std::exchange(m_unfiled, m_unfiledSource());
-    removeRowsMissingFrom(fresh);
-    placeRowsAsIn(fresh);
+    arrangeRows(m_jobs, fresh, [](const std::shared_ptr<KOVA_Job>& job) { return jobURL(*job); });
     refreshRows(fresh, before);
-}
-
-void PendingJobsModel::removeRowsMissingFrom(const Jobs& fresh)
-{
-    QSet<QUrl> kept;
-    for (const auto& job : fresh)
-        kept.insert(jobURL(*job));
-    for (int row = int(m_jobs.size()) - 1; row >= 0; --row) {
-        if (kept.contains(jobURL(*m_jobs.at(row))))
-            continue;
-        beginRemoveRows({}, row, row);
-        m_jobs.removeAt(row);
-        endRemoveRows();
-    }
-}
-
-// Every job of `fresh` gets its row in its place: a listed job moves there, a new one
-// is inserted there; rows left over at the end (a job listed twice before) go.
-void PendingJobsModel::placeRowsAsIn(const Jobs& fresh)
-{
-    for (int row = 0; row < fresh.size(); ++row) {
-        const QUrl wanted = jobURL(*fresh.at(row));
-        int found = -1;
-        for (int listed = row; listed < m_jobs.size() && found < 0; ++listed)
-            found = jobURL(*m_jobs.at(listed)) == wanted ? listed : -1;
-        if (found == row)
-            continue;
-        if (found > row) {
-            beginMoveRows({}, found, found, {}, row);
-            m_jobs.move(found, row);
-            endMoveRows();
-            continue;
-        }
-        beginInsertRows({}, row, row);
-        m_jobs.insert(row, fresh.at(row));
-        endInsertRows();
-    }
-    if (m_jobs.size() > fresh.size()) {
-        beginRemoveRows({}, int(fresh.size()), int(m_jobs.size()) - 1);
-        m_jobs.resize(fresh.size());
-        endRemoveRows();
-    }
 }
 
 // A job read anew for the same ticket takes its row; a row whose filing state changed

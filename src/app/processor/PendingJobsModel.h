@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QAbstractTableModel>
+#include "app/ListTableModel.h"
+
 #include <QMap>
 
 #include <functional>
@@ -14,7 +15,7 @@ class OBKVOObservation;
 // job folders announce a change of "jobsPending"; rows come and go one by one, a
 // job keeping its row (and so its selection) by its bundle or ticket. A ticket
 // that ran but could not be filed says so, with the reason as its tooltip.
-class PendingJobsModel : public QAbstractTableModel {
+class PendingJobsModel : public ListTableModel {
 public:
     using Jobs = QList<std::shared_ptr<KOVA_Job>>;
     // Ticket paths of the jobs that ran but could not be filed, with the reason.
@@ -46,8 +47,6 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    void removeRowsMissingFrom(const Jobs& fresh);
-    void placeRowsAsIn(const Jobs& fresh);
     void refreshRows(const Jobs& fresh, const Unfiled& before);
 
     std::function<Jobs()> m_source;
