@@ -215,11 +215,17 @@ TEST_F(ProcessorWindowTest, CompletedTakesWholeBundlesAndReplacesNothing)
     ASSERT_TRUE(alert);
     EXPECT_EQ(alert->text(), "Not moved to the Completed Folder; these items stayed where they were:");
     EXPECT_EQ(alert->informativeText(), "Order 3.kovajob: File exists");
+    EXPECT_TRUE(alert->isVisible());
     alert->close();
-    EXPECT_EQ(readFile(completed + "/Order 1.kovajob/job.xml"), smallTicket);
-    EXPECT_EQ(readFile(completed + "/Order 2.kovajob/job.xml"), smallTicket);
+    // The two free names took their bundles whole; the taken one replaced nothing, and its
+    // bundle is still in its hot folder, ticket and all.
+    for (const char* moved : { "Order 1.kovajob", "Order 2.kovajob" }) {
+        EXPECT_EQ(readFile(completed + "/" + moved + "/job.xml"), smallTicket) << moved;
+        EXPECT_FALSE(QFileInfo::exists(path(moved))) << moved;
+    }
     EXPECT_EQ(readFile(completed + "/Order 3.kovajob/other"), "kept");
     EXPECT_FALSE(QFileInfo::exists(completed + "/Order 3.kovajob/job.xml"));
+    EXPECT_EQ(readFile(path("Order 3.kovajob/job.xml")), smallTicket);
     EXPECT_TRUE(logged.contains("Failed to move file from " + path("Order 3.kovajob"))) << logged.toStdString();
 }
 

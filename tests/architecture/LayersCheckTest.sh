@@ -7,8 +7,9 @@ check=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# files planted under src/ ("file>what it includes", space-separated) | expected exit status |
-# what a failure names (by default the first file and its include)
+# files planted under src/ ("file>what it includes", space-separated; an include in angle
+# brackets is planted so, any other in quotes) | expected exit status | what a failure names
+# (by default the first file and its include)
 cases=(
   "workflow/folders/A.cpp>workflow/processing/KOVA_JobProcessor.h|1"
   "workflow/jobs/A.cpp>workflow/packages/KOVA_Package.h|1"
@@ -20,6 +21,8 @@ cases=(
   "printing/dnp/A.h>printing/pages/ZORVAK_PrintPage.h|1"
   "printing/pages/A.cpp>printing/ui/ZORVAK_PrintPanel.h|1"
   "platform/files/A.cpp>platform/defaults/UserDefaults.h|1"
+  "platform/files/A.cpp><platform/ipc/DBus.h>|1|src/platform/files/A.cpp: includes platform/ipc/DBus.h"
+  "workflow/jobs/A.h><workflow/delivery/KOVA_DefaultDeliveries.h>|1|src/workflow/jobs/A.h: includes workflow/delivery"
   "helper/lib/A.cpp>helper/B.h|1"
   "app/processor/A.cpp>app/delegate/AppDelegate.h|1"
   "app/A.cpp>app/preferences/PreferencesWindowController.h|1"
@@ -33,6 +36,7 @@ cases=(
   "core/ui/A.cpp>core/queues/ZORVAK_Dispatch.h|0"
   "printing/pages/A.cpp>printing/dnp/DNPTableLookup.h|0"
   "platform/files/A.cpp>platform/Error.h|0"
+  "platform/ipc/A.cpp><platform/files/FileOperations.h>|0"
   "service/main.cpp>service/engine/KOVA_RenderingEngine.h|0"
   "template/A.cpp>core/image/ZORVAK_Image.h|0"
   "app/delegate/A.cpp>app/processor/ProcessorWindow.h|0"
@@ -44,7 +48,9 @@ for entry in "${cases[@]}"; do
   tree=$work/$RANDOM$RANDOM
   for plant in $plants; do
     mkdir -p "$(dirname "$tree/src/${plant%%>*}")"
-    printf '#include "%s"\n' "${plant#*>}" > "$tree/src/${plant%%>*}"
+    included=${plant#*>}
+    [[ $included == "<"* ]] || included="\"$included\""
+    printf '#include %s\n' "$included" > "$tree/src/${plant%%>*}"
   done
   first=${plants%% *}
   named=${named:-"src/${first%%>*}: includes ${first#*>}"}
