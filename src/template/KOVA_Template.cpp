@@ -689,6 +689,18 @@ std::optional<platform::Error> KOVA_Template::unreadableReason()
                            QStringLiteral("%1 holds no template layout").arg(documentURL().toLocalFile())};
 }
 
+std::optional<platform::Error> KOVA_Template::repairedReason() const
+{
+    std::lock_guard lock(m_linkMutex);
+    return m_repairedReason;
+}
+
+void KOVA_Template::setRepairedReason(const std::optional<platform::Error>& reason)
+{
+    std::lock_guard lock(m_linkMutex);
+    m_repairedReason = reason;
+}
+
 void KOVA_Template::saveChanges(const SaveReply& reply)
 {
     filePath(documentURL(), reply);

@@ -338,6 +338,12 @@ public:
     // holds no layout): the reader's bare document of such a file. Nothing for a
     // template that was read, or one that has no file.
     std::optional<platform::Error> unreadableReason();
+    // Why the file this template was read from gave it only once repaired (an element
+    // left open, a stray "&", a mistyped closing tag): what strict reading said of the
+    // file. A save then writes the repaired form over it. Nothing for a file that read
+    // strictly, and nothing once the template has been written to its file.
+    std::optional<platform::Error> repairedReason() const;
+    void setRepairedReason(const std::optional<platform::Error>& reason);
     // True when the value map differs from that of lastSaved, or there is no lastSaved.
     bool hasUnsavedChanges() const;
     void saveChanges(const SaveReply& reply);
@@ -554,11 +560,12 @@ private:
     std::atomic<bool> m_isRenderingUnrotated{false};
     std::mutex m_outputMutex;
 
-    mutable std::mutex m_linkMutex; // guards the links, selection, lastSaved and scale
+    mutable std::mutex m_linkMutex; // guards the links, selection, lastSaved, scale and repair
     std::weak_ptr<KOVA_Template> m_parent;
     std::weak_ptr<KOVA_XML_object> m_package;
     Pointer m_lastSaved;
     QList<qsizetype> m_selection;
     std::optional<double> m_scale;
+    std::optional<platform::Error> m_repairedReason;
     std::atomic<qint64> m_changeCount{0};
 };

@@ -137,6 +137,17 @@ QString canonicalFile(const QUrl& url)
     return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
 }
 
+// What strict reading said of a document file that gave its document only once repaired.
+std::optional<platform::Error> repairedReason(KOVA_XML_object& document)
+{
+    const platform::Error strict = document.repairError();
+    if (strict.isNull() || !document.documentURL().isLocalFile())
+        return std::nullopt;
+    return platform::Error{strict.domain, strict.code,
+                           QStringLiteral("%1 is not well-formed XML: %2")
+                               .arg(document.documentURL().toLocalFile(), strict.message)};
+}
+
 QString pathDescription(const QVariant& path)
 {
     return path.typeId() == QMetaType::QUrl ? path.toUrl().toString() : path.toString();
@@ -581,6 +592,8 @@ KOVA_Template::Pointer KOVA_TemplateReader::readDocument(const KOVA_Template::Po
         container->setDocumentURL(result->documentURL());
         result = container;
     }
+    if (result != document)
+        result->setRepairedReason(repairedReason(*document));
     // Only what the caller holds is compared for unsaved changes; the node files it
     // includes are layers of it.
     if (entry.isOutermost())

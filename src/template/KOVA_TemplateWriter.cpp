@@ -123,6 +123,9 @@ void KOVA_TemplateWriter::save(KOVA_Template& templ, const QUrl& url, const KOVA
     templ.setLastSaved(templ.copy());
     if (mode == WriteMode::AsTemplateFile)
         templ.setDocumentURL(target);
+    // The template's file now holds what it shows, whatever reading it had to repair.
+    if (isSameFile(target, templ.documentURL()))
+        templ.setRepairedReason(std::nullopt);
     if (reply)
         reply(target, std::nullopt);
 }

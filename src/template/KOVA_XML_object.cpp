@@ -242,10 +242,8 @@ std::shared_ptr<platform::XmlDocument> KOVA_XML_object::parseOnce()
     platform::Log::log(QStringLiteral("%1 %2").arg(documentURL().toString(), error.description()));
     if (platform::XmlDocument::isRepairable(text, error))
         document = platform::XmlDocument::parse(text, platform::XmlDocument::TidyXML, nullptr, maximumSameNamedSiblings());
-    if (!document) {
-        std::lock_guard lock(m_mutex);
-        m_parseError = error;
-    }
+    std::lock_guard lock(m_mutex);
+    (document ? m_repairError : m_parseError) = error;
     return document;
 }
 
@@ -256,11 +254,19 @@ platform::Error KOVA_XML_object::parseError()
     return m_parseError;
 }
 
+platform::Error KOVA_XML_object::repairError()
+{
+    xmlDoc();
+    std::lock_guard lock(m_mutex);
+    return m_repairError;
+}
+
 void KOVA_XML_object::setXmlDoc(std::shared_ptr<platform::XmlDocument> document)
 {
     std::lock_guard lock(m_mutex);
     m_xmlDoc = std::move(document);
     m_parseError = {};
+    m_repairError = {};
     m_parsed = true;
 }
 

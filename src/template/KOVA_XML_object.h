@@ -75,6 +75,10 @@ public:
     // parse's error, when that failed and the damage was beyond repair. Null when the
     // document was parsed, or when there is no text.
     platform::Error parseError();
+    // Why the text had to be repaired to give its document (parsing it first when it
+    // was not yet): the strict parse's error, when that failed and the repairing parse
+    // gave the document. Null when the text parsed strictly, or gave no document.
+    platform::Error repairError();
     void setXmlDoc(std::shared_ptr<platform::XmlDocument> document);
 
     QString name() const;
@@ -118,6 +122,7 @@ private:
     QString m_xmlString;
     std::shared_ptr<platform::XmlDocument> m_xmlDoc;
     platform::Error m_parseError;
+    platform::Error m_repairError;
     bool m_parsed = false;
     std::mutex m_parseMutex; // one parse at a time, made once
 };

@@ -16,6 +16,7 @@
 #include "editor/window/LayerTableView.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/undo/UndoManager.h"
+#include "platform/xml/XmlDocument.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -544,6 +545,67 @@ TEST_F(KOVA_TemplateEditorTest, AnUnreadableTemplateSaysWhyAndIsNeitherOpenedNor
     editor->saveDocument();
     EXPECT_FALSE(editor->isWindowModified());
     EXPECT_EQ(kova::test::readFile(unreadable), garbage);
+}
+
+// A template file with the damage the repairing read mends opens and can be edited, and
+// the window says that it was repaired and that a save writes the repaired form over it;
+// a file that reads strictly opens without a word.
+TEST_F(KOVA_TemplateEditorTest, ARepairedTemplateOpensSayingASaveWritesTheRepairedForm)
+{
+    const auto templateWith = [](const char* layer) {
+        return QByteArray("<data type=\"KOVA_Template\" version=\"1.0\"><layout size=\"{600, 400}\">"
+                          "<layer type=\"textbox\" frame=\"{{10, 10}, {200, 100}}\" zindex=\"100\">")
+            + layer + "</layout></data>";
+    };
+    const struct {
+        const char* name;
+        QByteArray text;
+    } faults[] = {
+        {"Unclosed", templateWith("<string>Left open</string>")},
+        {"Ampersand", templateWith("<string>Smith & Sons</string></layer>")},
+        {"Mistyped", templateWith("<string>Typo</strnig></layer>")},
+    };
+    const auto visibleAlert = [&] {
+        for (QMessageBox* alert : editor->findChildren<QMessageBox*>()) {
+            if (alert->isVisible())
+                return alert;
+        }
+        return static_cast<QMessageBox*>(nullptr);
+    };
+    qsizetype listed = editor->templates().size();
+    for (const auto& fault : faults) {
+        const QString name = QString::fromLatin1(fault.name);
+        const QString path = templatePath(name + QStringLiteral(".xml"));
+        ASSERT_TRUE(kova::test::writeFile(path, fault.text));
+        ASSERT_TRUE(waitUntil([&] { return editor->templates().size() == listed + 1; })) << fault.name;
+        ++listed;
+        testing::internal::CaptureStderr();
+        editor->layout().templatesTable->selectRow(editor->lists().templates().rowForPath(path));
+        QMessageBox* alert = nullptr;
+        ASSERT_TRUE(waitUntil([&] { return (alert = visibleAlert()); })) << fault.name;
+        const std::string log = testing::internal::GetCapturedStderr();
+        ASSERT_EQ(editor->templateObject()->documentURL().toLocalFile(), path);
+        EXPECT_EQ(alert->text(), QStringLiteral("The template \"%1\" was repaired on reading.").arg(name));
+        EXPECT_TRUE(alert->informativeText().contains(path)) << alert->informativeText().toStdString();
+        EXPECT_TRUE(alert->informativeText().contains(QStringLiteral("writes the repaired form")));
+        EXPECT_NE(log.find(QStringLiteral("opened %1 repaired on reading: ").arg(path).toStdString()), std::string::npos)
+            << log;
+        alert->buttons().first()->click();
+        processMainQueue();
+        edit();
+        editor->saveDocument();
+        EXPECT_FALSE(editor->isWindowModified()) << fault.name;
+        EXPECT_TRUE(platform::XmlDocument::parse(kova::test::readFile(path), platform::XmlDocument::PreserveAll))
+            << fault.name;
+    }
+    // Once saved, neither a strict file nor the saved one is said to be repaired.
+    const auto rowOf = [&](const char* file) { return int(editor->lists().templates().rowForPath(templatePath(QString::fromLatin1(file)))); };
+    open(rowOf("Postcard.xml"));
+    processMainQueue();
+    EXPECT_EQ(visibleAlert(), nullptr);
+    open(rowOf("Mistyped.xml"));
+    processMainQueue();
+    EXPECT_EQ(visibleAlert(), nullptr);
 }
 
 // The editor after an edit is saved and the editor opened anew: the postcard read back

@@ -206,6 +206,47 @@ TEST_F(KOVA_TemplateFilesTest, MalformedFilesAreRepairedOrYieldTheBareDocument)
     testing::internal::GetCapturedStderr();
 }
 
+// A file that reads only once repaired says so, naming the file and what strict reading
+// found, until the template is written over it: the operator is told before a save
+// replaces the file with the repaired form. A file that reads strictly says nothing, nor
+// one beyond repair (that one has its unreadable reason).
+TEST_F(KOVA_TemplateFilesTest, ARepairedFileSaysWhatStrictReadingFoundUntilItIsWritten)
+{
+    testing::internal::CaptureStderr();
+    const struct {
+        const char* file;
+        const char* strictReading;
+    } faults[] = {
+        {"malformed-unclosed-layer.xml", "Opening and ending tag mismatch: layer line 4 and layout"},
+        {"malformed-stray-ampersand.xml", "xmlParseEntityRef: no name"},
+        {"malformed-mistyped-closing-tag.xml", "Opening and ending tag mismatch: string line 5 and strnig"},
+    };
+    for (const auto& fault : faults) {
+        const QString path = scratchCopy(QString::fromLatin1(fault.file));
+        const Pointer repaired = KOVA_Template::instanceWithXMLObject(path);
+        ASSERT_TRUE(repaired->isTypeContainer()) << fault.file;
+        EXPECT_FALSE(repaired->unreadableReason()) << fault.file;
+        const auto reason = repaired->repairedReason();
+        ASSERT_TRUE(reason) << fault.file;
+        EXPECT_TRUE(reason->message.startsWith(path + QStringLiteral(" is not well-formed XML: Line ")))
+            << reason->message.toStdString();
+        EXPECT_TRUE(reason->message.contains(QLatin1String(fault.strictReading))) << reason->message.toStdString();
+
+        const qsizetype layers = repaired->layers().size();
+        repaired->addLayerOfType(KOVA_Template::layerTypeTextbox);
+        SaveResult result;
+        repaired->saveChanges([&](const QUrl& url, const auto& error) { result = {url, error}; });
+        ASSERT_FALSE(result.error) << result.error->description().toStdString();
+        EXPECT_FALSE(repaired->repairedReason()) << fault.file;
+        const Pointer reread = KOVA_Template::instanceWithXMLObject(path);
+        EXPECT_FALSE(reread->repairedReason()) << fault.file;
+        EXPECT_EQ(reread->layers().size(), layers + 1) << fault.file;
+    }
+    for (const char* strict : {"current-every-layer-type.xml", "layers-out-of-z-order.xml", "malformed-garbage.xml"})
+        EXPECT_FALSE(KOVA_Template::instanceWithXMLObject(fixture(QString::fromLatin1(strict)))->repairedReason()) << strict;
+    testing::internal::GetCapturedStderr();
+}
+
 TEST_F(KOVA_TemplateFilesTest, ElementsReadOnTheirOwn)
 {
     const auto read = [](const char* xml) {

@@ -188,6 +188,8 @@ void KOVA_TemplateEditor::loadTemplate(const Pointer& templateObject, const QByt
     emit inspectedLayerChanged(nullptr);
     emit templateChanged(templateObject);
     updateDocumentState();
+    if (const auto repair = templateObject ? templateObject->repairedReason() : std::nullopt)
+        tellRepaired(templateObject, *repair);
 }
 
 void KOVA_TemplateEditor::selectTemplateAtIndex(int index)
@@ -217,18 +219,35 @@ void KOVA_TemplateEditor::refuseUnreadable(const Pointer& unreadable, const plat
     const QString name = QFileInfo(pathOf(unreadable)).completeBaseName();
     platform::Log::log(QStringLiteral("-[KOVA_TemplateEditor selectTemplateAtIndex:] cannot open %1: %2")
                            .arg(pathOf(unreadable), reason.description()));
-    const QVariantMap options{
-        {QStringLiteral("messageText"), QStringLiteral("The template \"%1\" cannot be opened.").arg(name)},
-        {QStringLiteral("informativeText"), reason.message},
-        {QStringLiteral("window"), QVariant::fromValue<QWidget*>(this)},
-    };
-    ZORVAK_NSObjectOpenSave::alertPanelWithOptions(options, {}, this);
+    alertInWindow(QStringLiteral("The template \"%1\" cannot be opened.").arg(name), reason.message);
     if (m_template) {
         keepOpenTemplate();
         return;
     }
     const QSignalBlocker silent(m_layout.templatesTable->selectionModel());
     m_layout.templatesTable->selectionModel()->clearSelection();
+}
+
+// A file that read only once repaired opens as repaired; the operator is told, since a
+// save writes that form over the file.
+void KOVA_TemplateEditor::tellRepaired(const Pointer& repaired, const platform::Error& reason)
+{
+    const QString name = QFileInfo(pathOf(repaired)).completeBaseName();
+    platform::Log::log(QStringLiteral("-[KOVA_TemplateEditor selectTemplateAtIndex:] opened %1 repaired on reading: %2")
+                           .arg(pathOf(repaired), reason.description()));
+    alertInWindow(QStringLiteral("The template \"%1\" was repaired on reading.").arg(name),
+                  QStringLiteral("%1\n\nSaving it writes the repaired form over the file.").arg(reason.message));
+}
+
+// An alert on this window that the operator dismisses; nothing waits for it.
+void KOVA_TemplateEditor::alertInWindow(const QString& message, const QString& details)
+{
+    const QVariantMap options{
+        {QStringLiteral("messageText"), message},
+        {QStringLiteral("informativeText"), details},
+        {QStringLiteral("window"), QVariant::fromValue<QWidget*>(this)},
+    };
+    ZORVAK_NSObjectOpenSave::alertPanelWithOptions(options, {}, this);
 }
 
 void KOVA_TemplateEditor::keepOpenTemplate()

@@ -142,6 +142,8 @@ private:
     void setTemplates(const QList<TemplateEntry>& entries);
     void selectTemplateRow(int row);
     void refuseUnreadable(const Pointer& unreadable, const platform::Error& reason);
+    void tellRepaired(const Pointer& repaired, const platform::Error& reason);
+    void alertInWindow(const QString& message, const QString& details);
     // The open template stays: its row is selected again and it takes its file's entry.
     void keepOpenTemplate();
     // Drops the open template's changes: its entry is read from its file again.
