@@ -389,12 +389,19 @@ void KOVA_JobProcessor::release(const std::shared_ptr<KOVA_Job>& job, Ending end
 
 bool KOVA_JobProcessor::leaveUnfiled(Unfiled unfiled, bool replace)
 {
-    const std::lock_guard lock(m_mutex);
     const QString path = unfiled.record.ticketPath;
-    const auto kept = m_leftUnfiled.constFind(path);
-    if (!replace && kept != m_leftUnfiled.cend() && kept->record.generation == unfiled.record.generation)
-        return false;
-    m_leftUnfiled.insert(path, std::move(unfiled));
+    QByteArray writtenAnew; // the generation that ran before the ticket was written again
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto kept = m_leftUnfiled.constFind(path);
+        if (kept != m_leftUnfiled.cend() && kept->record.generation == unfiled.record.generation && !replace)
+            return false;
+        if (kept != m_leftUnfiled.cend() && kept->record.generation != unfiled.record.generation)
+            writtenAnew = kept->record.generation;
+        m_leftUnfiled.insert(path, std::move(unfiled));
+    }
+    if (!writtenAnew.isEmpty())
+        KOVA_UnfiledTickets::remove(path, writtenAnew);
     return true;
 }
 
