@@ -436,9 +436,13 @@ void KOVA_JobProcessor::fileLeftUnfiled()
     bool changed = false;
     for (const Unfiled& ticket : std::as_const(unfiled))
         changed = fileAgain(ticket) || changed;
-    if (changed)
-        ZORVAK_Dispatch::performAsyncOnMainQueue([self = shared_from_this()] { self->announceJobsPending(); });
     scheduleFilingRetry();
+    if (!changed)
+        return;
+    ZORVAK_Dispatch::performAsyncOnMainQueue([self = shared_from_this()] { self->announceJobsPending(); });
+    // A ticket written anew keeps its place in its folder's list, which therefore does not
+    // change: it is offered as new from here.
+    processNextJob();
 }
 
 bool KOVA_JobProcessor::fileAgain(Unfiled ticket)
