@@ -6,17 +6,22 @@
 #include "core/foundation/KOVA_Constants.h"
 #include "core/observation/OBKVONotificationCenter.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/dispatch/DispatchClock.h"
 #include "platform/dispatch/WallClock.h"
 #include "platform/files/FileOperations.h"
+#include "platform/files/StandardPaths.h"
 #include "platform/plist/KeyedArchiver.h"
 #include "workflow/folders/KOVA_JobFolders.h"
 #include "workflow/jobs/KOVA_Job.h"
 #include "workflow/processing/KOVA_JobFiling.h"
+#include "workflow/processing/KOVA_UnfiledTickets.h"
 
 #include "FixedTimeZone.h"
+#include "HostileFiles.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -244,6 +249,98 @@ TEST_F(JobProcessorRoad, ATicketThatCannotBeFiledStaysRunsOnceAndLaterTicketsSti
     EXPECT_TRUE(entries(m_hot).isEmpty());
     EXPECT_TRUE(KOVA_JobProcessor::shared()->ticketsLeftUnfiled().isEmpty());
     EXPECT_EQ(runs(), 3);
+}
+
+TEST_F(JobProcessorRoad, ATicketWrittenAnewAfterItRanUnfiledRunsAgainAsNew)
+{
+    defaults()->removeObjectForKey(key_kovaFolderJobsFailed);
+    const auto leftUnfiled = [] { return KOVA_JobProcessor::shared()->ticketsLeftUnfiled().size(); };
+    drop(QStringLiteral("again.xml"), missingPackage);
+    ASSERT_TRUE(waitUntil([&] { return runs() == 1 && leftUnfiled() == 1 && !KOVA_JobFolders::isProcessing(); },
+                          std::chrono::seconds(20)));
+    drop(QStringLiteral("again.xml"), missingPackage);
+    ASSERT_TRUE(waitUntil([&] { return runs() == 2 && leftUnfiled() == 1 && !KOVA_JobFolders::isProcessing(); },
+                          std::chrono::seconds(20)));
+    // Only the ticket as it is now is kept as ran.
+    EXPECT_EQ(KOVA_UnfiledTickets::stored().size(), 1);
+    defaults()->setURL(QUrl::fromLocalFile(m_failed), key_kovaFolderJobsFailed);
+    KOVA_JobProcessor::shared()->fileLeftUnfiled();
+    EXPECT_TRUE(waitUntil([this] { return counted(1) && pendingCount() == 0; }, std::chrono::seconds(20)));
+    EXPECT_TRUE(KOVA_UnfiledTickets::stored().isEmpty());
+    EXPECT_EQ(runs(), 2);
+}
+
+// Every path under the folders, hidden ones too.
+QStringList treeOf(const QStringList& folders)
+{
+    QStringList paths;
+    for (const QString& folder : folders) {
+        QDirIterator items(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (items.hasNext())
+            paths.append(items.next());
+    }
+    paths.sort();
+    return paths;
+}
+
+// A minute of retries on the replaceable clock: the job's end and the failure to file
+// it are logged when it ran, then only a new reason, then the filing; and nothing is
+// made under the work folders or beside the preferences while the ticket cannot be filed.
+TEST_F(JobProcessorRoad, RetriesThatCannotFileAreSilentAndLeaveNothingBehind)
+{
+    const QString root = QFileInfo(m_hot).path();
+    const QString ticket = m_hot + QStringLiteral("/stuck.xml");
+    ASSERT_TRUE(kova::test::writeFile(root + QStringLiteral("/File"), "a file, not a folder"));
+    defaults()->setURL(QUrl::fromLocalFile(root + QStringLiteral("/File/Failed")), key_kovaFolderJobsFailed);
+    // Started where the system clock is, so that retries scheduled before run on it.
+    const auto clock = std::make_shared<platform::ManualClock>(platform::DispatchClock::current()->now());
+    platform::DispatchClock::setCurrent(clock);
+    const auto advanceUntil = [&clock](const std::function<bool()>& done) {
+        return waitUntil([&] {
+            clock->advance(std::chrono::seconds(1));
+            return done();
+        }, std::chrono::seconds(30));
+    };
+    const auto reason = [&ticket] { return KOVA_JobProcessor::shared()->ticketsLeftUnfiled().value(ticket); };
+    // Twelve retries, each one surely made, besides those the clock makes.
+    const auto minuteOfRetries = [&clock] {
+        for (int retry = 0; retry < 12; ++retry) {
+            clock->advance(std::chrono::seconds(5));
+            KOVA_JobProcessor::shared()->fileLeftUnfiled();
+            kova::test::processMainQueue();
+        }
+    };
+    const QStringList watched{root, platform::StandardPaths::path(platform::StandardPaths::Folder::Preferences)};
+    QStringList before, after;
+    const QString log = kova::test::loggedBy([&] {
+        drop(QStringLiteral("stuck.xml"), missingPackage);
+        ASSERT_TRUE(advanceUntil([&] { return runs() == 1 && !reason().isEmpty() && !KOVA_JobFolders::isProcessing(); }));
+        before = treeOf(watched);
+        minuteOfRetries();
+        after = treeOf(watched);
+        defaults()->removeObjectForKey(key_kovaFolderJobsFailed);
+        ASSERT_TRUE(advanceUntil([&] { return reason() == QStringLiteral("No Failed folder is chosen."); }));
+        minuteOfRetries();
+        defaults()->setURL(QUrl::fromLocalFile(m_failed), key_kovaFolderJobsFailed);
+        ASSERT_TRUE(advanceUntil([this] { return counted(1); }));
+        minuteOfRetries();
+    });
+    platform::DispatchClock::setCurrent(nullptr);
+    EXPECT_EQ(after, before);
+    const struct {
+        QString line;
+        qsizetype times;
+    } expected[] = {
+        {QStringLiteral("Job completed successfully? No (error:"), 1},
+        {QStringLiteral("Failed to move completed job to "), 1},
+        {QStringLiteral("Failed to get key_kovaFolderJobsFailed"), 0},
+        {QStringLiteral("%1 that ran is still not filed: ").arg(ticket), 1},
+        {QStringLiteral("%1 that ran is still not filed: No Failed folder is chosen.\n").arg(ticket), 1},
+        {QStringLiteral("%1 that ran is filed now\n").arg(ticket), 1},
+    };
+    for (const auto& each : expected)
+        EXPECT_EQ(log.count(each.line), each.times) << each.line.toStdString() << "\n" << log.toStdString();
+    EXPECT_EQ(runs(), 1);
 }
 
 TEST_F(JobProcessorRoad, DisablingAFolderTakesItsTicketsOffTheListAndEnablingRescansIt)

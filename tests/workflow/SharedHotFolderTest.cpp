@@ -1,19 +1,10 @@
 // Processors in separate processes on one hot folder, as two machines on a shared folder
 // are: each ticket runs in one of them only, and a ticket a dead one held is run by the other.
-#include "core/foundation/KOVA_Constants.h"
-#include "platform/defaults/UserDefaults.h"
 #include "platform/files/FileClaim.h"
-#include "platform/files/FileOperations.h"
-#include "workflow/folders/KOVA_JobFolders.h"
-#include "workflow/delivery/KOVA_OutputPrintCentreDelivery.h"
 
-#include "FileFixtures.h"
-#include "TestEnvironment.h"
+#include "SharedTree.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -21,84 +12,17 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <memory>
 
 namespace {
 
+using kova::test::entries;
+using kova::test::ticketName;
 using kova::test::waitUntil;
 
-const QString examples = QStringLiteral(KOVA_EXAMPLES_DIR);
 constexpr const char* treeVariable = "KOVA_SHARED_TREE";
 constexpr const char* holdVariable = "KOVA_SHARED_HOLD";
 constexpr const char* startedMarker = "child started\n";
 constexpr int ticketCount = 24;
-
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-QString ticketName(int number)
-{
-    return QStringLiteral("ticket-%1").arg(number, 2, 10, QLatin1Char('0'));
-}
-
-// The tree the processes share: the hot folder with its tickets, the completed and failed
-// folders, the print centre's hot folder, and one picture per ticket: each run of a
-// ticket delivers a print job named after its picture and the moment.
-class SharedTree {
-public:
-    explicit SharedTree(const QString& root)
-        : m_root(root)
-    {
-    }
-    QString path(const QString& relative) const { return m_root + QLatin1Char('/') + relative; }
-
-    bool make() const
-    {
-        for (const char* folder : {"Hot", "Completed", "Failed", "Delivered", "Incoming", "Images"}) {
-            if (!QDir().mkpath(path(QString::fromLatin1(folder))))
-                return false;
-        }
-        for (int number = 1; number <= ticketCount; ++number) {
-            const QString image = path(QStringLiteral("Images/%1.jpg").arg(ticketName(number)));
-            const QString written = path(QStringLiteral("Incoming/%1.xml").arg(ticketName(number)));
-            if (!platform::FileOperations::copyItem(examples + QStringLiteral("/Images/Harbour.jpg"), image)
-                || !kova::test::writeFile(written, ticket(image))
-                || !platform::FileOperations::moveItemNoReplace(written, path(QStringLiteral("Hot/%1.xml").arg(ticketName(number)))))
-                return false;
-        }
-        return true;
-    }
-
-    // What a processor of the tree reads from its own preferences.
-    void configureProcessor() const
-    {
-        const auto defaults = platform::UserDefaults::standardUserDefaults();
-        defaults->setURL(QUrl::fromLocalFile(examples + QStringLiteral("/Templates")), key_kovaFolderTemplates);
-        defaults->setURL(QUrl::fromLocalFile(path(QStringLiteral("Completed"))), key_kovaFolderJobsCompleted);
-        defaults->setURL(QUrl::fromLocalFile(path(QStringLiteral("Failed"))), key_kovaFolderJobsFailed);
-        platform::UserDefaults::initWithSuiteName(KOVA_OutputPrintCentreDelivery::PressoriaSuiteName)
-            ->setURL(QUrl::fromLocalFile(path(QStringLiteral("Delivered"))), KOVA_OutputPrintCentreDelivery::HotFolderKey);
-        defaults->setBool(true, key_kovaProcessorIsRunning);
-    }
-
-    bool hotFolderIsEmpty() const { return entries(path(QStringLiteral("Hot"))).isEmpty(); }
-
-private:
-    static QByteArray ticket(const QString& image)
-    {
-        return QStringLiteral("<data type=\"kova_job\" version=\"1.0\"><package type=\"inline\" name=\"Card\">"
-                              "<template name=\"Postcard\"><filepath>Postcard.xml</filepath></template>"
-                              "<output size=\"{600, 400}\"><destination type=\"printer\"><printer>2</printer><papersize>6x4</papersize>"
-                              "</destination></output>"
-                              "<image1>%1</image1></package></data>")
-            .arg(image)
-            .toUtf8();
-    }
-
-    QString m_root;
-};
 
 // Runs only as a child of the tests below: a processor on the shared tree, until its hot
 // folder is empty; then it tells its counters.
@@ -106,16 +30,9 @@ TEST(SharedHotFolderProcessor, RunsTheHotFolderUntilItIsEmpty)
 {
     if (!qEnvironmentVariableIsSet(treeVariable))
         GTEST_SKIP() << "runs as a child of the SharedHotFolder tests";
-    const SharedTree tree(qEnvironmentVariable(treeVariable));
+    const kova::test::SharedTree tree(qEnvironmentVariable(treeVariable), ticketCount);
     tree.configureProcessor();
-    ASSERT_TRUE(waitUntil([] {
-        const auto folders = KOVA_JobFolders::jobFolders();
-        return std::all_of(folders.cbegin(), folders.cend(), [](const auto& folder) { return folder->hasFileEvent(); });
-    }));
-    const auto folder = std::make_shared<KOVA_JobFolders>(QStringLiteral("Shared"), QUrl::fromLocalFile(tree.path(QStringLiteral("Hot"))));
-    folder->setJobFileUTType(QStringLiteral("public.xml"));
-    KOVA_JobFolders::classSide().addFolderSet(folder);
-    folder->configureJobsFolder();
+    const auto folder = tree.watchHotFolder();
     EXPECT_TRUE(waitUntil([&tree] { return tree.hotFolderIsEmpty() && !KOVA_JobFolders::isProcessing(); }, std::chrono::seconds(120)));
     const auto defaults = platform::UserDefaults::standardUserDefaults();
     defaults->setBool(false, key_kovaProcessorIsRunning);
@@ -147,28 +64,9 @@ protected:
         ASSERT_TRUE(m_tree.make());
     }
 
-    void TearDown() override
-    {
-        for (const auto& child : m_children) {
-            child->kill();
-            child->waitForFinished();
-        }
-    }
-
     QProcess& start(const char* variable, const QString& value, const QString& test)
     {
-        m_children.push_back(std::make_unique<QProcess>());
-        QProcess& child = *m_children.back();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QString::fromLatin1(variable), value);
-        const QString temporary = kova::test::sandboxRoot() + QStringLiteral("/children");
-        QDir().mkpath(temporary);
-        environment.insert(QStringLiteral("TMPDIR"), temporary);
-        child.setProcessEnvironment(environment);
-        // Nobody reads the log while waiting for another child: a full pipe would stop it.
-        child.setStandardErrorFile(QProcess::nullDevice());
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + test});
-        return child;
+        return m_children.start(variable, value, test);
     }
 
     QProcess& startProcessor() { return start(treeVariable, m_folder.path(), QStringLiteral("SharedHotFolderProcessor.*")); }
@@ -187,9 +85,7 @@ protected:
     // Every ticket filed as completed, and delivered exactly once.
     void expectEachTicketDeliveredOnce() const
     {
-        QStringList delivered;
-        for (QString name : entries(m_tree.path(QStringLiteral("Delivered"))))
-            delivered.append(name.section(QLatin1Char('.'), 0, 0));
+        const QStringList delivered = m_tree.deliveries();
         QStringList tickets;
         for (int number = 1; number <= ticketCount; ++number)
             tickets.append(ticketName(number));
@@ -200,8 +96,8 @@ protected:
     }
 
     kova::test::ScratchFolder m_folder;
-    SharedTree m_tree{m_folder.path()};
-    std::vector<std::unique_ptr<QProcess>> m_children;
+    kova::test::SharedTree m_tree{m_folder.path(), ticketCount};
+    kova::test::ChildProcesses m_children;
 };
 
 TEST_F(SharedHotFolder, TwoProcessorsRunEachTicketOnce)

@@ -87,18 +87,33 @@ bool KOVA_JobFiling::fileJob(const KOVA_Job& job, const platform::Error& error, 
     const bool succeeded = error.isNull();
     platform::Log::log(QStringLiteral("Job completed successfully? %1 (error:%2)")
                            .arg(succeeded ? QStringLiteral("Yes") : QStringLiteral("No"), described(error)));
+    QString failure;
+    const bool filed = file(job, succeeded, whyNot, failure);
+    if (!filed)
+        platform::Log::log(failure);
+    return filed;
+}
+
+bool KOVA_JobFiling::fileAgain(const KOVA_Job& job, bool succeeded, QString* whyNot)
+{
+    QString failure;
+    return file(job, succeeded, whyNot, failure);
+}
+
+bool KOVA_JobFiling::file(const KOVA_Job& job, bool succeeded, QString* whyNot, QString& failure)
+{
     const QString folderKey = succeeded ? key_kovaFolderJobsCompleted : key_kovaFolderJobsFailed;
     const QString folderName = succeeded ? QStringLiteral("Completed") : QStringLiteral("Failed");
     const QUrl folder = platform::UserDefaults::standardUserDefaults()->URLForKey(folderKey);
-    const auto notFiled = [whyNot](const QString& reason) {
+    const auto notFiled = [whyNot, &failure](const QString& line, const QString& reason) {
+        failure = line;
         if (whyNot)
             *whyNot = reason;
         return false;
     };
-    if (!folder.isLocalFile()) {
-        platform::Log::log(QStringLiteral("Failed to get %1 for jobfile:%2").arg(folderKey, job.documentURL().toString()));
-        return notFiled(QStringLiteral("No %1 folder is chosen.").arg(folderName));
-    }
+    if (!folder.isLocalFile())
+        return notFiled(QStringLiteral("Failed to get %1 for jobfile:%2").arg(folderKey, job.documentURL().toString()),
+                        QStringLiteral("No %1 folder is chosen.").arg(folderName));
     const QUrl item = job.urlJobContainer().isEmpty() ? job.documentURL() : job.urlJobContainer();
     QString target;
     platform::Error moveError;
@@ -110,11 +125,11 @@ bool KOVA_JobFiling::fileJob(const KOVA_Job& job, const platform::Error& error, 
                                               "processor").arg(item.toString()));
             return true;
         }
-        platform::Log::log(QStringLiteral("Failed to move completed job to %1 (error:%2)")
-                               .arg(QUrl::fromLocalFile(target).toString(), moveError.description()));
+        const QString line = QStringLiteral("Failed to move completed job to %1 (error:%2)")
+                                 .arg(QUrl::fromLocalFile(target).toString(), moveError.description());
         if (!QFileInfo(folderPath).isDir())
-            return notFiled(QStringLiteral("The %1 folder %2 does not exist.").arg(folderName, folderPath));
-        return notFiled(QStringLiteral("It could not be moved to %1: %2").arg(target, moveError.description()));
+            return notFiled(line, QStringLiteral("The %1 folder %2 does not exist.").arg(folderName, folderPath));
+        return notFiled(line, QStringLiteral("It could not be moved to %1: %2").arg(target, moveError.description()));
     }
     raiseCounter(succeeded ? key_kovaProcessorJobsCompleted : key_kovaProcessorJobsFailed);
     return true;

@@ -44,6 +44,11 @@ QString describedJob(const std::shared_ptr<KOVA_Job>& job)
     return job->documentURL().toString();
 }
 
+QByteArray generationOf(const QString& ticketPath)
+{
+    return ZORVAK_Extras_NSURL::generationID(QUrl::fromLocalFile(ticketPath));
+}
+
 // Oldest ticket first; tickets of one date by path.
 KOVA_JobProcessor::Jobs sortedByDateStarted(const KOVA_JobProcessor::Jobs& jobs)
 {
@@ -88,6 +93,10 @@ void KOVA_JobProcessor::start()
     platform::DispatchQueue::global()->after(firstScanDelay, [weakSelf] {
         if (const auto self = weakSelf.lock())
             self->scanFolders();
+    });
+    ZORVAK_Dispatch::performAsyncGlobal([weakSelf] {
+        if (const auto self = weakSelf.lock())
+            self->takeOverStoredRecords();
     });
 }
 
@@ -239,9 +248,19 @@ void KOVA_JobProcessor::request(const std::shared_ptr<KOVA_Job>& job, Offer offe
         if (claimed == Claim::Ended)
             return;
         if (claimed == Claim::Claimed) {
+            const QByteArray generation = ZORVAK_Extras_NSURL::generationID(job->documentURL());
             std::shared_ptr<platform::FileClaim> ticketClaim;
-            if (claimTicket(job, ticketClaim))
-                run(job, std::move(ticketClaim));
+            const platform::FileClaim::Outcome outcome = claimTicket(job, ticketClaim);
+            const bool heldElsewhere = outcome == platform::FileClaim::Outcome::HeldElsewhere;
+            if (auto ran = KOVA_UnfiledTickets::find(job->documentURL().toLocalFile(), generation)) {
+                // It ran in an earlier start or in another processor: it is only filed.
+                leaveUnfiled({job, std::move(*ran), std::move(ticketClaim), heldElsewhere});
+                release(job, Ending::LeftUnfiled);
+            } else if (outcome == platform::FileClaim::Outcome::Claimed || outcome == platform::FileClaim::Outcome::Failed) {
+                run(job, generation, std::move(ticketClaim));
+            } else {
+                release(job, heldElsewhere ? Ending::HeldElsewhere : Ending::NotRun);
+            }
             return;
         }
         running->wait();
@@ -249,20 +268,20 @@ void KOVA_JobProcessor::request(const std::shared_ptr<KOVA_Job>& job, Offer offe
 }
 
 // Claimed here, the job is claimed against every other processor sharing its folder
-// before it runs. The claim of a ticket whose folder cannot hold one is skipped, and the
-// job runs as it would alone (`claim` stays null). False when the job is not to run: the
-// run claimed here is let go.
-bool KOVA_JobProcessor::claimTicket(const std::shared_ptr<KOVA_Job>& job, std::shared_ptr<platform::FileClaim>& claim)
+// before it runs. The claim of a ticket whose folder cannot hold one is skipped (Failed),
+// and the job runs as it would alone (`claim` stays null).
+platform::FileClaim::Outcome KOVA_JobProcessor::claimTicket(const std::shared_ptr<KOVA_Job>& job,
+                                                            std::shared_ptr<platform::FileClaim>& claim)
 {
     platform::FileClaim::Outcome outcome = platform::FileClaim::Outcome::Failed;
     platform::Error error;
     claim = platform::FileClaim::tryClaim(job->documentURL().toLocalFile(), &outcome, &error);
     switch (outcome) {
     case platform::FileClaim::Outcome::Claimed:
-        return true;
+        break;
     case platform::FileClaim::Outcome::Failed:
         platform::Log::error(QStringLiteral("the ticket %1 runs without a claim: %2").arg(describedJob(job), error.description()));
-        return true;
+        break;
     case platform::FileClaim::Outcome::HeldElsewhere:
         platform::Log::log(QStringLiteral("the ticket %1 is claimed by another processor; left to it").arg(describedJob(job)));
         break;
@@ -270,8 +289,7 @@ bool KOVA_JobProcessor::claimTicket(const std::shared_ptr<KOVA_Job>& job, std::s
         platform::Log::log(QStringLiteral("the ticket %1 left its hot folder before it ran").arg(describedJob(job)));
         break;
     }
-    release(job, outcome == platform::FileClaim::Outcome::HeldElsewhere ? Ending::HeldElsewhere : Ending::NotRun);
-    return false;
+    return outcome;
 }
 
 // A ticket held elsewhere is passed over until the retry: a claim whose holder died
@@ -311,17 +329,24 @@ KOVA_JobProcessor::Claim KOVA_JobProcessor::claim(const std::shared_ptr<KOVA_Job
     return Claim::Claimed;
 }
 
-void KOVA_JobProcessor::run(const std::shared_ptr<KOVA_Job>& job, std::shared_ptr<platform::FileClaim> ticketClaim)
+void KOVA_JobProcessor::run(const std::shared_ptr<KOVA_Job>& job, const QByteArray& generation,
+                            std::shared_ptr<platform::FileClaim> ticketClaim)
 {
-    job->processJob([this, job, ticketClaim](const platform::Error& error) mutable {
+    job->processJob([this, job, generation, ticketClaim](const platform::Error& error) mutable {
         if (!error.isNull())
             platform::Log::log(error.description());
-        QString whyNot;
-        const bool filed = KOVA_JobFiling::fileJob(*job, error, &whyNot);
-        if (filed)
+        // Recorded as ran before it is filed: should the program end before the ticket
+        // leaves its hot folder, it is not run again.
+        KOVA_UnfiledTickets::Record record{job->documentURL().toLocalFile(), generation, error, {}};
+        KOVA_UnfiledTickets::store(record);
+        const bool filed = KOVA_JobFiling::fileJob(*job, error, &record.reason);
+        if (filed) {
+            KOVA_UnfiledTickets::remove(record.ticketPath, record.generation);
             ticketClaim.reset(); // held until the ticket has left its hot folder
-        else
-            leaveUnfiled({job, ZORVAK_Extras_NSURL::generationID(job->documentURL()), error, whyNot, std::move(ticketClaim)});
+        } else {
+            KOVA_UnfiledTickets::store(record);
+            leaveUnfiled({job, std::move(record), std::move(ticketClaim)});
+        }
         release(job, filed ? Ending::Filed : Ending::LeftUnfiled);
     });
     // The job's decoded photos and rendered pictures are freed now. glibc keeps freed
@@ -362,11 +387,42 @@ void KOVA_JobProcessor::release(const std::shared_ptr<KOVA_Job>& job, Ending end
     processNextJob();
 }
 
-void KOVA_JobProcessor::leaveUnfiled(Unfiled unfiled)
+bool KOVA_JobProcessor::leaveUnfiled(Unfiled unfiled, bool replace)
 {
-    const std::lock_guard lock(m_mutex);
-    const QString path = unfiled.job->documentURL().toLocalFile();
-    m_leftUnfiled.insert(path, std::move(unfiled));
+    const QString path = unfiled.record.ticketPath;
+    QByteArray writtenAnew; // the generation that ran before the ticket was written again
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto kept = m_leftUnfiled.constFind(path);
+        if (kept != m_leftUnfiled.cend() && kept->record.generation == unfiled.record.generation && !replace)
+            return false;
+        if (kept != m_leftUnfiled.cend() && kept->record.generation != unfiled.record.generation)
+            writtenAnew = kept->record.generation;
+        m_leftUnfiled.insert(path, std::move(unfiled));
+    }
+    if (!writtenAnew.isEmpty())
+        KOVA_UnfiledTickets::remove(path, writtenAnew);
+    return true;
+}
+
+void KOVA_JobProcessor::takeOverStoredRecords()
+{
+    bool tookOver = false;
+    for (KOVA_UnfiledTickets::Record& record : KOVA_UnfiledTickets::stored()) {
+        // One that does not read now is left to its folder's next scan.
+        const auto job = KOVA_Job::instanceWithXMLObject(record.ticketPath);
+        if (!job)
+            continue;
+        if (leaveUnfiled({job, std::move(record), nullptr, true}, false)) {
+            platform::Log::log(QStringLiteral("the ticket %1 ran before and is not filed yet; it is not run again and is "
+                                              "filed once it can be").arg(describedJob(job)));
+            tookOver = true;
+        }
+    }
+    if (!tookOver)
+        return;
+    ZORVAK_Dispatch::performAsyncOnMainQueue([self = shared_from_this()] { self->announceJobsPending(); });
+    fileLeftUnfiled();
 }
 
 void KOVA_JobProcessor::fileLeftUnfiled()
@@ -378,25 +434,60 @@ void KOVA_JobProcessor::fileLeftUnfiled()
         unfiled = m_leftUnfiled;
     }
     bool changed = false;
-    for (auto ticket = unfiled.cbegin(); ticket != unfiled.cend(); ++ticket) {
-        // A ticket gone or written again is no longer the one that ran.
-        bool done = ZORVAK_Extras_NSURL::generationID(QUrl::fromLocalFile(ticket.key())) != ticket->generation;
-        QString whyNot = ticket->reason;
-        if (!done)
-            done = KOVA_JobFiling::fileJob(*ticket->job, ticket->jobError, &whyNot);
-        const std::lock_guard lock(m_mutex);
-        const auto kept = m_leftUnfiled.find(ticket.key());
-        if (kept == m_leftUnfiled.end() || kept->generation != ticket->generation)
-            continue;
-        if (done)
-            m_leftUnfiled.erase(kept);
-        else
-            kept->reason = whyNot;
-        changed = changed || done || whyNot != ticket->reason;
-    }
-    if (changed)
-        ZORVAK_Dispatch::performAsyncOnMainQueue([self = shared_from_this()] { self->announceJobsPending(); });
+    for (const Unfiled& ticket : std::as_const(unfiled))
+        changed = fileAgain(ticket) || changed;
     scheduleFilingRetry();
+    if (!changed)
+        return;
+    ZORVAK_Dispatch::performAsyncOnMainQueue([self = shared_from_this()] { self->announceJobsPending(); });
+    // A ticket written anew keeps its place in its folder's list, which therefore does not
+    // change: it is offered as new from here.
+    processNextJob();
+}
+
+bool KOVA_JobProcessor::fileAgain(Unfiled ticket)
+{
+    const KOVA_UnfiledTickets::Record& ran = ticket.record;
+    // A ticket gone or written again is no longer the one that ran.
+    const bool replaced = generationOf(ran.ticketPath) != ran.generation;
+    if (!replaced && ticket.needsClaim && !claimUnfiled(ticket))
+        return false;
+    QString whyNot = ran.reason;
+    const bool done = replaced || KOVA_JobFiling::fileAgain(*ticket.job, ran.jobError.isNull(), &whyNot);
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto kept = m_leftUnfiled.find(ran.ticketPath);
+        if (kept == m_leftUnfiled.end() || kept->record.generation != ran.generation)
+            return false;
+        if (done) {
+            m_leftUnfiled.erase(kept);
+        } else {
+            kept->record.reason = whyNot;
+            kept->claim = ticket.claim;
+            kept->needsClaim = ticket.needsClaim;
+        }
+    }
+    if (done) {
+        KOVA_UnfiledTickets::remove(ran.ticketPath, ran.generation);
+        platform::Log::log(replaced ? QStringLiteral("the ticket %1 that ran left its hot folder or was written anew").arg(ran.ticketPath)
+                                    : QStringLiteral("the ticket %1 that ran is filed now").arg(ran.ticketPath));
+        return true;
+    }
+    if (whyNot == ran.reason)
+        return false;
+    platform::Log::log(QStringLiteral("the ticket %1 that ran is still not filed: %2").arg(ran.ticketPath, whyNot));
+    KOVA_UnfiledTickets::store({ran.ticketPath, ran.generation, ran.jobError, whyNot});
+    return true;
+}
+
+// A ticket that ran elsewhere is filed here only once it is held here; one whose folder
+// cannot hold a claim is filed without one, as it would have run.
+bool KOVA_JobProcessor::claimUnfiled(Unfiled& ticket)
+{
+    platform::FileClaim::Outcome outcome = platform::FileClaim::Outcome::Failed;
+    ticket.claim = platform::FileClaim::tryClaim(ticket.record.ticketPath, &outcome);
+    ticket.needsClaim = outcome != platform::FileClaim::Outcome::Claimed && outcome != platform::FileClaim::Outcome::Failed;
+    return !ticket.needsClaim;
 }
 
 void KOVA_JobProcessor::scheduleFilingRetry()
@@ -432,8 +523,8 @@ QMap<QString, QString> KOVA_JobProcessor::ticketsLeftUnfiled() const
     const std::lock_guard lock(m_mutex);
     QMap<QString, QString> reasons;
     for (auto ticket = m_leftUnfiled.cbegin(); ticket != m_leftUnfiled.cend(); ++ticket) {
-        if (ZORVAK_Extras_NSURL::generationID(QUrl::fromLocalFile(ticket.key())) == ticket->generation)
-            reasons.insert(ticket.key(), ticket->reason);
+        if (generationOf(ticket.key()) == ticket->record.generation)
+            reasons.insert(ticket.key(), ticket->record.reason);
     }
     return reasons;
 }
@@ -459,7 +550,7 @@ bool KOVA_JobProcessor::isPassedOverLocked(const std::shared_ptr<KOVA_Job>& job)
 bool KOVA_JobProcessor::wasLeftUnfiledLocked(const std::shared_ptr<KOVA_Job>& job) const
 {
     const auto entry = m_leftUnfiled.constFind(job->documentURL().toLocalFile());
-    return entry != m_leftUnfiled.cend() && entry->generation == ZORVAK_Extras_NSURL::generationID(job->documentURL());
+    return entry != m_leftUnfiled.cend() && entry->record.generation == ZORVAK_Extras_NSURL::generationID(job->documentURL());
 }
 
 QVariant KOVA_JobProcessor::valueForKey(const QString& key) const

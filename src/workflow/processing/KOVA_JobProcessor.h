@@ -1,7 +1,9 @@
 #pragma once
 
 #include "platform/Error.h"
+#include "platform/files/FileClaim.h"
 #include "workflow/jobs/KOVA_JobProcessing.h"
+#include "workflow/processing/KOVA_UnfiledTickets.h"
 
 #include <QList>
 #include <QMap>
@@ -17,7 +19,6 @@ class OBKVOObservation;
 
 namespace platform {
 class DispatchGroup;
-class FileClaim;
 }
 
 // The system's main loop, the class side of the hot job folders: it keeps the
@@ -37,11 +38,13 @@ class FileClaim;
 // later, which takes over the claim of a processor that died.
 //
 // A ticket that ran but could not be filed (its Completed or Failed folder missing or
-// not chosen) is never run again during this run of the program, also not when asked
-// or as a new job object after its folder was watched anew: its outputs were delivered
-// already. It stays pending with the reason, its claim held, and filing is tried again
-// every few seconds and whenever it is asked to run, until it is filed as it ran and
-// counted. Only a ticket written again counts as new.
+// not chosen) is never run again, also not when asked, as a new job object after its
+// folder was watched anew, after the program started again, or by a second processor on
+// the same hot folder: its outputs were delivered already. It is recorded as ran before
+// filing is tried (KOVA_UnfiledTickets), stays pending with the reason, its claim held,
+// and filing is tried again every few seconds and whenever it is asked to run, until it
+// is filed as it ran and counted. The retries log only a change of the reason and the
+// filing. Only a ticket written again counts as new.
 class KOVA_JobProcessor : public KOVA_JobProcessing, public std::enable_shared_from_this<KOVA_JobProcessor> {
 public:
 
@@ -97,20 +100,27 @@ private:
     void start();
     void request(const std::shared_ptr<KOVA_Job>& job, Offer offer);
     Claim claim(const std::shared_ptr<KOVA_Job>& job, Offer offer, std::shared_ptr<platform::DispatchGroup>& running);
-    bool claimTicket(const std::shared_ptr<KOVA_Job>& job, std::shared_ptr<platform::FileClaim>& claim);
+    platform::FileClaim::Outcome claimTicket(const std::shared_ptr<KOVA_Job>& job, std::shared_ptr<platform::FileClaim>& claim);
     void scheduleClaimRetry();
-    // A ticket that ran: how it ran, why it is still in its hot folder, and its claim,
-    // held until it is filed.
+    // A ticket that ran: its record (how it ran, why it is still in its hot folder) and
+    // its claim, held until it is filed. A ticket that ran in an earlier start or another
+    // processor is claimed before it is filed here.
     struct Unfiled {
         std::shared_ptr<KOVA_Job> job;
-        QByteArray generation;
-        platform::Error jobError;
-        QString reason;
+        KOVA_UnfiledTickets::Record record;
         std::shared_ptr<platform::FileClaim> claim;
+        bool needsClaim = false;
     };
 
-    void run(const std::shared_ptr<KOVA_Job>& job, std::shared_ptr<platform::FileClaim> ticketClaim);
-    void leaveUnfiled(Unfiled unfiled);
+    void run(const std::shared_ptr<KOVA_Job>& job, const QByteArray& generation,
+             std::shared_ptr<platform::FileClaim> ticketClaim);
+    // Keeps the ticket as ran; `replace` false keeps the entry already there. True when kept.
+    bool leaveUnfiled(Unfiled unfiled, bool replace = true);
+    // Takes over the tickets that ran in an earlier start or another processor.
+    void takeOverStoredRecords();
+    // One try at filing a ticket that ran; true when what the list shows of it changed.
+    bool fileAgain(Unfiled ticket);
+    static bool claimUnfiled(Unfiled& ticket);
     void scheduleFilingRetry();
     void announceJobsPending();
     void release(const std::shared_ptr<KOVA_Job>& job, Ending ending);
