@@ -116,7 +116,8 @@ void JobPreviewDialog::keepInsideScreen()
     if (!isVisible() || !shownOn)
         return;
     layout()->activate();
-    const QRect inside = WindowFit::fittedInside(geometry(), WindowFit::frameMargins(*this), shownOn->availableGeometry());
+    const QRect inside =
+        WindowFit::fittedInside(geometry(), WindowFit::frameMargins(*this), shownOn->availableGeometry());
     if (inside != geometry())
         setGeometry(inside);
 }
