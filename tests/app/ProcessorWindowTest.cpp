@@ -30,6 +30,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 using namespace kova::test;
@@ -91,6 +92,15 @@ QByteArray turnedPhoto(const QColor& left, const QColor& right)
     buffer.open(QIODevice::WriteOnly);
     stored.save(&buffer, "JPEG", 95);
     return ImageProperties::rewrite(jpeg, { { ImageProperties::orientationKey, 6 } }).value_or(QByteArray());
+}
+
+// A photo of `size`, its top half red and its bottom half blue.
+bool writeRedOverBluePhoto(const QString& path, const QSize& size)
+{
+    QImage photo(size, QImage::Format_RGB32);
+    photo.fill(Qt::blue);
+    QPainter(&photo).fillRect(0, 0, size.width(), size.height() / 2, Qt::red);
+    return photo.save(path, "JPEG", 90);
 }
 
 bool near(const QColor& probe, const QColor& expected)
@@ -430,6 +440,69 @@ TEST_F(ProcessorWindowTest, ThePreviewShowsABareTicketsPictureAndATurnedPhotoUpr
     }
 }
 
+// The preview dialog, its frame included, stays inside the available screen: a photo
+// far taller than the screen is shown smaller, whole, upright and in its proportions,
+// with the buttons below it on the screen; a small picture keeps its size.
+TEST_F(ProcessorWindowTest, ThePreviewKeepsTheDialogAndItsButtonsInsideTheScreen)
+{
+    const struct {
+        const char* name;
+        QSize photo;
+        bool shrinks;
+    } cases[] { { "tall-photo", { 3000, 6000 }, true }, { "small-picture", { 60, 40 }, false } };
+    const QString bundle = path("Order 1.kovajob");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(writeRedOverBluePhoto(bundle + QStringLiteral("/photo.jpg"), c.photo));
+        jobs[0] = KOVA_Job::instanceWithXMLObject(bundle);
+        window->model()->reload();
+        select({ 0 });
+        if (!window->previewPanel() || !window->previewPanel()->isVisible())
+            window->toggleQuickLookPreviewPanel();
+        JobPreviewDialog* panel = window->previewPanel();
+        ASSERT_TRUE(panel && panel->isVisible());
+        const QVariantList items = jobs[0]->previewItems();
+        const auto photoItem = std::find_if(items.begin(), items.end(),
+            [](const QVariant& item) { return item.toUrl().fileName() == QStringLiteral("photo.jpg"); });
+        ASSERT_NE(photoItem, items.end());
+        panel->setCurrentItemIndex(int(photoItem - items.begin()));
+        settle();
+
+        const QRect available = panel->screen()->availableGeometry();
+        EXPECT_TRUE(available.contains(panel->frameGeometry()))
+            << panel->frameGeometry().y() << "+" << panel->frameGeometry().height() << " on " << available.height();
+        const QList<QPushButton*> buttons = panel->findChildren<QPushButton*>();
+        ASSERT_EQ(buttons.size(), 2);
+        for (const QPushButton* button : buttons) {
+            EXPECT_TRUE(available.contains(QRect(button->mapToGlobal(QPoint()), button->size())));
+            EXPECT_TRUE(panel->rect().contains(QRect(button->mapTo(panel, QPoint()), button->size())));
+        }
+        const QLabel* image = panel->findChild<QLabel*>();
+        ASSERT_TRUE(image);
+        const QSize shown = image->pixmap().deviceIndependentSize().toSize();
+        if (c.shrinks) {
+            EXPECT_LT(shown.height(), c.photo.height());
+            EXPECT_NEAR(shown.height(), 2 * shown.width(), 2) << shown.width() << "x" << shown.height();
+        } else {
+            EXPECT_EQ(shown, c.photo);
+        }
+
+        const QImage grab = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QDir().mkpath(KOVA_SCREENSHOT_FOLDER);
+        EXPECT_TRUE(grab.save(QStringLiteral(KOVA_SCREENSHOT_FOLDER "/preview-%1.png").arg(c.name)));
+        const qreal ratio = grab.devicePixelRatio();
+        const QPoint centre = image->mapTo(panel, image->rect().center());
+        const QPoint quarter(0, shown.height() / 4);
+        EXPECT_TRUE(near(grab.pixelColor((centre - quarter) * ratio), Qt::red)) << "the top half on top";
+        EXPECT_TRUE(near(grab.pixelColor((centre + quarter) * ratio), Qt::blue)) << "the bottom half below";
+        for (const QPushButton* button : buttons) {
+            const QRect drawn(button->mapTo(panel, QPoint()) * ratio, button->size() * ratio);
+            ASSERT_TRUE(grab.rect().contains(drawn));
+            EXPECT_GT(detailedPixels(grab.copy(drawn)), 3) << "a button is drawn";
+        }
+    }
+}
+
 // The list keeps the operator's place while tickets arrive and leave: the selected
 // job, its preview and the scroll position stay; a double click on the divider
 // folds the preview away and brings it back.
@@ -480,4 +553,29 @@ TEST_F(ProcessorWindowTest, SelectionPreviewAndScrollSurviveArrivalsAndAFiling)
     EXPECT_EQ(window->splitter()->sizes().value(1), 0);
     QTest::mouseDClick(divider, Qt::LeftButton, Qt::NoModifier, divider->rect().center());
     EXPECT_GT(window->splitter()->sizes().value(1), 0);
+}
+
+// Also run on X under a window manager by the application's smoke test: the preview of
+// a photo far taller than the screen is placed, frame and title bar included, inside it.
+TEST(ApplicationProcess, ThePreviewOfATallPhotoLiesInsideTheScreen)
+{
+    ScratchFolder scratch;
+    const auto bundles = makeBundles(scratch.path(), { "Tall" });
+    ASSERT_TRUE(writeRedOverBluePhoto(scratch.path("Tall.kovajob/photo.jpg"), { 3000, 6000 }));
+    const QList<std::shared_ptr<KOVA_Job>> jobs { KOVA_Job::instanceWithXMLObject(scratch.path("Tall.kovajob")) };
+    SharedActions actions;
+    ProcessorWindow window(actions.actions(), [&] { return jobs; });
+    window.showWindow();
+    window.table()->selectionModel()->select(window.model()->index(0, 0),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    window.toggleQuickLookPreviewPanel();
+    JobPreviewDialog* panel = window.previewPanel();
+    ASSERT_TRUE(panel);
+    panel->setCurrentItemIndex(int(jobs[0]->previewItemsCount()) - 1);
+    ASSERT_TRUE(panel->currentItemURL().fileName() == QStringLiteral("photo.jpg"));
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(panel));
+    const QRect available = panel->screen()->availableGeometry();
+    EXPECT_TRUE(waitUntil([&] { return available.contains(panel->frameGeometry()); }))
+        << panel->frameGeometry().y() << "+" << panel->frameGeometry().height() << " on " << available.height();
+    panel->close();
 }

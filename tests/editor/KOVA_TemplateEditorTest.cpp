@@ -18,10 +18,12 @@
 #include "platform/undo/UndoManager.h"
 #include "platform/xml/XmlDocument.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -34,7 +36,10 @@
 #include <QLineEdit>
 #include <QSplitter>
 #include <QTableView>
+#include <QScrollBar>
+#include <QTableWidget>
 #include <QTest>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -519,6 +524,83 @@ TEST_F(KOVA_TemplateEditorTest, TheInspectorFollowsTheSelectionAndEditsTheOpenTe
 
     editor->canvasEdits().registerUndoSelectLayers({}, false, QString(), {});
     ASSERT_TRUE(waitUntil([&] { return inspector.layer() == nullptr; }));
+}
+
+// With a text layer selected, at the editor's default and smallest sizes, every control
+// the inspector shows lies across inside the table's viewport (none past its right edge,
+// none under its vertical scroll bar) and down inside its panel's row, which the table
+// scrolls to; the text field wraps its lines inside what shows of it. A collapsed panel
+// shows its switch. The picture at the default size shows the text and the right edges
+// of the font rows' fields.
+TEST_F(KOVA_TemplateEditorTest, EveryInspectorControlIsInsideTheVisibleAreaAtTheDefaultAndSmallestSizes)
+{
+    open(Postcard);
+    const Pointer text = editor->templateObject()->layers().at(3);
+    editor->canvasEdits().registerUndoSelectLayers({text}, false, QString(), {});
+    ASSERT_TRUE(waitUntil([&] { return editor->inspector().layer() == text; }));
+    editor->inspector().setValue(KOVA_LayerInspector::Key::stringValue,
+                                 QStringLiteral("Greetings from the harbour, where the boats come in every "
+                                                "morning and the gulls wait on every post"));
+    auto* panels = qobject_cast<KOVA_LayerViewController*>(editor->layout().inspectorSlot);
+    ASSERT_TRUE(panels);
+    QTableWidget* table = panels->tableView();
+    const QSize smallest = editor->minimumSize();
+    ASSERT_FALSE(smallest.isEmpty());
+    const std::pair<const char*, QSize> sizes[] = {{"default", KOVA_TemplateEditor::defaultSize},
+                                                   {"smallest", smallest}};
+    for (const auto& [name, size] : sizes) {
+        SCOPED_TRACE(name);
+        editor->resize(size);
+        ASSERT_EQ(editor->size(), size);
+        // The text panel measures its wrapped text again for its new width.
+        ASSERT_TRUE(waitUntil([&] { return table->rowHeight(0) == panels->viewForRow(0)->height(); }));
+        const QRect viewport = table->viewport()->rect();
+        if (const QScrollBar* bar = table->verticalScrollBar(); bar->isVisible())
+            EXPECT_FALSE(table->viewport()->geometry().intersects(
+                QRect(bar->mapTo(table, QPoint()), bar->size())));
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const QString panel = panels->identifierForRow(row);
+            QWidget* holder = table->cellWidget(row, 0);
+            const bool collapsed = table->rowHeight(row) == int(KOVA_LayerViewController::collapsedRowHeight);
+            for (QWidget* control : panels->viewForRow(row)->findChildren<QWidget*>()) {
+                if (!control->isVisibleTo(holder) || (collapsed && !control->objectName().endsWith(u"Enabled")))
+                    continue;
+                const QString what = panel + QLatin1Char(' ') + control->metaObject()->className();
+                const QRect across(control->mapTo(table->viewport(), QPoint()), control->size());
+                EXPECT_GE(across.left(), viewport.left()) << what.toStdString();
+                EXPECT_LE(across.right(), viewport.right()) << what.toStdString() << " " << across.right();
+                const QRect down(control->mapTo(holder, QPoint()), control->size());
+                EXPECT_TRUE(holder->rect().contains(down)) << what.toStdString();
+            }
+        }
+        InspectorTextField* field = panels->textboxCellView()->textField();
+        EXPECT_EQ(field->horizontalScrollBar()->maximum(), 0);
+        EXPECT_LE(field->document()->size().width(), field->viewport()->width());
+
+        if (size != KOVA_TemplateEditor::defaultSize)
+            continue;
+        QDir().mkpath(QStringLiteral(KOVA_SCREENSHOT_FOLDER));
+        const QImage grab = panels->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_TRUE(grab.save(QStringLiteral(KOVA_SCREENSHOT_FOLDER "/editor-inspector-text-layer.png")));
+        const qreal ratio = grab.devicePixelRatio();
+        const QRect shownField(field->viewport()->mapTo(panels, QPoint()), field->viewport()->size());
+        int ink = 0;
+        for (int y = shownField.top(); y <= shownField.bottom(); ++y)
+            for (int x = shownField.left(); x <= shownField.right(); ++x)
+                ink += qGray(grab.pixel(QPoint(x, y) * ratio)) < 100 ? 1 : 0;
+        EXPECT_GT(ink, 100) << "the text is drawn";
+        const QColor background = grab.pixelColor(QPoint(panels->width() - 2, 2) * ratio);
+        QWidget* fontRows = panels->viewForRow(0);
+        for (QWidget* field : fontRows->findChildren<QWidget*>()) {
+            if (!qobject_cast<QComboBox*>(field) && !qobject_cast<QAbstractSpinBox*>(field))
+                continue;
+            const QRect shown(field->mapTo(panels, QPoint()), field->size());
+            const QPoint edge(shown.right(), shown.center().y());
+            ASSERT_TRUE(grab.rect().contains(edge * ratio));
+            EXPECT_FALSE(kova::test::near(grab.pixelColor(edge * ratio), background, 12))
+                << field->metaObject()->className() << " its right edge is drawn";
+        }
+    }
 }
 
 // A file that gives no template is listed, but choosing it says why it cannot be opened

@@ -2,6 +2,7 @@
 
 #include "TestEnvironment.h"
 #include "core/queues/ZORVAK_Coalesce.h"
+#include "core/ui/WindowFit.h"
 #include "editor/canvas/KOVA_TemplateEditorView.h"
 #include "platform/dispatch/DispatchClock.h"
 
@@ -89,7 +90,7 @@ TEST(TemplateEditorLayoutFrameTest, AWindowComesBackInsideTheAvailableScreenFram
         {"on another screen moves onto this one", {1500, 900, 400, 300}, {623, 439, 400, 300}},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(TemplateEditorLayout::fittedInside(row.window, frame, available), row.expected) << row.name;
+        EXPECT_EQ(WindowFit::fittedInside(row.window, frame, available), row.expected) << row.name;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "app/processor/JobPreviewDialog.h"
 
 #include "core/image/ZORVAK_ImageBitmaps.h"
+#include "core/ui/WindowFit.h"
 #include "platform/files/UTType.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -23,6 +25,7 @@ JobPreviewDialog::JobPreviewDialog(QWidget* keyTarget, DataSource source, QWidge
     , m_name(new QLabel(this))
     , m_previous(new QPushButton(QStringLiteral("‹"), this))
     , m_next(new QPushButton(QStringLiteral("›"), this))
+    , m_buttons(new QHBoxLayout)
 {
     setObjectName(QStringLiteral("previewPanel"));
     setModal(false);
@@ -32,13 +35,14 @@ JobPreviewDialog::JobPreviewDialog(QWidget* keyTarget, DataSource source, QWidge
         button->setFocusPolicy(Qt::NoFocus);
     connect(m_previous, &QPushButton::clicked, this, [this] { setCurrentItemIndex(m_index - 1); });
     connect(m_next, &QPushButton::clicked, this, [this] { setCurrentItemIndex(m_index + 1); });
-    auto* row = new QHBoxLayout;
-    row->addWidget(m_previous);
-    row->addWidget(m_name, 1);
-    row->addWidget(m_next);
+    m_buttons->addWidget(m_previous);
+    m_buttons->addWidget(m_name, 1);
+    m_buttons->addWidget(m_next);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_image, 1);
-    layout->addLayout(row);
+    layout->addLayout(m_buttons);
+    // Before it is shown the frame is a guess; the real one is fitted once it comes.
+    WindowFit::fitOnceFramed(*this, [this] { keepInsideScreen(); });
 }
 
 QImage JobPreviewDialog::picture(const QString& path)
@@ -75,11 +79,53 @@ void JobPreviewDialog::showItem(int count)
     m_next->setEnabled(m_index + 1 < count);
     const QImage shown = picture(path);
     if (!shown.isNull())
-        m_image->setPixmap(QPixmap::fromImage(shown));
+        m_image->setPixmap(fitted(shown));
     else if (!path.isEmpty())
         m_image->setPixmap(QFileIconProvider().icon(item).pixmap(128, 128));
     else
         m_image->clear();
+    keepInsideScreen();
+}
+
+QSize JobPreviewDialog::pictureRoom() const
+{
+    const QSize most(previewSide, previewSide);
+    const QScreen* shownOn = screen();
+    if (!shownOn)
+        return most;
+    const int below = layout()->spacing() + m_buttons->sizeHint().height();
+    const QSize room = shownOn->availableGeometry()
+                           .size()
+                           .shrunkBy(WindowFit::frameMargins(*this))
+                           .shrunkBy(layout()->contentsMargins())
+                           .shrunkBy(QMargins(0, 0, 0, below));
+    return room.boundedTo(most).expandedTo(QSize(1, 1));
+}
+
+QPixmap JobPreviewDialog::fitted(const QImage& picture) const
+{
+    const QSize room = pictureRoom();
+    if (picture.width() <= room.width() && picture.height() <= room.height())
+        return QPixmap::fromImage(picture);
+    return QPixmap::fromImage(picture.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+void JobPreviewDialog::keepInsideScreen()
+{
+    const QScreen* shownOn = screen();
+    if (!isVisible() || !shownOn)
+        return;
+    layout()->activate();
+    const QRect inside =
+        WindowFit::fittedInside(geometry(), WindowFit::frameMargins(*this), shownOn->availableGeometry());
+    if (inside != geometry())
+        setGeometry(inside);
+}
+
+void JobPreviewDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    keepInsideScreen();
 }
 
 void JobPreviewDialog::keyPressEvent(QKeyEvent* event)

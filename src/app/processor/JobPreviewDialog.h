@@ -2,10 +2,12 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QPixmap>
 #include <QUrl>
 
 #include <functional>
 
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 
@@ -13,7 +15,9 @@ class QPushButton;
 // are decoded, a PDF shows its first page, anything else its icon and name.
 // The items come from a data source and are stepped through with the previous
 // and next buttons or Page Up and Page Down. Space closes it; arrow keys go to
-// the list it previews, which reloads it when its selection changes.
+// the list it previews, which reloads it when its selection changes. The dialog,
+// its frame included, stays inside the available area of its screen: a picture too
+// large for it is shown smaller, keeping its proportions.
 class JobPreviewDialog : public QDialog {
 public:
     static constexpr int previewSide = 720;
@@ -38,14 +42,23 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void showItem(int count);
+    // The largest picture the dialog can show inside the available screen, beside its
+    // frame, margins and buttons; never more than the preview side.
+    QSize pictureRoom() const;
+    // `picture` made small enough for the room; a smaller one stays as it is.
+    QPixmap fitted(const QImage& picture) const;
+    // Grows the dialog to its picture and moves it, frame and all, inside the screen.
+    void keepInsideScreen();
 
     QWidget* m_keyTarget;
     DataSource m_source;
     QLabel* m_image;
     QLabel* m_name;
+    QHBoxLayout* m_buttons;
     QPushButton* m_previous;
     QPushButton* m_next;
     int m_index = 0;

@@ -23,6 +23,9 @@ namespace {
 using Key = KOVA_LayerInspector::Key;
 using namespace InspectorBinding;
 
+// The letters of a font name the font field has room for at least.
+constexpr int fontFieldLetters = 10;
+
 // A panel: a bold title (or the panel's enable switch) over a form of controls.
 QFormLayout* form(QWidget* panel, const QString& title)
 {
@@ -88,6 +91,7 @@ QCheckBox* enableSwitch(KOVA_LayerInspector& mirror, Key key, const QString& tit
     QFont bold = box->font();
     bold.setBold(true);
     box->setFont(bold);
+    box->setFixedHeight(switchHeight);
     bindFlag(mirror, key, box);
     layout->setContentsMargins(6, 0, 6, 6);
     layout->addRow(box);
@@ -97,7 +101,11 @@ QCheckBox* enableSwitch(KOVA_LayerInspector& mirror, Key key, const QString& tit
 // Font, size, colour, opacity and alignment, shared by text boxes and stamps.
 void addFontRows(KOVA_LayerInspector& mirror, QFormLayout* layout)
 {
-    layout->addRow(QStringLiteral("Font"), choices(mirror, Key::fontName, KOVA_LayerInspector::availableFonts(), true));
+    // Font names run long: the field is as wide as its row, not as its longest name.
+    QComboBox* font = choices(mirror, Key::fontName, KOVA_LayerInspector::availableFonts(), true);
+    font->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    font->setMinimumContentsLength(fontFieldLetters);
+    layout->addRow(QStringLiteral("Font"), font);
     auto* size = new QSpinBox;
     size->setRange(KOVA_LayerInspector::fontSizeMin, KOVA_LayerInspector::fontSizeMax);
     size->setKeyboardTracking(false);
@@ -246,6 +254,11 @@ QWidget* canvasView(KOVA_LayerInspector& mirror)
 QStringList panelsDefault()
 {
     return {textbox, background, shadow, border, layout, canvas};
+}
+
+QStringList panelsAll()
+{
+    return panelsDefault() + QStringList{image, graphic, stamp, empty};
 }
 
 QString identifierForLayer(const KOVA_Template* layer)

@@ -21,8 +21,13 @@ inline const QString border = QStringLiteral("border");
 inline const QString layout = QStringLiteral("layout");
 inline const QString canvas = QStringLiteral("canvas");
 
+// A panel's enable switch is this high: a switched-off panel is a row of this height.
+inline constexpr int switchHeight = 18;
+
 // "textbox", "background", "shadow", "border", "layout", "canvas".
 QStringList panelsDefault();
+// Every panel, those the first row takes for other layer types too.
+QStringList panelsAll();
 // The first panel for a layer of the type ("empty" for other types and for no layer).
 QString identifierForLayer(const KOVA_Template* layer);
 // The panel's view, or none for an unknown identifier. The text panel's view is a

@@ -10,8 +10,13 @@
 #include <QLayout>
 #include <QRegularExpression>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -44,6 +49,7 @@ KOVA_LayerViewController::KOVA_LayerViewController(KOVA_LayerInspector& inspecto
     });
     bind();
     setDefaultRowHeights();
+    keepRoomForTheWidestPanel();
 }
 
 KOVA_LayerViewController::~KOVA_LayerViewController() = default;
@@ -80,11 +86,9 @@ void KOVA_LayerViewController::bind()
 QWidget* KOVA_LayerViewController::makeRowView(int row)
 {
     const QString identifier = identifierForRow(row);
-    QWidget* view = InspectorPanels::makeView(identifier, m_inspector);
+    QWidget* view = panelView(identifier);
     if (!view)
         return nullptr;
-    prebind(view);
-    addBoxSeparatorToView(view);
     if (!m_defaultFrameHeight.contains(identifier))
         m_defaultFrameHeight.insert(identifier, view->sizeHint().height());
     if (auto* cell = qobject_cast<TextboxTableCellView*>(view)) {
@@ -93,6 +97,16 @@ QWidget* KOVA_LayerViewController::makeRowView(int row)
         connect(cell, &TextboxTableCellView::heightChanged, this, &KOVA_LayerViewController::noteChangeInTopRowHeight);
         m_textboxCellView = cell;
     }
+    return view;
+}
+
+QWidget* KOVA_LayerViewController::panelView(const QString& identifier)
+{
+    QWidget* view = InspectorPanels::makeView(identifier, m_inspector);
+    if (!view)
+        return nullptr;
+    prebind(view);
+    addBoxSeparatorToView(view);
     return view;
 }
 
@@ -111,15 +125,31 @@ QWidget* KOVA_LayerViewController::holding(QWidget* view)
     return holder;
 }
 
-// Designed heights of the panels every layer shows, whether or not they were shown yet.
+// Designed heights of the panels every layer shows, whether or not they were shown yet,
+// measured as their rows show them.
 void KOVA_LayerViewController::setDefaultRowHeights()
 {
     for (const QString& identifier : InspectorPanels::panelsDefault()) {
         if (m_defaultFrameHeight.contains(identifier))
             continue;
-        const std::unique_ptr<QWidget> view(InspectorPanels::makeView(identifier, m_inspector));
+        const std::unique_ptr<QWidget> view(panelView(identifier));
         m_defaultFrameHeight.insert(identifier, view ? view->sizeHint().height() : 0.0);
     }
+}
+
+// A row cannot scroll sideways: the table is never narrower than the widest panel beside
+// the vertical scroll bar, so the splitter it sits in cannot push a control past the
+// table's edge or under the bar.
+void KOVA_LayerViewController::keepRoomForTheWidestPanel()
+{
+    int widest = 0;
+    for (const QString& identifier : InspectorPanels::panelsAll()) {
+        const std::unique_ptr<QWidget> view(panelView(identifier));
+        widest = std::max(widest, view->minimumSizeHint().width());
+    }
+    const QScrollBar* bar = m_tableView->verticalScrollBar();
+    const int barWidth = m_tableView->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, bar);
+    m_tableView->setMinimumWidth(widest + barWidth + 2 * m_tableView->frameWidth());
 }
 
 void KOVA_LayerViewController::prebind(QWidget* view)

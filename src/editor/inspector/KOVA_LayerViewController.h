@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/inspector/InspectorPanels.h"
 #include "editor/inspector/KOVA_LayerInspector.h"
 
 #include <QHash>
@@ -19,7 +20,7 @@ class TextboxTableCellView;
 class KOVA_LayerViewController : public QWidget {
     Q_OBJECT
 public:
-    static constexpr double collapsedRowHeight = 18.0;
+    static constexpr double collapsedRowHeight = InspectorPanels::switchHeight;
     static constexpr double unknownRowHeight = 80.0;
 
     explicit KOVA_LayerViewController(KOVA_LayerInspector& inspector, QWidget* parent = nullptr);
@@ -54,9 +55,12 @@ public:
 
 private:
     void setDefaultRowHeights();
+    void keepRoomForTheWidestPanel();
     // The frame steppers' ranges and increments.
     static void prebind(QWidget* view);
     QWidget* makeRowView(int row);
+    // The panel as a row shows it: its steppers' ranges set, its separator at the foot.
+    QWidget* panelView(const QString& identifier);
     static QWidget* holding(QWidget* view);
     std::optional<bool> panelEnabled(const QString& identifier) const;
 

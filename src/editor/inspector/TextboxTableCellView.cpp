@@ -36,7 +36,8 @@ TextboxTableCellView::~TextboxTableCellView() = default;
 
 double TextboxTableCellView::height() const
 {
-    return m_heightDefault + m_height - defaultHeightTextField();
+    // The field is as high as its text in whole pixels.
+    return m_heightDefault + std::ceil(m_height) - defaultHeightTextField();
 }
 
 double TextboxTableCellView::heightTextField()

@@ -74,7 +74,7 @@ KOVA_TemplateEditor::KOVA_TemplateEditor(QWidget* parent)
     m_lists.monitorPackagesFolder();
     setObjectName(QStringLiteral("KOVA_TemplateEditor"));
     setWindowTitle(QStringLiteral("Template Editor[*]"));
-    resize(1180, 760);
+    resize(defaultSize);
     connectTables();
     connectActions();
     installInspector();

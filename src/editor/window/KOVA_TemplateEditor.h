@@ -38,6 +38,8 @@ class KOVA_TemplateEditor : public QMainWindow {
 public:
     using Pointer = KOVA_Template::Pointer;
     using UndoPointer = std::shared_ptr<platform::UndoManager>;
+    // The window's size when no size was kept, before it is fitted inside the screen.
+    static constexpr QSize defaultSize{1180, 760};
     // Whether to go on replacing or closing the template, and the file it was saved to.
     using Completion = std::function<void(bool proceed, const QUrl& savedTo)>;
     using UrlReply = std::function<void(const QUrl& url)>;

@@ -1,13 +1,13 @@
 #include "editor/window/TemplateEditorLayout.h"
 
 #include "core/queues/ZORVAK_Coalesce.h"
+#include "core/ui/WindowFit.h"
 #include "editor/canvas/KOVA_TemplateEditorView.h"
 #include "editor/window/LayerTableView.h"
 #include "platform/Log.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/text/GeometryText.h"
 
-#include <QEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,13 +16,9 @@
 #include <QPointer>
 #include <QScreen>
 #include <QSplitter>
-#include <QStyle>
 #include <QTableView>
-#include <QTimer>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <functional>
 
 namespace {
 
@@ -55,35 +51,6 @@ public:
 
 private:
     QSplitter* m_splitter;
-};
-
-// The room left for the window manager's frame before the window was shown could only
-// be guessed: once the shown window is framed, `fit` brings the frame inside the
-// screen, once. From then on the window is the operator's to move.
-class FitOnceFramed : public QObject {
-public:
-    FitOnceFramed(QWidget& window, std::function<void()> fit)
-        : QObject(&window)
-        , m_window(window)
-        , m_fit(std::move(fit))
-    {
-        window.installEventFilter(this);
-    }
-
-    // The frame comes with no event of its own: the first event that finds it (a paint,
-    // as a rule) posts the fit.
-    bool eventFilter(QObject*, QEvent*) override
-    {
-        if (m_window.isVisible() && m_window.frameGeometry() != m_window.geometry()) {
-            m_window.removeEventFilter(this);
-            QTimer::singleShot(0, &m_window, m_fit);
-        }
-        return false;
-    }
-
-private:
-    QWidget& m_window;
-    std::function<void()> m_fit;
 };
 
 } // namespace
@@ -157,7 +124,9 @@ QWidget* TemplateEditorLayout::makeAttributes()
     layersSplitter->addWidget(layersTable);
     layersSplitter->addWidget(inspectorSlot);
     layersSplitter->setChildrenCollapsible(false);
-    layersSplitter->setMinimumWidth(200);
+    // On the layers table, not the splitter: a minimum set on the splitter would let it
+    // be narrower than the inspector below needs.
+    layersTable->setMinimumWidth(attributesMinimumWidth);
     return layersSplitter;
 }
 
@@ -223,7 +192,7 @@ void TemplateEditorLayout::restoreWindowFrame()
         frame.moveCenter(screen->availableGeometry().center());
     m_window.setGeometry(frame);
     fitWindowInside(*screen);
-    new FitOnceFramed(m_window, [this] {
+    WindowFit::fitOnceFramed(m_window, [this] {
         if (QScreen* shownOn = m_window.screen())
             fitWindowInside(*shownOn);
     });
@@ -231,29 +200,10 @@ void TemplateEditorLayout::restoreWindowFrame()
 
 void TemplateEditorLayout::fitWindowInside(const QScreen& screen)
 {
-    const QRect fitted = fittedInside(m_window.geometry(), windowFrameMargins(), screen.availableGeometry());
+    const QRect fitted =
+        WindowFit::fittedInside(m_window.geometry(), WindowFit::frameMargins(m_window), screen.availableGeometry());
     if (fitted != m_window.geometry())
         m_window.setGeometry(fitted);
-}
-
-QMargins TemplateEditorLayout::windowFrameMargins() const
-{
-    const QRect outer = m_window.frameGeometry();
-    const QRect inner = m_window.geometry();
-    if (outer != inner)
-        return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                outer.bottom() - inner.bottom()};
-    const int border = m_window.style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
-    return {border, m_window.style()->pixelMetric(QStyle::PM_TitleBarHeight), border, border};
-}
-
-QRect TemplateEditorLayout::fittedInside(const QRect& window, const QMargins& margins, const QRect& available)
-{
-    QRect outer = window.marginsAdded(margins);
-    outer.setSize(outer.size().boundedTo(available.size()));
-    outer.moveLeft(std::clamp(outer.left(), available.left(), available.left() + available.width() - outer.width()));
-    outer.moveTop(std::clamp(outer.top(), available.top(), available.top() + available.height() - outer.height()));
-    return outer.marginsRemoved(margins);
 }
 
 void TemplateEditorLayout::toggleSidebar()

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QMargins>
-#include <QRect>
 #include <QString>
 
 class KOVA_TemplateEditorView;
@@ -33,6 +31,9 @@ public:
     static constexpr int sidebarMinimumWidth = 100;
     static constexpr int sidebarMaximumWidth = 400;
     static constexpr int canvasDividerMinimum = 300;
+    // The layers and inspector column is at least this wide, and as wide as the
+    // inspector's controls need.
+    static constexpr int attributesMinimumWidth = 200;
     // Seconds after the last move of a divider before the canvas is fitted again.
     static constexpr double canvasRefitWait = 0.05;
 
@@ -42,9 +43,6 @@ public:
     void setInspectorWidget(QWidget* inspector);
     void restoreState();
     void saveState() const;
-    // `window` moved and shrunk as little as it takes for it and its frame `margins`
-    // to lie inside `available`.
-    static QRect fittedInside(const QRect& window, const QMargins& margins, const QRect& available);
     // Hides or shows the sidebar.
     void toggleSidebar();
 
@@ -63,9 +61,6 @@ private:
     // inside the available screen, before it is shown and once it is framed.
     void restoreWindowFrame();
     void fitWindowInside(const QScreen& screen);
-    // The window manager's frame: as the window has it once shown, else room for a
-    // title bar above and a border around.
-    QMargins windowFrameMargins() const;
     QWidget* makeSidebar();
     QWidget* makeAttributes();
     // A live drag of either divider refits the canvas once its moves pause; a window
