@@ -489,7 +489,9 @@ TEST_F(ProcessorWindowTest, ThePreviewKeepsTheDialogAndItsButtonsInsideTheScreen
 
         const QImage grab = panel->grab().toImage().convertToFormat(QImage::Format_RGB32);
         QDir().mkpath(KOVA_SCREENSHOT_FOLDER);
-        EXPECT_TRUE(grab.save(QStringLiteral(KOVA_SCREENSHOT_FOLDER "/preview-%1.png").arg(c.name)));
+        // Named by the screen too: the test also runs on screens of other sizes.
+        EXPECT_TRUE(grab.save(QStringLiteral(KOVA_SCREENSHOT_FOLDER "/preview-%1-%2x%3.png")
+                                  .arg(c.name).arg(available.width()).arg(available.height())));
         const qreal ratio = grab.devicePixelRatio();
         const QPoint centre = image->mapTo(panel, image->rect().center());
         const QPoint quarter(0, shown.height() / 4);
