@@ -362,7 +362,8 @@ QStringList KOVA_ProductImageComposer::searchLocations(const QString& graphicPat
     };
     for (const QString& folder : searchFolders()) {
         const QString relative = folder + QLatin1Char('/') + graphicPath;
-        appendInside(base, job.isEmpty() ? base + QLatin1Char('/') + relative : platform::FolderEntries::pathInside(base, relative));
+        appendInside(base, job.isEmpty() ? base + QLatin1Char('/') + relative
+                                         : platform::FolderEntries::pathInside(base, relative));
         appendInside(prefix, prefix + QLatin1Char('/') + relative);
     }
     return locations;

@@ -489,8 +489,9 @@ TEST_F(KOVA_ProductImageComposerTest, JobEntriesLinkedOutOfTheJobAreRefusedWithT
         QImage composed;
         const QString log = kova::test::loggedBy([&] { composed = root->imageUncached(); });
         EXPECT_EQ(composed.isNull(), !c.drawn);
-        if (c.drawn)
+        if (c.drawn) {
             EXPECT_TRUE(near(probe(composed, 50, 50), *c.drawn));
+        }
         EXPECT_EQ(log.contains(QStringLiteral("refused the picture %1/").arg(job)), !c.drawn) << log.toStdString();
     }
 }

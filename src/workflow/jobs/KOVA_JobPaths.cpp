@@ -30,6 +30,7 @@ QString KOVA_JobPaths::insideFolder(const QString& candidate, const QString& fol
 {
     const QString path = platform::FolderEntries::pathStayingInside(candidate, folder);
     if (path.isEmpty())
-        platform::Log::error(QStringLiteral("refused the path %1: it leads out of the job folder %2").arg(named, QDir::cleanPath(folder)));
+        platform::Log::error(
+            QStringLiteral("refused the path %1: it leads out of the job folder %2").arg(named, QDir::cleanPath(folder)));
     return path;
 }
