@@ -50,6 +50,27 @@ QStringList entries(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+// Writes the ticket of `bundle`: an inline package that draws the example postcard with
+// `image1` and delivers it to `destinations`.
+bool writePostcardTicket(const QString& bundle, const QString& destinations, const QString& image1)
+{
+    QFile ticket(bundle + QStringLiteral("/job.xml"));
+    const QString text = QStringLiteral("<data type=\"kova_job\" version=\"1.0\"><package type=\"inline\" name=\"Card\">"
+                                        "<template name=\"Postcard\"><filepath>Postcard.xml</filepath></template>"
+                                        "<output name=\"card\" size=\"{600, 400}\">%1</output>"
+                                        "<image1>%2</image1></package></data>")
+                             .arg(destinations, image1);
+    return ticket.open(QIODevice::WriteOnly) && ticket.write(text.toUtf8()) > 0;
+}
+
+// A destination that copies the job's original into `folder` as it is.
+QString originalCopiedTo(const QString& folder)
+{
+    return QStringLiteral("<destination type=\"filepath\"><filepath>%1</filepath>"
+                          "<saveoriginalfileasis>yes</saveoriginalfileasis></destination>")
+        .arg(folder);
+}
+
 std::shared_ptr<platform::UserDefaults> defaults()
 {
     return platform::UserDefaults::standardUserDefaults();
@@ -296,16 +317,7 @@ TEST_F(JobProcessorRoad, ABundleWhoseOriginalClimbsOutCopiesNothingAndFails)
     ASSERT_TRUE(secret.save(root + QStringLiteral("/w/elsewhere/secret.jpg"), "JPEG"));
     const QString bundle = m_incoming + QStringLiteral("/Climb.kovajob");
     ASSERT_TRUE(QDir().mkpath(bundle + QStringLiteral("/images")));
-    QFile ticket(bundle + QStringLiteral("/job.xml"));
-    ASSERT_TRUE(ticket.open(QIODevice::WriteOnly));
-    ticket.write(QStringLiteral("<data type=\"kova_job\" version=\"1.0\"><package type=\"inline\" name=\"Climb\">"
-                                "<template name=\"Postcard\"><filepath>Postcard.xml</filepath></template>"
-                                "<output name=\"card\" size=\"{600, 400}\"><destination type=\"filepath\">"
-                                "<filepath>%1</filepath><saveoriginalfileasis>yes</saveoriginalfileasis></destination>"
-                                "</output><image1>%2</image1></package></data>")
-                     .arg(out, climbing)
-                     .toUtf8());
-    ticket.close();
+    ASSERT_TRUE(writePostcardTicket(bundle, originalCopiedTo(out), climbing));
 
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(root + QStringLiteral("/w/a/b/c")));
@@ -374,18 +386,8 @@ TEST_F(JobProcessorRoad, LinksLeadingOutOfABundleDeliverNothingAndFailLinksInsid
         const QString bundle = m_incoming + QLatin1Char('/') + name + QStringLiteral(".kovajob");
         ASSERT_TRUE(QDir().mkpath(bundle));
         c.layout(bundle);
-        QFile ticket(bundle + QStringLiteral("/job.xml"));
-        ASSERT_TRUE(ticket.open(QIODevice::WriteOnly));
-        ticket.write(QStringLiteral("<data type=\"kova_job\" version=\"1.0\"><package type=\"inline\" name=\"Linked\">"
-                                    "<template name=\"Postcard\"><filepath>Postcard.xml</filepath></template>"
-                                    "<output name=\"card\" size=\"{600, 400}\">"
-                                    "<destination type=\"filepath\"><filepath>%1</filepath></destination>"
-                                    "<destination type=\"filepath\"><filepath>%1</filepath>"
-                                    "<saveoriginalfileasis>yes</saveoriginalfileasis></destination>"
-                                    "</output><image1>%2</image1></package></data>")
-                         .arg(out, c.image1)
-                         .toUtf8());
-        ticket.close();
+        const QString drawn = QStringLiteral("<destination type=\"filepath\"><filepath>%1</filepath></destination>").arg(out);
+        ASSERT_TRUE(writePostcardTicket(bundle, drawn + originalCopiedTo(out), c.image1));
         const qsizetype failedBefore = entries(m_failed).size();
         testing::internal::CaptureStderr();
         KOVA_JobFolders::addJobFiles({QUrl::fromLocalFile(bundle)});
