@@ -49,9 +49,12 @@ QString FolderEntries::pathStayingInside(const QString& path, const QString& fol
     const QString cleanPath = QDir::cleanPath(path);
     if (!cleanPath.startsWith(cleanFolder + QLatin1Char('/')))
         return {};
-    const QFileInfo entry(cleanPath);
-    const bool reached = entry.exists() || entry.isSymLink();
-    return !reached || FileNames::isInsideFolder(cleanPath, cleanFolder) ? cleanPath : QString();
+    // The deepest part of the path that is on disk (a link to nothing counts) decides
+    // where the path leads.
+    QString reached = cleanPath;
+    while (reached != cleanFolder && !QFileInfo(reached).exists() && !QFileInfo(reached).isSymLink())
+        reached = QFileInfo(reached).path();
+    return reached == cleanFolder || FileNames::isInsideFolder(reached, cleanFolder) ? cleanPath : QString();
 }
 
 } // namespace platform
