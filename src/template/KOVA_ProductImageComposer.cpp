@@ -115,6 +115,7 @@ void KOVA_ProductImageComposer::placePicture(ZORVAK_Image& picture, const std::s
 
 QImage KOVA_ProductImageComposer::createProductImage()
 {
+    m_refusedPicture = false;
     m_canvas = createCanvas();
     if (!m_canvas)
         return {};
@@ -125,7 +126,8 @@ QImage KOVA_ProductImageComposer::createProductImage()
             picture->draw();
     }
     drawLayers(layers, [this](const KOVA_Template& layer) { return preparedPicture(layer, false); });
-    return takeComposedImage();
+    const QImage composed = takeComposedImage();
+    return m_refusedPicture ? QImage() : composed;
 }
 
 QImage KOVA_ProductImageComposer::composeLayers(const LayerPictures& pictures)
@@ -311,10 +313,32 @@ std::shared_ptr<ZORVAK_Image> KOVA_ProductImageComposer::searchedPicture(const K
     if (path.isEmpty() || m_template.documentURL().isEmpty())
         return nullptr;
     for (const QString& location : searchLocations(path)) {
+        if (leadsOutOfJob(location)) {
+            platform::Log::error(QStringLiteral("refused the picture %1 of layer %2: it leads out of the job folder %3")
+                                     .arg(location, layer.name(), jobFolder()));
+            m_refusedPicture = true;
+            return nullptr;
+        }
         if (auto picture = loadPicture(location, layer, size))
             return picture;
     }
     return nullptr;
+}
+
+QString KOVA_ProductImageComposer::jobFolder() const
+{
+    const auto package = std::dynamic_pointer_cast<KOVA_TemplatePackage>(m_template.package());
+    const QUrl jobContainer = package ? package->urlJobContainer() : QUrl();
+    return jobContainer.isLocalFile() ? QDir::cleanPath(jobContainer.toLocalFile()) : QString();
+}
+
+// An entry of the job that a link (the entry itself or a folder on its way) takes out of
+// the job: a ticket must not have a picture from elsewhere on the disk printed.
+bool KOVA_ProductImageComposer::leadsOutOfJob(const QString& location) const
+{
+    const QString job = jobFolder();
+    return !job.isEmpty() && location.startsWith(job + QLatin1Char('/'))
+        && platform::FolderEntries::pathStayingInside(location, job).isEmpty();
 }
 
 // For each search folder F, with R = F/path: first in the job container (or the folder
@@ -326,9 +350,8 @@ QStringList KOVA_ProductImageComposer::searchLocations(const QString& graphicPat
     const QString templatePath = m_template.documentURL().toLocalFile();
     const qsizetype marker = templatePath.indexOf(TemplatesFolderMarker);
     const QString prefix = marker < 0 ? templatePath : templatePath.left(marker);
-    const auto package = std::dynamic_pointer_cast<KOVA_TemplatePackage>(m_template.package());
-    const QUrl jobContainer = package ? package->urlJobContainer() : QUrl();
-    const QString base = jobContainer.isEmpty() ? QFileInfo(templatePath).path() : jobContainer.toLocalFile();
+    const QString job = jobFolder();
+    const QString base = job.isEmpty() ? QFileInfo(templatePath).path() : job;
     QStringList locations;
     // A path that climbs out of the folder it is looked for in is not looked for there:
     // a ticket must not have a picture from elsewhere on the disk printed.
@@ -339,8 +362,8 @@ QStringList KOVA_ProductImageComposer::searchLocations(const QString& graphicPat
     };
     for (const QString& folder : searchFolders()) {
         const QString relative = folder + QLatin1Char('/') + graphicPath;
-        appendInside(base, jobContainer.isEmpty() ? base + QLatin1Char('/') + relative
-                                                  : platform::FolderEntries::pathInside(base, relative));
+        appendInside(base, job.isEmpty() ? base + QLatin1Char('/') + relative
+                                         : platform::FolderEntries::pathInside(base, relative));
         appendInside(prefix, prefix + QLatin1Char('/') + relative);
     }
     return locations;

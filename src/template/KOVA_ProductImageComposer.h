@@ -33,7 +33,8 @@ class DispatchGroup;
 // an image or graphic layer's file is opened as given, else searched for in the
 // folders "Images", "Graphics" and "Templates" of the job container (or the folder
 // holding the template file) and of the part of the template's path before
-// "Templates/"; graphics in PDF files are rasterised at the layer's size; an image
+// "Templates/"; an entry of the job container that a link takes out of it is refused,
+// and the composition with it (no picture); graphics in PDF files are rasterised at the layer's size; an image
 // layer falls back to the job's image. Text and stamp layers draw their text.
 //
 // The render options decide the mode and scale: in preview mode graphics use their
@@ -82,7 +83,8 @@ public:
     KOVA_ProductImageComposer(const KOVA_Template& productTemplate, const KOVA_RenderOptions& options);
 
     // The composed picture; a null image when the canvas cannot be made (a side below
-    // one pixel, or beyond the canvas limits, which is logged).
+    // one pixel, or beyond the canvas limits, which is logged) or a layer's picture is
+    // refused for leading out of the job (logged with the entry).
     QImage createProductImage();
     // The template's layers alone, with the pictures and options `pictures` gives,
     // each at its layer's frame, on a canvas of the template's frame at the options'
@@ -118,6 +120,10 @@ private:
     std::shared_ptr<ZORVAK_Image> searchedPicture(const KOVA_Template& layer, const QSizeF& size) const;
     // Where a picture named by a relative path may be, in the order of the search.
     QStringList searchLocations(const QString& graphicPath) const;
+    // The job container's folder, cleaned; empty when the template belongs to none.
+    QString jobFolder() const;
+    // Whether `location`, inside the job container as written, leads out of it through a link.
+    bool leadsOutOfJob(const QString& location) const;
     // The picture at `location`; a graphic's PDF file rasterised at `size`.
     static std::shared_ptr<ZORVAK_Image> loadPicture(const QVariant& location, const KOVA_Template& layer,
                                                      const QSizeF& size);
@@ -131,4 +137,7 @@ private:
     // The template's frame at the options' scale: the canvas.
     const QRectF m_frame;
     std::shared_ptr<BitmapContext> m_canvas;
+    // Set while composing when a layer's picture was refused for leading out of the job:
+    // the composition then gives no picture at all, so that the output fails.
+    mutable bool m_refusedPicture = false;
 };

@@ -1,8 +1,8 @@
 #pragma once
 
 // Small helpers the file-system tests share: a private folder inside the test
-// sandbox, plain file reading and writing, staging items and their age, and a
-// scoped environment variable.
+// sandbox, plain file reading and writing, staging items and their age, a scoped
+// environment variable and a scoped working folder.
 
 #include "TestEnvironment.h"
 
@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUrl>
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -108,6 +110,23 @@ public:
 private:
     const char* m_name;
     std::optional<QByteArray> m_previous;
+};
+
+// Runs with `folder` as the process's working folder, and goes back to the one before.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const QString& folder)
+    {
+        if (!folder.isEmpty()) {
+            EXPECT_TRUE(QDir().mkpath(folder) && QDir::setCurrent(folder));
+        }
+    }
+    ~WorkingFolder() { QDir::setCurrent(m_previous); }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+private:
+    const QString m_previous = QDir::currentPath();
 };
 
 } // namespace kova::test

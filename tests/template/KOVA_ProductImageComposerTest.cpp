@@ -2,6 +2,7 @@
 
 #include "../core/ImageTestPictures.h"
 #include "FileFixtures.h"
+#include "HostileFiles.h"
 #include "TestEnvironment.h"
 #include "core/image/ZORVAK_Image.h"
 #include "platform/text/GeometryText.h"
@@ -19,6 +20,7 @@
 #include <future>
 #include <latch>
 #include <numbers>
+#include <optional>
 
 namespace {
 
@@ -435,6 +437,63 @@ TEST_F(KOVA_ProductImageComposerTest, JobContainerIsSearchedInsteadOfTheTemplate
 
     // After the job's and the shop's Images, the job's Graphics come before the shop's.
     EXPECT_TRUE(near(probe(root->imageUncached(), 50, 50), blue));
+}
+
+// An entry of the job container that a link takes out of it (the picture, or the
+// Images folder itself) gives no composition at all and is named in the log; links
+// that stay inside the job, and the lab's own folders, are followed.
+TEST_F(KOVA_ProductImageComposerTest, JobEntriesLinkedOutOfTheJobAreRefusedWithTheComposition)
+{
+    const QString secret = save(QStringLiteral("elsewhere/photo.png"), kova::test::solid(10, 10, red));
+    const auto link = [](const QString& target, const QString& at) {
+        QDir().mkpath(QFileInfo(at).path());
+        EXPECT_TRUE(QFile::link(target, at)) << at.toStdString();
+    };
+    const struct {
+        const char* name;
+        std::function<void(const QString& job)> layout;
+        std::optional<QColor> drawn; // none: no composition
+    } cases[] = {
+        {"picture linked out", [&](const QString& job) { link(secret, job + QStringLiteral("/Images/photo.png")); }, std::nullopt},
+        {"images folder linked out", [&](const QString& job) { link(QFileInfo(secret).path(), job + QStringLiteral("/images")); },
+         std::nullopt},
+        {"graphics folder linked out",
+         [&](const QString& job) { link(QFileInfo(secret).path(), job + QStringLiteral("/Graphics")); }, std::nullopt},
+        {"picture linked inside",
+         [&](const QString& job) {
+             save(QDir(scratch.path()).relativeFilePath(job) + QStringLiteral("/Images/sub/b.png"), kova::test::solid(10, 10, green));
+             link(QStringLiteral("sub/b.png"), job + QStringLiteral("/Images/photo.png"));
+         },
+         green},
+        {"images folder linked inside",
+         [&](const QString& job) {
+             save(QDir(scratch.path()).relativeFilePath(job) + QStringLiteral("/pictures/photo.png"), kova::test::solid(10, 10, blue));
+             link(QStringLiteral("pictures"), job + QStringLiteral("/images"));
+         },
+         blue},
+        {"the lab's images folder linked elsewhere",
+         [&](const QString&) { link(QFileInfo(secret).path(), scratch.path(QStringLiteral("Shop/Images"))); }, red},
+    };
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString job = scratch.path(QStringLiteral("job%1.kovajob").arg(run++));
+        QDir().mkpath(job);
+        QFile::remove(scratch.path(QStringLiteral("Shop/Images")));
+        c.layout(job);
+        auto root = rootOfSize({100, 100});
+        root->setDocumentURL(QUrl::fromLocalFile(scratch.path(QStringLiteral("Shop/Templates/a.xml"))));
+        const auto package = std::make_shared<JobPackage>(QUrl::fromLocalFile(job));
+        root->setPackage(package);
+        addLayer(root, KOVA_Template::layerTypeImage, {0, 0, 100, 100})->setGraphicPath(QStringLiteral("photo.png"));
+        QImage composed;
+        const QString log = kova::test::loggedBy([&] { composed = root->imageUncached(); });
+        EXPECT_EQ(composed.isNull(), !c.drawn);
+        if (c.drawn) {
+            EXPECT_TRUE(near(probe(composed, 50, 50), *c.drawn));
+        }
+        EXPECT_EQ(log.contains(QStringLiteral("refused the picture %1/").arg(job)), !c.drawn) << log.toStdString();
+    }
 }
 
 TEST_F(KOVA_ProductImageComposerTest, PdfGraphicIsRasterised)

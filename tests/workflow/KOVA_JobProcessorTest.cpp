@@ -33,6 +33,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include <malloc.h>
 
@@ -52,6 +53,27 @@ QByteArray exampleTicket(const QString& name)
 QStringList entries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Writes the ticket of `bundle`: an inline package that draws the example postcard with
+// `image1` and delivers it to `destinations`.
+bool writePostcardTicket(const QString& bundle, const QString& destinations, const QString& image1)
+{
+    QFile ticket(bundle + QStringLiteral("/job.xml"));
+    const QString text = QStringLiteral("<data type=\"kova_job\" version=\"1.0\"><package type=\"inline\" name=\"Card\">"
+                                        "<template name=\"Postcard\"><filepath>Postcard.xml</filepath></template>"
+                                        "<output name=\"card\" size=\"{600, 400}\">%1</output>"
+                                        "<image1>%2</image1></package></data>")
+                             .arg(destinations, image1);
+    return ticket.open(QIODevice::WriteOnly) && ticket.write(text.toUtf8()) > 0;
+}
+
+// A destination that copies the job's original into `folder` as it is.
+QString originalCopiedTo(const QString& folder)
+{
+    return QStringLiteral("<destination type=\"filepath\"><filepath>%1</filepath>"
+                          "<saveoriginalfileasis>yes</saveoriginalfileasis></destination>")
+        .arg(folder);
 }
 
 std::shared_ptr<platform::UserDefaults> defaults()
@@ -392,16 +414,7 @@ TEST_F(JobProcessorRoad, ABundleWhoseOriginalClimbsOutCopiesNothingAndFails)
     ASSERT_TRUE(secret.save(root + QStringLiteral("/w/elsewhere/secret.jpg"), "JPEG"));
     const QString bundle = m_incoming + QStringLiteral("/Climb.kovajob");
     ASSERT_TRUE(QDir().mkpath(bundle + QStringLiteral("/images")));
-    QFile ticket(bundle + QStringLiteral("/job.xml"));
-    ASSERT_TRUE(ticket.open(QIODevice::WriteOnly));
-    ticket.write(QStringLiteral("<data type=\"kova_job\" version=\"1.0\"><package type=\"inline\" name=\"Climb\">"
-                                "<template name=\"Postcard\"><filepath>Postcard.xml</filepath></template>"
-                                "<output name=\"card\" size=\"{600, 400}\"><destination type=\"filepath\">"
-                                "<filepath>%1</filepath><saveoriginalfileasis>yes</saveoriginalfileasis></destination>"
-                                "</output><image1>%2</image1></package></data>")
-                     .arg(out, climbing)
-                     .toUtf8());
-    ticket.close();
+    ASSERT_TRUE(writePostcardTicket(bundle, originalCopiedTo(out), climbing));
 
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(root + QStringLiteral("/w/a/b/c")));
@@ -417,6 +430,75 @@ TEST_F(JobProcessorRoad, ABundleWhoseOriginalClimbsOutCopiesNothingAndFails)
     EXPECT_TRUE(entries(m_failed).value(0).startsWith(QStringLiteral("Climb.")));
     EXPECT_TRUE(entries(out).isEmpty());
     EXPECT_TRUE(log.contains(QStringLiteral("refused the path %1").arg(climbing))) << log.toStdString();
+}
+
+// Links in a bundle's images: one leading out (the picture, or the images folder itself)
+// has nothing from outside drawn or copied, names the entry and files the job as failed;
+// one that stays inside the bundle, and an absolute picture, still run.
+TEST_F(JobProcessorRoad, LinksLeadingOutOfABundleDeliverNothingAndFailLinksInsideRun)
+{
+    const QString root = QFileInfo(m_hot).path();
+    const QString elsewhere = root + QStringLiteral("/w/elsewhere");
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(QDir().mkpath(elsewhere) && picture.save(elsewhere + QStringLiteral("/photo.jpg"), "JPEG"));
+    const auto link = [](const QString& target, const QString& at) { ASSERT_TRUE(QFile::link(target, at)) << at.toStdString(); };
+    const auto picturesIn = [&picture](const QString& folder) {
+        ASSERT_TRUE(QDir().mkpath(folder) && picture.save(folder + QStringLiteral("/photo.jpg"), "JPEG"));
+    };
+    const struct {
+        const char* name;
+        std::function<void(const QString& bundle)> layout;
+        QString image1;
+        bool runs;
+    } cases[] = {
+        {"picture linked out",
+         [&](const QString& bundle) {
+             ASSERT_TRUE(QDir().mkpath(bundle + QStringLiteral("/images")));
+             link(elsewhere + QStringLiteral("/photo.jpg"), bundle + QStringLiteral("/images/photo.jpg"));
+         },
+         QStringLiteral("photo.jpg"), false},
+        {"images folder linked out", [&](const QString& bundle) { link(elsewhere, bundle + QStringLiteral("/images")); },
+         QStringLiteral("photo.jpg"), false},
+        {"picture linked inside",
+         [&](const QString& bundle) {
+             picturesIn(bundle + QStringLiteral("/images/sub"));
+             link(QStringLiteral("sub/photo.jpg"), bundle + QStringLiteral("/images/photo.jpg"));
+         },
+         QStringLiteral("photo.jpg"), true},
+        {"images folder linked inside",
+         [&](const QString& bundle) {
+             picturesIn(bundle + QStringLiteral("/pictures"));
+             link(QStringLiteral("pictures"), bundle + QStringLiteral("/images"));
+         },
+         QStringLiteral("photo.jpg"), true},
+        {"absolute picture elsewhere", [](const QString& bundle) { ASSERT_TRUE(QDir().mkpath(bundle + QStringLiteral("/images"))); },
+         elsewhere + QStringLiteral("/photo.jpg"), true},
+    };
+    qint64 run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString out = root + QStringLiteral("/Out") + QString::number(run);
+        const QString name = QStringLiteral("Linked%1").arg(run);
+        const QString bundle = m_incoming + QLatin1Char('/') + name + QStringLiteral(".kovajob");
+        ASSERT_TRUE(QDir().mkpath(bundle));
+        c.layout(bundle);
+        const QString drawn = QStringLiteral("<destination type=\"filepath\"><filepath>%1</filepath></destination>").arg(out);
+        ASSERT_TRUE(writePostcardTicket(bundle, drawn + originalCopiedTo(out), c.image1));
+        const qsizetype failedBefore = entries(m_failed).size();
+        testing::internal::CaptureStderr();
+        KOVA_JobFolders::addJobFiles({QUrl::fromLocalFile(bundle)});
+        const bool done = waitUntil([this, run] { return counted(run + 1); }, std::chrono::seconds(30));
+        const QString log = QString::fromStdString(testing::internal::GetCapturedStderr());
+        ++run;
+        ASSERT_TRUE(done);
+        EXPECT_EQ(entries(m_failed).size() - failedBefore, c.runs ? 0 : 1);
+        EXPECT_EQ(entries(out).size(), c.runs ? 2 : 0) << entries(out).join(' ').toStdString();
+        // The drawing names the entry it refused, the copy the name the ticket gave.
+        const QString drawing = name + QStringLiteral(".kovajob/images/photo.jpg of layer");
+        EXPECT_EQ(log.contains(drawing), !c.runs) << log.toStdString();
+        EXPECT_EQ(log.contains(QStringLiteral("refused the path photo.jpg: it leads out of the job folder")), !c.runs);
+    }
 }
 
 TEST(JobFolders, BuiltInFoldersAndTheJobTypesOfAFolderListReadAgain)

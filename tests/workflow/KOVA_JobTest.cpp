@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 using kova::test::loggedBy;
@@ -284,4 +286,66 @@ TEST(KOVA_JobFiles, picturesNamedRelativelyStayInsideTheJobsFolder)
         EXPECT_EQ(c.job->picturePath(c.name), c.path) << c.name.toStdString();
     QDir(node).removeRecursively();
     defaults->removeObjectForKey(key_kovaFolderTemplates);
+}
+
+// A bundle's entry that a link takes out of the bundle (the picture, or its images
+// folder) is neither a picture of the job nor among its preview items; links that stay
+// inside the bundle are.
+TEST(KOVA_JobFiles, linksLeadingOutOfABundleAreNeitherPicturesNorPreviewItems)
+{
+    ScratchFolder scratch;
+    const QString elsewhere = scratch.path(QStringLiteral("elsewhere"));
+    // Written with the folders it lies in.
+    const auto put = [](const QString& path, const QByteArray& data) {
+        return QDir().mkpath(QFileInfo(path).path()) && writeFile(path, data);
+    };
+    ASSERT_TRUE(put(elsewhere + QStringLiteral("/photo.jpg"), "jpeg"));
+    const auto link = [](const QString& target, const QString& at) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(at).path()) && QFile::link(target, at)) << at.toStdString();
+    };
+    const struct {
+        const char* name;
+        std::function<void(const QString& bundle)> layout;
+        bool isPicture;
+        qsizetype previewItems; // the ticket and cover.jpg, and what the links add
+    } cases[] = {
+        {"picture linked out",
+         [&](const QString& bundle) {
+             link(elsewhere + QStringLiteral("/photo.jpg"), bundle + QStringLiteral("/images/photo.jpg"));
+         },
+         false, 2},
+        {"images folder linked out", [&](const QString& bundle) { link(elsewhere, bundle + QStringLiteral("/images")); }, false, 2},
+        {"picture linked inside",
+         [&](const QString& bundle) {
+             ASSERT_TRUE(put(bundle + QStringLiteral("/images/sub/b.jpg"), "jpeg"));
+             link(QStringLiteral("sub/b.jpg"), bundle + QStringLiteral("/images/photo.jpg"));
+         },
+         true, 4},
+        {"images folder linked inside",
+         [&](const QString& bundle) {
+             ASSERT_TRUE(put(bundle + QStringLiteral("/pictures/photo.jpg"), "jpeg"));
+             link(QStringLiteral("pictures"), bundle + QStringLiteral("/images"));
+         },
+         true, 3},
+    };
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString bundle = scratch.path(QStringLiteral("Order%1.kovajob").arg(run++));
+        ASSERT_TRUE(put(bundle + QStringLiteral("/job.xml"),
+                        "<data type=\"kova_job\" version=\"1.0\"><image1>photo.jpg</image1></data>"));
+        ASSERT_TRUE(put(bundle + QStringLiteral("/cover.jpg"), "jpeg"));
+        c.layout(bundle);
+        const auto job = KOVA_Job::instanceWithXMLObject(bundle);
+        ASSERT_TRUE(job);
+        const QString picture = bundle + QStringLiteral("/images/photo.jpg");
+        EXPECT_EQ(job->picturePath(QStringLiteral("photo.jpg")), c.isPicture ? picture : QString());
+        const QVariantList items = job->previewItems();
+        EXPECT_EQ(items.size(), c.previewItems);
+        const QString inside = QFileInfo(bundle).canonicalFilePath() + QLatin1Char('/');
+        for (const QVariant& item : items) {
+            const QString file = QFileInfo(item.toUrl().toLocalFile()).canonicalFilePath();
+            EXPECT_TRUE(file.startsWith(inside)) << file.toStdString();
+        }
+    }
 }

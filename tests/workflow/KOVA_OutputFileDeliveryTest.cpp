@@ -369,20 +369,6 @@ TEST_F(OutputFileDelivery, plantedLinksAreReplacedNotFollowed)
     }
 }
 
-// Runs with `folder` as the process's working folder, and goes back to the one before.
-class WorkingFolder {
-public:
-    explicit WorkingFolder(const QString& folder)
-    {
-        if (!folder.isEmpty())
-            EXPECT_TRUE(QDir().mkpath(folder) && QDir::setCurrent(folder));
-    }
-    ~WorkingFolder() { QDir::setCurrent(m_previous); }
-
-private:
-    const QString m_previous = QDir::currentPath();
-};
-
 // A destination's own path may not climb out of its folder, and an original copied as it is
 // must be the job's own: in its bundle, else beside its ticket, never found through the
 // working folder (each climbing original would be found from the working folder given).
@@ -427,7 +413,7 @@ TEST_F(OutputFileDelivery, pathsLeavingTheirFolderAreRefused)
         ASSERT_TRUE(named);
         Reports reports;
         const QString log = kova::test::loggedBy([&] {
-            const WorkingFolder working(c.workingFolder);
+            const kova::test::WorkingFolder working(c.workingFolder);
             reports = run(c.destination, named, c.job == InBundle ? scratch.path("Order.kovajob") : QString());
         });
         const bool refused = !c.logged.isEmpty();

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <functional>
 
 #include <sys/stat.h>
 
@@ -194,6 +195,107 @@ TEST(KOVA_PackageLookup, variantFallbackAndFolderOrder)
         EXPECT_TRUE(log.contains(QString::fromUtf8(c.logged))) << log.toStdString();
         if (found)
             EXPECT_EQ(found->urlJobContainer(), QUrl::fromLocalFile(bundle));
+    }
+}
+
+// The first image's shape is read from the job's own folder only: a relative name is
+// never opened against the working folder (which holds a portrait of that name), and an
+// entry or Packages folder that a link takes out of the bundle is refused and named.
+TEST(KOVA_PackageLookup, relativeNamesAndLinksOutOfTheBundleAreNotFollowed)
+{
+    ScratchFolder scratch;
+    const QString elsewhere = scratch.path(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(writeImage(elsewhere + QStringLiteral("/photo.png"), {20, 30}));
+    ASSERT_TRUE(writeFile(elsewhere + QStringLiteral("/x.xml"), packageCoded(QStringLiteral("P100LS"))));
+    const QString preferred = scratch.path(QStringLiteral("packages"));
+    ASSERT_TRUE(QDir().mkpath(preferred));
+    ASSERT_TRUE(writeFile(preferred + QStringLiteral("/a.xml"), packageCoded(QStringLiteral("P100PRT"))));
+    ASSERT_TRUE(writeFile(preferred + QStringLiteral("/b.xml"), packageCoded(QStringLiteral("P100LS"))));
+    const auto link = [](const QString& target, const QString& at) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(at).path()) && QFile::link(target, at)) << at.toStdString();
+    };
+    const struct {
+        const char* name;
+        bool inBundle;
+        std::function<void(const QString& bundle)> layout;
+        const char* expected;
+        const char* logged;
+    } cases[] = {
+        {"bare ticket's relative name", false, [](const QString&) {}, "b", ""},
+        {"name missing from the bundle", true, [](const QString&) {}, "b", ""},
+        {"picture linked out", true,
+         [&](const QString& bundle) { link(elsewhere + QStringLiteral("/photo.png"), bundle + QStringLiteral("/images/photo.png")); },
+         "b", "refused the path photo.png: it leads out of the job folder"},
+        {"images folder linked out", true, [&](const QString& bundle) { link(elsewhere, bundle + QStringLiteral("/images")); }, "b",
+         "refused the path photo.png: it leads out of the job folder"},
+        {"picture linked inside", true,
+         [&](const QString& bundle) {
+             ASSERT_TRUE(writeImage(bundle + QStringLiteral("/images/sub/p.png"), {20, 30}));
+             link(QStringLiteral("sub/p.png"), bundle + QStringLiteral("/images/photo.png"));
+         },
+         "a", ""},
+        {"images folder linked inside", true,
+         [&](const QString& bundle) {
+             ASSERT_TRUE(writeImage(bundle + QStringLiteral("/pictures/photo.png"), {20, 30}));
+             link(QStringLiteral("pictures"), bundle + QStringLiteral("/images"));
+         },
+         "a", ""},
+        {"packages folder linked out", true, [&](const QString& bundle) { link(elsewhere, bundle + QStringLiteral("/Packages")); },
+         "b", "refused the path Packages: it leads out of the job folder"},
+    };
+    int run = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString bundle = scratch.path(QStringLiteral("order%1.kovajob").arg(run++));
+        ASSERT_TRUE(QDir().mkpath(bundle));
+        c.layout(bundle);
+        const FolderPreference preference(key_kovaFolderPackages, preferred);
+        QVariantMap description{{QStringLiteral("plucode"), QStringLiteral("P100")},
+                                {QStringLiteral("key"), QVariantMap{{QStringLiteral("image1"), QStringLiteral("photo.png")}}}};
+        if (c.inBundle)
+            description.insert(QStringLiteral("job"), QUrl::fromLocalFile(bundle));
+        KOVA_Package::Pointer found;
+        const QString log = loggedBy([&] {
+            const kova::test::WorkingFolder working(elsewhere);
+            ASSERT_TRUE(QFileInfo(QStringLiteral("photo.png")).isFile());
+            found = KOVA_Package::packageWithDictionary(description);
+        });
+        EXPECT_EQ(found ? QFileInfo(found->documentURL().toLocalFile()).completeBaseName() : QString(), QString::fromUtf8(c.expected));
+        EXPECT_TRUE(log.contains(QString::fromUtf8(c.logged))) << log.toStdString();
+    }
+}
+
+// A bare ticket's package variant follows its picture where the job finds it, beside the
+// ticket, never a picture of that name in the working folder.
+TEST(KOVA_PackageLookup, aBareTicketsVariantFollowsThePictureBesideIt)
+{
+    const struct {
+        QSize besideTicket, inWorkingFolder;
+        const char* expected;
+    } cases[] = {
+        {{20, 30}, {30, 20}, "a.xml"},
+        {{30, 20}, {20, 30}, "b.xml"},
+    };
+    for (const auto& c : cases) {
+        ScratchFolder scratch;
+        const QString preferred = scratch.path(QStringLiteral("packages"));
+        ASSERT_TRUE(QDir().mkpath(preferred) && QDir().mkpath(scratch.path(QStringLiteral("Hot"))));
+        ASSERT_TRUE(writeFile(preferred + QStringLiteral("/a.xml"), packageCoded(QStringLiteral("P100PRT"))));
+        ASSERT_TRUE(writeFile(preferred + QStringLiteral("/b.xml"), packageCoded(QStringLiteral("P100LS"))));
+        ASSERT_TRUE(writeImage(scratch.path(QStringLiteral("Hot/photo.png")), c.besideTicket));
+        ASSERT_TRUE(writeImage(scratch.path(QStringLiteral("w/photo.png")), c.inWorkingFolder));
+        ASSERT_TRUE(writeFile(scratch.path(QStringLiteral("Hot/bare.xml")),
+                              "<data type=\"kova_job\" version=\"1.0\"><package plucode=\"P100\">"
+                              "<image1>photo.png</image1></package></data>"));
+        const FolderPreference preference(key_kovaFolderPackages, preferred);
+        const auto job = KOVA_Job::instanceWithXMLObject(QUrl::fromLocalFile(scratch.path(QStringLiteral("Hot/bare.xml"))));
+        ASSERT_TRUE(job);
+        const QString log = loggedBy([&] {
+            const kova::test::WorkingFolder working(scratch.path(QStringLiteral("w")));
+            job->processJob({});
+        });
+        EXPECT_TRUE(log.contains(QUrl::fromLocalFile(preferred + QLatin1Char('/') + QString::fromUtf8(c.expected)).toString()))
+            << c.expected << log.toStdString();
     }
 }
 

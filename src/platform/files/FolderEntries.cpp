@@ -1,5 +1,7 @@
 #include "platform/files/FolderEntries.h"
 
+#include "platform/files/FileNames.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -39,6 +41,20 @@ QString FolderEntries::appendingPathComponent(const QString& folder, const QStri
         return component.mid(start);
     const QString separator = joined.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/");
     return joined + separator + component.mid(start);
+}
+
+QString FolderEntries::pathStayingInside(const QString& path, const QString& folder)
+{
+    const QString cleanFolder = QDir::cleanPath(folder);
+    const QString cleanPath = QDir::cleanPath(path);
+    if (!cleanPath.startsWith(cleanFolder + QLatin1Char('/')))
+        return {};
+    // The deepest part of the path that is on disk (a link to nothing counts) decides
+    // where the path leads.
+    QString reached = cleanPath;
+    while (reached != cleanFolder && !QFileInfo(reached).exists() && !QFileInfo(reached).isSymLink())
+        reached = QFileInfo(reached).path();
+    return reached == cleanFolder || FileNames::isInsideFolder(reached, cleanFolder) ? cleanPath : QString();
 }
 
 } // namespace platform

@@ -18,6 +18,12 @@ public:
     static QString pathInside(const QString& folder, const QString& relativePath);
     // `component` appended to `folder` with one separator, as path texts join.
     static QString appendingPathComponent(const QString& folder, const QString& component);
+    // `path` cleaned when it lies inside `folder`: as written, so that a path climbing out
+    // by ".." is refused whether or not it exists, and, from the deepest part of it on
+    // disk, with every link on its way resolved and judged against `folder` itself (a
+    // sub-folder that is a link leading out takes its entries, present or not, out with
+    // it; a link to nothing leads nowhere inside). Empty when it leads out.
+    static QString pathStayingInside(const QString& path, const QString& folder);
 };
 
 } // namespace platform

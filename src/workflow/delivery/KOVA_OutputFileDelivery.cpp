@@ -14,7 +14,6 @@
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/folders/KOVA_PrintToFileSet.h"
 #include "workflow/jobs/KOVA_Job.h"
-#include "workflow/jobs/KOVA_JobBundle.h"
 #include "workflow/jobs/KOVA_JobPaths.h"
 #include "workflow/outputs/KOVA_Output.h"
 #include "workflow/packages/KOVA_Package.h"
@@ -140,8 +139,7 @@ QUrl KOVA_OutputFileDelivery::urlOriginalImage(const KOVA_Output& output) const
         file = KOVA_JobPaths::imagePath(path, container, job ? job->documentURL() : QUrl());
     } else if (container.isLocalFile()
                && !ZORVAK_Extras_NSURL::conformsToUTType(QUrl::fromLocalFile(path), platform::kUTTypeImage)) {
-        file = KOVA_JobPaths::insideFolder(KOVA_JobBundle::imagePath(container.toLocalFile(), path),
-                                           container.toLocalFile(), path);
+        file = KOVA_JobPaths::bundleImagePath(path, container.toLocalFile());
     }
     return file.isEmpty() ? QUrl() : QUrl::fromLocalFile(file);
 }

@@ -340,12 +340,17 @@ void KOVA_Job::makePreviewItems()
     m_previewItems = items;
 }
 
+// Folders that are links are not entered; entries that are links leading out of the
+// bundle are left out.
 void KOVA_Job::appendBundlePreviewItems(QVariantList& items) const
 {
-    QDirIterator entries(m_urlJobContainer.toLocalFile(), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
-                         QDirIterator::Subdirectories);
+    const QString bundle = m_urlJobContainer.toLocalFile();
+    QDirIterator entries(bundle, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (entries.hasNext() && items.size() < MaximumPreviewItems) {
-        const QString path = entries.next();
+        const QString entry = entries.next();
+        const QString path = KOVA_JobPaths::insideFolder(entry, bundle, QDir(bundle).relativeFilePath(entry));
+        if (path.isEmpty())
+            continue;
         const QUrl url = QUrl::fromLocalFile(path);
         if (UTType::conformsTo(UTType::typeOfItemAtPath(path), platform::kUTTypeData) && !items.contains(url))
             items.append(url);
@@ -625,7 +630,7 @@ void KOVA_Job::processPackage(const QVariantMap& description, qint64 share, cons
     const platform::DispatchQueue* queue = platform::DispatchQueue::current();
     platform::Log::log(QStringLiteral("current queue label:%1").arg(queue ? queue->label() : QString()));
     const Clock::time_point start = Clock::now();
-    const KOVA_JobPackage::Pointer package = KOVA_JobPackage::packageWithDictionary(description);
+    const KOVA_JobPackage::Pointer package = KOVA_JobPackage::packageWithDictionary(lookupDescription(description));
     if (!package) {
         // The package's units count as done, so that the job's progress still ends at its total.
         m_progress->completeUnitCount(share);
@@ -649,6 +654,17 @@ void KOVA_Job::processPackage(const QVariantMap& description, qint64 share, cons
         run->store(failure);
         platform::Log::log(QStringLiteral("error:%1").arg(failure.description()));
     });
+}
+
+QVariantMap KOVA_Job::lookupDescription(QVariantMap description) const
+{
+    QVariantMap keyed = description.value(KOVA_XML_Key_key).toMap();
+    const QString image1 = keyed.value(KOVA_XML_Key_image1).toString();
+    if (image1.isEmpty())
+        return description;
+    keyed.insert(KOVA_XML_Key_image1, picturePath(image1));
+    description.insert(KOVA_XML_Key_key, keyed);
+    return description;
 }
 
 // ---- Building a job for writing ----

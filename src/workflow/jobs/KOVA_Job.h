@@ -219,6 +219,9 @@ private:
     static QVariantMap packageDescriptionNamed(const QVariantMap& values, const QString& packageName);
     static QVariant stampAnswer(const QVariantMap& values, const QString& key);
     void processPackage(const QVariantMap& description, qint64 share, const std::shared_ptr<Run>& run);
+    // The description as the package lookup is given it: its first image where
+    // picturePath() finds it, so that the lookup never opens a name on its own.
+    QVariantMap lookupDescription(QVariantMap description) const;
     static platform::Error namesNoPackageError(const QString& jobName);
 
     const std::shared_ptr<platform::Progress> m_progress;

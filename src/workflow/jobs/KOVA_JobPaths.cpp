@@ -1,7 +1,7 @@
 #include "workflow/jobs/KOVA_JobPaths.h"
 
 #include "platform/Log.h"
-#include "platform/files/FileNames.h"
+#include "platform/files/FolderEntries.h"
 #include "workflow/jobs/KOVA_JobBundle.h"
 
 #include <QDir>
@@ -12,7 +12,7 @@ QString KOVA_JobPaths::imagePath(const QString& path, const QUrl& bundle, const 
     if (path.isEmpty() || QDir::isAbsolutePath(path))
         return path;
     if (bundle.isLocalFile())
-        return insideFolder(KOVA_JobBundle::imagePath(bundle.toLocalFile(), path), bundle.toLocalFile(), path);
+        return bundleImagePath(path, bundle.toLocalFile());
     if (ticket.isLocalFile()) {
         const QString folder = QFileInfo(ticket.toLocalFile()).absolutePath();
         return insideFolder(folder + QLatin1Char('/') + path, folder, path);
@@ -21,16 +21,16 @@ QString KOVA_JobPaths::imagePath(const QString& path, const QUrl& bundle, const 
     return {};
 }
 
-// Lexically inside first, so that a path leading out is refused whether or not it exists;
-// then, for what exists, with links resolved.
+QString KOVA_JobPaths::bundleImagePath(const QString& path, const QString& bundle)
+{
+    return insideFolder(KOVA_JobBundle::imagePath(bundle, path), bundle, path);
+}
+
 QString KOVA_JobPaths::insideFolder(const QString& candidate, const QString& folder, const QString& named)
 {
-    const QString cleanFolder = QDir::cleanPath(folder);
-    const QString path = QDir::cleanPath(candidate);
-    const bool inside = path.startsWith(cleanFolder + QLatin1Char('/'))
-        && (!QFileInfo::exists(path) || platform::FileNames::isInsideFolder(path, cleanFolder));
-    if (inside)
-        return path;
-    platform::Log::error(QStringLiteral("refused the path %1: it leads out of the job folder %2").arg(named, cleanFolder));
-    return {};
+    const QString path = platform::FolderEntries::pathStayingInside(candidate, folder);
+    if (path.isEmpty())
+        platform::Log::error(
+            QStringLiteral("refused the path %1: it leads out of the job folder %2").arg(named, QDir::cleanPath(folder)));
+    return path;
 }

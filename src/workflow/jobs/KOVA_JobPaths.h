@@ -14,7 +14,11 @@ public:
     // images folder, else beside the ticket. Empty when a relative path is refused or the
     // job has neither folder.
     static QString imagePath(const QString& path, const QUrl& bundle, const QUrl& ticket);
+    // `path`, relative or not, below the images folder of `bundle`; empty when it leads out
+    // of the bundle.
+    static QString bundleImagePath(const QString& path, const QString& bundle);
     // `candidate`, the path `named` taken inside `folder`, cleaned; empty when it leads
-    // out of the folder.
+    // out of the folder, by ".." or through a link (judged against `folder` itself, so a
+    // bundle's images folder that is a link out is refused with everything in it).
     static QString insideFolder(const QString& candidate, const QString& folder, const QString& named);
 };

@@ -7,7 +7,9 @@
 #include "platform/files/UTType.h"
 #include "template/KOVA_XML_Keys.h"
 #include "workflow/jobs/KOVA_JobBundle.h"
+#include "workflow/jobs/KOVA_JobPaths.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 
@@ -41,21 +43,32 @@ KOVA_PackageLookup::KOVA_PackageLookup(const QVariantMap& description)
     m_wantedName = m_bareName + orientationSuffix(image1, m_container);
 }
 
+// A relative name is the bundle's own and is never opened against the working folder.
 QString KOVA_PackageLookup::orientationSuffix(const QString& image1, const QUrl& container)
 {
     if (image1.isEmpty())
         return QStringLiteral("LS");
-    QSizeF size = ZORVAK_Image::orientedSizeForImage(QVariant(image1));
-    if (size.isEmpty() && container.isLocalFile())
-        size = ZORVAK_Image::orientedSizeForImage(QVariant(KOVA_JobBundle::imagePath(container.toLocalFile(), image1)));
+    QSizeF size;
+    if (QDir::isAbsolutePath(image1))
+        size = ZORVAK_Image::orientedSizeForImage(QVariant(image1));
+    if (size.isEmpty() && container.isLocalFile()) {
+        const QString inBundle = KOVA_JobPaths::bundleImagePath(image1, container.toLocalFile());
+        if (!inBundle.isEmpty())
+            size = ZORVAK_Image::orientedSizeForImage(QVariant(inBundle));
+    }
     return size.height() > size.width() ? QStringLiteral("PRT") : QStringLiteral("LS");
 }
 
 QList<QUrl> KOVA_PackageLookup::packageFolders(const QUrl& container)
 {
     QList<QUrl> folders;
-    if (container.isLocalFile())
-        folders.append(QUrl::fromLocalFile(KOVA_JobBundle::entryPath(container.toLocalFile(), packagesFolderName)));
+    if (container.isLocalFile()) {
+        const QString bundle = container.toLocalFile();
+        const QString inside = KOVA_JobPaths::insideFolder(KOVA_JobBundle::entryPath(bundle, packagesFolderName), bundle,
+                                                           packagesFolderName);
+        if (!inside.isEmpty())
+            folders.append(QUrl::fromLocalFile(inside));
+    }
     const QUrl preferred = platform::UserDefaults::standardUserDefaults()->URLForKey(key_kovaFolderPackages);
     if (preferred.isLocalFile())
         folders.append(preferred);

@@ -26,10 +26,12 @@ public:
     QString wantedName() const { return m_wantedName; }
 
     // "PRT" when the image is taller than wide, else "LS" (landscape, square or no image).
-    // The image is `image1` itself, else the file of that name in the bundle's images;
-    // only its header is read.
+    // The image is `image1` itself when absolute, else the file of that name in the
+    // bundle's images (refused when it leads out of the bundle); a relative name without
+    // a bundle names none. Only its header is read.
     static QString orientationSuffix(const QString& image1, const QUrl& container);
-    // The folders searched, in order: the bundle's "Packages", then the preferences' one.
+    // The folders searched, in order: the bundle's "Packages" (unless a link takes it out
+    // of the bundle), then the preferences' one.
     static QList<QUrl> packageFolders(const QUrl& container);
 
 private:
