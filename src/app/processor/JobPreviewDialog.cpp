@@ -116,10 +116,7 @@ void JobPreviewDialog::keepInsideScreen()
     if (!isVisible() || !shownOn)
         return;
     layout()->activate();
-    const QRect inside =
-        WindowFit::fittedInside(geometry(), WindowFit::frameMargins(*this), shownOn->availableGeometry());
-    if (inside != geometry())
-        setGeometry(inside);
+    WindowFit::fitInside(*this, shownOn->availableGeometry());
 }
 
 void JobPreviewDialog::showEvent(QShowEvent* event)

@@ -59,6 +59,13 @@ QMargins WindowFit::frameMargins(const QWidget& window)
     return {border, window.style()->pixelMetric(QStyle::PM_TitleBarHeight), border, border};
 }
 
+void WindowFit::fitInside(QWidget& window, const QRect& available)
+{
+    const QRect inside = fittedInside(window.geometry(), frameMargins(window), available);
+    if (inside != window.geometry())
+        window.setGeometry(inside);
+}
+
 void WindowFit::fitOnceFramed(QWidget& window, std::function<void()> fit)
 {
     new FitOnceFramed(window, std::move(fit));

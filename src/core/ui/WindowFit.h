@@ -17,6 +17,8 @@ public:
     // The window manager's frame around `window`: as the window has it once shown,
     // else room for a title bar above and a border around.
     static QMargins frameMargins(const QWidget& window);
+    // Moves and shrinks `window`, frame and all, inside `available`, when it is not.
+    static void fitInside(QWidget& window, const QRect& available);
     // The frame comes only after the window is shown, so a fit made before can only
     // guess it: `fit` runs once, as soon as the shown window has its frame.
     static void fitOnceFramed(QWidget& window, std::function<void()> fit);

@@ -191,19 +191,11 @@ void TemplateEditorLayout::restoreWindowFrame()
     if (!usable)
         frame.moveCenter(screen->availableGeometry().center());
     m_window.setGeometry(frame);
-    fitWindowInside(*screen);
+    WindowFit::fitInside(m_window, screen->availableGeometry());
     WindowFit::fitOnceFramed(m_window, [this] {
         if (QScreen* shownOn = m_window.screen())
-            fitWindowInside(*shownOn);
+            WindowFit::fitInside(m_window, shownOn->availableGeometry());
     });
-}
-
-void TemplateEditorLayout::fitWindowInside(const QScreen& screen)
-{
-    const QRect fitted =
-        WindowFit::fittedInside(m_window.geometry(), WindowFit::frameMargins(m_window), screen.availableGeometry());
-    if (fitted != m_window.geometry())
-        m_window.setGeometry(fitted);
 }
 
 void TemplateEditorLayout::toggleSidebar()

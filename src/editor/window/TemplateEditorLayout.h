@@ -6,7 +6,6 @@ class KOVA_TemplateEditorView;
 class LayerTableView;
 class QLineEdit;
 class QMainWindow;
-class QScreen;
 class QSplitter;
 class QTableView;
 class QVBoxLayout;
@@ -60,7 +59,6 @@ private:
     // The saved place and size, or the present size centred on the screen; either kept
     // inside the available screen, before it is shown and once it is framed.
     void restoreWindowFrame();
-    void fitWindowInside(const QScreen& screen);
     QWidget* makeSidebar();
     QWidget* makeAttributes();
     // A live drag of either divider refits the canvas once its moves pause; a window
