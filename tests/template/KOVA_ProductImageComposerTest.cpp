@@ -1,6 +1,7 @@
 #include "template/KOVA_ProductImageComposer.h"
 
 #include "../core/ImageTestPictures.h"
+#include "BundleLinks.h"
 #include "FileFixtures.h"
 #include "HostileFiles.h"
 #include "TestEnvironment.h"
@@ -445,38 +446,34 @@ TEST_F(KOVA_ProductImageComposerTest, JobContainerIsSearchedInsteadOfTheTemplate
 TEST_F(KOVA_ProductImageComposerTest, JobEntriesLinkedOutOfTheJobAreRefusedWithTheComposition)
 {
     const QString secret = save(QStringLiteral("elsewhere/photo.png"), kova::test::solid(10, 10, red));
+    using kova::test::BundleLink;
     const auto link = [](const QString& target, const QString& at) {
-        QDir().mkpath(QFileInfo(at).path());
-        EXPECT_TRUE(QFile::link(target, at)) << at.toStdString();
+        EXPECT_TRUE(kova::test::linkMakingFolders(target, at)) << at.toStdString();
+    };
+    const auto linked = [&](BundleLink link, const QString& images) {
+        return [this, &secret, link, images](const QString& job) {
+            EXPECT_TRUE(kova::test::layBundleLink(link, job, images, QStringLiteral("photo.png"), secret, [this](const QString& path) {
+                return !save(QDir(scratch.path()).relativeFilePath(path), kova::test::solid(10, 10, green)).isEmpty();
+            }));
+        };
     };
     const struct {
-        const char* name;
+        QString name;
         std::function<void(const QString& job)> layout;
         std::optional<QColor> drawn; // none: no composition
     } cases[] = {
-        {"picture linked out", [&](const QString& job) { link(secret, job + QStringLiteral("/Images/photo.png")); }, std::nullopt},
-        {"images folder linked out", [&](const QString& job) { link(QFileInfo(secret).path(), job + QStringLiteral("/images")); },
-         std::nullopt},
-        {"graphics folder linked out",
+        {nameOf(BundleLink::PictureLinkedOut), linked(BundleLink::PictureLinkedOut, QStringLiteral("Images")), std::nullopt},
+        {nameOf(BundleLink::ImagesFolderLinkedOut), linked(BundleLink::ImagesFolderLinkedOut, QStringLiteral("images")), std::nullopt},
+        {QStringLiteral("graphics folder linked out"),
          [&](const QString& job) { link(QFileInfo(secret).path(), job + QStringLiteral("/Graphics")); }, std::nullopt},
-        {"picture linked inside",
-         [&](const QString& job) {
-             save(QDir(scratch.path()).relativeFilePath(job) + QStringLiteral("/Images/sub/b.png"), kova::test::solid(10, 10, green));
-             link(QStringLiteral("sub/b.png"), job + QStringLiteral("/Images/photo.png"));
-         },
-         green},
-        {"images folder linked inside",
-         [&](const QString& job) {
-             save(QDir(scratch.path()).relativeFilePath(job) + QStringLiteral("/pictures/photo.png"), kova::test::solid(10, 10, blue));
-             link(QStringLiteral("pictures"), job + QStringLiteral("/images"));
-         },
-         blue},
-        {"the lab's images folder linked elsewhere",
+        {nameOf(BundleLink::PictureLinkedInside), linked(BundleLink::PictureLinkedInside, QStringLiteral("Images")), green},
+        {nameOf(BundleLink::ImagesFolderLinkedInside), linked(BundleLink::ImagesFolderLinkedInside, QStringLiteral("images")), green},
+        {QStringLiteral("the lab's images folder linked elsewhere"),
          [&](const QString&) { link(QFileInfo(secret).path(), scratch.path(QStringLiteral("Shop/Images"))); }, red},
     };
     int run = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.name.toStdString());
         const QString job = scratch.path(QStringLiteral("job%1.kovajob").arg(run++));
         QDir().mkpath(job);
         QFile::remove(scratch.path(QStringLiteral("Shop/Images")));

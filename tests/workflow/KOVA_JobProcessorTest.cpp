@@ -16,6 +16,7 @@
 #include "workflow/processing/KOVA_JobFiling.h"
 #include "workflow/processing/KOVA_UnfiledTickets.h"
 
+#include "BundleLinks.h"
 #include "FixedTimeZone.h"
 #include "HostileFiles.h"
 #include "TestEnvironment.h"
@@ -442,42 +443,31 @@ TEST_F(JobProcessorRoad, LinksLeadingOutOfABundleDeliverNothingAndFailLinksInsid
     QImage picture(8, 8, QImage::Format_RGB32);
     picture.fill(Qt::red);
     ASSERT_TRUE(QDir().mkpath(elsewhere) && picture.save(elsewhere + QStringLiteral("/photo.jpg"), "JPEG"));
-    const auto link = [](const QString& target, const QString& at) { ASSERT_TRUE(QFile::link(target, at)) << at.toStdString(); };
-    const auto picturesIn = [&picture](const QString& folder) {
-        ASSERT_TRUE(QDir().mkpath(folder) && picture.save(folder + QStringLiteral("/photo.jpg"), "JPEG"));
+    using kova::test::BundleLink;
+    const auto linked = [&](BundleLink link) {
+        return [&elsewhere, &picture, link](const QString& bundle) {
+            ASSERT_TRUE(kova::test::layBundleLink(link, bundle, QStringLiteral("images"), QStringLiteral("photo.jpg"),
+                                                  elsewhere + QStringLiteral("/photo.jpg"), [&picture](const QString& path) {
+                                                      return QDir().mkpath(QFileInfo(path).path()) && picture.save(path, "JPEG");
+                                                  }));
+        };
     };
     const struct {
-        const char* name;
+        QString name;
         std::function<void(const QString& bundle)> layout;
         QString image1;
         bool runs;
     } cases[] = {
-        {"picture linked out",
-         [&](const QString& bundle) {
-             ASSERT_TRUE(QDir().mkpath(bundle + QStringLiteral("/images")));
-             link(elsewhere + QStringLiteral("/photo.jpg"), bundle + QStringLiteral("/images/photo.jpg"));
-         },
-         QStringLiteral("photo.jpg"), false},
-        {"images folder linked out", [&](const QString& bundle) { link(elsewhere, bundle + QStringLiteral("/images")); },
-         QStringLiteral("photo.jpg"), false},
-        {"picture linked inside",
-         [&](const QString& bundle) {
-             picturesIn(bundle + QStringLiteral("/images/sub"));
-             link(QStringLiteral("sub/photo.jpg"), bundle + QStringLiteral("/images/photo.jpg"));
-         },
-         QStringLiteral("photo.jpg"), true},
-        {"images folder linked inside",
-         [&](const QString& bundle) {
-             picturesIn(bundle + QStringLiteral("/pictures"));
-             link(QStringLiteral("pictures"), bundle + QStringLiteral("/images"));
-         },
-         QStringLiteral("photo.jpg"), true},
-        {"absolute picture elsewhere", [](const QString& bundle) { ASSERT_TRUE(QDir().mkpath(bundle + QStringLiteral("/images"))); },
+        {nameOf(BundleLink::PictureLinkedOut), linked(BundleLink::PictureLinkedOut), QStringLiteral("photo.jpg"), false},
+        {nameOf(BundleLink::ImagesFolderLinkedOut), linked(BundleLink::ImagesFolderLinkedOut), QStringLiteral("photo.jpg"), false},
+        {nameOf(BundleLink::PictureLinkedInside), linked(BundleLink::PictureLinkedInside), QStringLiteral("photo.jpg"), true},
+        {nameOf(BundleLink::ImagesFolderLinkedInside), linked(BundleLink::ImagesFolderLinkedInside), QStringLiteral("photo.jpg"), true},
+        {QStringLiteral("absolute picture elsewhere"), [](const QString& bundle) { ASSERT_TRUE(QDir().mkpath(bundle + QStringLiteral("/images"))); },
          elsewhere + QStringLiteral("/photo.jpg"), true},
     };
     qint64 run = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.name.toStdString());
         const QString out = root + QStringLiteral("/Out") + QString::number(run);
         const QString name = QStringLiteral("Linked%1").arg(run);
         const QString bundle = m_incoming + QLatin1Char('/') + name + QStringLiteral(".kovajob");

@@ -1,5 +1,6 @@
 #include "workflow/jobs/KOVA_Job.h"
 
+#include "BundleLinks.h"
 #include "FileFixtures.h"
 #include "HostileFiles.h"
 #include "core/foundation/KOVA_Constants.h"
@@ -12,8 +13,6 @@
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
-
-#include <functional>
 
 namespace {
 
@@ -293,53 +292,36 @@ TEST(KOVA_JobFiles, picturesNamedRelativelyStayInsideTheJobsFolder)
 // inside the bundle are.
 TEST(KOVA_JobFiles, linksLeadingOutOfABundleAreNeitherPicturesNorPreviewItems)
 {
+    using kova::test::BundleLink;
     ScratchFolder scratch;
-    const QString elsewhere = scratch.path(QStringLiteral("elsewhere"));
     // Written with the folders it lies in.
-    const auto put = [](const QString& path, const QByteArray& data) {
+    const auto put = [](const QString& path, const QByteArray& data = "jpeg") {
         return QDir().mkpath(QFileInfo(path).path()) && writeFile(path, data);
     };
-    ASSERT_TRUE(put(elsewhere + QStringLiteral("/photo.jpg"), "jpeg"));
-    const auto link = [](const QString& target, const QString& at) {
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(at).path()) && QFile::link(target, at)) << at.toStdString();
-    };
+    const QString outside = scratch.path(QStringLiteral("elsewhere/photo.jpg"));
+    ASSERT_TRUE(put(outside));
     const struct {
-        const char* name;
-        std::function<void(const QString& bundle)> layout;
-        bool isPicture;
+        BundleLink link;
         qsizetype previewItems; // the ticket and cover.jpg, and what the links add
     } cases[] = {
-        {"picture linked out",
-         [&](const QString& bundle) {
-             link(elsewhere + QStringLiteral("/photo.jpg"), bundle + QStringLiteral("/images/photo.jpg"));
-         },
-         false, 2},
-        {"images folder linked out", [&](const QString& bundle) { link(elsewhere, bundle + QStringLiteral("/images")); }, false, 2},
-        {"picture linked inside",
-         [&](const QString& bundle) {
-             ASSERT_TRUE(put(bundle + QStringLiteral("/images/sub/b.jpg"), "jpeg"));
-             link(QStringLiteral("sub/b.jpg"), bundle + QStringLiteral("/images/photo.jpg"));
-         },
-         true, 4},
-        {"images folder linked inside",
-         [&](const QString& bundle) {
-             ASSERT_TRUE(put(bundle + QStringLiteral("/pictures/photo.jpg"), "jpeg"));
-             link(QStringLiteral("pictures"), bundle + QStringLiteral("/images"));
-         },
-         true, 3},
+        {BundleLink::PictureLinkedOut, 2},
+        {BundleLink::ImagesFolderLinkedOut, 2},
+        {BundleLink::PictureLinkedInside, 4},
+        {BundleLink::ImagesFolderLinkedInside, 3},
     };
     int run = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(kova::test::nameOf(c.link));
         const QString bundle = scratch.path(QStringLiteral("Order%1.kovajob").arg(run++));
         ASSERT_TRUE(put(bundle + QStringLiteral("/job.xml"),
                         "<data type=\"kova_job\" version=\"1.0\"><image1>photo.jpg</image1></data>"));
-        ASSERT_TRUE(put(bundle + QStringLiteral("/cover.jpg"), "jpeg"));
-        c.layout(bundle);
+        ASSERT_TRUE(put(bundle + QStringLiteral("/cover.jpg")));
+        ASSERT_TRUE(kova::test::layBundleLink(c.link, bundle, QStringLiteral("images"), QStringLiteral("photo.jpg"), outside,
+                                              [&](const QString& path) { return put(path); }));
         const auto job = KOVA_Job::instanceWithXMLObject(bundle);
         ASSERT_TRUE(job);
         const QString picture = bundle + QStringLiteral("/images/photo.jpg");
-        EXPECT_EQ(job->picturePath(QStringLiteral("photo.jpg")), c.isPicture ? picture : QString());
+        EXPECT_EQ(job->picturePath(QStringLiteral("photo.jpg")), kova::test::leadsOut(c.link) ? QString() : picture);
         const QVariantList items = job->previewItems();
         EXPECT_EQ(items.size(), c.previewItems);
         const QString inside = QFileInfo(bundle).canonicalFilePath() + QLatin1Char('/');

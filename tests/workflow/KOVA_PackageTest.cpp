@@ -1,5 +1,6 @@
 #include "workflow/packages/KOVA_Package.h"
 
+#include "BundleLinks.h"
 #include "FileFixtures.h"
 #include "HostileFiles.h"
 #include "XmlElements.h"
@@ -192,7 +193,7 @@ TEST(KOVA_PackageLookup, variantFallbackAndFolderOrder)
         KOVA_Package::Pointer found;
         const QString log = loggedBy([&] { found = KOVA_Package::packageWithDictionary(description); });
         EXPECT_EQ(found ? QFileInfo(found->documentURL().toLocalFile()).completeBaseName() : QString(), QString::fromUtf8(c.expected));
-        EXPECT_TRUE(log.contains(QString::fromUtf8(c.logged))) << log.toStdString();
+        EXPECT_TRUE(log.contains(c.logged)) << log.toStdString();
         if (found)
             EXPECT_EQ(found->urlJobContainer(), QUrl::fromLocalFile(bundle));
     }
@@ -211,41 +212,37 @@ TEST(KOVA_PackageLookup, relativeNamesAndLinksOutOfTheBundleAreNotFollowed)
     ASSERT_TRUE(QDir().mkpath(preferred));
     ASSERT_TRUE(writeFile(preferred + QStringLiteral("/a.xml"), packageCoded(QStringLiteral("P100PRT"))));
     ASSERT_TRUE(writeFile(preferred + QStringLiteral("/b.xml"), packageCoded(QStringLiteral("P100LS"))));
-    const auto link = [](const QString& target, const QString& at) {
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(at).path()) && QFile::link(target, at)) << at.toStdString();
+    using kova::test::BundleLink;
+    const auto linked = [&](BundleLink link) {
+        return [&elsewhere, link](const QString& bundle) {
+            ASSERT_TRUE(kova::test::layBundleLink(link, bundle, QStringLiteral("images"), QStringLiteral("photo.png"),
+                                                  elsewhere + QStringLiteral("/photo.png"),
+                                                  [](const QString& path) { return writeImage(path, {20, 30}); }));
+        };
     };
+    const QString refused = QStringLiteral("refused the path photo.png: it leads out of the job folder");
     const struct {
-        const char* name;
+        QString name;
         bool inBundle;
         std::function<void(const QString& bundle)> layout;
         const char* expected;
-        const char* logged;
+        QString logged;
     } cases[] = {
-        {"bare ticket's relative name", false, [](const QString&) {}, "b", ""},
-        {"name missing from the bundle", true, [](const QString&) {}, "b", ""},
-        {"picture linked out", true,
-         [&](const QString& bundle) { link(elsewhere + QStringLiteral("/photo.png"), bundle + QStringLiteral("/images/photo.png")); },
-         "b", "refused the path photo.png: it leads out of the job folder"},
-        {"images folder linked out", true, [&](const QString& bundle) { link(elsewhere, bundle + QStringLiteral("/images")); }, "b",
-         "refused the path photo.png: it leads out of the job folder"},
-        {"picture linked inside", true,
+        {QStringLiteral("bare ticket's relative name"), false, [](const QString&) {}, "b", {}},
+        {QStringLiteral("name missing from the bundle"), true, [](const QString&) {}, "b", {}},
+        {nameOf(BundleLink::PictureLinkedOut), true, linked(BundleLink::PictureLinkedOut), "b", refused},
+        {nameOf(BundleLink::ImagesFolderLinkedOut), true, linked(BundleLink::ImagesFolderLinkedOut), "b", refused},
+        {nameOf(BundleLink::PictureLinkedInside), true, linked(BundleLink::PictureLinkedInside), "a", {}},
+        {nameOf(BundleLink::ImagesFolderLinkedInside), true, linked(BundleLink::ImagesFolderLinkedInside), "a", {}},
+        {QStringLiteral("packages folder linked out"), true,
          [&](const QString& bundle) {
-             ASSERT_TRUE(writeImage(bundle + QStringLiteral("/images/sub/p.png"), {20, 30}));
-             link(QStringLiteral("sub/p.png"), bundle + QStringLiteral("/images/photo.png"));
+             ASSERT_TRUE(kova::test::linkMakingFolders(elsewhere, bundle + QStringLiteral("/Packages")));
          },
-         "a", ""},
-        {"images folder linked inside", true,
-         [&](const QString& bundle) {
-             ASSERT_TRUE(writeImage(bundle + QStringLiteral("/pictures/photo.png"), {20, 30}));
-             link(QStringLiteral("pictures"), bundle + QStringLiteral("/images"));
-         },
-         "a", ""},
-        {"packages folder linked out", true, [&](const QString& bundle) { link(elsewhere, bundle + QStringLiteral("/Packages")); },
-         "b", "refused the path Packages: it leads out of the job folder"},
+         "b", QStringLiteral("refused the path Packages: it leads out of the job folder")},
     };
     int run = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.name.toStdString());
         const QString bundle = scratch.path(QStringLiteral("order%1.kovajob").arg(run++));
         ASSERT_TRUE(QDir().mkpath(bundle));
         c.layout(bundle);
@@ -261,7 +258,7 @@ TEST(KOVA_PackageLookup, relativeNamesAndLinksOutOfTheBundleAreNotFollowed)
             found = KOVA_Package::packageWithDictionary(description);
         });
         EXPECT_EQ(found ? QFileInfo(found->documentURL().toLocalFile()).completeBaseName() : QString(), QString::fromUtf8(c.expected));
-        EXPECT_TRUE(log.contains(QString::fromUtf8(c.logged))) << log.toStdString();
+        EXPECT_TRUE(log.contains(c.logged)) << log.toStdString();
     }
 }
 
@@ -322,7 +319,7 @@ TEST(KOVA_PackageLookup, candidatesJudgedByTheirCodeOnly)
         KOVA_Package::Pointer found;
         const QString log = loggedBy([&] { found = KOVA_Package::packageWithDictionary({{QStringLiteral("plucode"), QStringLiteral("P100")}}); });
         EXPECT_EQ(found != nullptr, c.found);
-        EXPECT_TRUE(log.contains(QString::fromUtf8(c.logged))) << log.toStdString();
+        EXPECT_TRUE(log.contains(c.logged)) << log.toStdString();
     }
 }
 
