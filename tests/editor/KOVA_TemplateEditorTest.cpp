@@ -125,6 +125,15 @@ protected:
     QString templatesFolder() const { return scratch.path(QStringLiteral("Templates")); }
     QString packagesFolder() const { return scratch.path(QStringLiteral("Packages")); }
     QString templatePath(const QString& name) const { return templatesFolder() + QLatin1Char('/') + name; }
+    // The alert the editor shows, if any.
+    QMessageBox* shownAlert() const
+    {
+        for (QMessageBox* alert : editor->findChildren<QMessageBox*>()) {
+            if (alert->isVisible())
+                return alert;
+        }
+        return nullptr;
+    }
     QString pathOfRow(int row) const { return editor->templates().at(row).path(); }
 
     void open(int row)
@@ -616,7 +625,7 @@ TEST_F(KOVA_TemplateEditorTest, AnUnreadableTemplateSaysWhyAndIsNeitherOpenedNor
     const int row = editor->lists().templates().rowForPath(unreadable);
     editor->layout().templatesTable->selectRow(row);
     QMessageBox* alert = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (alert = editor->findChild<QMessageBox*>()) && alert->isVisible(); }));
+    ASSERT_TRUE(waitUntil([&] { return (alert = shownAlert()); }));
     EXPECT_EQ(alert->text(), QStringLiteral("The template \"Unreadable\" cannot be opened."));
     EXPECT_FALSE(alert->informativeText().isEmpty());
     EXPECT_EQ(editor->saveSheet(), nullptr);
@@ -647,13 +656,6 @@ TEST_F(KOVA_TemplateEditorTest, ARepairedTemplateOpensSayingASaveWritesTheRepair
         {"Ampersand", templateWith("<string>Smith & Sons</string></layer>")},
         {"Mistyped", templateWith("<string>Typo</strnig></layer>")},
     };
-    const auto visibleAlert = [&] {
-        for (QMessageBox* alert : editor->findChildren<QMessageBox*>()) {
-            if (alert->isVisible())
-                return alert;
-        }
-        return static_cast<QMessageBox*>(nullptr);
-    };
     qsizetype listed = editor->templates().size();
     for (const auto& fault : faults) {
         const QString name = QString::fromLatin1(fault.name);
@@ -664,7 +666,7 @@ TEST_F(KOVA_TemplateEditorTest, ARepairedTemplateOpensSayingASaveWritesTheRepair
         testing::internal::CaptureStderr();
         editor->layout().templatesTable->selectRow(editor->lists().templates().rowForPath(path));
         QMessageBox* alert = nullptr;
-        ASSERT_TRUE(waitUntil([&] { return (alert = visibleAlert()); })) << fault.name;
+        ASSERT_TRUE(waitUntil([&] { return (alert = shownAlert()); })) << fault.name;
         const std::string log = testing::internal::GetCapturedStderr();
         ASSERT_EQ(editor->templateObject()->documentURL().toLocalFile(), path);
         EXPECT_EQ(alert->text(), QStringLiteral("The template \"%1\" was repaired on reading.").arg(name));
@@ -684,10 +686,10 @@ TEST_F(KOVA_TemplateEditorTest, ARepairedTemplateOpensSayingASaveWritesTheRepair
     const auto rowOf = [&](const char* file) { return int(editor->lists().templates().rowForPath(templatePath(QString::fromLatin1(file)))); };
     open(rowOf("Postcard.xml"));
     processMainQueue();
-    EXPECT_EQ(visibleAlert(), nullptr);
+    EXPECT_EQ(shownAlert(), nullptr);
     open(rowOf("Mistyped.xml"));
     processMainQueue();
-    EXPECT_EQ(visibleAlert(), nullptr);
+    EXPECT_EQ(shownAlert(), nullptr);
 }
 
 // The editor after an edit is saved and the editor opened anew: the postcard read back

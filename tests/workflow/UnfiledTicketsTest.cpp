@@ -139,31 +139,24 @@ TEST(UnfiledTicketRecords, OnlyRecordsOfTicketsAsTheyRanAreKept)
     ASSERT_EQ(keptNames.size(), 1);
     const QString keptRecord = recordsFolder + QLatin1Char('/') + keptNames.first();
 
+    // Plants a record file of its own under `name`.
+    const auto plantedAs = [&recordsFolder](const QString& name, const QByteArray& data) {
+        return [&recordsFolder, name, data] {
+            const QString path = recordsFolder + QLatin1Char('/') + name;
+            EXPECT_TRUE(kova::test::writeFile(path, data));
+            return path;
+        };
+    };
     const struct {
         const char* what;
         std::function<QString()> plant; // plants a record, answers its path
     } cases[] = {
-        {"not a property list", [&] {
-             const QString path = recordsFolder + QStringLiteral("/garbage.plist");
-             kova::test::writeFile(path, "\x00\xff<plist");
-             return path;
-         }},
-        {"larger than a record", [&] {
-             const QString path = recordsFolder + QStringLiteral("/large.plist");
-             QFile file(path);
-             EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(KOVA_UnfiledTickets::MaximumRecordSize + 1));
-             return path;
-         }},
-        {"a list, not a record", [&] {
-             const QString path = recordsFolder + QStringLiteral("/list.plist");
-             kova::test::writeFile(path, platform::PropertyList::toData(QVariantList{kept}, platform::PropertyList::Format::XML));
-             return path;
-         }},
-        {"a field of the wrong kind", [&] {
-             const QString path = recordsFolder + QStringLiteral("/kind.plist");
-             kova::test::writeFile(path, recordData({{QStringLiteral("ticket"), 7}}));
-             return path;
-         }},
+        {"not a property list", plantedAs(QStringLiteral("garbage.plist"), QByteArray("\x00\xff<plist", 8))},
+        {"larger than a record",
+         plantedAs(QStringLiteral("large.plist"), QByteArray(KOVA_UnfiledTickets::MaximumRecordSize + 1, '\0'))},
+        {"a list, not a record",
+         plantedAs(QStringLiteral("list.plist"), platform::PropertyList::toData(QVariantList{kept}, platform::PropertyList::Format::XML))},
+        {"a field of the wrong kind", plantedAs(QStringLiteral("kind.plist"), recordData({{QStringLiteral("ticket"), 7}}))},
         {"another ticket's record under this name", [&] {
              const QString path = recordsFolder + QStringLiteral("/copied.plist");
              QFile::copy(keptRecord, path);
