@@ -55,15 +55,8 @@ TEST(SharedHotFolderHolder, HoldsATicketUntilKilled)
     ::pause();
 }
 
-class SharedHotFolder : public ::testing::Test {
+class SharedHotFolder : public kova::test::SharedTreeTest<ticketCount> {
 protected:
-    void SetUp() override
-    {
-        if (kova::test::startsNoChildProcesses)
-            GTEST_SKIP() << "starts child processes";
-        ASSERT_TRUE(m_tree.make());
-    }
-
     QProcess& start(const char* variable, const QString& value, const QString& test)
     {
         return m_children.start(variable, value, test);
@@ -95,9 +88,6 @@ protected:
         EXPECT_TRUE(m_tree.hotFolderIsEmpty());
     }
 
-    kova::test::ScratchFolder m_folder;
-    kova::test::SharedTree m_tree{m_folder.path(), ticketCount};
-    kova::test::ChildProcesses m_children;
 };
 
 TEST_F(SharedHotFolder, TwoProcessorsRunEachTicketOnce)

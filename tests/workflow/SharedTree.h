@@ -149,4 +149,21 @@ private:
     std::vector<std::unique_ptr<QProcess>> m_children;
 };
 
+// A test that runs processors in child processes on a shared tree of `Tickets` tickets,
+// made before each test; skipped where child processes are not started.
+template <int Tickets>
+class SharedTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (startsNoChildProcesses)
+            GTEST_SKIP() << "starts child processes";
+        ASSERT_TRUE(m_tree.make());
+    }
+
+    ScratchFolder m_folder;
+    SharedTree m_tree{m_folder.path(), Tickets};
+    ChildProcesses m_children;
+};
+
 } // namespace kova::test

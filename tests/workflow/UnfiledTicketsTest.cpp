@@ -60,15 +60,8 @@ TEST(UnfiledTicketProcessor, RunsOrFilesTheTicketUntilKilled)
     ::pause();
 }
 
-class UnfiledTicketRestart : public ::testing::Test {
+class UnfiledTicketRestart : public kova::test::SharedTreeTest<1> {
 protected:
-    void SetUp() override
-    {
-        if (kova::test::startsNoChildProcesses)
-            GTEST_SKIP() << "starts child processes";
-        ASSERT_TRUE(m_tree.make());
-    }
-
     // Starts a processor on the tree and kills it once it told how many tickets it knows
     // as ran and not filed, and how many it counted: {left unfiled, counted}.
     std::pair<int, int> startAndKill()
@@ -85,9 +78,6 @@ protected:
         return {told.captured(1).toInt(), told.captured(2).toInt()};
     }
 
-    kova::test::ScratchFolder m_folder;
-    kova::test::SharedTree m_tree{m_folder.path(), 1};
-    kova::test::ChildProcesses m_children;
 };
 
 TEST_F(UnfiledTicketRestart, ATicketThatRanIsDeliveredOnceAndFiledOnceOverThreeRestarts)
